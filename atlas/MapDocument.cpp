@@ -1,0 +1,28 @@
+#include "MapDocument.h"
+
+using namespace Qt::StringLiterals;
+
+bool MapDocument::isFree(int row) const
+{
+    for (const QString& cell : rows[row])
+        if (!cell.isEmpty())
+            return false;
+    return true;
+}
+
+void MapDocument::clearContent()
+{
+    for (Row& r : rows)
+        r.fill(QString());
+    islands.fill(QString());
+    treasures.fill(QString());
+}
+
+QString destinationNumber(int index) { return u" %1"_s.arg(index, 2, 10, QLatin1Char('0')); }
+
+QString barePictureName(const QString& cell)
+{
+    QString name = cell;
+    name.remove(QString::fromUtf16(ChangedMarker));
+    return name.trimmed();
+}

@@ -1,0 +1,44 @@
+#include "MapFolders.h"
+
+#include "MapDocument.h"
+#include "ProgramFolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace MapFolders {
+
+QString mapFileFolder() { return ProgramFolder::path() + u"画像と音声/マップファイル"_s; }
+QString mapPictureRoot() { return ProgramFolder::path() + u"画像と音声/マップ画像"_s; }
+QString scratchFolder() { return ProgramFolder::path() + u"画像と音声/マップちょい置き"_s; }
+QString settingsFolder() { return ProgramFolder::path() + u"設定/マップエディタ"_s; }
+QString newMapName() { return u"新規マップファイル"_s; }
+
+QString pictureFolderOfMap(const QString& mapPath)
+{
+    const QString name = QFileInfo(ProgramFolder::fromStoredPath(mapPath)).completeBaseName();
+    const QString root = mapPictureRoot();
+    const QString exact = root + u'/' + name;
+    if (QFileInfo(exact).isDir())
+        return exact;
+    const QStringList found = QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& f : found)
+        if (f.compare(name, Qt::CaseInsensitive) == 0)
+            return root + u'/' + f;
+    return exact;
+}
+
+QString resolvePicturePath(const QString& pictureFolder, const QString& name, bool mustExist)
+{
+    const QString bare = barePictureName(name);
+    if (bare.isEmpty())
+        return QString();
+    const QString path = pictureFolder + u'/' + QFileInfo(ProgramFolder::fromStoredPath(bare)).fileName();
+    if (mustExist && !QFileInfo(path).isFile())
+        return QString();
+    return path;
+}
+
+} // namespace MapFolders

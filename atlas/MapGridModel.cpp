@@ -1,0 +1,44 @@
+#include "MapGridModel.h"
+
+using namespace Qt::StringLiterals;
+
+MapGridModel::MapGridModel(MapDocument* doc, QObject* parent) : QAbstractTableModel(parent), m_doc(doc) {}
+
+const QStringList& MapGridModel::headerLabels()
+{
+    static const QStringList labels{u"番号"_s,         u"座標 (x,y)"_s,   u"タイトル１行目"_s,
+                                    u"タイトル２行目"_s, u"作業用画像名"_s, u"せりふ１行目"_s,
+                                    u"せりふ２行目"_s,   u"説明文"_s};
+    return labels;
+}
+
+int MapGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : MapDocument::DestinationCount;
+}
+
+int MapGridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : MapDocument::ColumnCount + 1;
+}
+
+QVariant MapGridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+        return {};
+    if (index.column() == 0)
+        return destinationNumber(index.row());
+    return m_doc->rows[index.row()][index.column() - 1];
+}
+
+QVariant MapGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section < headerLabels().size())
+        return headerLabels().at(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+void MapGridModel::refresh()
+{
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}

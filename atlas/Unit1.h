@@ -1,0 +1,150 @@
+#pragma once
+
+#include "FileHistory.h"
+#include "MapDocument.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class QStatusBar;
+class QTableView;
+class MapCanvas;
+class MapGridModel;
+class TMyOpenDialog;
+class TMySaveDialog;
+class TMyOpenPictureDialog;
+
+// The map editor's main window: owner of the map document for the whole run.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Runs FormCreate with the program's arguments (without the program name).
+    explicit TForm1(const QStringList& arguments, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Paths built at start-up.
+    QString SettingsFolder, SettingsFilePath, HistoryFilePath, ScratchFolder;
+    QStringList ToolPaths;
+
+    // The document and where its files lie.
+    MapDocument Doc;
+    QString MapFilePath, PictureFolder, MapPicturePath;
+    bool SaveSucceeded = true;
+
+    QImage MapPicture;
+    QImage PaintBuffer;
+    int LabelHalfWidth = 0, LabelHalfHeight = 0;
+    int WorkingCopyCounter = 0;
+    bool FirstShow = true;
+
+    FileHistory History;
+
+    // Widgets the handlers and tests reach by their names.
+    QWidget* Panel1 = nullptr;
+    QWidget* Panel2 = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    MapCanvas* imMap = nullptr;
+    QLabel* Label1 = nullptr;
+    QTableView* sg1 = nullptr;
+    MapGridModel* sg1Model = nullptr;
+    QPushButton *bbCityInfoEdit = nullptr, *bbUp = nullptr, *bbDown = nullptr, *bbDelete = nullptr,
+                *bbInsert = nullptr, *cbSima = nullptr, *bbUndo = nullptr, *bbRedo = nullptr,
+                *btNormal = nullptr, *bbColor1 = nullptr, *bbColor2 = nullptr, *bbColor3 = nullptr,
+                *cbColorShow = nullptr;
+    QComboBox* cobSima = nullptr;
+    QLineEdit* edSima = nullptr;
+    QLabel* lbUndo = nullptr;
+    QCheckBox* cbCityPosHide = nullptr;
+    QWidget* pnColor = nullptr;
+    QStatusBar* stb1 = nullptr;
+
+    QMenu *File1 = nullptr, *Edit1 = nullptr, *mmTools = nullptr, *Help1 = nullptr, *mmReOpen = nullptr;
+    QAction *mmNew = nullptr, *mmOpen = nullptr, *mmSave = nullptr, *mmSaveAs1 = nullptr,
+            *mmMapFile = nullptr, *mmOpenPicDir = nullptr, *mmDeleteTemp = nullptr, *mmExit = nullptr,
+            *mmLoadMapPic = nullptr, *mmEditMapPic = nullptr, *mmUndoMap = nullptr,
+            *mmCityInfoEdit = nullptr, *mmUndoCity = nullptr, *mmTreSet = nullptr,
+            *mmContents = nullptr, *mmAbout = nullptr, *tbpToolSettei = nullptr;
+    // The pop-up menus the tool list and the history live in.
+    QMenu *tbpTools = nullptr, *tbpReOpen = nullptr;
+
+    std::unique_ptr<TMyOpenDialog> mod1;
+    std::unique_ptr<TMySaveDialog> msd1;
+    std::unique_ptr<TMyOpenPictureDialog> mopd1;
+
+    // Start-up and shutdown.
+    void FormCreate(const QStringList& arguments);
+    void FormShow();
+    // The close sequence; false keeps the window open.
+    bool FormClose();
+    void FitWindowToScreen();
+    void ApplicationActivated();
+    void ApplicationDeactivated();
+    QString ResolveExeRelativePath(const QString& path, bool toRelative) const;
+    void mmExitClick();
+    // The hint of a component, as the status bar shows it.
+    QString hintOf(const QObject* component) const;
+
+    // The map file.
+    void ResetToNewMap();
+    bool LoadMapFile(const QString& path);
+    void SaveMapFile(const QString& path, const QString& question);
+    void UpdateCaption();
+    QString ResolvePicturePath(const QString& name, bool mustExist) const;
+    bool msd1CanClose(const QString& fileName);
+    void mmNewClick();
+    void mmOpenClick();
+    void mmSaveClick();
+    void mmSaveAs1Click();
+    void mmMapFileClick();
+    void mmOpenPicDirClick();
+    void mmDeleteTempClick();
+
+    // The file history.
+    void LoadHistoryMenu();
+    bool AddToHistory();
+    void SaveHistory();
+    void OpenFromHistory(const QString& storedPath);
+    void ClearHistory();
+    void CopyHistoryMenu();
+
+    // The modified test and the undo ring's reset.
+    void ResetUndo(const QString& mapPicturePath);
+    bool IsModified(int mode);
+    bool CanUndo() const;
+
+    // Repaints the map canvas.
+    void PaintMap(bool highlight = false);
+    // The picture tool's guard: true (after telling the user) while a tool runs.
+    bool CheckToolRunning();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildLayout();
+    void buildMenus();
+    void setHints();
+    void setHint(QObject* component, const QString& hint);
+    void refreshDocumentViews();
+    void selectRow(int row);
+    // Asks about unsaved changes before the document is replaced; false stops the command.
+    bool askSaveBeforeReplacing();
+    // Reports a save that failed and why.
+    void reportSaveFailure(const QString& why);
+
+    QString m_baseline;
+    bool m_closing = false;
+};

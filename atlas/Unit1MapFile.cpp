@@ -1,0 +1,451 @@
+// The main window's map-file commands, the file history and the modified test.
+#include "Unit1.h"
+
+#include "AtlasForms.h"
+#include "Cp932.h"
+#include "FileOps.h"
+#include "MapCanvas.h"
+#include "MapFile.h"
+#include "MapFolders.h"
+#include "MapGridModel.h"
+#include "MapPictures.h"
+#include "MyFileDialogs.h"
+#include "PictureRenamer.h"
+#include "ProgramFolder.h"
+#include "Prompter.h"
+#include "Unit2.h"
+#include "Unit3.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QSet>
+#include <QTableView>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString fileNameOf(const QString& path) { return path.isEmpty() ? QString() : QFileInfo(path).fileName(); }
+
+QIcon swatch(ColourText::TColor colour)
+{
+    QPixmap pm(14, 14);
+    pm.fill(ColourText::toQColor(colour));
+    QPainter p(&pm);
+    p.setPen(Qt::black);
+    p.drawRect(0, 0, 13, 13);
+    return QIcon(pm);
+}
+
+} // namespace
+
+QString TForm1::ResolvePicturePath(const QString& name, bool mustExist) const
+{
+    return MapFolders::resolvePicturePath(PictureFolder, name, mustExist);
+}
+
+void TForm1::refreshDocumentViews()
+{
+    sg1Model->refresh();
+    edSima->setText(Doc.islands[qBound(0, cobSima->currentIndex(), 2)]);
+    QPushButton* buttons[] = {bbColor1, bbColor2, bbColor3};
+    for (int i = 0; i < 3; ++i)
+        buttons[i]->setIcon(swatch(Doc.colours[i]));
+    PaintMap();
+}
+
+void TForm1::selectRow(int row) { sg1->selectRow(qBound(1, row, MapDocument::DestinationCount) - 1); }
+
+void TForm1::PaintMap(bool)
+{
+    if (MapPicture.size() == PaintBuffer.size()) {
+        PaintBuffer = MapPicture.convertToFormat(QImage::Format_RGB32);
+    } else {
+        PaintBuffer.fill(Qt::white);
+        QPainter(&PaintBuffer).drawImage(0, 0, MapPicture);
+    }
+    imMap->update();
+}
+
+void TForm1::UpdateCaption()
+{
+    QString caption = u"マップエディタ"_s;
+    if (!MapFilePath.isEmpty())
+        caption += u" ～ "_s + fileNameOf(MapFilePath);
+    if (!MapPicturePath.isEmpty())
+        caption += u"　（地図画像 \""_s + fileNameOf(MapPicturePath) + u"\"）"_s;
+    setWindowTitle(caption);
+}
+
+void TForm1::ResetToNewMap()
+{
+    mod1->InitialDir = MapFolders::mapFileFolder();
+    msd1->InitialDir = MapFolders::mapFileFolder();
+
+    PictureFolder = MapFolders::mapPictureRoot() + u'/' + MapFolders::newMapName();
+    MapPicturePath.clear();
+    MapFilePath.clear();
+    QString why;
+    if (!FileOps::deleteFolder(PictureFolder, &why) || !FileOps::makeFolder(PictureFolder, &why))
+        Prompter::error(this, u"画像フォルダを用意できません。\r\n"_s + PictureFolder + u"\r\n"_s + why);
+
+    Doc.clearContent();
+    Doc.colours = MapDocument::defaultColours();
+    cobSima->setCurrentIndex(0);
+    cbSima->setChecked(false);
+    selectRow(1);
+
+    setWindowTitle(u"マップエディタ ～ "_s + MapFolders::newMapName());
+    SaveSucceeded = true;
+
+    if (auto* forms = AtlasForms::current(); forms && forms->form2)
+        forms->form2->PicturePath.clear();
+
+    ResetUndo(QString());
+    IsModified(0);
+    MapPicture = MapPictures::DrawInstructionPlaceholder(MapPictures::MapKind);
+    refreshDocumentViews();
+}
+
+bool TForm1::LoadMapFile(const QString& path)
+{
+    if (!QFileInfo(path).isFile()) {
+        Prompter::warn(this, u"マップファイルが見つかりません。"_s);
+        return false;
+    }
+    const QString folder = MapFolders::pictureFolderOfMap(path);
+    if (!QFileInfo(folder).isDir()) {
+        Prompter::warn(this, u"マップ画像フォルダが見つかりません。"_s);
+        return false;
+    }
+
+    // The file is read whole into a new document; the open map stays as it is unless it is usable.
+    QFile file(path);
+    QString why;
+    std::optional<MapFile::Content> content;
+    if (!file.open(QIODevice::ReadOnly))
+        why = file.errorString();
+    else
+        content = MapFile::parse(file.readAll(), &why);
+    if (!content) {
+        Prompter::warn(this, u"マップファイルを読み込めません。\r\n\r\n"_s + path + u"\r\n"_s + why);
+        return false;
+    }
+
+    MapDocument doc;
+    doc.colours = content->colours.value_or(Doc.colours);
+    doc.islands = content->islands;
+    for (int r = 0; r < MapDocument::DestinationCount; ++r) {
+        const QStringList& items = content->rows[r];
+        for (int c = 0; c < MapDocument::ColumnCount && c < items.size(); ++c)
+            doc.rows[r][c] = items.at(c);
+        QString& picture = doc.rows[r][MapDocument::Picture];
+        if (MapFolders::resolvePicturePath(folder, picture, true).isEmpty())
+            picture.clear();
+    }
+    for (int t = 0; t < MapDocument::TreasureCount && t < content->treasureLines.size(); ++t)
+        doc.treasures[t] = fileNameOf(MapFolders::resolvePicturePath(folder, content->treasureLines.at(t), true));
+
+    Doc = doc;
+    PictureFolder = folder;
+    MapPicturePath = MapFolders::resolvePicturePath(folder, content->mapPictureName, true);
+    MapPictures::LoadPictureChecked(MapPictures::MapKind, MapPicturePath, &MapPicture);
+    refreshDocumentViews();
+
+    MapFilePath = path;
+    UpdateCaption();
+    selectRow(1);
+    AddToHistory();
+    ResetUndo(MapPicturePath);
+    IsModified(0);
+    return true;
+}
+
+void TForm1::reportSaveFailure(const QString& why)
+{
+    Prompter::error(this, u"マップファイルを保存できませんでした。\r\n\r\n"_s + why);
+}
+
+void TForm1::SaveMapFile(const QString& path, const QString& question)
+{
+    SaveSucceeded = false;
+    if (QFileInfo(path).completeBaseName().compare(u"マップ000"_s, Qt::CaseInsensitive) == 0) {
+        Prompter::warn(this, u"\"マップ000\" は\r\nぽてりんで予約されているため，指定できません"_s);
+        return;
+    }
+    if (!question.isEmpty()
+        && Prompter::ask(this, question + u"\r\n\r\n"_s + u"いいですか。"_s, Prompter::Buttons::YesNo)
+               != Prompter::Answer::Yes)
+        return;
+
+    // Text the file cannot hold is refused before any picture is touched.
+    QString unencodable;
+    if (MapFile::write(Doc, fileNameOf(MapPicturePath), &unencodable).isEmpty()) {
+        reportSaveFailure(u"次の文字はマップファイル（Shift-JIS）に保存できません。\r\n"_s + unencodable);
+        return;
+    }
+
+    // The renamer's names always name the right pictures, even when it fails part way.
+    PictureRenamer renamer(PictureFolder, Doc, MapPicturePath);
+    const bool renamed = renamer.run();
+    Doc = renamer.document();
+    MapPicturePath = renamer.mapPicturePath();
+    sg1Model->refresh();
+    if (!renamed) {
+        reportSaveFailure(renamer.error());
+        return;
+    }
+
+    // The pictures move with the map; a folder already holding the new name is set aside and only
+    // removed once the save has succeeded.
+    const QString newFolder = MapFolders::pictureFolderOfMap(path);
+    QString setAside, why;
+    const bool moveFolder = QDir::cleanPath(newFolder) != QDir::cleanPath(PictureFolder);
+    if (moveFolder) {
+        if (QFileInfo::exists(newFolder)) {
+            setAside = newFolder + u".old"_s;
+            for (int n = 1; QFileInfo::exists(setAside); ++n)
+                setAside = newFolder + u".old"_s + QString::number(n);
+            if (!FileOps::renameFolder(newFolder, setAside, &why)) {
+                reportSaveFailure(u"画像フォルダの名前を変更できませんでした。\r\n"_s + why);
+                return;
+            }
+        }
+        if (!FileOps::renameFolder(PictureFolder, newFolder, &why)) {
+            if (!setAside.isEmpty())
+                FileOps::renameFolder(setAside, newFolder);
+            reportSaveFailure(u"画像フォルダの名前を変更できませんでした。\r\n"_s + why);
+            return;
+        }
+    }
+
+    const QString pictureName = fileNameOf(MapPicturePath);
+    if (!FileOps::writeFileAtomic(path, MapFile::write(Doc, pictureName), &why)) {
+        if (moveFolder) {
+            FileOps::renameFolder(newFolder, PictureFolder);
+            if (!setAside.isEmpty())
+                FileOps::renameFolder(setAside, newFolder);
+        }
+        reportSaveFailure(why);
+        return;
+    }
+    if (!setAside.isEmpty())
+        FileOps::deleteFolder(setAside);
+
+    MapFilePath = path;
+    PictureFolder = newFolder;
+    if (!pictureName.isEmpty())
+        MapPicturePath = newFolder + u'/' + pictureName;
+    UpdateCaption();
+    AddToHistory();
+    SaveSucceeded = true;
+    ResetUndo(MapPicturePath);
+    IsModified(0);
+}
+
+bool TForm1::msd1CanClose(const QString& fileName)
+{
+    if (!QFileInfo::exists(fileName))
+        return true;
+    return Prompter::ask(this, fileName + u"\r\n"_s + u"ファイルはすでに存在します。上書き保存しますか。"_s,
+                         Prompter::Buttons::YesNo)
+           == Prompter::Answer::Yes;
+}
+
+bool TForm1::askSaveBeforeReplacing()
+{
+    if (!IsModified(1))
+        return true;
+    const QString question = MapFilePath.isEmpty()
+                                 ? u"マップファイルが変更されています。保存しますか。"_s
+                                 : u"マップファイル \""_s + fileNameOf(MapFilePath) + u"\" が\r\n"_s
+                                       + u"変更されています。保存しますか。"_s;
+    switch (Prompter::ask(this, question, Prompter::Buttons::YesNoCancel)) {
+    case Prompter::Answer::Yes:
+        mmSaveClick();
+        return SaveSucceeded;
+    case Prompter::Answer::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TForm1::mmNewClick()
+{
+    if (!askSaveBeforeReplacing())
+        return;
+    SaveHistory();
+    ResetToNewMap();
+}
+
+void TForm1::mmOpenClick()
+{
+    if (!askSaveBeforeReplacing())
+        return;
+    if (mod1->Execute(this))
+        LoadMapFile(mod1->FileName);
+}
+
+void TForm1::mmSaveClick()
+{
+    if (!IsModified(1) && !CanUndo())
+        return;
+    if (!MapFilePath.isEmpty())
+        SaveMapFile(MapFilePath, u"マップファイルを上書き保存します。"_s);
+    else
+        mmSaveAs1Click();
+}
+
+void TForm1::mmSaveAs1Click()
+{
+    msd1->FileName = MapFilePath;
+    if (msd1->Execute(this))
+        SaveMapFile(msd1->FileName, QString());
+    else
+        SaveSucceeded = false;
+}
+
+void TForm1::mmMapFileClick()
+{
+    if (MapFilePath.isEmpty()) {
+        Prompter::warn(this, u"マップファイル名が未確定のため，実行できません。\r\n\r\n※現在の内容を保存して，再度実行して下さい。"_s);
+        return;
+    }
+    // The desktop hands the file to its program and returns at once, so there is no process to
+    // wait for: the reload question stands in for the end of the edit.
+    if (QFileInfo(MapFilePath).isFile() && QFileInfo(MapFilePath).suffix().toLower() == u"map"_s)
+        Prompter::backend().openInShell(MapFilePath);
+    if (Prompter::ask(this, u"マップファイルを読み込み直しますか。"_s, Prompter::Buttons::YesNo) == Prompter::Answer::Yes)
+        LoadMapFile(MapFilePath);
+}
+
+void TForm1::mmOpenPicDirClick()
+{
+    if (QFileInfo(PictureFolder).isDir())
+        Prompter::backend().openInShell(PictureFolder);
+    else
+        Prompter::warn(this, PictureFolder + u"\r\n"_s + u"画像フォルダが見つかりません。"_s);
+}
+
+void TForm1::mmDeleteTempClick()
+{
+    if (Prompter::ask(this, u"バックアップ画像ファイルを消去します。いいですか。"_s, Prompter::Buttons::YesNo)
+        != Prompter::Answer::Yes)
+        return;
+    const QString folder = MapFilePath.isEmpty() ? PictureFolder : MapFolders::pictureFolderOfMap(MapFilePath);
+
+    // A working copy the open map still names is no backup.
+    QSet<QString> inUse;
+    auto keep = [&](const QString& path) {
+        if (!path.isEmpty())
+            inUse.insert(QFileInfo(path).absoluteFilePath());
+    };
+    for (const MapDocument::Row& row : Doc.rows)
+        keep(ResolvePicturePath(row[MapDocument::Picture], false));
+    for (const QString& t : Doc.treasures)
+        keep(ResolvePicturePath(t, false));
+    keep(MapPicturePath);
+    if (auto* forms = AtlasForms::current(); forms && forms->form2)
+        keep(forms->form2->PicturePath);
+
+    QStringList files;
+    FileOps::findFiles(folder, u"bmp,jpg"_s, true, files);
+    const QDir base(folder);
+    int deleted = 0;
+    for (qsizetype i = files.size() - 1; i >= 0; --i) {
+        const QString relative = base.relativeFilePath(files.at(i));
+        const qsizetype underscore = relative.indexOf(u'_');
+        if (underscore < 0)
+            continue;
+        const qsizetype bytePosition = Cp932::byteLength(relative.left(underscore)) + 1;
+        if ((bytePosition == 3 || bytePosition == 4) && !inUse.contains(QFileInfo(files.at(i)).absoluteFilePath())
+            && FileOps::deleteFile(files.at(i)))
+            ++deleted;
+    }
+    if (deleted == 0)
+        Prompter::inform(this, u"消去するファイルはありません。"_s);
+    else
+        Prompter::inform(this, u" %1 個のファイルを消去しました。"_s.arg(deleted));
+}
+
+// The history menu is rebuilt from the list whenever the list changes.
+void TForm1::LoadHistoryMenu()
+{
+    History.load(HistoryFilePath);
+    CopyHistoryMenu();
+}
+
+bool TForm1::AddToHistory()
+{
+    History.add(MapFilePath);
+    return true;
+}
+
+void TForm1::SaveHistory() { History.save(HistoryFilePath); }
+
+void TForm1::OpenFromHistory(const QString& storedPath)
+{
+    const QString path = ResolveExeRelativePath(ProgramFolder::fromStoredPath(storedPath), false);
+    if (!QFileInfo(path).isFile()) {
+        Prompter::warn(this, u"マップファイルが見つかりません。"_s);
+        return;
+    }
+    if (askSaveBeforeReplacing())
+        LoadMapFile(path);
+}
+
+void TForm1::ClearHistory()
+{
+    if (Prompter::ask(this, u"履歴をすべて消去します。いいですか。"_s, Prompter::Buttons::YesNo) == Prompter::Answer::Yes)
+        History.clear(HistoryFilePath);
+}
+
+void TForm1::CopyHistoryMenu()
+{
+    for (QMenu* menu : {tbpReOpen, mmReOpen}) {
+        menu->clear();
+        for (const QString& entry : History.entries()) {
+            QString caption = QFileInfo(ProgramFolder::fromStoredPath(entry)).fileName();
+            caption.replace(u'&', u"&&"_s);
+            QAction* a = menu->addAction(caption, this, [this, entry] { OpenFromHistory(entry); });
+            a->setStatusTip(entry);
+        }
+        if (!History.entries().isEmpty())
+            menu->addSeparator();
+        if (History.hasClearItem()) {
+            QAction* a = menu->addAction(tbpToolSettei->icon(), History.clearCaption(), this, &TForm1::ClearHistory);
+            a->setStatusTip(u"履歴の消去 … 履歴をすべて消去します。"_s);
+        }
+    }
+}
+
+void TForm1::ResetUndo(const QString&)
+{
+    if (auto* forms = AtlasForms::current(); forms && forms->form3)
+        forms->form3->ResetUndo();
+    bbUndo->setEnabled(false);
+    bbRedo->setEnabled(false);
+    lbUndo->setText(u"0"_s);
+}
+
+bool TForm1::CanUndo() const { return bbUndo->isEnabled(); }
+
+bool TForm1::IsModified(int mode)
+{
+    // Everything the file would hold, compared exactly as it would be written.
+    const QString now = MapFile::text(Doc, fileNameOf(MapPicturePath));
+    if (mode == 0) {
+        m_baseline = now;
+        return false;
+    }
+    return mode == 1 && now != m_baseline;
+}

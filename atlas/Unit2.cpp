@@ -1,0 +1,3 @@
+#include "Unit2.h"
+
+TForm2::TForm2(QWidget* parent) : QDialog(parent) { setObjectName(QStringLiteral("Form2")); }

@@ -1,0 +1,5 @@
+#include "Unit3.h"
+
+TForm3::TForm3(QWidget* parent) : QDialog(parent) { setObjectName(QStringLiteral("Form3")); }
+
+void TForm3::ResetUndo() {}

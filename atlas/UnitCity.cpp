@@ -1,0 +1,3 @@
+#include "UnitCity.h"
+
+TFormCity::TFormCity(QWidget* parent) : QDialog(parent) { setObjectName(QStringLiteral("FormCity")); }

@@ -1,0 +1,6 @@
+#include "UnitInputTeikeiM.h"
+
+TFormInputTeikeiM::TFormInputTeikeiM(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormInputTeikeiM"));
+}

@@ -1,0 +1,7 @@
+#include "UnitToolSet.h"
+
+TFormToolSet::TFormToolSet(QWidget* parent) : QDialog(parent) { setObjectName(QStringLiteral("FormToolSet")); }
+
+void TFormToolSet::BuildToolsMenu(QMenu*) {}
+
+void TFormToolSet::WriteSettings() {}

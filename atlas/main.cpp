@@ -1,0 +1,14 @@
+#include "AtlasForms.h"
+#include "Unit1.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("マップエディタ"));
+    AtlasForms forms;
+    forms.create(QApplication::arguments().mid(1));
+    forms.form1->show();
+    return app.exec();
+}

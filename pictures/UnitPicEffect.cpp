@@ -1,0 +1,6 @@
+#include "UnitPicEffect.h"
+
+TFormPicEffect::TFormPicEffect(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormPicEffect"));
+}

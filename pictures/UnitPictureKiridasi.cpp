@@ -1,0 +1,6 @@
+#include "UnitPictureKiridasi.h"
+
+TFormPictureKiridasi::TFormPictureKiridasi(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormPictureKiridasi"));
+}

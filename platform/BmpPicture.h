@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// Windows bitmaps. Writing is always 24-bit, bottom-up, with fixed header fields, so the same
+// picture gives the same bytes (undo snapshots compare them).
+namespace BmpPicture {
+
+// Reads 1, 4, 8, 24 and 32-bit uncompressed bitmaps (and what Qt's reader takes beyond that).
+// Returns a null image and sets *error for anything that is not a readable bitmap; dimensions
+// are checked against a cap before allocating.
+QImage read(const QByteArray& bytes, QString* error = nullptr);
+QImage readFile(const QString& path, QString* error = nullptr);
+
+QByteArray write24(const QImage& image);
+bool writeFile(const QString& path, const QImage& image, QString* error = nullptr);
+
+} // namespace BmpPicture
+
+// Pictures on disk by extension: ".bmp" or ".jpg"/".jpeg", any case. Anything else, or content
+// that is not a picture of that kind, is refused with a message in *error.
+namespace PictureFile {
+
+bool isSupportedName(const QString& path);
+bool isJpegName(const QString& path);
+QImage load(const QString& path, QString* error = nullptr);
+// Written to a temporary file and renamed into place; nothing is written under a name that
+// could not be read back.
+bool save(const QString& path, const QImage& image, int jpegQuality, QString* error = nullptr);
+
+} // namespace PictureFile

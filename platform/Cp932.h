@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The one codec between in-memory text and the code-page-932 bytes of map files,
+// settings, history and scratch pages (glibc iconv "CP932": 0x5C is "\", 0x8160 is "～").
+namespace Cp932 {
+
+// Strict decode. On invalid bytes returns what decoded before the fault and sets *ok false;
+// *badOffset (when given) receives the byte offset of the first undecodable byte.
+QString decode(const QByteArray& bytes, bool* ok = nullptr, qsizetype* badOffset = nullptr);
+
+// Encode. A character with no code-page-932 form is never silently replaced: *ok is set false
+// and *unencodable (when given) receives those characters, each once, in order of appearance;
+// the returned bytes then hold "?" in their place.
+QByteArray encode(const QString& text, bool* ok = nullptr, QString* unencodable = nullptr);
+
+// Whether every character of the text has a code-page-932 form.
+bool canEncode(const QString& text);
+
+// Length of the text in code-page-932 bytes (an unencodable character counts as 1).
+qsizetype byteLength(const QString& text);
+
+// Shift-JIS lead byte (0x81-0x9F, 0xE0-0xFC).
+bool isLeadByte(unsigned char b);
+
+} // namespace Cp932

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// The file operations the programs lean on, each reporting what it did.
+namespace FileOps {
+
+// Copies, replacing an existing target. Refuses (false, *error set) a copy of a file onto itself,
+// including the same file reached by another spelling or a link. Writes through a temporary file
+// in the target's folder and renames it into place, so a failed copy leaves the old target intact.
+bool copyFile(const QString& from, const QString& to, QString* error = nullptr);
+
+// Deletes a file; a missing file counts as deleted.
+bool deleteFile(const QString& path, QString* error = nullptr);
+
+// Deletes a folder with everything in it; a missing folder counts as deleted.
+bool deleteFolder(const QString& path, QString* error = nullptr);
+
+// Renames (moves) a folder; false with *error when the source is missing, the target exists or
+// the rename fails.
+bool renameFolder(const QString& from, const QString& to, QString* error = nullptr);
+
+// Creates a folder with all missing parents.
+bool makeFolder(const QString& path, QString* error = nullptr);
+
+// Writes bytes to a temporary file beside the target and renames it into place.
+bool writeFileAtomic(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+// Full-resolution modification time plus size: the "did the tool change it" test.
+struct Stamp {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 mtimeNs = 0;
+    bool operator==(const Stamp&) const = default;
+};
+Stamp stamp(const QString& path);
+
+// Files of a folder (and, with recurse, its sub-folders, depth first) whose extension, lower-cased
+// and without the dot, occurs in the lower-cased extension text; an empty text takes every file.
+void findFiles(const QString& folder, const QString& extensions, bool recurse, QStringList& list);
+
+// Whether two paths name the same file or folder, ASCII case ignored.
+bool samePathIgnoringCase(const QString& a, const QString& b);
+
+} // namespace FileOps

@@ -1,0 +1,364 @@
+#include "JpegPicture.h"
+
+#include <QFile>
+#include <QIODevice>
+#include <QSaveFile>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// libjpeg reports errors through error_exit and must not return to it, so it jumps back to the
+// function that called the library. Those functions hold nothing with a destructor.
+struct ErrorTrap {
+    jpeg_error_mgr manager; // first, so cinfo->err converts back to the trap
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void leaveOnError(j_common_ptr cinfo)
+{
+    std::longjmp(reinterpret_cast<ErrorTrap*>(cinfo->err)->jump, 1);
+}
+
+// Level -1 is a warning: corrupt or missing data that libjpeg papers over with grey. A picture that
+// silently comes back half grey is worse than one refused, so warnings end decoding too.
+void leaveOnWarning(j_common_ptr cinfo, int level)
+{
+    if (level < 0)
+        leaveOnError(cinfo);
+}
+
+void stayQuiet(j_common_ptr) {}
+
+jpeg_error_mgr* installTrap(ErrorTrap* trap)
+{
+    jpeg_std_error(&trap->manager);
+    trap->manager.error_exit = leaveOnError;
+    trap->manager.emit_message = leaveOnWarning;
+    trap->manager.output_message = stayQuiet;
+    return &trap->manager;
+}
+
+struct Failure {
+    int code = 0;
+    char text[JMSG_LENGTH_MAX] = {};
+};
+
+void recordFailure(j_common_ptr cinfo, Failure* failure)
+{
+    failure->code = cinfo->err->msg_code;
+    cinfo->err->format_message(cinfo, failure->text);
+}
+
+struct DecodeJob {
+    const unsigned char* data = nullptr;
+    unsigned long size = 0;
+    // Called once the dimensions are known and accepted; returns the first row of a Format_RGB32
+    // buffer, or null when it cannot be had.
+    uchar* (*allocate)(void* context, int width, int height, qsizetype* stride) = nullptr;
+    void* context = nullptr;
+    Failure failure;
+};
+
+void storeRow(const JSAMPLE* in, QRgb* out, JDIMENSION width, int components, bool invertedCmyk)
+{
+    switch (components) {
+    case 1:
+        for (JDIMENSION x = 0; x < width; ++x)
+            out[x] = qRgb(in[x], in[x], in[x]);
+        break;
+    case 3:
+        for (JDIMENSION x = 0; x < width; ++x, in += 3)
+            out[x] = qRgb(in[0], in[1], in[2]);
+        break;
+    default:
+        // Adobe writes CMYK inverted (0 = full ink), which makes the product directly the colour.
+        for (JDIMENSION x = 0; x < width; ++x, in += 4) {
+            int c = in[0], m = in[1], y = in[2], k = in[3];
+            if (!invertedCmyk) {
+                c = 255 - c;
+                m = 255 - m;
+                y = 255 - y;
+                k = 255 - k;
+            }
+            out[x] = qRgb((c * k + 127) / 255, (m * k + 127) / 255, (y * k + 127) / 255);
+        }
+        break;
+    }
+}
+
+bool decode(DecodeJob* job)
+{
+    jpeg_decompress_struct cinfo;
+    ErrorTrap trap;
+    cinfo.err = installTrap(&trap);
+    if (setjmp(trap.jump)) {
+        recordFailure(reinterpret_cast<j_common_ptr>(&cinfo), &job->failure);
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, job->data, job->size);
+    jpeg_read_header(&cinfo, TRUE);
+
+    // Checked before jpeg_start_decompress: a progressive file has it allocate the whole coefficient
+    // image, so a forged header alone could reserve gigabytes.
+    if (qint64(cinfo.image_width) > JpegPicture::MaxSide || qint64(cinfo.image_height) > JpegPicture::MaxSide
+        || qint64(cinfo.image_width) * cinfo.image_height > JpegPicture::MaxPixels) {
+        job->failure.code = JERR_IMAGE_TOO_BIG;
+        std::snprintf(job->failure.text, sizeof job->failure.text,
+                      "Image is %u x %u pixels; at most %d per side and %lld in all are read",
+                      cinfo.image_width, cinfo.image_height, JpegPicture::MaxSide,
+                      static_cast<long long>(JpegPicture::MaxPixels));
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+
+    switch (cinfo.jpeg_color_space) {
+    case JCS_CMYK:
+    case JCS_YCCK:
+        cinfo.out_color_space = JCS_CMYK;
+        break;
+    case JCS_GRAYSCALE:
+        cinfo.out_color_space = JCS_GRAYSCALE;
+        break;
+    default:
+        cinfo.out_color_space = JCS_RGB;
+        break;
+    }
+    jpeg_start_decompress(&cinfo);
+
+    qsizetype stride = 0;
+    uchar* bits = job->allocate(job->context, int(cinfo.output_width), int(cinfo.output_height), &stride);
+    if (!bits)
+        ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
+    JSAMPARRAY row = cinfo.mem->alloc_sarray(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                             cinfo.output_width * cinfo.output_components, 1);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        QRgb* out = reinterpret_cast<QRgb*>(bits + stride * qsizetype(cinfo.output_scanline));
+        jpeg_read_scanlines(&cinfo, row, 1);
+        storeRow(row[0], out, cinfo.output_width, cinfo.output_components, cinfo.saw_Adobe_marker);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+uchar* allocateImage(void* context, int width, int height, qsizetype* stride)
+{
+    try {
+        QImage& image = *static_cast<QImage*>(context);
+        image = QImage(width, height, QImage::Format_RGB32);
+        if (image.isNull())
+            return nullptr;
+        *stride = image.bytesPerLine();
+        return image.bits();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+// Compressed bytes collect in a malloc'd buffer owned by the job rather than through jpeg_mem_dest,
+// whose buffer cannot be freed safely after an error part way through.
+struct EncodeJob {
+    jpeg_destination_mgr destination; // first, so cinfo->dest converts back to the job
+    const uchar* bits = nullptr;
+    qsizetype stride = 0;
+    int width = 0;
+    int height = 0;
+    int quality = 75;
+    unsigned char* buffer = nullptr;
+    size_t capacity = 0;
+    size_t used = 0;
+    Failure failure;
+};
+
+constexpr size_t FirstBufferSize = 64 * 1024;
+
+void startBuffer(j_compress_ptr cinfo)
+{
+    auto* job = reinterpret_cast<EncodeJob*>(cinfo->dest);
+    job->buffer = static_cast<unsigned char*>(std::malloc(FirstBufferSize));
+    if (!job->buffer)
+        ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 1);
+    job->capacity = FirstBufferSize;
+    job->destination.next_output_byte = job->buffer;
+    job->destination.free_in_buffer = job->capacity;
+}
+
+boolean growBuffer(j_compress_ptr cinfo)
+{
+    auto* job = reinterpret_cast<EncodeJob*>(cinfo->dest);
+    size_t grown = job->capacity * 2;
+    auto* bigger = static_cast<unsigned char*>(std::realloc(job->buffer, grown));
+    if (!bigger)
+        ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 2);
+    job->buffer = bigger;
+    // Called only when the buffer is full, whatever free_in_buffer says.
+    job->destination.next_output_byte = bigger + job->capacity;
+    job->destination.free_in_buffer = grown - job->capacity;
+    job->capacity = grown;
+    return TRUE;
+}
+
+void finishBuffer(j_compress_ptr cinfo)
+{
+    auto* job = reinterpret_cast<EncodeJob*>(cinfo->dest);
+    job->used = job->capacity - job->destination.free_in_buffer;
+}
+
+bool encode(EncodeJob* job)
+{
+    jpeg_compress_struct cinfo;
+    ErrorTrap trap;
+    cinfo.err = installTrap(&trap);
+    if (setjmp(trap.jump)) {
+        recordFailure(reinterpret_cast<j_common_ptr>(&cinfo), &job->failure);
+        jpeg_destroy_compress(&cinfo);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    job->destination.init_destination = startBuffer;
+    job->destination.empty_output_buffer = growBuffer;
+    job->destination.term_destination = finishBuffer;
+    cinfo.dest = &job->destination;
+
+    cinfo.image_width = JDIMENSION(job->width);
+    cinfo.image_height = JDIMENSION(job->height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, job->quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+
+    JSAMPARRAY row = cinfo.mem->alloc_sarray(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                             cinfo.image_width * 3, 1);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const QRgb* in = reinterpret_cast<const QRgb*>(job->bits + job->stride * qsizetype(cinfo.next_scanline));
+        JSAMPLE* out = row[0];
+        for (int x = 0; x < job->width; ++x, out += 3) {
+            out[0] = JSAMPLE(qRed(in[x]));
+            out[1] = JSAMPLE(qGreen(in[x]));
+            out[2] = JSAMPLE(qBlue(in[x]));
+        }
+        jpeg_write_scanlines(&cinfo, row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
+QByteArray encodeImage(const QImage& image, int quality)
+{
+    EncodeJob job;
+    job.bits = image.constBits();
+    job.stride = image.bytesPerLine();
+    job.width = image.width();
+    job.height = image.height();
+    job.quality = quality;
+    bool ok = encode(&job);
+    QByteArray bytes;
+    if (ok)
+        bytes = QByteArray(reinterpret_cast<const char*>(job.buffer), qsizetype(job.used));
+    std::free(job.buffer);
+    if (!ok)
+        throw JpegError(job.failure.code, QString::fromLocal8Bit(job.failure.text));
+    return bytes;
+}
+
+} // namespace
+
+JpegError::JpegError(int code, const QString& detail)
+    : std::runtime_error(u"JPEG エラー #%1: %2"_s.arg(code).arg(detail).toStdString()), m_code(code),
+      m_detail(detail)
+{
+}
+
+QString JpegError::message() const
+{
+    return u"JPEG エラー #%1"_s.arg(m_code);
+}
+
+void JpegPicture::loadFromStream(QIODevice& device)
+{
+    const QByteArray bytes = device.readAll();
+    QImage image;
+    DecodeJob job;
+    job.data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    job.size = static_cast<unsigned long>(bytes.size());
+    job.allocate = allocateImage;
+    job.context = &image;
+    if (!decode(&job))
+        throw JpegError(job.failure.code, QString::fromLocal8Bit(job.failure.text));
+    m_image = image;
+}
+
+void JpegPicture::saveToStream(QIODevice& device) const
+{
+    const QByteArray bytes = encodeImage(m_image, m_quality);
+    if (device.write(bytes) != bytes.size())
+        throw JpegError(JERR_FILE_WRITE, u"Could not write %1 bytes: %2"_s.arg(bytes.size()).arg(device.errorString()));
+}
+
+void JpegPicture::loadFromFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw JpegError(0, u"Cannot open %1: %2"_s.arg(path, file.errorString()));
+    loadFromStream(file);
+}
+
+void JpegPicture::saveToFile(const QString& path) const
+{
+    // Encoded before the file is touched, so an encoding error leaves nothing behind.
+    const QByteArray bytes = encodeImage(m_image, m_quality);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw JpegError(0, u"Cannot create %1: %2"_s.arg(path, file.errorString()));
+    if (file.write(bytes) != bytes.size()) {
+        QString reason = file.errorString();
+        file.cancelWriting();
+        throw JpegError(JERR_FILE_WRITE, u"Could not write %1: %2"_s.arg(path, reason));
+    }
+    if (!file.commit())
+        throw JpegError(0, u"Cannot replace %1: %2"_s.arg(path, file.errorString()));
+}
+
+void JpegPicture::setQuality(int quality)
+{
+    m_quality = qBound(1, quality, 100);
+}
+
+void JpegPicture::assign(const QImage& image)
+{
+    m_image = opaqueRgb32(image);
+}
+
+QImage JpegPicture::opaqueRgb32(const QImage& image)
+{
+    if (image.isNull())
+        return {};
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_RGB32);
+    // Premultiplied colour plus (1 - alpha) of white is the composite, exactly and without a painter.
+    const QImage source = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage result(source.size(), QImage::Format_RGB32);
+    if (result.isNull())
+        return {};
+    for (int y = 0; y < source.height(); ++y) {
+        const QRgb* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        QRgb* out = reinterpret_cast<QRgb*>(result.scanLine(y));
+        for (int x = 0; x < source.width(); ++x) {
+            const int clear = 255 - qAlpha(in[x]);
+            out[x] = qRgb(qRed(in[x]) + clear, qGreen(in[x]) + clear, qBlue(in[x]) + clear);
+        }
+    }
+    return result;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <stdexcept>
+
+class QIODevice;
+
+// A library error: the library's message number, shown as "JPEG エラー #%d".
+class JpegError : public std::runtime_error {
+public:
+    JpegError(int code, const QString& detail);
+    int code() const { return m_code; }
+    // "JPEG エラー #<code>"
+    QString message() const;
+    QString detail() const { return m_detail; }
+
+private:
+    int m_code;
+    QString m_detail;
+};
+
+// A JPEG picture through libjpeg, loaded from and saved to a stream.
+class JpegPicture {
+public:
+    // Pictures larger than this in either direction, or in pixels, are refused before any
+    // allocation (a forged header must not make us reserve gigabytes).
+    static constexpr int MaxSide = 30000;
+    static constexpr qint64 MaxPixels = 120'000'000;
+
+    JpegPicture() = default;
+    explicit JpegPicture(const QImage& image) { assign(image); }
+
+    // Throws JpegError on any library error (truncated or corrupt data included). A picture over
+    // MaxSide/MaxPixels is JERR_IMAGE_TOO_BIG; a device that takes fewer bytes than written is
+    // JERR_FILE_WRITE.
+    void loadFromStream(QIODevice& device);
+    void saveToStream(QIODevice& device) const;
+    // A file that cannot be opened (or, when saving, renamed into place) is JpegError code 0 with the
+    // path in detail(). Saving goes through a temporary file, so a failure leaves the old file alone.
+    void loadFromFile(const QString& path);
+    void saveToFile(const QString& path) const;
+
+    int quality() const { return m_quality; }
+    void setQuality(int quality);
+
+    // The picture as 32-bit RGB.
+    const QImage& image() const { return m_image; }
+    void assign(const QImage& image);
+    // Any picture as Format_RGB32, transparency composited over white; null stays null.
+    static QImage opaqueRgb32(const QImage& image);
+    int width() const { return m_image.width(); }
+    int height() const { return m_image.height(); }
+
+private:
+    QImage m_image;
+    int m_quality = 75;
+};

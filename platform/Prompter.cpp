@@ -1,0 +1,155 @@
+#include "Prompter.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace Prompter {
+namespace {
+
+// A non-native file dialog whose accept can be vetoed, as the toolkit's close check does.
+class CheckedFileDialog : public QFileDialog {
+public:
+    CheckedFileDialog(QWidget* parent, const FileRequest& r) : QFileDialog(parent), m_request(r) {}
+
+    void accept() override
+    {
+        const QStringList chosen = selectedFiles();
+        if (m_request.canClose && !chosen.isEmpty() && !QFileInfo(chosen.first()).isDir()
+            && !m_request.canClose(chosen.first()))
+            return;
+        QFileDialog::accept();
+    }
+
+private:
+    const FileRequest& m_request;
+};
+
+class QtBackend : public Backend {
+public:
+    void sound(Sound) override { QApplication::beep(); }
+
+    Answer message(QWidget* parent, const QString& text, Buttons buttons, Kind kind) override
+    {
+        QMessageBox box(parent);
+        box.setWindowTitle(QApplication::applicationName());
+        box.setText(text);
+        switch (kind) {
+        case Kind::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case Kind::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case Kind::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case Kind::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        }
+        switch (buttons) {
+        case Buttons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case Buttons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
+        case Buttons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
+        case Buttons::YesCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel);
+            break;
+        }
+        switch (box.exec()) {
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        case QMessageBox::Ok:
+            return Answer::Ok;
+        default:
+            return Answer::Cancel;
+        }
+    }
+
+    FileResult fileDialog(QWidget* parent, const FileRequest& r) override
+    {
+        CheckedFileDialog dlg(parent, r);
+        dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+        // The toolkit dialogs ask their own overwrite question through canClose.
+        dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+        dlg.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dlg.setFileMode(r.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        if (!r.title.isEmpty())
+            dlg.setWindowTitle(r.title);
+        if (!r.folder.isEmpty())
+            dlg.setDirectory(r.folder);
+        if (!r.fileName.isEmpty())
+            dlg.selectFile(r.fileName);
+        if (!r.filters.isEmpty()) {
+            dlg.setNameFilters(r.filters);
+            const int i = qBound(1, r.filterIndex, int(r.filters.size())) - 1;
+            dlg.selectNameFilter(r.filters.at(i));
+        }
+        dlg.setDefaultSuffix(r.defaultExt);
+        if (r.customise)
+            r.customise(dlg);
+        if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+            return {};
+        return {true, dlg.selectedFiles().first(), int(r.filters.indexOf(dlg.selectedNameFilter())) + 1};
+    }
+
+    int execModal(QDialog& dialog) override { return dialog.exec(); }
+
+    bool openInShell(const QString& path) override
+    {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
+};
+
+QtBackend& qtBackend()
+{
+    static QtBackend b;
+    return b;
+}
+
+Backend* g_installed = nullptr;
+
+} // namespace
+
+Backend& backend() { return g_installed ? *g_installed : qtBackend(); }
+
+void install(Backend* b) { g_installed = b; }
+
+void warn(QWidget* parent, const QString& text)
+{
+    backend().sound(Sound::Asterisk);
+    backend().message(parent, text, Buttons::Ok, Kind::Warning);
+}
+
+void inform(QWidget* parent, const QString& text)
+{
+    backend().sound(Sound::Asterisk);
+    backend().message(parent, text, Buttons::Ok, Kind::Information);
+}
+
+void error(QWidget* parent, const QString& text)
+{
+    backend().sound(Sound::Asterisk);
+    backend().message(parent, text, Buttons::Ok, Kind::Error);
+}
+
+Answer ask(QWidget* parent, const QString& text, Buttons buttons)
+{
+    backend().sound(Sound::Exclamation);
+    return backend().message(parent, text, buttons, Kind::Question);
+}
+
+} // namespace Prompter

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "Prompter.h"
+
+#include <QDialog>
+#include <deque>
+#include <functional>
+#include <vector>
+
+// A Prompter backend for tests: answers from a script, records what it was asked, never shows a
+// window. Installs itself for its lifetime.
+class ScriptedPrompter : public Prompter::Backend {
+public:
+    struct Asked {
+        QString text;
+        Prompter::Buttons buttons;
+        Prompter::Kind kind;
+    };
+
+    ScriptedPrompter();
+    ~ScriptedPrompter() override;
+
+    // Answers in order of the questions and boxes to come; a box with no scripted answer gets
+    // Ok/No/Cancel (the safe default) and is counted in unscripted.
+    std::deque<Prompter::Answer> answers;
+    // Paths for file dialogs in order; an empty string cancels.
+    std::deque<QString> files;
+    // Called for each modal form instead of showing it; returns the result code.
+    std::deque<std::function<int(QDialog&)>> modals;
+    // Paths handed to the shell.
+    QStringList shellOpened;
+
+    std::vector<Asked> asked;
+    std::vector<Prompter::Sound> sounds;
+    std::vector<Prompter::FileRequest> fileRequests;
+    int unscripted = 0;
+
+    QString lastText() const { return asked.empty() ? QString() : asked.back().text; }
+
+    void sound(Prompter::Sound sound) override;
+    Prompter::Answer message(QWidget* parent, const QString& text, Prompter::Buttons buttons,
+                             Prompter::Kind kind) override;
+    Prompter::FileResult fileDialog(QWidget* parent, const Prompter::FileRequest& request) override;
+    int execModal(QDialog& dialog) override;
+    bool openInShell(const QString& path) override;
+};

@@ -1,0 +1,274 @@
+#include "FileOps.h"
+
+#include "TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ostream>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList entriesOf(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+}
+
+// The other names a file can be reached by, each made next to the original.
+enum class Alias { SamePath, DotDot, HardLink, SymLink };
+
+void PrintTo(Alias alias, std::ostream* out)
+{
+    const char* names[] = {"same path", "dir/../dir", "hard link", "symbolic link"};
+    *out << names[int(alias)];
+}
+
+class CopyOntoItselfTest : public ::testing::TestWithParam<Alias> {};
+
+TEST_P(CopyOntoItselfTest, IsRefusedAndLeavesTheFileAlone)
+{
+    TempFolder temp;
+    const QByteArray bytes("BM original bytes");
+    const QString file = temp.write(u"dir/a.bmp"_s, bytes);
+    QString alias;
+    switch (GetParam()) {
+    case Alias::SamePath:
+        alias = file;
+        break;
+    case Alias::DotDot:
+        alias = temp.file(u"dir/../dir/a.bmp"_s);
+        break;
+    case Alias::HardLink:
+        alias = temp.file(u"dir/b.bmp"_s);
+        ASSERT_EQ(::link(QFile::encodeName(file).constData(), QFile::encodeName(alias).constData()), 0);
+        break;
+    case Alias::SymLink:
+        alias = temp.file(u"dir/b.bmp"_s);
+        ASSERT_TRUE(QFile::link(file, alias));
+        break;
+    }
+    const FileOps::Stamp before = FileOps::stamp(file);
+    QString error;
+    EXPECT_FALSE(FileOps::copyFile(file, alias, &error));
+    EXPECT_TRUE(error.contains(u"a.bmp"_s) || error.contains(u"b.bmp"_s)) << error.toStdString();
+    EXPECT_EQ(temp.read(file), bytes);
+    EXPECT_EQ(FileOps::stamp(file), before);
+    EXPECT_FALSE(FileOps::copyFile(alias, file));
+    EXPECT_EQ(temp.read(file), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Aliases, CopyOntoItselfTest,
+                         ::testing::Values(Alias::SamePath, Alias::DotDot, Alias::HardLink, Alias::SymLink));
+
+TEST(FileOpsTest, CopyReplacesTargetAndLeavesNoTemporaryFile)
+{
+    TempFolder temp;
+    // Larger than any sensible copy buffer and not a multiple of one.
+    QByteArray big(3 * 65536 + 17, '\0');
+    for (qsizetype i = 0; i < big.size(); ++i)
+        big[i] = char(i * 7 + i / 251);
+    const QString from = temp.write(u"絵/a.bmp"_s, big);
+    const QString to = temp.write(u"写真/b.bmp"_s, QByteArray("old target, longer than nothing"));
+    QString error;
+    ASSERT_TRUE(FileOps::copyFile(from, to, &error)) << error.toStdString();
+    EXPECT_EQ(temp.read(to), big);
+    EXPECT_EQ(entriesOf(temp.file(u"写真"_s)), QStringList{u"b.bmp"_s});
+
+    const QString empty = temp.write(u"empty.bmp"_s, QByteArray());
+    ASSERT_TRUE(FileOps::copyFile(empty, to));
+    EXPECT_TRUE(temp.exists(u"写真/b.bmp"_s));
+    EXPECT_EQ(temp.read(to), QByteArray());
+}
+
+TEST(FileOpsTest, FailedCopyKeepsTheOldTarget)
+{
+    TempFolder temp;
+    const QByteArray old("old target");
+    const QString to = temp.write(u"b.bmp"_s, old);
+    temp.write(u"folder/x.bmp"_s, "x");
+    QStringList sources{temp.file(u"missing.bmp"_s), temp.file(u"folder"_s)};
+    // A proc file claims size 0 yet reads bytes: the copy fails only after writing has begun.
+    if (QFileInfo(u"/proc/self/status"_s).isFile())
+        sources.append(u"/proc/self/status"_s);
+    for (const QString& from : sources) {
+        QString error;
+        EXPECT_FALSE(FileOps::copyFile(from, to, &error)) << from.toStdString();
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(temp.read(to), old);
+    }
+    EXPECT_EQ(entriesOf(temp.path()), (QStringList{u"b.bmp"_s, u"folder"_s}));
+}
+
+TEST(FileOpsTest, CopyIntoMissingFolderFailsCleanly)
+{
+    TempFolder temp;
+    const QString from = temp.write(u"a.bmp"_s, "bytes");
+    QString error;
+    EXPECT_FALSE(FileOps::copyFile(from, temp.file(u"nowhere/a.bmp"_s), &error));
+    EXPECT_TRUE(error.contains(u"nowhere"_s)) << error.toStdString();
+    EXPECT_EQ(entriesOf(temp.path()), QStringList{u"a.bmp"_s});
+}
+
+TEST(FileOpsTest, WriteFileAtomicReplacesOrFailsWithoutLeftovers)
+{
+    TempFolder temp;
+    const QString path = temp.write(u"map.txt"_s, "old");
+    ASSERT_TRUE(FileOps::writeFileAtomic(path, "new contents"));
+    EXPECT_EQ(temp.read(path), QByteArray("new contents"));
+    QString error;
+    EXPECT_FALSE(FileOps::writeFileAtomic(temp.file(u"nowhere/map.txt"_s), "x", &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(entriesOf(temp.path()), QStringList{u"map.txt"_s});
+}
+
+TEST(FileOpsTest, DeletingWhatIsMissingSucceeds)
+{
+    TempFolder temp;
+    const QString file = temp.write(u"a.bmp"_s, "a");
+    temp.write(u"tree/sub/deep/b.bmp"_s, "b");
+    EXPECT_TRUE(FileOps::deleteFile(file));
+    EXPECT_FALSE(temp.exists(u"a.bmp"_s));
+    EXPECT_TRUE(FileOps::deleteFile(file));
+    EXPECT_TRUE(FileOps::deleteFolder(temp.file(u"tree"_s)));
+    EXPECT_FALSE(temp.exists(u"tree"_s));
+    EXPECT_TRUE(FileOps::deleteFolder(temp.file(u"tree"_s)));
+}
+
+TEST(FileOpsTest, RenameFolderRefusesMissingSourceAndExistingTarget)
+{
+    TempFolder temp;
+    temp.write(u"old/a.bmp"_s, "a");
+    temp.write(u"taken/b.bmp"_s, "b");
+    QString error;
+    EXPECT_FALSE(FileOps::renameFolder(temp.file(u"old"_s), temp.file(u"taken"_s), &error));
+    EXPECT_TRUE(error.contains(u"taken"_s)) << error.toStdString();
+    EXPECT_TRUE(temp.exists(u"old/a.bmp"_s));
+    EXPECT_EQ(entriesOf(temp.file(u"taken"_s)), QStringList{u"b.bmp"_s});
+    EXPECT_FALSE(FileOps::renameFolder(temp.file(u"missing"_s), temp.file(u"new"_s)));
+    EXPECT_FALSE(temp.exists(u"new"_s));
+
+    ASSERT_TRUE(FileOps::makeFolder(temp.file(u"x/y"_s)));
+    ASSERT_TRUE(FileOps::renameFolder(temp.file(u"old"_s), temp.file(u"x/y/新"_s)));
+    EXPECT_FALSE(temp.exists(u"old"_s));
+    EXPECT_EQ(temp.read(temp.file(u"x/y/新/a.bmp"_s)), QByteArray("a"));
+}
+
+TEST(FileOpsTest, StampSeesNanosecondAndSizeChanges)
+{
+    TempFolder temp;
+    EXPECT_FALSE(FileOps::stamp(temp.file(u"missing"_s)).exists);
+    const QString path = temp.write(u"a.bmp"_s, "1234");
+    auto setMtime = [&](time_t seconds, long nanoseconds) {
+        const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    };
+    setMtime(1700000000, 123456789);
+    const FileOps::Stamp first = FileOps::stamp(path);
+    EXPECT_TRUE(first.exists);
+    EXPECT_EQ(first.size, 4);
+    EXPECT_EQ(first.mtimeNs, 1700000000LL * 1000000000 + 123456789);
+
+    // Same size, same second: only the nanoseconds tell the rewrite apart.
+    temp.write(u"a.bmp"_s, "5678");
+    setMtime(1700000000, 123456790);
+    const FileOps::Stamp second = FileOps::stamp(path);
+    EXPECT_EQ(second.size, first.size);
+    EXPECT_NE(second, first);
+
+    temp.write(u"a.bmp"_s, "12345");
+    setMtime(1700000000, 123456790);
+    EXPECT_NE(FileOps::stamp(path), second);
+}
+
+class FindFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const QString& name : {u"a.bmp"_s, u"B.JPG"_s, u"d.jp"_s, u"e.bmpx"_s, u"f"_s, u"g.png"_s,
+                                    u"m/c.jpg"_s, u"m/n/h.bmp"_s, u"z.bmp"_s})
+            temp.write(name, "x");
+        // A link back up the tree must not be walked into.
+        QFile::link(temp.path(), temp.file(u"m/loop"_s));
+    }
+    QStringList find(const QString& extensions, bool recurse, const QString& folder = QString())
+    {
+        QStringList list;
+        FileOps::findFiles(folder.isEmpty() ? temp.path() : folder, extensions, recurse, list);
+        return list;
+    }
+    QStringList inTemp(const QStringList& names)
+    {
+        QStringList paths;
+        for (const QString& name : names)
+            paths.append(temp.file(name));
+        return paths;
+    }
+    TempFolder temp;
+};
+
+TEST_F(FindFilesTest, MatchesWholeExtensionsIgnoringCase)
+{
+    EXPECT_EQ(find(u"bmp,jpg"_s, false), inTemp({u"B.JPG"_s, u"a.bmp"_s, u"z.bmp"_s}));
+    EXPECT_EQ(find(u"jp"_s, false), inTemp({u"d.jp"_s}));
+    EXPECT_EQ(find(u"bmp"_s, false), inTemp({u"a.bmp"_s, u"z.bmp"_s}));
+    EXPECT_EQ(find(u"bmpx,gif"_s, false), inTemp({u"e.bmpx"_s}));
+    EXPECT_EQ(find(u"tiff"_s, false), QStringList());
+}
+
+TEST_F(FindFilesTest, RecursesDepthFirstWithoutFollowingLinks)
+{
+    // A sub-folder's files come where the sub-folder sorts, before the files after it.
+    EXPECT_EQ(find(u"bmp,jpg"_s, true),
+              inTemp({u"B.JPG"_s, u"a.bmp"_s, u"m/c.jpg"_s, u"m/n/h.bmp"_s, u"z.bmp"_s}));
+    EXPECT_EQ(find(QString(), true), inTemp({u"B.JPG"_s, u"a.bmp"_s, u"d.jp"_s, u"e.bmpx"_s, u"f"_s,
+                                             u"g.png"_s, u"m/c.jpg"_s, u"m/n/h.bmp"_s, u"z.bmp"_s}));
+}
+
+TEST_F(FindFilesTest, AppendsPathsJoinedWithOneSlash)
+{
+    QString folder = temp.file(u"m"_s);
+    QStringList list{u"kept"_s};
+    FileOps::findFiles(folder, u"jpg"_s, false, list);
+    FileOps::findFiles(folder + u'/', u"jpg"_s, false, list);
+    EXPECT_EQ(list, (QStringList{u"kept"_s, folder + u"/c.jpg"_s, folder + u"/c.jpg"_s}));
+    EXPECT_EQ(find(u"bmp"_s, false, temp.file(u"missing"_s)), QStringList());
+}
+
+struct SamePathCase {
+    const char16_t* a;
+    const char16_t* b;
+    bool same;
+};
+
+void PrintTo(const SamePathCase& c, std::ostream* out)
+{
+    *out << QString::fromUtf16(c.a).toStdString() << " vs " << QString::fromUtf16(c.b).toStdString();
+}
+
+class SamePathTest : public ::testing::TestWithParam<SamePathCase> {};
+
+TEST_P(SamePathTest, Compares)
+{
+    const SamePathCase& c = GetParam();
+    const QString a = QString::fromUtf16(c.a), b = QString::fromUtf16(c.b);
+    EXPECT_EQ(FileOps::samePathIgnoringCase(a, b), c.same);
+    EXPECT_EQ(FileOps::samePathIgnoringCase(b, a), c.same);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SamePathTest,
+                         ::testing::Values(SamePathCase{u"C:\\Map\\a.bmp", u"c:/map/A.BMP", true},
+                                           SamePathCase{u"/app/絵/", u"/APP/絵", true},
+                                           SamePathCase{u"/app/絵", u"/app/写真", false},
+                                           SamePathCase{u"/app/ab", u"/app/a", false},
+                                           SamePathCase{u"/app/a", u"/app/a/b", false}));
+
+} // namespace

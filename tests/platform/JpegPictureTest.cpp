@@ -1,0 +1,342 @@
+#include "JpegPicture.h"
+#include "TempFolder.h"
+
+#include <QBuffer>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QImage gradient(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb(x * 255 / std::max(1, width - 1), y * 255 / std::max(1, height - 1),
+                                      (x + y) * 255 / std::max(1, width + height - 2)));
+    return image;
+}
+
+QByteArray encoded(const QImage& image, int quality = 75)
+{
+    JpegPicture picture(image);
+    picture.setQuality(quality);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.saveToStream(buffer);
+    return bytes;
+}
+
+QImage decoded(const QByteArray& bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    JpegPicture picture;
+    picture.loadFromStream(buffer);
+    return picture.image();
+}
+
+// Decodes bytes that must be refused and returns the error.
+JpegError refusal(const QByteArray& bytes)
+{
+    try {
+        decoded(bytes);
+    } catch (const JpegError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "decoded without error";
+    return JpegError(-1, {});
+}
+
+int largestDifference(const QImage& a, const QImage& b)
+{
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q))});
+        }
+    return worst;
+}
+
+// Writes what JpegPicture itself never writes (grey, CMYK), straight through libjpeg.
+QByteArray encodedRaw(int width, int height, J_COLOR_SPACE given, J_COLOR_SPACE stored, int components,
+                      const std::vector<JSAMPLE>& samples)
+{
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr errors;
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = components;
+    cinfo.in_color_space = given;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_colorspace(&cinfo, stored);
+    jpeg_set_quality(&cinfo, 95, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<JSAMPLE*>(samples.data()) + cinfo.next_scanline * width * components;
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
+    jpeg_destroy_compress(&cinfo);
+    std::free(out);
+    return bytes;
+}
+
+// The first baseline frame header's height and width, rewritten.
+QByteArray withDimensions(QByteArray bytes, int width, int height)
+{
+    const qsizetype sof = bytes.indexOf("\xFF\xC0");
+    if (sof < 0) {
+        ADD_FAILURE() << "no SOF0 marker";
+        return bytes;
+    }
+    bytes[sof + 5] = char(height >> 8);
+    bytes[sof + 6] = char(height & 0xFF);
+    bytes[sof + 7] = char(width >> 8);
+    bytes[sof + 8] = char(width & 0xFF);
+    return bytes;
+}
+
+} // namespace
+
+TEST(JpegPicture, RoundTripAtBestQualityStaysClose)
+{
+    const QImage original = gradient(64, 48);
+    const QImage back = decoded(encoded(original, 100));
+    ASSERT_EQ(back.size(), original.size());
+    EXPECT_EQ(back.format(), QImage::Format_RGB32);
+    EXPECT_LE(largestDifference(original, back), 6);
+}
+
+TEST(JpegPicture, RoundTripKeepsOddSizes)
+{
+    for (QSize size : {QSize(1, 1), QSize(7, 3), QSize(17, 33), QSize(100, 1), QSize(1, 100)}) {
+        SCOPED_TRACE(size.width() * 1000 + size.height());
+        const QImage back = decoded(encoded(gradient(size.width(), size.height()), 90));
+        EXPECT_EQ(back.size(), size);
+    }
+}
+
+TEST(JpegPicture, LowerQualityGivesFewerBytes)
+{
+    const QImage image = gradient(200, 150);
+    const qsizetype low = encoded(image, 10).size(), middle = encoded(image, 50).size(),
+                    high = encoded(image, 100).size();
+    EXPECT_LT(low, middle);
+    EXPECT_LT(middle, high);
+}
+
+TEST(JpegPicture, QualityIsClampedToLibraryRange)
+{
+    const struct {
+        int asked, kept;
+    } cases[] = {{-5, 1}, {0, 1}, {1, 1}, {55, 55}, {100, 100}, {101, 100}, {1000, 100}};
+    for (const auto& c : cases) {
+        JpegPicture picture;
+        picture.setQuality(c.asked);
+        EXPECT_EQ(picture.quality(), c.kept) << c.asked;
+    }
+    // An out-of-range request must still encode.
+    JpegPicture picture(gradient(8, 8));
+    picture.setQuality(0);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_NO_THROW(picture.saveToStream(buffer));
+}
+
+TEST(JpegPicture, TruncatedFileIsRefusedNotShownHalfGrey)
+{
+    const QByteArray whole = encoded(gradient(120, 90), 90);
+    // Halfway, just the headers, and everything but the end-of-image marker.
+    for (qsizetype length : {whole.size() / 2, qsizetype(700), whole.size() - 2}) {
+        SCOPED_TRACE(length);
+        const JpegError e = refusal(whole.left(length));
+        EXPECT_TRUE(e.message().startsWith(u"JPEG エラー #"_s)) << e.message().toStdString();
+        EXPECT_EQ(e.message(), u"JPEG エラー #%1"_s.arg(e.code()));
+        EXPECT_GT(e.code(), 0);
+        EXPECT_FALSE(e.detail().isEmpty());
+    }
+}
+
+TEST(JpegPicture, FailedLoadKeepsThePreviousPicture)
+{
+    const QImage first = gradient(10, 10);
+    JpegPicture picture(first);
+    QBuffer buffer;
+    buffer.setData(encoded(gradient(30, 30)).left(300));
+    buffer.open(QIODevice::ReadOnly);
+    EXPECT_THROW(picture.loadFromStream(buffer), JpegError);
+    EXPECT_EQ(picture.image(), first);
+}
+
+TEST(JpegPicture, GarbageIsRefused)
+{
+    EXPECT_EQ(refusal(QByteArray()).code(), JERR_INPUT_EMPTY);
+    EXPECT_EQ(refusal(QByteArray("BM not a jpeg at all")).code(), JERR_NO_SOI);
+    QRandomGenerator random(20240601);
+    for (int round = 0; round < 50; ++round) {
+        QByteArray bytes(64 + random.bounded(4000), '\0');
+        for (char& b : bytes)
+            b = char(random.bounded(256));
+        // Every other round starts like a JPEG, so the parser gets past the first check.
+        if (round % 2) {
+            bytes[0] = char(0xFF);
+            bytes[1] = char(0xD8);
+        }
+        SCOPED_TRACE(round);
+        refusal(bytes);
+    }
+}
+
+TEST(JpegPicture, ForgedHugeHeaderIsRefusedBeforeDecoding)
+{
+    const QByteArray small = encoded(gradient(16, 16));
+    const struct {
+        int width, height;
+    } forged[] = {{60000, 60000}, {JpegPicture::MaxSide + 1, 1}, {1, JpegPicture::MaxSide + 1}, {12000, 10001}};
+    for (const auto& f : forged) {
+        SCOPED_TRACE(f.width * 100000LL + f.height);
+        const JpegError e = refusal(withDimensions(small, f.width, f.height));
+        EXPECT_EQ(e.code(), JERR_IMAGE_TOO_BIG);
+    }
+    // The same forgery at a modest size gets past the check and fails only for lack of data.
+    EXPECT_NE(refusal(withDimensions(small, 40, 40)).code(), JERR_IMAGE_TOO_BIG);
+}
+
+TEST(JpegPicture, LongestAllowedSideIsRead)
+{
+    const QImage back = decoded(encoded(gradient(JpegPicture::MaxSide, 2), 50));
+    EXPECT_EQ(back.size(), QSize(JpegPicture::MaxSide, 2));
+}
+
+TEST(JpegPicture, GreyscaleLoadsAsRgb32)
+{
+    const int width = 40, height = 8;
+    std::vector<JSAMPLE> grey(width * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            grey[y * width + x] = JSAMPLE(x * 6);
+    const QImage image = decoded(encodedRaw(width, height, JCS_GRAYSCALE, JCS_GRAYSCALE, 1, grey));
+    ASSERT_EQ(image.size(), QSize(width, height));
+    EXPECT_EQ(image.format(), QImage::Format_RGB32);
+    for (int x = 0; x < width; x += 13) {
+        const QRgb p = image.pixel(x, 4);
+        EXPECT_EQ(qRed(p), qGreen(p));
+        EXPECT_EQ(qGreen(p), qBlue(p));
+        EXPECT_NEAR(qRed(p), x * 6, 4) << x;
+    }
+}
+
+TEST(JpegPicture, AdobeCmykAndYcckBecomeRgb)
+{
+    // Adobe stores ink inverted: 255 means none. These are red, green, blue and a mid grey.
+    const struct {
+        JSAMPLE c, m, y, k;
+        QRgb expected;
+    } inks[] = {{255, 0, 0, 255, qRgb(255, 0, 0)},
+                {0, 255, 0, 255, qRgb(0, 255, 0)},
+                {0, 0, 255, 255, qRgb(0, 0, 255)},
+                {255, 255, 255, 128, qRgb(128, 128, 128)}};
+    for (J_COLOR_SPACE stored : {JCS_CMYK, JCS_YCCK}) {
+        for (const auto& ink : inks) {
+            SCOPED_TRACE(int(stored) * 1000 + int(&ink - inks));
+            std::vector<JSAMPLE> samples;
+            for (int i = 0; i < 16 * 16; ++i)
+                samples.insert(samples.end(), {ink.c, ink.m, ink.y, ink.k});
+            const QImage image = decoded(encodedRaw(16, 16, JCS_CMYK, stored, 4, samples));
+            ASSERT_EQ(image.format(), QImage::Format_RGB32);
+            const QRgb p = image.pixel(8, 8);
+            EXPECT_NEAR(qRed(p), qRed(ink.expected), 4);
+            EXPECT_NEAR(qGreen(p), qGreen(ink.expected), 4);
+            EXPECT_NEAR(qBlue(p), qBlue(ink.expected), 4);
+        }
+    }
+}
+
+TEST(JpegPicture, AssignCompositesTransparencyOverWhite)
+{
+    const struct {
+        QRgb argb;
+        QRgb expected;
+    } cases[] = {{qRgba(0, 0, 0, 0), qRgb(255, 255, 255)},
+                 {qRgba(0, 0, 0, 255), qRgb(0, 0, 0)},
+                 {qRgba(0, 0, 0, 128), qRgb(127, 127, 127)},
+                 {qRgba(200, 100, 0, 255), qRgb(200, 100, 0)},
+                 {qRgba(255, 0, 0, 51), qRgb(255, 204, 204)}};
+    for (const auto& c : cases) {
+        QImage source(2, 1, QImage::Format_ARGB32);
+        source.fill(c.argb);
+        JpegPicture picture(source);
+        ASSERT_EQ(picture.image().format(), QImage::Format_RGB32);
+        const QRgb p = picture.image().pixel(1, 0);
+        EXPECT_NEAR(qRed(p), qRed(c.expected), 1) << std::hex << c.argb;
+        EXPECT_NEAR(qGreen(p), qGreen(c.expected), 1) << std::hex << c.argb;
+        EXPECT_NEAR(qBlue(p), qBlue(c.expected), 1) << std::hex << c.argb;
+    }
+    QImage indexed(3, 3, QImage::Format_Indexed8);
+    indexed.setColorTable({qRgb(10, 20, 30)});
+    indexed.fill(0);
+    JpegPicture picture(indexed);
+    EXPECT_EQ(picture.image().format(), QImage::Format_RGB32);
+    EXPECT_EQ(picture.image().pixel(2, 2), qRgb(10, 20, 30));
+}
+
+TEST(JpegPicture, EmptyPictureOrFailedWriteThrows)
+{
+    QBuffer sink;
+    sink.open(QIODevice::WriteOnly);
+    EXPECT_THROW(JpegPicture().saveToStream(sink), JpegError);
+    EXPECT_EQ(sink.size(), 0);
+
+    QBuffer readOnly;
+    readOnly.open(QIODevice::ReadOnly);
+    try {
+        JpegPicture(gradient(8, 8)).saveToStream(readOnly);
+        ADD_FAILURE() << "wrote to a read-only device";
+    } catch (const JpegError& e) {
+        EXPECT_EQ(e.code(), JERR_FILE_WRITE);
+    }
+}
+
+TEST(JpegPicture, FilesRoundTripAndMissingOnesReportThePath)
+{
+    TempFolder folder;
+    const QString path = folder.file(u"写真.jpg"_s);
+    JpegPicture(gradient(33, 21)).saveToFile(path);
+    JpegPicture loaded;
+    loaded.loadFromFile(path);
+    EXPECT_EQ(loaded.image().size(), QSize(33, 21));
+
+    const QString missing = folder.file(u"none.jpg"_s);
+    try {
+        loaded.loadFromFile(missing);
+        ADD_FAILURE() << "loaded a missing file";
+    } catch (const JpegError& e) {
+        EXPECT_EQ(e.code(), 0);
+        EXPECT_TRUE(e.detail().contains(missing));
+    }
+    EXPECT_EQ(loaded.image().size(), QSize(33, 21));
+
+    EXPECT_THROW(JpegPicture(gradient(4, 4)).saveToFile(folder.file(u"no/such/folder.jpg"_s)), JpegError);
+    EXPECT_FALSE(folder.exists(u"no"_s));
+}
