@@ -321,7 +321,8 @@ void TForm1::FormCreate(const QStringList& arguments)
     HistoryFilePath = SettingsFolder + u"/ファイル履歴.txt"_s;
     ScratchFolder = MapFolders::scratchFolder();
     ToolPaths.clear();
-    for (const QString& folder : {SettingsFolder, ScratchFolder}) {
+    // The map-file folder too, so that the map dialogs open where maps belong.
+    for (const QString& folder : {SettingsFolder, ScratchFolder, MapFolders::mapFileFolder()}) {
         QString why;
         if (!QFileInfo(folder).isDir() && !FileOps::makeFolder(folder, &why))
             Prompter::error(this, u"フォルダを作成できません。\r\n"_s + folder + u"\r\n"_s + why);

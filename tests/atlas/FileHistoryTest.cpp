@@ -1,0 +1,81 @@
+#include "FileHistory.h"
+
+#include "AtlasFixture.h"
+
+#include <QMenu>
+
+using namespace Qt::StringLiterals;
+
+class FileHistoryTest : public ::testing::Test {
+protected:
+    void SetUp() override { ProgramFolder::setOverride(program.path()); }
+    void TearDown() override { ProgramFolder::setOverride(QString()); }
+    QString file() const { return program.file(u"history.txt"_s); }
+    TempFolder program;
+    FileHistory h;
+};
+
+TEST_F(FileHistoryTest, SameMapInAnotherCaseIsListedOnceAtTheTop)
+{
+    h.add(program.path() + u"maps/a.map"_s);
+    h.add(program.path() + u"b.map"_s);
+    h.add(program.path() + u"MAPS/A.map"_s);
+    EXPECT_EQ(h.entries(), (QStringList{u"MAPS/A.map"_s, u"b.map"_s}));
+    EXPECT_EQ(h.clearCaption(), u"履歴の消去"_s);
+}
+
+TEST_F(FileHistoryTest, KeepsTwelveAndDropsOnlyTheOldestPerAddition)
+{
+    for (int i = 0; i < 13; ++i)
+        h.add(program.path() + u"m/%1.map"_s.arg(i));
+    EXPECT_EQ(h.entries().size(), 12);
+    EXPECT_EQ(h.entries().last(), u"m/1.map"_s);
+
+    QString many;
+    for (int i = 0; i < 15; ++i)
+        many += u"old/%1.map\r\n"_s.arg(i);
+    program.write(u"history.txt"_s, Cp932::encode(many));
+    h.load(file());
+    EXPECT_EQ(h.entries().size(), 15);
+    EXPECT_EQ(h.clearCaption(), u"履歴の消去(&T)"_s);
+    h.add(program.path() + u"new.map"_s);
+    EXPECT_EQ(h.entries().size(), 15);
+    EXPECT_EQ(h.entries().first(), u"new.map"_s);
+    EXPECT_EQ(h.entries().last(), u"old/13.map"_s);
+}
+
+TEST_F(FileHistoryTest, SaveAndClear)
+{
+    h.save(file());
+    EXPECT_FALSE(QFileInfo::exists(file())) << "an empty history writes no file";
+    h.add(program.path() + u"画像と音声/マップファイル/日本.map"_s);
+    ASSERT_TRUE(h.save(file()));
+    EXPECT_EQ(program.read(file()), Cp932::encode(u"画像と音声/マップファイル/日本.map\r\n"_s));
+    FileHistory again;
+    again.load(file());
+    EXPECT_EQ(again.entries(), h.entries());
+    again.clear(file());
+    EXPECT_FALSE(QFileInfo::exists(file()));
+    EXPECT_FALSE(again.hasClearItem());
+}
+
+using HistoryMenu = AtlasFixture;
+
+TEST_F(HistoryMenu, OpensFromTheMenuAndKeepsAMissingEntry)
+{
+    const QString path = installGolden();
+    ASSERT_TRUE(f1().LoadMapFile(path));
+    f1().LoadMapFile(path);
+    f1().CopyHistoryMenu();
+    QStringList texts;
+    for (const QAction* a : f1().mmReOpen->actions())
+        texts << (a->isSeparator() ? u"-"_s : a->text());
+    EXPECT_EQ(texts, (QStringList{u"golden.map"_s, u"-"_s, u"履歴の消去"_s}));
+
+    f1().OpenFromHistory(u"画像と音声\\マップファイル\\nothing.map"_s);
+    EXPECT_EQ(prompter->lastText(), u"マップファイルが見つかりません。"_s);
+
+    f1().mmNewClick();
+    f1().OpenFromHistory(u"画像と音声\\マップファイル\\golden.map"_s);
+    EXPECT_EQ(f1().MapFilePath, path);
+}

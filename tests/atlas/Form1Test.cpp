@@ -1,0 +1,393 @@
+#include "AtlasFixture.h"
+#include "MapFile.h"
+#include "MapGridModel.h"
+#include "Unit2.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+
+using namespace Qt::StringLiterals;
+using Prompter::Answer;
+
+namespace {
+
+QStringList captions(const QMenu* menu)
+{
+    QStringList out;
+    for (const QAction* a : menu->actions())
+        out << (a->isSeparator() ? u"-"_s : a->text());
+    return out;
+}
+
+} // namespace
+
+using StartUp = AtlasFixture;
+
+TEST_F(StartUp, CreatesFoldersGridAndMenus)
+{
+    EXPECT_TRUE(QFileInfo(program.path() + u"設定/マップエディタ"_s).isDir());
+    EXPECT_TRUE(QFileInfo(program.path() + u"画像と音声/マップちょい置き"_s).isDir());
+    EXPECT_TRUE(QFileInfo(program.path() + u"画像と音声/マップファイル"_s).isDir());
+    EXPECT_TRUE(QFileInfo(program.path() + u"画像と音声/マップ画像/新規マップファイル"_s).isDir());
+    EXPECT_EQ(f1().SettingsFilePath, program.path() + u"設定/マップエディタ/設定ファイル.ini"_s);
+    EXPECT_EQ(f1().HistoryFilePath, program.path() + u"設定/マップエディタ/ファイル履歴.txt"_s);
+
+    QAbstractItemModel* m = f1().sg1->model();
+    ASSERT_EQ(m->rowCount(), 62);
+    ASSERT_EQ(m->columnCount(), 8);
+    EXPECT_EQ(m->headerData(7, Qt::Horizontal).toString(), u"説明文"_s);
+    EXPECT_EQ(m->index(0, 0).data().toString(), u" 00"_s);
+    EXPECT_EQ(m->index(61, 0).data().toString(), u" 61"_s);
+    EXPECT_EQ(f1().sg1->columnWidth(7), 630);
+
+    EXPECT_EQ(captions(f1().File1),
+              (QStringList{u"新規作成(&N)"_s, u"-"_s, u"開く(&O)"_s, u"　開き直す(&R)"_s, u"-"_s,
+                           u"上書き保存(&S)"_s, u"名前を付けて保存(&A)"_s, u"-"_s, u"直接編集(&E)"_s,
+                           u"画像フォルダを開く(&P)"_s, u"作業用画像ファイルを消去する(&B)"_s, u"-"_s, u"終了(&X)"_s}));
+    EXPECT_EQ(captions(f1().Edit1),
+              (QStringList{u"地図画像を取り込む(&C)"_s, u"地図画像を編集する(&D)"_s, u"[元に戻す］有効"_s, u"-"_s,
+                           u"旅行地 00 を編集する(&R)"_s, u"［元に戻す］有効"_s, u"-"_s, u"宝物画像を取り込む(&T)"_s}));
+    EXPECT_TRUE(f1().mmUndoMap->isChecked());
+    EXPECT_EQ(f1().mmExit->shortcut(), QKeySequence(Qt::Key_F4));
+    EXPECT_EQ(f1().hintOf(f1().bbUndo), u"元に戻す … 内容の変更を取り消します。戻せる回数は最大 20 回です。"_s);
+    EXPECT_TRUE(f1().hintOf(f1().mmLoadMapPic).contains(u"横960, 縦435"_s));
+    EXPECT_EQ(f1().windowTitle(), u"マップエディタ ～ 新規マップファイル"_s);
+    EXPECT_GT(f1().LabelHalfWidth, 20);
+    EXPECT_GT(f1().LabelHalfHeight, 3);
+}
+
+TEST_F(StartUp, WindowCoversTheScreenButIsNeverSmallerThan1024x734)
+{
+    EXPECT_GE(f1().width(), 1024);
+    EXPECT_GE(f1().height(), 734);
+    EXPECT_EQ(f1().minimumSize(), f1().maximumSize());
+    EXPECT_GE(f1().x(), 0);
+    EXPECT_GE(f1().y(), 0);
+}
+
+TEST_F(StartUp, OpensTheMapNamedOnTheCommandLine)
+{
+    const QString path = installGolden();
+    startAtlas({path});
+    EXPECT_EQ(f1().MapFilePath, path);
+    EXPECT_EQ(f1().windowTitle(), u"マップエディタ ～ golden.map　（地図画像 \"map.jpg\"）"_s);
+
+    startAtlas({program.path() + u"missing.map"_s});
+    EXPECT_TRUE(f1().MapFilePath.isEmpty());
+    EXPECT_TRUE(prompter->asked.empty()) << "a missing argument is ignored silently";
+}
+
+TEST_F(StartUp, NewMapDeletesTheUnsavedPictureFolder)
+{
+    const QString stale = program.path() + u"画像と音声/マップ画像/新規マップファイル/old.bmp"_s;
+    writePicture(stale, {4, 4}, Qt::red);
+    startAtlas({});
+    EXPECT_FALSE(QFileInfo::exists(stale));
+}
+
+using LoadMap = AtlasFixture;
+
+TEST_F(LoadMap, FillsTheDocumentAndHistory)
+{
+    const QString path = installGolden();
+    ASSERT_TRUE(f1().LoadMapFile(path));
+    const MapDocument& d = f1().Doc;
+    EXPECT_EQ(d.rows[0][MapDocument::Title1], u"東京"_s);
+    EXPECT_EQ(d.rows[0][MapDocument::Picture], u"00.bmp"_s);
+    EXPECT_EQ(d.rows[5][MapDocument::Picture], u"05.jpg"_s);
+    EXPECT_EQ(d.colours[1], 0x00123456);
+    EXPECT_EQ(d.treasures[0], u"t01.bmp"_s);
+    EXPECT_EQ(d.treasures[2], u"r01.jpg"_s);
+    EXPECT_EQ(f1().MapPicturePath, pictureFolder(u"golden.map"_s) + u"/map.jpg"_s);
+    EXPECT_EQ(f1().MapPicture.size(), QSize(960, 435));
+    EXPECT_EQ(f1().edSima->text(), u"120,45"_s);
+    EXPECT_EQ(f1().History.entries().value(0), u"画像と音声/マップファイル/golden.map"_s);
+    EXPECT_FALSE(f1().IsModified(1));
+}
+
+TEST_F(LoadMap, PicturesWhoseFilesAreMissingAreDropped)
+{
+    const QString path = installGolden();
+    QFile::remove(pictureFolder(u"golden.map"_s) + u"/05.jpg"_s);
+    QFile::remove(pictureFolder(u"golden.map"_s) + u"/r01.jpg"_s);
+    ASSERT_TRUE(f1().LoadMapFile(path));
+    EXPECT_EQ(f1().Doc.rows[5][MapDocument::Picture], QString());
+    EXPECT_EQ(f1().Doc.treasures[2], QString());
+    EXPECT_EQ(f1().Doc.treasures[3], u"r02.bmp"_s);
+}
+
+TEST_F(LoadMap, ABrokenFileLeavesTheOpenMapAsItWas)
+{
+    const QString good = installGolden();
+    ASSERT_TRUE(f1().LoadMapFile(good));
+    const MapDocument before = f1().Doc;
+    const QString folderBefore = f1().PictureFolder;
+
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        QString message;
+    };
+    QByteArray binary = readBytes(good);
+    binary[20] = '\x01';
+    const Case cases[] = {
+        {"too few lines", QByteArray("1,2,3,4,\r\n"), u"マップファイルを読み込めません。"_s},
+        {"binary", binary, u"テキストファイルではありません"_s},
+        {"not code page 932", QByteArray(readBytes(good)).replace("\x93\x8c", "\xff\xfe"), u"Shift-JIS"_s},
+    };
+    for (const Case& c : cases) {
+        const QString path = mapPath(u"bad.map"_s);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.bytes);
+        f.close();
+        QDir().mkpath(pictureFolder(u"bad.map"_s));
+        prompter->asked.clear();
+        EXPECT_FALSE(f1().LoadMapFile(path)) << c.what;
+        ASSERT_EQ(prompter->asked.size(), 1u) << c.what;
+        EXPECT_TRUE(prompter->lastText().contains(c.message)) << c.what << ": " << prompter->lastText().toStdString();
+        EXPECT_EQ(f1().Doc, before) << c.what;
+        EXPECT_EQ(f1().PictureFolder, folderBefore) << c.what;
+        EXPECT_EQ(f1().MapFilePath, good) << c.what;
+    }
+}
+
+TEST_F(LoadMap, MissingFileOrPictureFolderIsReported)
+{
+    EXPECT_FALSE(f1().LoadMapFile(mapPath(u"none.map"_s)));
+    EXPECT_EQ(prompter->lastText(), u"マップファイルが見つかりません。"_s);
+    const QString path = installGolden();
+    QDir(pictureFolder(u"golden.map"_s)).removeRecursively();
+    EXPECT_FALSE(f1().LoadMapFile(path));
+    EXPECT_EQ(prompter->lastText(), u"マップ画像フォルダが見つかりません。"_s);
+    EXPECT_EQ(prompter->sounds.back(), Prompter::Sound::Asterisk);
+}
+
+using SaveMap = AtlasFixture;
+
+TEST_F(SaveMap, SavedMapOpensAndSavesAgainByteForByte)
+{
+    const QString path = installGolden();
+    ASSERT_TRUE(f1().LoadMapFile(path));
+    const QString copy = mapPath(u"copy.map"_s);
+    f1().SaveMapFile(copy, QString());
+    ASSERT_TRUE(f1().SaveSucceeded) << prompter->lastText().toStdString();
+    const QByteArray first = readBytes(copy);
+    EXPECT_EQ(first, readBytes(goldenMapPath())) << "the golden map already holds fixed names";
+
+    ASSERT_TRUE(f1().LoadMapFile(copy));
+    prompter->answers = {Answer::Yes};
+    f1().SaveMapFile(copy, u"マップファイルを上書き保存します。"_s);
+    ASSERT_TRUE(f1().SaveSucceeded);
+    EXPECT_EQ(prompter->lastText(), u"マップファイルを上書き保存します。\r\n\r\nいいですか。"_s);
+    EXPECT_EQ(readBytes(copy), first);
+}
+
+TEST_F(SaveMap, SaveAsMovesThePictureFolder)
+{
+    const QString path = installGolden();
+    ASSERT_TRUE(f1().LoadMapFile(path));
+    const QString other = mapPath(u"other.map"_s);
+    f1().SaveMapFile(other, QString());
+    ASSERT_TRUE(f1().SaveSucceeded);
+    EXPECT_EQ(f1().PictureFolder, pictureFolder(u"other.map"_s));
+    EXPECT_TRUE(QFileInfo::exists(pictureFolder(u"other.map"_s) + u"/05.jpg"_s));
+    EXPECT_FALSE(QFileInfo::exists(pictureFolder(u"golden.map"_s)));
+    EXPECT_EQ(f1().windowTitle(), u"マップエディタ ～ other.map　（地図画像 \"map.jpg\"）"_s);
+    EXPECT_EQ(f1().History.entries().value(0), u"画像と音声/マップファイル/other.map"_s);
+
+    EXPECT_FALSE(f1().LoadMapFile(path));
+    EXPECT_EQ(prompter->lastText(), u"マップ画像フォルダが見つかりません。"_s);
+}
+
+TEST_F(SaveMap, FirstSaveOfANewMapTakesItsPictures)
+{
+    const QString pic = f1().PictureFolder + u"/03_000.bmp"_s;
+    writePicture(pic, {400, 225}, Qt::red);
+    f1().Doc.rows[3][MapDocument::Picture] = u"03_000.bmp *"_s;
+    f1().Doc.rows[3][MapDocument::Title1] = u"新しい"_s;
+    EXPECT_TRUE(f1().IsModified(1));
+    prompter->files = {mapPath(u"fresh"_s)};
+    f1().mmSaveClick();
+    ASSERT_TRUE(f1().SaveSucceeded) << prompter->lastText().toStdString();
+    EXPECT_EQ(f1().MapFilePath, mapPath(u"fresh.map"_s));
+    EXPECT_EQ(f1().Doc.rows[3][MapDocument::Picture], u"03.bmp"_s);
+    EXPECT_EQ(pictureColour(pictureFolder(u"fresh.map"_s) + u"/03.bmp"_s), QColor(Qt::red));
+    EXPECT_FALSE(f1().IsModified(1));
+}
+
+TEST_F(SaveMap, ReservedNameAndDeclinedQuestionSaveNothing)
+{
+    for (const QString& name : {u"マップ000.map"_s, u"マップ000.MAP"_s}) {
+        f1().SaveMapFile(mapPath(name), QString());
+        EXPECT_FALSE(f1().SaveSucceeded);
+        EXPECT_EQ(prompter->lastText(), u"\"マップ000\" は\r\nぽてりんで予約されているため，指定できません"_s);
+        EXPECT_FALSE(QFileInfo::exists(mapPath(name)));
+    }
+    prompter->answers = {Answer::No};
+    f1().SaveMapFile(mapPath(u"a.map"_s), u"マップファイルを上書き保存します。"_s);
+    EXPECT_FALSE(f1().SaveSucceeded);
+    EXPECT_FALSE(QFileInfo::exists(mapPath(u"a.map"_s)));
+}
+
+TEST_F(SaveMap, SaveAsAsksBeforeOverwritingAnExistingFile)
+{
+    const QString existing = installGolden(u"taken.map"_s);
+    const QByteArray before = readBytes(existing);
+    f1().Doc.rows[0][MapDocument::Title1] = u"x"_s;
+    // First answer No (the dialog stays open), then choose another name.
+    prompter->files = {existing, mapPath(u"free.map"_s)};
+    prompter->answers = {Answer::No};
+    f1().mmSaveAs1Click();
+    ASSERT_TRUE(f1().SaveSucceeded);
+    EXPECT_EQ(readBytes(existing), before);
+    EXPECT_TRUE(prompter->asked.front().text.endsWith(u"\r\nファイルはすでに存在します。上書き保存しますか。"_s));
+    EXPECT_EQ(f1().MapFilePath, mapPath(u"free.map"_s));
+
+    prompter->files = {QString()};
+    f1().mmSaveAs1Click();
+    EXPECT_FALSE(f1().SaveSucceeded) << "a cancelled dialog is no save";
+}
+
+TEST_F(SaveMap, FailedFolderRenameFailsTheSave)
+{
+    f1().Doc.rows[0][MapDocument::Title1] = u"x"_s;
+    const QString folder = f1().PictureFolder;
+    QDir(folder).removeRecursively(); // nothing left to move
+    f1().SaveMapFile(mapPath(u"m.map"_s), QString());
+    EXPECT_FALSE(f1().SaveSucceeded);
+    EXPECT_EQ(f1().PictureFolder, folder);
+    EXPECT_TRUE(f1().MapFilePath.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(mapPath(u"m.map"_s)));
+    EXPECT_TRUE(prompter->lastText().startsWith(u"マップファイルを保存できませんでした。"_s));
+}
+
+TEST_F(SaveMap, FailedWriteMovesThePicturesBack)
+{
+    const QString path = installGolden();
+    ASSERT_TRUE(f1().LoadMapFile(path));
+    const QString blocked = mapPath(u"blocked.map"_s);
+    QDir().mkpath(blocked); // a folder where the file must go
+    f1().SaveMapFile(blocked, QString());
+    EXPECT_FALSE(f1().SaveSucceeded);
+    EXPECT_EQ(f1().PictureFolder, pictureFolder(u"golden.map"_s));
+    EXPECT_TRUE(QFileInfo::exists(pictureFolder(u"golden.map"_s) + u"/00.bmp"_s));
+    EXPECT_EQ(f1().MapFilePath, path);
+}
+
+TEST_F(SaveMap, UnencodableTextIsRefusedBeforeAnythingIsWritten)
+{
+    f1().Doc.rows[0][MapDocument::Title1] = u"😀"_s;
+    f1().SaveMapFile(mapPath(u"e.map"_s), QString());
+    EXPECT_FALSE(f1().SaveSucceeded);
+    EXPECT_TRUE(prompter->lastText().contains(u"😀"_s));
+    EXPECT_FALSE(QFileInfo::exists(mapPath(u"e.map"_s)));
+}
+
+using Commands = AtlasFixture;
+
+TEST_F(Commands, NewAndOpenAskAboutChanges)
+{
+    const QString path = installGolden();
+    ASSERT_TRUE(f1().LoadMapFile(path));
+    f1().Doc.islands[1] = u"1,1"_s;
+    prompter->answers = {Answer::Cancel};
+    f1().mmNewClick();
+    EXPECT_EQ(f1().MapFilePath, path);
+    EXPECT_EQ(prompter->lastText(), u"マップファイル \"golden.map\" が\r\n変更されています。保存しますか。"_s);
+
+    prompter->answers = {Answer::No};
+    f1().mmNewClick();
+    EXPECT_TRUE(f1().MapFilePath.isEmpty());
+    EXPECT_TRUE(f1().Doc.islands[1].isEmpty());
+
+    f1().Doc.colours[0] = ColourText::clGreen; // a colour alone is a change the file would hold
+    prompter->answers = {Answer::No};
+    prompter->files = {path};
+    f1().mmOpenClick();
+    EXPECT_EQ(prompter->lastText(), u"マップファイルが変更されています。保存しますか。"_s);
+    EXPECT_EQ(f1().MapFilePath, path);
+}
+
+TEST_F(Commands, DeleteTempKeepsPicturesTheMapStillNames)
+{
+    const QString folder = f1().PictureFolder;
+    for (const QString& n : {u"05_003.bmp"_s, u"map_001.jpg"_s, u"t01_002.BMP"_s, u"05_004.bmp"_s, u"05_001.jp"_s,
+                             u"temp2_05.bmp"_s, u"x_1.bmp"_s})
+        writePicture(folder + u'/' + n, {4, 4}, Qt::red);
+    f1().Doc.rows[5][MapDocument::Picture] = u"05_004.bmp *"_s;
+    prompter->answers = {Answer::Yes};
+    f1().mmDeleteTempClick();
+    EXPECT_EQ(prompter->lastText(), u" 3 個のファイルを消去しました。"_s);
+    EXPECT_FALSE(QFileInfo::exists(folder + u"/05_003.bmp"_s));
+    EXPECT_FALSE(QFileInfo::exists(folder + u"/map_001.jpg"_s));
+    EXPECT_FALSE(QFileInfo::exists(folder + u"/t01_002.BMP"_s));
+    EXPECT_TRUE(QFileInfo::exists(folder + u"/05_004.bmp"_s));
+    EXPECT_TRUE(QFileInfo::exists(folder + u"/05_001.jp"_s));
+    EXPECT_TRUE(QFileInfo::exists(folder + u"/temp2_05.bmp"_s));
+    EXPECT_TRUE(QFileInfo::exists(folder + u"/x_1.bmp"_s));
+
+    prompter->answers = {Answer::Yes};
+    f1().mmDeleteTempClick();
+    EXPECT_EQ(prompter->lastText(), u"消去するファイルはありません。"_s);
+}
+
+TEST_F(Commands, DirectEditNeedsASavedMapAndOffersToReload)
+{
+    f1().mmMapFileClick();
+    EXPECT_TRUE(prompter->lastText().startsWith(u"マップファイル名が未確定のため，実行できません。"_s));
+
+    const QString path = installGolden();
+    ASSERT_TRUE(f1().LoadMapFile(path));
+    f1().Doc.rows[0][MapDocument::Title1] = u"changed"_s;
+    prompter->answers = {Answer::Yes};
+    f1().mmMapFileClick();
+    EXPECT_EQ(prompter->shellOpened.value(0), path);
+    EXPECT_EQ(prompter->lastText(), u"マップファイルを読み込み直しますか。"_s);
+    EXPECT_EQ(f1().Doc.rows[0][MapDocument::Title1], u"東京"_s);
+}
+
+TEST_F(Commands, OpenPictureFolderOrSayItIsMissing)
+{
+    f1().mmOpenPicDirClick();
+    EXPECT_EQ(prompter->shellOpened.value(0), f1().PictureFolder);
+    QDir(f1().PictureFolder).removeRecursively();
+    f1().mmOpenPicDirClick();
+    EXPECT_EQ(prompter->lastText(), f1().PictureFolder + u"\r\n画像フォルダが見つかりません。"_s);
+}
+
+using Closing = AtlasFixture;
+
+TEST_F(Closing, UnchangedMapClosesWithoutAQuestionAndWritesHistory)
+{
+    const QString path = installGolden();
+    ASSERT_TRUE(f1().LoadMapFile(path));
+    EXPECT_TRUE(f1().FormClose());
+    EXPECT_TRUE(prompter->asked.empty());
+    EXPECT_EQ(Cp932::decode(readBytes(f1().HistoryFilePath)), u"画像と音声/マップファイル/golden.map\r\n"_s);
+}
+
+TEST_F(Closing, AnswersDecideWhetherTheWindowStays)
+{
+    f1().Doc.rows[0][MapDocument::Title1] = u"x"_s;
+    prompter->answers = {Answer::Cancel};
+    EXPECT_FALSE(f1().FormClose());
+    EXPECT_EQ(prompter->lastText(), u"現在の内容をマップファイルとして保存しますか。"_s);
+    EXPECT_EQ(prompter->sounds.back(), Prompter::Sound::Exclamation);
+
+    prompter->answers = {Answer::Yes};
+    prompter->files = {QString()}; // Save As cancelled
+    EXPECT_FALSE(f1().FormClose());
+
+    prompter->answers = {Answer::No};
+    EXPECT_TRUE(f1().FormClose());
+
+    prompter->answers = {Answer::Yes};
+    prompter->files = {mapPath(u"kept.map"_s)};
+    EXPECT_TRUE(f1().FormClose());
+    EXPECT_TRUE(QFileInfo::exists(mapPath(u"kept.map"_s)));
+}
