@@ -12,6 +12,8 @@ Prompter::Answer ScriptedPrompter::message(QWidget*, const QString& text, Prompt
                                            Prompter::Kind kind)
 {
     asked.push_back({text, buttons, kind});
+    if (buttons == Prompter::Buttons::Ok)
+        return Prompter::Answer::Ok;
     if (!answers.empty()) {
         Prompter::Answer a = answers.front();
         answers.pop_front();
@@ -19,8 +21,6 @@ Prompter::Answer ScriptedPrompter::message(QWidget*, const QString& text, Prompt
     }
     ++unscripted;
     switch (buttons) {
-    case Prompter::Buttons::Ok:
-        return Prompter::Answer::Ok;
     case Prompter::Buttons::YesNo:
         return Prompter::Answer::No;
     default:

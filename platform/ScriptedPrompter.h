@@ -20,8 +20,8 @@ public:
     ScriptedPrompter();
     ~ScriptedPrompter() override;
 
-    // Answers in order of the questions and boxes to come; a box with no scripted answer gets
-    // Ok/No/Cancel (the safe default) and is counted in unscripted.
+    // Answers in order of the questions to come (boxes with only OK take none); a question with
+    // no scripted answer gets No or Cancel (the safe default) and is counted in unscripted.
     std::deque<Prompter::Answer> answers;
     // Paths for file dialogs in order; an empty string cancels.
     std::deque<QString> files;

@@ -146,24 +146,6 @@ TEST(JpegPicture, LowerQualityGivesFewerBytes)
     EXPECT_LT(middle, high);
 }
 
-TEST(JpegPicture, QualityIsClampedToLibraryRange)
-{
-    const struct {
-        int asked, kept;
-    } cases[] = {{-5, 1}, {0, 1}, {1, 1}, {55, 55}, {100, 100}, {101, 100}, {1000, 100}};
-    for (const auto& c : cases) {
-        JpegPicture picture;
-        picture.setQuality(c.asked);
-        EXPECT_EQ(picture.quality(), c.kept) << c.asked;
-    }
-    // An out-of-range request must still encode.
-    JpegPicture picture(gradient(8, 8));
-    picture.setQuality(0);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    EXPECT_NO_THROW(picture.saveToStream(buffer));
-}
-
 TEST(JpegPicture, TruncatedFileIsRefusedNotShownHalfGrey)
 {
     const QByteArray whole = encoded(gradient(120, 90), 90);
