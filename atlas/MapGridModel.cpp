@@ -28,7 +28,12 @@ QVariant MapGridModel::data(const QModelIndex& index, int role) const
         return {};
     if (index.column() == 0)
         return destinationNumber(index.row());
-    return m_doc->rows[index.row()][index.column() - 1];
+    const QString& cell = m_doc->rows[index.row()][index.column() - 1];
+    // A row shows one line; laying out kilobytes of description only to cut it off is slow.
+    constexpr qsizetype Shown = 300;
+    if (role == Qt::DisplayRole && cell.size() > Shown)
+        return QString(cell.left(Shown) + u'…');
+    return cell;
 }
 
 QVariant MapGridModel::headerData(int section, Qt::Orientation orientation, int role) const

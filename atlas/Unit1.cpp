@@ -84,7 +84,7 @@ void TForm1::buildLayout()
 
     Panel1 = new QWidget(Splitter1);
     Panel1->setObjectName(u"Panel1"_s);
-    Panel1->setMinimumHeight(445);
+    Panel1->setMinimumHeight(200);
     imMap = new MapCanvas(&PaintBuffer, Panel1);
     imMap->setObjectName(u"imMap"_s);
     Label1 = new QLabel(Panel1);
@@ -158,10 +158,13 @@ void TForm1::buildLayout()
     stb1 = new QStatusBar(this);
     setStatusBar(stb1);
 
-    connect(btNormal, &QPushButton::clicked, this, [this] {
-        const int total = Splitter1->sizes().value(0) + Splitter1->sizes().value(1);
+    // The list takes what the map panel leaves; "↓" gives the map panel its 445 pixels back.
+    auto normalSize = [this] {
+        const int total = std::max(Splitter1->sizes().value(0) + Splitter1->sizes().value(1), 645);
         Splitter1->setSizes({445, total - 445});
-    });
+    };
+    normalSize();
+    connect(btNormal, &QPushButton::clicked, this, normalSize);
 }
 
 void TForm1::buildMenus()
@@ -353,6 +356,10 @@ void TForm1::FormCreate(const QStringList& arguments)
     WorkingCopyCounter = 0;
     FirstShow = true;
 
+    // The history is read before a map named on the command line joins it; reading it only at the
+    // first showing would drop that map from the list.
+    LoadHistoryMenu();
+
     // 14., 15.
     ResetToNewMap();
     if (!arguments.isEmpty() && QFileInfo(arguments.first()).isFile())
@@ -364,7 +371,7 @@ void TForm1::FormShow()
     if (FirstShow) {
         if (auto* forms = AtlasForms::current(); forms && forms->formToolSet)
             forms->formToolSet->BuildToolsMenu(tbpTools);
-        LoadHistoryMenu();
+        CopyHistoryMenu();
         FirstShow = false;
     }
     raise();
@@ -458,7 +465,7 @@ bool TForm1::FormClose()
     SaveHistory();
     auto* forms = AtlasForms::current();
     if (forms && forms->formToolSet)
-        forms->formToolSet->WriteSettings();
+        forms->formToolSet->SaveToolSettings();
 
     if (forms && forms->formEditText) {
         TFormEditText* editor = forms->formEditText.get();

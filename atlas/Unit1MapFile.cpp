@@ -187,8 +187,12 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
         return;
 
     // Text the file cannot hold is refused before any picture is touched.
+    QString pictureName = fileNameOf(MapPicturePath);
+    QString text = MapFile::text(Doc, pictureName);
+    bool encodable = true;
     QString unencodable;
-    if (MapFile::write(Doc, fileNameOf(MapPicturePath), &unencodable).isEmpty()) {
+    QByteArray bytes = Cp932::encode(text, &encodable, &unencodable);
+    if (!encodable) {
         reportSaveFailure(u"次の文字はマップファイル（Shift-JIS）に保存できません。\r\n"_s + unencodable);
         return;
     }
@@ -202,6 +206,11 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
     if (!renamed) {
         reportSaveFailure(renamer.error());
         return;
+    }
+    if (renamer.namesChanged() || fileNameOf(MapPicturePath) != pictureName) {
+        pictureName = fileNameOf(MapPicturePath);
+        text = MapFile::text(Doc, pictureName);
+        bytes = Cp932::encode(text);
     }
 
     // The pictures move with the map; a folder already holding the new name is set aside and only
@@ -227,8 +236,7 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
         }
     }
 
-    const QString pictureName = fileNameOf(MapPicturePath);
-    if (!FileOps::writeFileAtomic(path, MapFile::write(Doc, pictureName), &why)) {
+    if (!FileOps::writeFileAtomic(path, bytes, &why)) {
         if (moveFolder) {
             FileOps::renameFolder(newFolder, PictureFolder);
             if (!setAside.isEmpty())
@@ -248,7 +256,7 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
     AddToHistory();
     SaveSucceeded = true;
     ResetUndo(MapPicturePath);
-    IsModified(0);
+    m_baseline = text;
 }
 
 bool TForm1::msd1CanClose(const QString& fileName)

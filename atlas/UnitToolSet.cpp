@@ -4,4 +4,4 @@ TFormToolSet::TFormToolSet(QWidget* parent) : QDialog(parent) { setObjectName(QS
 
 void TFormToolSet::BuildToolsMenu(QMenu*) {}
 
-void TFormToolSet::WriteSettings() {}
+void TFormToolSet::SaveToolSettings() {}

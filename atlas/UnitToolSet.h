@@ -14,5 +14,5 @@ public:
     // Fills the tools pop-up menu from the tool list.
     void BuildToolsMenu(QMenu* menu);
     // Writes the tool list and the editing options to the settings file.
-    void WriteSettings();
+    void SaveToolSettings();
 };

@@ -1,0 +1,481 @@
+// How long the map editor takes for what users wait on: reading and writing a full map file, and
+// start-up to a painted main window. Prints figures only; the targets live in README.md.
+#include "AtlasForms.h"
+#include "Cp932.h"
+#include "MapDocument.h"
+#include "MapFile.h"
+#include "ProgramFolder.h"
+#include "ScriptedPrompter.h"
+#include "Unit1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Taken first thing in main: the start-up figures count from here.
+Clock::time_point g_mainStart;
+std::chrono::system_clock::time_point g_mainStartWall;
+
+double msSince(Clock::time_point from) { return std::chrono::duration<double, std::milli>(Clock::now() - from).count(); }
+
+// ---- The sample map ------------------------------------------------------------------------
+
+// Description pieces as authors write them: Japanese with ASCII, the game's "\n" line breaks,
+// markup, and the commas and quotes that make the file quote the item.
+const QString DescriptionPieces[] = {
+    u"この町は古くから港町として栄え、江戸時代には北前船の寄港地でした。"_s,
+    u"\\n"_s,
+    u"毎年8月には\"みなと祭り\"が開かれ、約12,000人が訪れます。"_s,
+    u"名物は「焼きそば」と「たこ焼き」, それに地酒です。"_s,
+    u"\\n\\n"_s,
+    u"Population: 123,456 (2020). The old harbour is 2.5 km from the station. "_s,
+    u"<r>赤い文字</r>で強調し、{*作者のメモ*}は表示されません。"_s,
+    u"[必答] 次の問いに答えなさい：この町の名前は？ "_s,
+    u"ｶﾀｶﾅの看板も多く、English signs are common near the \"new\" pier. "_s,
+    u"駅前の商店街には100年以上続く老舗が並び、朝市は午前6時から始まります。"_s,
+};
+
+// About 4 KB of code page 932 text, different for each destination.
+QString description(int index)
+{
+    QString text;
+    const int n = int(std::size(DescriptionPieces));
+    for (int i = index; Cp932::byteLength(text) < 4000; ++i)
+        text += DescriptionPieces[i % n];
+    return text;
+}
+
+QString twoDigits(int n) { return u"%1"_s.arg(n, 2, 10, QLatin1Char('0')); }
+
+MapDocument sampleMap()
+{
+    MapDocument doc;
+    doc.islands = {u"120,45"_s, u"300,200"_s, u"710,388"_s};
+    doc.colours = {ColourText::clNavy, ColourText::clRed, ColourText::clYellow};
+    for (int r = 0; r < MapDocument::DestinationCount; ++r) {
+        MapDocument::Row& row = doc.rows[r];
+        row[MapDocument::Position] = u"%1,%2"_s.arg(20 + (r * 37) % 920).arg(15 + (r * 53) % 400);
+        row[MapDocument::Title1] = u"旅行地%1"_s.arg(r);
+        row[MapDocument::Title2] = u"Town %1, the \"best\" stop"_s.arg(r);
+        // Names no file, so loading keeps nothing to copy and saving moves no picture.
+        row[MapDocument::Picture] = twoDigits(r) + u".bmp"_s;
+        row[MapDocument::Speech1] = u"ようこそ、%1番目の町へ！"_s.arg(r + 1);
+        row[MapDocument::Speech2] = u"Hello, traveller"_s;
+        row[MapDocument::Description] = description(r);
+    }
+    doc.treasures[0] = u"t01.bmp"_s;
+    doc.treasures[1] = u"t02.bmp"_s;
+    for (int t = 2; t < MapDocument::TreasureCount; ++t)
+        doc.treasures[t] = u"r"_s + twoDigits(t - 1) + u".bmp"_s;
+    return doc;
+}
+
+const QString SampleMapPicture = u"map.bmp"_s;
+
+QString mapFilePathIn(const QString& programFolder)
+{
+    return programFolder + u"画像と音声/マップファイル/bench.map"_s;
+}
+
+// The bench map and its (empty) picture folder in a program folder; the path of the map file.
+QString installSampleMap(const QString& programFolder)
+{
+    const QString path = mapFilePathIn(programFolder);
+    QDir().mkpath(programFolder + u"画像と音声/マップファイル"_s);
+    QDir().mkpath(programFolder + u"画像と音声/マップ画像/bench"_s);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(MapFile::write(sampleMap(), SampleMapPicture)) < 0) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::exit(2);
+    }
+    return path;
+}
+
+// ---- Measuring -----------------------------------------------------------------------------
+
+struct Figure {
+    std::string name;
+    int iterations = 0;
+    double medianMs = 0;
+    double minMs = 0;
+    std::string note;
+};
+
+Figure summarise(std::string name, std::vector<double> samplesMs, std::string note = {})
+{
+    Figure f{std::move(name), int(samplesMs.size()), 0, 0, std::move(note)};
+    if (samplesMs.empty())
+        return f;
+    std::sort(samplesMs.begin(), samplesMs.end());
+    const size_t n = samplesMs.size();
+    f.medianMs = n % 2 ? samplesMs[n / 2] : (samplesMs[n / 2 - 1] + samplesMs[n / 2]) / 2;
+    f.minMs = samplesMs.front();
+    return f;
+}
+
+// One warm-up, then at least minRuns and until half a second has gone (or maxRuns).
+template <class Body, class Between>
+Figure measure(std::string name, Body&& body, Between&& between, std::string note = {}, int minRuns = 20,
+               int maxRuns = 2000)
+{
+    body();
+    between();
+    std::vector<double> samples;
+    const Clock::time_point start = Clock::now();
+    while (int(samples.size()) < minRuns
+           || (int(samples.size()) < maxRuns && Clock::now() - start < std::chrono::milliseconds(500))) {
+        const Clock::time_point t0 = Clock::now();
+        body();
+        samples.push_back(msSince(t0));
+        between();
+    }
+    return summarise(std::move(name), std::move(samples), std::move(note));
+}
+
+template <class Body>
+Figure measure(std::string name, Body&& body, std::string note = {})
+{
+    return measure(std::move(name), std::forward<Body>(body), [] {}, std::move(note));
+}
+
+std::string formatTime(double ms)
+{
+    char buf[32];
+    if (ms < 1.0)
+        std::snprintf(buf, sizeof buf, "%.1f us", ms * 1000.0);
+    else
+        std::snprintf(buf, sizeof buf, "%.2f ms", ms);
+    return buf;
+}
+
+void printTable(const std::vector<Figure>& figures)
+{
+    std::printf("%-52s %6s %12s %12s  %s\n", "benchmark", "iters", "median", "min", "note");
+    for (const Figure& f : figures)
+        std::printf("%-52s %6d %12s %12s  %s\n", f.name.c_str(), f.iterations, formatTime(f.medianMs).c_str(),
+                    formatTime(f.minMs).c_str(), f.note.c_str());
+    std::fflush(stdout);
+}
+
+// Reported in the note column, and the first question on stderr: a prompt means the run did not
+// take the path it was meant to measure.
+std::string promptNote(const ScriptedPrompter& prompter, size_t before)
+{
+    if (prompter.asked.size() == before)
+        return {};
+    std::fprintf(stderr, "unexpected message: %s\n", qPrintable(prompter.asked[before].text));
+    return "UNEXPECTED MESSAGES: " + std::to_string(prompter.asked.size() - before);
+}
+
+// ---- Map file and form benchmarks ----------------------------------------------------------
+
+std::vector<Figure> benchMapFile()
+{
+    std::vector<Figure> out;
+    const MapDocument doc = sampleMap();
+    const QByteArray bytes = MapFile::write(doc, SampleMapPicture);
+    if (bytes.isEmpty()) {
+        std::fprintf(stderr, "the sample map cannot be written as code page 932\n");
+        std::exit(2);
+    }
+
+    // The figures only count if the file reads back as what was written.
+    QString why;
+    const std::optional<MapFile::Content> back = MapFile::parse(bytes, &why);
+    bool same = back && back->mapPictureName == SampleMapPicture && back->islands == doc.islands;
+    for (int r = 0; same && r < MapDocument::DestinationCount; ++r)
+        same = back->rows[r].mid(0, MapDocument::ColumnCount)
+               == QStringList(doc.rows[r].begin(), doc.rows[r].end());
+    if (!same)
+        std::fprintf(stderr, "the sample map does not read back as written: %s\n", qPrintable(why));
+
+    const std::string size = std::to_string(bytes.size()) + " bytes";
+    qsizetype sink = 0;
+    out.push_back(measure("MapFile::write (full map)", [&] { sink += MapFile::write(doc, SampleMapPicture).size(); },
+                          size));
+    out.push_back(measure("MapFile::parse (full map)", [&] { sink += MapFile::parse(bytes, nullptr).has_value(); },
+                          same ? size : size + ", READ BACK DIFFERS"));
+    out.push_back(measure("MapFile::text (modified test)", [&] { sink += MapFile::text(doc, SampleMapPicture).size(); }));
+    if (sink == 42)
+        std::printf(" ");
+    return out;
+}
+
+std::vector<Figure> benchForm()
+{
+    std::vector<Figure> out;
+    QTemporaryDir dir;
+    ProgramFolder::setOverride(dir.path());
+    ScriptedPrompter prompter;
+    AtlasForms forms;
+    forms.create({});
+    TForm1& form = *forms.form1;
+    form.show();
+    QCoreApplication::processEvents();
+
+    const QString path = installSampleMap(ProgramFolder::path());
+    const std::string size = std::to_string(QFileInfo(path).size()) + " bytes";
+    size_t asked = prompter.asked.size();
+    bool loaded = true;
+    Figure load = measure("TForm1::LoadMapFile", [&] { loaded &= form.LoadMapFile(path); },
+                          [] { QCoreApplication::processEvents(); });
+    load.note = loaded ? size : "LOAD FAILED";
+    if (const std::string n = promptNote(prompter, asked); !n.empty())
+        load.note += ", " + n;
+    out.push_back(load);
+
+    asked = prompter.asked.size();
+    Figure loadPaint = measure("TForm1::LoadMapFile + repaint", [&] {
+        loaded &= form.LoadMapFile(path);
+        QCoreApplication::processEvents();
+    });
+    loadPaint.note = promptNote(prompter, asked);
+    out.push_back(loadPaint);
+
+    // Loading drops the names of pictures that do not exist, so what is saved is the map without
+    // picture names: the text, the renamer's pass over no pictures, the file and the history.
+    asked = prompter.asked.size();
+    bool saved = true;
+    Figure save = measure("TForm1::SaveMapFile (same path)", [&] {
+        form.SaveMapFile(path, QString());
+        saved &= form.SaveSucceeded;
+    }, [] { QCoreApplication::processEvents(); });
+    save.note = saved ? std::to_string(QFileInfo(path).size()) + " bytes" : "SAVE FAILED";
+    if (const std::string n = promptNote(prompter, asked); !n.empty())
+        save.note += ", " + n;
+    out.push_back(save);
+
+    forms.form1->hide();
+    return out;
+}
+
+// ---- Start-up ------------------------------------------------------------------------------
+
+// Phases of one start-up, in ms from the top of main; prelaunch is from the parent's launch.
+struct StartupPhases {
+    double prelaunch = -1, application = 0, created = 0, shown = 0, exposed = -1, painted = 0;
+    int prompts = 0;
+};
+
+// Watches the main window until its first paint has gone through the event loop.
+class FirstPaintWatch : public QObject {
+public:
+    FirstPaintWatch(QWidget* window, StartupPhases* phases) : m_window(window), m_phases(phases) {}
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && m_phases->exposed < 0 && object == m_window->windowHandle()
+            && m_window->windowHandle()->isExposed())
+            m_phases->exposed = msSince(g_mainStart);
+        if (event->type() == QEvent::Paint && !m_painting) {
+            auto* w = qobject_cast<QWidget*>(object);
+            if (w && w->window() == m_window) {
+                m_painting = true;
+                // Runs once the whole paint and flush of this frame has finished.
+                QTimer::singleShot(0, qApp, [this] {
+                    m_phases->painted = msSince(g_mainStart);
+                    QCoreApplication::quit();
+                });
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+    StartupPhases* m_phases;
+    bool m_painting = false;
+};
+
+// One start-up as atlas's main does it: QApplication, the forms, show, and the event loop until
+// the first paint. Prints one line the parent reads.
+int runStartupOnce(int argc, char** argv, const QString& folder, const QString& mapPath)
+{
+    StartupPhases phases;
+    if (const char* launch = std::getenv("BENCH_LAUNCH_NS")) {
+        const auto mainNs =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(g_mainStartWall.time_since_epoch()).count();
+        phases.prelaunch = double(mainNs - std::atoll(launch)) / 1e6;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(u"マップエディタ"_s);
+    phases.application = msSince(g_mainStart);
+
+    std::optional<QTemporaryDir> ownFolder;
+    if (folder.isEmpty())
+        ownFolder.emplace();
+    ProgramFolder::setOverride(folder.isEmpty() ? ownFolder->path() : folder);
+    // Nothing should ask anything on a plain start; if it does, the run must not hang on a box.
+    ScriptedPrompter prompter;
+
+    AtlasForms forms;
+    forms.create(mapPath.isEmpty() ? QStringList() : QStringList{mapPath});
+    phases.created = msSince(g_mainStart);
+
+    FirstPaintWatch watch(forms.form1.get(), &phases);
+    app.installEventFilter(&watch);
+    forms.form1->show();
+    phases.shown = msSince(g_mainStart);
+
+    QTimer::singleShot(20000, &app, [] {
+        std::fprintf(stderr, "no paint within 20 s\n");
+        QCoreApplication::exit(1);
+    });
+    const int rc = app.exec();
+    app.removeEventFilter(&watch);
+    phases.prompts = int(prompter.asked.size());
+    std::printf("startup prelaunch=%.3f application=%.3f created=%.3f shown=%.3f exposed=%.3f painted=%.3f "
+                "prompts=%d\n",
+                phases.prelaunch, phases.application, phases.created, phases.shown, phases.exposed,
+                phases.painted, phases.prompts);
+    std::fflush(stdout);
+    return rc;
+}
+
+std::optional<std::map<std::string, double>> readStartupLine(const QByteArray& output)
+{
+    for (const QByteArray& line : output.split('\n')) {
+        if (!line.startsWith("startup "))
+            continue;
+        std::map<std::string, double> values;
+        for (const QByteArray& item : line.mid(8).split(' ')) {
+            const qsizetype eq = item.indexOf('=');
+            if (eq > 0)
+                values[item.left(eq).toStdString()] = item.mid(eq + 1).toDouble();
+        }
+        return values;
+    }
+    return std::nullopt;
+}
+
+// Start-up figures from separate processes (a start-up can only be measured once per process).
+std::vector<Figure> benchStartup(int runs, const QString& label, bool withMap)
+{
+    QTemporaryDir folder;
+    const QString programFolder = folder.path() + u'/';
+    QStringList arguments{u"--startup"_s, u"--folder"_s, programFolder};
+    if (withMap)
+        arguments << installSampleMap(programFolder);
+
+    std::map<std::string, std::vector<double>> samples;
+    int failures = 0, prompts = 0;
+    for (int i = 0; i < runs; ++i) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"BENCH_LAUNCH_NS"_s,
+                   QString::number(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                       std::chrono::system_clock::now().time_since_epoch())
+                                       .count()));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), arguments);
+        const bool finished = child.waitForFinished(30000);
+        if (!finished) {
+            child.kill();
+            child.waitForFinished();
+        }
+        const auto values = readStartupLine(child.readAllStandardOutput());
+        if (!finished || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 || !values) {
+            // Qt's chatter on stderr only matters when a run went wrong.
+            std::fprintf(stderr, "start-up run %d failed:\n%s\n", i + 1, child.readAllStandardError().constData());
+            ++failures;
+            continue;
+        }
+        for (const auto& [key, value] : *values)
+            samples[key].push_back(value);
+        prompts += int(values->at("prompts"));
+        samples["total"].push_back(values->at("prelaunch") + values->at("painted"));
+    }
+
+    std::string note = failures ? std::to_string(failures) + " RUNS FAILED" : std::string();
+    if (prompts)
+        note += (note.empty() ? "" : ", ") + std::string("UNEXPECTED MESSAGES: ") + std::to_string(prompts);
+    const std::string prefix = "startup" + label.toStdString() + ": ";
+    std::vector<Figure> out;
+    out.push_back(summarise(prefix + "launch -> main", samples["prelaunch"], "exec, dynamic loading"));
+    out.push_back(summarise(prefix + "main -> QApplication", samples["application"]));
+    out.push_back(summarise(prefix + "main -> forms created", samples["created"]));
+    out.push_back(summarise(prefix + "main -> show() returned", samples["shown"]));
+    out.push_back(summarise(prefix + "main -> window exposed", samples["exposed"]));
+    out.push_back(summarise(prefix + "main -> first paint done", samples["painted"], note));
+    out.push_back(summarise(prefix + "launch -> first paint done", samples["total"]));
+    return out;
+}
+
+void usage()
+{
+    std::printf("usage: bench_atlas [--only-startup] [--startup-runs N]\n"
+                "       bench_atlas --startup [--folder PROGRAMFOLDER] [MAPFILE]   (one start-up)\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    g_mainStart = Clock::now();
+    g_mainStartWall = std::chrono::system_clock::now();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    bool onlyStartup = false;
+    int startupRuns = 10;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--startup") {
+            QString folder, map;
+            for (int j = i + 1; j < argc; ++j) {
+                if (std::string(argv[j]) == "--folder" && j + 1 < argc)
+                    folder = QString::fromLocal8Bit(argv[++j]);
+                else
+                    map = QString::fromLocal8Bit(argv[j]);
+            }
+            return runStartupOnce(argc, argv, folder, map);
+        }
+        if (a == "--only-startup")
+            onlyStartup = true;
+        else if (a == "--startup-runs" && i + 1 < argc)
+            startupRuns = std::max(1, std::atoi(argv[++i]));
+        else {
+            usage();
+            return a == "--help" || a == "-h" ? 0 : 2;
+        }
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(u"マップエディタ"_s);
+    std::printf("platform: %s\n\n", qPrintable(QGuiApplication::platformName()));
+
+    std::vector<Figure> figures;
+    if (!onlyStartup) {
+        for (Figure& f : benchMapFile())
+            figures.push_back(std::move(f));
+        for (Figure& f : benchForm())
+            figures.push_back(std::move(f));
+    }
+    for (Figure& f : benchStartup(startupRuns, QString(), false))
+        figures.push_back(std::move(f));
+    for (Figure& f : benchStartup(startupRuns, u" with bench.map"_s, true))
+        figures.push_back(std::move(f));
+    printTable(figures);
+    return 0;
+}
