@@ -1,5 +1,6 @@
 #include "FileHistory.h"
 
+#include "AsciiCase.h"
 #include "Cp932.h"
 #include "FileOps.h"
 #include "ProgramFolder.h"
@@ -33,7 +34,7 @@ void FileHistory::add(const QString& mapPath)
     }
     const QString stored = ProgramFolder::resolveExeRelativePath(mapPath, true);
     for (qsizetype i = 0; i < m_entries.size(); ++i) {
-        if (m_entries.at(i).compare(stored, Qt::CaseInsensitive) == 0) {
+        if (AsciiCase::equal(m_entries.at(i), stored)) {
             m_entries.removeAt(i);
             break;
         }

@@ -1,5 +1,6 @@
 #include "MapFolders.h"
 
+#include "AsciiCase.h"
 #include "MapDocument.h"
 #include "ProgramFolder.h"
 
@@ -25,7 +26,7 @@ QString pictureFolderOfMap(const QString& mapPath)
         return exact;
     const QStringList found = QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& f : found)
-        if (f.compare(name, Qt::CaseInsensitive) == 0)
+        if (AsciiCase::equal(f, name))
             return root + u'/' + f;
     return exact;
 }

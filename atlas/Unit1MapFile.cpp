@@ -1,6 +1,7 @@
 // The main window's map-file commands, the file history and the modified test.
 #include "Unit1.h"
 
+#include "AsciiCase.h"
 #include "AtlasForms.h"
 #include "Cp932.h"
 #include "FileOps.h"
@@ -177,7 +178,7 @@ void TForm1::reportSaveFailure(const QString& why)
 void TForm1::SaveMapFile(const QString& path, const QString& question)
 {
     SaveSucceeded = false;
-    if (QFileInfo(path).completeBaseName().compare(u"マップ000"_s, Qt::CaseInsensitive) == 0) {
+    if (AsciiCase::equal(QFileInfo(path).completeBaseName(), u"マップ000")) {
         Prompter::warn(this, u"\"マップ000\" は\r\nぽてりんで予約されているため，指定できません"_s);
         return;
     }

@@ -1,4 +1,6 @@
 #include "BmpPicture.h"
+
+#include "AsciiCase.h"
 #include "JpegPicture.h"
 
 #include <QBuffer>
@@ -198,21 +200,13 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
     return false;
 }
 
-QString asciiLower(QString text)
-{
-    for (QChar& c : text)
-        if (c >= u'A' && c <= u'Z')
-            c = QChar(c.unicode() + (u'a' - u'A'));
-    return text;
-}
-
 QString extensionOf(const QString& path)
 {
     const qsizetype slash = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
     const qsizetype dot = path.lastIndexOf(u'.');
     if (dot <= slash)
         return {};
-    return asciiLower(path.mid(dot + 1));
+    return AsciiCase::lower(path.mid(dot + 1));
 }
 
 bool looksLikeJpeg(const QByteArray& bytes)

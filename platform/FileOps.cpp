@@ -1,5 +1,7 @@
 #include "FileOps.h"
 
+#include "AsciiCase.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -43,10 +45,6 @@ bool sameFile(const QString& a, const QString& b)
            infoA.st_ino == infoB.st_ino;
 }
 
-QChar asciiLower(QChar c)
-{
-    return (c >= u'A' && c <= u'Z') ? QChar(c.unicode() + ('a' - 'A')) : c;
-}
 
 QString normalised(const QString& path)
 {
@@ -214,15 +212,7 @@ void findFiles(const QString& folder, const QString& extensions, bool recurse, Q
 
 bool samePathIgnoringCase(const QString& a, const QString& b)
 {
-    const QString left = normalised(a);
-    const QString right = normalised(b);
-    if (left.size() != right.size())
-        return false;
-    for (qsizetype i = 0; i < left.size(); ++i) {
-        if (asciiLower(left[i]) != asciiLower(right[i]))
-            return false;
-    }
-    return true;
+    return AsciiCase::equal(normalised(a), normalised(b));
 }
 
 } // namespace FileOps

@@ -1,5 +1,7 @@
 #include "ProgramFolder.h"
 
+#include "AsciiCase.h"
+
 #include <QCoreApplication>
 #include <QStringList>
 
@@ -22,23 +24,6 @@ QString withTrailingSlash(QString folder)
     return folder;
 }
 
-QChar asciiLower(QChar c)
-{
-    return (c >= u'A' && c <= u'Z') ? QChar(c.unicode() + ('a' - 'A')) : c;
-}
-
-// Windows folds far more than ASCII, but stored paths were written with ASCII letters in mind,
-// and folding only those keeps the comparison independent of any locale.
-bool equalIgnoringAsciiCase(QStringView a, QStringView b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 // Length of the part that anchors the path: "C:", "//server/share" or "/"; 0 for a relative path.
 qsizetype rootLength(const QString& path)
@@ -100,7 +85,7 @@ QString resolveExeRelativePath(const QString& path, bool toRelative)
         return target;
     const QString base = ProgramFolder::path();
     const qsizetype baseRoot = rootLength(base);
-    if (!equalIgnoringAsciiCase(QStringView(target).left(targetRoot), QStringView(base).left(baseRoot)))
+    if (!AsciiCase::equal(QStringView(target).left(targetRoot), QStringView(base).left(baseRoot)))
         return target;
 
     const qsizetype lastSlash = target.lastIndexOf(u'/');
@@ -112,7 +97,7 @@ QString resolveExeRelativePath(const QString& path, bool toRelative)
 
     qsizetype shared = 0;
     while (shared < targetParts.size() && shared < baseParts.size() &&
-           equalIgnoringAsciiCase(targetParts[shared], baseParts[shared]))
+           AsciiCase::equal(targetParts[shared], baseParts[shared]))
         ++shared;
 
     QString result;
