@@ -10,6 +10,23 @@ bool MapDocument::isFree(int row) const
     return true;
 }
 
+void MapDocument::deleteRow(int row)
+{
+    for (int r = row; r < DestinationCount - 1; ++r)
+        rows[r] = rows[r + 1];
+    rows[DestinationCount - 1].fill(QString());
+}
+
+bool MapDocument::insertRow(int row)
+{
+    if (!isFree(DestinationCount - 1))
+        return false;
+    for (int r = DestinationCount - 1; r > row; --r)
+        rows[r] = rows[r - 1];
+    rows[row].fill(QString());
+    return true;
+}
+
 void MapDocument::clearContent()
 {
     for (Row& r : rows)

@@ -29,6 +29,12 @@ struct MapDocument {
     }
 
     bool isFree(int row) const;
+    // Rows below the given one move up by one; the last row becomes free.
+    void deleteRow(int row);
+    // Rows from the given one move down by one and it becomes free; refused (false) while the
+    // last row is in use.
+    bool insertRow(int row);
+    void swapRows(int a, int b) { std::swap(rows[a], rows[b]); }
     // Empties every destination, island and treasure; colours are left alone.
     void clearContent();
 

@@ -43,6 +43,8 @@ QVariant MapGridModel::headerData(int section, Qt::Orientation orientation, int 
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
+void MapGridModel::refreshRow(int row) { emit dataChanged(index(row, 0), index(row, columnCount() - 1)); }
+
 void MapGridModel::refresh()
 {
     emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));

@@ -20,6 +20,7 @@ public:
 
     // The document changed behind the model's back.
     void refresh();
+    void refreshRow(int row);
 
 private:
     MapDocument* m_doc;

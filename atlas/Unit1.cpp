@@ -49,6 +49,20 @@ QFont canvasFont(int pointSize)
     return f;
 }
 
+// The island combo tells when its list opens.
+class DropDownComboBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> onDropDown;
+
+    void showPopup() override
+    {
+        if (onDropDown)
+            onDropDown();
+        QComboBox::showPopup();
+    }
+};
+
 // Check boxes that look like toggle buttons.
 QPushButton* toggleButton(const QString& caption, QWidget* parent)
 {
@@ -65,6 +79,7 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent) : QMainWindow(pare
     setWindowTitle(u"マップエディタ"_s);
     buildLayout();
     buildMenus();
+    buildHandlers();
     FormCreate(arguments);
 }
 
@@ -107,7 +122,9 @@ void TForm1::buildLayout()
     bbDelete = new QPushButton(u"00を削除"_s, Panel2);
     bbInsert = new QPushButton(u"00に挿入"_s, Panel2);
     cbSima = toggleButton(u"島の名前"_s, Panel2);
-    cobSima = new QComboBox(Panel2);
+    auto* islands = new DropDownComboBox(Panel2);
+    islands->onDropDown = [this] { cobSimaDropDown(); };
+    cobSima = islands;
     cobSima->addItems({u"１位の島"_s, u"２位の島"_s, u"３位の島"_s});
     edSima = new QLineEdit(Panel2);
     edSima->setReadOnly(true);
@@ -158,13 +175,7 @@ void TForm1::buildLayout()
     stb1 = new QStatusBar(this);
     setStatusBar(stb1);
 
-    // The list takes what the map panel leaves; "↓" gives the map panel its 445 pixels back.
-    auto normalSize = [this] {
-        const int total = std::max(Splitter1->sizes().value(0) + Splitter1->sizes().value(1), 645);
-        Splitter1->setSizes({445, total - 445});
-    };
-    normalSize();
-    connect(btNormal, &QPushButton::clicked, this, normalSize);
+    btNormalClick();
 }
 
 void TForm1::buildMenus()
@@ -344,7 +355,8 @@ void TForm1::FormCreate(const QStringList& arguments)
     // 10. The buffer, and the size of the island label in its font.
     PaintBuffer = QImage(960, 435, QImage::Format_RGB32);
     PaintBuffer.fill(Qt::white);
-    const QFontMetrics fm(canvasFont(9));
+    m_labelFont = canvasFont(9);
+    const QFontMetrics fm(m_labelFont);
     const QRect label = fm.boundingRect(u"■"_s + u"１"_s + u"位のプレイヤーの島■"_s);
     LabelHalfWidth = fm.horizontalAdvance(u"■"_s + u"１"_s + u"位のプレイヤーの島■"_s) / 2;
     LabelHalfHeight = label.height() / 2;

@@ -2,6 +2,7 @@
 
 #include "FileHistory.h"
 #include "MapDocument.h"
+#include "MapUndo.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -118,13 +119,60 @@ public:
     void ClearHistory();
     void CopyHistoryMenu();
 
-    // The modified test and the undo ring's reset.
+    // The destination grid.
+    int SelectedColumn = 1;
+    bool SuppressHighlight = false;
+    // The selected grid row, 1..62 (destination row - 1).
+    int selectedRow() const;
+    void selectRow(int row);
+    void sg1Click();
+    void sg1SelectCell(int column, int row);
+    void sg1MouseDown(const QPoint& pos);
+    void sg1MouseUp();
+    void sg1DblClick();
+    bool sg1KeyDown(int key);
+    void sg1KeyUp(int key);
+    void bbCityInfoEditClick();
+    void bbDeleteClick();
+    void bbInsertClick();
+    void bbUpClick();
+    void bbDownClick();
+    void btNormalClick();
+
+    // The map undo ring and the modified test.
+    MapUndo Undo;
     void ResetUndo(const QString& mapPicturePath);
     bool IsModified(int mode);
-    bool CanUndo() const;
+    bool CanUndo() const { return Undo.canUndo(); }
+    bool CanRedo() const { return Undo.canRedo(); }
+    void PushUndo(const QString& comparePath);
+    void RestoreSnapshot();
+    void bbUndoClick();
+    void bbRedoClick();
+    void mmUndoMapClick();
+    void mmUndoCityClick();
 
-    // Repaints the map canvas.
+    // The map canvas.
+    bool DraggingOnMap = false;
+    QString DragStartValue;
+    int DragOffsetX = 0, DragOffsetY = 0;
+    bool SwallowNextMouseDown = false;
     void PaintMap(bool highlight = false);
+    // Brings PaintBuffer up to date with the last PaintMap.
+    void ComposeMap();
+    void imMapMouseDown(const QPoint& pos);
+    void imMapMouseMove(const QPoint& pos);
+    void imMapMouseUp(const QPoint& pos);
+    void imMapDblClick(const QPoint& pos);
+    void cbSimaClick();
+    void cobSimaChange();
+    void cobSimaDropDown();
+    void cbCityPosHideClick();
+    void cbColorShowClick();
+    void bbColor1Click();
+    void bbColor2Click();
+    void bbColor3Click();
+    void UpdateColorSwatch(int n);
     // The picture tool's guard: true (after telling the user) while a tool runs.
     bool CheckToolRunning();
 
@@ -139,12 +187,21 @@ private:
     void setHints();
     void setHint(QObject* component, const QString& hint);
     void refreshDocumentViews();
-    void selectRow(int row);
+    void buildHandlers();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void chooseColour(int n);
+    // The glyph of colour button n, without repainting the canvas.
+    void drawSwatch(int n);
+    // Moves the dragged island or destination to follow the pointer.
+    void dragTo(const QPoint& pos);
     // Asks about unsaved changes before the document is replaced; false stops the command.
     bool askSaveBeforeReplacing();
     // Reports a save that failed and why.
     void reportSaveFailure(const QString& why);
 
     QString m_baseline;
+    QFont m_labelFont;
+    bool m_paintHighlight = false;
+    bool m_canvasStale = true;
     bool m_closing = false;
 };

@@ -36,15 +36,6 @@ namespace {
 
 QString fileNameOf(const QString& path) { return path.isEmpty() ? QString() : QFileInfo(path).fileName(); }
 
-QIcon swatch(ColourText::TColor colour)
-{
-    QPixmap pm(14, 14);
-    pm.fill(ColourText::toQColor(colour));
-    QPainter p(&pm);
-    p.setPen(Qt::black);
-    p.drawRect(0, 0, 13, 13);
-    return QIcon(pm);
-}
 
 } // namespace
 
@@ -57,23 +48,9 @@ void TForm1::refreshDocumentViews()
 {
     sg1Model->refresh();
     edSima->setText(Doc.islands[qBound(0, cobSima->currentIndex(), 2)]);
-    QPushButton* buttons[] = {bbColor1, bbColor2, bbColor3};
-    for (int i = 0; i < 3; ++i)
-        buttons[i]->setIcon(swatch(Doc.colours[i]));
+    for (int n = 1; n <= 3; ++n)
+        drawSwatch(n);
     PaintMap();
-}
-
-void TForm1::selectRow(int row) { sg1->selectRow(qBound(1, row, MapDocument::DestinationCount) - 1); }
-
-void TForm1::PaintMap(bool)
-{
-    if (MapPicture.size() == PaintBuffer.size()) {
-        PaintBuffer = MapPicture.convertToFormat(QImage::Format_RGB32);
-    } else {
-        PaintBuffer.fill(Qt::white);
-        QPainter(&PaintBuffer).drawImage(0, 0, MapPicture);
-    }
-    imMap->update();
 }
 
 void TForm1::UpdateCaption()
@@ -437,24 +414,3 @@ void TForm1::CopyHistoryMenu()
     }
 }
 
-void TForm1::ResetUndo(const QString&)
-{
-    if (auto* forms = AtlasForms::current(); forms && forms->form3)
-        forms->form3->ResetUndo();
-    bbUndo->setEnabled(false);
-    bbRedo->setEnabled(false);
-    lbUndo->setText(u"0"_s);
-}
-
-bool TForm1::CanUndo() const { return bbUndo->isEnabled(); }
-
-bool TForm1::IsModified(int mode)
-{
-    // Everything the file would hold, compared exactly as it would be written.
-    const QString now = MapFile::text(Doc, fileNameOf(MapPicturePath));
-    if (mode == 0) {
-        m_baseline = now;
-        return false;
-    }
-    return mode == 1 && now != m_baseline;
-}

@@ -4,6 +4,8 @@
 #include "Cp932.h"
 #include "MapDocument.h"
 #include "MapFile.h"
+#include "MapGeometry.h"
+#include "MapPainter.h"
 #include "ProgramFolder.h"
 #include "ScriptedPrompter.h"
 #include "Unit1.h"
@@ -11,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -264,8 +267,51 @@ std::vector<Figure> benchForm()
         save.note += ", " + n;
     out.push_back(save);
 
+    // One recorded step: snapshot, comparison with the current step, ring, label and buttons.
+    // The title alternates so that every push records.
+    int step = 0;
+    Figure push = measure("TForm1::PushUndo (full map)", [&] {
+        form.Doc.rows[0][MapDocument::Title1] = (++step % 2) ? u"a"_s : u"b"_s;
+        form.PushUndo(QString());
+    });
+    push.note = form.CanUndo() ? "" : "NO STEP RECORDED";
+    out.push_back(push);
+
     forms.form1->hide();
     return out;
+}
+
+// ---- Map canvas ----------------------------------------------------------------------------
+
+// The canvas as the form composes it on every change: every destination and island placed, the
+// route to destination 30 shown and highlighted.
+std::vector<Figure> benchPainter()
+{
+    const MapDocument doc = sampleMap();
+    QImage picture(960, 435, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x / 4, 120 + y / 4, (x + y) % 256));
+    QImage buffer(picture.size(), QImage::Format_RGB32);
+
+    MapView view;
+    view.showCurrent = true;
+    view.selectedRow = 30;
+    view.highlight = true;
+    const QFontMetrics metrics(view.labelFont);
+    view.labelHalfWidth = metrics.horizontalAdvance(MapGeometry::IslandLabelText(1)) / 2;
+    view.labelHalfHeight = metrics.height() / 2;
+
+    int placed = 0;
+    for (const MapDocument::Row& row : doc.rows)
+        placed += MapGeometry::parsePosition(row[MapDocument::Position]).has_value();
+    for (const QString& island : doc.islands)
+        placed += MapGeometry::parsePosition(island).has_value();
+    const std::string note = placed == MapDocument::DestinationCount + MapDocument::IslandCount
+                                 ? "960x435"
+                                 : "ONLY " + std::to_string(placed) + " OF 65 PLACED";
+    return {measure("MapPainter::paint (62 points, 3 labels)",
+                    [&] { MapPainter::paint(buffer, picture, doc, view); }, note)};
 }
 
 // ---- Start-up ------------------------------------------------------------------------------
@@ -470,6 +516,8 @@ int main(int argc, char** argv)
         for (Figure& f : benchMapFile())
             figures.push_back(std::move(f));
         for (Figure& f : benchForm())
+            figures.push_back(std::move(f));
+        for (Figure& f : benchPainter())
             figures.push_back(std::move(f));
     }
     for (Figure& f : benchStartup(startupRuns, QString(), false))

@@ -1,6 +1,7 @@
 #include "Prompter.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
@@ -104,6 +105,12 @@ public:
         if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
             return {};
         return {true, dlg.selectedFiles().first(), int(r.filters.indexOf(dlg.selectedNameFilter())) + 1};
+    }
+
+    std::optional<QColor> colourDialog(QWidget* parent, const QColor& initial) override
+    {
+        const QColor c = QColorDialog::getColor(initial, parent, QString(), QColorDialog::DontUseNativeDialog);
+        return c.isValid() ? std::optional<QColor>(c) : std::nullopt;
     }
 
     int execModal(QDialog& dialog) override { return dialog.exec(); }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QWidget;
 class QDialog;
@@ -45,6 +47,8 @@ public:
     virtual void sound(Sound sound) = 0;
     virtual Answer message(QWidget* parent, const QString& text, Buttons buttons, Kind kind) = 0;
     virtual FileResult fileDialog(QWidget* parent, const FileRequest& request) = 0;
+    // The colour dialog; nothing on Cancel.
+    virtual std::optional<QColor> colourDialog(QWidget* parent, const QColor& initial) = 0;
     // Shows a form modally and returns its result code (QDialog::Accepted ...).
     virtual int execModal(QDialog& dialog) = 0;
     // Opens a folder or document in the desktop's associated program.

@@ -47,6 +47,17 @@ Prompter::FileResult ScriptedPrompter::fileDialog(QWidget*, const Prompter::File
     return {};
 }
 
+std::optional<QColor> ScriptedPrompter::colourDialog(QWidget*, const QColor&)
+{
+    if (colours.empty()) {
+        ++unscripted;
+        return std::nullopt;
+    }
+    auto c = colours.front();
+    colours.pop_front();
+    return c;
+}
+
 int ScriptedPrompter::execModal(QDialog& dialog)
 {
     if (modals.empty()) {

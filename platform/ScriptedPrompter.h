@@ -25,6 +25,8 @@ public:
     std::deque<Prompter::Answer> answers;
     // Paths for file dialogs in order; an empty string cancels.
     std::deque<QString> files;
+    // Colours for colour dialogs in order; nothing cancels.
+    std::deque<std::optional<QColor>> colours;
     // Called for each modal form instead of showing it; returns the result code.
     std::deque<std::function<int(QDialog&)>> modals;
     // Paths handed to the shell.
@@ -41,6 +43,7 @@ public:
     Prompter::Answer message(QWidget* parent, const QString& text, Prompter::Buttons buttons,
                              Prompter::Kind kind) override;
     Prompter::FileResult fileDialog(QWidget* parent, const Prompter::FileRequest& request) override;
+    std::optional<QColor> colourDialog(QWidget* parent, const QColor& initial) override;
     int execModal(QDialog& dialog) override;
     bool openInShell(const QString& path) override;
 };

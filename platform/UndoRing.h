@@ -11,7 +11,7 @@
 template <class T>
 class UndoRing {
 public:
-    explicit UndoRing(int slots) : m_slots(std::max(2, slots)) {}
+    explicit UndoRing(int slotCount) : m_slots(std::max(2, slotCount)) {}
 
     int size() const { return int(m_slots.size()); }
     qint64 current() const { return m_current; }

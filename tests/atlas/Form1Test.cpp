@@ -50,7 +50,7 @@ TEST_F(StartUp, CreatesFoldersGridAndMenus)
                            u"画像フォルダを開く(&P)"_s, u"作業用画像ファイルを消去する(&B)"_s, u"-"_s, u"終了(&X)"_s}));
     EXPECT_EQ(captions(f1().Edit1),
               (QStringList{u"地図画像を取り込む(&C)"_s, u"地図画像を編集する(&D)"_s, u"[元に戻す］有効"_s, u"-"_s,
-                           u"旅行地 00 を編集する(&R)"_s, u"［元に戻す］有効"_s, u"-"_s, u"宝物画像を取り込む(&T)"_s}));
+                           u"旅行地 00 を編集"_s, u"［元に戻す］有効"_s, u"-"_s, u"宝物画像を取り込む(&T)"_s}));
     EXPECT_TRUE(f1().mmUndoMap->isChecked());
     EXPECT_EQ(f1().mmExit->shortcut(), QKeySequence(Qt::Key_F4));
     EXPECT_EQ(f1().hintOf(f1().bbUndo), u"元に戻す … 内容の変更を取り消します。戻せる回数は最大 20 回です。"_s);

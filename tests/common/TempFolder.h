@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "QtPrinters.h"
+
 // A throw-away folder for a test, with small helpers to make and read files in it.
 class TempFolder {
 public:

@@ -1,0 +1,331 @@
+#include "AtlasFixture.h"
+#include "MapCanvas.h"
+#include "MapGeometry.h"
+#include "MapGridModel.h"
+#include "Unit2.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using Prompter::Answer;
+
+namespace {
+
+QString& cell(TForm1& f, int row, MapDocument::Column c) { return f.Doc.rows[row][c]; }
+
+} // namespace
+
+using Grid = AtlasFixture;
+
+TEST_F(Grid, SelectionNamesTheDestinationOnButtonsAndMenu)
+{
+    f1().selectRow(6);
+    EXPECT_EQ(f1().bbCityInfoEdit->text(), u"05を編集"_s);
+    EXPECT_EQ(f1().bbDelete->text(), u"05を削除"_s);
+    EXPECT_EQ(f1().bbInsert->text(), u"05に挿入"_s);
+    EXPECT_EQ(f1().mmCityInfoEdit->text(), u"旅行地 05 を編集"_s);
+}
+
+TEST_F(Grid, InsertDeleteAndMovesAtTheEnds)
+{
+    cell(f1(), 0, MapDocument::Title1) = u"a"_s;
+    cell(f1(), 1, MapDocument::Title1) = u"b"_s;
+    f1().selectRow(1);
+    prompter->answers = {Answer::Yes};
+    f1().bbInsertClick();
+    EXPECT_EQ(prompter->lastText(), u"旅行地 00 に新しい行を挿入します。いいですか。"_s);
+    EXPECT_TRUE(f1().Doc.isFree(0));
+    EXPECT_EQ(cell(f1(), 1, MapDocument::Title1), u"a"_s);
+    EXPECT_TRUE(f1().CanUndo());
+
+    cell(f1(), 61, MapDocument::Speech2) = u"full"_s;
+    const MapDocument before = f1().Doc;
+    f1().bbInsertClick();
+    EXPECT_EQ(prompter->lastText(), u"最下行が旅行地の最大数を超えるので，新しい行を挿入できません。"_s);
+    EXPECT_EQ(f1().Doc, before);
+
+    f1().selectRow(62);
+    prompter->answers = {Answer::Yes};
+    f1().bbDeleteClick();
+    EXPECT_EQ(prompter->lastText(), u"旅行地 61 を削除します。いいですか。"_s);
+    EXPECT_TRUE(f1().Doc.isFree(61));
+
+    f1().selectRow(2);
+    prompter->answers = {Answer::Yes};
+    f1().bbDeleteClick();
+    EXPECT_EQ(cell(f1(), 1, MapDocument::Title1), u"b"_s);
+
+    // Moving the first row up or the last one down changes nothing and records nothing.
+    const qint64 last = f1().Undo.ring().last();
+    f1().selectRow(1);
+    f1().bbUpClick();
+    f1().selectRow(62);
+    f1().bbDownClick();
+    EXPECT_EQ(f1().Undo.ring().last(), last);
+}
+
+TEST_F(Grid, MovesSwapRowsAndFollowTheSelection)
+{
+    cell(f1(), 4, MapDocument::Title1) = u"four"_s;
+    cell(f1(), 5, MapDocument::Title1) = u"five"_s;
+    f1().selectRow(6);
+    f1().bbUpClick();
+    EXPECT_EQ(cell(f1(), 4, MapDocument::Title1), u"five"_s);
+    EXPECT_EQ(f1().selectedRow(), 5);
+    f1().bbDownClick();
+    EXPECT_EQ(cell(f1(), 5, MapDocument::Title1), u"five"_s);
+    EXPECT_EQ(f1().selectedRow(), 6);
+    f1().bbUndoClick();
+    EXPECT_EQ(cell(f1(), 4, MapDocument::Title1), u"five"_s);
+    EXPECT_EQ(f1().selectedRow(), 5);
+}
+
+TEST_F(Grid, APressBelowTheLastRowDoesNothing)
+{
+    f1().resize(1024, 2400); // a list taller than its 62 rows
+    f1().sg1->resize(900, 1700);
+    f1().selectRow(3);
+    f1().sg1MouseDown(QPoint(50, 1690));
+    EXPECT_EQ(f1().selectedRow(), 3);
+}
+
+TEST_F(Grid, DestinationEditorExchange)
+{
+    cell(f1(), 4, MapDocument::Title1) = u"パリ"_s;
+    cell(f1(), 4, MapDocument::Description) = u"一行目\\n二行目\\N三行目"_s;
+    f1().selectRow(5);
+    QString shownDescription;
+    prompter->modals.push_back([&](QDialog& d) {
+        auto& f2 = static_cast<TForm2&>(d);
+        shownDescription = f2.Memo1->toPlainText();
+        EXPECT_EQ(f2.windowTitle(), u"4 番目の旅行地"_s);
+        f2.Edit2->setText(u"フランス \"首都\""_s);
+        f2.Edit2->setModified(true);
+        f2.Memo1->setPlainText(u"A\nB"_s);
+        return int(QDialog::Accepted);
+    });
+    f1().bbCityInfoEditClick();
+    EXPECT_EQ(shownDescription, u"一行目\n二行目\n三行目"_s);
+    EXPECT_EQ(cell(f1(), 4, MapDocument::Title2), u"フランス \"首都\""_s);
+    EXPECT_EQ(cell(f1(), 4, MapDocument::Description), u"A\\nB"_s);
+    EXPECT_EQ(prompter->lastText(), u"\"旅行地 04\" の内容が変更されました。"_s);
+    EXPECT_TRUE(f1().CanUndo());
+    EXPECT_EQ(f1().selectedRow(), 5);
+
+    // OK without a change: no message, no step.
+    const qint64 last = f1().Undo.ring().last();
+    const size_t asked = prompter->asked.size();
+    prompter->modals.push_back([](QDialog&) { return int(QDialog::Accepted); });
+    f1().bbCityInfoEditClick();
+    EXPECT_EQ(prompter->asked.size(), asked);
+    EXPECT_EQ(f1().Undo.ring().last(), last);
+}
+
+TEST_F(Grid, ChangedPictureGetsTheMarkerAndAStep)
+{
+    const QString pic = f1().PictureFolder + u"/07_000.bmp"_s;
+    writePicture(pic, {400, 225}, Qt::red);
+    f1().selectRow(8);
+    prompter->modals.push_back([&](QDialog& d) {
+        static_cast<TForm2&>(d).PicturePath = pic;
+        return int(QDialog::Accepted);
+    });
+    f1().bbCityInfoEditClick();
+    EXPECT_EQ(cell(f1(), 7, MapDocument::Picture), u"07_000.bmp *"_s);
+    EXPECT_TRUE(f1().CanUndo());
+
+    // A picture that vanished leaves the cell empty.
+    prompter->modals.push_back([&](QDialog& d) {
+        static_cast<TForm2&>(d).PicturePath = f1().PictureFolder + u"/gone.bmp"_s;
+        return int(QDialog::Accepted);
+    });
+    f1().bbCityInfoEditClick();
+    EXPECT_EQ(cell(f1(), 7, MapDocument::Picture), QString());
+}
+
+using Canvas = AtlasFixture;
+
+TEST_F(Canvas, ClickPlacesDragMovesUndoBringsBack)
+{
+    f1().selectRow(3);
+    f1().imMapMouseDown({100, 120});
+    f1().imMapMouseUp({100, 120});
+    EXPECT_EQ(cell(f1(), 2, MapDocument::Position), u"100,120"_s);
+    EXPECT_TRUE(f1().CanUndo());
+
+    // A click elsewhere never moves a placed destination.
+    f1().imMapMouseDown({300, 300});
+    f1().imMapMouseUp({300, 300});
+    EXPECT_EQ(cell(f1(), 2, MapDocument::Position), u"100,120"_s);
+
+    // Grabbed off-centre, the point keeps its offset from the pointer.
+    f1().selectRow(1);
+    f1().imMapMouseDown({103, 118});
+    EXPECT_EQ(f1().selectedRow(), 3);
+    f1().imMapMouseMove({200, 200});
+    f1().imMapMouseUp({203, 218});
+    EXPECT_EQ(cell(f1(), 2, MapDocument::Position), u"200,220"_s);
+
+    f1().bbUndoClick();
+    EXPECT_EQ(cell(f1(), 2, MapDocument::Position), u"100,120"_s);
+    f1().bbUndoClick();
+    EXPECT_EQ(cell(f1(), 2, MapDocument::Position), QString());
+    EXPECT_FALSE(f1().CanUndo());
+    f1().bbRedoClick();
+    f1().bbRedoClick();
+    EXPECT_EQ(cell(f1(), 2, MapDocument::Position), u"200,220"_s);
+}
+
+TEST_F(Canvas, ClickWithoutMovingRecordsNothing)
+{
+    cell(f1(), 0, MapDocument::Position) = u"50,50"_s;
+    f1().ResetUndo(QString());
+    f1().imMapMouseDown({50, 50});
+    f1().imMapMouseUp({50, 50});
+    EXPECT_FALSE(f1().CanUndo());
+}
+
+TEST_F(Canvas, IslandLabelsComeBeforePoints)
+{
+    cell(f1(), 0, MapDocument::Position) = u"60,60"_s;
+    f1().Doc.islands[2] = u"50,50"_s;
+    f1().imMapMouseDown({52, 52});
+    EXPECT_TRUE(f1().cbSima->isChecked());
+    EXPECT_EQ(f1().cobSima->currentIndex(), 2);
+    f1().imMapMouseUp({62, 72});
+    EXPECT_EQ(f1().Doc.islands[2], u"60,70"_s);
+    EXPECT_EQ(f1().edSima->text(), u"60,70"_s);
+    EXPECT_EQ(cell(f1(), 0, MapDocument::Position), u"60,60"_s);
+
+    // In island mode an unplaced island is centred on the click.
+    f1().cobSima->setCurrentIndex(0);
+    f1().cobSimaChange();
+    f1().imMapMouseDown({500, 300});
+    f1().imMapMouseUp({500, 300});
+    EXPECT_EQ(f1().Doc.islands[0],
+              MapGeometry::positionText(500 - f1().LabelHalfWidth, 300 - f1().LabelHalfHeight));
+}
+
+TEST_F(Canvas, HiddenPointsIgnoreTheMouse)
+{
+    f1().cbCityPosHide->setChecked(true);
+    f1().imMapMouseDown({100, 100});
+    f1().imMapMouseUp({100, 100});
+    EXPECT_TRUE(f1().Doc.isFree(0));
+}
+
+TEST_F(Canvas, DoubleClickOpensThePointAndOnlyItsOwnPressIsSwallowed)
+{
+    cell(f1(), 9, MapDocument::Position) = u"400,200"_s;
+    int opened = 0;
+    prompter->modals.push_back([&](QDialog& d) {
+        ++opened;
+        EXPECT_EQ(static_cast<TForm2&>(d).DestinationIndex, 9);
+        return int(QDialog::Rejected);
+    });
+    // Real mouse: press, release, double click (in place of the second press), release.
+    QTest::mouseDClick(f1().imMap, Qt::LeftButton, Qt::KeyboardModifiers(), QPoint(401, 201));
+    EXPECT_EQ(opened, 1);
+    EXPECT_FALSE(f1().SwallowNextMouseDown);
+
+    // The next real click works: it places the selected, unplaced destination.
+    f1().selectRow(12);
+    QTest::mouseClick(f1().imMap, Qt::LeftButton, Qt::KeyboardModifiers(), QPoint(700, 100));
+    EXPECT_EQ(cell(f1(), 11, MapDocument::Position), u"700,100"_s);
+}
+
+TEST_F(Canvas, MalformedPositionsCountAsNotPlaced)
+{
+    cell(f1(), 0, MapDocument::Position) = u"abc"_s;
+    cell(f1(), 1, MapDocument::Position) = u"10,"_s;
+    f1().cbColorShow->setChecked(true);
+    f1().PaintMap(true);
+    EXPECT_EQ(MapGeometry::hitPoint(f1().Doc, {10, 0}), -1);
+}
+
+TEST_F(Canvas, ColoursAreChosenWithoutAnUndoStep)
+{
+    prompter->colours = {QColor(0x12, 0x34, 0x56), std::nullopt};
+    f1().bbColor2Click();
+    EXPECT_EQ(f1().Doc.colours[1], 0x563412);
+    f1().bbColor3Click();
+    EXPECT_EQ(f1().Doc.colours[2], ColourText::clYellow);
+    EXPECT_FALSE(f1().CanUndo());
+    EXPECT_TRUE(f1().IsModified(1)) << "the file would hold the new colour";
+}
+
+using MapUndoForm = AtlasFixture;
+
+TEST_F(MapUndoForm, LabelAndButtonsFollowTheRing)
+{
+    for (int i = 0; i < 25; ++i) {
+        cell(f1(), 0, MapDocument::Title1) = QString::number(i);
+        f1().PushUndo(QString());
+    }
+    EXPECT_EQ(f1().lbUndo->text(), u"4"_s);
+    int undone = 0;
+    while (f1().bbUndo->isEnabled()) {
+        f1().bbUndoClick();
+        ++undone;
+    }
+    EXPECT_EQ(undone, 20);
+    EXPECT_EQ(f1().lbUndo->text(), u"5"_s);
+    EXPECT_EQ(cell(f1(), 0, MapDocument::Title1), u"4"_s);
+    EXPECT_TRUE(f1().bbRedo->isEnabled());
+}
+
+TEST_F(MapUndoForm, IdenticalStatesAreNotRecordedEvenWithAPicture)
+{
+    const QString path = installGolden();
+    ASSERT_TRUE(f1().LoadMapFile(path));
+    f1().PushUndo(QString());
+    f1().PushUndo(QString());
+    EXPECT_FALSE(f1().CanUndo());
+    // A change of letter case is a change.
+    cell(f1(), 1, MapDocument::Title2) = u"title with spaces"_s;
+    f1().PushUndo(QString());
+    EXPECT_TRUE(f1().CanUndo());
+    EXPECT_TRUE(f1().IsModified(1));
+}
+
+TEST_F(MapUndoForm, ModifiedAfterLoadEditUndoAndSave)
+{
+    const QString path = installGolden();
+    ASSERT_TRUE(f1().LoadMapFile(path));
+    EXPECT_FALSE(f1().IsModified(1));
+    cell(f1(), 3, MapDocument::Position) = u"1,2"_s;
+    f1().PushUndo(QString());
+    EXPECT_TRUE(f1().IsModified(1));
+    f1().bbUndoClick();
+    EXPECT_FALSE(f1().IsModified(1));
+    f1().bbRedoClick();
+    EXPECT_TRUE(f1().IsModified(1));
+    prompter->answers = {Answer::Yes};
+    f1().mmSaveClick();
+    ASSERT_TRUE(f1().SaveSucceeded);
+    EXPECT_FALSE(f1().IsModified(1));
+    EXPECT_FALSE(f1().CanUndo());
+    // The treasure list is part of the file too.
+    f1().Doc.treasures[5] = u"r09.bmp"_s;
+    EXPECT_TRUE(f1().IsModified(1));
+}
+
+TEST_F(MapUndoForm, UndoKeysReachTheButtons)
+{
+    cell(f1(), 0, MapDocument::Title1) = u"x"_s;
+    f1().PushUndo(QString());
+    f1().show();
+    QApplication::setActiveWindow(&f1());
+    QTest::keyClick(f1().sg1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(cell(f1(), 0, MapDocument::Title1), QString());
+    QTest::keyClick(f1().sg1, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(cell(f1(), 0, MapDocument::Title1), u"x"_s);
+}
