@@ -152,6 +152,15 @@ public:
     void mmUndoMapClick();
     void mmUndoCityClick();
 
+    // Map pictures: working copies in the picture folder and blank pictures.
+    QString MakeWorkingCopy(const QString& source, const QString& wantedName);
+    bool CreateBlankPicture(const QString& path, int kind);
+    // The first registered tool, absolute; empty when none is registered.
+    QString PictureToolPath() const;
+    void WarnNoPictureTool(QWidget* parent);
+    // Starts the tool on the picture for the waiting form of the kind and waits for it to end.
+    bool RunToolAndWait(const QString& tool, const QString& picture, int kind);
+
     // The map canvas.
     bool DraggingOnMap = false;
     QString DragStartValue;

@@ -10,6 +10,7 @@
 #include "MapGridModel.h"
 #include "MapPainter.h"
 #include "MapPictures.h"
+#include "MyRichEdit.h"
 #include "Prompter.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -192,11 +193,11 @@ void TForm1::bbCityInfoEditClick()
     f2.Edit4->setText(cells[MapDocument::Speech1]);
     f2.Edit5->setText(cells[MapDocument::Speech2]);
     QString description = cells[MapDocument::Description];
-    description.replace(u"\\n"_s, u"\n"_s, Qt::CaseInsensitive);
-    f2.Memo1->setPlainText(description);
+    description.replace(u"\\n"_s, u"\r\n"_s, Qt::CaseInsensitive);
+    f2.Memo1->SetText(description);
     for (QLineEdit* e : {f2.Edit1, f2.Edit2, f2.Edit4, f2.Edit5})
         e->setModified(false);
-    f2.Memo1->document()->setModified(false);
+    f2.Memo1->setModified(false);
 
     if (f2.ShowModal() == QDialog::Accepted) {
         // The editor works on the destination it was shown with, whatever the grid did meanwhile.
@@ -210,15 +211,14 @@ void TForm1::bbCityInfoEditClick()
                 PushUndo(QString());
         }
         const bool textChanged = f2.Edit1->isModified() || f2.Edit2->isModified() || f2.Edit4->isModified()
-                                 || f2.Edit5->isModified() || f2.Memo1->document()->isModified();
+                                 || f2.Edit5->isModified() || f2.Memo1->Modified();
         if (textChanged) {
             target[MapDocument::Title1] = f2.Edit1->text();
             target[MapDocument::Title2] = f2.Edit2->text();
             target[MapDocument::Speech1] = f2.Edit4->text();
             target[MapDocument::Speech2] = f2.Edit5->text();
-            QString text = f2.Memo1->toPlainText();
+            QString text = f2.Memo1->Text();
             text.replace(u"\r\n"_s, u"\\n"_s);
-            text.replace(u'\n', u"\\n"_s);
             target[MapDocument::Description] = text;
             PushUndo(QString());
         }

@@ -1,6 +1,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QImage>
+
+class QLabel;
+class QPushButton;
+class TMyRichEdit;
 
 // The story preview: a destination's arrival scene as the game shows it.
 class TFormCity : public QDialog {
@@ -8,4 +13,15 @@ class TFormCity : public QDialog {
 
 public:
     explicit TFormCity(QWidget* parent = nullptr);
+
+    QLabel *lbCityTitle = nullptr, *lbCountryTitle = nullptr, *lbRadar = nullptr, *lbTre = nullptr,
+           *lbCityMes1 = nullptr, *lbCityMes2 = nullptr;
+    QPushButton* bbCity = nullptr;
+    TMyRichEdit* memoCity = nullptr;
+    // The destination picture the stage is made from.
+    QImage imCityHaikei;
+    QString SpeechText1, SpeechText2;
+
+    void DrawPointsBar();
+    int ShowModal();
 };

@@ -2,12 +2,18 @@
 
 #include <QDialog>
 
+class TMyRichEdit;
+
 // The description editor window with its scratch pages.
 class TFormEditText : public QDialog {
     Q_OBJECT
 
 public:
     explicit TFormEditText(QWidget* parent = nullptr);
+
+    TMyRichEdit* MyRichEdit1 = nullptr;
+
+    int ShowModal();
 
     // Floating scratch pages hide while the application is inactive and come back at their bounds.
     void HideFloatingPages();

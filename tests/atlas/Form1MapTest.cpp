@@ -9,7 +9,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include "MyRichEdit.h"
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -105,15 +105,16 @@ TEST_F(Grid, DestinationEditorExchange)
     QString shownDescription;
     prompter->modals.push_back([&](QDialog& d) {
         auto& f2 = static_cast<TForm2&>(d);
-        shownDescription = f2.Memo1->toPlainText();
+        shownDescription = f2.Memo1->Text();
         EXPECT_EQ(f2.windowTitle(), u"4 番目の旅行地"_s);
         f2.Edit2->setText(u"フランス \"首都\""_s);
         f2.Edit2->setModified(true);
-        f2.Memo1->setPlainText(u"A\nB"_s);
+        f2.Memo1->SetText(u"A\r\nB"_s);
+        f2.Memo1->setModified(true);
         return int(QDialog::Accepted);
     });
     f1().bbCityInfoEditClick();
-    EXPECT_EQ(shownDescription, u"一行目\n二行目\n三行目"_s);
+    EXPECT_EQ(shownDescription, u"一行目\r\n二行目\r\n三行目"_s);
     EXPECT_EQ(cell(f1(), 4, MapDocument::Title2), u"フランス \"首都\""_s);
     EXPECT_EQ(cell(f1(), 4, MapDocument::Description), u"A\\nB"_s);
     EXPECT_EQ(prompter->lastText(), u"\"旅行地 04\" の内容が変更されました。"_s);

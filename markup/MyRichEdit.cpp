@@ -1,0 +1,575 @@
+#include "MyRichEdit.h"
+
+#include "Cp932.h"
+#include "Prompter.h"
+
+#include <QFontMetrics>
+#include <QInputMethodEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+#include <QSet>
+#include <QTextBlock>
+#include <QTimer>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString RefusalMessage = u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n"_s;
+constexpr char16_t LineEndMark = 0x21B5; // ↵
+
+// Every way of breaking a line that callers and the clipboard use becomes one line break.
+QString normaliseBreaks(QString text)
+{
+    text.replace(u"\r\n"_s, u"\n"_s);
+    text.replace(u'\r', u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    return text;
+}
+
+// Length of the character starting at index i (a surrogate pair is one character).
+qsizetype charLengthAt(QStringView text, qsizetype i)
+{
+    return text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+}
+
+char32_t codePointAt(QStringView text, qsizetype i, qsizetype length)
+{
+    return length == 2 ? QChar::surrogateToUcs4(text[i], text[i + 1]) : char32_t(text[i].unicode());
+}
+
+QSet<char32_t> codePointsOf(const QString& characters)
+{
+    QSet<char32_t> set;
+    for (qsizetype i = 0; i < characters.size();) {
+        const qsizetype len = charLengthAt(characters, i);
+        set.insert(codePointAt(characters, i, len));
+        i += len;
+    }
+    return set;
+}
+
+// Takes out what code page 932 cannot hold; returns those characters, each once.
+QString dropUnencodable(QString& text)
+{
+    bool ok = true;
+    QString bad;
+    Cp932::encode(text, &ok, &bad);
+    if (ok)
+        return {};
+    const QSet<char32_t> refused = codePointsOf(bad);
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype len = charLengthAt(text, i);
+        if (!refused.contains(codePointAt(text, i, len)))
+            kept += QStringView(text).mid(i, len);
+        i += len;
+    }
+    text = kept;
+    return bad;
+}
+
+// The document's own characters as toPlainText() gives them.
+QString plainFromRaw(QString raw)
+{
+    for (QChar& c : raw) {
+        switch (c.unicode()) {
+        case 0xFDD0: // frame markers
+        case 0xFDD1:
+        case QChar::ParagraphSeparator:
+        case QChar::LineSeparator:
+            c = u'\n';
+            break;
+        case QChar::Nbsp:
+            c = u' ';
+            break;
+        default:
+            break;
+        }
+    }
+    return raw;
+}
+
+} // namespace
+
+TMyRichEdit::TMyRichEdit(QWidget* parent) : QPlainTextEdit(parent), m_strColor(std::make_unique<TStrColor>())
+{
+    setUndoRedoEnabled(false);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Shows in the strip above the viewport when IndentTop exceeds IndentLeft (see SetFormatRect).
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+    NumberingColor = ColourText::fromQColor(palette().base().color());
+    connect(document(), &QTextDocument::contentsChange, this, &TMyRichEdit::onContentsChange);
+    connect(document(), &QTextDocument::contentsChanged, this, &TMyRichEdit::refusePendingText);
+    SetFormatRect();
+    setModified(false);
+}
+
+TMyRichEdit::~TMyRichEdit() = default;
+
+void TMyRichEdit::setIndentLeft(int pixels)
+{
+    m_indentLeft = std::max(0, pixels);
+    SetFormatRect();
+}
+
+void TMyRichEdit::setIndentTop(int pixels)
+{
+    m_indentTop = std::max(0, pixels);
+    SetFormatRect();
+}
+
+void TMyRichEdit::setNumbering(bool on) { m_numbering = on; }
+
+void TMyRichEdit::setUndoMax(int count) { m_undoMax = count; }
+
+void TMyRichEdit::setSioriMax(int highest) { m_sioriMax = highest; }
+
+// ---- Text -----------------------------------------------------------------------------------
+
+const PositionMap& TMyRichEdit::positions() const
+{
+    if (m_positionsStale) {
+        m_plainText = toPlainText();
+        m_positions.reset(m_plainText);
+        m_positionsStale = false;
+    }
+    return m_positions;
+}
+
+QString TMyRichEdit::Text() const
+{
+    positions();
+    QString text = m_plainText;
+    return text.replace(u'\n', u"\r\n"_s);
+}
+
+void TMyRichEdit::SetText(const QString& text)
+{
+    QString plain = normaliseBreaks(text);
+    const QString refused = dropUnencodable(plain);
+    // Qt gives the whole new text the caret's format, which may be a colour the colourer left.
+    QTextCursor plainFormat = textCursor();
+    plainFormat.clearSelection();
+    plainFormat.setCharFormat(QTextCharFormat());
+    setTextCursor(plainFormat);
+    {
+        // Already clean: no need to look at 64 KB again in the change handler.
+        const QScopedValueRollback guard(m_refusing, true);
+        setPlainText(plain);
+    }
+    m_positionsStale = true;
+    if (!refused.isEmpty())
+        refuse(refused, false);
+}
+
+int TMyRichEdit::TextLength() const { return positions().byteLength(); }
+
+bool TMyRichEdit::Modified() const { return document()->isModified(); }
+
+void TMyRichEdit::setModified(bool modified) { document()->setModified(modified); }
+
+// ---- Selection ------------------------------------------------------------------------------
+
+int TMyRichEdit::SelStart() const { return byteOffset(textCursor().selectionStart()); }
+
+void TMyRichEdit::setSelStart(int byteOffset)
+{
+    QTextCursor c = textCursor();
+    c.setPosition(documentPosition(byteOffset));
+    setTextCursor(c);
+}
+
+int TMyRichEdit::SelLength() const
+{
+    const QTextCursor c = textCursor();
+    return byteOffset(c.selectionEnd()) - byteOffset(c.selectionStart());
+}
+
+void TMyRichEdit::setSelLength(int bytes)
+{
+    QTextCursor c = textCursor();
+    const int start = c.selectionStart();
+    c.setPosition(start);
+    c.setPosition(documentPosition(byteOffset(start) + bytes), QTextCursor::KeepAnchor);
+    setTextCursor(c);
+}
+
+QString TMyRichEdit::SelText() const
+{
+    const QTextCursor c = textCursor();
+    positions();
+    QString text = m_plainText.mid(c.selectionStart(), c.selectionEnd() - c.selectionStart());
+    return text.replace(u'\n', u"\r\n"_s);
+}
+
+void TMyRichEdit::setSelText(const QString& text)
+{
+    QString plain = normaliseBreaks(text);
+    const QString refused = dropUnencodable(plain);
+    QTextCursor c = textCursor();
+    {
+        const QScopedValueRollback guard(m_refusing, true);
+        c.insertText(plain);
+    }
+    setTextCursor(c);
+    if (!refused.isEmpty())
+        refuse(refused, false);
+}
+
+void TMyRichEdit::SelectAll() { selectAll(); }
+
+// ---- Lines and geometry ---------------------------------------------------------------------
+
+int TMyRichEdit::FirstVisibleLine() const { return firstVisibleBlock().blockNumber(); }
+
+void TMyRichEdit::ScrollToLine(int line)
+{
+    const QTextBlock block = document()->findBlockByNumber(std::clamp(line, 0, LineCount() - 1));
+    // The vertical scroll value counts laid-out rows; a block's first row is where it starts.
+    verticalScrollBar()->setValue(block.firstLineNumber());
+}
+
+int TMyRichEdit::LineIndex(int line) const
+{
+    QTextBlock block;
+    if (line == -1)
+        block = textCursor().block();
+    else if (line >= 0)
+        block = document()->findBlockByNumber(line);
+    return block.isValid() ? byteOffset(block.position()) : -1;
+}
+
+int TMyRichEdit::LineFromChar(int byteOffset) const
+{
+    const int position = byteOffset < 0 ? textCursor().selectionStart() : documentPosition(byteOffset);
+    return document()->findBlock(position).blockNumber();
+}
+
+int TMyRichEdit::LineCount() const { return document()->blockCount(); }
+
+// The document margin insets the text on the left and the right (and below the start of the
+// document); the strip at the top that scrolled text passes under is painted over, as the
+// toolkit's formatting rectangle clipped it. Only an IndentTop larger than the document margin
+// needs a viewport margin on top, so that the first line starts at IndentTop.
+void TMyRichEdit::SetFormatRect()
+{
+    if (document()->documentMargin() != qreal(m_indentLeft)) {
+        const bool wasModified = Modified();
+        const QScopedValueRollback guard(m_refusing, true);
+        document()->setDocumentMargin(m_indentLeft);
+        setModified(wasModified);
+    }
+    const int top = std::max(0, m_indentTop - m_indentLeft);
+    if (viewportMargins().top() != top)
+        setViewportMargins(0, top, 0, 0);
+}
+
+QRect TMyRichEdit::FormatRect() const
+{
+    const QRect area = viewport()->rect();
+    const int top = std::max(0, m_indentTop - viewportMargins().top());
+    return QRect(m_indentLeft, top, std::max(0, area.width() - 2 * m_indentLeft), std::max(0, area.height() - top));
+}
+
+int TMyRichEdit::CharFromPos(const QPoint& point) const { return byteOffset(cursorForPosition(point).position()); }
+
+QPoint TMyRichEdit::PosFromChar(int byteOffset) const
+{
+    QTextCursor c(document());
+    c.setPosition(documentPosition(byteOffset));
+    return cursorRect(c).topLeft();
+}
+
+void TMyRichEdit::ScrollCaret() { ensureCursorVisible(); }
+
+int TMyRichEdit::LineStartOfCaret(bool atBreak) const
+{
+    const QTextBlock block = textCursor().block();
+    if (block.blockNumber() == 0)
+        return 0;
+    return byteOffset(atBreak ? block.position() - 1 : block.position());
+}
+
+int TMyRichEdit::LineEndOfCaret(bool atBreak) const
+{
+    const QTextBlock block = textCursor().block();
+    if (!block.next().isValid())
+        return TextLength();
+    const int lineBreak = byteOffset(block.position() + block.length() - 1);
+    return atBreak ? lineBreak : lineBreak + 2;
+}
+
+// ---- Saved views ----------------------------------------------------------------------------
+
+void TMyRichEdit::SaveColourView()
+{
+    const int first = FirstVisibleLine();
+    const QTextBlock block = document()->findBlockByNumber(first);
+    // Without colours the anchor is the line's end, which stays on that line however the
+    // colourer rewrites the line's beginning.
+    const int anchor = ShowStrColor ? block.position() : block.position() + block.length() - 1;
+    m_colourView = {SelStart(), SelLength(), first, byteOffset(anchor)};
+}
+
+void TMyRichEdit::RestoreColourView(bool withLength)
+{
+    setSelStart(m_colourView.selStart);
+    if (withLength)
+        setSelLength(m_colourView.selLength);
+    ScrollToLine(LineFromChar(m_colourView.anchor));
+}
+
+void TMyRichEdit::SaveViewState() { m_viewState = {SelStart(), SelLength(), FirstVisibleLine(), 0}; }
+
+void TMyRichEdit::RestoreViewState(bool withLength)
+{
+    ScrollToLine(m_viewState.firstLine);
+    setSelStart(m_viewState.selStart);
+    if (withLength)
+        setSelLength(m_viewState.selLength);
+}
+
+// ---- Text undo ------------------------------------------------------------------------------
+
+void TMyRichEdit::UndoText() {}
+
+void TMyRichEdit::RedoText() {}
+
+void TMyRichEdit::ResetTextUndo()
+{
+    m_undoBase = Text();
+    setModified(false);
+}
+
+bool TMyRichEdit::IsTextModified() const { return Text() != m_undoBase; }
+
+// ---- Unencodable text -----------------------------------------------------------------------
+
+QString TMyRichEdit::rawText(int from, int to) const
+{
+    QTextCursor c(document());
+    c.setPosition(from);
+    c.setPosition(to, QTextCursor::KeepAnchor);
+    return c.selectedText();
+}
+
+// Whether a change that kept the length only touched formats (the colourer's and the margin's do):
+// then the positions still hold and nothing new came in.
+bool TMyRichEdit::sameTextAsBefore(int position, int length) const
+{
+    const int end = std::min(position + length, document()->characterCount() - 1);
+    if (m_positionsStale || end > m_plainText.size() || document()->characterCount() - 1 != m_plainText.size())
+        return false;
+    return plainFromRaw(rawText(position, end)) == QStringView(m_plainText).mid(position, end - position);
+}
+
+void TMyRichEdit::onContentsChange(int position, int removed, int added)
+{
+    if (removed == added && sameTextAsBefore(position, added))
+        return;
+    m_positionsStale = true;
+    if (m_refusing || added <= 0)
+        return;
+    const int end = std::min(position + added, document()->characterCount() - 1);
+    m_pendingFrom = m_pendingFrom < 0 ? position : std::min(m_pendingFrom, position);
+    m_pendingTo = std::max(m_pendingTo, end);
+}
+
+void TMyRichEdit::refusePendingText()
+{
+    if (m_refusing || m_pendingFrom < 0)
+        return;
+    const int from = m_pendingFrom;
+    const int to = std::min(m_pendingTo, document()->characterCount() - 1);
+    m_pendingFrom = m_pendingTo = -1;
+    if (to <= from)
+        return;
+
+    const QString raw = rawText(from, to);
+    bool ok = true;
+    QString refused;
+    Cp932::encode(plainFromRaw(raw), &ok, &refused);
+    const bool lineSeparators = raw.contains(QChar::LineSeparator);
+    if (ok && !lineSeparators)
+        return;
+
+    // Offsets in the range of what goes (length) or becomes a line break (length 0 marks it).
+    const QSet<char32_t> bad = codePointsOf(refused);
+    std::vector<std::pair<int, int>> edits;
+    for (qsizetype i = 0; i < raw.size();) {
+        const qsizetype len = charLengthAt(raw, i);
+        if (raw[i] == QChar::LineSeparator)
+            edits.emplace_back(int(i), 0);
+        else if (!ok && bad.contains(codePointAt(raw, i, len)))
+            edits.emplace_back(int(i), int(len));
+        i += len;
+    }
+    {
+        const QScopedValueRollback guard(m_refusing, true);
+        QTextCursor c(document());
+        c.beginEditBlock();
+        for (auto it = edits.rbegin(); it != edits.rend(); ++it) {
+            c.setPosition(from + it->first);
+            c.setPosition(from + it->first + std::max(it->second, 1), QTextCursor::KeepAnchor);
+            c.removeSelectedText();
+            if (it->second == 0)
+                c.insertBlock();
+        }
+        c.endEditBlock();
+    }
+    if (!ok)
+        refuse(refused, true);
+}
+
+void TMyRichEdit::refuse(const QString& characters, bool later)
+{
+    emit unencodableRefused(characters);
+    if (!later) {
+        Prompter::warn(this, RefusalMessage + characters);
+        return;
+    }
+    // A modal box inside a key, input method or drop handler would run an event loop in the middle
+    // of Qt's own edit.
+    QTimer::singleShot(0, this, [this, characters] { Prompter::warn(this, RefusalMessage + characters); });
+}
+
+void TMyRichEdit::insertFromMimeData(const QMimeData* source)
+{
+    if (!source || !source->hasText()) {
+        QPlainTextEdit::insertFromMimeData(source);
+        return;
+    }
+    QString text = normaliseBreaks(source->text());
+    const QString refused = dropUnencodable(text);
+    if (!text.isEmpty()) {
+        QMimeData clean;
+        clean.setText(text);
+        QPlainTextEdit::insertFromMimeData(&clean);
+    }
+    if (!refused.isEmpty())
+        refuse(refused, true);
+}
+
+// ---- Events ---------------------------------------------------------------------------------
+
+void TMyRichEdit::paintEvent(QPaintEvent* event)
+{
+    QPlainTextEdit::paintEvent(event);
+    if (m_strColor->ColorCREnabled && !document()->isEmpty()) {
+        QPainter painter(viewport());
+        QFont small = font();
+        if (small.pointSizeF() > 0)
+            small.setPointSizeF(small.pointSizeF() * 0.8);
+        else
+            small.setPixelSize(std::max(1, small.pixelSize() * 4 / 5));
+        painter.setFont(small);
+        painter.setPen(ColourText::toQColor(m_strColor->ColorCR));
+        const int ascent = QFontMetrics(small).ascent();
+        const QTextCursor caret = textCursor();
+        const int selFrom = caret.selectionStart(), selTo = caret.selectionEnd();
+        const int bottom = viewport()->height();
+        const QPointF offset = contentOffset();
+        for (QTextBlock block = firstVisibleBlock(); block.isValid() && block.next().isValid(); block = block.next()) {
+            if (blockBoundingGeometry(block).translated(offset).top() > bottom)
+                break;
+            const int lineBreak = block.position() + block.length() - 1;
+            if (lineBreak >= selFrom && lineBreak < selTo)
+                continue;
+            QTextCursor at(document());
+            at.setPosition(lineBreak);
+            const QPoint p = cursorRect(at).topLeft();
+            painter.drawText(QPointF(p.x() + 1, p.y() + 2 + ascent), QString(QChar(LineEndMark)));
+        }
+
+        const QRect text = FormatRect();
+        const QRect all = viewport()->rect();
+        const QColor base = palette().base().color();
+        painter.fillRect(QRect(0, 0, text.left(), all.height()), base);
+        painter.fillRect(QRect(text.right() + 1, 0, all.width() - text.right() - 1, all.height()), base);
+        painter.fillRect(QRect(text.left(), 0, text.width(), text.top()), base);
+        painter.fillRect(QRect(text.left(), text.bottom() + 1, text.width(), all.height() - text.bottom() - 1), base);
+    }
+    if (OnPaint)
+        OnPaint();
+}
+
+void TMyRichEdit::resizeEvent(QResizeEvent* event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    SetFormatRect();
+}
+
+void TMyRichEdit::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && SelLength() > 0)
+        DragLineStart = LineStartOfCaret(false);
+    QPlainTextEdit::mousePressEvent(event);
+}
+
+void TMyRichEdit::mouseReleaseEvent(QMouseEvent* event)
+{
+    QPlainTextEdit::mouseReleaseEvent(event);
+    RecolourAfterDrag();
+}
+
+void TMyRichEdit::RecolourRange(int, int) {}
+
+// After text was dragged both the line it left and the line it landed on need colouring again.
+void TMyRichEdit::RecolourAfterDrag()
+{
+    if (DragLineStart >= 0 && ShowStrColor) {
+        const int selStart = SelStart(), selLength = SelLength(), first = FirstVisibleLine();
+        setSelStart(DragLineStart + selLength);
+        RecolourRange(LineStartOfCaret(false), LineEndOfCaret(true));
+        setSelStart(selStart);
+        RecolourRange(LineStartOfCaret(false), LineEndOfCaret(true));
+        setSelLength(selLength);
+        ScrollToLine(first);
+    }
+    DragLineStart = -1;
+}
+
+void TMyRichEdit::scrollContentsBy(int dx, int dy)
+{
+    QPlainTextEdit::scrollContentsBy(dx, dy);
+    if (dy != 0 && OnScroll) {
+        int pos = FirstVisibleLine();
+        OnScroll(0, pos);
+    }
+    if (dx != 0 && OnScrollH) {
+        int pos = horizontalScrollBar()->value();
+        OnScrollH(0, pos);
+    }
+}
+
+QTextCharFormat TMyRichEdit::imeFormat()
+{
+    QTextCharFormat format;
+    format.setForeground(QColor(Qt::black));
+    format.setBackground(QColor(0, 255, 255));
+    return format;
+}
+
+void TMyRichEdit::inputMethodEvent(QInputMethodEvent* event)
+{
+    QList<QInputMethodEvent::Attribute> attributes = event->attributes();
+    const QString preedit = event->preeditString();
+    // First, so that the input method's own clause marks still show over it.
+    if (!preedit.isEmpty())
+        attributes.prepend({QInputMethodEvent::TextFormat, 0, int(preedit.size()), imeFormat()});
+    QInputMethodEvent marked(preedit, attributes);
+    marked.setCommitString(event->commitString(), event->replacementStart(), event->replacementLength());
+    QPlainTextEdit::inputMethodEvent(&marked);
+    event->setAccepted(marked.isAccepted());
+}

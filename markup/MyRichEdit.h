@@ -1,0 +1,175 @@
+#pragma once
+
+#include "ColourText.h"
+#include "DataListUnit.h"
+#include "PositionMap.h"
+
+#include <QImage>
+#include <QPlainTextEdit>
+#include <functional>
+#include <memory>
+
+// The colours of the mark-up: Color2 answer brackets, Color3 function brackets, Color4 errors,
+// ColorCR line-end marks (ColorCREnabled also switches the margin fill). Color1 is kept but unused.
+class TStrColor {
+public:
+    ColourText::TColor Color1 = ColourText::clBlack;
+    bool Color1Enabled = true;
+    ColourText::TColor Color2 = ColourText::clBlack;
+    bool Color2Enabled = true;
+    ColourText::TColor Color3 = ColourText::clBlack;
+    bool Color3Enabled = true;
+    ColourText::TColor Color4 = ColourText::clBlack;
+    bool Color4Enabled = true;
+    ColourText::TColor ColorCR = ColourText::clBlack;
+    bool ColorCREnabled = true;
+};
+
+// The mark-up edit control. Its positions (SelStart, SelLength, line starts, LineIndex, ...) are
+// byte offsets into the code-page-932 form of its text with CR LF line breaks, whatever Qt counts
+// inside; positions() converts. Qt's own undo is off: the control keeps its own ring.
+// Text that code page 932 cannot hold is refused where it comes in (typing, input method, paste,
+// drop, SetText), with a message, so positions and saved text always agree. SetText and
+// setSelText warn before they return; the warning for typed, composed, pasted or dropped text
+// comes once the event loop is back. A Shift+Return line separator becomes a plain line break.
+// Descriptions wrap at the control's width; the "lines" of FirstVisibleLine, ScrollToLine,
+// LineIndex, LineFromChar and LineCount are text lines (between line breaks), not wrapped rows.
+class TMyRichEdit : public QPlainTextEdit {
+    Q_OBJECT
+
+public:
+    explicit TMyRichEdit(QWidget* parent = nullptr);
+    ~TMyRichEdit() override;
+
+    // Published properties.
+    std::function<void(int scrollCode, int& pos)> OnScroll, OnScrollH;
+    std::function<void()> OnPaint;
+    int IndentLeft() const { return m_indentLeft; }
+    void setIndentLeft(int pixels);
+    int IndentTop() const { return m_indentTop; }
+    void setIndentTop(int pixels);
+    TStrColor& StrColor() { return *m_strColor; }
+    bool ShowStrColor = false;
+    int TestVersion = 0;
+    bool Numbering() const { return m_numbering; }
+    void setNumbering(bool on);
+    const QImage& NumberingBmp() const { return m_numberingBmp; }
+    ColourText::TColor NumberingColor = ColourText::clWhite;
+    int UndoMax() const { return m_undoMax; }
+    void setUndoMax(int slots);
+    int SioriMax() const { return m_sioriMax; }
+    void setSioriMax(int highest);
+    int MaxLength = 999999999;
+
+    // The text as the toolkit control gave it: line breaks as CR LF. SetText takes CR LF, LF or CR
+    // (each becomes a line break, so a lone LF comes back as CR LF) and clears Modified.
+    QString Text() const;
+    void SetText(const QString& text);
+    int TextLength() const; // in bytes
+    bool Modified() const;
+    void setModified(bool modified);
+
+    // Caret and selection, in bytes. Like the toolkit's, the setters bring the caret into view.
+    int SelStart() const;
+    void setSelStart(int byteOffset); // collapses the selection at the offset
+    int SelLength() const;
+    void setSelLength(int bytes);     // extends from SelStart (the caret ends at the far end)
+    QString SelText() const;          // line breaks as CR LF
+    void setSelText(const QString& text); // replaces the selection, caret after the new text
+    void SelectAll();
+
+    // The rich-edit wrappers.
+    int FirstVisibleLine() const;
+    void ScrollToLine(int line);
+    // Byte offset of the line's first character; -1 for a line past the last one; line -1 is the
+    // caret's line.
+    int LineIndex(int line) const;
+    int LineFromChar(int byteOffset) const; // a negative offset: the line where the selection starts
+    int LineCount() const;
+    // The text keeps IndentLeft from both sides and IndentTop from the top; outside that rectangle
+    // only the margin fill (and later the gutter) is drawn. Scrolled to the start, the first line
+    // begins max(IndentTop, IndentLeft) below the top (Qt's document margin is one for all sides).
+    void SetFormatRect();
+    QRect FormatRect() const;          // in viewport coordinates of the control
+    int CharFromPos(const QPoint& point) const;
+    QPoint PosFromChar(int byteOffset) const;
+    void ScrollCaret();
+
+    // Bounds of the caret's line; callers take [LineStartOfCaret(false), LineEndOfCaret(true)).
+    int LineStartOfCaret(bool atBreak) const;
+    int LineEndOfCaret(bool atBreak) const;
+
+    // The two saved views.
+    void SaveColourView();
+    void RestoreColourView(bool withLength);
+    void SaveViewState();
+    void RestoreViewState(bool withLength);
+
+    // The text undo ring and bookmarks; their full behaviour comes with the ring of its own. Until
+    // then UndoText and RedoText do nothing, and the base of IsTextModified is the text at the last
+    // ResetTextUndo.
+    void UndoText();
+    void RedoText();
+    void ResetTextUndo();
+    bool IsTextModified() const;
+
+    // Spans filled by the colourer, and the last comment range (-1, -1 when none).
+    TDataList FunctionSpans, AnswerSpans, ErrorSpans;
+    int CommentStart = -1, CommentEnd = -1;
+    int DragLineStart = 0;
+
+    const PositionMap& positions() const;
+    // The document position of a byte offset and back (shortcuts through positions()).
+    int documentPosition(int byteOffset) const { return positions().documentFromByte(byteOffset); }
+    int byteOffset(int documentPosition) const { return positions().byteFromDocument(documentPosition); }
+
+    // The input method's composition is shown black on cyan.
+    static QTextCharFormat imeFormat();
+
+signals:
+    // Raised after a change that brought in text code page 932 cannot hold (already removed).
+    void unencodableRefused(const QString& characters);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    // Reports scrolls to OnScroll (pos: first visible line) and OnScrollH (pos: horizontal
+    // offset) after scroll bar, wheel and ScrollToLine scrolls; Qt has no scroll codes, so the code
+    // is always 0. Qt moves the view to follow the caret without coming through here.
+    void scrollContentsBy(int dx, int dy) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+    // Hooks for the colourer and the gutter; the default recolours nothing.
+    virtual void RecolourRange(int startByte, int endByte);
+    void RecolourAfterDrag();
+
+private:
+    void onContentsChange(int position, int removed, int added);
+    // Runs once an edit has finished (never inside the document's change signal, where editing
+    // again would confuse the layout): takes out what code page 932 cannot hold, turns line
+    // separators into line breaks.
+    void refusePendingText();
+    // Emits unencodableRefused and shows the warning, now or once the event loop is back (for text
+    // arriving from key, input method, paste and drop handlers).
+    void refuse(const QString& characters, bool later);
+    bool sameTextAsBefore(int position, int length) const;
+    QString rawText(int from, int to) const;
+
+    int m_indentLeft = 10, m_indentTop = 0;
+    std::unique_ptr<TStrColor> m_strColor;
+    bool m_numbering = false;
+    QImage m_numberingBmp;
+    int m_undoMax = 21, m_sioriMax = 3;
+    mutable PositionMap m_positions;
+    mutable QString m_plainText; // toPlainText() as of the last rebuild of m_positions
+    mutable bool m_positionsStale = true;
+    bool m_refusing = false;
+    int m_pendingFrom = -1, m_pendingTo = -1; // document range still to be checked
+    QString m_undoBase;
+    struct View {
+        int selStart = 0, selLength = 0, firstLine = 0, anchor = 0;
+    } m_colourView, m_viewState;
+};

@@ -1,0 +1,231 @@
+#include "AtlasFixture.h"
+#include "MyRichEdit.h"
+#include "Unit2.h"
+#include "UnitCity.h"
+#include "UnitEditText.h"
+#include "UnitPictureKiridasi.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using Prompter::Answer;
+
+class Form2Fixture : public AtlasFixture {
+protected:
+    TForm2& f2() { return *forms->form2; }
+    void show(int destination, const QString& picture = QString())
+    {
+        f2().DestinationIndex = destination;
+        f2().PicturePath = picture;
+        f2().FormShow();
+    }
+    QString picture(const QString& name, QSize size = {400, 225}, QColor c = Qt::red)
+    {
+        const QString path = program.path() + u"in/"_s + name;
+        writePicture(path, size, c);
+        return path;
+    }
+};
+
+TEST_F(Form2Fixture, CaptionNamesTheDestinationAndItsPicture)
+{
+    f2().DestinationIndex = 0;
+    f2().UpdateDestinationCaption();
+    EXPECT_EQ(f2().windowTitle(), u"0 番目の旅行地 <スタート地点>"_s);
+    const QString p = picture(u"x.bmp"_s);
+    f2().DestinationIndex = 12;
+    f2().PicturePath = p;
+    f2().UpdateDestinationCaption();
+    EXPECT_EQ(f2().windowTitle(), u"12 番目の旅行地　（旅行地画像 \"x.bmp\"）"_s);
+}
+
+TEST_F(Form2Fixture, TagButtonsAndKeysInsertOrWrap)
+{
+    show(1);
+    f2().Memo1->SetText(u"赤い字"_s);
+    f2().Memo1->setSelStart(0);
+    f2().Memo1->setSelLength(4); // "赤い" in code page 932 bytes
+    EXPECT_TRUE(f2().FormKeyDown(Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier));
+    EXPECT_EQ(f2().Memo1->Text(), u"<r>赤い</r>字"_s);
+
+    f2().Memo1->setSelStart(f2().Memo1->TextLength());
+    f2().FormKeyDown(Qt::Key_W, Qt::ControlModifier);
+    f2().FormKeyDown(Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(f2().Memo1->Text(), u"<r>赤い</r>字<w></w>"_s);
+
+    f2().FormKeyDown(Qt::Key_H, Qt::ControlModifier);
+    EXPECT_EQ(f2().Memo1->Text(), u"<r>赤い</r>字<w></w><http://>"_s);
+    EXPECT_EQ(f2().Memo1->SelStart(), f2().Memo1->TextLength() - 1) << "the caret waits before the final \">\"";
+    EXPECT_FALSE(f2().FormKeyDown(Qt::Key_Q, Qt::ControlModifier));
+}
+
+TEST_F(Form2Fixture, BackgroundTagIsBlueFirst)
+{
+    show(1);
+    prompter->colours = {QColor(0x11, 0x22, 0x33)};
+    f2().bbBGClick();
+    EXPECT_EQ(f2().Memo1->Text(), u"<bg=332211>"_s);
+}
+
+TEST_F(Form2Fixture, PasteTurnsTabsIntoBlanks)
+{
+    show(1);
+    QGuiApplication::clipboard()->setText(u"a\tb\t\tc"_s);
+    f2().pmPasteClick();
+    EXPECT_EQ(f2().Memo1->Text(), u"a b  c"_s);
+}
+
+TEST_F(Form2Fixture, PictureRingContinuesForTheSameDestinationOnly)
+{
+    show(3, u"/p/a.bmp"_s);
+    f2().PushPictureUndo(u"/p/b.bmp"_s);
+    show(3, u"/p/b.bmp"_s);
+    EXPECT_TRUE(f2().CanUndoPicture());
+    f2().PushPictureUndo(u"/P/B.BMP"_s);
+    EXPECT_EQ(f2().PictureUndo.last(), 1) << "a path equal but for case adds no step";
+    show(5, u"/p/c.bmp"_s);
+    EXPECT_FALSE(f2().CanUndoPicture());
+    EXPECT_EQ(f2().lbUndo->text(), u"0"_s);
+}
+
+TEST_F(Form2Fixture, PictureRingWalksBackThroughABranch)
+{
+    show(2, u"p1"_s);
+    for (int i = 2; i <= 6; ++i)
+        f2().PushPictureUndo(u"p%1"_s.arg(i));
+    for (int i = 0; i < 3; ++i)
+        f2().bbUndoClick();
+    EXPECT_EQ(f2().PicturePath, u"p3"_s);
+    f2().PushPictureUndo(u"q"_s);
+    QStringList seen;
+    while (f2().CanUndoPicture()) {
+        f2().bbUndoClick();
+        seen << f2().PicturePath;
+    }
+    EXPECT_EQ(seen, (QStringList{u"p3"_s, u"p4"_s, u"p5"_s, u"p6"_s, u"p5"_s, u"p4"_s, u"p3"_s, u"p2"_s, u"p1"_s}));
+}
+
+TEST_F(Form2Fixture, ImportOfTheRightSizeMakesAWorkingCopy)
+{
+    show(4);
+    const QString source = picture(u"photo.JPG"_s);
+    f2().ImportDestinationPicture(source, true, false);
+    EXPECT_EQ(f2().PicturePath, f1().PictureFolder + u"/04.JPG"_s);
+    EXPECT_TRUE(QFileInfo::exists(f2().PicturePath));
+    EXPECT_EQ(prompter->lastText(), u"「画像フォルダ」-「新規マップファイル」フォルダに，\r\n新しい旅行地画像 \"04.JPG\" を保存しました。"_s);
+    EXPECT_TRUE(f2().PictureUndoState(1));
+
+    // A second import of the same name never overwrites the first copy.
+    f2().ImportDestinationPicture(source, true, false);
+    EXPECT_EQ(f2().PicturePath, f1().PictureFolder + u"/04_001.JPG"_s);
+}
+
+TEST_F(Form2Fixture, WrongSizeGoesThroughSizeCorrection)
+{
+    show(7);
+    const QString source = picture(u"big.bmp"_s, {1024, 768});
+    prompter->modals.push_back([](QDialog& d) {
+        auto& k = static_cast<TFormPictureKiridasi&>(d);
+        EXPECT_EQ(k.RequiredWidth, 400);
+        EXPECT_EQ(k.RequiredHeight, 225);
+        k.WorkBitmap = QImage(400, 225, QImage::Format_RGB32);
+        k.WorkBitmap.fill(Qt::blue);
+        return int(QDialog::Accepted);
+    });
+    f2().ImportDestinationPicture(source, true, false);
+    EXPECT_TRUE(prompter->asked.front().text.startsWith(u"画像サイズが 横400 × 縦225 ではないため，"_s));
+    EXPECT_EQ(f2().PicturePath, f1().PictureFolder + u"/07.bmp"_s);
+    EXPECT_EQ(pictureColour(f2().PicturePath), QColor(Qt::blue));
+
+    // A cancelled correction keeps the picture there was.
+    prompter->modals.push_back([](QDialog&) { return int(QDialog::Rejected); });
+    f2().ImportDestinationPicture(source, true, false);
+    EXPECT_EQ(f2().PicturePath, f1().PictureFolder + u"/07.bmp"_s);
+}
+
+TEST_F(Form2Fixture, WhatIsNoPictureIsRefused)
+{
+    show(7);
+    const QString text = program.write(u"in/notes.bmp"_s, "hello");
+    f2().ImportDestinationPicture(text, true, false);
+    EXPECT_TRUE(f2().PicturePath.isEmpty());
+    EXPECT_EQ(prompter->asked.size(), 1u);
+    QDir folder(f1().PictureFolder);
+    EXPECT_TRUE(folder.entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(Form2Fixture, RemovingThePictureAsksAndKeepsTheFile)
+{
+    show(0);
+    const QString source = picture(u"p.bmp"_s);
+    f2().ImportDestinationPicture(source, true, false);
+    const QString copy = f2().PicturePath;
+    prompter->answers = {Answer::Yes};
+    f2().btDeleteCityPicClick();
+    EXPECT_TRUE(prompter->asked.back().text == u"旅行地00 の画像を削除します。いいですか。"_s);
+    EXPECT_TRUE(f2().PicturePath.isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(copy));
+}
+
+TEST_F(Form2Fixture, CancelAsksBeforeDroppingChanges)
+{
+    show(1);
+    f2().Edit1->setModified(false);
+    EXPECT_TRUE(f2().FormClose(QDialog::Rejected));
+    f2().Edit1->setText(u"x"_s);
+    f2().Edit1->setModified(true);
+    prompter->answers = {Answer::No};
+    EXPECT_FALSE(f2().FormClose(QDialog::Rejected));
+    EXPECT_EQ(prompter->lastText(), u"変更した内容を破棄します。いいですか。"_s);
+    EXPECT_TRUE(f2().FormClose(QDialog::Accepted));
+}
+
+TEST_F(Form2Fixture, NoToolMeansAWarningAndNoCopy)
+{
+    show(1);
+    const QString source = picture(u"p.bmp"_s);
+    f2().ImportDestinationPicture(source, true, false);
+    const QStringList before = QDir(f1().PictureFolder).entryList(QDir::Files);
+    f2().btEditCityPicClick();
+    EXPECT_TRUE(prompter->lastText().startsWith(u"外部ツールが登録されていません。"_s));
+    EXPECT_EQ(QDir(f1().PictureFolder).entryList(QDir::Files), before);
+}
+
+TEST_F(Form2Fixture, LargerEditorWindowHandsTheTextBackAsAnEdit)
+{
+    show(1);
+    f2().Memo1->SetText(u"before"_s);
+    f2().Memo1->setModified(false);
+    prompter->modals.push_back([this](QDialog&) {
+        forms->formEditText->MyRichEdit1->SetText(u"after\r\nline"_s);
+        return int(QDialog::Accepted);
+    });
+    f2().btEditClick();
+    EXPECT_EQ(f2().Memo1->Text(), u"after\r\nline"_s);
+    EXPECT_TRUE(f2().Memo1->Modified());
+}
+
+TEST_F(Form2Fixture, PreviewGetsTheRenderedDescription)
+{
+    show(5);
+    f2().Edit1->setText(QString());
+    f2().Memo1->SetText(u"<r>赤</r>\r\n次の行"_s);
+    bool shown = false;
+    prompter->modals.push_back([&](QDialog& d) {
+        auto& city = static_cast<TFormCity&>(d);
+        EXPECT_EQ(city.windowTitle(), u"ぐるりみつけ隊　ストーリー　（5番目の旅行地）"_s);
+        EXPECT_EQ(city.lbCityTitle->text(), u"タイトル１行目"_s);
+        EXPECT_EQ(city.SpeechText1, u"♪せりふ１行目♪"_s);
+        EXPECT_EQ(city.memoCity->Text(), u"赤\r\n次の行"_s);
+        shown = true;
+        return int(QDialog::Rejected);
+    });
+    f2().bbCheckClick();
+    EXPECT_TRUE(shown);
+}

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Drives the map canvas of the real map editor with real clicks and keys on a bare X server: places
+# a destination by clicking, drags it, walks the undo ring with the keyboard, and reads each result
+# off screenshots. Ends with F4 on the map as loaded, which must close without a question.
+# Usage: atlas_canvas.sh <path to the atlas binary>
+set -u
+
+atlas_binary=${1:?usage: atlas_canvas.sh <atlas binary>}
+here=$(dirname "${BASH_SOURCE[0]}")
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$here/lib.sh"
+e2e_init atlas_canvas convert python3 cmp
+
+# A solid map picture makes every pixel that is not the map colour something atlas drew.
+map_rgb=0,200,0
+navy=0,0,128 # NormalColor: clNavy
+red=255,0,0  # PassedColor: clRed, the selected destination's point
+screen_w=1280
+screen_h=1024
+
+e2e_make_program "$atlas_binary"
+pictures="$prog/画像と音声/マップ画像/canvas"
+mkdir -p "$pictures" || e2e_fail "cannot make folders"
+convert -size 960x435 "xc:rgb($map_rgb)" BMP3:"$pictures/map.bmp" || e2e_fail "cannot make the map picture"
+map_path="$prog/画像と音声/マップファイル/canvas.map"
+
+# Line 1 names the picture and the colours; destination 01 is placed, 00 (the one selected at
+# start) is not.
+{
+    printf ',,,map.bmp,clNavy,clRed,clYellow,\r\n'
+    printf ',,,,,,,\r\n'
+    printf '"300,200",,,,,,,\r\n'
+    for ((i = 2; i < 62; i++)); do printf ',,,,,,,\r\n'; done
+    printf '\r\n\r\n'
+} | e2e_write_map "$map_path" || e2e_fail "cannot write the map file"
+cp "$map_path" "$work/canvas.map.orig" || e2e_fail "cannot keep a copy of the map file"
+
+e2e_start_xvfb
+e2e_start_atlas "$map_path"
+e2e_wait_window "マップエディタ"
+
+# shot <file>: a screenshot as raw RGB on stdout.
+shot() {
+    e2e_screenshot "$1" && convert "$1" -depth 8 rgb:-
+}
+
+# The canvas shows the picture at its top-left, so the first map-coloured pixel is its origin.
+origin=
+for ((t = 0; t < 50; t++)); do
+    origin=$(shot "$work/start.png" | python3 "$here/pixels.py" origin $screen_w $screen_h $map_rgb) && break
+    origin=
+    sleep 0.1
+done
+[ -n "$origin" ] || e2e_fail "no pixel of the map colour rgb($map_rgb) on screen within 5 s"
+read -r ox oy <<<"$origin"
+echo "atlas_canvas: canvas origin at ($ox,$oy) on $DISPLAY"
+
+# expect <step> <name:x,y:r,g,b[:radius]>...: retries for up to 3 s, since atlas paints on its own
+# time; the last screenshot of the step stays as $work/<step>.png.
+expect() {
+    local step=$1 misses start=$EPOCHREALTIME
+    shift
+    while :; do
+        misses=$(shot "$work/$step.png" | python3 "$here/pixels.py" check $screen_w $screen_h "$ox" "$oy" "$@") &&
+            return
+        kill -0 "$atlas_pid" 2>/dev/null || e2e_fail "$step: atlas is gone"
+        # Integer microseconds, from bash's own clock: no process per retry.
+        (( ${EPOCHREALTIME/./} - ${start/./} < 3000000 )) || break
+        sleep 0.1
+    done
+    e2e_fail "$step: ${misses//$'\n'/; } (screenshot $work/$step.png)"
+}
+
+# mouse_to <x> <y>: the pointer onto a canvas position (no window manager, so no frame to add).
+mouse_to() {
+    xdotool mousemove "$((ox + $1))" "$((oy + $2))" || e2e_fail "cannot move the mouse"
+}
+
+expect loaded "destination 01:300,200:$navy" "unplaced 00:100,100:$map_rgb"
+# The map colour must fill the whole canvas, or the origin is not the canvas's.
+expect canvas-size "canvas bottom right:959,434:$map_rgb"
+
+# A click on empty canvas places the selected destination 00; the route joins it to 01.
+mouse_to 100 100
+xdotool click 1 || e2e_fail "cannot click"
+expect placed "placed 00:100,100:$red" "destination 01:300,200:$navy" "route 00-01 midpoint:200,150:$navy:1"
+
+# Qt takes a second press at the same place within the double-click time as a double click,
+# which would open the destination's editor instead of starting a drag.
+sleep 0.6
+
+mouse_to 100 100
+xdotool mousedown 1 || e2e_fail "cannot press the mouse button"
+for xy in 110,140 120,180 130,220 140,260 150,300; do
+    sleep 0.05
+    mouse_to "${xy%,*}" "${xy#*,}"
+done
+sleep 0.05
+xdotool mouseup 1 || e2e_fail "cannot release the mouse button"
+expect dragged "dragged 00:150,300:$red" "old place:100,100:$map_rgb" \
+    "route 00-01 midpoint:225,250:$navy:1" "destination 01:300,200:$navy"
+
+# Undo and redo through the keyboard shortcuts of the focused window.
+xdotool windowfocus --sync "$window" || e2e_fail "cannot focus the window"
+xdotool key ctrl+z || e2e_fail "cannot press ctrl+z"
+expect undo-drag "00 back:100,100:$red" "dragged place:150,300:$map_rgb"
+xdotool key ctrl+z || e2e_fail "cannot press ctrl+z"
+expect undo-place "00 unplaced:100,100:$map_rgb" "route 00-01 midpoint:200,150:$map_rgb" \
+    "destination 01:300,200:$navy"
+xdotool key ctrl+shift+z || e2e_fail "cannot press ctrl+shift+z"
+expect redo-place "00 placed again:100,100:$red" "route 00-01 midpoint:200,150:$navy:1"
+xdotool key ctrl+z || e2e_fail "cannot press ctrl+z"
+expect undo-again "00 unplaced:100,100:$map_rgb" "destination 01:300,200:$navy"
+
+# Back at the map as loaded: F4 closes without asking to save.
+xdotool key F4 || e2e_fail "cannot press F4"
+e2e_wait_exit 10 "F4 on the map as loaded (a question to save?)"
+[ "$atlas_status" = 0 ] || e2e_fail "atlas exited with status $atlas_status"
+cmp -s "$map_path" "$work/canvas.map.orig" || e2e_fail "the map file changed although nothing was saved"
+
+passed=1
+echo "atlas_canvas: passed"

@@ -1,0 +1,152 @@
+# shellcheck shell=bash
+# Shared by the end-to-end scripts: a temporary folder, a bare X server, the program started from a
+# copy of itself, and cleanup on every exit path. Source it, then call e2e_init <script name>.
+# Dialog texts, file names and the window title are Japanese; every comparison is on UTF-8 bytes.
+export LC_ALL=C.UTF-8
+
+# The scripts that source this read and set these.
+# shellcheck disable=SC2034
+{
+    e2e_name=e2e
+    work=
+    prog=
+    window=
+    xvfb_pid=
+    atlas_pid=
+    atlas_status=
+    passed=0
+}
+
+e2e_cleanup() {
+    # Whatever happened, nothing the script started outlives it.
+    if [ -n "$atlas_pid" ] && kill -0 "$atlas_pid" 2>/dev/null; then
+        kill "$atlas_pid" 2>/dev/null
+        sleep 0.2
+        kill -9 "$atlas_pid" 2>/dev/null
+    fi
+    if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+    fi
+    [ -n "$work" ] || return
+    # ATLAS_E2E_KEEP=1 keeps a passing run's folder too, to look at its screenshots.
+    if [ "$passed" = 1 ] && [ "${ATLAS_E2E_KEEP:-0}" != 1 ]; then
+        rm -rf "$work"
+    else
+        echo "$e2e_name: kept $work for inspection" >&2
+        local shot
+        for shot in "$work"/*.png; do
+            [ -f "$shot" ] && echo "$e2e_name: screenshot $shot" >&2
+        done
+    fi
+}
+
+e2e_fail() {
+    echo "$e2e_name: FAIL: $*" >&2
+    if [ -n "$work" ] && [ -s "$work/atlas.log" ]; then
+        echo "---- atlas output ----" >&2
+        cat "$work/atlas.log" >&2
+    fi
+    exit 1
+}
+
+# e2e_init <name> <tool>...: makes $work, sets the traps and checks that the tools are there.
+e2e_init() {
+    e2e_name=$1
+    shift
+    work=$(mktemp -d "${TMPDIR:-/tmp}/$e2e_name.XXXXXX") || exit 1
+    trap e2e_cleanup EXIT
+    trap 'exit 130' INT TERM
+    local tool
+    for tool in Xvfb xdotool import xdpyinfo iconv "$@"; do
+        command -v "$tool" >/dev/null || e2e_fail "$tool is not installed"
+    done
+}
+
+# e2e_make_program <atlas binary>: the program keeps its folders next to itself, so it runs from a
+# copy in $prog.
+e2e_make_program() {
+    [ -x "$1" ] || e2e_fail "no program at $1"
+    prog="$work/prog"
+    mkdir -p "$prog/画像と音声/マップファイル" || e2e_fail "cannot make folders"
+    cp "$1" "$prog/atlas" || e2e_fail "cannot copy $1"
+}
+
+# e2e_write_map <path>: stdin, UTF-8 with CR LF, becomes a code page 932 map file like every map.
+# It runs at the end of a pipe, in a subshell, so the caller fails on its status.
+e2e_write_map() {
+    iconv -f UTF-8 -t CP932 >"$1"
+}
+
+# e2e_start_xvfb: a 1280x1024x24 display of our own, exported as DISPLAY: the first free number
+# from 90 to 99 whose server really comes up.
+e2e_start_xvfb() {
+    local n t display=
+    for n in $(seq 90 99); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        # -noreset: otherwise the server resets when the probe below disconnects, and a client
+        # connecting during the reset is refused.
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        for ((t = 0; t < 50; t++)); do
+            kill -0 "$xvfb_pid" 2>/dev/null || break
+            # The lock file names the server that owns the number; answering alone could be another
+            # script's server that won the race for it.
+            if [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$n-lock")" = "$xvfb_pid" ] &&
+                xdpyinfo -display ":$n" >/dev/null 2>&1; then
+                display=":$n"
+                break
+            fi
+            sleep 0.1
+        done
+        [ -n "$display" ] && break
+        # Lost the number to someone else or the server failed: try the next one.
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+        xvfb_pid=
+    done
+    [ -n "$display" ] || e2e_fail "no X server could be started on :90 to :99 ($(cat "$work/xvfb.log" 2>/dev/null))"
+    export DISPLAY=$display
+}
+
+# e2e_start_atlas <argument>...: starts the copy in $prog; its output goes to $work/atlas.log.
+e2e_start_atlas() {
+    QT_QPA_PLATFORM=xcb "$prog/atlas" "$@" >"$work/atlas.log" 2>&1 &
+    atlas_pid=$!
+}
+
+# e2e_wait_window <name>: sets $window to the first visible window whose name holds <name>.
+e2e_wait_window() {
+    local t
+    window=
+    for ((t = 0; t < 100; t++)); do
+        kill -0 "$atlas_pid" 2>/dev/null || e2e_fail "atlas ended before showing a window"
+        window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+        [ -n "$window" ] && return
+        sleep 0.1
+    done
+    e2e_fail "no visible window named $1 within 10 s"
+}
+
+# e2e_screenshot <file>: the whole display.
+e2e_screenshot() {
+    import -window root "$1" 2>>"$work/import.log"
+}
+
+# e2e_wait_exit <seconds> <what asked it to close>: waits for atlas to end and sets $atlas_status;
+# a screenshot of what kept it open is left in $work/still-running.png.
+# shellcheck disable=SC2034
+e2e_wait_exit() {
+    local t
+    for ((t = 0; t < $1 * 10; t++)); do
+        if ! kill -0 "$atlas_pid" 2>/dev/null; then
+            wait "$atlas_pid"
+            atlas_status=$?
+            atlas_pid=
+            return
+        fi
+        sleep 0.1
+    done
+    e2e_screenshot "$work/still-running.png"
+    e2e_fail "atlas still running $1 s after $2"
+}
