@@ -97,6 +97,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent)
     bbHttp = tagButton(u"<http://>"_s, 0);
     bbHttp->hide();
     bbBG = new QPushButton(u"<bg>"_s, this);
+    bbBG->setFixedWidth(bbBG->fontMetrics().horizontalAdvance(bbBG->text()) + 12);
     btEdit = new QPushButton(u"別フォームで編集"_s, this);
     bbCheck = new QPushButton(u"ストーリー動作確認"_s, this);
     btOK = new QPushButton(u"OK"_s, this);
@@ -119,14 +120,19 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent)
     picture->addWidget(new QLabel(u"旅行地画像"_s, this));
     picture->addWidget(imCity);
     auto* pictureButtons = new QHBoxLayout;
-    for (QWidget* w : std::initializer_list<QWidget*>{btLoadCityPic, btEditCityPic, btDeleteCityPic, lbUndo, bbUndo,
-                                                      bbRedo})
+    for (QWidget* w : std::initializer_list<QWidget*>{btLoadCityPic, btEditCityPic, btDeleteCityPic})
         pictureButtons->addWidget(w);
     picture->addLayout(pictureButtons);
+    auto* undoRow = new QHBoxLayout;
+    for (QWidget* w : std::initializer_list<QWidget*>{lbUndo, bbUndo, bbRedo})
+        undoRow->addWidget(w);
+    undoRow->addStretch();
+    picture->addLayout(undoRow);
     auto* pictureOptions = new QHBoxLayout;
     for (QWidget* w : std::initializer_list<QWidget*>{bbPicDir, cbPicDir, cbReload, cbKiridasi})
         pictureOptions->addWidget(w);
     picture->addLayout(pictureOptions);
+    picture->addStretch();
     grid->addLayout(picture, 0, 1, 2, 1);
 
     auto* description = new QVBoxLayout;
@@ -136,6 +142,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent)
     for (QWidget* w : std::initializer_list<QWidget*>{bbR1, bbR2, bbG1, bbG2, bbB1, bbB2, bbW1, bbW2, bbU1, bbU2, bbHttp,
                                                       bbBG})
         tags->addWidget(w);
+    tags->setSpacing(2);
     tags->addStretch();
     description->addLayout(tags);
     for (const char16_t* text : {u"※使用できるタグ", u"文字色： 赤<r>～</r>，緑<g>～</g>，青<b>～</b>",
@@ -191,6 +198,7 @@ TForm2::~TForm2() = default;
 QPushButton* TForm2::tagButton(const QString& caption, int tag)
 {
     auto* b = new QPushButton(caption, this);
+    b->setFixedWidth(b->fontMetrics().horizontalAdvance(caption) + 12);
     b->setProperty(TagProperty, tag);
     b->setFocusPolicy(Qt::NoFocus);
     connect(b, &QPushButton::clicked, this, [this, b] { bbR1Click(b); });
