@@ -438,8 +438,6 @@ void TForm1::ApplicationDeactivated()
 
 void TForm1::mmExitClick() { close(); }
 
-bool TForm1::CheckToolRunning() { return false; }
-
 void TForm1::closeEvent(QCloseEvent* event)
 {
     if (FormClose())

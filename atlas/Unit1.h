@@ -155,11 +155,6 @@ public:
     // Map pictures: working copies in the picture folder and blank pictures.
     QString MakeWorkingCopy(const QString& source, const QString& wantedName);
     bool CreateBlankPicture(const QString& path, int kind);
-    // The first registered tool, absolute; empty when none is registered.
-    QString PictureToolPath() const;
-    void WarnNoPictureTool(QWidget* parent);
-    // Starts the tool on the picture for the waiting form of the kind and waits for it to end.
-    bool RunToolAndWait(const QString& tool, const QString& picture, int kind);
 
     // The map canvas.
     bool DraggingOnMap = false;
@@ -182,8 +177,15 @@ public:
     void bbColor2Click();
     void bbColor3Click();
     void UpdateColorSwatch(int n);
+    // External tools.
     // The picture tool's guard: true (after telling the user) while a tool runs.
     bool CheckToolRunning();
+    // The first registered tool, absolute; empty when none is registered.
+    QString PictureToolPath() const;
+    void WarnNoPictureTool(QWidget* parent);
+    // Starts the tool on the picture for the waiting form of the kind and waits for it to end.
+    bool RunToolAndWait(const QString& tool, const QString& picture, int kind);
+    // (end of external tools)
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -45,15 +45,3 @@ bool TForm1::CreateBlankPicture(const QString& path, int kind)
     }
     return true;
 }
-
-QString TForm1::PictureToolPath() const
-{
-    return ToolPaths.isEmpty() ? QString() : ResolveExeRelativePath(ToolPaths.first(), false);
-}
-
-void TForm1::WarnNoPictureTool(QWidget* parent)
-{
-    Prompter::warn(parent, u"外部ツールが登録されていません。\r\n\r\n※［外部ツール］－［外部ツールの設定］で，画像を編集するツールを登録して下さい。"_s);
-}
-
-bool TForm1::RunToolAndWait(const QString&, const QString&, int) { return false; }
