@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QLocalServer;
+
+// The hand-back of a saved picture's full name from the picture editor to the waiting form of the
+// map editor, found by its window class name alone ("TForm1", "TForm2", "TForm3").
+// Wire form (both directions in one local socket connection): dwData (32-bit, 0), cbData (32-bit,
+// the name's code-page-932 length + 1), then cbData bytes: the name and a zero byte; the receiver
+// answers one 32-bit value, 1. Names up to 255 bytes fit the classic 256-byte block; a longer
+// name is sent whole and read by cbData, never cut.
+namespace SavedPictureNotice {
+
+// Where the receiver of a class name listens: a socket in a per-user folder only that user can
+// reach (under the runtime directory, mode 0700).
+QString serverPath(const QString& className);
+
+class Receiver : public QObject {
+    Q_OBJECT
+
+public:
+    // Starts listening at once and keeps listening for the receiver's lifetime.
+    explicit Receiver(const QString& className, QObject* parent = nullptr);
+    ~Receiver() override;
+
+    bool isListening() const;
+    QString className() const { return m_className; }
+    // The last name received (empty until one arrives, and after clear()).
+    QString lastName() const { return m_lastName; }
+    void clear() { m_lastName.clear(); }
+
+signals:
+    void received(const QString& fileName);
+
+private:
+    void accept();
+
+    QString m_className;
+    QString m_lastName;
+    std::unique_ptr<QLocalServer> m_server;
+};
+
+// Sends the name to the receiver of the class name and waits for its answer; false (with *error)
+// when no receiver listens, the name cannot be written in code page 932, or no answer 1 came.
+bool send(const QString& className, const QString& fileName, int timeoutMs = 2000, QString* error = nullptr);
+
+} // namespace SavedPictureNotice
