@@ -1,5 +1,7 @@
 #include "MyFileDialogs.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
