@@ -4,20 +4,25 @@
 #include <QSize>
 #include <QString>
 
-// The three kinds of picture a map holds, each of one exact size.
+// The three kinds of picture a map holds, each of one exact size, and what stands in for them.
 namespace MapPictures {
 
 enum Kind { MapKind = 0, DestinationKind = 1, TreasureKind = 2 };
 
 QSize requiredSize(int kind);
+// The size of the picture a placeholder of the kind fills (the treasure form shows a larger one).
+QSize placeholderSize(int kind);
 
-// Loads the picture when it has the exact size of its kind; otherwise *out becomes a placeholder
-// of that size telling why, and the result is false.
-bool LoadPictureChecked(int kind, const QString& path, QImage* out);
+// Loads the picture when it has the exact size of its kind (true). Otherwise *out becomes the
+// instruction placeholder (no file), the wrong-size placeholder, or, for a file that is not a
+// readable picture, a placeholder carrying the reason (also given in *why).
+bool LoadPictureChecked(int kind, const QString& path, QImage* out, QString* why = nullptr);
 
 // What stands in for a missing picture of the kind.
 QImage DrawInstructionPlaceholder(int kind);
-// What stands in for a picture of the wrong size (or one that could not be read).
-QImage DrawWrongSizePlaceholder(int kind, const QString& why);
+// What stands in for a picture of the wrong size.
+QImage DrawWrongSizePlaceholder(int kind);
+// What stands in for a file that could not be read as a picture.
+QImage DrawUnreadablePlaceholder(int kind, const QString& why);
 
 } // namespace MapPictures

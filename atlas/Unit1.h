@@ -155,6 +155,11 @@ public:
     // Map pictures: working copies in the picture folder and blank pictures.
     QString MakeWorkingCopy(const QString& source, const QString& wantedName);
     bool CreateBlankPicture(const QString& path, int kind);
+    void ImportMapPicture(QString fileName, bool makeCopy);
+    void mmLoadMapPicClick();
+    void mmEditMapPicClick();
+    // The last name a picture tool handed back to this window.
+    QString ReturnedFileName;
 
     // The map canvas.
     bool DraggingOnMap = false;

@@ -40,6 +40,8 @@ void TForm1::buildHandlers()
     sg1->installEventFilter(this);
 
     connect(bbCityInfoEdit, &QPushButton::clicked, this, &TForm1::bbCityInfoEditClick);
+    connect(mmLoadMapPic, &QAction::triggered, this, &TForm1::mmLoadMapPicClick);
+    connect(mmEditMapPic, &QAction::triggered, this, &TForm1::mmEditMapPicClick);
     connect(mmCityInfoEdit, &QAction::triggered, this, &TForm1::bbCityInfoEditClick);
     connect(bbDelete, &QPushButton::clicked, this, &TForm1::bbDeleteClick);
     connect(bbInsert, &QPushButton::clicked, this, &TForm1::bbInsertClick);

@@ -1,11 +1,16 @@
 // The main window's picture service: working copies and blank pictures in the picture folder.
 #include "Unit1.h"
 
+#include "AtlasForms.h"
 #include "BmpPicture.h"
 #include "FileOps.h"
 #include "MapPictures.h"
+#include "MyFileDialogs.h"
 #include "Prompter.h"
+#include "UnitPictureKiridasi.h"
 
+#include <QAction>
+#include <QDir>
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
@@ -44,4 +49,140 @@ bool TForm1::CreateBlankPicture(const QString& path, int kind)
         return false;
     }
     return true;
+}
+
+void TForm1::ImportMapPicture(QString fileName, bool makeCopy)
+{
+    const QSize required = MapPictures::requiredSize(MapPictures::MapKind);
+    if (fileName.isEmpty() || !QFileInfo(fileName).isFile()) {
+        MapPicturePath.clear();
+        MapPicture = MapPictures::DrawInstructionPlaceholder(MapPictures::MapKind);
+        PaintMap();
+        if (mmUndoMap->isChecked())
+            PushUndo(MapPicturePath);
+        UpdateCaption();
+        return;
+    }
+    auto restore = [this] {
+        MapPictures::LoadPictureChecked(MapPictures::MapKind, MapPicturePath, &MapPicture);
+        PaintMap();
+    };
+
+    // What is not a picture that can be read back is refused before anything is copied.
+    QString why;
+    const QImage loaded = PictureFile::load(fileName, &why);
+    if (loaded.isNull()) {
+        Prompter::warn(this, why);
+        return;
+    }
+    QImage picture = loaded.convertToFormat(QImage::Format_RGB32);
+    bool corrected = false;
+    if (loaded.size() != required) {
+        MapPicture = MapPictures::DrawWrongSizePlaceholder(MapPictures::MapKind);
+        PaintMap();
+        Prompter::warn(this, u"画像サイズが 横%1 × 縦%2 ではないため，\r\nサイズ修正フォームで画像を開きます。"_s
+                                 .arg(required.width())
+                                 .arg(required.height()));
+        auto* forms = AtlasForms::current();
+        TFormPictureKiridasi* kiridasi = forms ? forms->formPictureKiridasi.get() : nullptr;
+        if (!kiridasi) {
+            restore();
+            return;
+        }
+        kiridasi->RequiredWidth = required.width();
+        kiridasi->RequiredHeight = required.height();
+        kiridasi->PictureFileName = fileName;
+        const bool ok = kiridasi->ShowModal() == QDialog::Accepted;
+        if (!ok) {
+            restore();
+            return;
+        }
+        if (kiridasi->WorkBitmap.size() != required) {
+            Prompter::warn(this, u"画像サイズが 横%1 × 縦%2 ではないため，\r\n画像を取り込むことができません。"_s
+                                     .arg(required.width())
+                                     .arg(required.height()));
+            restore();
+            return;
+        }
+        // The picture the user sees is the one taken, also when it was saved under a new name.
+        if (kiridasi->PictureFileName != fileName) {
+            Prompter::inform(this, u"画像を更新します。"_s);
+            fileName = kiridasi->PictureFileName;
+        }
+        picture = kiridasi->WorkBitmap.convertToFormat(QImage::Format_RGB32);
+        corrected = true;
+    }
+
+    const QString previous = MapPicturePath;
+    // A picture from outside the picture folder is always brought in as a working copy, so the
+    // map never names a file it does not hold.
+    const bool outside = QFileInfo(fileName).absolutePath() != QFileInfo(PictureFolder + u"/x"_s).absolutePath();
+    if (makeCopy || outside) {
+        const QString suffix = QFileInfo(fileName).suffix();
+        const QString made = MakeWorkingCopy(fileName, u"map"_s + (suffix.isEmpty() ? QString() : u'.' + suffix));
+        if (made.isEmpty()) {
+            restore();
+            return;
+        }
+        MapPicturePath = made;
+    } else {
+        MapPicturePath = fileName;
+    }
+    if (corrected && !AtlasForms::current()->formPictureKiridasi->SavePictureAs(MapPicturePath)) {
+        MapPicturePath = previous;
+        restore();
+        return;
+    }
+    MapPicture = picture;
+    PaintMap();
+    if (mmUndoMap->isChecked())
+        PushUndo(MapPicturePath);
+    Prompter::inform(this, u"「画像フォルダ」-「%1」フォルダに，\r\n新しい地図画像 \"%2\" を保存しました。"_s.arg(
+                               QDir(PictureFolder).dirName(), QFileInfo(MapPicturePath).fileName()));
+    UpdateCaption();
+}
+
+void TForm1::mmLoadMapPicClick()
+{
+    mopd1->Title = u"地図画像の取り込み"_s;
+    if (mopd1->Execute(this))
+        ImportMapPicture(mopd1->FileName, true);
+}
+
+void TForm1::mmEditMapPicClick()
+{
+    const QString tool = PictureToolPath();
+    if (tool.isEmpty()) {
+        WarnNoPictureTool(this);
+        return;
+    }
+    ReturnedFileName.clear();
+    const QString previous = MapPicturePath;
+    if (MapPicturePath.isEmpty()) {
+        MapPicturePath = ResolvePicturePath(u"map.bmp"_s, false);
+        if (!CreateBlankPicture(MapPicturePath, MapPictures::MapKind)) {
+            MapPicturePath = previous;
+            return;
+        }
+    } else if (QFileInfo(MapPicturePath).isFile()) {
+        const QString suffix = QFileInfo(MapPicturePath).suffix();
+        const QString made = MakeWorkingCopy(MapPicturePath, u"map"_s + (suffix.isEmpty() ? QString() : u'.' + suffix));
+        if (made.isEmpty()) {
+            MapPicturePath = previous;
+            return;
+        }
+        MapPicturePath = made;
+    }
+    const QString made = MapPicturePath;
+    const FileOps::Stamp before = FileOps::stamp(made);
+    RunToolAndWait(tool, made, MapPictures::MapKind);
+    if (FileOps::stamp(made) == before && ReturnedFileName.isEmpty()) {
+        if (made != previous)
+            FileOps::deleteFile(made);
+        MapPicturePath = previous;
+        MapPictures::LoadPictureChecked(MapPictures::MapKind, MapPicturePath, &MapPicture);
+        PaintMap();
+        return;
+    }
+    ImportMapPicture(ReturnedFileName.isEmpty() ? made : ReturnedFileName, false);
 }

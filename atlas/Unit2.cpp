@@ -441,7 +441,7 @@ void TForm2::ImportDestinationPicture(QString path, bool copy, bool force)
     QImage picture = loaded;
     if (force || loaded.size() != required) {
         if (!force) {
-            showPicture(MapPictures::DrawWrongSizePlaceholder(MapPictures::DestinationKind, QString()));
+            showPicture(MapPictures::DrawWrongSizePlaceholder(MapPictures::DestinationKind));
             Prompter::warn(this, u"画像サイズが 横%1 × 縦%2 ではないため，\r\nサイズ修正フォームで画像を開きます。"_s
                                      .arg(required.width())
                                      .arg(required.height()));
