@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -156,6 +157,12 @@ public:
     QString MakeWorkingCopy(const QString& source, const QString& wantedName);
     bool CreateBlankPicture(const QString& path, int kind);
     void ImportMapPicture(QString fileName, bool makeCopy);
+    // Runs the size-correction form on a picture of the wrong size (announcing it first when
+    // asked): the corrected picture, or nothing when cancelled or still of the wrong size (said so).
+    // path becomes the name the picture was saved under there, if any.
+    std::optional<QImage> CorrectPictureSize(QWidget* parent, int kind, QString& path, bool announce);
+    // Writes the last corrected picture to a working copy.
+    bool SaveCorrectedPicture(const QString& path);
     void mmLoadMapPicClick();
     void mmEditMapPicClick();
     // The last name a picture tool handed back to this window.

@@ -51,6 +51,42 @@ bool TForm1::CreateBlankPicture(const QString& path, int kind)
     return true;
 }
 
+std::optional<QImage> TForm1::CorrectPictureSize(QWidget* parent, int kind, QString& path, bool announce)
+{
+    const QSize required = MapPictures::requiredSize(kind);
+    if (announce)
+        Prompter::warn(parent, u"画像サイズが 横%1 × 縦%2 ではないため，\r\nサイズ修正フォームで画像を開きます。"_s
+                                   .arg(required.width())
+                                   .arg(required.height()));
+    auto* forms = AtlasForms::current();
+    TFormPictureKiridasi* kiridasi = forms ? forms->formPictureKiridasi.get() : nullptr;
+    if (!kiridasi)
+        return std::nullopt;
+    kiridasi->RequiredWidth = required.width();
+    kiridasi->RequiredHeight = required.height();
+    kiridasi->PictureFileName = path;
+    if (kiridasi->ShowModal() != QDialog::Accepted)
+        return std::nullopt;
+    if (kiridasi->WorkBitmap.size() != required) {
+        Prompter::warn(parent, u"画像サイズが 横%1 × 縦%2 ではないため，\r\n画像を取り込むことができません。"_s
+                                   .arg(required.width())
+                                   .arg(required.height()));
+        return std::nullopt;
+    }
+    // The picture the user sees is the one taken, also when it was saved under a new name.
+    if (kiridasi->PictureFileName != path) {
+        Prompter::inform(parent, u"画像を更新します。"_s);
+        path = kiridasi->PictureFileName;
+    }
+    return kiridasi->WorkBitmap.convertToFormat(QImage::Format_RGB32);
+}
+
+bool TForm1::SaveCorrectedPicture(const QString& path)
+{
+    auto* forms = AtlasForms::current();
+    return forms && forms->formPictureKiridasi && forms->formPictureKiridasi->SavePictureAs(path);
+}
+
 void TForm1::ImportMapPicture(QString fileName, bool makeCopy)
 {
     const QSize required = MapPictures::requiredSize(MapPictures::MapKind);
@@ -80,36 +116,12 @@ void TForm1::ImportMapPicture(QString fileName, bool makeCopy)
     if (loaded.size() != required) {
         MapPicture = MapPictures::DrawWrongSizePlaceholder(MapPictures::MapKind);
         PaintMap();
-        Prompter::warn(this, u"画像サイズが 横%1 × 縦%2 ではないため，\r\nサイズ修正フォームで画像を開きます。"_s
-                                 .arg(required.width())
-                                 .arg(required.height()));
-        auto* forms = AtlasForms::current();
-        TFormPictureKiridasi* kiridasi = forms ? forms->formPictureKiridasi.get() : nullptr;
-        if (!kiridasi) {
+        const std::optional<QImage> result = CorrectPictureSize(this, MapPictures::MapKind, fileName, true);
+        if (!result) {
             restore();
             return;
         }
-        kiridasi->RequiredWidth = required.width();
-        kiridasi->RequiredHeight = required.height();
-        kiridasi->PictureFileName = fileName;
-        const bool ok = kiridasi->ShowModal() == QDialog::Accepted;
-        if (!ok) {
-            restore();
-            return;
-        }
-        if (kiridasi->WorkBitmap.size() != required) {
-            Prompter::warn(this, u"画像サイズが 横%1 × 縦%2 ではないため，\r\n画像を取り込むことができません。"_s
-                                     .arg(required.width())
-                                     .arg(required.height()));
-            restore();
-            return;
-        }
-        // The picture the user sees is the one taken, also when it was saved under a new name.
-        if (kiridasi->PictureFileName != fileName) {
-            Prompter::inform(this, u"画像を更新します。"_s);
-            fileName = kiridasi->PictureFileName;
-        }
-        picture = kiridasi->WorkBitmap.convertToFormat(QImage::Format_RGB32);
+        picture = *result;
         corrected = true;
     }
 
@@ -128,7 +140,7 @@ void TForm1::ImportMapPicture(QString fileName, bool makeCopy)
     } else {
         MapPicturePath = fileName;
     }
-    if (corrected && !AtlasForms::current()->formPictureKiridasi->SavePictureAs(MapPicturePath)) {
+    if (corrected && !SaveCorrectedPicture(MapPicturePath)) {
         MapPicturePath = previous;
         restore();
         return;

@@ -414,7 +414,6 @@ void TForm2::btLoadCityPicClick()
 void TForm2::ImportDestinationPicture(QString path, bool copy, bool force)
 {
     TForm1* f1 = mainForm();
-    auto* forms = AtlasForms::current();
     const QSize required = MapPictures::requiredSize(MapPictures::DestinationKind);
     auto restore = [this] {
         QImage previous;
@@ -440,33 +439,15 @@ void TForm2::ImportDestinationPicture(QString path, bool copy, bool force)
     bool corrected = false;
     QImage picture = loaded;
     if (force || loaded.size() != required) {
-        if (!force) {
+        if (!force)
             showPicture(MapPictures::DrawWrongSizePlaceholder(MapPictures::DestinationKind));
-            Prompter::warn(this, u"画像サイズが 横%1 × 縦%2 ではないため，\r\nサイズ修正フォームで画像を開きます。"_s
-                                     .arg(required.width())
-                                     .arg(required.height()));
-        }
-        TFormPictureKiridasi* kiridasi = forms ? forms->formPictureKiridasi.get() : nullptr;
-        if (!kiridasi)
-            return;
-        kiridasi->RequiredWidth = required.width();
-        kiridasi->RequiredHeight = required.height();
-        kiridasi->PictureFileName = path;
-        const bool ok = kiridasi->ShowModal() == QDialog::Accepted;
-        if (!ok || kiridasi->WorkBitmap.size() != required) {
-            if (ok)
-                Prompter::warn(this, u"画像サイズが 横%1 × 縦%2 ではないため，\r\n画像を取り込むことができません。"_s
-                                         .arg(required.width())
-                                         .arg(required.height()));
+        const std::optional<QImage> result =
+            f1 ? f1->CorrectPictureSize(this, MapPictures::DestinationKind, path, !force) : std::nullopt;
+        if (!result) {
             restore();
             return;
         }
-        // The picture the user sees is the one taken, also when it was saved under a new name.
-        if (kiridasi->PictureFileName != path) {
-            Prompter::inform(this, u"画像を更新します。"_s);
-            path = kiridasi->PictureFileName;
-        }
-        picture = kiridasi->WorkBitmap;
+        picture = *result;
         corrected = true;
     }
 
@@ -483,7 +464,7 @@ void TForm2::ImportDestinationPicture(QString path, bool copy, bool force)
     } else {
         PicturePath = path;
     }
-    if (corrected && forms && !forms->formPictureKiridasi->SavePictureAs(PicturePath)) {
+    if (corrected && !f1->SaveCorrectedPicture(PicturePath)) {
         PicturePath = previous;
         restore();
         return;
