@@ -363,6 +363,7 @@ void TForm1::FormCreate(const QStringList& arguments)
 
     // 12.
     setHints();
+    ConnectToolMenus();
 
     // 13.
     WorkingCopyCounter = 0;

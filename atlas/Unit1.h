@@ -3,6 +3,7 @@
 #include "FileHistory.h"
 #include "MapDocument.h"
 #include "MapUndo.h"
+#include "UnitToolSet.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -190,13 +191,34 @@ public:
     void bbColor3Click();
     void UpdateColorSwatch(int n);
     // External tools.
+    // True while a picture tool is waited for.
+    bool ToolRunning = false;
+    // The description editor's options, kept in the settings file.
+    QString NoChangeChars;
+    quint8 ConvertFlags = 0, ReplaceFlags = 0, FindFlags = 0;
+    // The picture tool's hand-back to this window, into ReturnedFileName, for the whole run.
+    SavedPictureNotice::Receiver* PictureNotice =
+        ListenForSavedPictures(this, QStringLiteral("TForm1"), &ReturnedFileName);
     // The picture tool's guard: true (after telling the user) while a tool runs.
     bool CheckToolRunning();
     // The first registered tool, absolute; empty when none is registered.
     QString PictureToolPath() const;
     void WarnNoPictureTool(QWidget* parent);
     // Starts the tool on the picture for the waiting form of the kind and waits for it to end.
+    // A tool directly in the program folder also gets the waiting form's class name. While it
+    // runs the waiting form's controls that could change the target are disabled; afterwards a
+    // received name that is no readable picture is dropped (after a warning).
     bool RunToolAndWait(const QString& tool, const QString& picture, int kind);
+    // The arguments a tool gets for a picture and the waiting form of the kind.
+    static QStringList ToolArguments(const QString& tool, const QString& picture, int kind);
+    // Hooks the tools menus to their handlers (part of FormCreate).
+    void ConnectToolMenus();
+    // The click handler of every tool item: starts the tool without arguments, not waiting.
+    void RunToolFromMenu(QAction* item);
+    // Refills the main menu's tools menu from the pop-up one.
+    void CopyToolsMenu();
+    void mmToolsClick();
+    void tbpToolSetteiClick();
     // (end of external tools)
 
 protected:

@@ -3,6 +3,7 @@
 
 #include "AtlasForms.h"
 #include "BmpPicture.h"
+#include "JpegPicture.h"
 #include "FileOps.h"
 #include "MapPictures.h"
 #include "MyFileDialogs.h"
@@ -44,7 +45,7 @@ bool TForm1::CreateBlankPicture(const QString& path, int kind)
     blank.fill(Qt::white);
     QString why;
     // Only under a name it can be read back from (".bmp" or ".jpg").
-    if (!PictureFile::save(path, blank, 90, &why)) {
+    if (!PictureFile::save(path, blank, JpegPicture::DefaultQuality, &why)) {
         Prompter::warn(this, why);
         return false;
     }
@@ -163,6 +164,8 @@ void TForm1::mmLoadMapPicClick()
 
 void TForm1::mmEditMapPicClick()
 {
+    if (CheckToolRunning())
+        return;
     const QString tool = PictureToolPath();
     if (tool.isEmpty()) {
         WarnNoPictureTool(this);

@@ -1,20 +1,246 @@
 // The main window's external tools: the tools menu, tool runs and the picture hand-back.
 #include "Unit1.h"
 
+#include "AtlasForms.h"
+#include "BmpPicture.h"
+#include "MapPictures.h"
+#include "ProgramFolder.h"
 #include "Prompter.h"
+#include "ToolRunner.h"
+#include "Unit2.h"
+#include "Unit3.h"
+#include "UnitToolSet.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
 
 using namespace Qt::StringLiterals;
 
-bool TForm1::CheckToolRunning() { return false; }
+namespace {
+
+const char* const TagProperty = "Tag";
+
+// Disables controls for its lifetime; afterwards enables only those it disabled, so a control
+// that was off before the run stays off.
+class ControlsLock {
+public:
+    ControlsLock() = default;
+    ControlsLock(const ControlsLock&) = delete;
+    ControlsLock& operator=(const ControlsLock&) = delete;
+    ~ControlsLock()
+    {
+        for (const QPointer<QWidget>& w : m_locked)
+            if (w)
+                w->setEnabled(true);
+    }
+
+    void lock(QWidget* w)
+    {
+        if (!w || w->testAttribute(Qt::WA_ForceDisabled))
+            return;
+        w->setEnabled(false);
+        m_locked << w;
+    }
+
+private:
+    QList<QPointer<QWidget>> m_locked;
+};
+
+QString waitingClassName(int kind)
+{
+    switch (kind) {
+    case MapPictures::MapKind:
+        return u"TForm1"_s;
+    case MapPictures::DestinationKind:
+        return u"TForm2"_s;
+    case MapPictures::TreasureKind:
+        return u"TForm3"_s;
+    default:
+        return QString();
+    }
+}
+
+// Same folder, links and "." / ".." resolved where the folders exist.
+bool sameFolder(const QString& a, const QString& b)
+{
+    const QDir da(a), db(b);
+    const QString ca = da.canonicalPath(), cb = db.canonicalPath();
+    if (!ca.isEmpty() && !cb.isEmpty())
+        return ca == cb;
+    return QDir::cleanPath(da.absolutePath()) == QDir::cleanPath(db.absolutePath());
+}
+
+} // namespace
+
+bool TForm1::CheckToolRunning()
+{
+    if (!ToolRunning && !ToolRunner::isRunning())
+        return false;
+    Prompter::warn(this, u"外部ツールを終了して下さい。"_s);
+    return true;
+}
 
 QString TForm1::PictureToolPath() const
 {
-    return ToolPaths.isEmpty() ? QString() : ResolveExeRelativePath(ToolPaths.first(), false);
+    return ToolPaths.isEmpty() || ToolPaths.first().isEmpty() ? QString()
+                                                              : ResolveExeRelativePath(ToolPaths.first(), false);
 }
 
 void TForm1::WarnNoPictureTool(QWidget* parent)
 {
-    Prompter::warn(parent, u"外部ツールが登録されていません。\r\n\r\n※［外部ツール］－［外部ツールの設定］で，画像を編集するツールを登録して下さい。"_s);
+    Prompter::warn(
+        parent,
+        u"外部ツールが登録されていません。\r\n\r\n※［外部ツール］－［外部ツールの設定］で，画像を編集するツールを登録して下さい。"_s);
 }
 
-bool TForm1::RunToolAndWait(const QString&, const QString&, int) { return false; }
+QStringList TForm1::ToolArguments(const QString& tool, const QString& picture, int kind)
+{
+    const QString className = waitingClassName(kind);
+    // Only a tool lying directly in the program folder is ours and understands the class name;
+    // a sub-folder does not count.
+    if (!className.isEmpty() && sameFolder(QFileInfo(tool).absolutePath(), ProgramFolder::path()))
+        return {picture, className};
+    return {picture};
+}
+
+bool TForm1::RunToolAndWait(const QString& tool, const QString& picture, int kind)
+{
+    auto* forms = AtlasForms::current();
+    TForm2* form2 = forms && kind == MapPictures::DestinationKind ? forms->form2.get() : nullptr;
+    TForm3* form3 = forms && kind == MapPictures::TreasureKind ? forms->form3.get() : nullptr;
+    QWidget* waiting = form2 ? static_cast<QWidget*>(form2) : form3 ? static_cast<QWidget*>(form3) : this;
+    QString* returned = form2          ? &form2->ReturnedFileName
+        : form3                        ? &form3->ReturnedFileName
+        : kind == MapPictures::MapKind ? &ReturnedFileName
+                                       : nullptr;
+
+    // One run at a time: its result must go where it was meant to.
+    if (CheckToolRunning())
+        return false;
+    if (!picture.isEmpty() && !QFileInfo(picture).isFile()) {
+        Prompter::warn(waiting, u"画像ファイルが見つかりません。"_s);
+        return false;
+    }
+    // Nothing could be waited for if the desktop opened the picture instead.
+    if (tool.isEmpty()) {
+        WarnNoPictureTool(waiting);
+        return false;
+    }
+    if (!QFileInfo(tool).isFile()) {
+        Prompter::warn(waiting, u"外部ツール \""_s + tool + u"\" が\r\n見つかりません。"_s);
+        return false;
+    }
+
+    ToolRunner::Result result;
+    {
+        // While the tool runs, nothing may change which picture or row its result goes to.
+        ControlsLock lock;
+        if (kind == MapPictures::MapKind) {
+            lock.lock(centralWidget());
+            lock.lock(menuBar());
+        } else if (form2) {
+            for (QWidget* w : std::initializer_list<QWidget*>{
+                     form2->btLoadCityPic, form2->btEditCityPic, form2->btDeleteCityPic, form2->bbUndo, form2->bbRedo,
+                     form2->cbReload, form2->cbKiridasi, form2->btOK, form2->btCancel})
+                lock.lock(w);
+        } else if (form3) {
+            for (QWidget* w : form3->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                lock.lock(w);
+        }
+        ToolRunning = true;
+        result = ToolRunner::runAndWait(tool, ToolArguments(tool, picture, kind));
+        ToolRunning = false;
+    }
+    if (!result.started) {
+        Prompter::warn(waiting, result.error);
+        return false;
+    }
+
+    // A name that is no readable picture must not replace the picture: the working copy decides.
+    if (returned && !returned->isEmpty()) {
+        QString why;
+        if (PictureFile::load(*returned, &why).isNull()) {
+            Prompter::warn(waiting,
+                           u"外部ツールから受け取った画像ファイル \""_s + *returned
+                               + u"\" を読み込めないため，取り込みません。\r\n"_s + why);
+            returned->clear();
+        }
+    }
+
+    if (kind == MapPictures::MapKind && !picture.isEmpty()) {
+        QImage loaded;
+        if (MapPictures::LoadPictureChecked(MapPictures::MapKind, picture, &loaded)) {
+            MapPicture = loaded;
+            PaintMap();
+        }
+    }
+    return true;
+}
+
+// The tools menus
+
+void TForm1::ConnectToolMenus()
+{
+    connect(tbpToolSettei, &QAction::triggered, this, &TForm1::tbpToolSetteiClick);
+    // The tool items go above this separator.
+    tbpTools->insertSeparator(tbpToolSettei);
+    // A menu without items would not open; this one is replaced the first time it does.
+    mmTools->addAction(tbpToolSettei->text(), this, &TForm1::tbpToolSetteiClick);
+    connect(mmTools, &QMenu::aboutToShow, this, &TForm1::mmToolsClick);
+}
+
+void TForm1::RunToolFromMenu(QAction* item)
+{
+    const int tag = item ? item->property(TagProperty).toInt() : 0;
+    const QString path =
+        tag >= 1 && tag <= ToolPaths.size() ? ResolveExeRelativePath(ToolPaths.at(tag - 1), false) : QString();
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        Prompter::warn(this, u"外部ツールが見つかりません。"_s);
+        return;
+    }
+    QString why;
+    if (!ToolRunner::startDetached(path, {}, &why))
+        Prompter::warn(this, why);
+}
+
+void TForm1::CopyToolsMenu()
+{
+    const QList<QAction*> before = mmTools->actions();
+    const QList<QAction*> source = tbpTools->actions();
+    for (QAction* item : source) {
+        auto* copy = new QAction(mmTools);
+        copy->setSeparator(item->isSeparator());
+        copy->setIcon(item->icon());
+        copy->setText(item->text());
+        copy->setCheckable(item->isCheckable());
+        copy->setChecked(item->isChecked());
+        copy->setEnabled(item->isEnabled());
+        copy->setStatusTip(item->statusTip());
+        copy->setShortcut(item->shortcut());
+        copy->setProperty(TagProperty, item->property(TagProperty));
+        if (item == tbpToolSettei)
+            connect(copy, &QAction::triggered, this, &TForm1::tbpToolSetteiClick);
+        else if (copy->property(TagProperty).toInt() > 0)
+            connect(copy, &QAction::triggered, this, [this, copy] { RunToolFromMenu(copy); });
+        mmTools->addAction(copy);
+    }
+    if (!source.isEmpty())
+        qDeleteAll(before);
+}
+
+void TForm1::mmToolsClick() { CopyToolsMenu(); }
+
+void TForm1::tbpToolSetteiClick()
+{
+    auto* forms = AtlasForms::current();
+    if (!forms || !forms->formToolSet)
+        return;
+    if (forms->formToolSet->ShowModal() == QDialog::Accepted)
+        forms->formToolSet->BuildToolsMenu(tbpTools);
+}

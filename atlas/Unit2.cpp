@@ -479,7 +479,7 @@ void TForm2::ImportDestinationPicture(QString path, bool copy, bool force)
 void TForm2::btEditCityPicClick()
 {
     TForm1* f1 = mainForm();
-    if (!f1)
+    if (!f1 || f1->CheckToolRunning())
         return;
     const QString tool = f1->PictureToolPath();
     if (tool.isEmpty()) {

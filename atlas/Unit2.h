@@ -1,6 +1,7 @@
 #pragma once
 
 #include "UndoRing.h"
+#include "UnitToolSet.h"
 
 #include <QDialog>
 #include <QImage>
@@ -27,6 +28,9 @@ public:
     QString PicturePath;
     // The last file name a picture tool handed back.
     QString ReturnedFileName;
+    // Receives those names for the form's whole life.
+    SavedPictureNotice::Receiver* PictureNotice =
+        ListenForSavedPictures(this, QStringLiteral("TForm2"), &ReturnedFileName);
     bool SuppressKeyPress = false;
 
     QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit4 = nullptr, *Edit5 = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UnitToolSet.h"
+
 #include <QDialog>
 
 // The treasure pictures form.
@@ -11,4 +13,9 @@ public:
 
     // Empties the ring of treasure changes and takes its baseline.
     void ResetUndo();
+
+    // The last file name a picture tool handed back, and its receiver for the form's whole life.
+    QString ReturnedFileName;
+    SavedPictureNotice::Receiver* PictureNotice =
+        ListenForSavedPictures(this, QStringLiteral("TForm3"), &ReturnedFileName);
 };

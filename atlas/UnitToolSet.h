@@ -1,18 +1,88 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 
+class QLabel;
+class QListWidget;
 class QMenu;
+class QPushButton;
+class TForm1;
+namespace SavedPictureNotice {
+class Receiver;
+}
 
 // The external tools dialog; also reads and writes the settings file.
+// A tool entry is one line "caption=path"; the first entry is the picture tool.
 class TFormToolSet : public QDialog {
     Q_OBJECT
 
 public:
     explicit TFormToolSet(QWidget* parent = nullptr);
 
+    QLabel* Label63 = nullptr;
+    QListWidget* lbox6_5 = nullptr;
+    QPushButton *bt6_Add = nullptr, *bt6_Edit = nullptr, *bb6_Up = nullptr, *bb6_Down = nullptr, *bt6_Del = nullptr,
+                *btOK = nullptr, *btCancel = nullptr;
+    // The entry under the last left button press in the list, -1 when none.
+    int DragFromIndex = -1;
+    // The horizontal extent FitListExtent last gave the list.
+    int ListExtent = 0;
+
     // Fills the tools pop-up menu from the tool list.
     void BuildToolsMenu(QMenu* menu);
-    // Writes the tool list and the editing options to the settings file.
-    void SaveToolSettings();
+    // Reads the settings file into the editing options and the tool list; false when there is
+    // no settings file (then nothing changes).
+    bool LoadToolSettings();
+    // Writes the tool list and the editing options to the settings file; false (after telling the
+    // user) when it could not be written.
+    bool SaveToolSettings();
+
+    // The entries of the list, in order.
+    QStringList entries() const;
+    void setEntries(const QStringList& entries);
+    // The selected entry, -1 when none.
+    int selectedIndex() const;
+    void selectIndex(int index);
+
+    // Shows the dialog modally; Cancel puts back the list as it was when the dialog opened.
+    int ShowModal();
+
+    void FormCreate();
+    void FitListExtent();
+    void btOKClick();
+    void btCancelClick();
+    void FormClose(int modalResult);
+    void bt6_AddClick();
+    void bt6_EditClick();
+    void bb6_UpClick();
+    void bb6_DownClick();
+    void bt6_DelClick();
+    // Dragging inside the list; positions are in the list's viewport.
+    void lbox6_5MouseDown(Qt::MouseButton button, const QPoint& pos);
+    void lbox6_5DragOver(const QPoint& pos);
+    void lbox6_5DragDrop(const QPoint& pos);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    TForm1* mainForm() const;
+    // The entry at the position; with pastEnd, a position below the last entry gives the count.
+    int itemAtPos(const QPoint& pos, bool pastEnd) const;
+    int topIndex() const;
+    // The other captions, for the duplicate check of the entry dialog.
+    QStringList captionsExcept(int index) const;
+
+    QStringList m_openedWith;
+    bool m_dragging = false;
+    QPoint m_pressPos;
 };
+
+// The caption (path false) or the path (path true) of a tool entry, trimmed; an entry without
+// "=" is returned whole.
+QString SplitToolEntry(const QString& entry, bool path);
+
+// Listens for the picture tool's hand-back to the window class name for the owner's whole life;
+// each name received is stored in *target.
+SavedPictureNotice::Receiver* ListenForSavedPictures(QObject* owner, const QString& className, QString* target);

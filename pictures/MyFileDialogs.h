@@ -1,13 +1,30 @@
 #pragma once
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <functional>
 
 class QWidget;
+class QLineEdit;
 
-// The customised open and save dialogs of both programs. Each switch takes one ability away
-// from the user when false.
+// The customised open and save dialogs of both programs, on Qt's own (non-native) file dialog.
+// Each switch takes one ability away from the user when false:
+//   DirChangeBox  the look-in box is disabled;
+//   DirCreateBtn  the new-folder button (and the list's New Folder item) stays disabled;
+//   DirUpBtn      going up one level works only while the shown folder is deeper than InitialDir;
+//   DirPrevBtn    the back button (and Alt+Left in the list) stays disabled;
+//   DirEditBox    nothing can be typed, pasted, dropped or deleted in the name box;
+//   DirEditPath   a name typed in the name box is cleaned of everything that could leave the
+//                 shown folder (see cleanFileName), and the box has no context menu;
+//   ListMenu      the list refuses its context menu with a warning, ignores the editing keys,
+//                 and files cannot be dragged about in it;
+//   ListChangeFN  no renaming in the list;
+//   KeepSize      the dialog keeps the size it is shown at and stands centred across the main
+//                 window's monitor, one third down; false leaves size and place to Qt.
+// Open dialogs empty the name box when the folder changes; save dialogs keep the typed name.
 class TMyFileDialog {
 public:
     virtual ~TMyFileDialog() = default;
@@ -25,9 +42,15 @@ public:
 
     // Asked when the user accepts a name; false keeps the dialog open.
     std::function<bool(const QString&)> OnCanClose;
+    // Asked when the user picks another file type (1-based index) with the name box's text; the
+    // returned text replaces it. The name is never rewritten otherwise: without a handler it stays
+    // as typed.
+    std::function<QString(int filterIndex, const QString& currentName)> OnTypeChange;
 
-    // Shows the dialog; on OK FileName holds the chosen path.
+    // Shows the dialog; on OK FileName holds the chosen path and FilterIndex the chosen type.
     bool Execute(QWidget* parent = nullptr);
+
+    bool isSaveDialog() const { return m_save; }
 
 protected:
     explicit TMyFileDialog(bool save) : m_save(save) {}
@@ -59,3 +82,23 @@ public:
 // Qt name filters from toolkit filter text ("全種類 (*.bmp, *.jpg)|*.bmp;*.jpg" gives
 // "全種類 (*.bmp *.jpg)").
 QStringList qtNameFilters(const QString& filter);
+
+// The two programs clean a typed name differently: atlas removes \ / : * ? " < > |, easel only
+// the separators \ and / and the quote (which splits names in Qt's dialog). Both fold every run
+// of dots to one dot and drop leading "~" (Qt would read it as a home folder), so the result
+// always names an entry of the shown folder.
+enum class CleanUpVariant { Atlas, Easel };
+
+QString cleanFileName(const QString& typed, CleanUpVariant variant);
+// Cleans the box's text in place; the cursor and selection keep their positions (as far as the
+// shorter text allows).
+void cleanFileNameEdit(QLineEdit& edit, CleanUpVariant variant);
+
+// The variant every dialog of this program uses; atlas's unless the program says otherwise at
+// start-up.
+void setFileNameCleanUp(CleanUpVariant variant);
+CleanUpVariant fileNameCleanUp();
+
+// Where KeepSize puts a dialog of the given size on a monitor: centred across, one third of the
+// free height down (negative free space is divided toward zero).
+QPoint keepSizePosition(const QRect& monitor, const QSize& size);

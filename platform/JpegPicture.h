@@ -27,6 +27,8 @@ public:
     // allocation (a forged header must not make us reserve gigabytes).
     static constexpr int MaxSide = 30000;
     static constexpr qint64 MaxPixels = 120'000'000;
+    // The quality a picture is saved at unless a caller chooses another (as the toolkit's class).
+    static constexpr int DefaultQuality = 90;
 
     JpegPicture() = default;
     explicit JpegPicture(const QImage& image) { assign(image); }
@@ -54,5 +56,5 @@ public:
 
 private:
     QImage m_image;
-    int m_quality = 75;
+    int m_quality = DefaultQuality;
 };

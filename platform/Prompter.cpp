@@ -16,7 +16,7 @@ namespace {
 // A non-native file dialog whose accept can be vetoed, as the toolkit's close check does.
 class CheckedFileDialog : public QFileDialog {
 public:
-    CheckedFileDialog(QWidget* parent, const FileRequest& r) : QFileDialog(parent), m_request(r) {}
+    CheckedFileDialog(QWidget* parent, FileRequest r) : QFileDialog(parent), m_request(std::move(r)) {}
 
     void accept() override
     {
@@ -28,7 +28,8 @@ public:
     }
 
 private:
-    const FileRequest& m_request;
+    // A copy, so a dialog built for a test does not depend on the caller's request.
+    const FileRequest m_request;
 };
 
 class QtBackend : public Backend {
@@ -82,29 +83,10 @@ public:
 
     FileResult fileDialog(QWidget* parent, const FileRequest& r) override
     {
-        CheckedFileDialog dlg(parent, r);
-        dlg.setOption(QFileDialog::DontUseNativeDialog, true);
-        // The toolkit dialogs ask their own overwrite question through canClose.
-        dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
-        dlg.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        dlg.setFileMode(r.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-        if (!r.title.isEmpty())
-            dlg.setWindowTitle(r.title);
-        if (!r.folder.isEmpty())
-            dlg.setDirectory(r.folder);
-        if (!r.fileName.isEmpty())
-            dlg.selectFile(r.fileName);
-        if (!r.filters.isEmpty()) {
-            dlg.setNameFilters(r.filters);
-            const int i = qBound(1, r.filterIndex, int(r.filters.size())) - 1;
-            dlg.selectNameFilter(r.filters.at(i));
-        }
-        dlg.setDefaultSuffix(r.defaultExt);
-        if (r.customise)
-            r.customise(dlg);
-        if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        const std::unique_ptr<QFileDialog> dlg = makeFileDialog(parent, r);
+        if (dlg->exec() != QDialog::Accepted || dlg->selectedFiles().isEmpty())
             return {};
-        return {true, dlg.selectedFiles().first(), int(r.filters.indexOf(dlg.selectedNameFilter())) + 1};
+        return {true, dlg->selectedFiles().first(), int(r.filters.indexOf(dlg->selectedNameFilter())) + 1};
     }
 
     std::optional<QColor> colourDialog(QWidget* parent, const QColor& initial) override
@@ -130,6 +112,34 @@ QtBackend& qtBackend()
 Backend* g_installed = nullptr;
 
 } // namespace
+
+std::unique_ptr<QFileDialog> makeFileDialog(QWidget* parent, const FileRequest& r)
+{
+    auto dlg = std::make_unique<CheckedFileDialog>(parent, r);
+    dlg->setOption(QFileDialog::DontUseNativeDialog, true);
+    // The toolkit dialogs ask their own overwrite question through canClose.
+    dlg->setOption(QFileDialog::DontConfirmOverwrite, true);
+    dlg->setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dlg->setFileMode(r.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!r.title.isEmpty())
+        dlg->setWindowTitle(r.title);
+    if (!r.folder.isEmpty())
+        dlg->setDirectory(r.folder);
+    // The type goes first: choosing it in a save dialog rewrites the extension of a name already
+    // in the box, and the initial name must show as given.
+    if (!r.filters.isEmpty()) {
+        dlg->setNameFilters(r.filters);
+        const int i = qBound(1, r.filterIndex, int(r.filters.size())) - 1;
+        dlg->selectNameFilter(r.filters.at(i));
+    }
+    if (!r.fileName.isEmpty())
+        dlg->selectFile(r.fileName);
+    // Added only to a name without any extension.
+    dlg->setDefaultSuffix(r.defaultExt);
+    if (r.customise)
+        r.customise(*dlg);
+    return dlg;
+}
 
 Backend& backend() { return g_installed ? *g_installed : qtBackend(); }
 

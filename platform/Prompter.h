@@ -9,6 +9,7 @@
 
 class QWidget;
 class QDialog;
+class QFileDialog;
 
 // The one seam through which every message box, question, file dialog and modal form goes.
 // The running programs use the Qt implementation; tests install a scripted one, so no test ever
@@ -54,6 +55,10 @@ public:
     // Opens a folder or document in the desktop's associated program.
     virtual bool openInShell(const QString& path) = 0;
 };
+
+// Builds the Qt file dialog exactly as the Qt backend shows it (non-native, the request's
+// settings and customise applied) without showing it, so tests can look inside.
+std::unique_ptr<QFileDialog> makeFileDialog(QWidget* parent, const FileRequest& request);
 
 // The backend in force; the Qt one unless a test installed its own.
 Backend& backend();

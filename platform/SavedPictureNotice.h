@@ -5,6 +5,7 @@
 #include <memory>
 
 class QLocalServer;
+class QLocalSocket;
 
 // The hand-back of a saved picture's full name from the picture editor to the waiting form of the
 // map editor, found by its window class name alone ("TForm1", "TForm2", "TForm3").
@@ -15,14 +16,20 @@ class QLocalServer;
 namespace SavedPictureNotice {
 
 // Where the receiver of a class name listens: a socket in a per-user folder only that user can
-// reach (under the runtime directory, mode 0700).
+// reach (under the runtime directory, mode 0700; checked for owner and mode before each use).
+// Class names compare without ASCII case, as window class names do. Empty for an empty name.
 QString serverPath(const QString& className);
 
 class Receiver : public QObject {
     Q_OBJECT
 
 public:
-    // Starts listening at once and keeps listening for the receiver's lifetime.
+    // Starts listening at once and keeps listening for the receiver's lifetime. Receivers of
+    // different class names coexist. A later receiver of the same class name, in this or another
+    // process of the user, takes the name over: notices go to the latest one, and an earlier one
+    // going away leaves the later one listening.
+    // Each connection carries one notice. A name that is empty or not code page 932 is dropped and
+    // answered 0; a block over 64 KB, or a connection idle for 10 s, is closed unanswered.
     explicit Receiver(const QString& className, QObject* parent = nullptr);
     ~Receiver() override;
 
@@ -37,14 +44,19 @@ signals:
 
 private:
     void accept();
+    void readFrame(QLocalSocket* socket);
 
     QString m_className;
     QString m_lastName;
     std::unique_ptr<QLocalServer> m_server;
+    // The socket file this receiver put in place, so that it removes only its own when it goes.
+    QString m_path;
+    quint64 m_device = 0, m_inode = 0;
 };
 
 // Sends the name to the receiver of the class name and waits for its answer; false (with *error)
 // when no receiver listens, the name cannot be written in code page 932, or no answer 1 came.
+// Blocks without processing events, so the receiver must live in another thread or process.
 bool send(const QString& className, const QString& fileName, int timeoutMs = 2000, QString* error = nullptr);
 
 } // namespace SavedPictureNotice

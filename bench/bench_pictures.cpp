@@ -1,0 +1,228 @@
+// How long the size-correction form takes for what a user waits on with a large photo: a zoom
+// step (the new size and the repaint of what is on screen), a fit to the frame, the cut and the
+// load. Prints figures only; the targets live in README.md.
+#include "BmpPicture.h"
+#include "CutView.h"
+#include "ScriptedPrompter.h"
+#include "UnitPictureKiridasi.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double msSince(Clock::time_point from) { return std::chrono::duration<double, std::milli>(Clock::now() - from).count(); }
+
+// A photo-like 4000 x 3000 picture: smooth gradients with some fine detail.
+QImage samplePicture()
+{
+    QImage image(4000, 3000, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = qRgb((x / 16) % 256, (y / 12) % 256, ((x ^ y) & 0x3F) + 96);
+    }
+    return image;
+}
+
+// The process's peak resident size in MB (Linux), to show what a step allocates.
+double peakMb()
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
+}
+
+// ---- Measuring -----------------------------------------------------------------------------
+
+struct Figure {
+    std::string name;
+    int iterations = 0;
+    double medianMs = 0;
+    double minMs = 0;
+    std::string note;
+};
+
+Figure summarise(std::string name, std::vector<double> samplesMs, std::string note = {})
+{
+    Figure f{std::move(name), int(samplesMs.size()), 0, 0, std::move(note)};
+    if (samplesMs.empty())
+        return f;
+    std::sort(samplesMs.begin(), samplesMs.end());
+    const size_t n = samplesMs.size();
+    f.medianMs = n % 2 ? samplesMs[n / 2] : (samplesMs[n / 2 - 1] + samplesMs[n / 2]) / 2;
+    f.minMs = samplesMs.front();
+    return f;
+}
+
+// One warm-up, then at least 20 runs and until half a second has gone (at most 2000); `between`
+// runs after each, untimed.
+template <class Body, class Between>
+Figure measure(std::string name, Body&& body, Between&& between)
+{
+    body();
+    between();
+    std::vector<double> samples;
+    const Clock::time_point start = Clock::now();
+    while (samples.size() < 20 || (samples.size() < 2000 && Clock::now() - start < std::chrono::milliseconds(500))) {
+        const Clock::time_point t0 = Clock::now();
+        body();
+        samples.push_back(msSince(t0));
+        between();
+    }
+    return summarise(std::move(name), std::move(samples));
+}
+
+template <class Body>
+Figure measure(std::string name, Body&& body)
+{
+    return measure(std::move(name), std::forward<Body>(body), [] {});
+}
+
+std::string formatTime(double ms)
+{
+    char buf[32];
+    if (ms < 1.0)
+        std::snprintf(buf, sizeof buf, "%.1f us", ms * 1000.0);
+    else
+        std::snprintf(buf, sizeof buf, "%.2f ms", ms);
+    return buf;
+}
+
+std::string formatMb(double mb)
+{
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "peak memory +%.0f MB", mb);
+    return buf;
+}
+
+void printTable(const std::vector<Figure>& figures)
+{
+    std::printf("%-58s %6s %12s %12s  %s\n", "benchmark", "iters", "median", "min", "note");
+    for (const Figure& f : figures)
+        std::printf("%-58s %6d %12s %12s  %s\n", f.name.c_str(), f.iterations, formatTime(f.medianMs).c_str(),
+                    formatTime(f.minMs).c_str(), f.note.c_str());
+    std::fflush(stdout);
+}
+
+// ---- Benchmarks ----------------------------------------------------------------------------
+
+std::vector<Figure> benchForm(const QString& path)
+{
+    std::vector<Figure> out;
+    ScriptedPrompter prompter; // a message would mean the figures are not the path they claim
+    TFormPictureKiridasi form;
+    form.RequiredWidth = 960;
+    form.RequiredHeight = 435;
+    form.PictureFileName = path;
+    form.FormShow();
+    form.setWindowState(Qt::WindowNoState);
+    form.resize(1280, 1000);
+    form.show();
+    QCoreApplication::processEvents();
+    QWidget* view = form.ScrollBox1->viewport();
+    const std::string viewSize = std::to_string(view->width()) + "x" + std::to_string(view->height()) + " on screen";
+
+    out.push_back(measure("TFormPictureKiridasi::LoadPicture (4000x3000 JPEG)", [&] { form.LoadPicture(path); }));
+    QCoreApplication::processEvents();
+
+    // One step up, one down: each a new display size and a repaint of what is visible.
+    const auto zoomRow = [&](const std::string& name, int at) {
+        form.UpDown1->setValue(at);
+        QCoreApplication::processEvents();
+        int direction = 1;
+        const double before = peakMb();
+        Figure f = measure(name, [&] {
+            form.ZoomStep(direction);
+            direction = -direction;
+            view->repaint();
+        });
+        f.note = viewSize + ", " + formatMb(peakMb() - before);
+        return f;
+    };
+    out.push_back(zoomRow("zoom step + repaint, 100 % (4000x3000)", 100));
+    out.push_back(zoomRow("zoom step + repaint, 10 % (whole picture on screen)", 10));
+    out.push_back(zoomRow("zoom step + repaint, 800 % (32000x24000 display)", 799));
+
+    // "横" and "密着" in turn, so that each fit is a new display size.
+    bool exact = false;
+    out.push_back(measure("fit to frame, width or exact in turn + repaint", [&] {
+        exact = !exact;
+        form.UpDown1Click(exact ? CutView::Fit::Exact : CutView::Fit::Width);
+        view->repaint();
+    }));
+    form.bbFitClick();
+    view->repaint();
+    out.push_back(measure("cut + repaint (960x435 at 24 %)", [&] {
+        form.bbSelectClick();
+        view->repaint();
+    }, [&] {
+        form.bbUndoClick();
+        form.bbFitClick();
+        view->repaint();
+    }));
+    if (!prompter.asked.empty())
+        out.back().note = "UNEXPECTED MESSAGES: " + prompter.asked.front().text.toStdString();
+    form.hide();
+    return out;
+}
+
+std::vector<Figure> benchView(const QImage& picture)
+{
+    std::vector<Figure> out;
+    long long sink = 0;
+    CutView v;
+    v.setFrameSize({960, 435});
+    v.setViewport({1260, 900});
+    v.redisplay(picture.size());
+    out.push_back(measure("CutView::stretch 1260x900 visible, 99 %", [&] {
+        v.stepZoom(-1, picture.size());
+        sink += v.render(picture, {{0, 0}, v.viewport()}).width();
+        v.stepZoom(1, picture.size());
+    }));
+    out.push_back(measure("CutView::stretch whole picture to 10 %", [&] {
+        sink += CutView::stretch(picture, {400, 300}, {0, 0, 400, 300}).width();
+    }));
+    if (sink == 42)
+        std::printf(" ");
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::printf("platform: %s\n\n", qPrintable(QGuiApplication::platformName()));
+
+    const QImage picture = samplePicture();
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"photo.jpg"_s);
+    if (!PictureFile::save(path, picture, 90)) {
+        std::printf("SAMPLE NOT WRITTEN\n");
+        return 1;
+    }
+    std::vector<Figure> figures = benchView(picture);
+    for (Figure& f : benchForm(path))
+        figures.push_back(std::move(f));
+    printTable(figures);
+    return 0;
+}

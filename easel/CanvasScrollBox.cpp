@@ -1,0 +1,105 @@
+#include "CanvasScrollBox.h"
+
+#include "CanvasView.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+CanvasScrollBox::CanvasScrollBox(QWidget* parent) : QAbstractScrollArea(parent)
+{
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setMouseTracking(true);
+    horizontalScrollBar()->setSingleStep(CanvasView::ScrollIncrement);
+    verticalScrollBar()->setSingleStep(CanvasView::ScrollIncrement);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void CanvasScrollBox::setPaintBoxSize(QSize size)
+{
+    if (size == m_box)
+        return;
+    m_box = size;
+    updateRanges();
+    viewport()->update();
+}
+
+QPoint CanvasScrollBox::scrollPosition() const
+{
+    return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+}
+
+void CanvasScrollBox::setScrollPosition(QPoint position)
+{
+    horizontalScrollBar()->setValue(position.x());
+    verticalScrollBar()->setValue(position.y());
+}
+
+QPoint CanvasScrollBox::maxScroll() const
+{
+    return {horizontalScrollBar()->maximum(), verticalScrollBar()->maximum()};
+}
+
+QRect CanvasScrollBox::paintBoxInViewport() const { return QRect(-scrollPosition(), m_box); }
+
+void CanvasScrollBox::updateRanges()
+{
+    const QSize view = viewport()->size();
+    horizontalScrollBar()->setRange(0, std::max(0, m_box.width() - view.width()));
+    horizontalScrollBar()->setPageStep(std::max(1, view.width()));
+    verticalScrollBar()->setRange(0, std::max(0, m_box.height() - view.height()));
+    verticalScrollBar()->setPageStep(std::max(1, view.height()));
+}
+
+void CanvasScrollBox::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateRanges();
+}
+
+void CanvasScrollBox::scrollContentsBy(int dx, int dy)
+{
+    // Only the strip that comes into view is painted anew.
+    viewport()->scroll(dx, dy);
+}
+
+void CanvasScrollBox::paintEvent(QPaintEvent* event)
+{
+    QPainter p(viewport());
+    const QPoint scroll = scrollPosition();
+    const QRect exposed = event->rect();
+    // The scroll box's own ground shows where the paint box does not reach.
+    const QRegion outside = QRegion(exposed) - QRegion(paintBoxInViewport());
+    for (const QRect& r : outside)
+        p.fillRect(r, palette().color(QPalette::Window));
+    const QRect onBox = exposed.intersected(paintBoxInViewport());
+    if (onBox.isEmpty() || !onPaint)
+        return;
+    p.translate(-scroll);
+    onPaint(p, onBox.translated(scroll));
+}
+
+void CanvasScrollBox::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint p = event->position().toPoint();
+    m_pressedOnBox = paintBoxInViewport().contains(p);
+    if (m_pressedOnBox && onMouseDown)
+        onMouseDown(event->button(), event->modifiers(), viewportToPaintBox(p));
+}
+
+void CanvasScrollBox::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint p = event->position().toPoint();
+    if ((m_pressedOnBox || paintBoxInViewport().contains(p)) && onMouseMove)
+        onMouseMove(event->modifiers(), viewportToPaintBox(p));
+}
+
+void CanvasScrollBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    const QPoint p = event->position().toPoint();
+    if ((m_pressedOnBox || paintBoxInViewport().contains(p)) && onMouseUp)
+        onMouseUp(event->button(), event->modifiers(), viewportToPaintBox(p));
+    if (event->buttons() == Qt::NoButton)
+        m_pressedOnBox = false;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QSize>
+#include <functional>
+
+class QPainter;
+
+// The scroll box `ScrollBox1` with the paint box `Image1` inside it. The paint box is the zoomed
+// canvas; it is not a widget of its own: its size sets the scroll ranges, and the viewport
+// paints the part of it that is in view. Paint-box coordinates are viewport coordinates plus the
+// scroll position.
+class CanvasScrollBox : public QAbstractScrollArea {
+    Q_OBJECT
+
+public:
+    explicit CanvasScrollBox(QWidget* parent = nullptr);
+
+    QSize paintBoxSize() const { return m_box; }
+    // Resizes the paint box; the scroll ranges follow at once, so positions can be set right after.
+    void setPaintBoxSize(QSize size);
+
+    QPoint scrollPosition() const;
+    void setScrollPosition(QPoint position);
+    QPoint maxScroll() const;
+    // The paint box's rectangle in viewport coordinates.
+    QRect paintBoxInViewport() const;
+    QPoint viewportToPaintBox(QPoint p) const { return p + scrollPosition(); }
+
+    // Paints part of the paint box (paint-box coordinates; the painter is set up for them).
+    std::function<void(QPainter&, const QRect&)> onPaint;
+    // Mouse on the paint box, in paint-box coordinates.
+    std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, QPoint)> onMouseDown, onMouseUp;
+    std::function<void(Qt::KeyboardModifiers, QPoint)> onMouseMove;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void updateRanges();
+
+    QSize m_box;
+    bool m_pressedOnBox = false;
+};

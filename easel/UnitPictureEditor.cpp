@@ -1,0 +1,542 @@
+#include "UnitPictureEditor.h"
+
+#include "CanvasScrollBox.h"
+#include "MyFileDialogs.h"
+#include "Palette.h"
+#include "ProgramFolder.h"
+#include "Prompter.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QFont formFont()
+{
+    QFont f;
+    f.setFamilies({u"ＭＳ Ｐゴシック"_s, u"MS PGothic"_s, u"IPAPGothic"_s, u"IPAGothic"_s, u"Noto Sans CJK JP"_s,
+                   u"Noto Sans JP"_s});
+    f.setPixelSize(15);
+    return f;
+}
+
+QPushButton* toggleButton(const QString& caption, QWidget* parent)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setCheckable(true);
+    return b;
+}
+
+QSpinBox* sizeBox(int maximum, QWidget* parent)
+{
+    auto* box = new QSpinBox(parent);
+    box->setRange(CanvasView::CanvasSizeStep, maximum);
+    box->setSingleStep(CanvasView::CanvasSizeStep);
+    box->setGroupSeparatorShown(false);
+    box->setAccelerated(true);
+    return box;
+}
+
+const QString PictureFilter =
+    u"BMP ﾌｧｲﾙ (*.bmp)|*.bmp|JPEG ﾌｧｲﾙ (*.jpg)|*.jpg|全種類 (*.bmp, *.jpg)|*.bmp;*.jpg"_s;
+
+} // namespace
+
+TFormPictureEditor::TFormPictureEditor(const QStringList& arguments, QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(u"FormPictureEditor"_s);
+    setFont(formFont());
+    buildLayout();
+    buildMenus();
+    buildHandlers();
+    FormCreate(arguments);
+}
+
+TFormPictureEditor::~TFormPictureEditor() { qApp->removeEventFilter(this); }
+
+QString TFormPictureEditor::TitleText(int paletteEntryCount, const QString& path)
+{
+    QString title = u"画像エディタ"_s;
+    if (paletteEntryCount != 0)
+        title += u" (%1色)"_s.arg(paletteEntryCount);
+    if (!path.isEmpty())
+        title += u" ～ "_s + QFileInfo(path).fileName();
+    return title;
+}
+
+QString TFormPictureEditor::PictureFolder() { return ProgramFolder::path() + u"画像と音声"_s; }
+
+void TFormPictureEditor::buildLayout()
+{
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(4, 4, 4, 0);
+    outer->setSpacing(4);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(u"表示倍率"_s, central));
+    UpDown1 = new QSpinBox(central);
+    UpDown1->setObjectName(u"UpDown1"_s);
+    UpDown1->setRange(CanvasView::MinZoom, CanvasView::MaxZoom);
+    UpDown1->setValue(CanvasView::DefaultZoom);
+    UpDown1->setSingleStep(10);
+    UpDown1->setSuffix(u"％"_s);
+    // The zoom is only stepped, never typed (its edit is read-only, its arrows work).
+    Edit1 = UpDown1->findChild<QLineEdit*>();
+    Edit1->setReadOnly(true);
+    UpDown1->setKeyboardTracking(false);
+    UpDown1->setFocusPolicy(Qt::NoFocus);
+    top->addWidget(UpDown1);
+    cbIncrement = toggleButton(u"±10"_s, central);
+    cbIncrement->setObjectName(u"cbIncrement"_s);
+    cbIncrement->setChecked(true);
+    top->addWidget(cbIncrement);
+    bt100 = new QPushButton(u"100％"_s, central);
+    bt100->setObjectName(u"bt100"_s);
+    top->addWidget(bt100);
+    top->addSpacing(16);
+    top->addWidget(new QLabel(u"キャンバス　横"_s, central));
+    udWidth = sizeBox(CanvasView::MaxCanvasWidth, central);
+    udWidth->setObjectName(u"udWidth"_s);
+    edWidth = udWidth->findChild<QLineEdit*>();
+    top->addWidget(udWidth);
+    top->addWidget(new QLabel(u"縦"_s, central));
+    udHeight = sizeBox(CanvasView::MaxCanvasHeight, central);
+    udHeight->setObjectName(u"udHeight"_s);
+    edHeight = udHeight->findChild<QLineEdit*>();
+    top->addWidget(udHeight);
+    top->addSpacing(16);
+    sbShowMasu = toggleButton(u"罫線"_s, central);
+    sbShowMasu->setObjectName(u"sbShowMasu"_s);
+    top->addWidget(sbShowMasu);
+    top->addStretch();
+    btClose = new QPushButton(u"終了"_s, central);
+    btClose->setObjectName(u"btClose"_s);
+    top->addWidget(btClose);
+    outer->addLayout(top);
+
+    auto* middle = new QHBoxLayout;
+    auto* tools = new QWidget(central);
+    tools->setObjectName(u"pnTools"_s);
+    tools->setFixedWidth(150);
+    auto* toolColumn = new QVBoxLayout(tools);
+    toolColumn->setContentsMargins(0, 0, 0, 0);
+    sbUndo = new QPushButton(u"元に戻す"_s, tools);
+    sbUndo->setObjectName(u"sbUndo"_s);
+    sbRedo = new QPushButton(u"先に戻す"_s, tools);
+    sbRedo->setObjectName(u"sbRedo"_s);
+    sbClearAll = new QPushButton(u"全消去"_s, tools);
+    sbClearAll->setObjectName(u"sbClearAll"_s);
+    cbChangeWhite = new QCheckBox(u"内側の白を不透明に"_s, tools);
+    cbChangeWhite->setObjectName(u"cbChangeWhite"_s);
+    btOK = new QPushButton(u"OK"_s, tools);
+    btOK->setObjectName(u"btOK"_s);
+    btOK->hide();
+    btCancel = new QPushButton(u"ｷｬﾝｾﾙ"_s, tools);
+    btCancel->setObjectName(u"btCancel"_s);
+    btCancel->hide();
+    for (QWidget* w : std::initializer_list<QWidget*>{sbUndo, sbRedo, sbClearAll, cbChangeWhite, btOK, btCancel}) {
+        w->setFocusPolicy(Qt::NoFocus);
+        toolColumn->addWidget(w);
+    }
+    toolColumn->addStretch();
+    middle->addWidget(tools);
+
+    pnImage = new QWidget(central);
+    pnImage->setObjectName(u"pnImage"_s);
+    auto* imageLayout = new QVBoxLayout(pnImage);
+    imageLayout->setContentsMargins(0, 0, 0, 0);
+    ScrollBox1 = new CanvasScrollBox(pnImage);
+    ScrollBox1->setObjectName(u"ScrollBox1"_s);
+    imageLayout->addWidget(ScrollBox1);
+    Image1 = ScrollBox1->viewport();
+    Image1->setObjectName(u"Image1"_s);
+    middle->addWidget(pnImage, 1);
+    outer->addLayout(middle, 1);
+
+    for (QPushButton* b : {cbIncrement, bt100, sbShowMasu, btClose})
+        b->setFocusPolicy(Qt::NoFocus);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(u"StatusBar1"_s);
+    setStatusBar(StatusBar1);
+}
+
+void TFormPictureEditor::buildMenus()
+{
+    mmFile = menuBar()->addMenu(u"ファイル(&F)"_s);
+    mmFileNew = mmFile->addAction(u"新規作成(&N)"_s, this, &TFormPictureEditor::mmFileNewClick);
+    mmPicOpen = mmFile->addAction(u"開く(&O)"_s, this, &TFormPictureEditor::mmPicOpenClick);
+    mmFile->addSeparator();
+    mmPicSave = mmFile->addAction(u"上書き保存(&S)"_s, this, &TFormPictureEditor::mmPicSaveClick);
+    mmPicSaveAs = mmFile->addAction(u"名前を付けて保存(&A)"_s, this, &TFormPictureEditor::mmPicSaveAsClick);
+    mmFile->addSeparator();
+    mmOK = mmFile->addAction(u"終了 - [OK] (&X)"_s, this, &TFormPictureEditor::btOKClick);
+    mmOK->setVisible(false);
+    mmCancel = mmFile->addAction(u"終了 - [ｷｬﾝｾﾙ] (&Q)"_s, this, &TFormPictureEditor::btCancelClick);
+    mmCancel->setVisible(false);
+    Exit3 = mmFile->addAction(u"終了(&X)"_s, this, &TFormPictureEditor::Exit3Click);
+    mmEdit = menuBar()->addMenu(u"編集(&E)"_s);
+    mmEdit->setObjectName(u"mmEdit"_s);
+    auto* undo = mmEdit->addAction(u"元に戻す(&U)\tCtrl+Z"_s, this, &TFormPictureEditor::sbUndoClick);
+    auto* redo = mmEdit->addAction(u"先に戻す(&R)\tShift+Ctrl+Z"_s, this, &TFormPictureEditor::sbRedoClick);
+    connect(mmEdit, &QMenu::aboutToShow, this, [this, undo, redo] {
+        undo->setEnabled(CanUndo());
+        redo->setEnabled(CanRedo());
+    });
+}
+
+void TFormPictureEditor::buildHandlers()
+{
+    connect(UpDown1, &QSpinBox::valueChanged, this, [this] { UpDown1Click(); });
+    connect(cbIncrement, &QPushButton::clicked, this, &TFormPictureEditor::cbIncrementClick);
+    connect(bt100, &QPushButton::clicked, this, &TFormPictureEditor::bt100Click);
+    connect(udWidth, &QSpinBox::valueChanged, this, [this] { edWidthChange(); });
+    connect(udHeight, &QSpinBox::valueChanged, this, [this] { edHeightChange(); });
+    connect(sbShowMasu, &QPushButton::clicked, this, &TFormPictureEditor::sbShowMasuClick);
+    connect(sbClearAll, &QPushButton::clicked, this, &TFormPictureEditor::sbClearAllClick);
+    connect(sbUndo, &QPushButton::clicked, this, &TFormPictureEditor::sbUndoClick);
+    connect(sbRedo, &QPushButton::clicked, this, &TFormPictureEditor::sbRedoClick);
+    connect(btClose, &QPushButton::clicked, this, &TFormPictureEditor::btCloseClick);
+    connect(btOK, &QPushButton::clicked, this, &TFormPictureEditor::btOKClick);
+    connect(btCancel, &QPushButton::clicked, this, &TFormPictureEditor::btCancelClick);
+    ScrollBox1->onPaint = [this](QPainter& p, const QRect& exposed) { PaintCanvasView(p, exposed); };
+    m_autoScroll = new QTimer(this);
+    // Short passes, one pixel each, for as long as the drag stays outside the view.
+    m_autoScroll->setInterval(10);
+    connect(m_autoScroll, &QTimer::timeout, this, &TFormPictureEditor::IdleAutoScroll);
+}
+
+void TFormPictureEditor::setHints()
+{
+    auto hint = [](QObject* o, const QString& text) {
+        if (auto* a = qobject_cast<QAction*>(o))
+            a->setStatusTip(text);
+        else if (auto* w = qobject_cast<QWidget*>(o))
+            w->setStatusTip(text);
+    };
+    hint(btOK, u"画像確定 … 範囲を選択しているときはその範囲が，範囲を選択していないときはキャンバス全体が［OK］確定画像になります。"_s);
+    hint(Image1, u"キャンバス … ここに図形を描画します。マウスのドラッグ中は，<Shift>ｷｰで水平・垂直固定，<矢印>ｷｰで微移動できます。　※表示倍率=100でないときは，描画中の画像と，キャンバスに実際に描き込まれる画像が異なります。"_s);
+    hint(UpDown1, u"表示倍率 … キャンバスを拡大・縮小して表示します。キャンバス自体のサイズが変わるわけではありません。"_s);
+    hint(cbIncrement, u"倍率増分 … 表示倍率の変化を 1 または 10 ずつにします。"_s);
+    hint(bt100, u"100％ … 表示倍率を100％にします。 ※画像取り込みのとき，表示倍率を100％にして描画すると，描画した画像が取り込んだ画像とまったく同じになります。"_s);
+    hint(sbShowMasu, u"罫線 … 罫線を表示/非表示します。"_s);
+    hint(sbUndo, u"元に戻す … 最後に実行した操作を取り消します。　【ｷｰﾎﾞｰﾄﾞ】<Ctrl>+<Z>"_s);
+    hint(sbRedo, u"先に戻す … ［元に戻す］を取り消します。　【ｷｰﾎﾞｰﾄﾞ】<Shift>+<Ctrl>+<Z>"_s);
+    hint(sbClearAll, u"全消去 … 編集中の画像をすべて消去します。"_s);
+    // The up-down and its edit are one control here, so each box carries the edit's hint.
+    hint(udWidth, u"キャンバスの横幅 … キャンバスの横の長さを入力します。右の増減ボタンで指定することもできます。"_s);
+    hint(udHeight, u"キャンバスの縦幅 … キャンバスの縦の長さを入力します。右の増減ボタンで指定することもできます。"_s);
+    hint(cbChangeWhite, u"［ファイルを開く］，［画像取り込み］で，画像内側の透明白色を不透明白色にする … 画像を読み込むとき，画像の内側にある透明白色（完全白色）を不透明白色（完全白色に近い白色）にします。"_s);
+}
+
+QString TFormPictureEditor::hintOf(const QObject* component) const
+{
+    if (auto* a = qobject_cast<const QAction*>(component))
+        return a->statusTip();
+    if (auto* w = qobject_cast<const QWidget*>(component))
+        return w->statusTip();
+    return {};
+}
+
+void TFormPictureEditor::FormCreate(const QStringList& arguments)
+{
+    // 1. The near-whites.
+    ResultPicture = QImage(1, 1, QImage::Format_RGB32);
+    Palette::FindOpaqueWhites(OpaqueWhite, SecondWhite);
+
+    // 2. A 24-bit canvas carries no palette.
+    Doc.SetCanvasSize({600, 400});
+    PaletteEntryCount = 0;
+
+    // 3. The size boxes show the canvas without resizing it again.
+    showCanvasSizeInBoxes();
+
+    // 4. The grid.
+    GridCellWidth = GridCellHeight = 20;
+    GridColor = 0xC0C0C0;
+    GridShown = false;
+
+    // 7.
+    MouseDragging = false;
+    ClearSelection();
+
+    // 10. The undo ring and the baseline.
+    ResetUndo();
+    IsChangedSinceSave(0);
+
+    // 13. The dialogs.
+    MyOpenPictureDialog2 = std::make_unique<TMyOpenPictureDialog>();
+    MySavePictureDialog2 = std::make_unique<TMySavePictureDialog>();
+    MyOpenPictureDialog3 = std::make_unique<TMyOpenPictureDialog>();
+    for (TMyFileDialog* d : std::initializer_list<TMyFileDialog*>{
+             MyOpenPictureDialog2.get(), MySavePictureDialog2.get(), MyOpenPictureDialog3.get()}) {
+        d->InitialDir = PictureFolder();
+        d->Filter = PictureFilter;
+        d->DefaultExt = u"bmp"_s;
+        d->FilterIndex = 3;
+    }
+    MyOpenPictureDialog2->Title = u"開く"_s;
+    MySavePictureDialog2->Title = u"名前を付けて保存"_s;
+    MyOpenPictureDialog3->Title = u"見本画像を開く"_s;
+    MySavePictureDialog2->OnCanClose = [this](const QString& name) { return MySavePictureDialog2CanClose(name); };
+    MySavePictureDialog2->OnTypeChange = &TFormPictureEditor::MySavePictureDialog2TypeChange;
+    // This program's dialogs only remove the separators from a typed name and fold "..".
+    setFileNameCleanUp(CleanUpVariant::Easel);
+
+    // 14.
+    UpdateTitle();
+    UpDown1Click();
+
+    // 15.
+    setHints();
+
+    // The window: a client area of 869 x 631 below the menu bar, centred on the screen.
+    resize(869, 631 + menuBar()->sizeHint().height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    qApp->installEventFilter(this);
+
+    // 17. The command line. That picture is never reported to the caller.
+    if (!arguments.isEmpty()) {
+        CallerClassName = arguments.size() > 1 ? arguments.at(1) : QString();
+        OpenPictureFile(arguments.at(0));
+    }
+}
+
+void TFormPictureEditor::FormShow()
+{
+    // The arrow keys scroll the view unless a size box is being typed into.
+    ScrollBox1->setFocus();
+    Image1->update();
+}
+
+void TFormPictureEditor::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    FormShow();
+}
+
+void TFormPictureEditor::UpdateTitle(const QString& path) { setWindowTitle(TitleText(PaletteEntryCount, path)); }
+
+void TFormPictureEditor::Exit3Click() { close(); }
+
+void TFormPictureEditor::btCloseClick() { close(); }
+
+bool TFormPictureEditor::FormClose() { return ConfirmSaveChanges(true); }
+
+void TFormPictureEditor::closeEvent(QCloseEvent* event)
+{
+    if (FormClose())
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool TFormPictureEditor::ownsWidget(QObject* object) const
+{
+    auto* w = qobject_cast<QWidget*>(object);
+    return w && w->window() == this;
+}
+
+bool TFormPictureEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    // The form sees keys before the focused control, and the wheel anywhere over the view.
+    if (event->type() == QEvent::KeyPress && ownsWidget(watched)) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (FormKeyDown(key->key(), key->modifiers()))
+            return true;
+    } else if (event->type() == QEvent::Wheel && ownsWidget(watched)) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if (wheel->angleDelta().y() != 0 && CMMouseWheel(wheel->globalPosition().toPoint(), wheel->angleDelta().y()))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TFormPictureEditor::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
+{
+    const bool ctrl = modifiers & Qt::ControlModifier, shift = modifiers & Qt::ShiftModifier;
+    if (ctrl && key == Qt::Key_Z) {
+        if (shift)
+            sbRedoClick();
+        else
+            sbUndoClick();
+        return true;
+    }
+    if (modifiers & (Qt::ControlModifier | Qt::AltModifier))
+        return false;
+
+    CanvasView::Arrow arrow;
+    switch (key) {
+    case Qt::Key_Left:
+        arrow = CanvasView::Arrow::Left;
+        break;
+    case Qt::Key_Up:
+        arrow = CanvasView::Arrow::Up;
+        break;
+    case Qt::Key_Right:
+        arrow = CanvasView::Arrow::Right;
+        break;
+    case Qt::Key_Down:
+        arrow = CanvasView::Arrow::Down;
+        break;
+    default:
+        return false;
+    }
+    // Controls that use the arrows themselves keep them.
+    const QWidget* focus = QApplication::focusWidget();
+    if (focus && (qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QAbstractSpinBox*>(focus)
+                  || qobject_cast<const QMenuBar*>(focus)))
+        return false;
+    return CMDialogKey(arrow, modifiers);
+}
+
+void TFormPictureEditor::sbClearAllClick()
+{
+    if (Doc.isEmpty())
+        return;
+    if (Prompter::ask(this, u"すべて消去します。いいですか。"_s, Prompter::Buttons::YesCancel)
+        == Prompter::Answer::Cancel)
+        return;
+    ResetDocument(false, true, false);
+}
+
+void TFormPictureEditor::btOKClick()
+{
+    CopySelectionToBitmap(ResultPicture, Doc.CanvasBitmap, Shapes::TransparentWhite, true);
+    ClearSelection();
+    PickShapesAt({0, 0});
+    RestoreRememberedTool();
+    ModalResult = 1;
+}
+
+void TFormPictureEditor::btCancelClick() { ModalResult = 2; }
+
+void TFormPictureEditor::CopySelectionToBitmap(QImage& dest, const QImage& source, ColourText::TColor fillColor,
+                                               bool useSelection)
+{
+    const CanvasView::Bounds kept = SelectionRect;
+    const bool range = useSelection && RangeExists;
+    const CanvasView::Bounds r =
+        range ? ScreenToImageRect(SelectionRect) : CanvasView::Bounds{0, 0, source.width(), source.height()};
+    SelectionRect = r;
+    dest = QImage(std::max(1, r.width()), std::max(1, r.height()), QImage::Format_RGB32);
+    dest.fill(Palette::toRgb(fillColor));
+    {
+        QPainter p(&dest);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        if (range && FreeFormSelection && !SelectionPoints.empty()) {
+            QPolygon polygon;
+            for (const QPoint& pt : SelectionPoints)
+                polygon << ScreenToImagePoint(pt) - QPoint(r.left, r.top);
+            QPainterPath path;
+            path.addPolygon(polygon);
+            path.setFillRule(Qt::OddEvenFill);
+            p.setClipPath(path);
+        }
+        p.drawImage(QPoint(0, 0), source, QRect(r.left, r.top, r.width(), r.height()));
+    }
+    SelectionRect = kept;
+}
+
+void TFormPictureEditor::ClearSelection()
+{
+    RangeExists = false;
+    FreeFormSelection = false;
+    SelectionRect = {};
+    SelectionPoints.clear();
+    if (DrawMode == 32)
+        DrawMode = ToolMode;
+    if (Image1)
+        Image1->update();
+}
+
+void TFormPictureEditor::ClearSelectionFlags()
+{
+    for (auto& record : Doc.ShapeList)
+        record->Selected = false;
+}
+
+void TFormPictureEditor::PickShapesAt(QPoint) { ClearSelectionFlags(); }
+
+void TFormPictureEditor::ResetUndo()
+{
+    Undo.Reset(Doc.canvasSize());
+    updateUndoButtons();
+}
+
+void TFormPictureEditor::PushUndoSnapshot()
+{
+    if (!Undo.Push(Doc.Snapshot()))
+        return;
+    if (FreeFormSelection)
+        SelectionPoints.clear();
+    updateUndoButtons();
+}
+
+bool TFormPictureEditor::IsChangedSinceSave(int mode)
+{
+    if (mode == 0) {
+        Undo.StoreBaseline(Doc.Snapshot());
+        return false;
+    }
+    return mode == 1 && Undo.IsChanged(Doc.Snapshot());
+}
+
+void TFormPictureEditor::RestoreUndoSnapshot()
+{
+    const QPoint scroll = ScrollBox1->scrollPosition();
+    const bool whole = Doc.RestoreSnapshot(Undo.Current());
+    showCanvasSizeInBoxes();
+    canvasSizeChanged(scroll);
+    if (!whole)
+        Prompter::error(this, u"内部データエラー"_s);
+    DrawMode = ToolMode;
+    ClearSelection();
+    PickShapesAt({0, 0});
+}
+
+void TFormPictureEditor::sbUndoClick()
+{
+    if (Undo.Undo())
+        RestoreUndoSnapshot();
+    updateUndoButtons();
+}
+
+void TFormPictureEditor::sbRedoClick()
+{
+    if (Undo.Redo())
+        RestoreUndoSnapshot();
+    updateUndoButtons();
+}
+
+void TFormPictureEditor::updateUndoButtons()
+{
+    if (sbUndo)
+        sbUndo->setEnabled(CanUndo());
+    if (sbRedo)
+        sbRedo->setEnabled(CanRedo());
+}

@@ -1,0 +1,202 @@
+#pragma once
+
+#include "CanvasView.h"
+#include "ColourText.h"
+#include "PictureDocument.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QMenu;
+class QPainter;
+class QPushButton;
+class QSpinBox;
+class QStatusBar;
+class QTimer;
+class CanvasScrollBox;
+class TMyOpenPictureDialog;
+class TMySavePictureDialog;
+
+// The picture editor's main window: owner of the picture document for the whole run. It shows
+// the canvas zoomed in a scroll box, opens and saves pictures, and hands every saved (or
+// menu-opened) file name back to the waiting map-editor form named on the command line.
+class TFormPictureEditor : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Runs FormCreate with the program's arguments (without the program name): the picture to
+    // open, then the class name of the map-editor form to notify.
+    explicit TFormPictureEditor(const QStringList& arguments, QWidget* parent = nullptr);
+    ~TFormPictureEditor() override;
+
+    // "画像エディタ", the colour count when there is one, and " ～ " with the file name.
+    static QString TitleText(int paletteEntryCount, const QString& path);
+
+    // The document: the background, the shapes and the canvas built from them.
+    PictureDocument Doc;
+    QImage ResultPicture;
+    QString PictureFileName;
+    QString CallerClassName;
+    int PaletteEntryCount = 0;
+    ColourText::TColor OpaqueWhite = 0, SecondWhite = 0;
+    CanvasUndo Undo;
+    int DrawMode = 17, ToolMode = 17;
+    // What the hidden OK and Cancel give.
+    int ModalResult = 0;
+
+    // The range (view coordinates).
+    bool RangeExists = false;
+    bool FreeFormSelection = false;
+    CanvasView::Bounds SelectionRect;
+    std::vector<QPoint> SelectionPoints;
+
+    // The view.
+    bool GridShown = false;
+    int GridCellWidth = 20, GridCellHeight = 20;
+    ColourText::TColor GridColor = 0xC0C0C0;
+    QImage TracingPicture;
+    bool TracingPictureShown = false;
+    QPoint TracingPictureOrigin;
+    bool AutoScrollMoved = false;
+    bool MouseDragging = false;
+    QPoint DragPoint;
+
+    // Widgets the handlers and tests reach by their names.
+    QWidget* pnImage = nullptr;
+    CanvasScrollBox* ScrollBox1 = nullptr;
+    // The paint box: the scroll box's viewport shows the part of it in view.
+    QWidget* Image1 = nullptr;
+    QSpinBox* UpDown1 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QPushButton* cbIncrement = nullptr;
+    QPushButton* bt100 = nullptr;
+    QSpinBox* udWidth = nullptr;
+    QSpinBox* udHeight = nullptr;
+    QLineEdit* edWidth = nullptr;
+    QLineEdit* edHeight = nullptr;
+    QPushButton *sbShowMasu = nullptr, *sbClearAll = nullptr, *sbUndo = nullptr, *sbRedo = nullptr,
+                *btClose = nullptr, *btOK = nullptr, *btCancel = nullptr;
+    QCheckBox* cbChangeWhite = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QMenu *mmFile = nullptr, *mmEdit = nullptr;
+    QAction *mmFileNew = nullptr, *mmPicOpen = nullptr, *mmPicSave = nullptr, *mmPicSaveAs = nullptr,
+            *mmOK = nullptr, *mmCancel = nullptr, *Exit3 = nullptr;
+
+    std::unique_ptr<TMyOpenPictureDialog> MyOpenPictureDialog2;
+    std::unique_ptr<TMySavePictureDialog> MySavePictureDialog2;
+    std::unique_ptr<TMyOpenPictureDialog> MyOpenPictureDialog3;
+
+    // Start-up and the window.
+    void FormCreate(const QStringList& arguments);
+    void FormShow();
+    // The close question; false keeps the window open.
+    bool FormClose();
+    void Exit3Click();
+    void btCloseClick();
+    void UpdateTitle(const QString& path = QString());
+    QString hintOf(const QObject* component) const;
+    // The picture folder the dialogs start in.
+    static QString PictureFolder();
+
+    // New, Open, Save (UnitPictureEditorFile.cpp).
+    void mmFileNewClick();
+    void mmPicOpenClick();
+    void mmPicSaveClick();
+    void mmPicSaveAsClick();
+    // Loads a picture as the background and canvas; false (with the warning shown, the previous
+    // document untouched) when it cannot be read.
+    bool OpenPictureFile(const QString& path);
+    // Writes the canvas; false (with the reason shown, nothing sent) when nothing was written.
+    bool SavePictureFile(const QString& path);
+    bool SaveAsDialog();
+    // True when the caller may go on: nothing changed, the user saved, or declined to save.
+    bool ConfirmSaveChanges(bool ask);
+    void ResetDocument(bool dropBackground, bool clearCanvas, bool resetUndo);
+    void NotifyCaller(const QString& path);
+    bool MySavePictureDialog2CanClose(const QString& fileName);
+    // The name in the save dialog after the user picked a file type (1 BMP, 2 JPEG, 3 both).
+    static QString MySavePictureDialog2TypeChange(int filterIndex, const QString& fileName);
+    // How many notices went out (after saves and menu opens).
+    int NoticesSent = 0;
+
+    // Clear all and the hidden modal mode.
+    void sbClearAllClick();
+    void btOKClick();
+    void btCancelClick();
+    void CopySelectionToBitmap(QImage& dest, const QImage& source, ColourText::TColor fillColor, bool useSelection);
+
+    // Undo.
+    void ResetUndo();
+    void PushUndoSnapshot();
+    void RestoreUndoSnapshot();
+    bool IsChangedSinceSave(int mode);
+    bool CanUndo() const { return Undo.CanUndo(); }
+    bool CanRedo() const { return Undo.CanRedo(); }
+    void sbUndoClick();
+    void sbRedoClick();
+
+    // The view (UnitPictureEditorView.cpp).
+    int zoom() const;
+    int ImageToScreen(int v) const { return CanvasView::ImageToScreen(v, zoom()); }
+    int ScreenToImage(int v) const { return CanvasView::ScreenToImage(v, zoom()); }
+    QPoint ScreenToImagePoint(QPoint p) const { return CanvasView::ScreenToImagePoint(p, zoom()); }
+    CanvasView::Bounds ScreenToImageRect(const CanvasView::Bounds& r) const
+    {
+        return CanvasView::ScreenToImageRect(r, zoom());
+    }
+    bool PointerOverCanvasPanel(QPoint& screenPoint) const;
+    void UpDown1Click();
+    void SetZoom(int zoom);
+    void cbIncrementClick();
+    void bt100Click();
+    // Gives the canvas a size (any size a picture may have) and keeps the view where it was.
+    void SetCanvasSize(int width, int height);
+    // The size boxes, typed or stepped: each sets its own side within its limits.
+    void edWidthChange();
+    void edHeightChange();
+    CanvasView::ViewState viewState() const;
+    void PaintCanvasView(QPainter& painter, const QRect& exposed);
+    // A wheel turn at a screen point; false when the pointer is not over the scroll box.
+    bool CMMouseWheel(QPoint screenPoint, int delta);
+    // An arrow key for the form; false when it goes on to the default handling.
+    bool CMDialogKey(CanvasView::Arrow arrow, Qt::KeyboardModifiers modifiers);
+    void SetMouseDragging(bool dragging);
+    void IdleAutoScroll();
+    void sbShowMasuClick();
+
+    // Keys the form takes before the focused control; true when consumed.
+    bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+
+    // The range and shape selection, as far as the shell needs them.
+    void ClearSelection();
+    void ClearSelectionFlags();
+    void PickShapesAt(QPoint point);
+    void PlaceLayerHandles() {}
+    void RestoreRememberedTool() {}
+    void ClearShapeClipboard() {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildLayout();
+    void buildMenus();
+    void buildHandlers();
+    void setHints();
+    // The size boxes show the canvas size, within what they allow, without resizing anything.
+    void showCanvasSizeInBoxes();
+    // After the canvas changed size: the zoom applied again, the scroll position kept.
+    void canvasSizeChanged(QPoint keptScroll);
+    void updateUndoButtons();
+    bool ownsWidget(QObject* object) const;
+
+    QTimer* m_autoScroll = nullptr;
+};

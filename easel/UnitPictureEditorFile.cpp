@@ -1,0 +1,204 @@
+// New, Open, Save and Save As of the picture editor, the changed-picture question and the
+// hand-back of file names to the waiting map-editor form.
+#include "UnitPictureEditor.h"
+
+#include "BmpPicture.h"
+#include "CanvasScrollBox.h"
+#include "JpegPicture.h"
+#include "MyFileDialogs.h"
+#include "Palette.h"
+#include "Prompter.h"
+#include "SavedPictureNotice.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QSignalBlocker>
+#include <QSpinBox>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString CannotOpen = u"画像ファイルを開けません。"_s;
+const QString CannotSave = u"画像ファイルを保存できません。"_s;
+
+QString withReason(const QString& message, const QString& reason)
+{
+    return reason.isEmpty() ? message : message + u"\r\n"_s + reason;
+}
+
+} // namespace
+
+void TFormPictureEditor::ResetDocument(bool dropBackground, bool clearCanvas, bool resetUndo)
+{
+    ClearSelection();
+    PlaceLayerHandles();
+    if (dropBackground)
+        Doc.BackgroundPicture = QImage();
+    if (clearCanvas)
+        Doc.ClearCanvas();
+    Image1->update();
+    Doc.FreeShapeList();
+    ClearShapeClipboard();
+    if (resetUndo) {
+        ResetUndo();
+        IsChangedSinceSave(0);
+    } else {
+        PushUndoSnapshot();
+    }
+}
+
+bool TFormPictureEditor::OpenPictureFile(const QString& path)
+{
+    // Read completely before anything of the open document is touched: a picture that cannot be
+    // read leaves the previous one as it was.
+    QString why;
+    QImage picture = PictureFile::load(path, &why);
+    if (!picture.isNull())
+        picture = JpegPicture::opaqueRgb32(picture);
+    if (picture.isNull()) {
+        Prompter::warn(this, withReason(CannotOpen, why));
+        return false;
+    }
+
+    ResetDocument(true, true, true);
+    Doc.BackgroundPicture = picture;
+    if (cbChangeWhite->isChecked())
+        ConvertInnerWhite(Doc.BackgroundPicture, Palette::toRgb(OpaqueWhite));
+
+    // The canvas takes the picture's size even beyond what the size boxes allow.
+    if (!Doc.SetCanvasSize(picture.size()))
+        Doc.RerenderCanvas();
+    showCanvasSizeInBoxes();
+    {
+        const QSignalBlocker blocker(UpDown1);
+        UpDown1->setValue(CanvasView::DefaultZoom);
+    }
+    canvasSizeChanged(QPoint(0, 0));
+
+    const QString full = QFileInfo(path).absoluteFilePath();
+    UpdateTitle(full);
+    PictureFileName = full;
+    // The baseline is the picture at its own size, so an untouched picture is never "changed".
+    ResetUndo();
+    IsChangedSinceSave(0);
+    return true;
+}
+
+bool TFormPictureEditor::SavePictureFile(const QString& path)
+{
+    if (!PictureFile::isSupportedName(path)) {
+        Prompter::warn(this, withReason(CannotSave, u"ファイル名の拡張子を .bmp か .jpg にして下さい。\r\n"_s + path));
+        return false;
+    }
+    const QImage work = WithSecondWhiteAsWhite(Doc.CanvasBitmap, Palette::toRgb(SecondWhite));
+    QString why;
+    if (!PictureFile::save(path, work, 100, &why)) {
+        Prompter::warn(this, withReason(CannotSave, why));
+        return false;
+    }
+    NotifyCaller(path);
+    UpdateTitle(path);
+    ResetUndo();
+    IsChangedSinceSave(0);
+    return true;
+}
+
+void TFormPictureEditor::NotifyCaller(const QString& path)
+{
+    // Without a caller, or with its window gone, nothing is sent and nobody is told.
+    if (CallerClassName.isEmpty())
+        return;
+    if (SavedPictureNotice::send(CallerClassName, QFileInfo(path).absoluteFilePath()))
+        ++NoticesSent;
+}
+
+bool TFormPictureEditor::SaveAsDialog()
+{
+    // A blank canvas is a picture too: the dialog is offered even with nothing drawn, so that the
+    // changed-picture question's Yes can always be carried out.
+    MySavePictureDialog2->FileName = PictureFileName;
+    const int keptIndex = MySavePictureDialog2->FilterIndex;
+    if (!MySavePictureDialog2->Execute(this)) {
+        MySavePictureDialog2->FilterIndex = keptIndex;
+        return false;
+    }
+    const QString name = QFileInfo(MySavePictureDialog2->FileName).absoluteFilePath();
+    if (!SavePictureFile(name))
+        return false;
+    PictureFileName = name;
+    DrawMode = ToolMode;
+    ClearSelection();
+    PickShapesAt({0, 0});
+    Image1->update();
+    return true;
+}
+
+bool TFormPictureEditor::ConfirmSaveChanges(bool ask)
+{
+    if (!IsChangedSinceSave(1))
+        return true;
+    const Prompter::Answer answer =
+        ask ? Prompter::ask(this, u"ファイルが変更されています。保存しますか。"_s, Prompter::Buttons::YesNoCancel)
+            : Prompter::Answer::Yes;
+    switch (answer) {
+    case Prompter::Answer::Yes:
+        return SaveAsDialog();
+    case Prompter::Answer::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TFormPictureEditor::mmFileNewClick()
+{
+    if (!ConfirmSaveChanges(true))
+        return;
+    ResetDocument(true, true, true);
+    PictureFileName.clear();
+    UpdateTitle();
+}
+
+void TFormPictureEditor::mmPicOpenClick()
+{
+    if (!ConfirmSaveChanges(true))
+        return;
+    MyOpenPictureDialog2->FileName = PictureFileName;
+    if (!MyOpenPictureDialog2->Execute(this))
+        return;
+    const QString name = MyOpenPictureDialog2->FileName;
+    if (OpenPictureFile(name))
+        NotifyCaller(name);
+}
+
+void TFormPictureEditor::mmPicSaveClick()
+{
+    if (PictureFileName.isEmpty()) {
+        SaveAsDialog();
+        return;
+    }
+    if (Prompter::ask(this, u"上書き保存します。いいですか。"_s, Prompter::Buttons::YesCancel) != Prompter::Answer::Yes)
+        return;
+    PickShapesAt({0, 0});
+    SavePictureFile(PictureFileName);
+}
+
+void TFormPictureEditor::mmPicSaveAsClick() { SaveAsDialog(); }
+
+bool TFormPictureEditor::MySavePictureDialog2CanClose(const QString& fileName)
+{
+    if (!QFileInfo::exists(fileName))
+        return true;
+    return Prompter::ask(this, QFileInfo(fileName).fileName() + u"\r\nファイルはすでに存在します。上書き保存しますか。"_s,
+                         Prompter::Buttons::YesNo)
+           == Prompter::Answer::Yes;
+}
+
+QString TFormPictureEditor::MySavePictureDialog2TypeChange(int filterIndex, const QString& fileName)
+{
+    const QString name = QFileInfo(fileName).fileName();
+    if (name.isEmpty() || (filterIndex != 1 && filterIndex != 2))
+        return name;
+    return QFileInfo(name).completeBaseName() + (filterIndex == 1 ? u".bmp"_s : u".jpg"_s);
+}

@@ -1,0 +1,13 @@
+#include "EaselForms.h"
+#include "UnitPictureEditor.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    EaselForms forms;
+    forms.create(QApplication::arguments().mid(1));
+    forms.formPictureEditor->show();
+    return app.exec();
+}

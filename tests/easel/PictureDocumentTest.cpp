@@ -1,0 +1,266 @@
+#include "Palette.h"
+#include "PictureDocument.h"
+
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr QRgb White = 0xFFFFFFFF;
+constexpr QRgb Opaque = 0xFFFFFEFF; // RGB(255, 254, 255)
+
+qint32 i32At(const QByteArray& bytes, qsizetype at) { return qFromLittleEndian<qint32>(bytes.constData() + at); }
+
+QImage picture(QSize size, QRgb colour)
+{
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(colour);
+    return img;
+}
+
+// Rows of text to a picture: '.' white, 'o' opaque white, '#' black.
+QImage fromRows(const std::vector<std::string>& rows)
+{
+    QImage img(int(rows[0].size()), int(rows.size()), QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const char c = rows[size_t(y)][size_t(x)];
+            img.setPixel(x, y, c == '.' ? White : c == 'o' ? Opaque : 0xFF000000);
+        }
+    return img;
+}
+
+std::vector<std::string> toRows(const QImage& img)
+{
+    std::vector<std::string> rows;
+    for (int y = 0; y < img.height(); ++y) {
+        std::string row;
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb c = img.pixel(x, y);
+            row += c == White ? '.' : c == Opaque ? 'o' : c == 0xFF000000 ? '#' : '?';
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+TEST(SnapshotTest, HeaderAndStampRecordLayout)
+{
+    PictureDocument doc;
+    doc.SetCanvasSize({30, 20});
+    const QByteArray empty = doc.Snapshot();
+    ASSERT_EQ(empty.size(), 16);
+    EXPECT_EQ(i32At(empty, 0), 16);
+    EXPECT_EQ(i32At(empty, 4), 30);
+    EXPECT_EQ(i32At(empty, 8), 20);
+    EXPECT_EQ(i32At(empty, 12), 0);
+
+    doc.CommitShape(Shapes::makeStamp(picture({3, 2}, qRgb(1, 2, 3)), {5, 6}, 0x0000FF, u"面.bmp"_s));
+    const QByteArray one = doc.Snapshot();
+    EXPECT_EQ(i32At(one, 0), one.size());
+    EXPECT_EQ(i32At(one, 12), 1);
+    const qsizetype r = 16;
+    EXPECT_EQ(i32At(one, r + 0), Shapes::Stamp);
+    EXPECT_EQ(i32At(one, r + 10), 0x0000FF); // PenColor
+    // Anchors in the order 0, 3, 1, ...: anchor 3, the stamp's top-left, is the second pair.
+    EXPECT_EQ(i32At(one, r + 42 + 8), 5);
+    EXPECT_EQ(i32At(one, r + 42 + 12), 6);
+    // RefPoint: the stamp's middle.
+    EXPECT_EQ(i32At(one, r + 138), 5 + 1);
+    EXPECT_EQ(i32At(one, r + 142), 6 + 1);
+    EXPECT_EQ(i32At(one, r + 194), 0); // no font name
+    const qint32 nameLength = i32At(one, r + 198);
+    EXPECT_EQ(nameLength, 6); // two kanji in code page 932, ".bmp"
+    const qint32 bmpLength = i32At(one, r + 202 + nameLength);
+    EXPECT_EQ(r + 206 + nameLength + bmpLength, one.size());
+    EXPECT_EQ(one.mid(r + 206 + nameLength, 2), QByteArray("BM"));
+
+    EXPECT_EQ(ResetSnapshot({30, 20}), QByteArray::fromHex("000000001e0000001400000000000000"));
+}
+
+TEST(SnapshotTest, RestoreRebuildsListSizeAndCanvas)
+{
+    PictureDocument doc;
+    doc.SetCanvasSize({40, 30});
+    doc.CommitShape(Shapes::makeStamp(picture({4, 4}, qRgb(10, 20, 30)), {1, 1}, 0));
+    doc.CommitShape(Shapes::makeStamp(picture({2, 2}, qRgb(200, 0, 0)), {3, 3}, 0));
+    const QByteArray snapshot = doc.Snapshot();
+    const QImage canvas = doc.CanvasBitmap;
+
+    PictureDocument other;
+    ASSERT_TRUE(other.RestoreSnapshot(snapshot));
+    EXPECT_EQ(other.canvasSize(), QSize(40, 30));
+    ASSERT_EQ(other.ShapeList.size(), 2u);
+    EXPECT_EQ(other.CanvasBitmap, canvas);
+    EXPECT_EQ(other.Snapshot(), snapshot);
+}
+
+TEST(SnapshotTest, DamagedRecordStopsTheRestoreKeepingWhatWasRead)
+{
+    PictureDocument doc;
+    doc.SetCanvasSize({40, 30});
+    doc.CommitShape(Shapes::makeStamp(picture({4, 4}, qRgb(10, 20, 30)), {1, 1}, 0));
+    doc.CommitShape(Shapes::makeStamp(picture({2, 2}, qRgb(200, 0, 0)), {3, 3}, 0));
+    const QByteArray good = doc.Snapshot();
+
+    // The second record's picture runs past the declared size.
+    QByteArray declaredShort = good;
+    qToLittleEndian<qint32>(qint32(good.size() - 10), declaredShort.data());
+    PictureDocument other;
+    EXPECT_FALSE(other.RestoreSnapshot(declaredShort));
+    EXPECT_EQ(other.ShapeList.size(), 1u);
+    EXPECT_EQ(other.canvasSize(), QSize(40, 30));
+
+    // Bytes cut inside a fixed part, and a count far beyond the records: refused, no crash.
+    EXPECT_FALSE(other.RestoreSnapshot(good.left(16 + 100)));
+    QByteArray tooMany = good;
+    qToLittleEndian<qint32>(1000000, tooMany.data() + 12);
+    EXPECT_FALSE(other.RestoreSnapshot(tooMany));
+    EXPECT_EQ(other.ShapeList.size(), 2u);
+    EXPECT_FALSE(other.RestoreSnapshot(QByteArray(7, '\0')));
+}
+
+TEST(StampTest, WhiteShowsThroughUnlessTheStampIsTheEraser)
+{
+    QImage stamp(2, 1, QImage::Format_RGB32);
+    stamp.setPixel(0, 0, qRgb(255, 255, 255));
+    stamp.setPixel(1, 0, qRgb(0, 128, 0));
+
+    PictureDocument doc;
+    doc.SetCanvasSize({4, 4});
+    doc.BackgroundPicture = picture({4, 4}, qRgb(0, 0, 255));
+    doc.RerenderCanvas();
+    doc.CommitShape(Shapes::makeStamp(stamp, {0, 0}, 0x000000));
+    EXPECT_EQ(doc.CanvasBitmap.pixel(0, 0), qRgb(0, 0, 255));
+    EXPECT_EQ(doc.CanvasBitmap.pixel(1, 0), qRgb(0, 128, 0));
+
+    doc.CommitShape(Shapes::makeStamp(stamp, {0, 1}, Shapes::TransparentWhite));
+    EXPECT_EQ(doc.CanvasBitmap.pixel(0, 1), qRgb(255, 255, 255));
+    EXPECT_EQ(doc.CanvasBitmap.pixel(1, 1), qRgb(0, 128, 0));
+
+    // Rebuilding from the list gives the same canvas, and stamps reaching past it are cut.
+    const QImage drawn = doc.CanvasBitmap;
+    doc.CommitShape(Shapes::makeStamp(picture({3, 3}, qRgb(9, 9, 9)), {3, 3}, 0));
+    EXPECT_EQ(doc.CanvasBitmap.pixel(3, 3), qRgb(9, 9, 9));
+    doc.ShapeList.pop_back();
+    doc.RerenderCanvas();
+    EXPECT_EQ(doc.CanvasBitmap, drawn);
+}
+
+TEST(StampTest, FreeFormStampShowsOnlyInsideItsPolygon)
+{
+    auto record = Shapes::makeStamp(picture({10, 10}, qRgb(50, 60, 70)), {0, 0}, 0);
+    record->FreeForm = 1;
+    record->Points = {{0, 0}, {10, 0}, {0, 10}};
+    PictureDocument doc;
+    doc.SetCanvasSize({10, 10});
+    doc.CommitShape(std::move(record));
+    EXPECT_EQ(doc.CanvasBitmap.pixel(1, 1), qRgb(50, 60, 70));
+    EXPECT_EQ(doc.CanvasBitmap.pixel(8, 8), qRgb(255, 255, 255));
+    // The polygon's points go into the snapshot and come back.
+    PictureDocument other;
+    ASSERT_TRUE(other.RestoreSnapshot(doc.Snapshot()));
+    EXPECT_EQ(other.ShapeList.front()->Points.size(), 3u);
+    EXPECT_EQ(other.CanvasBitmap, doc.CanvasBitmap);
+}
+
+TEST(ConvertInnerWhiteTest, EnclosedWhiteBecomesOpaqueBorderWhiteStaysTransparent)
+{
+    QImage img = fromRows({
+        ".........",
+        ".#####...",
+        ".#...#.o.",
+        ".#.o.#...",
+        ".#####...",
+        "o......##",
+        "#o.....#.",
+    });
+    ConvertInnerWhite(img, Opaque);
+    EXPECT_EQ(toRows(img), (std::vector<std::string>{
+                               ".........",
+                               ".#####...",
+                               ".#ooo#...",
+                               ".#ooo#...",
+                               ".#####...",
+                               ".......##",
+                               "#......#.",
+                           }));
+}
+
+TEST(SaveWhiteTest, SecondWhiteIsSavedAsWhite)
+{
+    QImage canvas(3, 1, QImage::Format_RGB32);
+    canvas.setPixel(0, 0, qRgb(255, 254, 254));
+    canvas.setPixel(1, 0, qRgb(255, 254, 255));
+    canvas.setPixel(2, 0, qRgb(12, 34, 56));
+    const QImage saved = WithSecondWhiteAsWhite(canvas, qRgb(255, 254, 254));
+    EXPECT_EQ(saved.pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(saved.pixel(1, 0), qRgb(255, 254, 255));
+    EXPECT_EQ(saved.pixel(2, 0), qRgb(12, 34, 56));
+}
+
+TEST(CanvasUndoTest, ThirtyStepsBackAndUnchangedPushesRecordNothing)
+{
+    PictureDocument doc;
+    CanvasUndo undo;
+    undo.Reset(doc.canvasSize());
+    // The first push after a reset records even an unchanged document.
+    EXPECT_TRUE(undo.Push(doc.Snapshot()));
+    EXPECT_FALSE(undo.Push(doc.Snapshot()));
+    for (int i = 0; i < 31; ++i) {
+        doc.CommitShape(Shapes::makeStamp(picture({1, 1}, qRgb(i, 0, 0)), {i, 0}, 0));
+        ASSERT_TRUE(undo.Push(doc.Snapshot()));
+    }
+    int steps = 0;
+    while (undo.Undo())
+        ++steps;
+    EXPECT_EQ(steps, 30);
+    ASSERT_TRUE(doc.RestoreSnapshot(undo.Current()));
+    EXPECT_EQ(doc.ShapeList.size(), 1u);
+}
+
+TEST(CanvasUndoTest, ChangedTestComparesWithTheBaseline)
+{
+    PictureDocument doc;
+    CanvasUndo undo;
+    undo.StoreBaseline(doc.Snapshot());
+    EXPECT_FALSE(undo.IsChanged(doc.Snapshot()));
+    // The size alone is a change.
+    doc.SetCanvasSize({610, 400});
+    EXPECT_TRUE(undo.IsChanged(doc.Snapshot()));
+    doc.SetCanvasSize({600, 400});
+    EXPECT_FALSE(undo.IsChanged(doc.Snapshot()));
+}
+
+TEST(PaletteTest, NearWhitesOnTrueColourAndSixteenBitDisplays)
+{
+    ColourText::TColor opaque = 0, second = 0;
+    Palette::FindOpaqueWhites(opaque, second, 32);
+    EXPECT_EQ(opaque, Palette::rgb(255, 254, 255));
+    EXPECT_EQ(second, Palette::rgb(255, 254, 254));
+    // Five bits of red and blue, six of green: the whites the display can tell apart.
+    Palette::FindOpaqueWhites(opaque, second, 16);
+    EXPECT_EQ(opaque, Palette::rgb(255, 251, 255));
+    EXPECT_NE(Palette::DeviceColorOf(second, 16), ColourText::clWhite);
+    EXPECT_NE(Palette::DeviceColorOf(second, 16), opaque);
+    EXPECT_EQ((second >> 8) & 0xFF, 251);
+}
+
+TEST(PaletteTest, ContrastTextColour)
+{
+    using Palette::rgb;
+    const struct {
+        ColourText::TColor colour, text;
+    } cases[] = {
+        {rgb(255, 255, 255), ColourText::clBlack}, {rgb(255, 255, 0), ColourText::clBlack},
+        {rgb(200, 50, 64), ColourText::clBlack},   {rgb(0, 0, 0), ColourText::clWhite},
+        {rgb(200, 50, 65), ColourText::clWhite},   {rgb(190, 64, 0), ColourText::clWhite},
+        {rgb(0, 0, 255), ColourText::clWhite},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Palette::ContrastTextColor(c.colour), c.text) << std::hex << c.colour;
+}
+
+} // namespace

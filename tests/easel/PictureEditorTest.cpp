@@ -1,0 +1,420 @@
+#include "EaselFixture.h"
+
+#include "BmpPicture.h"
+#include "Palette.h"
+#include "UnitShowMasu.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTest>
+
+namespace {
+
+using Prompter::Answer;
+
+const QString ChangedQuestion = u"ファイルが変更されています。保存しますか。"_s;
+
+class PictureEditorTest : public EaselFixture {};
+
+TEST_F(PictureEditorTest, StartsWithABlankCanvasAndNothingToAsk)
+{
+    EXPECT_EQ(ed().windowTitle(), u"画像エディタ"_s);
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(600, 400));
+    EXPECT_EQ(ed().udWidth->value(), 600);
+    EXPECT_EQ(ed().udHeight->value(), 400);
+    EXPECT_EQ(ed().zoom(), 100);
+    EXPECT_EQ(ed().ScrollBox1->paintBoxSize(), QSize(600, 400));
+    EXPECT_FALSE(ed().CanUndo());
+    EXPECT_FALSE(ed().Doc.hasBackground());
+    EXPECT_TRUE(ed().FormClose());
+    EXPECT_TRUE(prompter->asked.empty());
+    EXPECT_EQ(ed().OpaqueWhite, Palette::rgb(255, 254, 255));
+    EXPECT_EQ(ed().SecondWhite, Palette::rgb(255, 254, 254));
+}
+
+TEST_F(PictureEditorTest, TitleVariants)
+{
+    const struct {
+        int colours;
+        QString path, title;
+    } cases[] = {
+        {0, QString(), u"画像エディタ"_s},
+        {0, u"/pics/picture.bmp"_s, u"画像エディタ ～ picture.bmp"_s},
+        {256, QString(), u"画像エディタ (256色)"_s},
+        {16, u"/a/b/旅行地.JPG"_s, u"画像エディタ (16色) ～ 旅行地.JPG"_s},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TFormPictureEditor::TitleText(c.colours, c.path), c.title);
+}
+
+TEST_F(PictureEditorTest, FileMenuCarriesItsMnemonicsInOrder)
+{
+    QStringList visible;
+    for (QAction* a : ed().mmFile->actions())
+        if (a->isVisible() && !a->isSeparator())
+            visible << a->text();
+    EXPECT_EQ(visible, (QStringList{u"新規作成(&N)"_s, u"開く(&O)"_s, u"上書き保存(&S)"_s, u"名前を付けて保存(&A)"_s,
+                                    u"終了(&X)"_s}));
+    EXPECT_EQ(ed().mmFile->title(), u"ファイル(&F)"_s);
+}
+
+// Open and Save of both kinds, any case of extension.
+class PictureRoundTripTest : public EaselFixture, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PictureRoundTripTest, OpenShowsThePictureAndSaveWritesTheCanvas)
+{
+    const QString name = QString::fromLatin1(GetParam());
+    const bool jpeg = PictureFile::isJpegName(name);
+    const QImage source = patternPicture({123, 77});
+    const QString path = writePicture(u"in/"_s + name, source);
+
+    prompter->files.push_back(path);
+    ed().mmPicOpenClick();
+    ASSERT_EQ(ed().PictureFileName, path);
+    EXPECT_EQ(ed().windowTitle(), u"画像エディタ ～ "_s + name);
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(123, 77));
+    EXPECT_EQ(ed().udWidth->value(), 123);
+    EXPECT_EQ(ed().udHeight->value(), 77);
+    if (!jpeg) {
+        EXPECT_EQ(ed().Doc.CanvasBitmap, source);
+    }
+    EXPECT_FALSE(ed().IsChangedSinceSave(1));
+
+    // A mark in the second near-white is saved as pure white.
+    QImage mark(2, 2, QImage::Format_RGB32);
+    mark.fill(Palette::toRgb(ed().SecondWhite));
+    stamp(mark, {10, 10});
+    EXPECT_TRUE(ed().IsChangedSinceSave(1));
+    const QString out = program.file(u"out/"_s + name);
+    QDir().mkpath(program.file(u"out"_s));
+    prompter->files.push_back(out);
+    ASSERT_TRUE(ed().SaveAsDialog());
+    EXPECT_TRUE(prompter->asked.empty()) << prompter->lastText().toStdString();
+
+    const QImage saved = PictureFile::load(out);
+    ASSERT_EQ(saved.size(), QSize(123, 77));
+    // The picture came through; a JPEG only roughly (quality 100, yet lossy).
+    qint64 error = 0;
+    for (int y = 20; y < 77; ++y)
+        for (int x = 0; x < 123; ++x) {
+            const QRgb a = saved.pixel(x, y), b = source.pixel(x, y);
+            error += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+        }
+    EXPECT_LE(double(error) / (57 * 123 * 3), jpeg ? 4.0 : 0.0);
+    if (!jpeg) {
+        EXPECT_EQ(saved.pixel(10, 10), qRgb(255, 255, 255));
+        EXPECT_EQ(saved, WithSecondWhiteAsWhite(ed().Doc.CanvasBitmap, Palette::toRgb(ed().SecondWhite)));
+        EXPECT_EQ(program.read(out).at(28), 24); // bits per pixel
+    }
+    EXPECT_EQ(ed().PictureFileName, out);
+    EXPECT_EQ(ed().windowTitle(), u"画像エディタ ～ "_s + name);
+    EXPECT_FALSE(ed().CanUndo());
+    // Closing after a save asks nothing.
+    EXPECT_TRUE(ed().FormClose());
+    EXPECT_TRUE(prompter->asked.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, PictureRoundTripTest,
+                         ::testing::Values("a.bmp", "B.BMP", "c.jpg", "D.JPG", "e.Jpeg"),
+                         [](const auto& info) { return std::to_string(info.index); });
+
+TEST_F(PictureEditorTest, SaveWithAnUnsupportedExtensionWritesNothingAndSendsNothing)
+{
+    NoticeCatcher caller(u"TFormEaselTest"_s);
+    ed().CallerClassName = u"TFormEaselTest"_s;
+    stamp(solidPicture({5, 5}, qRgb(0, 0, 0)), {0, 0});
+    for (const QString& name : {u"out.png"_s, u"out.gif"_s, u"out.bmp.txt"_s}) {
+        prompter->asked.clear();
+        prompter->files.push_back(program.file(name));
+        EXPECT_FALSE(ed().SaveAsDialog());
+        EXPECT_FALSE(program.exists(name));
+        ASSERT_EQ(prompter->asked.size(), 1u);
+        EXPECT_TRUE(prompter->lastText().startsWith(u"画像ファイルを保存できません。"_s));
+    }
+    EXPECT_EQ(ed().NoticesSent, 0);
+    EXPECT_TRUE(caller.names().isEmpty());
+    EXPECT_TRUE(ed().PictureFileName.isEmpty());
+    EXPECT_EQ(ed().windowTitle(), u"画像エディタ"_s);
+    EXPECT_TRUE(ed().IsChangedSinceSave(1));
+}
+
+TEST_F(PictureEditorTest, FailedOpenKeepsThePreviousDocument)
+{
+    const QString good = writePicture(u"good.bmp"_s, patternPicture({50, 40}));
+    ASSERT_TRUE(ed().OpenPictureFile(good));
+    stamp(solidPicture({3, 3}, qRgb(0, 0, 0)), {1, 1});
+    const QImage canvas = ed().Doc.CanvasBitmap;
+    const QString bad = program.write(u"bad.bmp"_s, QByteArray("BM this is not a bitmap"));
+    const QString png = program.file(u"real.png"_s);
+    ASSERT_TRUE(patternPicture({20, 20}).save(png, "PNG"));
+
+    for (const QString& path : {bad, png, program.file(u"missing.jpg"_s)}) {
+        prompter->asked.clear();
+        prompter->answers.push_back(Answer::No);
+        prompter->files.push_back(path);
+        ed().mmPicOpenClick();
+        ASSERT_EQ(prompter->asked.size(), 2u) << path.toStdString(); // the changed question, the warning
+        EXPECT_TRUE(prompter->lastText().startsWith(u"画像ファイルを開けません。"_s));
+        EXPECT_EQ(ed().PictureFileName, good);
+        EXPECT_EQ(ed().windowTitle(), u"画像エディタ ～ good.bmp"_s);
+        EXPECT_EQ(ed().Doc.CanvasBitmap, canvas);
+        EXPECT_EQ(ed().Doc.ShapeList.size(), 1u);
+        EXPECT_TRUE(ed().CanUndo());
+    }
+}
+
+TEST_F(PictureEditorTest, NoticeGoesAfterSaveAndMenuOpenButNotForTheCommandLinePicture)
+{
+    const QString cls = u"TFormEaselTest"_s;
+    NoticeCatcher caller(cls);
+    const QString picture = writePicture(u"画像と音声/マップ画像/m/05.bmp"_s, patternPicture({40, 30}));
+    start({picture, cls});
+    EXPECT_EQ(ed().CallerClassName, cls);
+    EXPECT_EQ(ed().PictureFileName, picture);
+    EXPECT_TRUE(caller.names().isEmpty());
+
+    stamp(solidPicture({4, 4}, qRgb(0, 0, 0)), {0, 0});
+    prompter->answers.push_back(Answer::Yes);
+    ed().mmPicSaveClick();
+    EXPECT_EQ(prompter->lastText(), u"上書き保存します。いいですか。"_s);
+    EXPECT_EQ(caller.names(), QStringList{picture});
+
+    const QString other = writePicture(u"other.jpg"_s, patternPicture({20, 20}));
+    prompter->files.push_back(other);
+    ed().mmPicOpenClick();
+    EXPECT_EQ(caller.names(), (QStringList{picture, other}));
+    EXPECT_EQ(ed().NoticesSent, 2);
+
+    // A cancelled overwrite writes and sends nothing.
+    stamp(solidPicture({4, 4}, qRgb(0, 0, 0)), {0, 0});
+    prompter->answers.push_back(Answer::Cancel);
+    ed().mmPicSaveClick();
+    EXPECT_EQ(caller.names().size(), 2);
+}
+
+TEST_F(PictureEditorTest, UntouchedPictureOfAnotherSizeIsNotChanged)
+{
+    const QString path = writePicture(u"square.bmp"_s, patternPicture({300, 300}));
+    start({path});
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(300, 300));
+    EXPECT_FALSE(ed().IsChangedSinceSave(1));
+    EXPECT_FALSE(ed().CanUndo());
+    EXPECT_TRUE(ed().FormClose());
+    EXPECT_TRUE(prompter->asked.empty());
+}
+
+TEST_F(PictureEditorTest, PictureLargerThanTheSizeBoxesIsNeverCropped)
+{
+    const QString path = writePicture(u"big.bmp"_s, patternPicture({2500, 1600}));
+    ASSERT_TRUE(ed().OpenPictureFile(path));
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(2500, 1600));
+    EXPECT_EQ(ed().udWidth->value(), 2000);
+    EXPECT_EQ(ed().udHeight->value(), 1500);
+    EXPECT_FALSE(ed().IsChangedSinceSave(1));
+
+    prompter->answers.push_back(Answer::Yes);
+    ed().sbClearAllClick();
+    EXPECT_EQ(ed().Doc.CanvasBitmap.pixel(2400, 1550), qRgb(255, 255, 255));
+    ASSERT_TRUE(ed().CanUndo());
+    ed().sbUndoClick();
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(2500, 1600));
+    EXPECT_EQ(ed().Doc.CanvasBitmap.pixel(2400, 1550), patternPicture({2500, 1600}).pixel(2400, 1550));
+
+    // Changing one box leaves the other side as large as it was.
+    ed().udHeight->setValue(1400);
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(2500, 1400));
+}
+
+TEST_F(PictureEditorTest, YesWithNothingDrawnStillOffersTheSaveDialog)
+{
+    ed().udWidth->setValue(610);
+    ASSERT_TRUE(ed().IsChangedSinceSave(1));
+    prompter->answers.push_back(Answer::Yes);
+    EXPECT_FALSE(ed().FormClose()); // the dialog was cancelled
+    EXPECT_EQ(prompter->fileRequests.size(), 1u);
+
+    prompter->answers.push_back(Answer::Yes);
+    prompter->files.push_back(program.file(u"blank.bmp"_s));
+    EXPECT_TRUE(ed().FormClose());
+    EXPECT_EQ(PictureFile::load(program.file(u"blank.bmp"_s)).size(), QSize(610, 400));
+}
+
+TEST_F(PictureEditorTest, ClearAllAsksAndCanBeUndone)
+{
+    ed().sbClearAllClick();
+    EXPECT_TRUE(prompter->asked.empty()); // nothing to clear
+
+    const QImage source = patternPicture({80, 60});
+    ASSERT_TRUE(ed().OpenPictureFile(writePicture(u"p.bmp"_s, source)));
+    prompter->answers.push_back(Answer::Cancel);
+    ed().sbClearAllClick();
+    EXPECT_EQ(prompter->lastText(), u"すべて消去します。いいですか。"_s);
+    EXPECT_EQ(ed().Doc.CanvasBitmap, source);
+
+    prompter->answers.push_back(Answer::Yes);
+    ed().sbClearAllClick();
+    EXPECT_EQ(ed().Doc.CanvasBitmap, solidPicture({80, 60}, qRgb(255, 255, 255)));
+    EXPECT_EQ(ed().PictureFileName, program.file(u"p.bmp"_s));
+    ed().sbUndoClick();
+    EXPECT_EQ(ed().Doc.CanvasBitmap, source);
+    EXPECT_TRUE(ed().CanRedo());
+}
+
+TEST_F(PictureEditorTest, NewAfterADeclinedSaveKeepsTheCanvasSize)
+{
+    ASSERT_TRUE(ed().OpenPictureFile(writePicture(u"p.bmp"_s, patternPicture({70, 50}))));
+    stamp(solidPicture({3, 3}, qRgb(0, 0, 0)), {1, 1});
+    prompter->answers.push_back(Answer::No);
+    ed().mmFileNewClick();
+    EXPECT_EQ(prompter->lastText(), ChangedQuestion);
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(70, 50));
+    EXPECT_TRUE(ed().PictureFileName.isEmpty());
+    EXPECT_EQ(ed().windowTitle(), u"画像エディタ"_s);
+    EXPECT_TRUE(ed().Doc.isEmpty());
+    EXPECT_EQ(ed().Doc.CanvasBitmap, solidPicture({70, 50}, qRgb(255, 255, 255)));
+
+    // Cancel keeps everything.
+    stamp(solidPicture({3, 3}, qRgb(0, 0, 0)), {1, 1});
+    prompter->answers.push_back(Answer::Cancel);
+    ed().mmFileNewClick();
+    EXPECT_EQ(ed().Doc.ShapeList.size(), 1u);
+}
+
+TEST_F(PictureEditorTest, SaveDialogAsksBeforeOverwritingAndFollowsTheType)
+{
+    const QString existing = writePicture(u"x.bmp"_s, solidPicture({5, 5}, qRgb(1, 2, 3)));
+    prompter->answers.push_back(Answer::No);
+    EXPECT_FALSE(ed().MySavePictureDialog2CanClose(existing));
+    EXPECT_EQ(prompter->lastText(), u"x.bmp\r\nファイルはすでに存在します。上書き保存しますか。"_s);
+    prompter->answers.push_back(Answer::Yes);
+    EXPECT_TRUE(ed().MySavePictureDialog2CanClose(existing));
+    EXPECT_TRUE(ed().MySavePictureDialog2CanClose(program.file(u"new.bmp"_s)));
+
+    const struct {
+        int index;
+        QString in, out;
+    } cases[] = {
+        {2, u"/p/a.bmp"_s, u"a.jpg"_s}, {1, u"a.jpg"_s, u"a.bmp"_s},  {3, u"/p/a.jpg"_s, u"a.jpg"_s},
+        {1, u"b.c.JPG"_s, u"b.c.bmp"_s}, {2, u"noext"_s, u"noext.jpg"_s}, {2, QString(), QString()},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TFormPictureEditor::MySavePictureDialog2TypeChange(c.index, c.in), c.out) << c.in.toStdString();
+}
+
+TEST_F(PictureEditorTest, ZoomControlsAndTheScrollCentre)
+{
+    ed().SetCanvasSize(1200, 1000);
+    QScrollBar* h = ed().ScrollBox1->horizontalScrollBar();
+    ASSERT_GT(h->maximum(), 100);
+    h->setValue(100);
+    ed().UpDown1->setValue(200);
+    EXPECT_EQ(ed().ScrollBox1->paintBoxSize(), QSize(2400, 2000));
+    EXPECT_EQ(h->value(), 100 + (2400 - 1200) / 2);
+
+    ed().bt100Click();
+    EXPECT_EQ(ed().zoom(), 100);
+    ed().UpDown1->stepBy(1);
+    EXPECT_EQ(ed().zoom(), 110);
+    ed().cbIncrement->click();
+    EXPECT_EQ(ed().cbIncrement->text(), u"±1"_s);
+    ed().UpDown1->stepBy(1);
+    EXPECT_EQ(ed().zoom(), 111);
+
+    // A wheel turn in the middle third zooms by the step, within 10..800.
+    const QPoint middle = ed().ScrollBox1->mapToGlobal(ed().ScrollBox1->rect().center());
+    EXPECT_TRUE(ed().CMMouseWheel(middle, 120));
+    EXPECT_EQ(ed().zoom(), 112);
+    ed().cbIncrement->click();
+    ed().SetZoom(795);
+    EXPECT_TRUE(ed().CMMouseWheel(middle, 120));
+    EXPECT_EQ(ed().zoom(), 800);
+    EXPECT_TRUE(ed().CMMouseWheel(middle, 120));
+    EXPECT_EQ(ed().zoom(), 800);
+    // Outside the scroll box the wheel is not the view's.
+    EXPECT_FALSE(ed().CMMouseWheel(ed().btClose->mapToGlobal(QPoint(2, 2)), 120));
+}
+
+TEST_F(PictureEditorTest, ArrowKeysAndSideZonesScrollByTheIncrement)
+{
+    ed().SetCanvasSize(1500, 1200);
+    QScrollBar* h = ed().ScrollBox1->horizontalScrollBar();
+    QScrollBar* v = ed().ScrollBox1->verticalScrollBar();
+    EXPECT_TRUE(ed().FormKeyDown(Qt::Key_Right, Qt::NoModifier));
+    EXPECT_TRUE(ed().FormKeyDown(Qt::Key_Down, Qt::NoModifier));
+    EXPECT_EQ(QPoint(h->value(), v->value()), QPoint(50, 50));
+    // Shift+arrow with no drag and no layer does not scroll.
+    EXPECT_FALSE(ed().FormKeyDown(Qt::Key_Left, Qt::ShiftModifier));
+    EXPECT_EQ(h->value(), 50);
+    const QRect box = ed().ScrollBox1->rect();
+    EXPECT_TRUE(ed().CMMouseWheel(ed().ScrollBox1->mapToGlobal(QPoint(box.width() / 2, 5)), 120));
+    EXPECT_EQ(v->value(), 0);
+    EXPECT_TRUE(ed().CMMouseWheel(ed().ScrollBox1->mapToGlobal(QPoint(box.width() - 5, box.height() / 2)), -120));
+    EXPECT_EQ(h->value(), 100);
+}
+
+TEST_F(PictureEditorTest, TypedCanvasSizesApplyOnlyWithinTheLimits)
+{
+    auto type = [](QSpinBox* box, const QString& text) {
+        box->findChild<QLineEdit*>()->selectAll();
+        QTest::keyClicks(box, text);
+    };
+    type(ed().udHeight, u"5"_s);
+    EXPECT_EQ(ed().Doc.canvasSize().height(), 400);
+    ed().udHeight->findChild<QLineEdit*>()->clear();
+    QTest::keyClicks(ed().udHeight, u"15"_s);
+    EXPECT_EQ(ed().Doc.canvasSize().height(), 15);
+    QTest::keyClicks(ed().udHeight, u"0"_s);
+    EXPECT_EQ(ed().Doc.canvasSize().height(), 150);
+    type(ed().udWidth, u"99999"_s);
+    EXPECT_LE(ed().Doc.canvasSize().width(), 2000);
+    EXPECT_GE(ed().Doc.canvasSize().width(), 10);
+    EXPECT_TRUE(prompter->asked.empty());
+}
+
+TEST_F(PictureEditorTest, GridDialogRefusesACellOfZeroAndCancelReleasesTheButton)
+{
+    prompter->modals.push_back([](QDialog& d) {
+        auto& masu = dynamic_cast<TFormShowMasu&>(d);
+        EXPECT_EQ(masu.cellWidth(), 20);
+        masu.UpDown1->setValue(0);
+        masu.UpDown2->setValue(35);
+        return int(QDialog::Accepted);
+    });
+    ed().sbShowMasu->click();
+    EXPECT_TRUE(ed().GridShown);
+    EXPECT_EQ(ed().GridCellWidth, 1);
+    EXPECT_EQ(ed().GridCellHeight, 35);
+    ed().Image1->repaint();
+
+    ed().sbShowMasu->click(); // up: hidden, no dialog
+    EXPECT_FALSE(ed().GridShown);
+    prompter->modals.push_back([](QDialog&) { return int(QDialog::Rejected); });
+    ed().sbShowMasu->click();
+    EXPECT_FALSE(ed().GridShown);
+    EXPECT_FALSE(ed().sbShowMasu->isChecked());
+    EXPECT_EQ(prompter->unscripted, 0);
+}
+
+TEST_F(PictureEditorTest, HiddenOkCopiesTheRangeOrTheWholeCanvas)
+{
+    const QImage source = patternPicture({60, 40});
+    ASSERT_TRUE(ed().OpenPictureFile(writePicture(u"p.bmp"_s, source)));
+    ed().btOKClick();
+    EXPECT_EQ(ed().ResultPicture, source);
+    EXPECT_EQ(ed().ModalResult, 1);
+
+    ed().SetZoom(200);
+    ed().RangeExists = true;
+    ed().SelectionRect = {20, 10, 60, 50}; // view pixels: canvas 10,5 .. 30,25
+    QImage part;
+    ed().CopySelectionToBitmap(part, ed().Doc.CanvasBitmap, Shapes::TransparentWhite, true);
+    EXPECT_EQ(part, source.copy(10, 5, 20, 20));
+    EXPECT_EQ(ed().SelectionRect, (CanvasView::Bounds{20, 10, 60, 50}));
+}
+
+} // namespace

@@ -1,0 +1,105 @@
+// Stands in for the picture editor in tests. Called as the map editor calls it:
+//   fake_picture_tool "<picture>" ["<caller class name>"]
+// and steered by the environment, in this order:
+//   FAKE_TOOL_LOG=<file>      appends each argument as a UTF-8 line
+//   FAKE_TOOL_CHANGE=1        marks the picture and saves it over itself (same format and size)
+//   FAKE_TOOL_SAVE_AS=<path>  saves the marked picture there instead, leaving the original alone
+//   FAKE_TOOL_NOTIFY=1        sends the saved file's full name (the picture's when nothing was
+//                             saved, as after an open) to the caller class name
+//   FAKE_TOOL_SLEEP_MS=<n>    then stays alive that long
+//   FAKE_TOOL_EXIT=<code>     exit code when everything asked for worked (default 0)
+// A step that fails prints why on stderr and ends the program with 90 (bad arguments),
+// 91 (picture not read), 92 (picture not saved) or 93 (notice not delivered).
+#include "SavedPictureNotice.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum Failure { BadArguments = 90, NotRead = 91, NotSaved = 92, NotDelivered = 93 };
+
+int fail(Failure code, const QString& message)
+{
+    std::fprintf(stderr, "fake_picture_tool: %s\n", qUtf8Printable(message));
+    return code;
+}
+
+bool logArguments(const QString& logFile, const QStringList& arguments)
+{
+    QFile log(logFile);
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    for (const QString& argument : arguments)
+        log.write(argument.toUtf8() + '\n');
+    return true;
+}
+
+// Inverts a square in the middle: whatever the picture held there, it differs afterwards.
+void mark(QImage& image)
+{
+    if (image.colorCount() > 0 || image.depth() < 24)
+        image = image.convertToFormat(QImage::Format_RGB32);
+    const int side = std::max(1, std::min({8, image.width(), image.height()}));
+    const int left = (image.width() - side) / 2, top = (image.height() - side) / 2;
+    for (int y = top; y < top + side; ++y)
+        for (int x = left; x < left + side; ++x)
+            image.setPixel(x, y, image.pixel(x, y) ^ 0x00FFFFFFu);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = app.arguments().mid(1);
+    const QString picture = arguments.value(0);
+    const QString className = arguments.value(1);
+
+    const QString logFile = qEnvironmentVariable("FAKE_TOOL_LOG");
+    if (!logFile.isEmpty() && !logArguments(logFile, arguments))
+        return fail(BadArguments, u"cannot append to "_s + logFile);
+
+    const QString saveAs = qEnvironmentVariable("FAKE_TOOL_SAVE_AS");
+    QString saved;
+    if (qEnvironmentVariableIntValue("FAKE_TOOL_CHANGE") == 1 || !saveAs.isEmpty()) {
+        if (picture.isEmpty())
+            return fail(BadArguments, u"no picture to change"_s);
+        QImageReader reader(picture);
+        const QByteArray format = reader.format();
+        QImage image = reader.read();
+        if (image.isNull())
+            return fail(NotRead, picture + u": "_s + reader.errorString());
+        mark(image);
+        const QString target = saveAs.isEmpty() ? picture : saveAs;
+        // The copy takes its own extension's format; the picture itself keeps the one it had.
+        const bool written = saveAs.isEmpty() ? image.save(target, format.constData()) : image.save(target);
+        if (!written)
+            return fail(NotSaved, u"cannot save "_s + target);
+        saved = target;
+    }
+
+    if (qEnvironmentVariableIntValue("FAKE_TOOL_NOTIFY") == 1) {
+        const QString name = saved.isEmpty() ? picture : saved;
+        if (name.isEmpty() || className.isEmpty())
+            return fail(BadArguments, u"a notice needs the picture and the class name"_s);
+        QString error;
+        if (!SavedPictureNotice::send(className, QFileInfo(name).absoluteFilePath(), 5000, &error))
+            return fail(NotDelivered, error);
+    }
+
+    const int sleepMs = qEnvironmentVariableIntValue("FAKE_TOOL_SLEEP_MS");
+    if (sleepMs > 0)
+        QThread::msleep(sleepMs);
+
+    return qEnvironmentVariableIntValue("FAKE_TOOL_EXIT");
+}
