@@ -1,5 +1,6 @@
 #include "AtlasForms.h"
 
+#include "MyFileDialogs.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -43,6 +44,8 @@ void AtlasForms::create(const QStringList& arguments)
     formInputTeikeiM = std::make_unique<TFormInputTeikeiM>(form1.get());
     formCity = std::make_unique<TFormCity>(form1.get());
     formPictureKiridasi = std::make_unique<TFormPictureKiridasi>(form1.get());
+    // The size-correction form opens other pictures where the map picture dialog starts.
+    formPictureKiridasi->MyOpenPictureDialog1->InitialDir = form1->mopd1->InitialDir;
     formEditText = std::make_unique<TFormEditText>(form1.get());
     formPicEffect = std::make_unique<TFormPicEffect>(form1.get());
 }

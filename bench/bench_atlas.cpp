@@ -1,11 +1,14 @@
 // How long the map editor takes for what users wait on: reading and writing a full map file, and
 // start-up to a painted main window. Prints figures only; the targets live in README.md.
 #include "AtlasForms.h"
+#include "BmpPicture.h"
 #include "Cp932.h"
+#include "JpegPicture.h"
 #include "MapDocument.h"
 #include "MapFile.h"
 #include "MapGeometry.h"
 #include "MapPainter.h"
+#include "MapPictures.h"
 #include "ProgramFolder.h"
 #include "ScriptedPrompter.h"
 #include "Unit1.h"
@@ -314,6 +317,30 @@ std::vector<Figure> benchPainter()
                     [&] { MapPainter::paint(buffer, picture, doc, view); }, note)};
 }
 
+// ---- Map pictures ---------------------------------------------------------------------------
+
+// What opening a map or undoing a picture step costs: reading a map picture and checking its size.
+std::vector<Figure> benchMapPictures()
+{
+    QImage picture(960, 435, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x / 4, 120 + y / 4, (x * y) % 256));
+    QTemporaryDir dir;
+    std::vector<Figure> out;
+    for (const char* name : {"map.jpg", "map.bmp"}) {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        PictureFile::save(path, picture, JpegPicture::DefaultQuality);
+        QImage loaded;
+        bool ok = true;
+        Figure f = measure(std::string("MapPictures::LoadPictureChecked 960x435 ") + (name[4] == 'j' ? "JPEG" : "BMP"),
+                           [&] { ok &= MapPictures::LoadPictureChecked(MapPictures::MapKind, path, &loaded); });
+        f.note = ok ? std::to_string(QFileInfo(path).size()) + " bytes" : "NOT LOADED";
+        out.push_back(f);
+    }
+    return out;
+}
+
 // ---- Start-up ------------------------------------------------------------------------------
 
 // Phases of one start-up, in ms from the top of main; prelaunch is from the parent's launch.
@@ -518,6 +545,8 @@ int main(int argc, char** argv)
         for (Figure& f : benchForm())
             figures.push_back(std::move(f));
         for (Figure& f : benchPainter())
+            figures.push_back(std::move(f));
+        for (Figure& f : benchMapPictures())
             figures.push_back(std::move(f));
     }
     for (Figure& f : benchStartup(startupRuns, QString(), false))

@@ -1,11 +1,13 @@
 #include "EaselFixture.h"
 
 #include "BmpPicture.h"
+#include "MyFileDialogs.h"
 #include "Palette.h"
 #include "UnitShowMasu.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCursor>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -50,6 +52,49 @@ TEST_F(PictureEditorTest, TitleVariants)
     };
     for (const auto& c : cases)
         EXPECT_EQ(TFormPictureEditor::TitleText(c.colours, c.path), c.title);
+}
+
+TEST_F(PictureEditorTest, PictureDialogsStartInThePictureFolder)
+{
+    const QString filter =
+        u"BMP ﾌｧｲﾙ (*.bmp)|*.bmp|JPEG ﾌｧｲﾙ (*.jpg)|*.jpg|全種類 (*.bmp, *.jpg)|*.bmp;*.jpg"_s;
+    const struct {
+        TMyFileDialog* dialog;
+        QString title;
+    } dialogs[] = {{ed().MyOpenPictureDialog2.get(), u"開く"_s},
+                   {ed().MySavePictureDialog2.get(), u"名前を付けて保存"_s},
+                   {ed().MyOpenPictureDialog3.get(), u"見本画像を開く"_s}};
+    for (const auto& d : dialogs) {
+        EXPECT_EQ(d.dialog->Title, d.title);
+        EXPECT_EQ(d.dialog->Filter, filter);
+        EXPECT_EQ(d.dialog->FilterIndex, 3);
+        EXPECT_EQ(d.dialog->DefaultExt, u"bmp"_s);
+        EXPECT_EQ(d.dialog->InitialDir, program.path() + u"画像と音声"_s);
+    }
+    ASSERT_TRUE(ed().MySavePictureDialog2->OnTypeChange);
+    EXPECT_EQ(ed().MySavePictureDialog2->OnTypeChange(2, u"a.bmp"_s), u"a.jpg"_s);
+    EXPECT_EQ(fileNameCleanUp(), CleanUpVariant::Easel);
+}
+
+TEST_F(PictureEditorTest, DragOutsideTheViewScrollsOnePixelPerPass)
+{
+    ed().SetCanvasSize(1500, 1200);
+    QWidget* view = ed().ScrollBox1->viewport();
+    ed().ScrollBox1->setScrollPosition({50, 50});
+    QCursor::setPos(view->mapToGlobal(QPoint(-10, 40)));
+    if (view->mapFromGlobal(QCursor::pos()) != QPoint(-10, 40))
+        GTEST_SKIP() << "this platform does not move the pointer";
+    ed().IdleAutoScroll();
+    EXPECT_EQ(ed().ScrollBox1->scrollPosition(), QPoint(50, 50)); // no drag, no scrolling
+    ed().SetMouseDragging(true);
+    ed().IdleAutoScroll();
+    ed().IdleAutoScroll();
+    EXPECT_EQ(ed().ScrollBox1->scrollPosition(), QPoint(48, 50));
+    EXPECT_TRUE(ed().AutoScrollMoved);
+    QCursor::setPos(view->mapToGlobal(QPoint(view->width() + 5, view->height() + 5)));
+    ed().IdleAutoScroll();
+    EXPECT_EQ(ed().ScrollBox1->scrollPosition(), QPoint(49, 51));
+    ed().SetMouseDragging(false);
 }
 
 TEST_F(PictureEditorTest, FileMenuCarriesItsMnemonicsInOrder)
@@ -260,9 +305,11 @@ TEST_F(PictureEditorTest, ClearAllAsksAndCanBeUndone)
     ed().sbClearAllClick();
     EXPECT_EQ(ed().Doc.CanvasBitmap, solidPicture({80, 60}, qRgb(255, 255, 255)));
     EXPECT_EQ(ed().PictureFileName, program.file(u"p.bmp"_s));
-    ed().sbUndoClick();
+    EXPECT_TRUE(ed().FormKeyDown(Qt::Key_Z, Qt::ControlModifier));
     EXPECT_EQ(ed().Doc.CanvasBitmap, source);
     EXPECT_TRUE(ed().CanRedo());
+    EXPECT_TRUE(ed().FormKeyDown(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier));
+    EXPECT_EQ(ed().Doc.CanvasBitmap, solidPicture({80, 60}, qRgb(255, 255, 255)));
 }
 
 TEST_F(PictureEditorTest, NewAfterADeclinedSaveKeepsTheCanvasSize)
