@@ -216,9 +216,23 @@ QImage messagePlaceholder(int kind, const QStringList& lines)
     return img;
 }
 
+QImage drawInstructions(int kind);
+
 } // namespace
 
 QImage DrawInstructionPlaceholder(int kind)
+{
+    // The text never changes, so each kind is drawn once per run.
+    static QImage drawn[3];
+    QImage& cached = drawn[qBound(0, kind, 2)];
+    if (cached.isNull())
+        cached = drawInstructions(kind);
+    return cached;
+}
+
+namespace {
+
+QImage drawInstructions(int kind)
 {
     switch (kind) {
     case MapKind:
@@ -239,6 +253,8 @@ QImage DrawInstructionPlaceholder(int kind)
                                    90, FormFontSize, 3);
     }
 }
+
+} // namespace
 
 QImage DrawWrongSizePlaceholder(int kind)
 {
