@@ -35,7 +35,9 @@ namespace {
 Clock::time_point g_mainStart;
 std::chrono::system_clock::time_point g_mainStartWall;
 
-double msSince(Clock::time_point from) { return std::chrono::duration<double, std::milli>(Clock::now() - from).count(); }
+double msSince(Clock::time_point from) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
+}
 
 constexpr QSize Viewport(1920, 1080);
 
@@ -49,11 +51,9 @@ struct Figure {
     std::string note;
 };
 
-Figure summarise(std::string name, std::vector<double> samplesMs, std::string note = {})
-{
+Figure summarise(std::string name, std::vector<double> samplesMs, std::string note = {}) {
     Figure f{std::move(name), int(samplesMs.size()), 0, 0, std::move(note)};
-    if (samplesMs.empty())
-        return f;
+    if (samplesMs.empty()) return f;
     std::sort(samplesMs.begin(), samplesMs.end());
     const size_t n = samplesMs.size();
     f.medianMs = n % 2 ? samplesMs[n / 2] : (samplesMs[n / 2 - 1] + samplesMs[n / 2]) / 2;
@@ -63,13 +63,12 @@ Figure summarise(std::string name, std::vector<double> samplesMs, std::string no
 
 // One warm-up, then at least minRuns and until half a second has gone (or maxRuns).
 template <class Body>
-Figure measure(std::string name, Body&& body, std::string note = {}, int minRuns = 20, int maxRuns = 2000)
-{
+Figure measure(std::string name, Body&& body, std::string note = {}, int minRuns = 20, int maxRuns = 2000) {
     body();
     std::vector<double> samples;
     const Clock::time_point start = Clock::now();
-    while (int(samples.size()) < minRuns
-           || (int(samples.size()) < maxRuns && Clock::now() - start < std::chrono::milliseconds(500))) {
+    while (int(samples.size()) < minRuns ||
+           (int(samples.size()) < maxRuns && Clock::now() - start < std::chrono::milliseconds(500))) {
         const Clock::time_point t0 = Clock::now();
         body();
         samples.push_back(msSince(t0));
@@ -77,8 +76,7 @@ Figure measure(std::string name, Body&& body, std::string note = {}, int minRuns
     return summarise(std::move(name), std::move(samples), std::move(note));
 }
 
-std::string formatTime(double ms)
-{
+std::string formatTime(double ms) {
     char buf[32];
     if (ms < 1.0)
         std::snprintf(buf, sizeof buf, "%.1f us", ms * 1000.0);
@@ -87,8 +85,7 @@ std::string formatTime(double ms)
     return buf;
 }
 
-void printTable(const std::vector<Figure>& figures)
-{
+void printTable(const std::vector<Figure>& figures) {
     std::printf("%-52s %6s %12s %12s  %s\n", "benchmark", "iters", "median", "min", "note");
     for (const Figure& f : figures)
         std::printf("%-52s %6d %12s %12s  %s\n", f.name.c_str(), f.iterations, formatTime(f.medianMs).c_str(),
@@ -96,17 +93,14 @@ void printTable(const std::vector<Figure>& figures)
     std::fflush(stdout);
 }
 
-std::string promptNote(const ScriptedPrompter& prompter, size_t before)
-{
-    if (prompter.asked.size() == before)
-        return {};
+std::string promptNote(const ScriptedPrompter& prompter, size_t before) {
+    if (prompter.asked.size() == before) return {};
     std::fprintf(stderr, "unexpected message: %s\n", qPrintable(prompter.asked[before].text));
     return "UNEXPECTED MESSAGES: " + std::to_string(prompter.asked.size() - before);
 }
 
 // The largest canvas the size boxes allow, with detail everywhere (nothing compresses to nothing).
-QImage samplePicture(QSize size = {2000, 1500})
-{
+QImage samplePicture(QSize size = {2000, 1500}) {
     QImage img(size, QImage::Format_RGB32);
     for (int y = 0; y < size.height(); ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
@@ -120,8 +114,7 @@ QImage samplePicture(QSize size = {2000, 1500})
 
 // The paint routine alone, into a buffer the size of the viewport, the view scrolled into the
 // middle of the canvas.
-std::vector<Figure> benchPaintRoutine()
-{
+std::vector<Figure> benchPaintRoutine() {
     std::vector<Figure> out;
     const QImage canvas = samplePicture();
     QImage buffer(Viewport, QImage::Format_RGB32);
@@ -132,17 +125,19 @@ std::vector<Figure> benchPaintRoutine()
             s.zoom = zoom;
             s.box = CanvasView::zoomedSize(canvas.size(), zoom);
             s.gridShown = grid;
-            const QPoint scroll((s.box.width() - Viewport.width()) / 2, (s.box.height() - Viewport.height()) / 2);
+            const QPoint scroll((s.box.width() - Viewport.width()) / 2,
+                                (s.box.height() - Viewport.height()) / 2);
             const QRect exposed(scroll, Viewport);
-            std::string note = std::to_string(Viewport.width()) + "x" + std::to_string(Viewport.height()) + " of "
-                               + std::to_string(s.box.width()) + "x" + std::to_string(s.box.height());
-            out.push_back(measure("CanvasView::paint " + std::to_string(zoom) + " %" + (grid ? " + grid" : ""),
-                                  [&] {
-                                      QPainter p(&buffer);
-                                      p.translate(-scroll);
-                                      CanvasView::paint(p, s, exposed);
-                                  },
-                                  note));
+            std::string note = std::to_string(Viewport.width()) + "x" + std::to_string(Viewport.height()) +
+                               " of " + std::to_string(s.box.width()) + "x" + std::to_string(s.box.height());
+            out.push_back(measure(
+                "CanvasView::paint " + std::to_string(zoom) + " %" + (grid ? " + grid" : ""),
+                [&] {
+                    QPainter p(&buffer);
+                    p.translate(-scroll);
+                    CanvasView::paint(p, s, exposed);
+                },
+                note));
         }
     }
     return out;
@@ -150,8 +145,7 @@ std::vector<Figure> benchPaintRoutine()
 
 // The real window's view: one full repaint of a 1920 x 1080 viewport through Qt's paint event
 // and backing store.
-std::vector<Figure> benchWindowRepaint()
-{
+std::vector<Figure> benchWindowRepaint() {
     std::vector<Figure> out;
     QTemporaryDir dir;
     ProgramFolder::setOverride(dir.path());
@@ -171,10 +165,10 @@ std::vector<Figure> benchWindowRepaint()
     }
     QWidget* view = ed.ScrollBox1->viewport();
     const QSize size = view->size();
-    const std::string note = std::to_string(size.width()) + "x" + std::to_string(size.height())
-                             + (size.width() >= Viewport.width() && size.height() >= Viewport.height()
-                                    ? std::string()
-                                    : std::string(", VIEWPORT TOO SMALL"));
+    const std::string note = std::to_string(size.width()) + "x" + std::to_string(size.height()) +
+                             (size.width() >= Viewport.width() && size.height() >= Viewport.height()
+                                  ? std::string()
+                                  : std::string(", VIEWPORT TOO SMALL"));
     for (int zoom : {100, 800}) {
         ed.SetZoom(zoom);
         const QPoint max = ed.ScrollBox1->maxScroll();
@@ -183,10 +177,10 @@ std::vector<Figure> benchWindowRepaint()
         for (bool grid : {false, true}) {
             ed.GridShown = grid;
             const size_t asked = prompter.asked.size();
-            Figure f = measure("view repaint " + std::to_string(zoom) + " %" + (grid ? " + grid" : ""),
-                               [&] { view->repaint(QRect(QPoint(0, 0), Viewport)); }, note);
-            if (const std::string n = promptNote(prompter, asked); !n.empty())
-                f.note += ", " + n;
+            Figure f = measure(
+                "view repaint " + std::to_string(zoom) + " %" + (grid ? " + grid" : ""),
+                [&] { view->repaint(QRect(QPoint(0, 0), Viewport)); }, note);
+            if (const std::string n = promptNote(prompter, asked); !n.empty()) f.note += ", " + n;
             out.push_back(f);
         }
     }
@@ -195,32 +189,41 @@ std::vector<Figure> benchWindowRepaint()
 
     // A scroll by one arrow key repaints only the strip that comes into view.
     int direction = 1;
-    out.push_back(measure("arrow key scroll by 50 + its paint (100 %)", [&] {
-        ed.CMDialogKey(direction > 0 ? CanvasView::Arrow::Right : CanvasView::Arrow::Left, Qt::NoModifier);
-        direction = -direction;
-        QCoreApplication::processEvents();
-    }, note));
+    out.push_back(measure(
+        "arrow key scroll by 50 + its paint (100 %)",
+        [&] {
+            ed.CMDialogKey(direction > 0 ? CanvasView::Arrow::Right : CanvasView::Arrow::Left,
+                           Qt::NoModifier);
+            direction = -direction;
+            QCoreApplication::processEvents();
+        },
+        note));
 
     // Document work on the same 2000 x 1500 picture.
     const size_t asked = prompter.asked.size();
     bool ok = true;
-    out.push_back(measure("OpenPictureFile (2000x1500 BMP)", [&] { ok &= ed.OpenPictureFile(path); }, {}, 5, 50));
+    out.push_back(measure(
+        "OpenPictureFile (2000x1500 BMP)", [&] { ok &= ed.OpenPictureFile(path); }, {}, 5, 50));
     const QString jpg = dir.path() + u"/big.jpg"_s;
-    out.push_back(measure("SavePictureFile (2000x1500 BMP)", [&] { ok &= ed.SavePictureFile(path); }, {}, 5, 50));
-    out.push_back(measure("SavePictureFile (2000x1500 JPEG q100)", [&] { ok &= ed.SavePictureFile(jpg); }, {}, 5, 50));
+    out.push_back(measure(
+        "SavePictureFile (2000x1500 BMP)", [&] { ok &= ed.SavePictureFile(path); }, {}, 5, 50));
+    out.push_back(measure(
+        "SavePictureFile (2000x1500 JPEG q100)", [&] { ok &= ed.SavePictureFile(jpg); }, {}, 5, 50));
     // A full-canvas stamp in the document: what every snapshot of it then carries.
     ed.Doc.CommitShape(Shapes::makeStamp(samplePicture({400, 300}), {10, 10}, 0));
     out.push_back(measure("PushUndoSnapshot (one 400x300 stamp)", [&] {
         ed.Doc.ShapeList.back()->Anchors[3].rx() ^= 1;
         ed.PushUndoSnapshot();
     }));
-    out.push_back(measure("undo + redo (re-render 2000x1500)", [&] {
-        ed.sbUndoClick();
-        ed.sbRedoClick();
-    }, {}, 5, 200));
+    out.push_back(measure(
+        "undo + redo (re-render 2000x1500)",
+        [&] {
+            ed.sbUndoClick();
+            ed.sbRedoClick();
+        },
+        {}, 5, 200));
     std::string note2 = ok ? std::string() : std::string("FAILED");
-    if (const std::string n = promptNote(prompter, asked); !n.empty())
-        note2 += n;
+    if (const std::string n = promptNote(prompter, asked); !n.empty()) note2 += n;
     if (!note2.empty())
         for (size_t i = out.size() - 5; i < out.size(); ++i)
             out[i].note = note2;
@@ -241,10 +244,9 @@ public:
     FirstPaintWatch(QWidget* window, StartupPhases* phases) : m_window(window), m_phases(phases) {}
 
 protected:
-    bool eventFilter(QObject* object, QEvent* event) override
-    {
-        if (event->type() == QEvent::Expose && m_phases->exposed < 0 && object == m_window->windowHandle()
-            && m_window->windowHandle()->isExposed())
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::Expose && m_phases->exposed < 0 && object == m_window->windowHandle() &&
+            m_window->windowHandle()->isExposed())
             m_phases->exposed = msSince(g_mainStart);
         if (event->type() == QEvent::Paint && !m_painting) {
             auto* w = qobject_cast<QWidget*>(object);
@@ -267,8 +269,7 @@ private:
 
 // One start-up as easel's main does it: QApplication, the six forms, show, and the event loop
 // until the first paint. Prints one line the parent reads.
-int runStartupOnce(int argc, char** argv, const QString& picture)
-{
+int runStartupOnce(int argc, char** argv, const QString& picture) {
     StartupPhases phases;
     if (const char* launch = std::getenv("BENCH_LAUNCH_NS")) {
         const auto mainNs =
@@ -306,16 +307,13 @@ int runStartupOnce(int argc, char** argv, const QString& picture)
     return rc;
 }
 
-std::optional<std::map<std::string, double>> readStartupLine(const QByteArray& output)
-{
+std::optional<std::map<std::string, double>> readStartupLine(const QByteArray& output) {
     for (const QByteArray& line : output.split('\n')) {
-        if (!line.startsWith("startup "))
-            continue;
+        if (!line.startsWith("startup ")) continue;
         std::map<std::string, double> values;
         for (const QByteArray& item : line.mid(8).split(' ')) {
             const qsizetype eq = item.indexOf('=');
-            if (eq > 0)
-                values[item.left(eq).toStdString()] = item.mid(eq + 1).toDouble();
+            if (eq > 0) values[item.left(eq).toStdString()] = item.mid(eq + 1).toDouble();
         }
         return values;
     }
@@ -323,11 +321,9 @@ std::optional<std::map<std::string, double>> readStartupLine(const QByteArray& o
 }
 
 // Start-up figures from separate processes (a start-up can only be measured once per process).
-std::vector<Figure> benchStartup(int runs, const QString& label, const QString& picture)
-{
+std::vector<Figure> benchStartup(int runs, const QString& label, const QString& picture) {
     QStringList arguments{u"--startup"_s};
-    if (!picture.isEmpty())
-        arguments << picture;
+    if (!picture.isEmpty()) arguments << picture;
 
     std::map<std::string, std::vector<double>> samples;
     int failures = 0, prompts = 0;
@@ -347,7 +343,8 @@ std::vector<Figure> benchStartup(int runs, const QString& label, const QString& 
         }
         const auto values = readStartupLine(child.readAllStandardOutput());
         if (!finished || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 || !values) {
-            std::fprintf(stderr, "start-up run %d failed:\n%s\n", i + 1, child.readAllStandardError().constData());
+            std::fprintf(stderr, "start-up run %d failed:\n%s\n", i + 1,
+                         child.readAllStandardError().constData());
             ++failures;
             continue;
         }
@@ -370,20 +367,17 @@ std::vector<Figure> benchStartup(int runs, const QString& label, const QString& 
     return out;
 }
 
-void usage()
-{
+void usage() {
     std::printf("usage: bench_easel [--only-startup] [--startup-runs N]\n"
                 "       bench_easel --startup [PICTURE]   (one start-up)\n");
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     g_mainStart = Clock::now();
     g_mainStartWall = std::chrono::system_clock::now();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     bool onlyStartup = false;
     int startupRuns = 10;

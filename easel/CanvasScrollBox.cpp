@@ -7,8 +7,7 @@
 #include <QPainter>
 #include <QScrollBar>
 
-CanvasScrollBox::CanvasScrollBox(QWidget* parent) : QAbstractScrollArea(parent)
-{
+CanvasScrollBox::CanvasScrollBox(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setMouseTracking(true);
     horizontalScrollBar()->setSingleStep(CanvasView::ScrollIncrement);
@@ -16,35 +15,31 @@ CanvasScrollBox::CanvasScrollBox(QWidget* parent) : QAbstractScrollArea(parent)
     setFocusPolicy(Qt::StrongFocus);
 }
 
-void CanvasScrollBox::setPaintBoxSize(QSize size)
-{
-    if (size == m_box)
-        return;
+void CanvasScrollBox::setPaintBoxSize(QSize size) {
+    if (size == m_box) return;
     m_box = size;
     updateRanges();
     viewport()->update();
 }
 
-QPoint CanvasScrollBox::scrollPosition() const
-{
+QPoint CanvasScrollBox::scrollPosition() const {
     return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
 }
 
-void CanvasScrollBox::setScrollPosition(QPoint position)
-{
+void CanvasScrollBox::setScrollPosition(QPoint position) {
     horizontalScrollBar()->setValue(position.x());
     verticalScrollBar()->setValue(position.y());
 }
 
-QPoint CanvasScrollBox::maxScroll() const
-{
+QPoint CanvasScrollBox::maxScroll() const {
     return {horizontalScrollBar()->maximum(), verticalScrollBar()->maximum()};
 }
 
-QRect CanvasScrollBox::paintBoxInViewport() const { return QRect(-scrollPosition(), m_box); }
+QRect CanvasScrollBox::paintBoxInViewport() const {
+    return QRect(-scrollPosition(), m_box);
+}
 
-void CanvasScrollBox::updateRanges()
-{
+void CanvasScrollBox::updateRanges() {
     const QSize view = viewport()->size();
     horizontalScrollBar()->setRange(0, std::max(0, m_box.width() - view.width()));
     horizontalScrollBar()->setPageStep(std::max(1, view.width()));
@@ -52,20 +47,17 @@ void CanvasScrollBox::updateRanges()
     verticalScrollBar()->setPageStep(std::max(1, view.height()));
 }
 
-void CanvasScrollBox::resizeEvent(QResizeEvent* event)
-{
+void CanvasScrollBox::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     updateRanges();
 }
 
-void CanvasScrollBox::scrollContentsBy(int dx, int dy)
-{
+void CanvasScrollBox::scrollContentsBy(int dx, int dy) {
     // Only the strip that comes into view is painted anew.
     viewport()->scroll(dx, dy);
 }
 
-void CanvasScrollBox::paintEvent(QPaintEvent* event)
-{
+void CanvasScrollBox::paintEvent(QPaintEvent* event) {
     QPainter p(viewport());
     const QPoint scroll = scrollPosition();
     const QRect exposed = event->rect();
@@ -74,32 +66,27 @@ void CanvasScrollBox::paintEvent(QPaintEvent* event)
     for (const QRect& r : outside)
         p.fillRect(r, palette().color(QPalette::Window));
     const QRect onBox = exposed.intersected(paintBoxInViewport());
-    if (onBox.isEmpty() || !onPaint)
-        return;
+    if (onBox.isEmpty() || !onPaint) return;
     p.translate(-scroll);
     onPaint(p, onBox.translated(scroll));
 }
 
-void CanvasScrollBox::mousePressEvent(QMouseEvent* event)
-{
+void CanvasScrollBox::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     m_pressedOnBox = paintBoxInViewport().contains(p);
     if (m_pressedOnBox && onMouseDown)
         onMouseDown(event->button(), event->modifiers(), viewportToPaintBox(p));
 }
 
-void CanvasScrollBox::mouseMoveEvent(QMouseEvent* event)
-{
+void CanvasScrollBox::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     if ((m_pressedOnBox || paintBoxInViewport().contains(p)) && onMouseMove)
         onMouseMove(event->modifiers(), viewportToPaintBox(p));
 }
 
-void CanvasScrollBox::mouseReleaseEvent(QMouseEvent* event)
-{
+void CanvasScrollBox::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     if ((m_pressedOnBox || paintBoxInViewport().contains(p)) && onMouseUp)
         onMouseUp(event->button(), event->modifiers(), viewportToPaintBox(p));
-    if (event->buttons() == Qt::NoButton)
-        m_pressedOnBox = false;
+    if (event->buttons() == Qt::NoButton) m_pressedOnBox = false;
 }

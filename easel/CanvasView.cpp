@@ -9,8 +9,7 @@
 
 namespace CanvasView {
 
-int ImageToScreen(int v, int zoom)
-{
+int ImageToScreen(int v, int zoom) {
     // The product is a 32-bit integer; the quotient is rounded half to even exactly, in integers.
     const qint64 n = qint32(quint32(v) * quint32(zoom));
     qint64 q = n / 100, r = n % 100;
@@ -18,51 +17,45 @@ int ImageToScreen(int v, int zoom)
         r += 100;
         --q;
     }
-    if (r > 50 || (r == 50 && (q & 1)))
-        ++q;
+    if (r > 50 || (r == 50 && (q & 1))) ++q;
     return int(q);
 }
 
-int ScreenToImage(int v, int zoom)
-{
-    if (zoom == 0)
-        return 0;
+int ScreenToImage(int v, int zoom) {
+    if (zoom == 0) return 0;
     return int(qint64(v) * 100 / zoom);
 }
 
-QPoint ScreenToImagePoint(QPoint p, int zoom) { return {ScreenToImage(p.x(), zoom), ScreenToImage(p.y(), zoom)}; }
+QPoint ScreenToImagePoint(QPoint p, int zoom) {
+    return {ScreenToImage(p.x(), zoom), ScreenToImage(p.y(), zoom)};
+}
 
-Bounds ScreenToImageRect(const Bounds& r, int zoom)
-{
+Bounds ScreenToImageRect(const Bounds& r, int zoom) {
     return {ScreenToImage(r.left, zoom), ScreenToImage(r.top, zoom), ScreenToImage(r.right, zoom),
             ScreenToImage(r.bottom, zoom)};
 }
 
-int clampZoom(int zoom) { return std::clamp(zoom, MinZoom, MaxZoom); }
+int clampZoom(int zoom) {
+    return std::clamp(zoom, MinZoom, MaxZoom);
+}
 
-QSize zoomedSize(QSize canvas, int zoom)
-{
+QSize zoomedSize(QSize canvas, int zoom) {
     return {ImageToScreen(canvas.width(), zoom), ImageToScreen(canvas.height(), zoom)};
 }
 
-int scrollAfterZoom(int keptPosition, int oldExtent, int newExtent, int positionAfterResize)
-{
-    if (positionAfterResize <= 0)
-        return positionAfterResize;
+int scrollAfterZoom(int keptPosition, int oldExtent, int newExtent, int positionAfterResize) {
+    if (positionAfterResize <= 0) return positionAfterResize;
     return keptPosition + (newExtent - oldExtent) / 2;
 }
 
-QSize clampCanvasSize(QSize size)
-{
+QSize clampCanvasSize(QSize size) {
     return {std::clamp(size.width(), MinCanvasWidth, MaxCanvasWidth),
             std::clamp(size.height(), MinCanvasHeight, MaxCanvasHeight)};
 }
 
-std::vector<int> gridLines(int canvasExtent, int cellSize, int zoom)
-{
+std::vector<int> gridLines(int canvasExtent, int cellSize, int zoom) {
     std::vector<int> lines;
-    if (cellSize < 1 || canvasExtent < 0)
-        return lines;
+    if (cellSize < 1 || canvasExtent < 0) return lines;
     const int count = canvasExtent / cellSize;
     lines.reserve(size_t(count) + 1);
     for (int i = 0; i <= count; ++i)
@@ -70,11 +63,10 @@ std::vector<int> gridLines(int canvasExtent, int cellSize, int zoom)
     return lines;
 }
 
-WheelAction wheelAction(QPoint pointer, QSize box, int delta, QPoint scroll, QPoint maxScroll)
-{
+WheelAction wheelAction(QPoint pointer, QSize box, int delta, QPoint scroll, QPoint maxScroll) {
     const int w = box.width(), h = box.height();
-    const bool left = pointer.x() < w / 3, right = pointer.x() > w - w / 3;
-    const bool top = pointer.y() < h / 3, bottom = pointer.y() > h - h / 3;
+    const bool left = pointer.x()<w / 3, right = pointer.x()> w - w / 3;
+    const bool top = pointer.y()<h / 3, bottom = pointer.y()> h - h / 3;
     const bool forward = delta > 0, back = delta < 0;
     const bool canUp = scroll.y() > 0, canDown = scroll.y() < maxScroll.y();
     const bool canLeft = scroll.x() > 0, canRight = scroll.x() < maxScroll.x();
@@ -100,8 +92,7 @@ WheelAction wheelAction(QPoint pointer, QSize box, int delta, QPoint scroll, QPo
     return action;
 }
 
-QPoint autoScrollDelta(QPoint p, QSize client)
-{
+QPoint autoScrollDelta(QPoint p, QSize client) {
     QPoint d;
     if (p.x() < 0)
         d.rx() = -1;
@@ -118,22 +109,19 @@ namespace {
 
 // The canvas pixels [first, last) that cover view pixels [from, to) at a scale, with a pixel to
 // spare on each side so that rounding never leaves a seam.
-std::pair<int, int> sourceSpan(int from, int to, double scale, int extent)
-{
+std::pair<int, int> sourceSpan(int from, int to, double scale, int extent) {
     const int first = std::clamp(int(std::floor(from / scale)) - 1, 0, extent);
     const int last = std::clamp(int(std::ceil(to / scale)) + 1, 0, extent);
     return {first, last};
 }
 
 // A copy of part of the canvas in which transparent white lets what lies beneath show through.
-QImage keyedOutWhite(const QImage& canvas, const QRect& part)
-{
+QImage keyedOutWhite(const QImage& canvas, const QRect& part) {
     QImage out = canvas.copy(part).convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < out.height(); ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x)
-            if ((line[x] & 0xFFFFFF) == 0xFFFFFF)
-                line[x] = 0;
+            if ((line[x] & 0xFFFFFF) == 0xFFFFFF) line[x] = 0;
     }
     return out;
 }
@@ -141,23 +129,19 @@ QImage keyedOutWhite(const QImage& canvas, const QRect& part)
 // The grid, dotted (one pixel on, one off, on at even view coordinates so that partial repaints
 // keep the dots where a full one puts them), darkening what lies beneath: pen AND screen, so it
 // shows on any colour but black. `buffer` holds the view from `origin` on.
-void applyGrid(QImage& buffer, QPoint origin, const ViewState& s)
-{
+void applyGrid(QImage& buffer, QPoint origin, const ViewState& s) {
     const QRgb pen = s.gridColour | 0xFF000000;
     const QRect area(origin, buffer.size());
     for (int y : gridLines(s.canvas->height(), s.gridCellHeight, s.zoom)) {
-        if (y < area.top() || y > area.bottom())
-            continue;
+        if (y < area.top() || y > area.bottom()) continue;
         QRgb* line = reinterpret_cast<QRgb*>(buffer.scanLine(y - origin.y()));
         for (int x = area.left() + (area.left() & 1); x <= area.right(); x += 2)
             line[x - origin.x()] &= pen;
     }
     std::vector<int> columns;
     for (int x : gridLines(s.canvas->width(), s.gridCellWidth, s.zoom))
-        if (x >= area.left() && x <= area.right())
-            columns.push_back(x - origin.x());
-    if (columns.empty())
-        return;
+        if (x >= area.left() && x <= area.right()) columns.push_back(x - origin.x());
+    if (columns.empty()) return;
     for (int y = area.top() + (area.top() & 1); y <= area.bottom(); y += 2) {
         QRgb* line = reinterpret_cast<QRgb*>(buffer.scanLine(y - origin.y()));
         for (int x : columns)
@@ -165,8 +149,7 @@ void applyGrid(QImage& buffer, QPoint origin, const ViewState& s)
     }
 }
 
-void paintRange(QPainter& p, const ViewState& s)
-{
+void paintRange(QPainter& p, const ViewState& s) {
     QPen pen(QColor(255, 0, 0), 1);
     pen.setCosmetic(true);
     p.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
@@ -187,13 +170,8 @@ void paintRange(QPainter& p, const ViewState& s)
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
-} // namespace
-
-namespace {
-
 // White ground, tracing picture and the stretched canvas.
-void paintPictures(QPainter& p, const ViewState& s, const QRect& exposed)
-{
+void paintPictures(QPainter& p, const ViewState& s, const QRect& exposed) {
     p.save();
     p.setClipRect(exposed);
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -227,11 +205,9 @@ void paintPictures(QPainter& p, const ViewState& s, const QRect& exposed)
 
 } // namespace
 
-void paint(QPainter& p, const ViewState& s, const QRect& exposedRect)
-{
+void paint(QPainter& p, const ViewState& s, const QRect& exposedRect) {
     const QRect exposed = exposedRect.intersected(QRect(QPoint(0, 0), s.box));
-    if (exposed.isEmpty() || !s.canvas || s.canvas->isNull())
-        return;
+    if (exposed.isEmpty() || !s.canvas || s.canvas->isNull()) return;
     if (!s.gridShown) {
         paintPictures(p, s, exposed);
     } else {

@@ -11,10 +11,11 @@ namespace {
 EaselForms* g_current = nullptr;
 }
 
-EaselForms::EaselForms() { g_current = this; }
+EaselForms::EaselForms() {
+    g_current = this;
+}
 
-EaselForms::~EaselForms()
-{
+EaselForms::~EaselForms() {
     // The secondary forms go first: they are children of the main window.
     formSelectWidth.reset();
     formPicEffect.reset();
@@ -22,14 +23,14 @@ EaselForms::~EaselForms()
     formShowMasu.reset();
     formPictureSelect.reset();
     formPictureEditor.reset();
-    if (g_current == this)
-        g_current = nullptr;
+    if (g_current == this) g_current = nullptr;
 }
 
-EaselForms* EaselForms::current() { return g_current; }
+EaselForms* EaselForms::current() {
+    return g_current;
+}
 
-void EaselForms::create(const QStringList& arguments)
-{
+void EaselForms::create(const QStringList& arguments) {
     formPictureEditor = std::make_unique<TFormPictureEditor>(arguments);
     QWidget* main = formPictureEditor.get();
     formPictureSelect = std::make_unique<TFormPictureSelect>(main);

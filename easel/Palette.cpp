@@ -8,30 +8,25 @@ namespace Palette {
 
 namespace {
 
-int screenDepth()
-{
+int screenDepth() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->depth() : 32;
 }
 
 } // namespace
 
-TColor DeviceColorOf(TColor colour, int depth)
-{
-    if (depth <= 0)
-        depth = screenDepth();
+TColor DeviceColorOf(TColor colour, int depth) {
+    if (depth <= 0) depth = screenDepth();
     QImage pixel(1, 1, depth <= 16 ? QImage::Format_RGB16 : QImage::Format_RGB32);
     pixel.setPixel(0, 0, toRgb(colour));
     return fromRgb(pixel.pixel(0, 0));
 }
 
-void FindOpaqueWhites(TColor& opaque, TColor& second, int depth)
-{
+void FindOpaqueWhites(TColor& opaque, TColor& second, int depth) {
     const TColor white = ColourText::clWhite;
     for (int g = 255; g >= 0; --g) {
         opaque = rgb(255, g, 255);
-        if (DeviceColorOf(opaque, depth) != white)
-            break;
+        if (DeviceColorOf(opaque, depth) != white) break;
     }
     const int green = (opaque >> 8) & 0xFF;
     second = rgb(255, green, 0);
@@ -45,11 +40,9 @@ void FindOpaqueWhites(TColor& opaque, TColor& second, int depth)
     }
 }
 
-TColor ContrastTextColor(TColor colour)
-{
+TColor ContrastTextColor(TColor colour) {
     const int r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;
-    if (r + g >= 255 || ((r >= 191 || g >= 191) && b <= 64))
-        return ColourText::clBlack;
+    if (r + g >= 255 || ((r >= 191 || g >= 191) && b <= 64)) return ColourText::clBlack;
     return ColourText::clWhite;
 }
 

@@ -12,9 +12,15 @@ namespace Palette {
 using ColourText::TColor;
 
 // Toolkit colour (red in the low byte) to and from a QRgb.
-inline QRgb toRgb(TColor c) { return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
-inline TColor fromRgb(QRgb c) { return TColor(qRed(c) | (qGreen(c) << 8) | (qBlue(c) << 16)); }
-inline TColor rgb(int r, int g, int b) { return TColor(r | (g << 8) | (b << 16)); }
+inline QRgb toRgb(TColor c) {
+    return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+inline TColor fromRgb(QRgb c) {
+    return TColor(qRed(c) | (qGreen(c) << 8) | (qBlue(c) << 16));
+}
+inline TColor rgb(int r, int g, int b) {
+    return TColor(r | (g << 8) | (b << 16));
+}
 
 // The colour as a bitmap in the display's format stores it (reduced on a display of fewer than
 // 24 bits per pixel). depth 0: the primary screen's.

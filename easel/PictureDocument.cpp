@@ -9,10 +9,11 @@ namespace {
 
 constexpr QRgb PureWhite = 0xFFFFFFFF;
 
-void putI32At(QByteArray& out, qsizetype at, qint32 v) { qToLittleEndian(v, out.data() + at); }
+void putI32At(QByteArray& out, qsizetype at, qint32 v) {
+    qToLittleEndian(v, out.data() + at);
+}
 
-void putI32(QByteArray& out, qint32 v)
-{
+void putI32(QByteArray& out, qint32 v) {
     char b[4];
     qToLittleEndian(v, b);
     out.append(b, 4);
@@ -20,28 +21,25 @@ void putI32(QByteArray& out, qint32 v)
 
 } // namespace
 
-PictureDocument::PictureDocument()
-{
+PictureDocument::PictureDocument() {
     CanvasBitmap = QImage(600, 400, QImage::Format_RGB32);
     ClearCanvas();
 }
 
-bool PictureDocument::SetCanvasSize(QSize size)
-{
-    if (size.width() < 1 || size.height() < 1)
-        return false;
+bool PictureDocument::SetCanvasSize(QSize size) {
+    if (size.width() < 1 || size.height() < 1) return false;
     QImage canvas(size, QImage::Format_RGB32);
-    if (canvas.isNull())
-        return false;
+    if (canvas.isNull()) return false;
     CanvasBitmap = canvas;
     RerenderCanvas();
     return true;
 }
 
-void PictureDocument::ClearCanvas() { CanvasBitmap.fill(PureWhite); }
+void PictureDocument::ClearCanvas() {
+    CanvasBitmap.fill(PureWhite);
+}
 
-void PictureDocument::RerenderCanvas()
-{
+void PictureDocument::RerenderCanvas() {
     ClearCanvas();
     if (hasBackground()) {
         QPainter p(&CanvasBitmap);
@@ -52,17 +50,17 @@ void PictureDocument::RerenderCanvas()
         Shapes::RenderShape(CanvasBitmap, *record);
 }
 
-void PictureDocument::FreeShapeList() { ShapeList.clear(); }
+void PictureDocument::FreeShapeList() {
+    ShapeList.clear();
+}
 
-ShapeRecord& PictureDocument::CommitShape(std::unique_ptr<ShapeRecord> record)
-{
+ShapeRecord& PictureDocument::CommitShape(std::unique_ptr<ShapeRecord> record) {
     ShapeList.push_back(std::move(record));
     Shapes::RenderShape(CanvasBitmap, *ShapeList.back());
     return *ShapeList.back();
 }
 
-QByteArray PictureDocument::Snapshot() const
-{
+QByteArray PictureDocument::Snapshot() const {
     QByteArray out;
     putI32(out, 0); // the total size, written last
     putI32(out, CanvasBitmap.width());
@@ -74,8 +72,7 @@ QByteArray PictureDocument::Snapshot() const
     return out;
 }
 
-bool PictureDocument::RestoreSnapshot(const QByteArray& snapshot)
-{
+bool PictureDocument::RestoreSnapshot(const QByteArray& snapshot) {
     FreeShapeList();
     Shapes::SnapshotReader in(snapshot, 0);
     qint32 declared = 0, width = 0, height = 0, count = 0;
@@ -94,13 +91,11 @@ bool PictureDocument::RestoreSnapshot(const QByteArray& snapshot)
         }
         ShapeList.push_back(std::move(record));
     }
-    if (width < 1 || height < 1 || !SetCanvasSize({width, height}))
-        RerenderCanvas();
+    if (width < 1 || height < 1 || !SetCanvasSize({width, height})) RerenderCanvas();
     return ok;
 }
 
-QByteArray ResetSnapshot(QSize canvasSize)
-{
+QByteArray ResetSnapshot(QSize canvasSize) {
     QByteArray out;
     putI32(out, 0);
     putI32(out, canvasSize.width());
@@ -109,18 +104,18 @@ QByteArray ResetSnapshot(QSize canvasSize)
     return out;
 }
 
-void ConvertInnerWhite(QImage& picture, QRgb opaqueWhite)
-{
-    if (picture.isNull())
-        return;
-    if (picture.format() != QImage::Format_RGB32)
-        picture = picture.convertToFormat(QImage::Format_RGB32);
+void ConvertInnerWhite(QImage& picture, QRgb opaqueWhite) {
+    if (picture.isNull()) return;
+    if (picture.format() != QImage::Format_RGB32) picture = picture.convertToFormat(QImage::Format_RGB32);
     const QRgb opaque = opaqueWhite | 0xFF000000;
     const int w = picture.width(), h = picture.height();
     auto at = [&](int x, int y) -> QRgb& { return reinterpret_cast<QRgb*>(picture.scanLine(y))[x]; };
     // Both whites form one surface; the part of it that reaches the border (through the margin
     // of opaque white the picture is framed in) becomes transparent, the rest opaque.
-    auto isSurface = [&](QRgb c) { c |= 0xFF000000; return c == PureWhite || c == opaque; };
+    auto isSurface = [&](QRgb c) {
+        c |= 0xFF000000;
+        return c == PureWhite || c == opaque;
+    };
 
     std::vector<quint8> outside(size_t(w) * size_t(h), 0);
     std::vector<QPoint> stack;
@@ -142,14 +137,10 @@ void ConvertInnerWhite(QImage& picture, QRgb opaqueWhite)
     while (!stack.empty()) {
         const QPoint p = stack.back();
         stack.pop_back();
-        if (p.x() > 0)
-            seed(p.x() - 1, p.y());
-        if (p.x() < w - 1)
-            seed(p.x() + 1, p.y());
-        if (p.y() > 0)
-            seed(p.x(), p.y() - 1);
-        if (p.y() < h - 1)
-            seed(p.x(), p.y() + 1);
+        if (p.x() > 0) seed(p.x() - 1, p.y());
+        if (p.x() < w - 1) seed(p.x() + 1, p.y());
+        if (p.y() > 0) seed(p.x(), p.y() - 1);
+        if (p.y() < h - 1) seed(p.x(), p.y() + 1);
     }
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -161,23 +152,19 @@ void ConvertInnerWhite(QImage& picture, QRgb opaqueWhite)
         }
 }
 
-QImage WithSecondWhiteAsWhite(const QImage& canvas, QRgb secondWhite)
-{
+QImage WithSecondWhiteAsWhite(const QImage& canvas, QRgb secondWhite) {
     QImage out = canvas.convertToFormat(QImage::Format_RGB32);
     const QRgb second = secondWhite | 0xFF000000;
     for (int y = 0; y < out.height(); ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x)
-            if ((line[x] | 0xFF000000) == second)
-                line[x] = PureWhite;
+            if ((line[x] | 0xFF000000) == second) line[x] = PureWhite;
     }
     return out;
 }
 
-bool CanvasUndo::Push(const QByteArray& snapshot)
-{
-    if (snapshot == m_ring.currentState())
-        return false;
+bool CanvasUndo::Push(const QByteArray& snapshot) {
+    if (snapshot == m_ring.currentState()) return false;
     m_ring.push(snapshot);
     return true;
 }

@@ -10,8 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
-void ShapeRecord::copyAnchors()
-{
+void ShapeRecord::copyAnchors() {
     for (int i = 0; i < 6; ++i)
         Anchors[size_t(i) + 6] = Anchors[size_t(i)];
 }
@@ -20,38 +19,38 @@ namespace Shapes {
 
 namespace {
 
-void putI32(QByteArray& out, qint32 v)
-{
+void putI32(QByteArray& out, qint32 v) {
     char b[4];
     qToLittleEndian(v, b);
     out.append(b, 4);
 }
 
-void putPoint(QByteArray& out, QPoint p, int dx, int dy)
-{
+void putPoint(QByteArray& out, QPoint p, int dx, int dy) {
     putI32(out, p.x() + dx);
     putI32(out, p.y() + dy);
 }
 
-void putString(QByteArray& out, const QString& s)
-{
+void putString(QByteArray& out, const QString& s) {
     const QByteArray bytes = Cp932::encode(s);
     putI32(out, qint32(bytes.size()));
     out.append(bytes);
 }
 
-bool carriesPoints(const ShapeRecord& r) { return r.ShapeType == Pen || r.ShapeType == Fill || r.FreeForm; }
+bool carriesPoints(const ShapeRecord& r) {
+    return r.ShapeType == Pen || r.ShapeType == Fill || r.FreeForm;
+}
 
 // The order in which the twelve anchors are stored.
 constexpr int AnchorOrder[12] = {0, 3, 1, 4, 2, 5, 6, 9, 7, 10, 8, 11};
 
-qint32 toRoundAway(double x) { return qint32(x >= 0 ? std::trunc(x + 0.9) : std::trunc(x - 0.9)); }
+qint32 toRoundAway(double x) {
+    return qint32(x >= 0 ? std::trunc(x + 0.9) : std::trunc(x - 0.9));
+}
 
 } // namespace
 
 std::unique_ptr<ShapeRecord> makeStamp(const QImage& picture, QPoint at, ColourText::TColor penColor,
-                                       const QString& fileName)
-{
+                                       const QString& fileName) {
     auto r = std::make_unique<ShapeRecord>();
     r->ShapeType = Stamp;
     r->PenMode = 4;
@@ -61,13 +60,13 @@ std::unique_ptr<ShapeRecord> makeStamp(const QImage& picture, QPoint at, ColourT
     r->copyAnchors();
     r->StampPicture = picture.convertToFormat(QImage::Format_RGB32);
     r->StampFileName = fileName;
-    r->Extremes = {at, at, at + QPoint(picture.width(), picture.height()), at + QPoint(picture.width(), picture.height())};
+    r->Extremes = {at, at, at + QPoint(picture.width(), picture.height()),
+                   at + QPoint(picture.width(), picture.height())};
     r->RefPoint = ShapeRefPoint(*r);
     return r;
 }
 
-QPoint ShapeRefPoint(const ShapeRecord& r)
-{
+QPoint ShapeRefPoint(const ShapeRecord& r) {
     switch (r.ShapeType) {
     case Line:
     case Pen:
@@ -84,17 +83,14 @@ QPoint ShapeRefPoint(const ShapeRecord& r)
     }
 }
 
-void RenderShape(QImage& canvas, const ShapeRecord& r)
-{
-    if (r.ShapeType != Stamp || r.StampPicture.isNull() || canvas.isNull())
-        return;
+void RenderShape(QImage& canvas, const ShapeRecord& r) {
+    if (r.ShapeType != Stamp || r.StampPicture.isNull() || canvas.isNull()) return;
     const QImage stamp = r.StampPicture.format() == QImage::Format_RGB32
                              ? r.StampPicture
                              : r.StampPicture.convertToFormat(QImage::Format_RGB32);
     const QPoint at = r.Anchors[3];
     const QRect target = QRect(at, stamp.size()).intersected(canvas.rect());
-    if (target.isEmpty())
-        return;
+    if (target.isEmpty()) return;
 
     // A free-form stamp shows only inside its polygon.
     QImage mask;
@@ -118,18 +114,15 @@ void RenderShape(QImage& canvas, const ShapeRecord& r)
         QRgb* out = reinterpret_cast<QRgb*>(canvas.scanLine(y));
         for (int x = target.left(); x <= target.right(); ++x) {
             const int sx = x - at.x();
-            if (m && !m[sx])
-                continue;
+            if (m && !m[sx]) continue;
             const QRgb px = in[sx] | 0xFF000000;
-            if (keyWhite && px == 0xFFFFFFFF)
-                continue;
+            if (keyWhite && px == 0xFFFFFFFF) continue;
             out[x] = px;
         }
     }
 }
 
-void WriteShapeRecord(QByteArray& out, const ShapeRecord& r, int dx, int dy)
-{
+void WriteShapeRecord(QByteArray& out, const ShapeRecord& r, int dx, int dy) {
     putI32(out, r.ShapeType);
     putI32(out, r.PenMode);
     out.append(char(r.FreeForm));
@@ -158,50 +151,41 @@ void WriteShapeRecord(QByteArray& out, const ShapeRecord& r, int dx, int dy)
     }
 }
 
-bool SnapshotReader::readI32(qint32& value)
-{
-    if (m_pos < 0 || m_pos + 4 > m_bytes.size())
-        return false;
+bool SnapshotReader::readI32(qint32& value) {
+    if (m_pos < 0 || m_pos + 4 > m_bytes.size()) return false;
     value = qFromLittleEndian<qint32>(m_bytes.constData() + m_pos);
     m_pos += 4;
     return true;
 }
 
-bool SnapshotReader::readU8(quint8& value)
-{
-    if (m_pos < 0 || m_pos + 1 > m_bytes.size())
-        return false;
+bool SnapshotReader::readU8(quint8& value) {
+    if (m_pos < 0 || m_pos + 1 > m_bytes.size()) return false;
     value = quint8(m_bytes.at(m_pos));
     ++m_pos;
     return true;
 }
 
-bool SnapshotReader::readPoint(QPoint& value)
-{
+bool SnapshotReader::readPoint(QPoint& value) {
     qint32 x = 0, y = 0;
-    if (!readI32(x) || !readI32(y))
-        return false;
+    if (!readI32(x) || !readI32(y)) return false;
     value = QPoint(x, y);
     return true;
 }
 
-bool SnapshotReader::readPart(qint32 length, QByteArray& part)
-{
-    if (length < 0 || m_declared < m_pos + length || m_pos + length > m_bytes.size())
-        return false;
+bool SnapshotReader::readPart(qint32 length, QByteArray& part) {
+    if (length < 0 || m_declared < m_pos + length || m_pos + length > m_bytes.size()) return false;
     part = m_bytes.mid(m_pos, length);
     m_pos += length;
     return true;
 }
 
-bool ReadShapeRecord(SnapshotReader& in, ShapeRecord& r)
-{
+bool ReadShapeRecord(SnapshotReader& in, ShapeRecord& r) {
     qint32 colours[8];
-    if (!in.readI32(r.ShapeType) || !in.readI32(r.PenMode) || !in.readU8(r.FreeForm) || !in.readU8(r.ReservedFlag))
+    if (!in.readI32(r.ShapeType) || !in.readI32(r.PenMode) || !in.readU8(r.FreeForm) ||
+        !in.readU8(r.ReservedFlag))
         return false;
     for (qint32& v : colours)
-        if (!in.readI32(v))
-            return false;
+        if (!in.readI32(v)) return false;
     r.PenColor = colours[0];
     r.AltColor = colours[1];
     r.BrushColor = colours[2];
@@ -211,24 +195,18 @@ bool ReadShapeRecord(SnapshotReader& in, ShapeRecord& r)
     r.ScaleKind = colours[6];
     r.Reserved = colours[7];
     for (int i : AnchorOrder)
-        if (!in.readPoint(r.Anchors[size_t(i)]))
-            return false;
-    if (!in.readPoint(r.RefPoint))
-        return false;
+        if (!in.readPoint(r.Anchors[size_t(i)])) return false;
+    if (!in.readPoint(r.RefPoint)) return false;
     for (QPoint& p : r.Extremes)
-        if (!in.readPoint(p))
-            return false;
+        if (!in.readPoint(p)) return false;
     for (qint32& m : r.Margins)
-        if (!in.readI32(m))
-            return false;
+        if (!in.readI32(m)) return false;
 
     qint32 length = 0;
     QByteArray part;
-    if (!in.readI32(length) || !in.readPart(length, part))
-        return false;
+    if (!in.readI32(length) || !in.readPart(length, part)) return false;
     r.FontName = Cp932::decode(part);
-    if (!in.readI32(length) || !in.readPart(length, part))
-        return false;
+    if (!in.readI32(length) || !in.readPart(length, part)) return false;
     r.StampFileName = Cp932::decode(part);
 
     if (carriesPoints(r)) {
@@ -241,12 +219,10 @@ bool ReadShapeRecord(SnapshotReader& in, ShapeRecord& r)
                                          qFromLittleEndian<qint32>(part.constData() + 8 * i + 4));
     }
     if (r.ShapeType == Stamp) {
-        if (!in.readI32(length) || !in.readPart(length, part))
-            return false;
+        if (!in.readI32(length) || !in.readPart(length, part)) return false;
         if (length > 0) {
             r.StampPicture = BmpPicture::read(part).convertToFormat(QImage::Format_RGB32);
-            if (r.StampPicture.isNull())
-                return false;
+            if (r.StampPicture.isNull()) return false;
         }
     }
     r.Selected = false;

@@ -30,24 +30,21 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QFont formFont()
-{
+QFont formFont() {
     QFont f;
-    f.setFamilies({u"ＭＳ Ｐゴシック"_s, u"MS PGothic"_s, u"IPAPGothic"_s, u"IPAGothic"_s, u"Noto Sans CJK JP"_s,
-                   u"Noto Sans JP"_s});
+    f.setFamilies({u"ＭＳ Ｐゴシック"_s, u"MS PGothic"_s, u"IPAPGothic"_s, u"IPAGothic"_s,
+                   u"Noto Sans CJK JP"_s, u"Noto Sans JP"_s});
     f.setPixelSize(15);
     return f;
 }
 
-QPushButton* toggleButton(const QString& caption, QWidget* parent)
-{
+QPushButton* toggleButton(const QString& caption, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
     b->setCheckable(true);
     return b;
 }
 
-QSpinBox* sizeBox(int maximum, QWidget* parent)
-{
+QSpinBox* sizeBox(int maximum, QWidget* parent) {
     auto* box = new QSpinBox(parent);
     box->setRange(CanvasView::CanvasSizeStep, maximum);
     box->setSingleStep(CanvasView::CanvasSizeStep);
@@ -61,8 +58,7 @@ const QString PictureFilter =
 
 } // namespace
 
-TFormPictureEditor::TFormPictureEditor(const QStringList& arguments, QWidget* parent) : QMainWindow(parent)
-{
+TFormPictureEditor::TFormPictureEditor(const QStringList& arguments, QWidget* parent) : QMainWindow(parent) {
     setObjectName(u"FormPictureEditor"_s);
     setFont(formFont());
     buildLayout();
@@ -71,22 +67,22 @@ TFormPictureEditor::TFormPictureEditor(const QStringList& arguments, QWidget* pa
     FormCreate(arguments);
 }
 
-TFormPictureEditor::~TFormPictureEditor() { qApp->removeEventFilter(this); }
+TFormPictureEditor::~TFormPictureEditor() {
+    qApp->removeEventFilter(this);
+}
 
-QString TFormPictureEditor::TitleText(int paletteEntryCount, const QString& path)
-{
+QString TFormPictureEditor::TitleText(int paletteEntryCount, const QString& path) {
     QString title = u"画像エディタ"_s;
-    if (paletteEntryCount != 0)
-        title += u" (%1色)"_s.arg(paletteEntryCount);
-    if (!path.isEmpty())
-        title += u" ～ "_s + QFileInfo(path).fileName();
+    if (paletteEntryCount != 0) title += u" (%1色)"_s.arg(paletteEntryCount);
+    if (!path.isEmpty()) title += u" ～ "_s + QFileInfo(path).fileName();
     return title;
 }
 
-QString TFormPictureEditor::PictureFolder() { return ProgramFolder::path() + u"画像と音声"_s; }
+QString TFormPictureEditor::PictureFolder() {
+    return ProgramFolder::path() + u"画像と音声"_s;
+}
 
-void TFormPictureEditor::buildLayout()
-{
+void TFormPictureEditor::buildLayout() {
     auto* central = new QWidget(this);
     setCentralWidget(central);
     auto* outer = new QVBoxLayout(central);
@@ -155,7 +151,8 @@ void TFormPictureEditor::buildLayout()
     btCancel = new QPushButton(u"ｷｬﾝｾﾙ"_s, tools);
     btCancel->setObjectName(u"btCancel"_s);
     btCancel->hide();
-    for (QWidget* w : std::initializer_list<QWidget*>{sbUndo, sbRedo, sbClearAll, cbChangeWhite, btOK, btCancel}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{sbUndo, sbRedo, sbClearAll, cbChangeWhite, btOK, btCancel}) {
         w->setFocusPolicy(Qt::NoFocus);
         toolColumn->addWidget(w);
     }
@@ -182,8 +179,7 @@ void TFormPictureEditor::buildLayout()
     setStatusBar(StatusBar1);
 }
 
-void TFormPictureEditor::buildMenus()
-{
+void TFormPictureEditor::buildMenus() {
     mmFile = menuBar()->addMenu(u"ファイル(&F)"_s);
     mmFileNew = mmFile->addAction(u"新規作成(&N)"_s, this, &TFormPictureEditor::mmFileNewClick);
     mmPicOpen = mmFile->addAction(u"開く(&O)"_s, this, &TFormPictureEditor::mmPicOpenClick);
@@ -206,8 +202,7 @@ void TFormPictureEditor::buildMenus()
     });
 }
 
-void TFormPictureEditor::buildHandlers()
-{
+void TFormPictureEditor::buildHandlers() {
     connect(UpDown1, &QSpinBox::valueChanged, this, [this] { UpDown1Click(); });
     connect(cbIncrement, &QPushButton::clicked, this, &TFormPictureEditor::cbIncrementClick);
     connect(bt100, &QPushButton::clicked, this, &TFormPictureEditor::bt100Click);
@@ -227,40 +222,47 @@ void TFormPictureEditor::buildHandlers()
     connect(m_autoScroll, &QTimer::timeout, this, &TFormPictureEditor::IdleAutoScroll);
 }
 
-void TFormPictureEditor::setHints()
-{
+void TFormPictureEditor::setHints() {
     auto hint = [](QObject* o, const QString& text) {
         if (auto* a = qobject_cast<QAction*>(o))
             a->setStatusTip(text);
         else if (auto* w = qobject_cast<QWidget*>(o))
             w->setStatusTip(text);
     };
-    hint(btOK, u"画像確定 … 範囲を選択しているときはその範囲が，範囲を選択していないときはキャンバス全体が［OK］確定画像になります。"_s);
-    hint(Image1, u"キャンバス … ここに図形を描画します。マウスのドラッグ中は，<Shift>ｷｰで水平・垂直固定，<矢印>ｷｰで微移動できます。　※表示倍率=100でないときは，描画中の画像と，キャンバスに実際に描き込まれる画像が異なります。"_s);
-    hint(UpDown1, u"表示倍率 … キャンバスを拡大・縮小して表示します。キャンバス自体のサイズが変わるわけではありません。"_s);
+    hint(
+        btOK,
+        u"画像確定 … 範囲を選択しているときはその範囲が，範囲を選択していないときはキャンバス全体が［OK］確定画像になります。"_s);
+    hint(
+        Image1,
+        u"キャンバス … ここに図形を描画します。マウスのドラッグ中は，<Shift>ｷｰで水平・垂直固定，<矢印>ｷｰで微移動できます。　※表示倍率=100でないときは，描画中の画像と，キャンバスに実際に描き込まれる画像が異なります。"_s);
+    hint(
+        UpDown1,
+        u"表示倍率 … キャンバスを拡大・縮小して表示します。キャンバス自体のサイズが変わるわけではありません。"_s);
     hint(cbIncrement, u"倍率増分 … 表示倍率の変化を 1 または 10 ずつにします。"_s);
-    hint(bt100, u"100％ … 表示倍率を100％にします。 ※画像取り込みのとき，表示倍率を100％にして描画すると，描画した画像が取り込んだ画像とまったく同じになります。"_s);
+    hint(
+        bt100,
+        u"100％ … 表示倍率を100％にします。 ※画像取り込みのとき，表示倍率を100％にして描画すると，描画した画像が取り込んだ画像とまったく同じになります。"_s);
     hint(sbShowMasu, u"罫線 … 罫線を表示/非表示します。"_s);
     hint(sbUndo, u"元に戻す … 最後に実行した操作を取り消します。　【ｷｰﾎﾞｰﾄﾞ】<Ctrl>+<Z>"_s);
     hint(sbRedo, u"先に戻す … ［元に戻す］を取り消します。　【ｷｰﾎﾞｰﾄﾞ】<Shift>+<Ctrl>+<Z>"_s);
     hint(sbClearAll, u"全消去 … 編集中の画像をすべて消去します。"_s);
     // The up-down and its edit are one control here, so each box carries the edit's hint.
-    hint(udWidth, u"キャンバスの横幅 … キャンバスの横の長さを入力します。右の増減ボタンで指定することもできます。"_s);
-    hint(udHeight, u"キャンバスの縦幅 … キャンバスの縦の長さを入力します。右の増減ボタンで指定することもできます。"_s);
-    hint(cbChangeWhite, u"［ファイルを開く］，［画像取り込み］で，画像内側の透明白色を不透明白色にする … 画像を読み込むとき，画像の内側にある透明白色（完全白色）を不透明白色（完全白色に近い白色）にします。"_s);
+    hint(udWidth,
+         u"キャンバスの横幅 … キャンバスの横の長さを入力します。右の増減ボタンで指定することもできます。"_s);
+    hint(udHeight,
+         u"キャンバスの縦幅 … キャンバスの縦の長さを入力します。右の増減ボタンで指定することもできます。"_s);
+    hint(
+        cbChangeWhite,
+        u"［ファイルを開く］，［画像取り込み］で，画像内側の透明白色を不透明白色にする … 画像を読み込むとき，画像の内側にある透明白色（完全白色）を不透明白色（完全白色に近い白色）にします。"_s);
 }
 
-QString TFormPictureEditor::hintOf(const QObject* component) const
-{
-    if (auto* a = qobject_cast<const QAction*>(component))
-        return a->statusTip();
-    if (auto* w = qobject_cast<const QWidget*>(component))
-        return w->statusTip();
+QString TFormPictureEditor::hintOf(const QObject* component) const {
+    if (auto* a = qobject_cast<const QAction*>(component)) return a->statusTip();
+    if (auto* w = qobject_cast<const QWidget*>(component)) return w->statusTip();
     return {};
 }
 
-void TFormPictureEditor::FormCreate(const QStringList& arguments)
-{
+void TFormPictureEditor::FormCreate(const QStringList& arguments) {
     // 1. The near-whites.
     ResultPicture = QImage(1, 1, QImage::Format_RGB32);
     Palette::FindOpaqueWhites(OpaqueWhite, SecondWhite);
@@ -299,7 +301,9 @@ void TFormPictureEditor::FormCreate(const QStringList& arguments)
     MyOpenPictureDialog2->Title = u"開く"_s;
     MySavePictureDialog2->Title = u"名前を付けて保存"_s;
     MyOpenPictureDialog3->Title = u"見本画像を開く"_s;
-    MySavePictureDialog2->OnCanClose = [this](const QString& name) { return MySavePictureDialog2CanClose(name); };
+    MySavePictureDialog2->OnCanClose = [this](const QString& name) {
+        return MySavePictureDialog2CanClose(name);
+    };
     MySavePictureDialog2->OnTypeChange = &TFormPictureEditor::MySavePictureDialog2TypeChange;
     // This program's dialogs only remove the separators from a typed name and fold "..".
     setFileNameCleanUp(CleanUpVariant::Easel);
@@ -326,58 +330,60 @@ void TFormPictureEditor::FormCreate(const QStringList& arguments)
     }
 }
 
-void TFormPictureEditor::FormShow()
-{
+void TFormPictureEditor::FormShow() {
     // The arrow keys scroll the view unless a size box is being typed into.
     ScrollBox1->setFocus();
     Image1->update();
 }
 
-void TFormPictureEditor::showEvent(QShowEvent* event)
-{
+void TFormPictureEditor::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     FormShow();
 }
 
-void TFormPictureEditor::UpdateTitle(const QString& path) { setWindowTitle(TitleText(PaletteEntryCount, path)); }
+void TFormPictureEditor::UpdateTitle(const QString& path) {
+    setWindowTitle(TitleText(PaletteEntryCount, path));
+}
 
-void TFormPictureEditor::Exit3Click() { close(); }
+void TFormPictureEditor::Exit3Click() {
+    close();
+}
 
-void TFormPictureEditor::btCloseClick() { close(); }
+void TFormPictureEditor::btCloseClick() {
+    close();
+}
 
-bool TFormPictureEditor::FormClose() { return ConfirmSaveChanges(true); }
+bool TFormPictureEditor::FormClose() {
+    return ConfirmSaveChanges(true);
+}
 
-void TFormPictureEditor::closeEvent(QCloseEvent* event)
-{
+void TFormPictureEditor::closeEvent(QCloseEvent* event) {
     if (FormClose())
         event->accept();
     else
         event->ignore();
 }
 
-bool TFormPictureEditor::ownsWidget(QObject* object) const
-{
+bool TFormPictureEditor::ownsWidget(QObject* object) const {
     auto* w = qobject_cast<QWidget*>(object);
     return w && w->window() == this;
 }
 
-bool TFormPictureEditor::eventFilter(QObject* watched, QEvent* event)
-{
+bool TFormPictureEditor::eventFilter(QObject* watched, QEvent* event) {
     // The form sees keys before the focused control, and the wheel anywhere over the view.
     if (event->type() == QEvent::KeyPress && ownsWidget(watched)) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (FormKeyDown(key->key(), key->modifiers()))
-            return true;
+        if (FormKeyDown(key->key(), key->modifiers())) return true;
     } else if (event->type() == QEvent::Wheel && ownsWidget(watched)) {
         auto* wheel = static_cast<QWheelEvent*>(event);
-        if (wheel->angleDelta().y() != 0 && CMMouseWheel(wheel->globalPosition().toPoint(), wheel->angleDelta().y()))
+        if (wheel->angleDelta().y() != 0 &&
+            CMMouseWheel(wheel->globalPosition().toPoint(), wheel->angleDelta().y()))
             return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool TFormPictureEditor::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
-{
+bool TFormPictureEditor::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     const bool ctrl = modifiers & Qt::ControlModifier, shift = modifiers & Qt::ShiftModifier;
     if (ctrl && key == Qt::Key_Z) {
         if (shift)
@@ -386,8 +392,7 @@ bool TFormPictureEditor::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
             sbUndoClick();
         return true;
     }
-    if (modifiers & (Qt::ControlModifier | Qt::AltModifier))
-        return false;
+    if (modifiers & (Qt::ControlModifier | Qt::AltModifier)) return false;
 
     CanvasView::Arrow arrow;
     switch (key) {
@@ -408,24 +413,35 @@ bool TFormPictureEditor::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
     }
     // Controls that use the arrows themselves keep them.
     const QWidget* focus = QApplication::focusWidget();
-    if (focus && (qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QAbstractSpinBox*>(focus)
-                  || qobject_cast<const QMenuBar*>(focus)))
+    if (focus && (qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QAbstractSpinBox*>(focus) ||
+                  qobject_cast<const QMenuBar*>(focus)))
         return false;
     return CMDialogKey(arrow, modifiers);
 }
 
-void TFormPictureEditor::sbClearAllClick()
-{
-    if (Doc.isEmpty())
+void TFormPictureEditor::sbClearAllClick() {
+    if (Doc.isEmpty()) return;
+    if (Prompter::ask(this, u"すべて消去します。いいですか。"_s, Prompter::Buttons::YesCancel) ==
+        Prompter::Answer::Cancel)
         return;
-    if (Prompter::ask(this, u"すべて消去します。いいですか。"_s, Prompter::Buttons::YesCancel)
-        == Prompter::Answer::Cancel)
-        return;
-    ResetDocument(false, true, false);
+    // The background stays in the document, covered by a stamp in the eraser colour: so the
+    // cleared picture stays cleared when the canvas is rebuilt (size change, grid, redo), and
+    // counts as a change to save.
+    ClearSelection();
+    PlaceLayerHandles();
+    Doc.FreeShapeList();
+    ClearShapeClipboard();
+    if (Doc.hasBackground()) {
+        QImage eraser(Doc.BackgroundPicture.size(), QImage::Format_RGB32);
+        eraser.fill(Palette::toRgb(Shapes::TransparentWhite));
+        Doc.ShapeList.push_back(Shapes::makeStamp(eraser, {0, 0}, Shapes::TransparentWhite));
+    }
+    Doc.RerenderCanvas();
+    Image1->update();
+    PushUndoSnapshot();
 }
 
-void TFormPictureEditor::btOKClick()
-{
+void TFormPictureEditor::btOKClick() {
     CopySelectionToBitmap(ResultPicture, Doc.CanvasBitmap, Shapes::TransparentWhite, true);
     ClearSelection();
     PickShapesAt({0, 0});
@@ -433,11 +449,12 @@ void TFormPictureEditor::btOKClick()
     ModalResult = 1;
 }
 
-void TFormPictureEditor::btCancelClick() { ModalResult = 2; }
+void TFormPictureEditor::btCancelClick() {
+    ModalResult = 2;
+}
 
-void TFormPictureEditor::CopySelectionToBitmap(QImage& dest, const QImage& source, ColourText::TColor fillColor,
-                                               bool useSelection)
-{
+void TFormPictureEditor::CopySelectionToBitmap(QImage& dest, const QImage& source,
+                                               ColourText::TColor fillColor, bool useSelection) {
     const CanvasView::Bounds kept = SelectionRect;
     const bool range = useSelection && RangeExists;
     const CanvasView::Bounds r =
@@ -462,43 +479,36 @@ void TFormPictureEditor::CopySelectionToBitmap(QImage& dest, const QImage& sourc
     SelectionRect = kept;
 }
 
-void TFormPictureEditor::ClearSelection()
-{
+void TFormPictureEditor::ClearSelection() {
     RangeExists = false;
     FreeFormSelection = false;
     SelectionRect = {};
     SelectionPoints.clear();
-    if (DrawMode == 32)
-        DrawMode = ToolMode;
-    if (Image1)
-        Image1->update();
+    if (DrawMode == 32) DrawMode = ToolMode;
+    if (Image1) Image1->update();
 }
 
-void TFormPictureEditor::ClearSelectionFlags()
-{
+void TFormPictureEditor::ClearSelectionFlags() {
     for (auto& record : Doc.ShapeList)
         record->Selected = false;
 }
 
-void TFormPictureEditor::PickShapesAt(QPoint) { ClearSelectionFlags(); }
+void TFormPictureEditor::PickShapesAt(QPoint) {
+    ClearSelectionFlags();
+}
 
-void TFormPictureEditor::ResetUndo()
-{
+void TFormPictureEditor::ResetUndo() {
     Undo.Reset(Doc.canvasSize());
     updateUndoButtons();
 }
 
-void TFormPictureEditor::PushUndoSnapshot()
-{
-    if (!Undo.Push(Doc.Snapshot()))
-        return;
-    if (FreeFormSelection)
-        SelectionPoints.clear();
+void TFormPictureEditor::PushUndoSnapshot() {
+    if (!Undo.Push(Doc.Snapshot())) return;
+    if (FreeFormSelection) SelectionPoints.clear();
     updateUndoButtons();
 }
 
-bool TFormPictureEditor::IsChangedSinceSave(int mode)
-{
+bool TFormPictureEditor::IsChangedSinceSave(int mode) {
     if (mode == 0) {
         Undo.StoreBaseline(Doc.Snapshot());
         return false;
@@ -506,37 +516,28 @@ bool TFormPictureEditor::IsChangedSinceSave(int mode)
     return mode == 1 && Undo.IsChanged(Doc.Snapshot());
 }
 
-void TFormPictureEditor::RestoreUndoSnapshot()
-{
+void TFormPictureEditor::RestoreUndoSnapshot() {
     const QPoint scroll = ScrollBox1->scrollPosition();
     const bool whole = Doc.RestoreSnapshot(Undo.Current());
     showCanvasSizeInBoxes();
     canvasSizeChanged(scroll);
-    if (!whole)
-        Prompter::error(this, u"内部データエラー"_s);
+    if (!whole) Prompter::error(this, u"内部データエラー"_s);
     DrawMode = ToolMode;
     ClearSelection();
     PickShapesAt({0, 0});
 }
 
-void TFormPictureEditor::sbUndoClick()
-{
-    if (Undo.Undo())
-        RestoreUndoSnapshot();
+void TFormPictureEditor::sbUndoClick() {
+    if (Undo.Undo()) RestoreUndoSnapshot();
     updateUndoButtons();
 }
 
-void TFormPictureEditor::sbRedoClick()
-{
-    if (Undo.Redo())
-        RestoreUndoSnapshot();
+void TFormPictureEditor::sbRedoClick() {
+    if (Undo.Redo()) RestoreUndoSnapshot();
     updateUndoButtons();
 }
 
-void TFormPictureEditor::updateUndoButtons()
-{
-    if (sbUndo)
-        sbUndo->setEnabled(CanUndo());
-    if (sbRedo)
-        sbRedo->setEnabled(CanRedo());
+void TFormPictureEditor::updateUndoButtons() {
+    if (sbUndo) sbUndo->setEnabled(CanUndo());
+    if (sbRedo) sbRedo->setEnabled(CanRedo());
 }

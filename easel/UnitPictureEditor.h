@@ -129,7 +129,8 @@ public:
     void sbClearAllClick();
     void btOKClick();
     void btCancelClick();
-    void CopySelectionToBitmap(QImage& dest, const QImage& source, ColourText::TColor fillColor, bool useSelection);
+    void CopySelectionToBitmap(QImage& dest, const QImage& source, ColourText::TColor fillColor,
+                               bool useSelection);
 
     // Undo.
     void ResetUndo();
@@ -146,8 +147,7 @@ public:
     int ImageToScreen(int v) const { return CanvasView::ImageToScreen(v, zoom()); }
     int ScreenToImage(int v) const { return CanvasView::ScreenToImage(v, zoom()); }
     QPoint ScreenToImagePoint(QPoint p) const { return CanvasView::ScreenToImagePoint(p, zoom()); }
-    CanvasView::Bounds ScreenToImageRect(const CanvasView::Bounds& r) const
-    {
+    CanvasView::Bounds ScreenToImageRect(const CanvasView::Bounds& r) const {
         return CanvasView::ScreenToImageRect(r, zoom());
     }
     bool PointerOverCanvasPanel(QPoint& screenPoint) const;

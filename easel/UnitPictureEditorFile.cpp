@@ -22,21 +22,17 @@ namespace {
 const QString CannotOpen = u"画像ファイルを開けません。"_s;
 const QString CannotSave = u"画像ファイルを保存できません。"_s;
 
-QString withReason(const QString& message, const QString& reason)
-{
+QString withReason(const QString& message, const QString& reason) {
     return reason.isEmpty() ? message : message + u"\r\n"_s + reason;
 }
 
 } // namespace
 
-void TFormPictureEditor::ResetDocument(bool dropBackground, bool clearCanvas, bool resetUndo)
-{
+void TFormPictureEditor::ResetDocument(bool dropBackground, bool clearCanvas, bool resetUndo) {
     ClearSelection();
     PlaceLayerHandles();
-    if (dropBackground)
-        Doc.BackgroundPicture = QImage();
-    if (clearCanvas)
-        Doc.ClearCanvas();
+    if (dropBackground) Doc.BackgroundPicture = QImage();
+    if (clearCanvas) Doc.ClearCanvas();
     Image1->update();
     Doc.FreeShapeList();
     ClearShapeClipboard();
@@ -48,14 +44,12 @@ void TFormPictureEditor::ResetDocument(bool dropBackground, bool clearCanvas, bo
     }
 }
 
-bool TFormPictureEditor::OpenPictureFile(const QString& path)
-{
+bool TFormPictureEditor::OpenPictureFile(const QString& path) {
     // Read completely before anything of the open document is touched: a picture that cannot be
     // read leaves the previous one as it was.
     QString why;
     QImage picture = PictureFile::load(path, &why);
-    if (!picture.isNull())
-        picture = JpegPicture::opaqueRgb32(picture);
+    if (!picture.isNull()) picture = JpegPicture::opaqueRgb32(picture);
     if (picture.isNull()) {
         Prompter::warn(this, withReason(CannotOpen, why));
         return false;
@@ -63,12 +57,10 @@ bool TFormPictureEditor::OpenPictureFile(const QString& path)
 
     ResetDocument(true, true, true);
     Doc.BackgroundPicture = picture;
-    if (cbChangeWhite->isChecked())
-        ConvertInnerWhite(Doc.BackgroundPicture, Palette::toRgb(OpaqueWhite));
+    if (cbChangeWhite->isChecked()) ConvertInnerWhite(Doc.BackgroundPicture, Palette::toRgb(OpaqueWhite));
 
     // The canvas takes the picture's size even beyond what the size boxes allow.
-    if (!Doc.SetCanvasSize(picture.size()))
-        Doc.RerenderCanvas();
+    if (!Doc.SetCanvasSize(picture.size())) Doc.RerenderCanvas();
     showCanvasSizeInBoxes();
     {
         const QSignalBlocker blocker(UpDown1);
@@ -85,10 +77,10 @@ bool TFormPictureEditor::OpenPictureFile(const QString& path)
     return true;
 }
 
-bool TFormPictureEditor::SavePictureFile(const QString& path)
-{
+bool TFormPictureEditor::SavePictureFile(const QString& path) {
     if (!PictureFile::isSupportedName(path)) {
-        Prompter::warn(this, withReason(CannotSave, u"ファイル名の拡張子を .bmp か .jpg にして下さい。\r\n"_s + path));
+        Prompter::warn(
+            this, withReason(CannotSave, u"ファイル名の拡張子を .bmp か .jpg にして下さい。\r\n"_s + path));
         return false;
     }
     const QImage work = WithSecondWhiteAsWhite(Doc.CanvasBitmap, Palette::toRgb(SecondWhite));
@@ -104,17 +96,13 @@ bool TFormPictureEditor::SavePictureFile(const QString& path)
     return true;
 }
 
-void TFormPictureEditor::NotifyCaller(const QString& path)
-{
+void TFormPictureEditor::NotifyCaller(const QString& path) {
     // Without a caller, or with its window gone, nothing is sent and nobody is told.
-    if (CallerClassName.isEmpty())
-        return;
-    if (SavedPictureNotice::send(CallerClassName, QFileInfo(path).absoluteFilePath()))
-        ++NoticesSent;
+    if (CallerClassName.isEmpty()) return;
+    if (SavedPictureNotice::send(CallerClassName, QFileInfo(path).absoluteFilePath())) ++NoticesSent;
 }
 
-bool TFormPictureEditor::SaveAsDialog()
-{
+bool TFormPictureEditor::SaveAsDialog() {
     // A blank canvas is a picture too: the dialog is offered even with nothing drawn, so that the
     // changed-picture question's Yes can always be carried out.
     MySavePictureDialog2->FileName = PictureFileName;
@@ -124,8 +112,7 @@ bool TFormPictureEditor::SaveAsDialog()
         return false;
     }
     const QString name = QFileInfo(MySavePictureDialog2->FileName).absoluteFilePath();
-    if (!SavePictureFile(name))
-        return false;
+    if (!SavePictureFile(name)) return false;
     PictureFileName = name;
     DrawMode = ToolMode;
     ClearSelection();
@@ -134,13 +121,11 @@ bool TFormPictureEditor::SaveAsDialog()
     return true;
 }
 
-bool TFormPictureEditor::ConfirmSaveChanges(bool ask)
-{
-    if (!IsChangedSinceSave(1))
-        return true;
-    const Prompter::Answer answer =
-        ask ? Prompter::ask(this, u"ファイルが変更されています。保存しますか。"_s, Prompter::Buttons::YesNoCancel)
-            : Prompter::Answer::Yes;
+bool TFormPictureEditor::ConfirmSaveChanges(bool ask) {
+    if (!IsChangedSinceSave(1)) return true;
+    const Prompter::Answer answer = ask ? Prompter::ask(this, u"ファイルが変更されています。保存しますか。"_s,
+                                                        Prompter::Buttons::YesNoCancel)
+                                        : Prompter::Answer::Yes;
     switch (answer) {
     case Prompter::Answer::Yes:
         return SaveAsDialog();
@@ -151,54 +136,47 @@ bool TFormPictureEditor::ConfirmSaveChanges(bool ask)
     }
 }
 
-void TFormPictureEditor::mmFileNewClick()
-{
-    if (!ConfirmSaveChanges(true))
-        return;
+void TFormPictureEditor::mmFileNewClick() {
+    if (!ConfirmSaveChanges(true)) return;
     ResetDocument(true, true, true);
     PictureFileName.clear();
     UpdateTitle();
 }
 
-void TFormPictureEditor::mmPicOpenClick()
-{
-    if (!ConfirmSaveChanges(true))
-        return;
+void TFormPictureEditor::mmPicOpenClick() {
+    if (!ConfirmSaveChanges(true)) return;
     MyOpenPictureDialog2->FileName = PictureFileName;
-    if (!MyOpenPictureDialog2->Execute(this))
-        return;
+    if (!MyOpenPictureDialog2->Execute(this)) return;
     const QString name = MyOpenPictureDialog2->FileName;
-    if (OpenPictureFile(name))
-        NotifyCaller(name);
+    if (OpenPictureFile(name)) NotifyCaller(name);
 }
 
-void TFormPictureEditor::mmPicSaveClick()
-{
+void TFormPictureEditor::mmPicSaveClick() {
     if (PictureFileName.isEmpty()) {
         SaveAsDialog();
         return;
     }
-    if (Prompter::ask(this, u"上書き保存します。いいですか。"_s, Prompter::Buttons::YesCancel) != Prompter::Answer::Yes)
+    if (Prompter::ask(this, u"上書き保存します。いいですか。"_s, Prompter::Buttons::YesCancel) !=
+        Prompter::Answer::Yes)
         return;
     PickShapesAt({0, 0});
     SavePictureFile(PictureFileName);
 }
 
-void TFormPictureEditor::mmPicSaveAsClick() { SaveAsDialog(); }
-
-bool TFormPictureEditor::MySavePictureDialog2CanClose(const QString& fileName)
-{
-    if (!QFileInfo::exists(fileName))
-        return true;
-    return Prompter::ask(this, QFileInfo(fileName).fileName() + u"\r\nファイルはすでに存在します。上書き保存しますか。"_s,
-                         Prompter::Buttons::YesNo)
-           == Prompter::Answer::Yes;
+void TFormPictureEditor::mmPicSaveAsClick() {
+    SaveAsDialog();
 }
 
-QString TFormPictureEditor::MySavePictureDialog2TypeChange(int filterIndex, const QString& fileName)
-{
+bool TFormPictureEditor::MySavePictureDialog2CanClose(const QString& fileName) {
+    if (!QFileInfo::exists(fileName)) return true;
+    return Prompter::ask(this,
+                         QFileInfo(fileName).fileName() +
+                             u"\r\nファイルはすでに存在します。上書き保存しますか。"_s,
+                         Prompter::Buttons::YesNo) == Prompter::Answer::Yes;
+}
+
+QString TFormPictureEditor::MySavePictureDialog2TypeChange(int filterIndex, const QString& fileName) {
     const QString name = QFileInfo(fileName).fileName();
-    if (name.isEmpty() || (filterIndex != 1 && filterIndex != 2))
-        return name;
+    if (name.isEmpty() || (filterIndex != 1 && filterIndex != 2)) return name;
     return QFileInfo(name).completeBaseName() + (filterIndex == 1 ? u".bmp"_s : u".jpg"_s);
 }

@@ -18,16 +18,16 @@
 
 using namespace Qt::StringLiterals;
 
-int TFormPictureEditor::zoom() const { return CanvasView::clampZoom(UpDown1->value()); }
+int TFormPictureEditor::zoom() const {
+    return CanvasView::clampZoom(UpDown1->value());
+}
 
-bool TFormPictureEditor::PointerOverCanvasPanel(QPoint& screenPoint) const
-{
+bool TFormPictureEditor::PointerOverCanvasPanel(QPoint& screenPoint) const {
     screenPoint = QCursor::pos();
     return pnImage->rect().contains(pnImage->mapFromGlobal(screenPoint));
 }
 
-void TFormPictureEditor::UpDown1Click()
-{
+void TFormPictureEditor::UpDown1Click() {
     ClearSelectionFlags();
     ClearSelection();
     const QPoint kept = ScrollBox1->scrollPosition();
@@ -35,13 +35,13 @@ void TFormPictureEditor::UpDown1Click()
     const QSize now = CanvasView::zoomedSize(Doc.canvasSize(), zoom());
     ScrollBox1->setPaintBoxSize(now);
     const QPoint after = ScrollBox1->scrollPosition();
-    ScrollBox1->setScrollPosition({CanvasView::scrollAfterZoom(kept.x(), old.width(), now.width(), after.x()),
-                                   CanvasView::scrollAfterZoom(kept.y(), old.height(), now.height(), after.y())});
+    ScrollBox1->setScrollPosition(
+        {CanvasView::scrollAfterZoom(kept.x(), old.width(), now.width(), after.x()),
+         CanvasView::scrollAfterZoom(kept.y(), old.height(), now.height(), after.y())});
     Image1->update();
 }
 
-void TFormPictureEditor::SetZoom(int value)
-{
+void TFormPictureEditor::SetZoom(int value) {
     {
         const QSignalBlocker blocker(UpDown1);
         UpDown1->setValue(CanvasView::clampZoom(value));
@@ -49,33 +49,30 @@ void TFormPictureEditor::SetZoom(int value)
     UpDown1Click();
 }
 
-void TFormPictureEditor::cbIncrementClick()
-{
+void TFormPictureEditor::cbIncrementClick() {
     const bool tens = cbIncrement->isChecked();
     UpDown1->setSingleStep(tens ? 10 : 1);
     cbIncrement->setText(tens ? u"±10"_s : u"±1"_s);
 }
 
-void TFormPictureEditor::bt100Click() { SetZoom(CanvasView::DefaultZoom); }
+void TFormPictureEditor::bt100Click() {
+    SetZoom(CanvasView::DefaultZoom);
+}
 
-void TFormPictureEditor::showCanvasSizeInBoxes()
-{
+void TFormPictureEditor::showCanvasSizeInBoxes() {
     const QSignalBlocker width(udWidth), height(udHeight);
     udWidth->setValue(Doc.canvasSize().width());
     udHeight->setValue(Doc.canvasSize().height());
 }
 
-void TFormPictureEditor::canvasSizeChanged(QPoint keptScroll)
-{
+void TFormPictureEditor::canvasSizeChanged(QPoint keptScroll) {
     // The view stays where it was, as far as the new ranges allow.
     UpDown1Click();
     ScrollBox1->setScrollPosition(keptScroll);
 }
 
-void TFormPictureEditor::SetCanvasSize(int width, int height)
-{
-    if (width < 1 || height < 1)
-        return;
+void TFormPictureEditor::SetCanvasSize(int width, int height) {
+    if (width < 1 || height < 1) return;
     const QPoint kept = ScrollBox1->scrollPosition();
     if (!Doc.SetCanvasSize({width, height})) {
         Prompter::warn(this, u"キャンバスをこの大きさにできません。"_s);
@@ -86,22 +83,18 @@ void TFormPictureEditor::SetCanvasSize(int width, int height)
     canvasSizeChanged(kept);
 }
 
-void TFormPictureEditor::edWidthChange()
-{
+void TFormPictureEditor::edWidthChange() {
     const int width = std::clamp(udWidth->value(), CanvasView::MinCanvasWidth, CanvasView::MaxCanvasWidth);
-    if (width != Doc.canvasSize().width())
-        SetCanvasSize(width, Doc.canvasSize().height());
+    if (width != Doc.canvasSize().width()) SetCanvasSize(width, Doc.canvasSize().height());
 }
 
-void TFormPictureEditor::edHeightChange()
-{
-    const int height = std::clamp(udHeight->value(), CanvasView::MinCanvasHeight, CanvasView::MaxCanvasHeight);
-    if (height != Doc.canvasSize().height())
-        SetCanvasSize(Doc.canvasSize().width(), height);
+void TFormPictureEditor::edHeightChange() {
+    const int height =
+        std::clamp(udHeight->value(), CanvasView::MinCanvasHeight, CanvasView::MaxCanvasHeight);
+    if (height != Doc.canvasSize().height()) SetCanvasSize(Doc.canvasSize().width(), height);
 }
 
-CanvasView::ViewState TFormPictureEditor::viewState() const
-{
+CanvasView::ViewState TFormPictureEditor::viewState() const {
     CanvasView::ViewState s;
     s.canvas = &Doc.CanvasBitmap;
     s.zoom = zoom();
@@ -120,30 +113,25 @@ CanvasView::ViewState TFormPictureEditor::viewState() const
     return s;
 }
 
-void TFormPictureEditor::PaintCanvasView(QPainter& painter, const QRect& exposed)
-{
+void TFormPictureEditor::PaintCanvasView(QPainter& painter, const QRect& exposed) {
     CanvasView::paint(painter, viewState(), exposed);
 }
 
-bool TFormPictureEditor::CMMouseWheel(QPoint screenPoint, int delta)
-{
+bool TFormPictureEditor::CMMouseWheel(QPoint screenPoint, int delta) {
     const QPoint pointer = ScrollBox1->mapFromGlobal(screenPoint);
-    if (!ScrollBox1->rect().contains(pointer))
-        return false;
+    if (!ScrollBox1->rect().contains(pointer)) return false;
     const CanvasView::WheelAction action = CanvasView::wheelAction(
         pointer, ScrollBox1->size(), delta, ScrollBox1->scrollPosition(), ScrollBox1->maxScroll());
     for (CanvasView::Arrow arrow : action.keys)
         CMDialogKey(arrow, Qt::NoModifier);
     if (action.zoomDirection != 0) {
         const int next = CanvasView::clampZoom(zoom() + action.zoomDirection * UpDown1->singleStep());
-        if (next != UpDown1->value())
-            UpDown1->setValue(next);
+        if (next != UpDown1->value()) UpDown1->setValue(next);
     }
     return true;
 }
 
-bool TFormPictureEditor::CMDialogKey(CanvasView::Arrow arrow, Qt::KeyboardModifiers modifiers)
-{
+bool TFormPictureEditor::CMDialogKey(CanvasView::Arrow arrow, Qt::KeyboardModifiers modifiers) {
     const int dx = arrow == CanvasView::Arrow::Left ? -1 : arrow == CanvasView::Arrow::Right ? 1 : 0;
     const int dy = arrow == CanvasView::Arrow::Up ? -1 : arrow == CanvasView::Arrow::Down ? 1 : 0;
     if (MouseDragging) {
@@ -151,15 +139,13 @@ bool TFormPictureEditor::CMDialogKey(CanvasView::Arrow arrow, Qt::KeyboardModifi
         QCursor::setPos(QCursor::pos() + QPoint(dx, dy));
         return true;
     }
-    if (modifiers & Qt::ShiftModifier)
-        return false;
+    if (modifiers & Qt::ShiftModifier) return false;
     QScrollBar* bar = dx ? ScrollBox1->horizontalScrollBar() : ScrollBox1->verticalScrollBar();
     bar->setValue(bar->value() + (dx + dy) * bar->singleStep());
     return true;
 }
 
-void TFormPictureEditor::SetMouseDragging(bool dragging)
-{
+void TFormPictureEditor::SetMouseDragging(bool dragging) {
     MouseDragging = dragging;
     AutoScrollMoved = false;
     if (dragging)
@@ -168,8 +154,7 @@ void TFormPictureEditor::SetMouseDragging(bool dragging)
         m_autoScroll->stop();
 }
 
-void TFormPictureEditor::IdleAutoScroll()
-{
+void TFormPictureEditor::IdleAutoScroll() {
     if (!MouseDragging) {
         m_autoScroll->stop();
         return;
@@ -186,8 +171,7 @@ void TFormPictureEditor::IdleAutoScroll()
     }
 }
 
-void TFormPictureEditor::sbShowMasuClick()
-{
+void TFormPictureEditor::sbShowMasuClick() {
     if (sbShowMasu->isChecked()) {
         EaselForms* forms = EaselForms::current();
         TFormShowMasu* dialog = forms ? forms->formShowMasu.get() : nullptr;

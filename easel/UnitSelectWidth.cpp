@@ -2,8 +2,7 @@
 
 using namespace Qt::StringLiterals;
 
-TFormSelectWidth::TFormSelectWidth(QWidget* parent) : QDialog(parent)
-{
+TFormSelectWidth::TFormSelectWidth(QWidget* parent) : QDialog(parent) {
     setObjectName(u"FormSelectWidth"_s);
     setWindowTitle(u"線の幅"_s);
 }

@@ -18,8 +18,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QSpinBox* cellBox(QWidget* parent)
-{
+QSpinBox* cellBox(QWidget* parent) {
     auto* box = new QSpinBox(parent);
     // A cell of 0 would leave the grid nothing to divide by.
     box->setRange(CanvasView::MinGridCell, CanvasView::MaxGridCell);
@@ -29,8 +28,7 @@ QSpinBox* cellBox(QWidget* parent)
 
 } // namespace
 
-TFormShowMasu::TFormShowMasu(QWidget* parent) : QDialog(parent)
-{
+TFormShowMasu::TFormShowMasu(QWidget* parent) : QDialog(parent) {
     setObjectName(u"FormShowMasu"_s);
     setWindowTitle(u"罫線の表示"_s);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
@@ -81,40 +79,45 @@ TFormShowMasu::TFormShowMasu(QWidget* parent) : QDialog(parent)
     DrawLineColorSample();
 }
 
-int TFormShowMasu::cellWidth() const { return UpDown1->value(); }
-int TFormShowMasu::cellHeight() const { return UpDown2->value(); }
+int TFormShowMasu::cellWidth() const {
+    return UpDown1->value();
+}
+int TFormShowMasu::cellHeight() const {
+    return UpDown2->value();
+}
 
-void TFormShowMasu::preset(int width, int height, ColourText::TColor lineColor)
-{
+void TFormShowMasu::preset(int width, int height, ColourText::TColor lineColor) {
     UpDown1->setValue(width);
     UpDown2->setValue(height);
     LineColor = lineColor;
     DrawLineColorSample();
 }
 
-void TFormShowMasu::btOKClick() { done(QDialog::Accepted); }
+void TFormShowMasu::btOKClick() {
+    done(QDialog::Accepted);
+}
 
-void TFormShowMasu::btCancelClick() { done(QDialog::Rejected); }
+void TFormShowMasu::btCancelClick() {
+    done(QDialog::Rejected);
+}
 
-void TFormShowMasu::sbLineColorClick()
-{
+void TFormShowMasu::sbLineColorClick() {
     const auto chosen = Prompter::backend().colourDialog(this, ColourText::toQColor(LineColor));
-    if (!chosen)
-        return;
+    if (!chosen) return;
     LineColor = ColourText::fromQColor(*chosen);
     DrawLineColorSample();
 }
 
-void TFormShowMasu::FormShow() { DrawLineColorSample(); }
+void TFormShowMasu::FormShow() {
+    DrawLineColorSample();
+}
 
-void TFormShowMasu::showEvent(QShowEvent* event)
-{
+void TFormShowMasu::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     FormShow();
 }
 
-void TFormShowMasu::DrawLineColorSample()
-{
+void TFormShowMasu::DrawLineColorSample() {
     QPixmap pixmap(imLineColor->size());
     pixmap.fill(Qt::white);
     QPainter p(&pixmap);

@@ -16,40 +16,40 @@ struct ConversionCase {
 
 class ConversionTest : public ::testing::TestWithParam<ConversionCase> {};
 
-TEST_P(ConversionTest, ImageToScreenRoundsHalfToEvenAndScreenToImageTruncates)
-{
+TEST_P(ConversionTest, ImageToScreenRoundsHalfToEvenAndScreenToImageTruncates) {
     const ConversionCase c = GetParam();
     EXPECT_EQ(ImageToScreen(c.v, c.zoom), c.toScreen);
     EXPECT_EQ(ScreenToImage(c.v, c.zoom), c.toImage);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Zooms, ConversionTest,
-    ::testing::Values(
-        // 50 %: halves go to the even neighbour.
-        ConversionCase{50, 1, 0, 2}, ConversionCase{50, 3, 2, 6}, ConversionCase{50, 5, 2, 10},
-        ConversionCase{50, 7, 4, 14}, ConversionCase{50, 0, 0, 0}, ConversionCase{50, -5, -2, -10},
-        ConversionCase{50, -7, -4, -14},
-        // 100 %: both are the identity.
-        ConversionCase{100, 0, 0, 0}, ConversionCase{100, 37, 37, 37}, ConversionCase{100, -37, -37, -37},
-        ConversionCase{100, 2000, 2000, 2000},
-        // 150 %: 1 -> 1.5 -> 2, but 1 view pixel is 0.67 canvas pixels -> 0.
-        ConversionCase{150, 1, 2, 0}, ConversionCase{150, 2, 3, 1}, ConversionCase{150, 3, 4, 2},
-        ConversionCase{150, 5, 8, 3}, ConversionCase{150, 600, 900, 400}, ConversionCase{150, -1, -2, 0},
-        ConversionCase{150, -3, -4, -2},
-        // 200 %.
-        ConversionCase{200, 1, 2, 0}, ConversionCase{200, 3, 6, 1}, ConversionCase{200, 7, 14, 3},
-        ConversionCase{200, -3, -6, -1},
-        // 800 %.
-        ConversionCase{800, 1, 8, 0}, ConversionCase{800, 7, 56, 0}, ConversionCase{800, 8, 64, 1},
-        ConversionCase{800, 15, 120, 1}, ConversionCase{800, 2000, 16000, 250}, ConversionCase{800, -9, -72, -1}),
-    [](const auto& info) {
-        return "z" + std::to_string(info.param.zoom) + "_v" + (info.param.v < 0 ? "m" : "")
-               + std::to_string(std::abs(info.param.v));
-    });
+INSTANTIATE_TEST_SUITE_P(Zooms, ConversionTest,
+                         ::testing::Values(
+                             // 50 %: halves go to the even neighbour.
+                             ConversionCase{50, 1, 0, 2}, ConversionCase{50, 3, 2, 6},
+                             ConversionCase{50, 5, 2, 10}, ConversionCase{50, 7, 4, 14},
+                             ConversionCase{50, 0, 0, 0}, ConversionCase{50, -5, -2, -10},
+                             ConversionCase{50, -7, -4, -14},
+                             // 100 %: both are the identity.
+                             ConversionCase{100, 0, 0, 0}, ConversionCase{100, 37, 37, 37},
+                             ConversionCase{100, -37, -37, -37}, ConversionCase{100, 2000, 2000, 2000},
+                             // 150 %: 1 -> 1.5 -> 2, but 1 view pixel is 0.67 canvas pixels -> 0.
+                             ConversionCase{150, 1, 2, 0}, ConversionCase{150, 2, 3, 1},
+                             ConversionCase{150, 3, 4, 2}, ConversionCase{150, 5, 8, 3},
+                             ConversionCase{150, 600, 900, 400}, ConversionCase{150, -1, -2, 0},
+                             ConversionCase{150, -3, -4, -2},
+                             // 200 %.
+                             ConversionCase{200, 1, 2, 0}, ConversionCase{200, 3, 6, 1},
+                             ConversionCase{200, 7, 14, 3}, ConversionCase{200, -3, -6, -1},
+                             // 800 %.
+                             ConversionCase{800, 1, 8, 0}, ConversionCase{800, 7, 56, 0},
+                             ConversionCase{800, 8, 64, 1}, ConversionCase{800, 15, 120, 1},
+                             ConversionCase{800, 2000, 16000, 250}, ConversionCase{800, -9, -72, -1}),
+                         [](const auto& info) {
+                             return "z" + std::to_string(info.param.zoom) + "_v" +
+                                    (info.param.v < 0 ? "m" : "") + std::to_string(std::abs(info.param.v));
+                         });
 
-TEST(CanvasViewTest, ConversionsAreNotInverses)
-{
+TEST(CanvasViewTest, ConversionsAreNotInverses) {
     // A view pixel at 150 % maps to canvas 0, which maps back to 0, not 1.
     EXPECT_EQ(ImageToScreen(ScreenToImage(1, 150), 150), 0);
     EXPECT_EQ(ScreenToImage(ImageToScreen(1, 150), 150), 1);
@@ -59,8 +59,7 @@ TEST(CanvasViewTest, ConversionsAreNotInverses)
     EXPECT_EQ(ScreenToImageRect({3, 5, 9, 11}, 200), (Bounds{1, 2, 4, 5}));
 }
 
-TEST(CanvasViewTest, ZoomAndCanvasLimits)
-{
+TEST(CanvasViewTest, ZoomAndCanvasLimits) {
     EXPECT_EQ(clampZoom(5), 10);
     EXPECT_EQ(clampZoom(810), 800);
     EXPECT_EQ(clampZoom(150), 150);
@@ -70,8 +69,7 @@ TEST(CanvasViewTest, ZoomAndCanvasLimits)
     EXPECT_EQ(clampCanvasSize({600, 400}), QSize(600, 400));
 }
 
-TEST(CanvasViewTest, ZoomKeepsThePositionRelativeToTheMiddle)
-{
+TEST(CanvasViewTest, ZoomKeepsThePositionRelativeToTheMiddle) {
     // 100 % -> 200 % of a 600 wide canvas with the view at 100: 100 + (1200 - 600) div 2.
     EXPECT_EQ(scrollAfterZoom(100, 600, 1200, 100), 400);
     // Zooming out moves back by half the shrink, truncated toward zero.
@@ -82,8 +80,7 @@ TEST(CanvasViewTest, ZoomKeepsThePositionRelativeToTheMiddle)
     EXPECT_EQ(scrollAfterZoom(50, 1200, 300, 0), 0);
 }
 
-TEST(CanvasViewTest, GridLinesSitOnePixelBeforeEachCellBoundary)
-{
+TEST(CanvasViewTest, GridLinesSitOnePixelBeforeEachCellBoundary) {
     const std::vector<int> rows = gridLines(400, 20, 100);
     ASSERT_EQ(rows.size(), 21u);
     EXPECT_EQ(rows.front(), -1);
@@ -97,8 +94,7 @@ TEST(CanvasViewTest, GridLinesSitOnePixelBeforeEachCellBoundary)
     EXPECT_TRUE(gridLines(400, -3, 100).empty());
 }
 
-TEST(CanvasViewTest, WheelZonesScrollOrZoom)
-{
+TEST(CanvasViewTest, WheelZonesScrollOrZoom) {
     const QSize box(300, 300);
     const QPoint middle(100, 100), maxScroll(500, 500);
     using A = Arrow;
@@ -124,14 +120,13 @@ TEST(CanvasViewTest, WheelZonesScrollOrZoom)
         {{290, 290}, -120, {100, 500}, {}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.pointer.x()) + "," + std::to_string(c.pointer.y()) + " delta "
-                     + std::to_string(c.delta));
+        SCOPED_TRACE(std::to_string(c.pointer.x()) + "," + std::to_string(c.pointer.y()) + " delta " +
+                     std::to_string(c.delta));
         EXPECT_EQ(wheelAction(c.pointer, box, c.delta, c.scroll, maxScroll), c.action);
     }
 }
 
-TEST(CanvasViewTest, AutoScrollMovesOnePixelTowardThePointer)
-{
+TEST(CanvasViewTest, AutoScrollMovesOnePixelTowardThePointer) {
     const QSize client(200, 100);
     EXPECT_EQ(autoScrollDelta({50, 50}, client), QPoint(0, 0));
     EXPECT_EQ(autoScrollDelta({-3, 50}, client), QPoint(-1, 0));
@@ -142,8 +137,7 @@ TEST(CanvasViewTest, AutoScrollMovesOnePixelTowardThePointer)
 // Painting: a partial repaint must give exactly the pixels a full repaint gives there, at any zoom.
 class PaintTest : public ::testing::TestWithParam<int> {
 protected:
-    static QImage canvas()
-    {
+    static QImage canvas() {
         QImage c(60, 40, QImage::Format_RGB32);
         for (int y = 0; y < c.height(); ++y)
             for (int x = 0; x < c.width(); ++x)
@@ -151,8 +145,7 @@ protected:
         return c;
     }
 
-    static QImage render(const ViewState& s, const QRect& exposed)
-    {
+    static QImage render(const ViewState& s, const QRect& exposed) {
         QImage out(s.box, QImage::Format_RGB32);
         out.fill(qRgb(1, 2, 3));
         QPainter p(&out);
@@ -161,8 +154,7 @@ protected:
     }
 };
 
-TEST_P(PaintTest, PartialRepaintMatchesFullRepaint)
-{
+TEST_P(PaintTest, PartialRepaintMatchesFullRepaint) {
     const QImage c = canvas();
     ViewState s;
     s.canvas = &c;
@@ -183,8 +175,7 @@ TEST_P(PaintTest, PartialRepaintMatchesFullRepaint)
 
 INSTANTIATE_TEST_SUITE_P(Zooms, PaintTest, ::testing::Values(50, 100, 150, 200, 800));
 
-TEST(CanvasViewPaintTest, CanvasIsStretchedAndGridDarkensDots)
-{
+TEST(CanvasViewPaintTest, CanvasIsStretchedAndGridDarkensDots) {
     QImage c(10, 10, QImage::Format_RGB32);
     c.fill(Qt::white);
     c.setPixel(3, 4, qRgb(255, 0, 0));
@@ -230,8 +221,7 @@ TEST(CanvasViewPaintTest, CanvasIsStretchedAndGridDarkensDots)
     EXPECT_EQ(out.pixel(13, 17), qRgb(255, 0, 0));
 }
 
-TEST(CanvasViewPaintTest, TracingPictureShowsThroughTransparentWhiteOnly)
-{
+TEST(CanvasViewPaintTest, TracingPictureShowsThroughTransparentWhiteOnly) {
     QImage c(4, 4, QImage::Format_RGB32);
     c.fill(Qt::white);
     c.setPixel(0, 0, qRgb(0, 0, 255));
@@ -252,8 +242,7 @@ TEST(CanvasViewPaintTest, TracingPictureShowsThroughTransparentWhiteOnly)
     EXPECT_EQ(out.pixel(2, 2), qRgb(200, 220, 240));
 }
 
-TEST(CanvasViewPaintTest, RangeOutlineIsDrawnInvertingRed)
-{
+TEST(CanvasViewPaintTest, RangeOutlineIsDrawnInvertingRed) {
     QImage c(20, 20, QImage::Format_RGB32);
     c.fill(Qt::white);
     ViewState s;

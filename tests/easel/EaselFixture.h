@@ -20,8 +20,7 @@
 using namespace Qt::StringLiterals;
 
 // A picture whose pixels tell where they came from, smooth enough for JPEG to keep it closely.
-inline QImage patternPicture(QSize size)
-{
+inline QImage patternPicture(QSize size) {
     QImage img(size, QImage::Format_RGB32);
     for (int y = 0; y < size.height(); ++y)
         for (int x = 0; x < size.width(); ++x)
@@ -29,8 +28,7 @@ inline QImage patternPicture(QSize size)
     return img;
 }
 
-inline QImage solidPicture(QSize size, QRgb colour)
-{
+inline QImage solidPicture(QSize size, QRgb colour) {
     QImage img(size, QImage::Format_RGB32);
     img.fill(colour);
     return img;
@@ -40,25 +38,21 @@ inline QImage solidPicture(QSize size, QRgb colour)
 // on its socket, so the receiver cannot share the test's thread.
 class NoticeCatcher : public QThread {
 public:
-    explicit NoticeCatcher(const QString& className) : m_className(className)
-    {
+    explicit NoticeCatcher(const QString& className) : m_className(className) {
         start();
         m_ready.acquire();
     }
-    ~NoticeCatcher() override
-    {
+    ~NoticeCatcher() override {
         quit();
         wait();
     }
-    QStringList names() const
-    {
+    QStringList names() const {
         QMutexLocker lock(&m_mutex);
         return m_names;
     }
 
 protected:
-    void run() override
-    {
+    void run() override {
         SavedPictureNotice::Receiver receiver(m_className);
         QObject::connect(&receiver, &SavedPictureNotice::Receiver::received, [this](const QString& name) {
             QMutexLocker lock(&m_mutex);
@@ -79,18 +73,15 @@ private:
 // from a script, the window shown (offscreen) so that the scroll box has its real size.
 class EaselFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ProgramFolder::setOverride(program.path());
-        if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
-            oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+        if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) oldRuntime = qgetenv("XDG_RUNTIME_DIR");
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path().chopped(1)));
         prompter = std::make_unique<ScriptedPrompter>();
         start({});
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         forms.reset();
         prompter.reset();
         ProgramFolder::setOverride(QString());
@@ -100,8 +91,7 @@ protected:
             qputenv("XDG_RUNTIME_DIR", oldRuntime);
     }
 
-    void start(const QStringList& arguments)
-    {
+    void start(const QStringList& arguments) {
         forms.reset();
         forms = std::make_unique<EaselForms>();
         forms->create(arguments);
@@ -111,8 +101,7 @@ protected:
 
     TFormPictureEditor& ed() { return *forms->formPictureEditor; }
 
-    QString writePicture(const QString& name, const QImage& picture)
-    {
+    QString writePicture(const QString& name, const QImage& picture) {
         const QString path = program.file(name);
         QDir().mkpath(QFileInfo(path).absolutePath());
         EXPECT_TRUE(PictureFile::save(path, picture, 100)) << path.toStdString();
@@ -120,8 +109,7 @@ protected:
     }
 
     // Draws something: a stamp in the document, as every pixel edit enters it.
-    void stamp(const QImage& picture, QPoint at)
-    {
+    void stamp(const QImage& picture, QPoint at) {
         ed().Doc.CommitShape(Shapes::makeStamp(picture, at, 0));
         ed().PushUndoSnapshot();
     }

@@ -11,18 +11,18 @@ namespace {
 constexpr QRgb White = 0xFFFFFFFF;
 constexpr QRgb Opaque = 0xFFFFFEFF; // RGB(255, 254, 255)
 
-qint32 i32At(const QByteArray& bytes, qsizetype at) { return qFromLittleEndian<qint32>(bytes.constData() + at); }
+qint32 i32At(const QByteArray& bytes, qsizetype at) {
+    return qFromLittleEndian<qint32>(bytes.constData() + at);
+}
 
-QImage picture(QSize size, QRgb colour)
-{
+QImage picture(QSize size, QRgb colour) {
     QImage img(size, QImage::Format_RGB32);
     img.fill(colour);
     return img;
 }
 
 // Rows of text to a picture: '.' white, 'o' opaque white, '#' black.
-QImage fromRows(const std::vector<std::string>& rows)
-{
+QImage fromRows(const std::vector<std::string>& rows) {
     QImage img(int(rows[0].size()), int(rows.size()), QImage::Format_RGB32);
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) {
@@ -32,8 +32,7 @@ QImage fromRows(const std::vector<std::string>& rows)
     return img;
 }
 
-std::vector<std::string> toRows(const QImage& img)
-{
+std::vector<std::string> toRows(const QImage& img) {
     std::vector<std::string> rows;
     for (int y = 0; y < img.height(); ++y) {
         std::string row;
@@ -46,8 +45,7 @@ std::vector<std::string> toRows(const QImage& img)
     return rows;
 }
 
-TEST(SnapshotTest, HeaderAndStampRecordLayout)
-{
+TEST(SnapshotTest, HeaderAndStampRecordLayout) {
     PictureDocument doc;
     doc.SetCanvasSize({30, 20});
     const QByteArray empty = doc.Snapshot();
@@ -80,8 +78,7 @@ TEST(SnapshotTest, HeaderAndStampRecordLayout)
     EXPECT_EQ(ResetSnapshot({30, 20}), QByteArray::fromHex("000000001e0000001400000000000000"));
 }
 
-TEST(SnapshotTest, RestoreRebuildsListSizeAndCanvas)
-{
+TEST(SnapshotTest, RestoreRebuildsListSizeAndCanvas) {
     PictureDocument doc;
     doc.SetCanvasSize({40, 30});
     doc.CommitShape(Shapes::makeStamp(picture({4, 4}, qRgb(10, 20, 30)), {1, 1}, 0));
@@ -97,8 +94,7 @@ TEST(SnapshotTest, RestoreRebuildsListSizeAndCanvas)
     EXPECT_EQ(other.Snapshot(), snapshot);
 }
 
-TEST(SnapshotTest, DamagedRecordStopsTheRestoreKeepingWhatWasRead)
-{
+TEST(SnapshotTest, DamagedRecordStopsTheRestoreKeepingWhatWasRead) {
     PictureDocument doc;
     doc.SetCanvasSize({40, 30});
     doc.CommitShape(Shapes::makeStamp(picture({4, 4}, qRgb(10, 20, 30)), {1, 1}, 0));
@@ -122,8 +118,7 @@ TEST(SnapshotTest, DamagedRecordStopsTheRestoreKeepingWhatWasRead)
     EXPECT_FALSE(other.RestoreSnapshot(QByteArray(7, '\0')));
 }
 
-TEST(StampTest, WhiteShowsThroughUnlessTheStampIsTheEraser)
-{
+TEST(StampTest, WhiteShowsThroughUnlessTheStampIsTheEraser) {
     QImage stamp(2, 1, QImage::Format_RGB32);
     stamp.setPixel(0, 0, qRgb(255, 255, 255));
     stamp.setPixel(1, 0, qRgb(0, 128, 0));
@@ -149,8 +144,7 @@ TEST(StampTest, WhiteShowsThroughUnlessTheStampIsTheEraser)
     EXPECT_EQ(doc.CanvasBitmap, drawn);
 }
 
-TEST(StampTest, FreeFormStampShowsOnlyInsideItsPolygon)
-{
+TEST(StampTest, FreeFormStampShowsOnlyInsideItsPolygon) {
     auto record = Shapes::makeStamp(picture({10, 10}, qRgb(50, 60, 70)), {0, 0}, 0);
     record->FreeForm = 1;
     record->Points = {{0, 0}, {10, 0}, {0, 10}};
@@ -166,8 +160,7 @@ TEST(StampTest, FreeFormStampShowsOnlyInsideItsPolygon)
     EXPECT_EQ(other.CanvasBitmap, doc.CanvasBitmap);
 }
 
-TEST(ConvertInnerWhiteTest, EnclosedWhiteBecomesOpaqueBorderWhiteStaysTransparent)
-{
+TEST(ConvertInnerWhiteTest, EnclosedWhiteBecomesOpaqueBorderWhiteStaysTransparent) {
     QImage img = fromRows({
         ".........",
         ".#####...",
@@ -189,8 +182,7 @@ TEST(ConvertInnerWhiteTest, EnclosedWhiteBecomesOpaqueBorderWhiteStaysTransparen
                            }));
 }
 
-TEST(SaveWhiteTest, SecondWhiteIsSavedAsWhite)
-{
+TEST(SaveWhiteTest, SecondWhiteIsSavedAsWhite) {
     QImage canvas(3, 1, QImage::Format_RGB32);
     canvas.setPixel(0, 0, qRgb(255, 254, 254));
     canvas.setPixel(1, 0, qRgb(255, 254, 255));
@@ -201,8 +193,7 @@ TEST(SaveWhiteTest, SecondWhiteIsSavedAsWhite)
     EXPECT_EQ(saved.pixel(2, 0), qRgb(12, 34, 56));
 }
 
-TEST(CanvasUndoTest, ThirtyStepsBackAndUnchangedPushesRecordNothing)
-{
+TEST(CanvasUndoTest, ThirtyStepsBackAndUnchangedPushesRecordNothing) {
     PictureDocument doc;
     CanvasUndo undo;
     undo.Reset(doc.canvasSize());
@@ -221,8 +212,7 @@ TEST(CanvasUndoTest, ThirtyStepsBackAndUnchangedPushesRecordNothing)
     EXPECT_EQ(doc.ShapeList.size(), 1u);
 }
 
-TEST(CanvasUndoTest, ChangedTestComparesWithTheBaseline)
-{
+TEST(CanvasUndoTest, ChangedTestComparesWithTheBaseline) {
     PictureDocument doc;
     CanvasUndo undo;
     undo.StoreBaseline(doc.Snapshot());
@@ -234,8 +224,7 @@ TEST(CanvasUndoTest, ChangedTestComparesWithTheBaseline)
     EXPECT_FALSE(undo.IsChanged(doc.Snapshot()));
 }
 
-TEST(PaletteTest, NearWhitesOnTrueColourAndSixteenBitDisplays)
-{
+TEST(PaletteTest, NearWhitesOnTrueColourAndSixteenBitDisplays) {
     ColourText::TColor opaque = 0, second = 0;
     Palette::FindOpaqueWhites(opaque, second, 32);
     EXPECT_EQ(opaque, Palette::rgb(255, 254, 255));
@@ -248,8 +237,7 @@ TEST(PaletteTest, NearWhitesOnTrueColourAndSixteenBitDisplays)
     EXPECT_EQ((second >> 8) & 0xFF, 251);
 }
 
-TEST(PaletteTest, ContrastTextColour)
-{
+TEST(PaletteTest, ContrastTextColour) {
     using Palette::rgb;
     const struct {
         ColourText::TColor colour, text;

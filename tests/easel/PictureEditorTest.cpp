@@ -23,8 +23,7 @@ const QString ChangedQuestion = u"ファイルが変更されています。保�
 
 class PictureEditorTest : public EaselFixture {};
 
-TEST_F(PictureEditorTest, StartsWithABlankCanvasAndNothingToAsk)
-{
+TEST_F(PictureEditorTest, StartsWithABlankCanvasAndNothingToAsk) {
     EXPECT_EQ(ed().windowTitle(), u"画像エディタ"_s);
     EXPECT_EQ(ed().Doc.canvasSize(), QSize(600, 400));
     EXPECT_EQ(ed().udWidth->value(), 600);
@@ -39,8 +38,7 @@ TEST_F(PictureEditorTest, StartsWithABlankCanvasAndNothingToAsk)
     EXPECT_EQ(ed().SecondWhite, Palette::rgb(255, 254, 254));
 }
 
-TEST_F(PictureEditorTest, TitleVariants)
-{
+TEST_F(PictureEditorTest, TitleVariants) {
     const struct {
         int colours;
         QString path, title;
@@ -54,8 +52,7 @@ TEST_F(PictureEditorTest, TitleVariants)
         EXPECT_EQ(TFormPictureEditor::TitleText(c.colours, c.path), c.title);
 }
 
-TEST_F(PictureEditorTest, PictureDialogsStartInThePictureFolder)
-{
+TEST_F(PictureEditorTest, PictureDialogsStartInThePictureFolder) {
     const QString filter =
         u"BMP ﾌｧｲﾙ (*.bmp)|*.bmp|JPEG ﾌｧｲﾙ (*.jpg)|*.jpg|全種類 (*.bmp, *.jpg)|*.bmp;*.jpg"_s;
     const struct {
@@ -76,8 +73,7 @@ TEST_F(PictureEditorTest, PictureDialogsStartInThePictureFolder)
     EXPECT_EQ(fileNameCleanUp(), CleanUpVariant::Easel);
 }
 
-TEST_F(PictureEditorTest, DragOutsideTheViewScrollsOnePixelPerPass)
-{
+TEST_F(PictureEditorTest, DragOutsideTheViewScrollsOnePixelPerPass) {
     ed().SetCanvasSize(1500, 1200);
     QWidget* view = ed().ScrollBox1->viewport();
     ed().ScrollBox1->setScrollPosition({50, 50});
@@ -97,22 +93,19 @@ TEST_F(PictureEditorTest, DragOutsideTheViewScrollsOnePixelPerPass)
     ed().SetMouseDragging(false);
 }
 
-TEST_F(PictureEditorTest, FileMenuCarriesItsMnemonicsInOrder)
-{
+TEST_F(PictureEditorTest, FileMenuCarriesItsMnemonicsInOrder) {
     QStringList visible;
     for (QAction* a : ed().mmFile->actions())
-        if (a->isVisible() && !a->isSeparator())
-            visible << a->text();
-    EXPECT_EQ(visible, (QStringList{u"新規作成(&N)"_s, u"開く(&O)"_s, u"上書き保存(&S)"_s, u"名前を付けて保存(&A)"_s,
-                                    u"終了(&X)"_s}));
+        if (a->isVisible() && !a->isSeparator()) visible << a->text();
+    EXPECT_EQ(visible, (QStringList{u"新規作成(&N)"_s, u"開く(&O)"_s, u"上書き保存(&S)"_s,
+                                    u"名前を付けて保存(&A)"_s, u"終了(&X)"_s}));
     EXPECT_EQ(ed().mmFile->title(), u"ファイル(&F)"_s);
 }
 
 // Open and Save of both kinds, any case of extension.
 class PictureRoundTripTest : public EaselFixture, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(PictureRoundTripTest, OpenShowsThePictureAndSaveWritesTheCanvas)
-{
+TEST_P(PictureRoundTripTest, OpenShowsThePictureAndSaveWritesTheCanvas) {
     const QString name = QString::fromLatin1(GetParam());
     const bool jpeg = PictureFile::isJpegName(name);
     const QImage source = patternPicture({123, 77});
@@ -148,7 +141,8 @@ TEST_P(PictureRoundTripTest, OpenShowsThePictureAndSaveWritesTheCanvas)
     for (int y = 20; y < 77; ++y)
         for (int x = 0; x < 123; ++x) {
             const QRgb a = saved.pixel(x, y), b = source.pixel(x, y);
-            error += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+            error +=
+                std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
         }
     EXPECT_LE(double(error) / (57 * 123 * 3), jpeg ? 4.0 : 0.0);
     if (!jpeg) {
@@ -168,8 +162,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, PictureRoundTripTest,
                          ::testing::Values("a.bmp", "B.BMP", "c.jpg", "D.JPG", "e.Jpeg"),
                          [](const auto& info) { return std::to_string(info.index); });
 
-TEST_F(PictureEditorTest, SaveWithAnUnsupportedExtensionWritesNothingAndSendsNothing)
-{
+TEST_F(PictureEditorTest, SaveWithAnUnsupportedExtensionWritesNothingAndSendsNothing) {
     NoticeCatcher caller(u"TFormEaselTest"_s);
     ed().CallerClassName = u"TFormEaselTest"_s;
     stamp(solidPicture({5, 5}, qRgb(0, 0, 0)), {0, 0});
@@ -188,8 +181,7 @@ TEST_F(PictureEditorTest, SaveWithAnUnsupportedExtensionWritesNothingAndSendsNot
     EXPECT_TRUE(ed().IsChangedSinceSave(1));
 }
 
-TEST_F(PictureEditorTest, FailedOpenKeepsThePreviousDocument)
-{
+TEST_F(PictureEditorTest, FailedOpenKeepsThePreviousDocument) {
     const QString good = writePicture(u"good.bmp"_s, patternPicture({50, 40}));
     ASSERT_TRUE(ed().OpenPictureFile(good));
     stamp(solidPicture({3, 3}, qRgb(0, 0, 0)), {1, 1});
@@ -213,8 +205,7 @@ TEST_F(PictureEditorTest, FailedOpenKeepsThePreviousDocument)
     }
 }
 
-TEST_F(PictureEditorTest, NoticeGoesAfterSaveAndMenuOpenButNotForTheCommandLinePicture)
-{
+TEST_F(PictureEditorTest, NoticeGoesAfterSaveAndMenuOpenButNotForTheCommandLinePicture) {
     const QString cls = u"TFormEaselTest"_s;
     NoticeCatcher caller(cls);
     const QString picture = writePicture(u"画像と音声/マップ画像/m/05.bmp"_s, patternPicture({40, 30}));
@@ -242,8 +233,7 @@ TEST_F(PictureEditorTest, NoticeGoesAfterSaveAndMenuOpenButNotForTheCommandLineP
     EXPECT_EQ(caller.names().size(), 2);
 }
 
-TEST_F(PictureEditorTest, UntouchedPictureOfAnotherSizeIsNotChanged)
-{
+TEST_F(PictureEditorTest, UntouchedPictureOfAnotherSizeIsNotChanged) {
     const QString path = writePicture(u"square.bmp"_s, patternPicture({300, 300}));
     start({path});
     EXPECT_EQ(ed().Doc.canvasSize(), QSize(300, 300));
@@ -253,8 +243,18 @@ TEST_F(PictureEditorTest, UntouchedPictureOfAnotherSizeIsNotChanged)
     EXPECT_TRUE(prompter->asked.empty());
 }
 
-TEST_F(PictureEditorTest, PictureLargerThanTheSizeBoxesIsNeverCropped)
-{
+TEST_F(PictureEditorTest, UnreadableCommandLinePictureLeavesABlankCanvas) {
+    start({program.file(u"gone.bmp"_s), u"TForm2"_s});
+    ASSERT_EQ(prompter->asked.size(), 1u);
+    EXPECT_TRUE(prompter->lastText().startsWith(u"画像ファイルを開けません。"_s));
+    EXPECT_EQ(ed().CallerClassName, u"TForm2"_s);
+    EXPECT_TRUE(ed().PictureFileName.isEmpty());
+    EXPECT_EQ(ed().windowTitle(), u"画像エディタ"_s);
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(600, 400));
+    EXPECT_TRUE(ed().Doc.isEmpty());
+}
+
+TEST_F(PictureEditorTest, PictureLargerThanTheSizeBoxesIsNeverCropped) {
     const QString path = writePicture(u"big.bmp"_s, patternPicture({2500, 1600}));
     ASSERT_TRUE(ed().OpenPictureFile(path));
     EXPECT_EQ(ed().Doc.canvasSize(), QSize(2500, 1600));
@@ -275,8 +275,7 @@ TEST_F(PictureEditorTest, PictureLargerThanTheSizeBoxesIsNeverCropped)
     EXPECT_EQ(ed().Doc.canvasSize(), QSize(2500, 1400));
 }
 
-TEST_F(PictureEditorTest, YesWithNothingDrawnStillOffersTheSaveDialog)
-{
+TEST_F(PictureEditorTest, YesWithNothingDrawnStillOffersTheSaveDialog) {
     ed().udWidth->setValue(610);
     ASSERT_TRUE(ed().IsChangedSinceSave(1));
     prompter->answers.push_back(Answer::Yes);
@@ -289,8 +288,7 @@ TEST_F(PictureEditorTest, YesWithNothingDrawnStillOffersTheSaveDialog)
     EXPECT_EQ(PictureFile::load(program.file(u"blank.bmp"_s)).size(), QSize(610, 400));
 }
 
-TEST_F(PictureEditorTest, ClearAllAsksAndCanBeUndone)
-{
+TEST_F(PictureEditorTest, ClearAllAsksAndCanBeUndone) {
     ed().sbClearAllClick();
     EXPECT_TRUE(prompter->asked.empty()); // nothing to clear
 
@@ -309,11 +307,19 @@ TEST_F(PictureEditorTest, ClearAllAsksAndCanBeUndone)
     EXPECT_EQ(ed().Doc.CanvasBitmap, source);
     EXPECT_TRUE(ed().CanRedo());
     EXPECT_TRUE(ed().FormKeyDown(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier));
-    EXPECT_EQ(ed().Doc.CanvasBitmap, solidPicture({80, 60}, qRgb(255, 255, 255)));
+    const QImage cleared = solidPicture({80, 60}, qRgb(255, 255, 255));
+    EXPECT_EQ(ed().Doc.CanvasBitmap, cleared);
+
+    // The cleared picture stays cleared whatever rebuilds the canvas, and is a change to save.
+    ed().udWidth->setValue(100);
+    EXPECT_EQ(ed().Doc.CanvasBitmap, solidPicture({100, 60}, qRgb(255, 255, 255)));
+    prompter->modals.push_back([](QDialog&) { return int(QDialog::Accepted); });
+    ed().sbShowMasu->click();
+    EXPECT_EQ(ed().Doc.CanvasBitmap.pixel(50, 30), qRgb(255, 255, 255));
+    EXPECT_TRUE(ed().IsChangedSinceSave(1));
 }
 
-TEST_F(PictureEditorTest, NewAfterADeclinedSaveKeepsTheCanvasSize)
-{
+TEST_F(PictureEditorTest, NewAfterADeclinedSaveKeepsTheCanvasSize) {
     ASSERT_TRUE(ed().OpenPictureFile(writePicture(u"p.bmp"_s, patternPicture({70, 50}))));
     stamp(solidPicture({3, 3}, qRgb(0, 0, 0)), {1, 1});
     prompter->answers.push_back(Answer::No);
@@ -332,8 +338,7 @@ TEST_F(PictureEditorTest, NewAfterADeclinedSaveKeepsTheCanvasSize)
     EXPECT_EQ(ed().Doc.ShapeList.size(), 1u);
 }
 
-TEST_F(PictureEditorTest, SaveDialogAsksBeforeOverwritingAndFollowsTheType)
-{
+TEST_F(PictureEditorTest, SaveDialogAsksBeforeOverwritingAndFollowsTheType) {
     const QString existing = writePicture(u"x.bmp"_s, solidPicture({5, 5}, qRgb(1, 2, 3)));
     prompter->answers.push_back(Answer::No);
     EXPECT_FALSE(ed().MySavePictureDialog2CanClose(existing));
@@ -346,15 +351,15 @@ TEST_F(PictureEditorTest, SaveDialogAsksBeforeOverwritingAndFollowsTheType)
         int index;
         QString in, out;
     } cases[] = {
-        {2, u"/p/a.bmp"_s, u"a.jpg"_s}, {1, u"a.jpg"_s, u"a.bmp"_s},  {3, u"/p/a.jpg"_s, u"a.jpg"_s},
+        {2, u"/p/a.bmp"_s, u"a.jpg"_s},  {1, u"a.jpg"_s, u"a.bmp"_s},     {3, u"/p/a.jpg"_s, u"a.jpg"_s},
         {1, u"b.c.JPG"_s, u"b.c.bmp"_s}, {2, u"noext"_s, u"noext.jpg"_s}, {2, QString(), QString()},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(TFormPictureEditor::MySavePictureDialog2TypeChange(c.index, c.in), c.out) << c.in.toStdString();
+        EXPECT_EQ(TFormPictureEditor::MySavePictureDialog2TypeChange(c.index, c.in), c.out)
+            << c.in.toStdString();
 }
 
-TEST_F(PictureEditorTest, ZoomControlsAndTheScrollCentre)
-{
+TEST_F(PictureEditorTest, ZoomControlsAndTheScrollCentre) {
     ed().SetCanvasSize(1200, 1000);
     QScrollBar* h = ed().ScrollBox1->horizontalScrollBar();
     ASSERT_GT(h->maximum(), 100);
@@ -386,8 +391,7 @@ TEST_F(PictureEditorTest, ZoomControlsAndTheScrollCentre)
     EXPECT_FALSE(ed().CMMouseWheel(ed().btClose->mapToGlobal(QPoint(2, 2)), 120));
 }
 
-TEST_F(PictureEditorTest, ArrowKeysAndSideZonesScrollByTheIncrement)
-{
+TEST_F(PictureEditorTest, ArrowKeysAndSideZonesScrollByTheIncrement) {
     ed().SetCanvasSize(1500, 1200);
     QScrollBar* h = ed().ScrollBox1->horizontalScrollBar();
     QScrollBar* v = ed().ScrollBox1->verticalScrollBar();
@@ -400,12 +404,12 @@ TEST_F(PictureEditorTest, ArrowKeysAndSideZonesScrollByTheIncrement)
     const QRect box = ed().ScrollBox1->rect();
     EXPECT_TRUE(ed().CMMouseWheel(ed().ScrollBox1->mapToGlobal(QPoint(box.width() / 2, 5)), 120));
     EXPECT_EQ(v->value(), 0);
-    EXPECT_TRUE(ed().CMMouseWheel(ed().ScrollBox1->mapToGlobal(QPoint(box.width() - 5, box.height() / 2)), -120));
+    EXPECT_TRUE(
+        ed().CMMouseWheel(ed().ScrollBox1->mapToGlobal(QPoint(box.width() - 5, box.height() / 2)), -120));
     EXPECT_EQ(h->value(), 100);
 }
 
-TEST_F(PictureEditorTest, TypedCanvasSizesApplyOnlyWithinTheLimits)
-{
+TEST_F(PictureEditorTest, TypedCanvasSizesApplyOnlyWithinTheLimits) {
     auto type = [](QSpinBox* box, const QString& text) {
         box->findChild<QLineEdit*>()->selectAll();
         QTest::keyClicks(box, text);
@@ -423,8 +427,7 @@ TEST_F(PictureEditorTest, TypedCanvasSizesApplyOnlyWithinTheLimits)
     EXPECT_TRUE(prompter->asked.empty());
 }
 
-TEST_F(PictureEditorTest, GridDialogRefusesACellOfZeroAndCancelReleasesTheButton)
-{
+TEST_F(PictureEditorTest, GridDialogRefusesACellOfZeroAndCancelReleasesTheButton) {
     prompter->modals.push_back([](QDialog& d) {
         auto& masu = dynamic_cast<TFormShowMasu&>(d);
         EXPECT_EQ(masu.cellWidth(), 20);
@@ -447,8 +450,7 @@ TEST_F(PictureEditorTest, GridDialogRefusesACellOfZeroAndCancelReleasesTheButton
     EXPECT_EQ(prompter->unscripted, 0);
 }
 
-TEST_F(PictureEditorTest, HiddenOkCopiesTheRangeOrTheWholeCanvas)
-{
+TEST_F(PictureEditorTest, HiddenOkCopiesTheRangeOrTheWholeCanvas) {
     const QImage source = patternPicture({60, 40});
     ASSERT_TRUE(ed().OpenPictureFile(writePicture(u"p.bmp"_s, source)));
     ed().btOKClick();
