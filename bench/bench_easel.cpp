@@ -1,6 +1,7 @@
 // How long the picture editor takes for what its users wait on: repainting the zoomed view,
 // opening, saving and undo snapshots of a large picture, and start-up to a painted window.
 // Prints figures only; the targets live in README.md.
+#include "BenchHarness.h"
 #include "BmpPicture.h"
 #include "CanvasScrollBox.h"
 #include "CanvasView.h"
@@ -27,7 +28,7 @@
 #include <vector>
 
 using namespace Qt::StringLiterals;
-using Clock = std::chrono::steady_clock;
+using namespace Bench;
 
 namespace {
 
@@ -35,63 +36,9 @@ namespace {
 Clock::time_point g_mainStart;
 std::chrono::system_clock::time_point g_mainStartWall;
 
-double msSince(Clock::time_point from) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
-}
-
 constexpr QSize Viewport(1920, 1080);
 
 // ---- Measuring -----------------------------------------------------------------------------
-
-struct Figure {
-    std::string name;
-    int iterations = 0;
-    double medianMs = 0;
-    double minMs = 0;
-    std::string note;
-};
-
-Figure summarise(std::string name, std::vector<double> samplesMs, std::string note = {}) {
-    Figure f{std::move(name), int(samplesMs.size()), 0, 0, std::move(note)};
-    if (samplesMs.empty()) return f;
-    std::sort(samplesMs.begin(), samplesMs.end());
-    const size_t n = samplesMs.size();
-    f.medianMs = n % 2 ? samplesMs[n / 2] : (samplesMs[n / 2 - 1] + samplesMs[n / 2]) / 2;
-    f.minMs = samplesMs.front();
-    return f;
-}
-
-// One warm-up, then at least minRuns and until half a second has gone (or maxRuns).
-template <class Body>
-Figure measure(std::string name, Body&& body, std::string note = {}, int minRuns = 20, int maxRuns = 2000) {
-    body();
-    std::vector<double> samples;
-    const Clock::time_point start = Clock::now();
-    while (int(samples.size()) < minRuns ||
-           (int(samples.size()) < maxRuns && Clock::now() - start < std::chrono::milliseconds(500))) {
-        const Clock::time_point t0 = Clock::now();
-        body();
-        samples.push_back(msSince(t0));
-    }
-    return summarise(std::move(name), std::move(samples), std::move(note));
-}
-
-std::string formatTime(double ms) {
-    char buf[32];
-    if (ms < 1.0)
-        std::snprintf(buf, sizeof buf, "%.1f us", ms * 1000.0);
-    else
-        std::snprintf(buf, sizeof buf, "%.2f ms", ms);
-    return buf;
-}
-
-void printTable(const std::vector<Figure>& figures) {
-    std::printf("%-52s %6s %12s %12s  %s\n", "benchmark", "iters", "median", "min", "note");
-    for (const Figure& f : figures)
-        std::printf("%-52s %6d %12s %12s  %s\n", f.name.c_str(), f.iterations, formatTime(f.medianMs).c_str(),
-                    formatTime(f.minMs).c_str(), f.note.c_str());
-    std::fflush(stdout);
-}
 
 std::string promptNote(const ScriptedPrompter& prompter, size_t before) {
     if (prompter.asked.size() == before) return {};

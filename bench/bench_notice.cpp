@@ -1,6 +1,7 @@
 // How long the hand-back of a saved picture's name takes between two processes, and reading and
 // writing the settings file with a long tool list. Prints figures only; the targets live in
 // README.md.
+#include "BenchHarness.h"
 #include "ProfileFile.h"
 #include "SavedPictureNotice.h"
 
@@ -11,81 +12,21 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 using namespace Qt::StringLiterals;
-using Clock = std::chrono::steady_clock;
+using namespace Bench;
 
 namespace {
-
-double msSince(Clock::time_point from) { return std::chrono::duration<double, std::milli>(Clock::now() - from).count(); }
 
 // A name as the picture editor sends it: a full path with Japanese folder names.
 const QString SampleName = u"/home/user/地図エディタ/画像と音声/マップ画像/東京湾岸/旅行地12.bmp"_s;
 const QString Options = u"編集操作"_s;
 const QString Tools = u"外部ツール"_s;
 constexpr int ToolCount = 50;
-
-// ---- Measuring -----------------------------------------------------------------------------
-
-struct Figure {
-    std::string name;
-    int iterations = 0;
-    double medianMs = 0;
-    double minMs = 0;
-    std::string note;
-};
-
-Figure summarise(std::string name, std::vector<double> samplesMs, std::string note = {})
-{
-    Figure f{std::move(name), int(samplesMs.size()), 0, 0, std::move(note)};
-    if (samplesMs.empty())
-        return f;
-    std::sort(samplesMs.begin(), samplesMs.end());
-    const size_t n = samplesMs.size();
-    f.medianMs = n % 2 ? samplesMs[n / 2] : (samplesMs[n / 2 - 1] + samplesMs[n / 2]) / 2;
-    f.minMs = samplesMs.front();
-    return f;
-}
-
-// One warm-up, then at least 20 runs and until half a second has gone (at most 2000).
-template <class Body>
-Figure measure(std::string name, Body&& body, std::string note = {})
-{
-    body();
-    std::vector<double> samples;
-    const Clock::time_point start = Clock::now();
-    while (samples.size() < 20 || (samples.size() < 2000 && Clock::now() - start < std::chrono::milliseconds(500))) {
-        const Clock::time_point t0 = Clock::now();
-        body();
-        samples.push_back(msSince(t0));
-    }
-    return summarise(std::move(name), std::move(samples), std::move(note));
-}
-
-std::string formatTime(double ms)
-{
-    char buf[32];
-    if (ms < 1.0)
-        std::snprintf(buf, sizeof buf, "%.1f us", ms * 1000.0);
-    else
-        std::snprintf(buf, sizeof buf, "%.2f ms", ms);
-    return buf;
-}
-
-void printTable(const std::vector<Figure>& figures)
-{
-    std::printf("%-52s %6s %12s %12s  %s\n", "benchmark", "iters", "median", "min", "note");
-    for (const Figure& f : figures)
-        std::printf("%-52s %6d %12s %12s  %s\n", f.name.c_str(), f.iterations, formatTime(f.medianMs).c_str(),
-                    formatTime(f.minMs).c_str(), f.note.c_str());
-    std::fflush(stdout);
-}
 
 // ---- The sending side (a second process) ---------------------------------------------------
 

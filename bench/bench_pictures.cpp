@@ -1,6 +1,7 @@
 // How long the size-correction form takes for what a user waits on with a large photo: a zoom
 // step (the new size and the repaint of what is on screen), a fit to the frame, the cut and the
 // load. Prints figures only; the targets live in README.md.
+#include "BenchHarness.h"
 #include "BmpPicture.h"
 #include "CutView.h"
 #include "ScriptedPrompter.h"
@@ -12,18 +13,14 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 using namespace Qt::StringLiterals;
-using Clock = std::chrono::steady_clock;
+using namespace Bench;
 
 namespace {
-
-double msSince(Clock::time_point from) { return std::chrono::duration<double, std::milli>(Clock::now() - from).count(); }
 
 // A photo-like 4000 x 3000 picture: smooth gradients with some fine detail.
 QImage samplePicture()
@@ -51,74 +48,11 @@ double peakMb()
 
 // ---- Measuring -----------------------------------------------------------------------------
 
-struct Figure {
-    std::string name;
-    int iterations = 0;
-    double medianMs = 0;
-    double minMs = 0;
-    std::string note;
-};
-
-Figure summarise(std::string name, std::vector<double> samplesMs, std::string note = {})
-{
-    Figure f{std::move(name), int(samplesMs.size()), 0, 0, std::move(note)};
-    if (samplesMs.empty())
-        return f;
-    std::sort(samplesMs.begin(), samplesMs.end());
-    const size_t n = samplesMs.size();
-    f.medianMs = n % 2 ? samplesMs[n / 2] : (samplesMs[n / 2 - 1] + samplesMs[n / 2]) / 2;
-    f.minMs = samplesMs.front();
-    return f;
-}
-
-// One warm-up, then at least 20 runs and until half a second has gone (at most 2000); `between`
-// runs after each, untimed.
-template <class Body, class Between>
-Figure measure(std::string name, Body&& body, Between&& between)
-{
-    body();
-    between();
-    std::vector<double> samples;
-    const Clock::time_point start = Clock::now();
-    while (samples.size() < 20 || (samples.size() < 2000 && Clock::now() - start < std::chrono::milliseconds(500))) {
-        const Clock::time_point t0 = Clock::now();
-        body();
-        samples.push_back(msSince(t0));
-        between();
-    }
-    return summarise(std::move(name), std::move(samples));
-}
-
-template <class Body>
-Figure measure(std::string name, Body&& body)
-{
-    return measure(std::move(name), std::forward<Body>(body), [] {});
-}
-
-std::string formatTime(double ms)
-{
-    char buf[32];
-    if (ms < 1.0)
-        std::snprintf(buf, sizeof buf, "%.1f us", ms * 1000.0);
-    else
-        std::snprintf(buf, sizeof buf, "%.2f ms", ms);
-    return buf;
-}
-
 std::string formatMb(double mb)
 {
     char buf[48];
     std::snprintf(buf, sizeof buf, "peak memory +%.0f MB", mb);
     return buf;
-}
-
-void printTable(const std::vector<Figure>& figures)
-{
-    std::printf("%-58s %6s %12s %12s  %s\n", "benchmark", "iters", "median", "min", "note");
-    for (const Figure& f : figures)
-        std::printf("%-58s %6d %12s %12s  %s\n", f.name.c_str(), f.iterations, formatTime(f.medianMs).c_str(),
-                    formatTime(f.minMs).c_str(), f.note.c_str());
-    std::fflush(stdout);
 }
 
 // ---- Benchmarks ----------------------------------------------------------------------------
