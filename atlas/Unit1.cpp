@@ -386,6 +386,8 @@ void TForm1::FormShow()
             forms->formToolSet->BuildToolsMenu(tbpTools);
         CopyHistoryMenu();
         FirstShow = false;
+        // The list takes the keyboard first: its keys (Enter, the arrows, Esc) are the window's.
+        sg1->setFocus();
     }
     raise();
     activateWindow();

@@ -186,9 +186,11 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent)
     connect(bbRedo, &QPushButton::clicked, this, &TForm2::bbRedoClick);
     connect(bbPicDir, &QPushButton::clicked, this, &TForm2::bbPicDirClick);
 
-    // The form sees keys before its controls.
+    // The form sees keys before its controls; Return in a text box is no button press.
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
+    for (QPushButton* b : findChildren<QPushButton*>())
+        b->setAutoDefault(false);
 
     FormCreate();
 }

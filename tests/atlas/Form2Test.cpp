@@ -229,3 +229,15 @@ TEST_F(Form2Fixture, PreviewGetsTheRenderedDescription)
     f2().bbCheckClick();
     EXPECT_TRUE(shown);
 }
+
+TEST_F(Form2Fixture, ReturnInATextBoxPressesNoButton)
+{
+    show(1);
+    f2().show();
+    QApplication::setActiveWindow(&f2());
+    f2().Edit1->setFocus();
+    QTest::keyClick(f2().Edit1, Qt::Key_Return);
+    EXPECT_TRUE(prompter->fileRequests.empty()) << "the import dialog must not open";
+    EXPECT_TRUE(f2().isVisible());
+    f2().hide();
+}

@@ -3,6 +3,10 @@
 # copy of itself, and cleanup on every exit path. Source it, then call e2e_init <script name>.
 # Dialog texts, file names and the window title are Japanese; every comparison is on UTF-8 bytes.
 export LC_ALL=C.UTF-8
+e2e_dir=$(dirname "${BASH_SOURCE[0]}")
+# The size of the display e2e_start_xvfb makes, as pixels.py wants it.
+e2e_screen_w=1280
+e2e_screen_h=1024
 
 # The scripts that source this read and set these.
 # shellcheck disable=SC2034
@@ -15,6 +19,12 @@ export LC_ALL=C.UTF-8
     atlas_pid=
     atlas_status=
     passed=0
+    found=
+    found_x=
+    found_y=
+    found_w=
+    found_h=
+    screen_out=
 }
 
 e2e_cleanup() {
@@ -43,6 +53,10 @@ e2e_cleanup() {
 
 e2e_fail() {
     echo "$e2e_name: FAIL: $*" >&2
+    # What was on screen when it went wrong; the cleanup lists it.
+    if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
+        e2e_screenshot "$work/failure.png"
+    fi
     if [ -n "$work" ] && [ -s "$work/atlas.log" ]; then
         echo "---- atlas output ----" >&2
         cat "$work/atlas.log" >&2
@@ -78,15 +92,15 @@ e2e_write_map() {
     iconv -f UTF-8 -t CP932 >"$1"
 }
 
-# e2e_start_xvfb: a 1280x1024x24 display of our own, exported as DISPLAY: the first free number
-# from 90 to 99 whose server really comes up.
+# e2e_start_xvfb: a 1280x1024x24 display (e2e_screen_w x e2e_screen_h) of our own, exported as
+# DISPLAY: the first free number from 90 to 99 whose server really comes up.
 e2e_start_xvfb() {
     local n t display=
     for n in $(seq 90 99); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
         # -noreset: otherwise the server resets when the probe below disconnects, and a client
         # connecting during the reset is refused.
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+        Xvfb ":$n" -screen 0 "${e2e_screen_w}x${e2e_screen_h}x24" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
         xvfb_pid=$!
         for ((t = 0; t < 50; t++)); do
             kill -0 "$xvfb_pid" 2>/dev/null || break
@@ -149,4 +163,86 @@ e2e_wait_exit() {
     done
     e2e_screenshot "$work/still-running.png"
     e2e_fail "atlas still running $1 s after $2"
+}
+
+# e2e_shot_rgb <file>: a screenshot of the whole display kept as <file> and, as raw RGB, on stdout
+# for pixels.py.
+e2e_shot_rgb() {
+    e2e_screenshot "$1" && convert "$1" -depth 8 rgb:-
+}
+
+# e2e_poll_screen <step> <seconds> <pixels.py mode and arguments after W H>: screenshots
+# $work/<step>.png until pixels.py accepts it, for up to <seconds>, since the program paints on
+# its own time; sets $screen_out to what pixels.py printed. Fails with that output on timeout.
+e2e_poll_screen() {
+    local step=$1 limit=$(($2 * 1000000)) start=$EPOCHREALTIME
+    shift 2
+    while :; do
+        screen_out=$(e2e_shot_rgb "$work/$step.png" |
+            python3 "$e2e_dir/pixels.py" "$1" "$e2e_screen_w" "$e2e_screen_h" "${@:2}") && return
+        [ -n "$atlas_pid" ] && ! kill -0 "$atlas_pid" 2>/dev/null && e2e_fail "$step: atlas is gone"
+        # Integer microseconds, from bash's own clock: no process per retry.
+        ((${EPOCHREALTIME/./} - ${start/./} < limit)) || break
+        sleep 0.1
+    done
+    e2e_fail "$step: ${screen_out//$'\n'/; } (screenshot $work/$step.png)"
+}
+
+# e2e_find_window <name> <what> [seconds]: sets $found to the first visible window whose name
+# matches <name> (an extended regular expression, as xdotool takes it), and $found_x, $found_y,
+# $found_w, $found_h to its place on the display; waits up to [seconds], 10 by default. Modal
+# dialogs are top-level windows of their own, found by their titles; message boxes carry the
+# application's name.
+# shellcheck disable=SC2034
+e2e_find_window() {
+    local t geometry
+    found=
+    for ((t = 0; t < ${3:-10} * 10; t++)); do
+        [ -n "$atlas_pid" ] && ! kill -0 "$atlas_pid" 2>/dev/null && e2e_fail "atlas is gone while waiting for $2"
+        found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+        # The window may go away between the two calls.
+        if [ -n "$found" ] && geometry=$(xdotool getwindowgeometry --shell "$found" 2>/dev/null); then
+            read -r found_x found_y found_w found_h < <(
+                awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }' <<<"$geometry")
+            return
+        fi
+        sleep 0.1
+    done
+    found=
+    e2e_fail "no $2 (a visible window named /$1/) within ${3:-10} s"
+}
+
+# e2e_wait_gone <window> <what> [seconds]: waits until the window is no longer shown.
+e2e_wait_gone() {
+    local t
+    for ((t = 0; t < ${3:-10} * 10; t++)); do
+        xdotool search --onlyvisible --name '' 2>/dev/null | grep -qx "$1" || return 0
+        sleep 0.1
+    done
+    e2e_fail "$2 still open after ${3:-10} s"
+}
+
+# e2e_focus <window>: with no window manager nobody else gives a new window the keyboard.
+e2e_focus() {
+    xdotool windowfocus --sync "$1" || e2e_fail "cannot focus window $1"
+}
+
+# e2e_press <window> <key>...: keys, in xdotool's names, to that window.
+e2e_press() {
+    e2e_focus "$1"
+    xdotool key "${@:2}" || e2e_fail "cannot press ${*:2}"
+}
+
+# e2e_answer <name> <key> <what>: answers a dialog (a message box: Return for its default button)
+# and waits for it to close, so that the next search cannot find it again.
+e2e_answer() {
+    e2e_find_window "$1" "$3"
+    local box=$found
+    e2e_press "$box" "$2"
+    e2e_wait_gone "$box" "$3"
+}
+
+# e2e_click <x> <y> <what>: a left click at a place on the display.
+e2e_click() {
+    xdotool mousemove "$1" "$2" click 1 || e2e_fail "cannot click $3"
 }
