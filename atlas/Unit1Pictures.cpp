@@ -199,5 +199,9 @@ void TForm1::mmEditMapPicClick()
         PaintMap();
         return;
     }
+    const bool copyUnchanged = FileOps::stamp(made) == before;
     ImportMapPicture(ReturnedFileName.isEmpty() ? made : ReturnedFileName, false);
+    // The tool saved elsewhere: the copy made for the run was never used.
+    if (copyUnchanged && made != previous && MapPicturePath != made)
+        FileOps::deleteFile(made);
 }

@@ -518,7 +518,11 @@ void TForm2::btEditCityPicClick()
         showPicture(shown);
         return;
     }
+    const bool copyUnchanged = FileOps::stamp(made) == before;
     ImportDestinationPicture(ReturnedFileName.isEmpty() ? PicturePath : ReturnedFileName, false, false);
+    // The tool saved elsewhere: the copy made for the run was never used.
+    if (copyUnchanged && made != previous && !AsciiCase::equal(PicturePath, made))
+        FileOps::deleteFile(made);
 }
 
 void TForm2::btDeleteCityPicClick()

@@ -399,12 +399,18 @@ TEST_P(ToolRunOutcome, ResultGoesWhereTheContractSays)
         EXPECT_EQ(returned(), c.notify ? current() : QString());
         EXPECT_TRUE(prompter->lastText().contains(u"フォルダに，\r\n新しい"_s)) << prompter->lastText().toStdString();
         break;
-    case RunCase::ReceivedFile:
+    case RunCase::ReceivedFile: {
         EXPECT_EQ(returned(), received);
         EXPECT_NE(current(), previous);
         EXPECT_TRUE(marked(current()));
         EXPECT_FALSE(marked(previous));
+        QStringList expected = filesBefore;
+        expected << QFileInfo(current()).fileName();
+        expected.sort();
+        EXPECT_EQ(QDir(f1().PictureFolder).entryList(QDir::Files, QDir::Name), expected)
+            << "the unused copy made for the run is gone";
         break;
+    }
     }
 }
 

@@ -23,13 +23,16 @@ clear_button=75,130
 
 easel_pid=
 # easel is atlas's child, but a failure kills atlas and leaves it: it must not outlive the test.
+# Before its window is found, atlas's children are where it is.
 stop_easel() {
-    [ -n "$easel_pid" ] && kill -0 "$easel_pid" 2>/dev/null || return 0
-    # Only if the number still belongs to our copy of easel.
-    [ "$(readlink "/proc/$easel_pid/exe" 2>/dev/null)" = "$prog/easel" ] || return 0
-    kill "$easel_pid" 2>/dev/null
-    sleep 0.2
-    kill -9 "$easel_pid" 2>/dev/null
+    local pid
+    for pid in $easel_pid ${atlas_pid:+$(pgrep -P "$atlas_pid")}; do
+        # Only a number that still belongs to our copy of easel.
+        [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$prog/easel" ] || continue
+        kill "$pid" 2>/dev/null
+        sleep 0.2
+        [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$prog/easel" ] && kill -9 "$pid" 2>/dev/null
+    done
 }
 runtime=
 trap 'stop_easel; [ -n "$runtime" ] && rm -rf "$runtime"; e2e_cleanup' EXIT
@@ -147,8 +150,8 @@ for ((t = 0; t < 50; t++)); do
 done
 [ -S "$notice_socket" ] || e2e_fail "atlas does not listen at $notice_socket: $(ls -lR "$runtime" 2>&1)"
 
-# A click into the selected row 00 gives the grid the keyboard; three rows down is 03, and Return
-# opens its editor.
+# A click into the selected row 00 makes sure the grid has the keyboard; three rows down is 03,
+# and Return opens its editor.
 e2e_poll_screen start 5 run "$highlight" 0 150+
 read -r x y <<<"$screen_out"
 e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
