@@ -26,9 +26,12 @@ TFormCity::TFormCity(QWidget* parent) : QDialog(parent)
     bbCity = new QPushButton(u"プレイヤー"_s, this);
     lbCityMes1 = new QLabel(this);
     lbCityMes2 = new QLabel(this);
+    btClose = new QPushButton(u"閉じる"_s, this);
     for (QWidget* w : std::initializer_list<QWidget*>{lbCityTitle, lbCountryTitle, memoCity, lbRadar, lbTre, bbCity,
-                                                      lbCityMes1, lbCityMes2})
+                                                      lbCityMes1, lbCityMes2, btClose})
         layout->addWidget(w);
+    connect(btClose, &QPushButton::clicked, this, &QDialog::reject);
+    resize(417, 457);
 }
 
 void TFormCity::DrawPointsBar() {}

@@ -16,7 +16,7 @@ public:
 
     QLabel *lbCityTitle = nullptr, *lbCountryTitle = nullptr, *lbRadar = nullptr, *lbTre = nullptr,
            *lbCityMes1 = nullptr, *lbCityMes2 = nullptr;
-    QPushButton* bbCity = nullptr;
+    QPushButton *bbCity = nullptr, *btClose = nullptr;
     TMyRichEdit* memoCity = nullptr;
     // The destination picture the stage is made from.
     QImage imCityHaikei;

@@ -3,6 +3,8 @@
 #include "MyRichEdit.h"
 #include "Prompter.h"
 
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 TFormEditText::TFormEditText(QWidget* parent) : QDialog(parent)
@@ -14,6 +16,18 @@ TFormEditText::TFormEditText(QWidget* parent) : QDialog(parent)
     MyRichEdit1->setIndentTop(0);
     MyRichEdit1->setUndoMax(21);
     layout->addWidget(MyRichEdit1);
+    auto* buttons = new QHBoxLayout;
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* cancel = new QPushButton(QString::fromUtf16(u"ｷｬﾝｾﾙ"), this);
+    ok->setAutoDefault(false);
+    cancel->setAutoDefault(false);
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    resize(800, 600);
 }
 
 int TFormEditText::ShowModal() { return Prompter::backend().execModal(*this); }
