@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 PKGS  = cmake g++ make pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev libgtest-dev \
-        xvfb xauth xdotool x11-utils imagemagick fonts-ipafont-gothic python3
+        xvfb xauth xfonts-base xdotool x11-utils imagemagick fonts-ipafont-gothic python3
 
 .PHONY: run test build deps clean
 
