@@ -2,6 +2,7 @@
 // start-up to a painted main window. Prints figures only; the targets live in README.md.
 #include "AtlasForms.h"
 #include "BenchHarness.h"
+#include "BenchStartup.h"
 #include "BmpPicture.h"
 #include "Cp932.h"
 #include "JpegPicture.h"
@@ -18,17 +19,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QWidget>
-#include <QWindow>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,9 +35,8 @@ using namespace Bench;
 
 namespace {
 
-// Taken first thing in main: the start-up figures count from here.
-Clock::time_point g_mainStart;
-std::chrono::system_clock::time_point g_mainStartWall;
+// As atlas's main names itself.
+const QString ApplicationName = u"マップエディタ"_s;
 
 // ---- The sample map ------------------------------------------------------------------------
 
@@ -278,203 +274,52 @@ std::vector<Figure> benchMapPictures()
 
 // ---- Start-up ------------------------------------------------------------------------------
 
-// Phases of one start-up, in ms from the top of main; prelaunch is from the parent's launch.
-struct StartupPhases {
-    double prelaunch = -1, application = 0, created = 0, shown = 0, exposed = -1, painted = 0;
-    int prompts = 0;
-};
-
-// Watches the main window until its first paint has gone through the event loop.
-class FirstPaintWatch : public QObject {
-public:
-    FirstPaintWatch(QWidget* window, StartupPhases* phases) : m_window(window), m_phases(phases) {}
-
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override
-    {
-        if (event->type() == QEvent::Expose && m_phases->exposed < 0 && object == m_window->windowHandle()
-            && m_window->windowHandle()->isExposed())
-            m_phases->exposed = msSince(g_mainStart);
-        if (event->type() == QEvent::Paint && !m_painting) {
-            auto* w = qobject_cast<QWidget*>(object);
-            if (w && w->window() == m_window) {
-                m_painting = true;
-                // Runs once the whole paint and flush of this frame has finished.
-                QTimer::singleShot(0, qApp, [this] {
-                    m_phases->painted = msSince(g_mainStart);
-                    QCoreApplication::quit();
-                });
-            }
-        }
-        return false;
-    }
-
-private:
-    QWidget* m_window;
-    StartupPhases* m_phases;
-    bool m_painting = false;
-};
-
-// One start-up as atlas's main does it: QApplication, the forms, show, and the event loop until
-// the first paint. Prints one line the parent reads.
-int runStartupOnce(int argc, char** argv, const QString& folder, const QString& mapPath)
-{
-    StartupPhases phases;
-    if (const char* launch = std::getenv("BENCH_LAUNCH_NS")) {
-        const auto mainNs =
-            std::chrono::duration_cast<std::chrono::nanoseconds>(g_mainStartWall.time_since_epoch()).count();
-        phases.prelaunch = double(mainNs - std::atoll(launch)) / 1e6;
-    }
-
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(u"マップエディタ"_s);
-    phases.application = msSince(g_mainStart);
-
-    std::optional<QTemporaryDir> ownFolder;
-    if (folder.isEmpty())
-        ownFolder.emplace();
-    ProgramFolder::setOverride(folder.isEmpty() ? ownFolder->path() : folder);
-    // Nothing should ask anything on a plain start; if it does, the run must not hang on a box.
-    ScriptedPrompter prompter;
-
-    AtlasForms forms;
-    forms.create(mapPath.isEmpty() ? QStringList() : QStringList{mapPath});
-    phases.created = msSince(g_mainStart);
-
-    FirstPaintWatch watch(forms.form1.get(), &phases);
-    app.installEventFilter(&watch);
-    forms.form1->show();
-    phases.shown = msSince(g_mainStart);
-
-    QTimer::singleShot(20000, &app, [] {
-        std::fprintf(stderr, "no paint within 20 s\n");
-        QCoreApplication::exit(1);
-    });
-    const int rc = app.exec();
-    app.removeEventFilter(&watch);
-    phases.prompts = int(prompter.asked.size());
-    std::printf("startup prelaunch=%.3f application=%.3f created=%.3f shown=%.3f exposed=%.3f painted=%.3f "
-                "prompts=%d\n",
-                phases.prelaunch, phases.application, phases.created, phases.shown, phases.exposed,
-                phases.painted, phases.prompts);
-    std::fflush(stdout);
-    return rc;
-}
-
-std::optional<std::map<std::string, double>> readStartupLine(const QByteArray& output)
-{
-    for (const QByteArray& line : output.split('\n')) {
-        if (!line.startsWith("startup "))
-            continue;
-        std::map<std::string, double> values;
-        for (const QByteArray& item : line.mid(8).split(' ')) {
-            const qsizetype eq = item.indexOf('=');
-            if (eq > 0)
-                values[item.left(eq).toStdString()] = item.mid(eq + 1).toDouble();
-        }
-        return values;
-    }
-    return std::nullopt;
-}
-
-// Start-up figures from separate processes (a start-up can only be measured once per process).
+// The child is given the program folder, so that the map installed in it is the one it opens.
 std::vector<Figure> benchStartup(int runs, const QString& label, bool withMap)
 {
     QTemporaryDir folder;
     const QString programFolder = folder.path() + u'/';
-    QStringList arguments{u"--startup"_s, u"--folder"_s, programFolder};
+    QStringList arguments{u"--folder"_s, programFolder};
     if (withMap)
         arguments << installSampleMap(programFolder);
-
-    std::map<std::string, std::vector<double>> samples;
-    int failures = 0, prompts = 0;
-    for (int i = 0; i < runs; ++i) {
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"BENCH_LAUNCH_NS"_s,
-                   QString::number(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                       std::chrono::system_clock::now().time_since_epoch())
-                                       .count()));
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), arguments);
-        const bool finished = child.waitForFinished(30000);
-        if (!finished) {
-            child.kill();
-            child.waitForFinished();
-        }
-        const auto values = readStartupLine(child.readAllStandardOutput());
-        if (!finished || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 || !values) {
-            // Qt's chatter on stderr only matters when a run went wrong.
-            std::fprintf(stderr, "start-up run %d failed:\n%s\n", i + 1, child.readAllStandardError().constData());
-            ++failures;
-            continue;
-        }
-        for (const auto& [key, value] : *values)
-            samples[key].push_back(value);
-        prompts += int(values->at("prompts"));
-        samples["total"].push_back(values->at("prelaunch") + values->at("painted"));
-    }
-
-    std::string note = failures ? std::to_string(failures) + " RUNS FAILED" : std::string();
-    if (prompts)
-        note += (note.empty() ? "" : ", ") + std::string("UNEXPECTED MESSAGES: ") + std::to_string(prompts);
-    const std::string prefix = "startup" + label.toStdString() + ": ";
-    std::vector<Figure> out;
-    out.push_back(summarise(prefix + "launch -> main", samples["prelaunch"], "exec, dynamic loading"));
-    out.push_back(summarise(prefix + "main -> QApplication", samples["application"]));
-    out.push_back(summarise(prefix + "main -> forms created", samples["created"]));
-    out.push_back(summarise(prefix + "main -> show() returned", samples["shown"]));
-    out.push_back(summarise(prefix + "main -> window exposed", samples["exposed"]));
-    out.push_back(summarise(prefix + "main -> first paint done", samples["painted"], note));
-    out.push_back(summarise(prefix + "launch -> first paint done", samples["total"]));
-    return out;
+    return startupFigures(runs, label, arguments, StartupRows::EveryPhase);
 }
 
-void usage()
-{
-    std::printf("usage: bench_atlas [--only-startup] [--startup-runs N]\n"
-                "       bench_atlas --startup [--folder PROGRAMFOLDER] [MAPFILE]   (one start-up)\n");
-}
+const char* const Usage = "usage: bench_atlas [--only-startup] [--startup-runs N]\n"
+                          "       bench_atlas --startup [--folder PROGRAMFOLDER] [MAPFILE]   (one start-up)\n";
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    g_mainStart = Clock::now();
-    g_mainStartWall = std::chrono::system_clock::now();
+    markMainStart();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    bool onlyStartup = false;
-    int startupRuns = 10;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--startup") {
-            QString folder, map;
-            for (int j = i + 1; j < argc; ++j) {
-                if (std::string(argv[j]) == "--folder" && j + 1 < argc)
-                    folder = QString::fromLocal8Bit(argv[++j]);
-                else
-                    map = QString::fromLocal8Bit(argv[j]);
-            }
-            return runStartupOnce(argc, argv, folder, map);
+    const StartupOptions options = readStartupOptions(argc, argv, Usage, [&](const QStringList& rest) {
+        QString folder, map;
+        for (qsizetype j = 0; j < rest.size(); ++j) {
+            if (rest[j] == u"--folder"_s && j + 1 < rest.size())
+                folder = rest[++j];
+            else
+                map = rest[j];
         }
-        if (a == "--only-startup")
-            onlyStartup = true;
-        else if (a == "--startup-runs" && i + 1 < argc)
-            startupRuns = std::max(1, std::atoi(argv[++i]));
-        else {
-            usage();
-            return a == "--help" || a == "-h" ? 0 : 2;
-        }
-    }
+        return runStartupOnce(argc, argv, ApplicationName, folder, [&map] {
+            auto forms = std::make_shared<AtlasForms>();
+            forms->create(map.isEmpty() ? QStringList() : QStringList{map});
+            // The main window's pointer keeps all nine forms alive.
+            return std::shared_ptr<QWidget>(forms, forms->form1.get());
+        });
+    });
+    if (options.exitCode)
+        return *options.exitCode;
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(u"マップエディタ"_s);
+    QApplication::setApplicationName(ApplicationName);
     std::printf("platform: %s\n\n", qPrintable(QGuiApplication::platformName()));
 
     std::vector<Figure> figures;
-    if (!onlyStartup) {
+    if (!options.onlyStartup) {
         for (Figure& f : benchMapFile())
             figures.push_back(std::move(f));
         for (Figure& f : benchForm())
@@ -484,9 +329,9 @@ int main(int argc, char** argv)
         for (Figure& f : benchMapPictures())
             figures.push_back(std::move(f));
     }
-    for (Figure& f : benchStartup(startupRuns, QString(), false))
+    for (Figure& f : benchStartup(options.runs, QString(), false))
         figures.push_back(std::move(f));
-    for (Figure& f : benchStartup(startupRuns, u" with bench.map"_s, true))
+    for (Figure& f : benchStartup(options.runs, u" with bench.map"_s, true))
         figures.push_back(std::move(f));
     printTable(figures);
     return 0;

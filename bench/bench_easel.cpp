@@ -2,6 +2,7 @@
 // opening, saving and undo snapshots of a large picture, and start-up to a painted window.
 // Prints figures only; the targets live in README.md.
 #include "BenchHarness.h"
+#include "BenchStartup.h"
 #include "BmpPicture.h"
 #include "CanvasScrollBox.h"
 #include "CanvasView.h"
@@ -13,17 +14,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QPainter>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <QWindow>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,10 +27,6 @@ using namespace Qt::StringLiterals;
 using namespace Bench;
 
 namespace {
-
-// Taken first thing in main: the start-up figures count from here.
-Clock::time_point g_mainStart;
-std::chrono::system_clock::time_point g_mainStartWall;
 
 constexpr QSize Viewport(1920, 1080);
 
@@ -178,186 +170,43 @@ std::vector<Figure> benchWindowRepaint() {
     return out;
 }
 
-// ---- Start-up ------------------------------------------------------------------------------
-
-struct StartupPhases {
-    double prelaunch = -1, application = 0, created = 0, shown = 0, exposed = -1, painted = 0;
-    int prompts = 0;
-};
-
-// Watches the main window until its first paint has gone through the event loop.
-class FirstPaintWatch : public QObject {
-public:
-    FirstPaintWatch(QWidget* window, StartupPhases* phases) : m_window(window), m_phases(phases) {}
-
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override {
-        if (event->type() == QEvent::Expose && m_phases->exposed < 0 && object == m_window->windowHandle() &&
-            m_window->windowHandle()->isExposed())
-            m_phases->exposed = msSince(g_mainStart);
-        if (event->type() == QEvent::Paint && !m_painting) {
-            auto* w = qobject_cast<QWidget*>(object);
-            if (w && w->window() == m_window) {
-                m_painting = true;
-                QTimer::singleShot(0, qApp, [this] {
-                    m_phases->painted = msSince(g_mainStart);
-                    QCoreApplication::quit();
-                });
-            }
-        }
-        return false;
-    }
-
-private:
-    QWidget* m_window;
-    StartupPhases* m_phases;
-    bool m_painting = false;
-};
-
-// One start-up as easel's main does it: QApplication, the six forms, show, and the event loop
-// until the first paint. Prints one line the parent reads.
-int runStartupOnce(int argc, char** argv, const QString& picture) {
-    StartupPhases phases;
-    if (const char* launch = std::getenv("BENCH_LAUNCH_NS")) {
-        const auto mainNs =
-            std::chrono::duration_cast<std::chrono::nanoseconds>(g_mainStartWall.time_since_epoch()).count();
-        phases.prelaunch = double(mainNs - std::atoll(launch)) / 1e6;
-    }
-
-    QApplication app(argc, argv);
-    phases.application = msSince(g_mainStart);
-    QTemporaryDir folder;
-    ProgramFolder::setOverride(folder.path());
-    ScriptedPrompter prompter;
-
-    EaselForms forms;
-    forms.create(picture.isEmpty() ? QStringList() : QStringList{picture});
-    phases.created = msSince(g_mainStart);
-
-    FirstPaintWatch watch(forms.formPictureEditor.get(), &phases);
-    app.installEventFilter(&watch);
-    forms.formPictureEditor->show();
-    phases.shown = msSince(g_mainStart);
-
-    QTimer::singleShot(20000, &app, [] {
-        std::fprintf(stderr, "no paint within 20 s\n");
-        QCoreApplication::exit(1);
-    });
-    const int rc = app.exec();
-    app.removeEventFilter(&watch);
-    phases.prompts = int(prompter.asked.size());
-    std::printf("startup prelaunch=%.3f application=%.3f created=%.3f shown=%.3f exposed=%.3f painted=%.3f "
-                "prompts=%d\n",
-                phases.prelaunch, phases.application, phases.created, phases.shown, phases.exposed,
-                phases.painted, phases.prompts);
-    std::fflush(stdout);
-    return rc;
-}
-
-std::optional<std::map<std::string, double>> readStartupLine(const QByteArray& output) {
-    for (const QByteArray& line : output.split('\n')) {
-        if (!line.startsWith("startup ")) continue;
-        std::map<std::string, double> values;
-        for (const QByteArray& item : line.mid(8).split(' ')) {
-            const qsizetype eq = item.indexOf('=');
-            if (eq > 0) values[item.left(eq).toStdString()] = item.mid(eq + 1).toDouble();
-        }
-        return values;
-    }
-    return std::nullopt;
-}
-
-// Start-up figures from separate processes (a start-up can only be measured once per process).
-std::vector<Figure> benchStartup(int runs, const QString& label, const QString& picture) {
-    QStringList arguments{u"--startup"_s};
-    if (!picture.isEmpty()) arguments << picture;
-
-    std::map<std::string, std::vector<double>> samples;
-    int failures = 0, prompts = 0;
-    for (int i = 0; i < runs; ++i) {
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"BENCH_LAUNCH_NS"_s,
-                   QString::number(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                       std::chrono::system_clock::now().time_since_epoch())
-                                       .count()));
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), arguments);
-        const bool finished = child.waitForFinished(30000);
-        if (!finished) {
-            child.kill();
-            child.waitForFinished();
-        }
-        const auto values = readStartupLine(child.readAllStandardOutput());
-        if (!finished || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 || !values) {
-            std::fprintf(stderr, "start-up run %d failed:\n%s\n", i + 1,
-                         child.readAllStandardError().constData());
-            ++failures;
-            continue;
-        }
-        for (const auto& [key, value] : *values)
-            samples[key].push_back(value);
-        prompts += int(values->at("prompts"));
-        samples["total"].push_back(values->at("prelaunch") + values->at("painted"));
-    }
-
-    std::string note = failures ? std::to_string(failures) + " RUNS FAILED" : std::string();
-    if (prompts)
-        note += (note.empty() ? "" : ", ") + std::string("UNEXPECTED MESSAGES: ") + std::to_string(prompts);
-    const std::string prefix = "startup" + label.toStdString() + ": ";
-    std::vector<Figure> out;
-    out.push_back(summarise(prefix + "launch -> main", samples["prelaunch"], "exec, dynamic loading"));
-    out.push_back(summarise(prefix + "main -> forms created", samples["created"]));
-    out.push_back(summarise(prefix + "main -> window exposed", samples["exposed"]));
-    out.push_back(summarise(prefix + "main -> first paint done", samples["painted"], note));
-    out.push_back(summarise(prefix + "launch -> first paint done", samples["total"]));
-    return out;
-}
-
-void usage() {
-    std::printf("usage: bench_easel [--only-startup] [--startup-runs N]\n"
-                "       bench_easel --startup [PICTURE]   (one start-up)\n");
-}
+const char* const Usage = "usage: bench_easel [--only-startup] [--startup-runs N]\n"
+                          "       bench_easel --startup [PICTURE]   (one start-up)\n";
 
 } // namespace
 
 int main(int argc, char** argv) {
-    g_mainStart = Clock::now();
-    g_mainStartWall = std::chrono::system_clock::now();
+    markMainStart();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    bool onlyStartup = false;
-    int startupRuns = 10;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--startup")
-            return runStartupOnce(argc, argv, i + 1 < argc ? QString::fromLocal8Bit(argv[i + 1]) : QString());
-        if (a == "--only-startup")
-            onlyStartup = true;
-        else if (a == "--startup-runs" && i + 1 < argc)
-            startupRuns = std::max(1, std::atoi(argv[++i]));
-        else {
-            usage();
-            return a == "--help" || a == "-h" ? 0 : 2;
-        }
-    }
+    const StartupOptions options = readStartupOptions(argc, argv, Usage, [&](const QStringList& rest) {
+        const QString picture = rest.value(0);
+        return runStartupOnce(argc, argv, QString(), QString(), [&picture] {
+            auto forms = std::make_shared<EaselForms>();
+            forms->create(picture.isEmpty() ? QStringList() : QStringList{picture});
+            // The main window's pointer keeps all six forms alive.
+            return std::shared_ptr<QWidget>(forms, forms->formPictureEditor.get());
+        });
+    });
+    if (options.exitCode) return *options.exitCode;
 
     QApplication app(argc, argv);
     std::printf("platform: %s\n\n", qPrintable(QGuiApplication::platformName()));
 
     std::vector<Figure> figures;
-    if (!onlyStartup) {
+    if (!options.onlyStartup) {
         for (Figure& f : benchPaintRoutine())
             figures.push_back(std::move(f));
         for (Figure& f : benchWindowRepaint())
             figures.push_back(std::move(f));
     }
-    for (Figure& f : benchStartup(startupRuns, QString(), QString()))
+    for (Figure& f : startupFigures(options.runs, QString(), {}, StartupRows::Milestones))
         figures.push_back(std::move(f));
     QTemporaryDir dir;
     const QString picture = dir.path() + u"/start.bmp"_s;
     PictureFile::save(picture, samplePicture({960, 435}), 100);
-    for (Figure& f : benchStartup(startupRuns, u" with a 960x435 picture"_s, picture))
+    for (Figure& f :
+         startupFigures(options.runs, u" with a 960x435 picture"_s, {picture}, StartupRows::Milestones))
         figures.push_back(std::move(f));
     printTable(figures);
     return 0;
