@@ -156,6 +156,8 @@ public:
 
     // Map pictures: working copies in the picture folder and blank pictures.
     QString MakeWorkingCopy(const QString& source, const QString& wantedName);
+    // Whether the file lies in the map's picture folder (only such files can be named by the map).
+    bool IsInPictureFolder(const QString& path) const;
     bool CreateBlankPicture(const QString& path, int kind);
     void ImportMapPicture(QString fileName, bool makeCopy);
     // Runs the size-correction form on a picture of the wrong size (announcing it first when

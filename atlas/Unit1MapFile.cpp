@@ -239,11 +239,7 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
 
 bool TForm1::msd1CanClose(const QString& fileName)
 {
-    if (!QFileInfo::exists(fileName))
-        return true;
-    return Prompter::ask(this, fileName + u"\r\n"_s + u"ファイルはすでに存在します。上書き保存しますか。"_s,
-                         Prompter::Buttons::YesNo)
-           == Prompter::Answer::Yes;
+    return ConfirmOverwrite(this, fileName, fileName);
 }
 
 bool TForm1::askSaveBeforeReplacing()

@@ -39,6 +39,11 @@ QString TForm1::MakeWorkingCopy(const QString& source, const QString& wantedName
     return path;
 }
 
+bool TForm1::IsInPictureFolder(const QString& path) const
+{
+    return QFileInfo(path).absolutePath() == QFileInfo(PictureFolder + u"/x"_s).absolutePath();
+}
+
 bool TForm1::CreateBlankPicture(const QString& path, int kind)
 {
     QImage blank(MapPictures::requiredSize(kind), QImage::Format_RGB32);
@@ -129,8 +134,7 @@ void TForm1::ImportMapPicture(QString fileName, bool makeCopy)
     const QString previous = MapPicturePath;
     // A picture from outside the picture folder is always brought in as a working copy, so the
     // map never names a file it does not hold.
-    const bool outside = QFileInfo(fileName).absolutePath() != QFileInfo(PictureFolder + u"/x"_s).absolutePath();
-    if (makeCopy || outside) {
+    if (makeCopy || !IsInPictureFolder(fileName)) {
         const QString suffix = QFileInfo(fileName).suffix();
         const QString made = MakeWorkingCopy(fileName, u"map"_s + (suffix.isEmpty() ? QString() : u'.' + suffix));
         if (made.isEmpty()) {

@@ -456,7 +456,7 @@ void TForm2::ImportDestinationPicture(QString path, bool copy, bool force)
     const QString previous = PicturePath;
     // A picture from outside the picture folder is always brought in as a working copy, so the
     // map never names a file it does not hold.
-    if (copy || (f1 && QFileInfo(path).absolutePath() != QFileInfo(f1->PictureFolder + u"/x"_s).absolutePath())) {
+    if (copy || (f1 && !f1->IsInPictureFolder(path))) {
         const QString made = f1 ? f1->MakeWorkingCopy(path, twoDigits(DestinationIndex) + extensionOf(path)) : QString();
         if (made.isEmpty()) {
             restore();

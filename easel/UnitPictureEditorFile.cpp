@@ -168,11 +168,7 @@ void TFormPictureEditor::mmPicSaveAsClick() {
 }
 
 bool TFormPictureEditor::MySavePictureDialog2CanClose(const QString& fileName) {
-    if (!QFileInfo::exists(fileName)) return true;
-    return Prompter::ask(this,
-                         QFileInfo(fileName).fileName() +
-                             u"\r\nファイルはすでに存在します。上書き保存しますか。"_s,
-                         Prompter::Buttons::YesNo) == Prompter::Answer::Yes;
+    return ConfirmOverwrite(this, fileName, QFileInfo(fileName).fileName());
 }
 
 QString TFormPictureEditor::MySavePictureDialog2TypeChange(int filterIndex, const QString& fileName) {

@@ -15,6 +15,7 @@
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStringList>
@@ -453,4 +454,13 @@ bool TMyFileDialog::Execute(QWidget* parent)
     FileName = result.path;
     FilterIndex = result.filterIndex;
     return true;
+}
+
+bool ConfirmOverwrite(QWidget* parent, const QString& path, const QString& shownName)
+{
+    if (!QFileInfo::exists(path))
+        return true;
+    return Prompter::ask(parent, shownName + u"\r\n"_s + u"ファイルはすでに存在します。上書き保存しますか。"_s,
+                         Prompter::Buttons::YesNo)
+           == Prompter::Answer::Yes;
 }

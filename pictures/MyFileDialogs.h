@@ -79,6 +79,10 @@ public:
     TMySavePictureDialog() : TMyFileDialog(true) {}
 };
 
+// A save dialog's overwrite check: true when no file of the path exists or the user agrees to
+// replace it; the question names the file as shown.
+bool ConfirmOverwrite(QWidget* parent, const QString& path, const QString& shownName);
+
 // Qt name filters from toolkit filter text ("全種類 (*.bmp, *.jpg)|*.bmp;*.jpg" gives
 // "全種類 (*.bmp *.jpg)").
 QStringList qtNameFilters(const QString& filter);

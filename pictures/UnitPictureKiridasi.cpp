@@ -559,11 +559,7 @@ void TFormPictureKiridasi::Save1Click()
 
 bool TFormPictureKiridasi::MySavePictureDialog1CanClose(const QString& fileName)
 {
-    if (!QFileInfo::exists(fileName))
-        return true;
-    return Prompter::ask(this, fileName + u"\r\n"_s + u"ファイルはすでに存在します。上書き保存しますか。"_s,
-                         Prompter::Buttons::YesNo)
-           == Prompter::Answer::Yes;
+    return ConfirmOverwrite(this, fileName, fileName);
 }
 
 QString TFormPictureKiridasi::TypeChangeName(int filterIndex, const QString& currentName)

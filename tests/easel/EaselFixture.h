@@ -4,6 +4,7 @@
 #include "CanvasScrollBox.h"
 #include "EaselForms.h"
 #include "ProgramFolder.h"
+#include "ReceiverThread.h"
 #include "SavedPictureNotice.h"
 #include "ScriptedPrompter.h"
 #include "TempFolder.h"
@@ -11,9 +12,6 @@
 
 #include <QCoreApplication>
 #include <QImage>
-#include <QMutex>
-#include <QSemaphore>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -34,40 +32,6 @@ inline QImage solidPicture(QSize size, QRgb colour) {
     return img;
 }
 
-// The waiting map-editor form's end of the hand-back, in a thread of its own: the sender blocks
-// on its socket, so the receiver cannot share the test's thread.
-class NoticeCatcher : public QThread {
-public:
-    explicit NoticeCatcher(const QString& className) : m_className(className) {
-        start();
-        m_ready.acquire();
-    }
-    ~NoticeCatcher() override {
-        quit();
-        wait();
-    }
-    QStringList names() const {
-        QMutexLocker lock(&m_mutex);
-        return m_names;
-    }
-
-protected:
-    void run() override {
-        SavedPictureNotice::Receiver receiver(m_className);
-        QObject::connect(&receiver, &SavedPictureNotice::Receiver::received, [this](const QString& name) {
-            QMutexLocker lock(&m_mutex);
-            m_names.append(name);
-        });
-        m_ready.release();
-        exec();
-    }
-
-private:
-    QString m_className;
-    mutable QMutex m_mutex;
-    QStringList m_names;
-    QSemaphore m_ready;
-};
 
 // The picture editor in a throw-away program folder and runtime folder, every question answered
 // from a script, the window shown (offscreen) so that the scroll box has its real size.

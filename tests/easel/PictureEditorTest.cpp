@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, PictureRoundTripTest,
                          [](const auto& info) { return std::to_string(info.index); });
 
 TEST_F(PictureEditorTest, SaveWithAnUnsupportedExtensionWritesNothingAndSendsNothing) {
-    NoticeCatcher caller(u"TFormEaselTest"_s);
+    ReceiverThread caller(u"TFormEaselTest"_s);
     ed().CallerClassName = u"TFormEaselTest"_s;
     stamp(solidPicture({5, 5}, qRgb(0, 0, 0)), {0, 0});
     for (const QString& name : {u"out.png"_s, u"out.gif"_s, u"out.bmp.txt"_s}) {
@@ -207,7 +207,7 @@ TEST_F(PictureEditorTest, FailedOpenKeepsThePreviousDocument) {
 
 TEST_F(PictureEditorTest, NoticeGoesAfterSaveAndMenuOpenButNotForTheCommandLinePicture) {
     const QString cls = u"TFormEaselTest"_s;
-    NoticeCatcher caller(cls);
+    ReceiverThread caller(cls);
     const QString picture = writePicture(u"画像と音声/マップ画像/m/05.bmp"_s, patternPicture({40, 30}));
     start({picture, cls});
     EXPECT_EQ(ed().CallerClassName, cls);

@@ -1,3 +1,4 @@
+#include "ReceiverThread.h"
 #include "SavedPictureNotice.h"
 
 #include "Cp932.h"
@@ -30,57 +31,6 @@ namespace {
 
 const QString FakeTool = QStringLiteral(FAKE_PICTURE_TOOL);
 
-// A receiver in a thread of its own with its own event loop: send() blocks on the socket, so the
-// receiving side must run elsewhere.
-class ReceiverThread : public QThread {
-public:
-    explicit ReceiverThread(const QString& className) : m_className(className)
-    {
-        start();
-        m_ready.acquire();
-    }
-    ~ReceiverThread() override
-    {
-        quit();
-        wait();
-    }
-
-    bool listening() const { return m_listening; }
-    QStringList names() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_names;
-    }
-    // The receiver's own record, read in its thread.
-    QString lastName()
-    {
-        QString name;
-        QMetaObject::invokeMethod(m_receiver, [&] { name = m_receiver->lastName(); }, Qt::BlockingQueuedConnection);
-        return name;
-    }
-
-protected:
-    void run() override
-    {
-        Receiver receiver(m_className);
-        m_receiver = &receiver;
-        m_listening = receiver.isListening();
-        QObject::connect(&receiver, &Receiver::received, [this](const QString& name) {
-            QMutexLocker lock(&m_mutex);
-            m_names.append(name);
-        });
-        m_ready.release();
-        exec();
-    }
-
-private:
-    QString m_className;
-    Receiver* m_receiver = nullptr;
-    bool m_listening = false;
-    mutable QMutex m_mutex;
-    QStringList m_names;
-    QSemaphore m_ready;
-};
 
 // Every test gets a runtime folder of its own, as a user session has.
 class SavedPictureNoticeTest : public ::testing::Test {

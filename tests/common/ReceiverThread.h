@@ -1,0 +1,60 @@
+#pragma once
+
+#include "SavedPictureNotice.h"
+
+#include <QMutex>
+#include <QSemaphore>
+#include <QStringList>
+#include <QThread>
+
+// The waiting map-editor form's end of the picture hand-back, in a thread of its own with its own
+// event loop: the sender blocks on its socket, so the receiver cannot share the test's thread.
+class ReceiverThread : public QThread {
+public:
+    explicit ReceiverThread(const QString& className) : m_className(className)
+    {
+        start();
+        m_ready.acquire();
+    }
+    ~ReceiverThread() override
+    {
+        quit();
+        wait();
+    }
+
+    bool listening() const { return m_listening; }
+    QStringList names() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_names;
+    }
+    // The receiver's own record, read in its thread.
+    QString lastName()
+    {
+        QString name;
+        QMetaObject::invokeMethod(m_receiver, [&] { name = m_receiver->lastName(); }, Qt::BlockingQueuedConnection);
+        return name;
+    }
+
+protected:
+    void run() override
+    {
+        SavedPictureNotice::Receiver receiver(m_className);
+        m_receiver = &receiver;
+        m_listening = receiver.isListening();
+        QObject::connect(&receiver, &SavedPictureNotice::Receiver::received, [this](const QString& name) {
+            QMutexLocker lock(&m_mutex);
+            m_names.append(name);
+        });
+        m_ready.release();
+        exec();
+    }
+
+private:
+    QString m_className;
+    SavedPictureNotice::Receiver* m_receiver = nullptr;
+    bool m_listening = false;
+    mutable QMutex m_mutex;
+    QStringList m_names;
+    QSemaphore m_ready;
+};
