@@ -1,6 +1,5 @@
 #include "FileHistory.h"
 
-#include "AsciiCase.h"
 #include "Cp932.h"
 #include "FileOps.h"
 #include "ProgramFolder.h"
@@ -33,8 +32,15 @@ void FileHistory::add(const QString& mapPath)
         m_clearFromFile = false;
     }
     const QString stored = ProgramFolder::resolveExeRelativePath(mapPath, true);
+    // The file holds code page 932; a path it cannot hold would come back as another path.
+    bool encodable = true;
+    Cp932::encode(stored, &encodable);
+    if (!encodable)
+        return;
+    // "\" and "/" spell one path; letters in other case are another file here.
+    const QString key = ProgramFolder::resolveExeRelativePath(stored, false);
     for (qsizetype i = 0; i < m_entries.size(); ++i) {
-        if (AsciiCase::equal(m_entries.at(i), stored)) {
+        if (ProgramFolder::resolveExeRelativePath(m_entries.at(i), false) == key) {
             m_entries.removeAt(i);
             break;
         }
@@ -44,14 +50,14 @@ void FileHistory::add(const QString& mapPath)
         m_entries.removeLast();
 }
 
-bool FileHistory::save(const QString& historyFile) const
+bool FileHistory::save(const QString& historyFile, QString* error) const
 {
     if (m_entries.isEmpty())
         return true;
     QString text;
     for (const QString& e : m_entries)
         text += e + u"\r\n"_s;
-    return FileOps::writeFileAtomic(historyFile, Cp932::encode(text));
+    return FileOps::writeFileAtomic(historyFile, Cp932::encode(text), error);
 }
 
 void FileHistory::clear(const QString& historyFile)

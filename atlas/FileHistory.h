@@ -12,10 +12,12 @@ public:
     // Replaces the list with the file's lines (no limit on their number); a missing file gives
     // an empty list.
     void load(const QString& historyFile);
-    // Puts the map on top (once, whatever the case of its path); the oldest falls off beyond 12.
+    // Puts the map on top (once: "\" and "/" spell one path, letters in other case another); the
+    // oldest falls off beyond 12. A path code page 932 cannot hold stays out.
     void add(const QString& mapPath);
-    // Writes the list; nothing is written while it holds no file.
-    bool save(const QString& historyFile) const;
+    // Writes the list; nothing is written while it holds no file. A failed write keeps the old
+    // file and says why.
+    bool save(const QString& historyFile, QString* error = nullptr) const;
     // Forgets every entry and deletes the file.
     void clear(const QString& historyFile);
 

@@ -58,14 +58,16 @@ std::optional<Content> parse(const QByteArray& bytes, QString* error)
         return std::nullopt;
     };
 
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
+    // Old editors end a text file with the end-of-file mark; it is no part of the text.
+    const qsizetype size = bytes.endsWith('\x1a') ? bytes.size() - 1 : bytes.size();
+    for (qsizetype i = 0; i < size; ++i) {
         const auto b = static_cast<unsigned char>(bytes.at(i));
         if (b < 0x20 && b != '\r' && b != '\n' && b != '\t')
             return fail(u"テキストファイルではありません（%1 バイト目）。"_s.arg(i + 1));
     }
     bool ok = true;
     qsizetype bad = 0;
-    const QString text = Cp932::decode(bytes, &ok, &bad);
+    const QString text = Cp932::decode(bytes.first(size), &ok, &bad);
     if (!ok)
         return fail(u"Shift-JIS の文字として読めない部分があります（%1 バイト目）。"_s.arg(bad + 1));
 

@@ -24,9 +24,21 @@ QString pictureFolderOfMap(const QString& mapPath)
     const QString exact = root + u'/' + name;
     if (QFileInfo(exact).isDir())
         return exact;
+    // A folder whose exact name is another map's belongs to that map, never to this one.
+    const QFileInfo map(ProgramFolder::fromStoredPath(mapPath));
+    auto claimed = [&](const QString& folderName) {
+        for (const QString& where : {map.absolutePath(), mapFileFolder()}) {
+            for (const QFileInfo& other : QDir(where).entryInfoList(QDir::Files)) {
+                if (other.completeBaseName() == folderName && AsciiCase::equal(other.suffix(), u"map")
+                    && other.absoluteFilePath() != map.absoluteFilePath())
+                    return true;
+            }
+        }
+        return false;
+    };
     const QStringList found = QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& f : found)
-        if (AsciiCase::equal(f, name))
+        if (AsciiCase::equal(f, name) && !claimed(f))
             return root + u'/' + f;
     return exact;
 }

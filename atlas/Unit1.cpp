@@ -373,7 +373,8 @@ void TForm1::FormCreate(const QStringList& arguments)
     // first showing would drop that map from the list.
     LoadHistoryMenu();
 
-    // 14., 15.
+    // 14., 15. A save cut short last time is finished or undone before any map folder is used.
+    RecoverInterruptedSave();
     ResetToNewMap();
     if (!arguments.isEmpty() && QFileInfo(arguments.first()).isFile())
         LoadMapFile(QFileInfo(arguments.first()).absoluteFilePath());

@@ -245,6 +245,7 @@ private:
     bool askSaveBeforeReplacing();
     // Reports a save that failed and why.
     void reportSaveFailure(const QString& why);
+    void RecoverInterruptedSave();
 
     QString m_baseline;
     QFont m_labelFont;

@@ -11,7 +11,7 @@
 #include "MapGridModel.h"
 #include "MapPictures.h"
 #include "MyFileDialogs.h"
-#include "PictureRenamer.h"
+#include "MapSave.h"
 #include "ProgramFolder.h"
 #include "Prompter.h"
 #include "Unit2.h"
@@ -93,8 +93,16 @@ void TForm1::ResetToNewMap()
     refreshDocumentViews();
 }
 
+void TForm1::RecoverInterruptedSave()
+{
+    QString why;
+    if (!MapSave::recover(MapFolders::mapPictureRoot(), &why))
+        Prompter::error(this, u"前回中断された保存を片付けられませんでした。\r\n\r\n"_s + why);
+}
+
 bool TForm1::LoadMapFile(const QString& path)
 {
+    RecoverInterruptedSave();
     if (!QFileInfo(path).isFile()) {
         Prompter::warn(this, u"マップファイルが見つかりません。"_s);
         return false;
@@ -155,8 +163,13 @@ void TForm1::reportSaveFailure(const QString& why)
 void TForm1::SaveMapFile(const QString& path, const QString& question)
 {
     SaveSucceeded = false;
-    if (AsciiCase::equal(QFileInfo(path).completeBaseName(), u"マップ000")) {
-        Prompter::warn(this, u"\"マップ000\" は\r\nぽてりんで予約されているため，指定できません"_s);
+    // Names the programs keep for themselves: the game's, the unsaved map's folder (a later New
+    // would delete its pictures) and the save's own folder.
+    const QString name = QFileInfo(path).completeBaseName();
+    const bool game = AsciiCase::equal(name, u"マップ000");
+    if (game || name == MapFolders::newMapName() || name == MapSave::transactionName()) {
+        Prompter::warn(this, game ? u"\"マップ000\" は\r\nぽてりんで予約されているため，指定できません"_s
+                                  : u"\""_s + name + u"\" は\r\nマップエディタで予約されているため，指定できません"_s);
         return;
     }
     if (!question.isEmpty()
@@ -164,77 +177,36 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
                != Prompter::Answer::Yes)
         return;
 
-    // Text the file cannot hold is refused before any picture is touched.
-    QString pictureName = fileNameOf(MapPicturePath);
-    QString text = MapFile::text(Doc, pictureName);
-    bool encodable = true;
+    // Text the file cannot hold is refused before anything is touched.
     QString unencodable;
-    QByteArray bytes = Cp932::encode(text, &encodable, &unencodable);
-    if (!encodable) {
+    if (MapFile::write(Doc, fileNameOf(MapPicturePath), &unencodable).isEmpty()) {
         reportSaveFailure(u"次の文字はマップファイル（Shift-JIS）に保存できません。\r\n"_s + unencodable);
         return;
     }
 
-    // The renamer's names always name the right pictures, even when it fails part way.
-    PictureRenamer renamer(PictureFolder, Doc, MapPicturePath);
-    const bool renamed = renamer.run();
-    Doc = renamer.document();
-    MapPicturePath = renamer.mapPicturePath();
+    MapSave::Request request;
+    request.mapPath = path;
+    request.pictureFolder = PictureFolder;
+    request.newFolder = MapFolders::pictureFolderOfMap(path);
+    request.doc = Doc;
+    request.mapPicturePath = MapPicturePath;
+    request.bytes = [](const MapDocument& doc, const QString& pictureName) { return MapFile::write(doc, pictureName); };
+    const MapSave::Result saved = MapSave::save(request);
+    if (!saved.ok) {
+        reportSaveFailure(saved.error);
+        return;
+    }
+
+    Doc = saved.doc;
     sg1Model->refresh();
-    if (!renamed) {
-        reportSaveFailure(renamer.error());
-        return;
-    }
-    if (renamer.namesChanged() || fileNameOf(MapPicturePath) != pictureName) {
-        pictureName = fileNameOf(MapPicturePath);
-        text = MapFile::text(Doc, pictureName);
-        bytes = Cp932::encode(text);
-    }
-
-    // The pictures move with the map; a folder already holding the new name is set aside and only
-    // removed once the save has succeeded.
-    const QString newFolder = MapFolders::pictureFolderOfMap(path);
-    QString setAside, why;
-    const bool moveFolder = QDir::cleanPath(newFolder) != QDir::cleanPath(PictureFolder);
-    if (moveFolder) {
-        if (QFileInfo::exists(newFolder)) {
-            setAside = newFolder + u".old"_s;
-            for (int n = 1; QFileInfo::exists(setAside); ++n)
-                setAside = newFolder + u".old"_s + QString::number(n);
-            if (!FileOps::renameFolder(newFolder, setAside, &why)) {
-                reportSaveFailure(u"画像フォルダの名前を変更できませんでした。\r\n"_s + why);
-                return;
-            }
-        }
-        if (!FileOps::renameFolder(PictureFolder, newFolder, &why)) {
-            if (!setAside.isEmpty())
-                FileOps::renameFolder(setAside, newFolder);
-            reportSaveFailure(u"画像フォルダの名前を変更できませんでした。\r\n"_s + why);
-            return;
-        }
-    }
-
-    if (!FileOps::writeFileAtomic(path, bytes, &why)) {
-        if (moveFolder) {
-            FileOps::renameFolder(newFolder, PictureFolder);
-            if (!setAside.isEmpty())
-                FileOps::renameFolder(setAside, newFolder);
-        }
-        reportSaveFailure(why);
-        return;
-    }
-    if (!setAside.isEmpty())
-        FileOps::deleteFolder(setAside);
-
     MapFilePath = path;
-    PictureFolder = newFolder;
-    if (!pictureName.isEmpty())
-        MapPicturePath = newFolder + u'/' + pictureName;
+    PictureFolder = QDir::cleanPath(request.newFolder);
+    MapPicturePath = saved.mapPictureName.isEmpty() ? QString() : PictureFolder + u'/' + saved.mapPictureName;
     UpdateCaption();
     AddToHistory();
     SaveSucceeded = true;
     ResetUndo(MapPicturePath);
-    m_baseline = text;
+    m_baseline = MapFile::text(Doc, saved.mapPictureName);
 }
 
 bool TForm1::msd1CanClose(const QString& fileName)
@@ -372,7 +344,12 @@ bool TForm1::AddToHistory()
     return true;
 }
 
-void TForm1::SaveHistory() { History.save(HistoryFilePath); }
+void TForm1::SaveHistory()
+{
+    QString why;
+    if (!History.save(HistoryFilePath, &why))
+        Prompter::error(this, u"ファイル履歴を保存できません。\r\n"_s + HistoryFilePath + u"\r\n"_s + why);
+}
 
 void TForm1::OpenFromHistory(const QString& storedPath)
 {

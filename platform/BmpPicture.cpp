@@ -1,12 +1,12 @@
 #include "BmpPicture.h"
 
 #include "AsciiCase.h"
+#include "FileOps.h"
 #include "JpegPicture.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <bit>
@@ -191,12 +191,11 @@ QImage decodePixels(const uchar* data, qint64 size, qint64 pixelOffset, const La
 
 bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    QString why;
+    if (FileOps::writeFileAtomic(path, bytes, &why))
         return true;
-    file.cancelWriting();
     if (error)
-        *error = u"ファイルを保存できません。\r\n"_s + path + u"\r\n"_s + file.errorString();
+        *error = u"ファイルを保存できません。\r\n"_s + path + u"\r\n"_s + why;
     return false;
 }
 

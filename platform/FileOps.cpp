@@ -5,9 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -45,6 +49,96 @@ bool sameFile(const QString& a, const QString& b)
            infoA.st_ino == infoB.st_ino;
 }
 
+FaultHook& faultHook()
+{
+    static FaultHook hook;
+    return hook;
+}
+
+bool faulted(Op op, const QString& path)
+{
+    const FaultHook& hook = faultHook();
+    return hook && hook(op, path);
+}
+
+QString injectedReason()
+{
+    return u"ディスクに空きがありません"_s;
+}
+
+QString systemReason(int code = errno)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+bool writeAll(int fd, const char* data, qint64 size, const QString& path, QString* reason)
+{
+    if (faulted(Op::Write, path)) {
+        // Half gets written, as on a disk that fills up part way.
+        [[maybe_unused]] const ssize_t ignored = ::write(fd, data, size_t(size / 2));
+        *reason = injectedReason();
+        return false;
+    }
+    while (size > 0) {
+        const ssize_t done = ::write(fd, data, size_t(std::min<qint64>(size, 1 << 20)));
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0) {
+            *reason = done < 0 ? systemReason() : injectedReason();
+            return false;
+        }
+        data += done;
+        size -= done;
+    }
+    return true;
+}
+
+// Fills a new temporary file beside the target, syncs and closes it (each step checked), then
+// renames it over the target. A failure at any step removes the temporary file and leaves the
+// target as it was. A link as target is written through to the file it names.
+bool writeThroughTemp(const QString& target, QString* reason, const std::function<bool(int, QString*)>& fill)
+{
+    QString path = target;
+    if (const QFileInfo info(target); info.isSymLink() && !info.canonicalFilePath().isEmpty())
+        path = info.canonicalFilePath();
+    const QFileInfo info(path);
+    QByteArray name = QFile::encodeName(info.absolutePath() + u"/."_s + info.fileName() + u".XXXXXX"_s);
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        *reason = systemReason();
+        return false;
+    }
+    struct stat old;
+    const mode_t umaskNow = ::umask(0);
+    ::umask(umaskNow);
+    const mode_t mode =
+        ::stat(QFile::encodeName(path).constData(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~umaskNow);
+    ::fchmod(fd, mode);
+
+    bool ok = fill(fd, reason);
+    if (ok && ::fsync(fd) != 0) {
+        *reason = systemReason();
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok) {
+        *reason = systemReason();
+        ok = false;
+    }
+    if (ok && faulted(Op::Rename, path)) {
+        *reason = injectedReason();
+        ok = false;
+    }
+    if (ok && ::rename(name.constData(), QFile::encodeName(path).constData()) != 0) {
+        *reason = systemReason();
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(name.constData());
+        return false;
+    }
+    syncFolder(info.absolutePath());
+    return true;
+}
 
 QString normalised(const QString& path)
 {
@@ -96,32 +190,35 @@ bool copyFile(const QString& from, const QString& to, QString* error)
         return fail(error, what, from, u"ファイルではありません"_s);
     if (sameFile(from, to))
         return fail(error, what, to, u"コピー元と同じファイルです"_s);
+    if (faulted(Op::Copy, to))
+        return fail(error, what, to, injectedReason());
 
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
         return fail(error, what, from, in.errorString());
-    QSaveFile out(to);
-    if (!out.open(QIODevice::WriteOnly))
-        return fail(error, what, to, out.errorString());
-
-    const qint64 expected = in.size();
-    qint64 copied = 0;
-    QByteArray buffer(1 << 16, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = in.read(buffer.data(), buffer.size());
-        if (got < 0)
-            return fail(error, what, from, in.errorString());
-        if (got == 0)
-            break;
-        if (out.write(buffer.constData(), got) != got)
-            return fail(error, what, to, out.errorString());
-        copied += got;
-    }
-    if (copied != expected)
-        return fail(error, what, to, u"%1 / %2 バイトしか書けません"_s.arg(copied).arg(expected));
-    if (!out.commit())
-        return fail(error, what, to, out.errorString());
-    return true;
+    QString why;
+    const bool ok = writeThroughTemp(to, &why, [&](int fd, QString* reason) {
+        // A file that grows or shrinks while it is read gives no faithful copy.
+        const qint64 expected = in.size();
+        qint64 copied = 0;
+        QByteArray buffer(1 << 16, Qt::Uninitialized);
+        for (;;) {
+            const qint64 got = in.read(buffer.data(), buffer.size());
+            if (got < 0) {
+                *reason = in.errorString();
+                return false;
+            }
+            if (got == 0)
+                break;
+            if (!writeAll(fd, buffer.constData(), got, to, reason))
+                return false;
+            copied += got;
+        }
+        if (copied != expected)
+            *reason = u"%1 / %2 バイトしか読めません"_s.arg(copied).arg(expected);
+        return copied == expected;
+    });
+    return ok || fail(error, what, to, why);
 }
 
 bool deleteFile(const QString& path, QString* error)
@@ -131,6 +228,8 @@ bool deleteFile(const QString& path, QString* error)
         return true;
     if (info.isDir() && !info.isSymLink())
         return fail(error, u"削除できません"_s, path, u"フォルダです"_s);
+    if (faulted(Op::Delete, path))
+        return fail(error, u"削除できません"_s, path, injectedReason());
     QFile file(path);
     if (!file.remove())
         return fail(error, u"削除できません"_s, path, file.errorString());
@@ -144,6 +243,8 @@ bool deleteFolder(const QString& path, QString* error)
         return true;
     if (!info.isDir())
         return fail(error, u"フォルダを削除できません"_s, path, u"フォルダではありません"_s);
+    if (faulted(Op::DeleteFolder, path))
+        return fail(error, u"フォルダを削除できません"_s, path, injectedReason());
     if (!QDir(path).removeRecursively())
         return fail(error, u"フォルダを削除できません"_s, path, u"中のファイルが消せません"_s);
     return true;
@@ -156,6 +257,8 @@ bool renameFolder(const QString& from, const QString& to, QString* error)
         return fail(error, what, from, u"フォルダがありません"_s);
     if (existsOrIsLink(QFileInfo(to)))
         return fail(error, what, to, u"既にあります"_s);
+    if (faulted(Op::Rename, to))
+        return fail(error, what, from, injectedReason());
     if (!QDir().rename(from, to))
         return fail(error, what, from, u"%1 にできません"_s.arg(QDir::toNativeSeparators(to)));
     return true;
@@ -163,6 +266,8 @@ bool renameFolder(const QString& from, const QString& to, QString* error)
 
 bool makeFolder(const QString& path, QString* error)
 {
+    if (!QFileInfo(path).isDir() && faulted(Op::MakeFolder, path))
+        return fail(error, u"フォルダを作れません"_s, path, injectedReason());
     if (!QDir().mkpath(path)) {
         const QFileInfo info(path);
         return fail(error, u"フォルダを作れません"_s, path,
@@ -173,15 +278,66 @@ bool makeFolder(const QString& path, QString* error)
 
 bool writeFileAtomic(const QString& path, const QByteArray& bytes, QString* error)
 {
-    const QString what = u"書き込めません"_s;
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return fail(error, what, path, out.errorString());
-    if (out.write(bytes) != bytes.size())
-        return fail(error, what, path, out.errorString());
-    if (!out.commit())
-        return fail(error, what, path, out.errorString());
+    QString why;
+    const bool ok = writeThroughTemp(path, &why, [&](int fd, QString* reason) {
+        return writeAll(fd, bytes.constData(), bytes.size(), path, reason);
+    });
+    return ok || fail(error, u"書き込めません"_s, path, why);
+}
+
+bool writeFileSynced(const QString& path, const QByteArray& bytes, QString* error)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return fail(error, u"書き込めません"_s, path, systemReason());
+    QString why;
+    bool ok = writeAll(fd, bytes.constData(), bytes.size(), path, &why);
+    if (ok && ::fsync(fd) != 0) {
+        why = systemReason();
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok) {
+        why = systemReason();
+        ok = false;
+    }
+    return ok || fail(error, u"書き込めません"_s, path, why);
+}
+
+bool renameFile(const QString& from, const QString& to, QString* error)
+{
+    const QString what = u"名前を変更できません"_s;
+    if (faulted(Op::Rename, to))
+        return fail(error, what, from, injectedReason());
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        return fail(error, what, from, systemReason());
     return true;
+}
+
+bool linkOrCopyFile(const QString& from, const QString& to, QString* error)
+{
+    if (faulted(Op::Link, to))
+        return fail(error, u"リンクできません"_s, to, injectedReason());
+    if (::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return true;
+    const int code = errno;
+    if (code == EEXIST || code == ENOENT || code == ENOSPC || code == EDQUOT)
+        return fail(error, u"リンクできません"_s, to, systemReason(code));
+    // No hard links here (another file system, FAT, too many links): a copy holds the same bytes.
+    return copyFile(from, to, error);
+}
+
+void syncFolder(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+void setFaultHook(FaultHook hook)
+{
+    faultHook() = std::move(hook);
 }
 
 Stamp stamp(const QString& path)

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The file operations the programs lean on, each reporting what it did.
 namespace FileOps {
 
@@ -25,8 +27,31 @@ bool renameFolder(const QString& from, const QString& to, QString* error = nullp
 // Creates a folder with all missing parents.
 bool makeFolder(const QString& path, QString* error = nullptr);
 
-// Writes bytes to a temporary file beside the target and renames it into place.
+// Writes bytes to a temporary file beside the target, checks every write, syncs it and renames it
+// into place; on any failure (a full disk among them) the old file stays and the temporary one goes.
 bool writeFileAtomic(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+// Writes bytes straight into the file (created or emptied), checked and synced; for a file of the
+// caller's own that is renamed into place later.
+bool writeFileSynced(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+// Renames a file, replacing an existing target.
+bool renameFile(const QString& from, const QString& to, QString* error = nullptr);
+
+// Gives a file a second name by a hard link; where the file system has none, a copy. The target
+// must not exist.
+bool linkOrCopyFile(const QString& from, const QString& to, QString* error = nullptr);
+
+// Makes what was renamed or created in a folder durable; errors are not reported (not every file
+// system syncs folders).
+void syncFolder(const QString& path);
+
+// Test seam: every operation that changes the disk asks the hook first. Returning true makes the
+// operation fail as a full disk would; a hook may also throw to stop the caller dead, as a kill
+// would. No hook: every operation runs.
+enum class Op { Write, Rename, Link, Copy, Delete, MakeFolder, DeleteFolder };
+using FaultHook = std::function<bool(Op, const QString& path)>;
+void setFaultHook(FaultHook hook);
 
 // Full-resolution modification time plus size: the "did the tool change it" test.
 struct Stamp {

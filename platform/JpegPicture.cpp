@@ -1,8 +1,9 @@
 #include "JpegPicture.h"
 
+#include "FileOps.h"
+
 #include <QFile>
 #include <QIODevice>
-#include <QSaveFile>
 
 #include <csetjmp>
 #include <cstdio>
@@ -319,16 +320,9 @@ void JpegPicture::saveToFile(const QString& path) const
 {
     // Encoded before the file is touched, so an encoding error leaves nothing behind.
     const QByteArray bytes = encodeImage(m_image, m_quality);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw JpegError(0, u"Cannot create %1: %2"_s.arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
-        QString reason = file.errorString();
-        file.cancelWriting();
-        throw JpegError(JERR_FILE_WRITE, u"Could not write %1: %2"_s.arg(path, reason));
-    }
-    if (!file.commit())
-        throw JpegError(0, u"Cannot replace %1: %2"_s.arg(path, file.errorString()));
+    QString why;
+    if (!FileOps::writeFileAtomic(path, bytes, &why))
+        throw JpegError(JERR_FILE_WRITE, why);
 }
 
 void JpegPicture::setQuality(int quality)

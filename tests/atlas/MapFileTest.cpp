@@ -118,12 +118,23 @@ TEST(MapFile, RefusesWhatIsNoMap)
         {"short first line", cp932(shortFirst), u"1 行目"_s},
         {"binary", binary, u"テキスト"_s},
         {"not code page 932", badCode, u"Shift-JIS"_s},
+        {"end-of-file mark inside", cp932(skeleton()).insert(3, '\x1a'), u"テキスト"_s},
     };
     for (const Case& c : cases) {
         QString error;
         EXPECT_FALSE(MapFile::parse(c.bytes, &error)) << c.what;
         EXPECT_TRUE(error.contains(c.says)) << c.what << ": " << error.toStdString();
     }
+}
+
+TEST(MapFile, EndOfFileMarkAtTheEndIsNoPartOfTheText)
+{
+    const QByteArray bytes = cp932(skeleton());
+    const auto plain = MapFile::parse(bytes, nullptr);
+    const auto marked = MapFile::parse(bytes + '\x1a', nullptr);
+    ASSERT_TRUE(plain && marked);
+    EXPECT_EQ(marked->rows, plain->rows);
+    EXPECT_EQ(marked->treasureLines, plain->treasureLines);
 }
 
 TEST(MapFile, TextTheCodePageCannotHoldIsReportedNotReplaced)

@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,6 +131,32 @@ TEST(FileOpsTest, WriteFileAtomicReplacesOrFailsWithoutLeftovers)
     EXPECT_FALSE(FileOps::writeFileAtomic(temp.file(u"nowhere/map.txt"_s), "x", &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(entriesOf(temp.path()), QStringList{u"map.txt"_s});
+}
+
+// A disk that fills up part way: the write fails, says so, and the old file stays whole.
+TEST(FileOpsTest, WriteThatRunsOutOfRoomIsAFailure)
+{
+    TempFolder temp;
+    const QString path = temp.write(u"map.map"_s, "old contents");
+    const QString copySource = temp.write(u"big.bin"_s, QByteArray(100000, 'x'));
+    struct rlimit before;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit tight = before;
+    tight.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    QString writeError, copyError, syncedError;
+    const bool written = FileOps::writeFileAtomic(path, QByteArray(100000, 'y'), &writeError);
+    const bool copied = FileOps::copyFile(copySource, path, &copyError);
+    const bool synced = FileOps::writeFileSynced(temp.file(u"t"_s), QByteArray(100000, 'y'), &syncedError);
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    ::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(copied);
+    EXPECT_FALSE(synced);
+    EXPECT_FALSE(writeError.isEmpty() || copyError.isEmpty() || syncedError.isEmpty());
+    EXPECT_EQ(temp.read(u"map.map"_s), "old contents");
+    EXPECT_EQ(entriesOf(temp.path()), (QStringList{u"big.bin"_s, u"map.map"_s, u"t"_s}));
 }
 
 TEST(FileOpsTest, DeletingWhatIsMissingSucceeds)

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "MapDocument.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+// Saving a map is one transaction over the map file and its picture folder: after a failure, a
+// crash or a kill at any moment the map file and the folder agree, either both as they were or
+// both as saved.
+//
+// The pictures are staged under their fixed names ("map", "05", "t01", "t02", "r01" upwards with
+// the gaps among the rare ones closed) in a new folder, by hard links where the file system has
+// them, next to links of every other file of the old folder; the map file is written beside its
+// target. Then renames swap them in: the old folder aside, the staged one in, the map file in
+// place (the moment the save takes effect), the old folder deleted last. A journal next to the
+// picture folders tells recover() which way to finish a swap that was cut short.
+namespace MapSave {
+
+struct Request {
+    QString mapPath;       // where the map file goes
+    QString pictureFolder; // the folder the document's picture names live in now
+    QString newFolder;     // the picture folder of mapPath
+    MapDocument doc;
+    QString mapPicturePath; // full path of the map picture, empty for none
+    // The file's bytes for a document with its fixed picture names and the map picture's name.
+    std::function<QByteArray(const MapDocument&, const QString& mapPictureName)> bytes;
+};
+
+struct Result {
+    bool ok = false;
+    QString error;          // why the save failed; nothing on disk changed then
+    MapDocument doc;        // the names as saved (as requested when the save failed)
+    QString mapPictureName; // the map picture's file name in newFolder, empty for none
+};
+
+Result save(const Request& request);
+
+// Finishes or undoes a save that was cut short in the picture root; a save running in another
+// program is left alone. False with *error when something could not be put right (it is tried
+// again next time).
+bool recover(const QString& pictureRoot, QString* error = nullptr);
+
+// The name of the transaction's own folder in the picture root; no map may be named so.
+QString transactionName();
+
+} // namespace MapSave
