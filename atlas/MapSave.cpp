@@ -14,6 +14,8 @@
 
 #include <vector>
 
+#include <cerrno>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -51,8 +53,10 @@ class RootLock {
 public:
     explicit RootLock(const QString& root)
     {
+        // Where the folder cannot be locked at all (a file system without locks) the save goes on
+        // unguarded; only a lock that another program holds stops it.
         m_fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        m_held = m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0;
+        m_held = m_fd < 0 || ::flock(m_fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
     }
     ~RootLock()
     {

@@ -9,6 +9,10 @@
 #include <map>
 #include <random>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -175,6 +179,21 @@ TEST_F(MapSaveTest, RareTreasuresCloseRanks)
     EXPECT_EQ(t[6], QString());
     EXPECT_EQ(t[8], QString());
     EXPECT_EQ(readBytes(folder() + u"/r03.bmp"_s), "c");
+}
+
+TEST_F(MapSaveTest, SaveWaitsForNoOtherProgramsSave)
+{
+    MapDocument doc;
+    put(u"a.bmp"_s, "a");
+    doc.rows[0][MapDocument::Picture] = u"a.bmp"_s;
+    const int fd = ::open(QFile::encodeName(root()).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    const MapSave::Result busy = MapSave::save(request(doc, QString()));
+    ::close(fd);
+    EXPECT_FALSE(busy.ok);
+    EXPECT_FALSE(QFileInfo::exists(mapPath()));
+    EXPECT_EQ(filesOf(folder()).size(), 1u);
+    EXPECT_TRUE(MapSave::save(request(doc, QString())).ok);
 }
 
 // Random maps whose slots name files drawn from the other slots' fixed names and their upper-case
