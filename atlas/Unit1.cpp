@@ -139,7 +139,7 @@ void TForm1::buildLayout()
     row->addStretch();
     lower->addLayout(row);
 
-    sg1 = new QTableView(Panel2);
+    sg1 = new FixedColumnTableView(Panel2);
     sg1->setObjectName(u"sg1"_s);
     sg1Model = new MapGridModel(&Doc, this);
     sg1->setModel(sg1Model);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileHistory.h"
+#include "FixedColumnTableView.h"
 #include "MapDocument.h"
 #include "MapUndo.h"
 #include "UnitToolSet.h"
@@ -20,7 +21,6 @@ class QMenu;
 class QPushButton;
 class QSplitter;
 class QStatusBar;
-class QTableView;
 class MapCanvas;
 class MapGridModel;
 class TMyOpenDialog;
@@ -59,7 +59,7 @@ public:
     QSplitter* Splitter1 = nullptr;
     MapCanvas* imMap = nullptr;
     QLabel* Label1 = nullptr;
-    QTableView* sg1 = nullptr;
+    FixedColumnTableView* sg1 = nullptr;
     MapGridModel* sg1Model = nullptr;
     QPushButton *bbCityInfoEdit = nullptr, *bbUp = nullptr, *bbDown = nullptr, *bbDelete = nullptr,
                 *bbInsert = nullptr, *cbSima = nullptr, *bbUndo = nullptr, *bbRedo = nullptr,

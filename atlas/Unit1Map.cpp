@@ -138,7 +138,10 @@ void TForm1::sg1MouseDown(const QPoint& pos)
     const QModelIndex index = sg1->indexAt(pos);
     if (!index.isValid())
         return;
+    // A click on the row already selected moves nothing, yet it is a click all the same.
+    const bool sameRow = index.row() + 1 == selectedRow() && sg1->currentIndex().isValid();
     selectRow(index.row() + 1);
+    if (sameRow) sg1Click();
     PaintMap(true);
 }
 

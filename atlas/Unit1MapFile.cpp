@@ -276,17 +276,19 @@ void TForm1::mmMapFileClick()
     }
     // The desktop hands the file to its program and returns at once, so there is no process to
     // wait for: the reload question stands in for the end of the edit.
-    if (QFileInfo(MapFilePath).isFile() && QFileInfo(MapFilePath).suffix().toLower() == u"map"_s)
-        Prompter::backend().openInShell(MapFilePath);
+    if (QFileInfo(MapFilePath).isFile() && QFileInfo(MapFilePath).suffix().toLower() == u"map"_s &&
+        !Prompter::backend().openInShell(MapFilePath))
+        Prompter::warn(this, MapFilePath + u"\r\n"_s + u"マップファイルを開けません。"_s);
     if (Prompter::ask(this, u"マップファイルを読み込み直しますか。"_s, Prompter::Buttons::YesNo) == Prompter::Answer::Yes)
         LoadMapFile(MapFilePath);
 }
 
 void TForm1::mmOpenPicDirClick()
 {
-    if (QFileInfo(PictureFolder).isDir())
-        Prompter::backend().openInShell(PictureFolder);
-    else
+    if (QFileInfo(PictureFolder).isDir()) {
+        if (!Prompter::backend().openInShell(PictureFolder))
+            Prompter::warn(this, PictureFolder + u"\r\n"_s + u"画像フォルダを開けません。"_s);
+    } else
         Prompter::warn(this, PictureFolder + u"\r\n"_s + u"画像フォルダが見つかりません。"_s);
 }
 

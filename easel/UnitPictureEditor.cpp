@@ -44,8 +44,25 @@ QPushButton* toggleButton(const QString& caption, QWidget* parent) {
     return b;
 }
 
+// A size box that a wheel turn on the way elsewhere leaves alone: it takes the wheel only while it
+// has the keyboard.
+class SizeBox : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+protected:
+    void wheelEvent(QWheelEvent* event) override {
+        if (hasFocus())
+            QSpinBox::wheelEvent(event);
+        else
+            event->ignore();
+    }
+};
+
 QSpinBox* sizeBox(int maximum, QWidget* parent) {
-    auto* box = new QSpinBox(parent);
+    auto* box = new SizeBox(parent);
+    // Never focused by the wheel alone, which would let the wheel change it after all.
+    box->setFocusPolicy(Qt::StrongFocus);
     box->setRange(CanvasView::CanvasSizeStep, maximum);
     box->setSingleStep(CanvasView::CanvasSizeStep);
     box->setGroupSeparatorShown(false);
@@ -207,7 +224,7 @@ void TFormPictureEditor::buildHandlers() {
     connect(cbIncrement, &QPushButton::clicked, this, &TFormPictureEditor::cbIncrementClick);
     connect(bt100, &QPushButton::clicked, this, &TFormPictureEditor::bt100Click);
     connect(udWidth, &QSpinBox::valueChanged, this, [this] { edWidthChange(); });
-    connect(udHeight, &QSpinBox::valueChanged, this, [this] { edHeightChange(); });
+    connect(udHeight, &QSpinBox::valueChanged, this, [this] { edWidthChange(); });
     connect(sbShowMasu, &QPushButton::clicked, this, &TFormPictureEditor::sbShowMasuClick);
     connect(sbClearAll, &QPushButton::clicked, this, &TFormPictureEditor::sbClearAllClick);
     connect(sbUndo, &QPushButton::clicked, this, &TFormPictureEditor::sbUndoClick);

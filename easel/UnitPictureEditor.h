@@ -157,9 +157,8 @@ public:
     void bt100Click();
     // Gives the canvas a size (any size a picture may have) and keeps the view where it was.
     void SetCanvasSize(int width, int height);
-    // The size boxes, typed or stepped: each sets its own side within its limits.
+    // Either size box, typed or stepped: the canvas takes the size both boxes show.
     void edWidthChange();
-    void edHeightChange();
     CanvasView::ViewState viewState() const;
     void PaintCanvasView(QPainter& painter, const QRect& exposed);
     // A wheel turn at a screen point; false when the pointer is not over the scroll box.

@@ -84,14 +84,9 @@ void TFormPictureEditor::SetCanvasSize(int width, int height) {
 }
 
 void TFormPictureEditor::edWidthChange() {
-    const int width = std::clamp(udWidth->value(), CanvasView::MinCanvasWidth, CanvasView::MaxCanvasWidth);
-    if (width != Doc.canvasSize().width()) SetCanvasSize(width, Doc.canvasSize().height());
-}
-
-void TFormPictureEditor::edHeightChange() {
-    const int height =
-        std::clamp(udHeight->value(), CanvasView::MinCanvasHeight, CanvasView::MaxCanvasHeight);
-    if (height != Doc.canvasSize().height()) SetCanvasSize(Doc.canvasSize().width(), height);
+    // Both sides come from the boxes, so the canvas never keeps a side the boxes do not show.
+    const QSize size = CanvasView::clampCanvasSize({udWidth->value(), udHeight->value()});
+    if (size != Doc.canvasSize()) SetCanvasSize(size.width(), size.height());
 }
 
 CanvasView::ViewState TFormPictureEditor::viewState() const {

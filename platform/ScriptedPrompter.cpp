@@ -72,5 +72,5 @@ int ScriptedPrompter::execModal(QDialog& dialog)
 bool ScriptedPrompter::openInShell(const QString& path)
 {
     shellOpened << path;
-    return true;
+    return shellOpens;
 }

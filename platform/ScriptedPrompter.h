@@ -29,8 +29,9 @@ public:
     std::deque<std::optional<QColor>> colours;
     // Called for each modal form instead of showing it; returns the result code.
     std::deque<std::function<int(QDialog&)>> modals;
-    // Paths handed to the shell.
+    // Paths handed to the shell, and whether the shell has a program to open them.
     QStringList shellOpened;
+    bool shellOpens = true;
 
     std::vector<Asked> asked;
     std::vector<Prompter::Sound> sounds;

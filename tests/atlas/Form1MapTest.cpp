@@ -10,7 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include "MyRichEdit.h"
+#include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 
@@ -95,6 +97,62 @@ TEST_F(Grid, APressBelowTheLastRowDoesNothing)
     f1().selectRow(3);
     f1().sg1MouseDown(QPoint(50, 1690));
     EXPECT_EQ(f1().selectedRow(), 3);
+}
+
+TEST_F(Grid, EveryClickReleasesTheIslandToggleAlsoOnTheNumberColumn) {
+    f1().show();
+    f1().selectRow(4);
+    QWidget* numbers = f1().sg1->fixedColumn()->viewport();
+    const int rowY = f1().sg1->visualRect(f1().sg1Model->index(3, 2)).center().y();
+    for (QWidget* where : {f1().sg1->viewport(), numbers}) {
+        f1().cbSima->setChecked(true);
+        QTest::mouseClick(where, Qt::LeftButton, Qt::KeyboardModifiers(), QPoint(10, rowY));
+        EXPECT_FALSE(f1().cbSima->isChecked()) << where->parent()->objectName().toStdString();
+        EXPECT_EQ(f1().selectedRow(), 4);
+    }
+    // A press on the numbers selects like one on the cells, and leaves the keys with the list.
+    QTest::mouseClick(numbers, Qt::LeftButton, Qt::KeyboardModifiers(), QPoint(10, rowY + 20));
+    EXPECT_EQ(f1().selectedRow(), 5);
+    EXPECT_EQ(f1().bbCityInfoEdit->text(), u"04を編集"_s);
+}
+
+TEST_F(Grid, NumberColumnStaysInPlaceWhileTheListScrolls) {
+    f1().show();
+    FixedColumnTableView& grid = *f1().sg1;
+    QTableView& numbers = *grid.fixedColumn();
+    ASSERT_TRUE(numbers.isVisible());
+    const QPoint place = numbers.pos();
+    EXPECT_EQ(place.x(), grid.viewport()->x());
+    EXPECT_EQ(numbers.columnWidth(0), 38);
+    EXPECT_EQ(numbers.height(), grid.viewport()->height() + grid.horizontalHeader()->height());
+    for (int c = 1; c < 8; ++c)
+        EXPECT_TRUE(numbers.isColumnHidden(c));
+
+    grid.horizontalScrollBar()->setValue(grid.horizontalScrollBar()->maximum());
+    ASSERT_GT(grid.horizontalScrollBar()->value(), 38) << "the list must be wider than its view";
+    EXPECT_LT(grid.visualRect(f1().sg1Model->index(0, 0)).right(), 0); // the grid's own cell is gone
+    EXPECT_EQ(numbers.pos(), place);
+    QWidget* seen = grid.childAt(grid.viewport()->geometry().topLeft() + QPoint(5, 5));
+    EXPECT_TRUE(seen == &numbers || numbers.isAncestorOf(seen));
+    EXPECT_EQ(numbers.visualRect(f1().sg1Model->index(0, 0)).left(), 0);
+
+    // Down the list, the numbers keep to the rows beside them.
+    f1().selectRow(50);
+    EXPECT_GT(grid.rowAt(0), 0);
+    EXPECT_EQ(numbers.rowAt(0), grid.rowAt(0));
+    EXPECT_EQ(numbers.indexAt(QPoint(5, 5)).data().toString(), destinationNumber(grid.rowAt(0)));
+
+    // A press on a number selects its whole row and leaves the list where it was scrolled.
+    const int sideways = grid.horizontalScrollBar()->value();
+    const int rowY = grid.visualRect(f1().sg1Model->index(grid.rowAt(0) + 2, 1)).center().y();
+    QTest::mouseClick(numbers.viewport(), Qt::LeftButton, Qt::KeyboardModifiers(), QPoint(10, rowY));
+    EXPECT_EQ(f1().selectedRow(), grid.rowAt(0) + 3);
+    EXPECT_TRUE(grid.selectionModel()->isRowSelected(grid.rowAt(0) + 2, {}));
+    EXPECT_EQ(grid.horizontalScrollBar()->value(), sideways);
+
+    // A cell brought into view is not left under the numbers.
+    f1().sg1->setCurrentIndex(f1().sg1Model->index(49, 1));
+    EXPECT_GE(grid.visualRect(f1().sg1Model->index(49, 1)).left(), numbers.width());
 }
 
 TEST_F(Grid, DestinationEditorExchange)

@@ -373,12 +373,25 @@ TEST_F(Commands, DirectEditNeedsASavedMapAndOffersToReload)
     EXPECT_EQ(prompter->shellOpened.value(0), path);
     EXPECT_EQ(prompter->lastText(), u"マップファイルを読み込み直しますか。"_s);
     EXPECT_EQ(f1().Doc.rows[0][MapDocument::Title1], u"東京"_s);
+
+    // Without a program to open it, the user is told so, and the reload question still comes.
+    prompter->shellOpens = false;
+    prompter->asked.clear();
+    f1().mmMapFileClick();
+    ASSERT_EQ(prompter->asked.size(), 2u);
+    EXPECT_EQ(prompter->asked[0].text, path + u"\r\nマップファイルを開けません。"_s);
+    EXPECT_EQ(prompter->asked[0].kind, Prompter::Kind::Warning);
+    EXPECT_EQ(prompter->asked[1].text, u"マップファイルを読み込み直しますか。"_s);
 }
 
 TEST_F(Commands, OpenPictureFolderOrSayItIsMissing)
 {
     f1().mmOpenPicDirClick();
     EXPECT_EQ(prompter->shellOpened.value(0), f1().PictureFolder);
+    EXPECT_TRUE(prompter->asked.empty());
+    prompter->shellOpens = false;
+    f1().mmOpenPicDirClick();
+    EXPECT_EQ(prompter->lastText(), f1().PictureFolder + u"\r\n画像フォルダを開けません。"_s);
     QDir(f1().PictureFolder).removeRecursively();
     f1().mmOpenPicDirClick();
     EXPECT_EQ(prompter->lastText(), f1().PictureFolder + u"\r\n画像フォルダが見つかりません。"_s);

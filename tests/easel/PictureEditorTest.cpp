@@ -6,6 +6,7 @@
 #include "UnitShowMasu.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCursor>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
+#include <QWheelEvent>
 
 namespace {
 
@@ -270,9 +272,38 @@ TEST_F(PictureEditorTest, PictureLargerThanTheSizeBoxesIsNeverCropped) {
     EXPECT_EQ(ed().Doc.canvasSize(), QSize(2500, 1600));
     EXPECT_EQ(ed().Doc.CanvasBitmap.pixel(2400, 1550), patternPicture({2500, 1600}).pixel(2400, 1550));
 
-    // Changing one box leaves the other side as large as it was.
+    // Changing one box gives the canvas the size that both boxes show.
     ed().udHeight->setValue(1400);
-    EXPECT_EQ(ed().Doc.canvasSize(), QSize(2500, 1400));
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(2000, 1400));
+}
+
+TEST_F(PictureEditorTest, EitherSizeBoxAppliesBothAndOnlyAFocusedBoxTakesTheWheel) {
+    ASSERT_TRUE(ed().OpenPictureFile(writePicture(u"tall.bmp"_s, patternPicture({1990, 3000}))));
+    ed().udWidth->stepBy(1);
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(2000, 1500));
+    ed().udHeight->stepBy(-1);
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(2000, 1490));
+
+    auto turn = [](QSpinBox* box) {
+        QWheelEvent wheel(QPointF(5, 5), box->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(box, &wheel);
+    };
+    ed().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&ed()));
+    ed().btClose->setFocus();
+    for (QSpinBox* box : {ed().udWidth, ed().udHeight}) {
+        turn(box);
+        EXPECT_FALSE(box->hasFocus());
+    }
+    EXPECT_EQ(ed().udWidth->value(), 2000);
+    EXPECT_EQ(ed().udHeight->value(), 1490);
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(2000, 1490));
+
+    ed().udHeight->setFocus();
+    ASSERT_TRUE(ed().udHeight->hasFocus());
+    turn(ed().udHeight);
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(2000, 1480));
 }
 
 TEST_F(PictureEditorTest, YesWithNothingDrawnStillOffersTheSaveDialog) {
