@@ -154,8 +154,16 @@ public:
     void mmUndoMapClick();
     void mmUndoCityClick();
 
-    // Map pictures: working copies in the picture folder and blank pictures.
+    // Map pictures: working copies in the picture folder and blank pictures. Neither ever takes
+    // the name of a file that exists: the wanted name when it is free, else the next counter name
+    // that is.
     QString MakeWorkingCopy(const QString& source, const QString& wantedName);
+    // A new blank picture of the kind under the wanted name or a counter name; empty when none
+    // could be written (said so).
+    QString MakeBlankPicture(const QString& wantedName, int kind);
+    // Creates an empty file under the name a new picture takes and returns its path; the file is
+    // the caller's to fill. Empty (with *why) when none could be created.
+    QString ClaimPictureName(const QString& wantedName, QString* why);
     // Whether the file lies in the map's picture folder (only such files can be named by the map).
     bool IsInPictureFolder(const QString& path) const;
     bool CreateBlankPicture(const QString& path, int kind);
@@ -193,7 +201,7 @@ public:
     void bbColor3Click();
     void UpdateColorSwatch(int n);
     // External tools.
-    // True while a picture tool is waited for.
+    // True while a picture tool runs.
     bool ToolRunning = false;
     // The description editor's options, kept in the settings file.
     QString NoChangeChars;
@@ -207,10 +215,14 @@ public:
     QString PictureToolPath() const;
     void WarnNoPictureTool(QWidget* parent);
     // Starts the tool on the picture for the waiting form of the kind and waits for it to end.
-    // A tool directly in the program folder also gets the waiting form's class name. While it
-    // runs the waiting form's controls that could change the target are disabled; afterwards a
-    // received name that is no readable picture is dropped (after a warning).
+    // A tool directly in the program folder also gets the waiting form's class name. The windows
+    // stay usable meanwhile; commands that would act on the picture ask CheckToolRunning.
+    // Afterwards a received name that is no readable picture is dropped (after a warning).
     bool RunToolAndWait(const QString& tool, const QString& picture, int kind);
+    // What a picture-edit run brought: the file the tool named when that is another file than the
+    // picture it was started on, else that picture when the tool changed it; empty when nothing
+    // changed. The picture itself named back unchanged (the tool only opened it) is no change.
+    static QString ToolRunResult(const QString& picture, bool pictureChanged, const QString& returned);
     // The arguments a tool gets for a picture and the waiting form of the kind.
     static QStringList ToolArguments(const QString& tool, const QString& picture, int kind);
     // Hooks the tools menus to their handlers (part of FormCreate).

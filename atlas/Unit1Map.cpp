@@ -369,6 +369,9 @@ void TForm1::RestoreSnapshot()
 
 void TForm1::bbUndoClick()
 {
+    // Undo and redo change the map picture, as the result of a running tool will.
+    if (CheckToolRunning())
+        return;
     if (Undo.undo())
         RestoreSnapshot();
     bbUndo->setEnabled(Undo.canUndo());
@@ -377,6 +380,8 @@ void TForm1::bbUndoClick()
 
 void TForm1::bbRedoClick()
 {
+    if (CheckToolRunning())
+        return;
     if (Undo.redo())
         RestoreSnapshot();
     bbUndo->setEnabled(Undo.canUndo());

@@ -12,28 +12,61 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
+
+QString TForm1::ClaimPictureName(const QString& wantedName, QString* why)
+{
+    const QFileInfo wanted(ResolvePicturePath(wantedName, false));
+    const QString suffix = wanted.suffix().isEmpty() ? QString() : u'.' + wanted.suffix();
+    QString path = wanted.absoluteFilePath();
+    // Created exclusively, so that no file the map, its undo steps or a row move left behind is
+    // ever overwritten, nor deleted later as if it had been made here.
+    for (int tries = 0; tries <= 1000; ++tries) {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return path;
+        if (!QFileInfo::exists(path)) {
+            *why = file.errorString();
+            return QString();
+        }
+        WorkingCopyCounter = (WorkingCopyCounter + 1) % 1000;
+        path = ResolvePicturePath(
+            u"%1_%2%3"_s.arg(wanted.completeBaseName()).arg(WorkingCopyCounter, 3, 10, QLatin1Char('0')).arg(suffix),
+            false);
+    }
+    *why = u"作業用の名前がすべて使われています。"_s;
+    return QString();
+}
 
 QString TForm1::MakeWorkingCopy(const QString& source, const QString& wantedName)
 {
     if (wantedName.isEmpty())
         return QString();
-    QString path = ResolvePicturePath(wantedName, false);
-    const QFileInfo wanted(path);
-    // The counter moves on until a free name is found: an existing file is never overwritten,
-    // so no picture the map or its undo steps still name is lost.
-    for (int tries = 0; QFileInfo::exists(path) && tries < 1000; ++tries) {
-        WorkingCopyCounter = (WorkingCopyCounter + 1) % 1000;
-        const QString suffix = wanted.suffix().isEmpty() ? QString() : u'.' + wanted.suffix();
-        path = ResolvePicturePath(
-            u"%1_%2%3"_s.arg(wanted.completeBaseName()).arg(WorkingCopyCounter, 3, 10, QLatin1Char('0')).arg(suffix),
-            false);
-    }
     QString why;
-    if (QFileInfo::exists(path) || !FileOps::copyFile(source, path, &why)) {
-        Prompter::warn(this, u"画像ファイルをコピーできませんでした。\r\n"_s + source + u"\r\n"_s + why);
+    const QString path = ClaimPictureName(wantedName, &why);
+    if (!path.isEmpty()) {
+        if (FileOps::copyFile(source, path, &why))
+            return path;
+        FileOps::deleteFile(path);
+    }
+    Prompter::warn(this, u"画像ファイルをコピーできませんでした。\r\n"_s + source + u"\r\n"_s + why);
+    return QString();
+}
+
+QString TForm1::MakeBlankPicture(const QString& wantedName, int kind)
+{
+    QString why;
+    const QString path = ClaimPictureName(wantedName, &why);
+    if (path.isEmpty()) {
+        Prompter::warn(this, u"画像ファイルを作成できませんでした。\r\n"_s + ResolvePicturePath(wantedName, false)
+                                 + u"\r\n"_s + why);
+        return QString();
+    }
+    if (!CreateBlankPicture(path, kind)) {
+        FileOps::deleteFile(path);
         return QString();
     }
     return path;
@@ -161,6 +194,8 @@ void TForm1::ImportMapPicture(QString fileName, bool makeCopy)
 
 void TForm1::mmLoadMapPicClick()
 {
+    if (CheckToolRunning())
+        return;
     mopd1->Title = u"地図画像の取り込み"_s;
     if (mopd1->Execute(this))
         ImportMapPicture(mopd1->FileName, true);
@@ -176,36 +211,33 @@ void TForm1::mmEditMapPicClick()
         return;
     }
     ReturnedFileName.clear();
-    const QString previous = MapPicturePath;
-    if (MapPicturePath.isEmpty()) {
-        MapPicturePath = ResolvePicturePath(u"map.bmp"_s, false);
-        if (!CreateBlankPicture(MapPicturePath, MapPictures::MapKind)) {
-            MapPicturePath = previous;
-            return;
-        }
-    } else if (QFileInfo(MapPicturePath).isFile()) {
-        const QString suffix = QFileInfo(MapPicturePath).suffix();
-        const QString made = MakeWorkingCopy(MapPicturePath, u"map"_s + (suffix.isEmpty() ? QString() : u'.' + suffix));
-        if (made.isEmpty()) {
-            MapPicturePath = previous;
-            return;
-        }
-        MapPicturePath = made;
+    // The map goes on naming its picture until the run is over: the window stays usable, and an
+    // undo step recorded meanwhile must not name a copy that may be deleted afterwards.
+    QString picture = MapPicturePath;
+    bool madeForRun = false;
+    if (picture.isEmpty()) {
+        picture = MakeBlankPicture(u"map.bmp"_s, MapPictures::MapKind);
+        madeForRun = true;
+    } else if (QFileInfo(picture).isFile()) {
+        const QString suffix = QFileInfo(picture).suffix();
+        picture = MakeWorkingCopy(picture, u"map"_s + (suffix.isEmpty() ? QString() : u'.' + suffix));
+        madeForRun = true;
     }
-    const QString made = MapPicturePath;
-    const FileOps::Stamp before = FileOps::stamp(made);
-    RunToolAndWait(tool, made, MapPictures::MapKind);
-    if (FileOps::stamp(made) == before && ReturnedFileName.isEmpty()) {
-        if (made != previous)
-            FileOps::deleteFile(made);
-        MapPicturePath = previous;
+    if (picture.isEmpty())
+        return;
+    const FileOps::Stamp before = FileOps::stamp(picture);
+    RunToolAndWait(tool, picture, MapPictures::MapKind);
+    const bool unchanged = FileOps::stamp(picture) == before;
+    const QString result = ToolRunResult(picture, !unchanged, ReturnedFileName);
+    if (result.isEmpty()) {
+        if (madeForRun)
+            FileOps::deleteFile(picture);
         MapPictures::LoadPictureChecked(MapPictures::MapKind, MapPicturePath, &MapPicture);
         PaintMap();
         return;
     }
-    const bool copyUnchanged = FileOps::stamp(made) == before;
-    ImportMapPicture(ReturnedFileName.isEmpty() ? made : ReturnedFileName, false);
+    ImportMapPicture(result, false);
     // The tool saved elsewhere: the copy made for the run was never used.
-    if (copyUnchanged && made != previous && MapPicturePath != made)
-        FileOps::deleteFile(made);
+    if (madeForRun && unchanged && MapPicturePath != picture)
+        FileOps::deleteFile(picture);
 }

@@ -12,45 +12,15 @@
 #include "UnitToolSet.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
-#include <QMenuBar>
-#include <QPointer>
-#include <QPushButton>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 const char* const TagProperty = "Tag";
-
-// Disables controls for its lifetime; afterwards enables only those it disabled, so a control
-// that was off before the run stays off.
-class ControlsLock {
-public:
-    ControlsLock() = default;
-    ControlsLock(const ControlsLock&) = delete;
-    ControlsLock& operator=(const ControlsLock&) = delete;
-    ~ControlsLock()
-    {
-        for (const QPointer<QWidget>& w : m_locked)
-            if (w)
-                w->setEnabled(true);
-    }
-
-    void lock(QWidget* w)
-    {
-        if (!w || w->testAttribute(Qt::WA_ForceDisabled))
-            return;
-        w->setEnabled(false);
-        m_locked << w;
-    }
-
-private:
-    QList<QPointer<QWidget>> m_locked;
-};
 
 QString waitingClassName(int kind)
 {
@@ -137,26 +107,12 @@ bool TForm1::RunToolAndWait(const QString& tool, const QString& picture, int kin
         return false;
     }
 
-    ToolRunner::Result result;
-    {
-        // While the tool runs, nothing may change which picture or row its result goes to.
-        ControlsLock lock;
-        if (kind == MapPictures::MapKind) {
-            lock.lock(centralWidget());
-            lock.lock(menuBar());
-        } else if (form2) {
-            for (QWidget* w : std::initializer_list<QWidget*>{
-                     form2->btLoadCityPic, form2->btEditCityPic, form2->btDeleteCityPic, form2->bbUndo, form2->bbRedo,
-                     form2->cbReload, form2->cbKiridasi, form2->btOK, form2->btCancel})
-                lock.lock(w);
-        } else if (form3) {
-            for (QWidget* w : form3->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-                lock.lock(w);
-        }
-        ToolRunning = true;
-        result = ToolRunner::runAndWait(tool, ToolArguments(tool, picture, kind));
-        ToolRunning = false;
-    }
+    // The windows stay usable: what would act on the picture asks CheckToolRunning, which says
+    // no only while the tool is alive, so a window opened meanwhile can close once it has ended.
+    ToolRunning = true;
+    const ToolRunner::Result result =
+        ToolRunner::runAndWait(tool, ToolArguments(tool, picture, kind), [this] { ToolRunning = false; });
+    ToolRunning = false;
     if (!result.started) {
         Prompter::warn(waiting, result.error);
         return false;
@@ -181,6 +137,20 @@ bool TForm1::RunToolAndWait(const QString& tool, const QString& picture, int kin
         }
     }
     return true;
+}
+
+QString TForm1::ToolRunResult(const QString& picture, bool pictureChanged, const QString& returned)
+{
+    if (!returned.isEmpty()) {
+        const QFileInfo a(returned), b(picture);
+        const QString ca = a.canonicalFilePath(), cb = b.canonicalFilePath();
+        const bool same = !ca.isEmpty() && !cb.isEmpty()
+                              ? ca == cb
+                              : QDir::cleanPath(a.absoluteFilePath()) == QDir::cleanPath(b.absoluteFilePath());
+        if (!same)
+            return returned;
+    }
+    return pictureChanged ? picture : QString();
 }
 
 // The tools menus

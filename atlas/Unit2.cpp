@@ -298,9 +298,15 @@ void TForm2::FormShow()
     PictureUndoState(0);
 }
 
+bool TForm2::toolRuns()
+{
+    TForm1* f1 = mainForm();
+    return f1 && f1->CheckToolRunning();
+}
+
 void TForm2::done(int result)
 {
-    if (TForm1* f1 = mainForm(); f1 && f1->CheckToolRunning())
+    if (toolRuns())
         return;
     if (!FormClose(result))
         return;
@@ -383,6 +389,8 @@ void TForm2::ApplyPictureUndo()
 
 void TForm2::bbUndoClick()
 {
+    if (toolRuns())
+        return;
     if (PictureUndo.undo())
         ApplyPictureUndo();
     updateUndoButtons();
@@ -390,6 +398,8 @@ void TForm2::bbUndoClick()
 
 void TForm2::bbRedoClick()
 {
+    if (toolRuns())
+        return;
     if (PictureUndo.redo())
         ApplyPictureUndo();
     updateUndoButtons();
@@ -399,6 +409,8 @@ void TForm2::bbRedoClick()
 
 void TForm2::btLoadCityPicClick()
 {
+    if (toolRuns())
+        return;
     mopd1->Title = u"旅行地画像の取り込み"_s;
     if (cbReload->isChecked()) {
         // With nothing to correct again, the import button does nothing.
@@ -489,45 +501,42 @@ void TForm2::btEditCityPicClick()
         return;
     }
     ReturnedFileName.clear();
-    const QString previous = PicturePath;
-    if (PicturePath.isEmpty()) {
-        PicturePath = f1->ResolvePicturePath(twoDigits(DestinationIndex) + u".bmp"_s, false);
-        if (!f1->CreateBlankPicture(PicturePath, MapPictures::DestinationKind)) {
-            PicturePath = previous;
-            return;
-        }
-    } else if (QFileInfo(PicturePath).isFile()) {
-        const QString made = f1->MakeWorkingCopy(PicturePath, twoDigits(DestinationIndex) + extensionOf(PicturePath));
-        if (made.isEmpty())
-            return;
-        PicturePath = made;
+    // PicturePath keeps the picture it had until the run is over.
+    QString picture = PicturePath;
+    bool madeForRun = false;
+    if (picture.isEmpty()) {
+        picture = f1->MakeBlankPicture(twoDigits(DestinationIndex) + u".bmp"_s, MapPictures::DestinationKind);
+        madeForRun = true;
+    } else if (QFileInfo(picture).isFile()) {
+        picture = f1->MakeWorkingCopy(picture, twoDigits(DestinationIndex) + extensionOf(picture));
+        madeForRun = true;
     }
-    const QString made = PicturePath;
-    const FileOps::Stamp before = FileOps::stamp(PicturePath);
-    f1->RunToolAndWait(tool, PicturePath, MapPictures::DestinationKind);
-    QImage picture;
-    MapPictures::LoadPictureChecked(MapPictures::DestinationKind, PicturePath, &picture);
-    showPicture(picture);
+    if (picture.isEmpty())
+        return;
+    const FileOps::Stamp before = FileOps::stamp(picture);
+    f1->RunToolAndWait(tool, picture, MapPictures::DestinationKind);
+    QImage shown;
+    MapPictures::LoadPictureChecked(MapPictures::DestinationKind, picture, &shown);
+    showPicture(shown);
 
-    if (FileOps::stamp(PicturePath) == before && ReturnedFileName.isEmpty()) {
-        if (made != previous)
-            FileOps::deleteFile(made);
-        PicturePath = previous;
-        QImage shown;
+    const bool unchanged = FileOps::stamp(picture) == before;
+    const QString result = TForm1::ToolRunResult(picture, !unchanged, ReturnedFileName);
+    if (result.isEmpty()) {
+        if (madeForRun)
+            FileOps::deleteFile(picture);
         MapPictures::LoadPictureChecked(MapPictures::DestinationKind, PicturePath, &shown);
         showPicture(shown);
         return;
     }
-    const bool copyUnchanged = FileOps::stamp(made) == before;
-    ImportDestinationPicture(ReturnedFileName.isEmpty() ? PicturePath : ReturnedFileName, false, false);
+    ImportDestinationPicture(result, false, false);
     // The tool saved elsewhere: the copy made for the run was never used.
-    if (copyUnchanged && made != previous && !AsciiCase::equal(PicturePath, made))
-        FileOps::deleteFile(made);
+    if (madeForRun && unchanged && !AsciiCase::equal(PicturePath, picture))
+        FileOps::deleteFile(picture);
 }
 
 void TForm2::btDeleteCityPicClick()
 {
-    if (PicturePath.isEmpty())
+    if (PicturePath.isEmpty() || toolRuns())
         return;
     if (Prompter::ask(this, u"旅行地"_s + twoDigits(DestinationIndex) + u" の画像を削除します。いいですか。"_s,
                       Prompter::Buttons::YesNo)

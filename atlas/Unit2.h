@@ -104,6 +104,8 @@ protected:
 
 private:
     QPushButton* tagButton(const QString& caption, int tag);
+    // The main window's guard: true (after the warning) while a picture tool runs.
+    bool toolRuns();
     void updateUndoButtons();
 
     QString m_baselinePicture;

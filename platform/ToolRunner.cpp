@@ -14,13 +14,32 @@ namespace {
 
 std::atomic<bool> g_running{false};
 
-// Cleared on every way out of the wait, early returns and exceptions included.
+// Cleared when the tool ends and on every way out of the wait, early returns and exceptions
+// included.
 class RunningFlag {
 public:
-    RunningFlag() { g_running = true; }
-    ~RunningFlag() { g_running = false; }
+    explicit RunningFlag(const std::function<void()>& ended)
+        : m_ended(ended)
+    {
+        g_running = true;
+    }
+    ~RunningFlag() { clear(); }
     RunningFlag(const RunningFlag&) = delete;
     RunningFlag& operator=(const RunningFlag&) = delete;
+
+    void clear()
+    {
+        if (m_cleared)
+            return;
+        m_cleared = true;
+        g_running = false;
+        if (m_ended)
+            m_ended();
+    }
+
+private:
+    std::function<void()> m_ended;
+    bool m_cleared = false;
 };
 
 QString cannotStart(const QString& program, const QString& reason)
@@ -48,7 +67,7 @@ bool startDetached(const QString& program, const QStringList& arguments, QString
     return false;
 }
 
-Result runAndWait(const QString& program, const QStringList& arguments)
+Result runAndWait(const QString& program, const QStringList& arguments, const std::function<void()>& ended)
 {
     Result result;
     if (g_running) {
@@ -59,7 +78,7 @@ Result runAndWait(const QString& program, const QStringList& arguments)
         result.error = cannotStart(program, u"プログラム名がありません"_s);
         return result;
     }
-    const RunningFlag running;
+    RunningFlag running(ended);
 
     QProcess process;
     process.setProgram(program);
@@ -71,10 +90,14 @@ Result runAndWait(const QString& program, const QStringList& arguments)
 
     QEventLoop loop;
     bool failedToStart = false;
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::finished, &loop, [&] {
+        running.clear();
+        loop.quit();
+    });
     QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError e) {
         if (e == QProcess::FailedToStart) {
             failedToStart = true;
+            running.clear();
             loop.quit();
         }
     });

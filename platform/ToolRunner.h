@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Starting external tools: detached, or started and waited for while the event loop keeps the
 // program responsive. One waited-for run at a time.
 namespace ToolRunner {
@@ -17,10 +19,12 @@ struct Result {
 };
 
 // Starts the program and returns when it has ended; events are processed meanwhile (without
-// burning a core). Refused (started false) while another run is waited for.
-Result runAndWait(const QString& program, const QStringList& arguments);
+// burning a core). Refused (started false) while another tool runs. A window opened during the
+// wait holds the return up until it closes; ended is called as soon as the tool has ended.
+Result runAndWait(const QString& program, const QStringList& arguments, const std::function<void()>& ended = {});
 
-// Whether a run is being waited for.
+// Whether a tool started by runAndWait is running. False again once it has ended, also while a
+// window opened during the wait still holds the return up, so that window can close.
 bool isRunning();
 
 } // namespace ToolRunner

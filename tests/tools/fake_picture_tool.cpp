@@ -7,12 +7,15 @@
 //   FAKE_TOOL_NOTIFY=1        sends the saved file's full name (the picture's when nothing was
 //                             saved, as after an open) to the caller class name
 //   FAKE_TOOL_SLEEP_MS=<n>    then stays alive that long
+//   FAKE_TOOL_WAIT_FOR=<file> then stays alive until that file exists (a test's go-ahead)
 //   FAKE_TOOL_EXIT=<code>     exit code when everything asked for worked (default 0)
 // A step that fails prints why on stderr and ends the program with 90 (bad arguments),
-// 91 (picture not read), 92 (picture not saved) or 93 (notice not delivered).
+// 91 (picture not read), 92 (picture not saved), 93 (notice not delivered) or 94 (no go-ahead
+// within a minute).
 #include "SavedPictureNotice.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -26,7 +29,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-enum Failure { BadArguments = 90, NotRead = 91, NotSaved = 92, NotDelivered = 93 };
+enum Failure { BadArguments = 90, NotRead = 91, NotSaved = 92, NotDelivered = 93, NoGoAhead = 94 };
 
 int fail(Failure code, const QString& message)
 {
@@ -100,6 +103,17 @@ int main(int argc, char** argv)
     const int sleepMs = qEnvironmentVariableIntValue("FAKE_TOOL_SLEEP_MS");
     if (sleepMs > 0)
         QThread::msleep(sleepMs);
+
+    const QString goAhead = qEnvironmentVariable("FAKE_TOOL_WAIT_FOR");
+    if (!goAhead.isEmpty()) {
+        // A test that failed before giving the go-ahead must not leave the tool behind for ever.
+        QDeadlineTimer limit(60000);
+        while (!QFileInfo::exists(goAhead)) {
+            if (limit.hasExpired())
+                return fail(NoGoAhead, u"no "_s + goAhead);
+            QThread::msleep(10);
+        }
+    }
 
     return qEnvironmentVariableIntValue("FAKE_TOOL_EXIT");
 }

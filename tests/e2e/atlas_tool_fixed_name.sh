@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# Editing the picture of a destination that has none, while the picture folder holds a file of the
+# destination's fixed name that no slot names (as a row move leaves it): atlas starts the picture
+# tool on a blank picture of another name, and 03.bmp keeps its bytes whether the tool changes
+# nothing (only naming its picture back, as after an open) or saves. The stand-in tool is held
+# until the test has looked at the folder. Ends with Esc (discarding) and F4.
+# Usage: atlas_tool_fixed_name.sh <path to the atlas binary> <path to fake_picture_tool>
+set -u
+
+atlas_binary=${1:?usage: atlas_tool_fixed_name.sh <atlas binary> <fake_picture_tool binary>}
+fake_tool=${2:?usage: atlas_tool_fixed_name.sh <atlas binary> <fake_picture_tool binary>}
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+e2e_init atlas_tool_fixed_name convert python3 cmp
+
+green=0,200,0
+white=255,255,255
+highlight=48,140,198 # the grid's selected row
+# The editor's 編集する button lies under the 400x225 picture, from the picture's top-left corner.
+edit_button=200,242
+
+runtime=
+trap '[ -f "$work/control/go" ] || touch "$work/control/go" 2>/dev/null; [ -n "$runtime" ] && rm -rf "$runtime"; e2e_cleanup' EXIT
+# The tool's notice finds atlas through sockets under the runtime folder: a private one, short
+# enough for a socket address, keeps parallel tests apart (see atlas_easel_roundtrip.sh).
+runtime=$(mktemp -d /tmp/e2e-run.XXXXXX) || e2e_fail "cannot make the runtime folder"
+export XDG_RUNTIME_DIR="$runtime"
+
+e2e_make_program "$atlas_binary"
+[ -x "$fake_tool" ] || e2e_fail "no program at $fake_tool"
+control="$work/control"
+settings="$prog/設定/マップエディタ/設定ファイル.ini"
+pictures="$prog/画像と音声/マップ画像/trip"
+map_path="$prog/画像と音声/マップファイル/trip.map"
+mkdir -p "$control" "$(dirname "$settings")" "$pictures" || e2e_fail "cannot make folders"
+# The picture tool lies directly in atlas's folder, so it is given the waiting form's class name.
+# Each run it logs its arguments, marks and saves the picture when $control/change says 1, names
+# the picture back to atlas, and waits for $control/go.
+cat >"$prog/paint" <<EOF || e2e_fail "cannot write the tool"
+#!/bin/sh
+FAKE_TOOL_LOG='$control/log' FAKE_TOOL_CHANGE=\$(cat '$control/change') FAKE_TOOL_NOTIFY=1 \\
+    FAKE_TOOL_WAIT_FOR='$control/go' exec '$fake_tool' "\$@"
+EOF
+chmod +x "$prog/paint" || e2e_fail "cannot make the tool executable"
+printf '[外部ツール]\r\n画像エディタ=paint\r\n' | iconv -f UTF-8 -t CP932 >"$settings" ||
+    e2e_fail "cannot write the settings file"
+convert -size 400x225 "xc:rgb($green)" -type TrueColor BMP3:"$pictures/03.bmp" ||
+    e2e_fail "cannot make 03.bmp"
+cp "$pictures/03.bmp" "$work/03.bmp.orig" || e2e_fail "cannot keep a copy of 03.bmp"
+# No slot names a picture; destination 03 is empty.
+{
+    printf ',,,,clNavy,clRed,clYellow,\r\n'
+    for ((i = 0; i < 62; i++)); do printf ',,,,,,,\r\n'; done
+    printf '\r\n\r\n'
+} | e2e_write_map "$map_path" || e2e_fail "cannot write the map file"
+cp "$map_path" "$work/trip.map.orig" || e2e_fail "cannot keep a copy of the map file"
+
+# pictures_now: the picture folder's file names on one line, sorted (all names are our own).
+# shellcheck disable=SC2012
+pictures_now() {
+    ls -A "$pictures" 2>&1 | tr '\n' ' ' | sed 's/ $//'
+}
+
+expect_03_unchanged() {
+    cmp -s "$pictures/03.bmp" "$work/03.bmp.orig" || e2e_fail "03.bmp changed $1"
+}
+
+# run_tool <change 0|1> <what>: clicks 編集する and waits until the tool holds; sets $blank to the
+# name of the picture it was started on, which must be a new one in the picture folder.
+run_tool() {
+    local t
+    rm -f "$control/log" "$control/go" || e2e_fail "cannot reset the tool's control files"
+    echo "$1" >"$control/change" || e2e_fail "cannot tell the tool what to do"
+    e2e_click $((px + ${edit_button%,*})) $((py + ${edit_button#*,})) "編集する ($2)"
+    for ((t = 0; t < 100; t++)); do
+        [ "$(wc -l <"$control/log" 2>/dev/null)" = 2 ] && break
+        sleep 0.1
+    done
+    ((t < 100)) || e2e_fail "the tool did not start within 10 s of 編集する ($2)"
+    local picture class
+    { read -r picture && read -r class; } <"$control/log"
+    [ "$class" = TForm2 ] || e2e_fail "the tool was given the class name \"$class\", expected TForm2"
+    [ "$(dirname "$picture")" = "$pictures" ] || e2e_fail "the tool was started on $picture, outside $pictures"
+    blank=$(basename "$picture")
+    [ "$blank" != 03.bmp ] || e2e_fail "the blank picture of the run took the name 03.bmp ($2)"
+    [ -f "$picture" ] || e2e_fail "the tool was started on $blank, which does not exist ($2)"
+    expect_03_unchanged "while the tool runs ($2)"
+}
+
+e2e_start_xvfb
+e2e_start_atlas "$map_path"
+e2e_wait_window '^マップエディタ ～ trip\.map$'
+main=$window
+echo "atlas_tool_fixed_name: trip.map on $DISPLAY"
+for ((t = 0; t < 50; t++)); do
+    [ -S "$runtime/atlas-notice/atlas-tform2" ] && break
+    sleep 0.1
+done
+[ -S "$runtime/atlas-notice/atlas-tform2" ] || e2e_fail "the destination editor does not listen for notices"
+
+# A click into the selected row 00 gives the grid the keyboard; three rows down is 03.
+e2e_poll_screen start 5 run "$highlight" 0 150+
+read -r x y <<<"$screen_out"
+e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
+e2e_press "$main" Down Down Down Return
+e2e_find_window '^3 番目の旅行地$' "destination editor of 03 without a picture"
+editor=$found
+# The picture area is the only white run exactly 400 wide in the editor: the placeholder's top row.
+e2e_poll_screen editor-empty 5 run "$white" 0 400 "$found_x" "$found_y" "$found_w" "$found_h"
+read -r px py <<<"$screen_out"
+
+# Nothing changed: the blank picture made for the run goes, and only that one.
+run_tool 0 unchanged
+touch "$control/go"
+for ((t = 0; t < 100; t++)); do
+    [ -e "$pictures/$blank" ] || break
+    sleep 0.1
+done
+[ "$(pictures_now)" = 03.bmp ] ||
+    e2e_fail "after a run without a change the picture folder holds \"$(pictures_now)\", expected \"03.bmp\""
+expect_03_unchanged "after a run without a change"
+e2e_find_window '^3 番目の旅行地$' "destination editor of 03 still without a picture" 1
+[ -z "$(xdotool search --onlyvisible --name '^マップエディタ$' 2>/dev/null)" ] ||
+    e2e_fail "atlas showed a message after a run without a change (screenshot $work/failure.png)"
+
+# Saved: the marked blank picture becomes the destination's picture; 03.bmp is left alone.
+run_tool 1 saved
+first_blank=$blank
+touch "$control/go"
+e2e_answer '^マップエディタ$' Return "notice that $first_blank was saved in the picture folder"
+e2e_find_window "^3 番目の旅行地　（旅行地画像 \"${first_blank//./\\.}\"）\$" "destination editor naming $first_blank"
+# The tool inverted an 8x8 square in the middle of the white picture.
+e2e_poll_screen editor-marked 5 count $((px + 196)) $((py + 108)) 8 8 0,0,0 0 64
+expect_03_unchanged "after a run that saved"
+[ "$(pictures_now)" = "03.bmp $first_blank" ] ||
+    e2e_fail "the picture folder holds \"$(pictures_now)\", expected \"03.bmp $first_blank\""
+
+# Esc throws the new picture away after the question; the map is as it was, so F4 just closes.
+e2e_press "$editor" Escape
+e2e_answer '^マップエディタ$' alt+y "question to discard the changed picture"
+e2e_wait_gone "$editor" "destination editor after Esc and Yes"
+e2e_press "$main" F4
+e2e_wait_exit 10 "F4 with an unchanged map"
+[ "$atlas_status" = 0 ] || e2e_fail "atlas exited with status $atlas_status"
+expect_03_unchanged "at the end"
+cmp -s "$map_path" "$work/trip.map.orig" || e2e_fail "the map file changed although nothing was saved"
+
+passed=1
+echo "atlas_tool_fixed_name: passed (blank pictures under other names, 03.bmp unchanged)"
