@@ -180,27 +180,19 @@ void TForm1::buildLayout()
 
 void TForm1::buildMenus()
 {
-    // Commands that replace the map, save it (renaming its working copies) or delete working
-    // copies would pull the picture from under a running tool.
-    auto unlessToolRuns = [this](void (TForm1::*handler)()) {
-        return [this, handler] {
-            if (!CheckToolRunning())
-                (this->*handler)();
-        };
-    };
     File1 = menuBar()->addMenu(u"マップファイル(&F)"_s);
-    mmNew = File1->addAction(u"新規作成(&N)"_s, this, unlessToolRuns(&TForm1::mmNewClick));
+    mmNew = File1->addAction(u"新規作成(&N)"_s, this, &TForm1::mmNewClick);
     File1->addSeparator();
-    mmOpen = File1->addAction(u"開く(&O)"_s, this, unlessToolRuns(&TForm1::mmOpenClick));
+    mmOpen = File1->addAction(u"開く(&O)"_s, this, &TForm1::mmOpenClick);
     mmReOpen = File1->addMenu(u"　開き直す(&R)"_s);
     File1->addSeparator();
-    mmSave = File1->addAction(u"上書き保存(&S)"_s, this, unlessToolRuns(&TForm1::mmSaveClick));
-    mmSaveAs1 = File1->addAction(u"名前を付けて保存(&A)"_s, this, unlessToolRuns(&TForm1::mmSaveAs1Click));
+    mmSave = File1->addAction(u"上書き保存(&S)"_s, this, &TForm1::mmSaveClick);
+    mmSaveAs1 = File1->addAction(u"名前を付けて保存(&A)"_s, this, &TForm1::mmSaveAs1Click);
     File1->addSeparator();
-    mmMapFile = File1->addAction(u"直接編集(&E)"_s, this, unlessToolRuns(&TForm1::mmMapFileClick));
+    mmMapFile = File1->addAction(u"直接編集(&E)"_s, this, &TForm1::mmMapFileClick);
     mmOpenPicDir = File1->addAction(u"画像フォルダを開く(&P)"_s, this, &TForm1::mmOpenPicDirClick);
     mmDeleteTemp =
-        File1->addAction(u"作業用画像ファイルを消去する(&B)"_s, this, unlessToolRuns(&TForm1::mmDeleteTempClick));
+        File1->addAction(u"作業用画像ファイルを消去する(&B)"_s, this, &TForm1::mmDeleteTempClick);
     File1->addSeparator();
     mmExit = File1->addAction(u"終了(&X)"_s, this, &TForm1::mmExitClick);
     mmExit->setShortcut(Qt::Key_F4);

@@ -233,8 +233,12 @@ bool TForm1::askSaveBeforeReplacing()
     }
 }
 
+// Commands that replace the map, save it (renaming its working copies) or delete working copies
+// would pull the picture from under a running tool.
 void TForm1::mmNewClick()
 {
+    if (CheckToolRunning())
+        return;
     if (!askSaveBeforeReplacing())
         return;
     SaveHistory();
@@ -243,6 +247,8 @@ void TForm1::mmNewClick()
 
 void TForm1::mmOpenClick()
 {
+    if (CheckToolRunning())
+        return;
     if (!askSaveBeforeReplacing())
         return;
     if (mod1->Execute(this))
@@ -251,6 +257,8 @@ void TForm1::mmOpenClick()
 
 void TForm1::mmSaveClick()
 {
+    if (CheckToolRunning())
+        return;
     if (!IsModified(1) && !CanUndo())
         return;
     if (!MapFilePath.isEmpty())
@@ -261,6 +269,8 @@ void TForm1::mmSaveClick()
 
 void TForm1::mmSaveAs1Click()
 {
+    if (CheckToolRunning())
+        return;
     msd1->FileName = MapFilePath;
     if (msd1->Execute(this))
         SaveMapFile(msd1->FileName, QString());
@@ -270,6 +280,8 @@ void TForm1::mmSaveAs1Click()
 
 void TForm1::mmMapFileClick()
 {
+    if (CheckToolRunning())
+        return;
     if (MapFilePath.isEmpty()) {
         Prompter::warn(this, u"マップファイル名が未確定のため，実行できません。\r\n\r\n※現在の内容を保存して，再度実行して下さい。"_s);
         return;
@@ -294,6 +306,8 @@ void TForm1::mmOpenPicDirClick()
 
 void TForm1::mmDeleteTempClick()
 {
+    if (CheckToolRunning())
+        return;
     if (Prompter::ask(this, u"バックアップ画像ファイルを消去します。いいですか。"_s, Prompter::Buttons::YesNo)
         != Prompter::Answer::Yes)
         return;
@@ -355,6 +369,8 @@ void TForm1::SaveHistory()
 
 void TForm1::OpenFromHistory(const QString& storedPath)
 {
+    if (CheckToolRunning())
+        return;
     const QString path = ResolveExeRelativePath(ProgramFolder::fromStoredPath(storedPath), false);
     if (!QFileInfo(path).isFile()) {
         Prompter::warn(this, u"マップファイルが見つかりません。"_s);

@@ -648,6 +648,7 @@ TEST_F(HeldToolRun, TheMainWindowStaysUsableAndAWindowOpenedMeanwhileClosesOnceT
             {u"名前を付けて保存"_s, [&] { f1().mmSaveAs1->trigger(); }},
             {u"直接編集"_s, [&] { f1().mmMapFile->trigger(); }},
             {u"作業用画像ファイルを消去する"_s, [&] { f1().mmDeleteTemp->trigger(); }},
+            {u"開き直す"_s, [&] { f1().OpenFromHistory(u"画像と音声/マップファイル/a.map"_s); }},
             {u"元に戻す"_s, [&] { f1().bbUndoClick(); }},
             {u"先に戻す"_s, [&] { f1().bbRedoClick(); }},
             {u"close"_s, [&] { f1().close(); }},
