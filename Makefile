@@ -2,7 +2,8 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 PKGS  = cmake g++ make pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev libgtest-dev \
-        xvfb xauth xfonts-base xdotool x11-utils imagemagick fonts-ipafont-gothic python3
+        xvfb xauth xfonts-base xdotool x11-utils imagemagick fonts-ipafont-gothic python3 \
+        qt6-translations-l10n
 
 .PHONY: run test build deps clean
 

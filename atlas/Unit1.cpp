@@ -29,6 +29,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -48,6 +49,28 @@ QFont canvasFont(int pointSize)
         f.setPixelSize(13);
     return f;
 }
+
+// Qt passes a hint up to the hovered widget's own window and no further; a window without a status
+// line of its own (a dialog, a pop-up) hands its hints to the main window's.
+class HintRouter : public QObject {
+public:
+    explicit HintRouter(TForm1* form) : QObject(form), m_form(form) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::StatusTip || !watched->isWidgetType())
+            return false;
+        auto* window = static_cast<QWidget*>(watched);
+        if (!window->isWindow() || window->findChild<QStatusBar*>())
+            return false;
+        m_form->ShowHintInStatusBar(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+
+private:
+    TForm1* m_form;
+};
 
 // The island combo tells when its list opens.
 class DropDownComboBox : public QComboBox {
@@ -245,6 +268,8 @@ QString TForm1::hintOf(const QObject* component) const
     return {};
 }
 
+void TForm1::ShowHintInStatusBar(const QString& hint) { stb1->showMessage(hint); }
+
 void TForm1::setHints()
 {
     setHint(mmOpen, u"開く … 保存しているマップファイルを開きます。"_s);
@@ -387,6 +412,8 @@ void TForm1::FormShow()
         if (auto* forms = AtlasForms::current(); forms && forms->formToolSet)
             forms->formToolSet->BuildToolsMenu(tbpTools);
         CopyHistoryMenu();
+        m_hintRouter = new HintRouter(this);
+        qApp->installEventFilter(m_hintRouter);
         FirstShow = false;
         // The list takes the keyboard first: its keys (Enter, the arrows, Esc) are the window's.
         sg1->setFocus();

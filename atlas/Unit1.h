@@ -97,6 +97,9 @@ public:
     void mmExitClick();
     // The hint of a component, as the status bar shows it.
     QString hintOf(const QObject* component) const;
+    // The application's hint handler from the first showing on: every window without a status line
+    // of its own shows its hints in this one.
+    void ShowHintInStatusBar(const QString& hint);
 
     // The map file.
     void ResetToNewMap();
@@ -264,4 +267,7 @@ private:
     bool m_paintHighlight = false;
     bool m_canvasStale = true;
     bool m_closing = false;
+    // Hands the other windows' hints to ShowHintInStatusBar; owned by the window, made at the
+    // first showing.
+    QObject* m_hintRouter = nullptr;
 };

@@ -72,6 +72,8 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent)
     Memo1->setIndentTop(4);
     Memo1->setUndoMax(21);
     Memo1->setSioriMax(3);
+    // A description is edited without line-end marks (and so without the margin fill).
+    Memo1->StrColor().ColorCREnabled = false;
     imCity = new QLabel(this);
     btLoadCityPic = new QPushButton(u"取り込む"_s, this);
     btEditCityPic = new QPushButton(u"編集する"_s, this);

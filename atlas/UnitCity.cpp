@@ -21,6 +21,8 @@ TFormCity::TFormCity(QWidget* parent) : QDialog(parent)
     memoCity->setIndentTop(4);
     memoCity->setReadOnly(true);
     memoCity->setUndoMax(20);
+    // The rendered description shows as the game shows it: no line-end marks.
+    memoCity->StrColor().ColorCREnabled = false;
     lbRadar = new QLabel(this);
     lbTre = new QLabel(u"1個の財宝を発見"_s, this);
     bbCity = new QPushButton(u"プレイヤー"_s, this);
@@ -31,6 +33,16 @@ TFormCity::TFormCity(QWidget* parent) : QDialog(parent)
                                                       lbCityMes1, lbCityMes2, btClose})
         layout->addWidget(w);
     connect(btClose, &QPushButton::clicked, this, &QDialog::reject);
+
+    const QString titleHint = u"ここをクリックすると，現在の旅行地の説明を表示/非表示します。　【ｷｰﾎﾞｰﾄﾞ】<F6>"_s;
+    lbCityTitle->setStatusTip(titleHint);
+    lbCountryTitle->setStatusTip(titleHint);
+    lbRadar->setStatusTip(u"「ぐるり★みつけ隊」のときは，現在持っているレーダーの個数を表示します。"_s);
+    memoCity->setStatusTip(
+        u"現在の旅行地の説明です。 「ぐるり★みつけ隊」のときは，\"<http://…>\" の部分をダブルクリックすると，"_s
+        u"そのサイトを開きます。【ｷｰﾎﾞｰﾄﾞ】\"<http://…>\" にキャレットがある状態で<Enter>"_s);
+    bbCity->setStatusTip(u"「ぐるり★みつけ隊」のときは，この旅行地にいるプレイヤーを表示します。　【ｷｰﾎﾞｰﾄﾞ】<F5>"_s);
+    btClose->setStatusTip(u"このフォームを閉じます。　【ｷｰﾎﾞｰﾄﾞ】<Esc>"_s);
     resize(417, 457);
 }
 

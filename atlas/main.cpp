@@ -1,4 +1,5 @@
 #include "AtlasForms.h"
+#include "QtTranslations.h"
 #include "Unit1.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("マップエディタ"));
+    QtTranslations::installJapanese();
     AtlasForms forms;
     forms.create(QApplication::arguments().mid(1));
     forms.form1->show();

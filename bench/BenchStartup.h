@@ -6,6 +6,7 @@
 
 #include "BenchHarness.h"
 #include "ProgramFolder.h"
+#include "QtTranslations.h"
 #include "ScriptedPrompter.h"
 
 #include <QApplication>
@@ -95,6 +96,7 @@ int runStartupOnce(int argc, char** argv, const QString& applicationName, const 
     QApplication app(argc, argv);
     if (!applicationName.isEmpty())
         QApplication::setApplicationName(applicationName);
+    QtTranslations::installJapanese();
     phases.application = msSince(mainStart);
 
     std::optional<QTemporaryDir> ownFolder;

@@ -10,7 +10,9 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QEnterEvent>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -240,4 +242,64 @@ TEST_F(Form2Fixture, ReturnInATextBoxPressesNoButton)
     EXPECT_TRUE(prompter->fileRequests.empty()) << "the import dialog must not open";
     EXPECT_TRUE(f2().isVisible());
     f2().hide();
+}
+
+// The editor and the preview have no status line: their hints show in the main window's, from its
+// first showing on; a window with a status line of its own keeps its hints there.
+TEST_F(Form2Fixture, HintsOfDialogsShowInTheMainStatusLine)
+{
+    f1().FormShow();
+    auto hover = [](QWidget* w, bool enter) {
+        if (enter) {
+            QEnterEvent e(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+            QApplication::sendEvent(w, &e);
+        } else {
+            QEvent e(QEvent::Leave);
+            QApplication::sendEvent(w, &e);
+        }
+    };
+    for (QWidget* w : std::initializer_list<QWidget*>{f2().Edit1, f2().Memo1, f2().btOK, forms->formCity->memoCity}) {
+        SCOPED_TRACE(w->statusTip().toStdString());
+        ASSERT_FALSE(w->statusTip().isEmpty());
+        hover(w, true);
+        EXPECT_EQ(f1().stb1->currentMessage(), w->statusTip());
+        hover(w, false);
+        EXPECT_EQ(f1().stb1->currentMessage(), QString());
+    }
+    EXPECT_EQ(f2().btOK->statusTip(), u"操作を確定して，このフォームを閉じます。　【ｷｰﾎﾞｰﾄﾞ】<F4>"_s);
+
+    TFormPictureKiridasi& cut = *forms->formPictureKiridasi;
+    f1().stb1->showMessage(u"前のヒント"_s);
+    hover(cut.bbFit, true);
+    EXPECT_EQ(cut.StatusBar1->currentMessage(), cut.bbFit->statusTip());
+    EXPECT_EQ(f1().stb1->currentMessage(), u"前のヒント"_s);
+}
+
+// Line-end marks are drawn in the description editor window, not in the destination editor's
+// description nor in the preview's rendered description.
+TEST_F(Form2Fixture, OnlyTheEditorWindowShowsLineEndMarks)
+{
+    auto marksShown = [](TMyRichEdit* edit) {
+        QWidget* window = edit->window();
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+        edit->SetText(u"ab\r\ncd"_s);
+        edit->setSelStart(0);
+        edit->StrColor().ColorCR = ColourText::clRed;
+        const QImage image = edit->viewport()->grab().toImage();
+        window->hide();
+        // Red pixels just after the end of the first line, where the mark goes.
+        const QPoint at = edit->PosFromChar(2);
+        const int height = edit->fontMetrics().height();
+        for (int y = at.y(); y < at.y() + height; ++y)
+            for (int x = at.x(); x < at.x() + height; ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.red() > 150 && c.green() < 100 && c.blue() < 100)
+                    return true;
+            }
+        return false;
+    };
+    EXPECT_FALSE(marksShown(f2().Memo1));
+    EXPECT_FALSE(marksShown(forms->formCity->memoCity));
+    EXPECT_TRUE(marksShown(forms->formEditText->MyRichEdit1));
 }

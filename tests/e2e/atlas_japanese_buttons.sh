@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Qt's own texts read in Japanese on the real program: the question boxes' buttons and the open
+# dialog's, reached with real key presses and checked on screenshots.
+# A label is looked for by picture, not by reading text: find_button_text, started on the same X
+# server, draws the expected words in the font, size and colours a button of this display uses and
+# finds the place in the dialog's screenshot where that picture correlates best. A real label
+# scores about 0.98 or more; English labels and other words score below 0.6, so 0.9 is the bar.
+# Usage: atlas_japanese_buttons.sh <atlas binary> <find_button_text binary>
+set -u
+
+atlas_binary=${1:?usage: atlas_japanese_buttons.sh <atlas binary> <find_button_text binary>}
+finder=${2:?usage: atlas_japanese_buttons.sh <atlas binary> <find_button_text binary>}
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+e2e_init atlas_japanese_buttons
+[ -x "$finder" ] || e2e_fail "no find_button_text at $finder"
+
+map_name=ボタン試験
+e2e_make_program "$atlas_binary"
+mkdir -p "$prog/画像と音声/マップ画像/$map_name" || e2e_fail "cannot make folders"
+map_path="$prog/画像と音声/マップファイル/$map_name.map"
+{
+    printf ',,,,clNavy,clRed,clYellow,\r\n'
+    printf '"100,200",テスト,,,,,,\r\n'
+    for ((i = 1; i < 62; i++)); do printf ',,,,,,,\r\n'; done
+    printf '\r\n\r\n'
+} | e2e_write_map "$map_path" || e2e_fail "cannot write the map file"
+
+# expect_label <window> <words> <what>: waits up to 5 s for the words, drawn as a button draws
+# them, to show in the lower half of the window (where the buttons are, below the message).
+label_count=0
+expect_label() {
+    local window=$1 words=$2 what=$3 shot out="" score x y height t
+    label_count=$((label_count + 1))
+    shot="$work/label$label_count.png"
+    for ((t = 0; t < 50; t++)); do
+        if import -window "$window" "$shot" 2>>"$work/import.log" &&
+            height=$(identify -format '%h' "$shot" 2>>"$work/import.log") &&
+            out=$(QT_QPA_PLATFORM=xcb "$finder" "$shot" "$words" "$work/label$label_count-words.png" 2>>"$work/finder.log"); then
+            read -r score x y <<<"$out"
+            if awk -v s="$score" 'BEGIN { exit !(s >= 0.9) }' && ((y * 2 >= height)); then
+                echo "atlas_japanese_buttons: \"$words\" in the $what at $x,$y (score $score)"
+                return
+            fi
+        fi
+        sleep 0.1
+    done
+    e2e_fail "the $what shows no \"$words\" (best: ${out:-none}; screenshot $shot)"
+}
+
+e2e_start_xvfb
+e2e_start_atlas "$map_path"
+e2e_wait_window "マップエディタ ～"
+main=$window
+
+# The open dialog from the file menu (Alt+F, then O once the menu is up): its accept button.
+windows=$(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l)
+e2e_press "$main" alt+f
+for ((t = 0; t < 50; t++)); do
+    (($(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l) > windows)) && break
+    sleep 0.1
+done
+((t < 50)) || e2e_fail "no menu after Alt+F"
+xdotool key o || e2e_fail "cannot press O"
+e2e_find_window '^マップファイルを開く$' "open dialog"
+expect_label "$found" 開く "open dialog"
+e2e_answer '^マップファイルを開く$' Escape "open dialog"
+
+# A changed destination (Ctrl+R puts a tag into the description wherever the focus is), then Esc:
+# the Yes/No question to discard. No keeps the editor open.
+e2e_press "$main" Return
+e2e_find_window '^0 番目の旅行地' "destination editor"
+editor=$found
+e2e_press "$editor" ctrl+r
+e2e_press "$editor" Escape
+e2e_find_window '^マップエディタ$' "question to discard the changes"
+expect_label "$found" はい "question to discard the changes"
+expect_label "$found" いいえ "question to discard the changes"
+e2e_answer '^マップエディタ$' alt+n "question to discard the changes"
+
+# OK takes the change; after the notice, F4 asks Yes/No/Cancel about saving the changed map.
+e2e_press "$editor" F4
+e2e_wait_gone "$editor" "destination editor after F4"
+e2e_answer '^マップエディタ$' Return "notice that destination 00 changed"
+e2e_press "$main" F4
+e2e_find_window '^マップエディタ$' "question to save the changed map"
+for words in はい いいえ キャンセル; do
+    expect_label "$found" "$words" "question to save the changed map"
+done
+e2e_answer '^マップエディタ$' alt+n "question to save the changed map"
+e2e_wait_exit 10 "No to the question to save"
+[ "$atlas_status" = 0 ] || e2e_fail "atlas exited with status $atlas_status"
+
+passed=1
+echo "atlas_japanese_buttons: passed"
