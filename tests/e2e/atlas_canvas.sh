@@ -26,13 +26,7 @@ map_path="$prog/画像と音声/マップファイル/canvas.map"
 
 # Line 1 names the picture and the colours; destination 01 is placed, 00 (the one selected at
 # start) is not.
-{
-    printf ',,,map.bmp,clNavy,clRed,clYellow,\r\n'
-    printf ',,,,,,,\r\n'
-    printf '"300,200",,,,,,,\r\n'
-    for ((i = 2; i < 62; i++)); do printf ',,,,,,,\r\n'; done
-    printf '\r\n\r\n'
-} | e2e_write_map "$map_path" || e2e_fail "cannot write the map file"
+e2e_write_small_map "$map_path" map.bmp 1 '"300,200",,,,,,,'
 cp "$map_path" "$work/canvas.map.orig" || e2e_fail "cannot keep a copy of the map file"
 
 e2e_start_xvfb

@@ -75,34 +75,8 @@ expect_bmp() {
 expect_bmp "$pictures/03.bmp"
 cp "$pictures/03.bmp" "$work/03.bmp.orig" || e2e_fail "cannot keep a copy of 03.bmp"
 # Destination 03 (line 5) is placed and names 03.bmp.
-{
-    printf ',,,,clNavy,clRed,clYellow,\r\n'
-    for ((i = 0; i < 62; i++)); do
-        if ((i == 3)); then printf '"200,150",旅行地,,03.bmp,,,,\r\n'; else printf ',,,,,,,\r\n'; fi
-    done
-    printf '\r\n\r\n'
-} | e2e_write_map "$map_path" || e2e_fail "cannot write the map file"
+e2e_write_small_map "$map_path" '' 3 '"200,150",旅行地,,03.bmp,,,,'
 cp "$map_path" "$work/trip.map.orig" || e2e_fail "cannot keep a copy of the map file"
-
-# pictures_now: the picture folder's file names on one line, sorted (all names are our own).
-# shellcheck disable=SC2012
-pictures_now() {
-    ls -A "$pictures" 2>&1 | tr '\n' ' ' | sed 's/ $//'
-}
-
-# menu_item <window> <menu key> <item key>: opens a menu with Alt and picks an item by its
-# mnemonic. The menu is a window of its own; the item key goes to it only once it is open.
-menu_item() {
-    local windows t
-    windows=$(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l)
-    e2e_press "$1" "alt+$2"
-    for ((t = 0; t < 50; t++)); do
-        (($(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l) > windows)) && break
-        sleep 0.1
-    done
-    ((t < 50)) || e2e_fail "no menu after Alt+$2"
-    xdotool key "$3" || e2e_fail "cannot press $3"
-}
 
 # start_easel <what>: clicks 編集する in the destination editor and waits for easel on a new
 # working copy in the picture folder; sets $easel_window, $easel_pid and $copy (the copy's name).
@@ -174,7 +148,7 @@ e2e_poll_screen easel-green 5 corners "$cx" "$cy" 400 225 "$green" "$green" "$gr
 e2e_click $((ex + ${clear_button%,*})) $((ey + ${clear_button#*,})) "全消去"
 e2e_answer '^easel$' Return "easel's question before clearing all"
 e2e_poll_screen easel-cleared 5 corners "$cx" "$cy" 400 225 "$white" "$white" "$white" "$white" 0
-menu_item "$easel_window" f s
+e2e_menu_item "$easel_window" f s
 e2e_answer '^easel$' Return "easel's question before saving over $first_copy"
 saved=
 for ((t = 0; t < 50; t++)); do
@@ -184,7 +158,7 @@ for ((t = 0; t < 50; t++)); do
     sleep 0.1
 done
 ((t < 50)) || e2e_fail "the working copy $first_copy is not white after clearing and saving: $saved"
-menu_item "$easel_window" f x
+e2e_menu_item "$easel_window" f x
 wait_easel_gone "終了 after saving"
 
 # atlas takes the saved name in and says where the picture went.
@@ -193,8 +167,8 @@ e2e_find_window "^3 番目の旅行地　（旅行地画像 \"${first_copy//./\\
 e2e_poll_screen editor-changed 5 corners "$px" "$py" 400 225 "$white" "$white" "$white" "$white" 0
 expect_bmp "$pictures/$first_copy"
 cmp -s "$pictures/03.bmp" "$work/03.bmp.orig" || e2e_fail "03.bmp changed; only its working copy may"
-[ "$(pictures_now)" = "03.bmp $first_copy" ] ||
-    e2e_fail "the picture folder holds \"$(pictures_now)\", expected \"03.bmp $first_copy\""
+[ "$(e2e_folder_names "$pictures")" = "03.bmp $first_copy" ] ||
+    e2e_fail "the picture folder holds \"$(e2e_folder_names "$pictures")\", expected \"03.bmp $first_copy\""
 
 # OK makes the working copy destination 03's picture.
 e2e_press "$editor" F4
@@ -211,14 +185,14 @@ second_copy=$copy
 [ "$second_copy" != "$first_copy" ] || e2e_fail "the second run works on $first_copy itself"
 cmp -s "$pictures/$second_copy" "$pictures/$first_copy" ||
     e2e_fail "the working copy $second_copy is not a copy of $first_copy"
-menu_item "$easel_window" f x
+e2e_menu_item "$easel_window" f x
 wait_easel_gone "終了 without a change"
 for ((t = 0; t < 50; t++)); do
     [ -e "$pictures/$second_copy" ] || break
     sleep 0.1
 done
-[ "$(pictures_now)" = "03.bmp $first_copy" ] ||
-    e2e_fail "after a run without a change the picture folder holds \"$(pictures_now)\", expected \"03.bmp $first_copy\""
+[ "$(e2e_folder_names "$pictures")" = "03.bmp $first_copy" ] ||
+    e2e_fail "after a run without a change the picture folder holds \"$(e2e_folder_names "$pictures")\", expected \"03.bmp $first_copy\""
 e2e_find_window "^3 番目の旅行地　（旅行地画像 \"${first_copy//./\\.}\"）\$" "destination editor still naming $first_copy" 1
 e2e_poll_screen editor-unchanged 5 corners "$px" "$py" 400 225 "$white" "$white" "$white" "$white" 0
 [ -z "$(xdotool search --onlyvisible --name '^マップエディタ$' 2>/dev/null)" ] ||
@@ -228,7 +202,7 @@ e2e_poll_screen editor-unchanged 5 corners "$px" "$py" 400 225 "$white" "$white"
 other=03_other.bmp
 start_easel "save as"
 third_copy=$copy
-menu_item "$easel_window" f a
+e2e_menu_item "$easel_window" f a
 e2e_find_window '^名前を付けて保存$' "easel's save dialog"
 dialog=$found
 # The name box has the keyboard and shows the working copy's name, in the picture folder.
@@ -237,7 +211,7 @@ xdotool type --delay 5 "$other" || e2e_fail "cannot type into the save dialog"
 e2e_press "$dialog" Return
 e2e_wait_gone "$dialog" "easel's save dialog after Return on $other"
 expect_bmp "$pictures/$other"
-menu_item "$easel_window" f x
+e2e_menu_item "$easel_window" f x
 wait_easel_gone "終了 after saving as $other"
 e2e_answer '^マップエディタ$' Return "notice that $other was saved in the picture folder"
 e2e_find_window "^3 番目の旅行地　（旅行地画像 \"${other//./\\.}\"）\$" "destination editor naming $other"

@@ -19,12 +19,7 @@ map_name=ボタン試験
 e2e_make_program "$atlas_binary"
 mkdir -p "$prog/画像と音声/マップ画像/$map_name" || e2e_fail "cannot make folders"
 map_path="$prog/画像と音声/マップファイル/$map_name.map"
-{
-    printf ',,,,clNavy,clRed,clYellow,\r\n'
-    printf '"100,200",テスト,,,,,,\r\n'
-    for ((i = 1; i < 62; i++)); do printf ',,,,,,,\r\n'; done
-    printf '\r\n\r\n'
-} | e2e_write_map "$map_path" || e2e_fail "cannot write the map file"
+e2e_write_small_map "$map_path" '' 0 '"100,200",テスト,,,,,,'
 
 # expect_label <window> <words> <what>: waits up to 5 s for the words, drawn as a button draws
 # them, to show in the lower half of the window (where the buttons are, below the message).
@@ -54,14 +49,7 @@ e2e_wait_window "マップエディタ ～"
 main=$window
 
 # The open dialog from the file menu (Alt+F, then O once the menu is up): its accept button.
-windows=$(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l)
-e2e_press "$main" alt+f
-for ((t = 0; t < 50; t++)); do
-    (($(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l) > windows)) && break
-    sleep 0.1
-done
-((t < 50)) || e2e_fail "no menu after Alt+F"
-xdotool key o || e2e_fail "cannot press O"
+e2e_menu_item "$main" f o
 e2e_find_window '^マップファイルを開く$' "open dialog"
 expect_label "$found" 開く "open dialog"
 e2e_answer '^マップファイルを開く$' Escape "open dialog"

@@ -19,12 +19,7 @@ map_path="$prog/画像と音声/マップファイル/$map_name.map"
 
 # The smallest usable map: line 1, 62 destinations (the first with a position and a title), two
 # treasure lines.
-{
-    printf ',,,,clNavy,clRed,clYellow,\r\n'
-    printf '"100,200",テスト,,,,,,\r\n'
-    for ((i = 1; i < 62; i++)); do printf ',,,,,,,\r\n'; done
-    printf '\r\n\r\n'
-} | e2e_write_map "$map_path" || e2e_fail "cannot write the map file"
+e2e_write_small_map "$map_path" '' 0 '"100,200",テスト,,,,,,'
 
 e2e_start_xvfb
 e2e_start_atlas "$map_path"

@@ -48,18 +48,8 @@ convert -size 400x225 "xc:rgb($green)" -type TrueColor BMP3:"$pictures/03.bmp" |
     e2e_fail "cannot make 03.bmp"
 cp "$pictures/03.bmp" "$work/03.bmp.orig" || e2e_fail "cannot keep a copy of 03.bmp"
 # No slot names a picture; destination 03 is empty.
-{
-    printf ',,,,clNavy,clRed,clYellow,\r\n'
-    for ((i = 0; i < 62; i++)); do printf ',,,,,,,\r\n'; done
-    printf '\r\n\r\n'
-} | e2e_write_map "$map_path" || e2e_fail "cannot write the map file"
+e2e_write_small_map "$map_path" ''
 cp "$map_path" "$work/trip.map.orig" || e2e_fail "cannot keep a copy of the map file"
-
-# pictures_now: the picture folder's file names on one line, sorted (all names are our own).
-# shellcheck disable=SC2012
-pictures_now() {
-    ls -A "$pictures" 2>&1 | tr '\n' ' ' | sed 's/ $//'
-}
 
 expect_03_unchanged() {
     cmp -s "$pictures/03.bmp" "$work/03.bmp.orig" || e2e_fail "03.bmp changed $1"
@@ -116,8 +106,8 @@ for ((t = 0; t < 100; t++)); do
     [ -e "$pictures/$blank" ] || break
     sleep 0.1
 done
-[ "$(pictures_now)" = 03.bmp ] ||
-    e2e_fail "after a run without a change the picture folder holds \"$(pictures_now)\", expected \"03.bmp\""
+[ "$(e2e_folder_names "$pictures")" = 03.bmp ] ||
+    e2e_fail "after a run without a change the picture folder holds \"$(e2e_folder_names "$pictures")\", expected \"03.bmp\""
 expect_03_unchanged "after a run without a change"
 e2e_find_window '^3 番目の旅行地$' "destination editor of 03 still without a picture" 1
 [ -z "$(xdotool search --onlyvisible --name '^マップエディタ$' 2>/dev/null)" ] ||
@@ -132,8 +122,8 @@ e2e_find_window "^3 番目の旅行地　（旅行地画像 \"${first_blank//./\
 # The tool inverted an 8x8 square in the middle of the white picture.
 e2e_poll_screen editor-marked 5 count $((px + 196)) $((py + 108)) 8 8 0,0,0 0 64
 expect_03_unchanged "after a run that saved"
-[ "$(pictures_now)" = "03.bmp $first_blank" ] ||
-    e2e_fail "the picture folder holds \"$(pictures_now)\", expected \"03.bmp $first_blank\""
+[ "$(e2e_folder_names "$pictures")" = "03.bmp $first_blank" ] ||
+    e2e_fail "the picture folder holds \"$(e2e_folder_names "$pictures")\", expected \"03.bmp $first_blank\""
 
 # Esc throws the new picture away after the question; the map is as it was, so F4 just closes.
 e2e_press "$editor" Escape

@@ -92,6 +92,23 @@ e2e_write_map() {
     iconv -f UTF-8 -t CP932 >"$1"
 }
 
+# e2e_write_small_map <path> <map picture> [<destination> <line>]...: a map file with the default
+# colours, every destination empty but those given (each a whole comma line), no treasures.
+e2e_write_small_map() {
+    local path=$1 picture=$2 i
+    shift 2
+    local -A given=()
+    while (($# >= 2)); do
+        given[$1]=$2
+        shift 2
+    done
+    {
+        printf ',,,%s,clNavy,clRed,clYellow,\r\n' "$picture"
+        for ((i = 0; i < 62; i++)); do printf '%s\r\n' "${given[$i]:-,,,,,,,}"; done
+        printf '\r\n\r\n'
+    } | e2e_write_map "$path" || e2e_fail "cannot write the map file"
+}
+
 # e2e_start_xvfb: a 1280x1024x24 display (e2e_screen_w x e2e_screen_h) of our own, exported as
 # DISPLAY: the first free number from 90 to 99 whose server really comes up.
 e2e_start_xvfb() {
@@ -245,4 +262,25 @@ e2e_answer() {
 # e2e_click <x> <y> <what>: a left click at a place on the display.
 e2e_click() {
     xdotool mousemove "$1" "$2" click 1 || e2e_fail "cannot click $3"
+}
+
+# e2e_menu_item <window> <menu key> <item key>: opens a menu with Alt and picks an item by its
+# mnemonic. The menu is a window of its own; the item key goes to it only once it is open.
+e2e_menu_item() {
+    local windows t
+    windows=$(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l)
+    e2e_press "$1" "alt+$2"
+    for ((t = 0; t < 50; t++)); do
+        (($(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l) > windows)) && break
+        sleep 0.1
+    done
+    ((t < 50)) || e2e_fail "no menu after Alt+$2"
+    xdotool key "$3" || e2e_fail "cannot press $3"
+}
+
+# e2e_folder_names <folder>: the folder's file names on one line, sorted (for folders whose names
+# are all the test's own).
+# shellcheck disable=SC2012
+e2e_folder_names() {
+    ls -A "$1" 2>&1 | tr '\n' ' ' | sed 's/ $//'
 }
