@@ -46,17 +46,6 @@ char32_t codePointAt(QStringView text, qsizetype i, qsizetype length)
     return length == 2 ? QChar::surrogateToUcs4(text[i], text[i + 1]) : char32_t(text[i].unicode());
 }
 
-QSet<char32_t> codePointsOf(const QString& characters)
-{
-    QSet<char32_t> set;
-    for (qsizetype i = 0; i < characters.size();) {
-        const qsizetype len = charLengthAt(characters, i);
-        set.insert(codePointAt(characters, i, len));
-        i += len;
-    }
-    return set;
-}
-
 // Takes out what code page 932 cannot hold; returns those characters, each once.
 QString dropUnencodable(QString& text)
 {
@@ -65,7 +54,8 @@ QString dropUnencodable(QString& text)
     Cp932::encode(text, &ok, &bad);
     if (ok)
         return {};
-    const QSet<char32_t> refused = codePointsOf(bad);
+    const QList<char32_t> codes = Cp932::unencodableCharacters(text);
+    const QSet<char32_t> refused(codes.begin(), codes.end());
     QString kept;
     kept.reserve(text.size());
     for (qsizetype i = 0; i < text.size();) {
@@ -405,7 +395,8 @@ void TMyRichEdit::refusePendingText()
         return;
 
     // Offsets in the range of what goes (length) or becomes a line break (length 0 marks it).
-    const QSet<char32_t> bad = codePointsOf(refused);
+    const QList<char32_t> codes = ok ? QList<char32_t>() : Cp932::unencodableCharacters(plainFromRaw(raw));
+    const QSet<char32_t> bad(codes.begin(), codes.end());
     std::vector<std::pair<int, int>> edits;
     for (qsizetype i = 0; i < raw.size();) {
         const qsizetype len = charLengthAt(raw, i);

@@ -59,6 +59,7 @@ enum class Mode { Full, CheckOnly };
 struct EncodeResult {
     QByteArray bytes;
     QString unencodable;
+    QList<char32_t> codes; // the same characters, apart: two lone halves of a pair stay two
     bool ok = true;
 };
 
@@ -95,6 +96,7 @@ EncodeResult encodeImpl(const QString& text, Mode mode)
             if (!seen.contains(ch)) {
                 seen.insert(ch);
                 r.unencodable += QStringView(units + pos, len);
+                r.codes.append(ch);
             }
             outBase[outPos++] = '?';
         }
@@ -197,6 +199,11 @@ QByteArray encode(const QString& text, bool* ok, QString* unencodable)
     if (unencodable)
         *unencodable = r.unencodable;
     return r.bytes;
+}
+
+QList<char32_t> unencodableCharacters(const QString& text)
+{
+    return encodeImpl(text, Mode::Full).codes;
 }
 
 bool canEncode(const QString& text)

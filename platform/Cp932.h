@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // The one codec between in-memory text and the code-page-932 bytes of map files,
@@ -15,6 +16,10 @@ QString decode(const QByteArray& bytes, bool* ok = nullptr, qsizetype* badOffset
 // and *unencodable (when given) receives those characters, each once, in order of appearance;
 // the returned bytes then hold "?" in their place.
 QByteArray encode(const QString& text, bool* ok = nullptr, QString* unencodable = nullptr);
+
+// The characters encode() refuses, each once, as code points: a lone half of a surrogate pair is
+// its own character even where the list of them, joined, would pair it with another.
+QList<char32_t> unencodableCharacters(const QString& text);
 
 // Whether every character of the text has a code-page-932 form.
 bool canEncode(const QString& text);

@@ -77,11 +77,12 @@ bool ProfileFile::load(QString* error)
         if (line.endsWith(u'\r'))
             line.chop(1);
         const QString trimmed = trimBlanks(line);
-        if (trimmed.startsWith(u'[')) {
-            const qsizetype close = trimmed.lastIndexOf(u']');
+        // As the profile functions read it: "[" up to the last "]" names a section; a line with
+        // no "]" is no header but a key line like any other.
+        const qsizetype close = trimmed.startsWith(u'[') ? trimmed.lastIndexOf(u']') : -1;
+        if (close > 0) {
             Section section;
-            section.name = trimBlanks(close > 0 ? QStringView(trimmed).sliced(1, close - 1)
-                                                : QStringView(trimmed).sliced(1));
+            section.name = trimBlanks(QStringView(trimmed).sliced(1, close - 1));
             section.header = line;
             m_sections.push_back(std::move(section));
             continue;

@@ -33,8 +33,8 @@ public:
     // section (the section goes at the end of the file when missing). Key and value are stored
     // trimmed of blanks, as reading would give them; an empty key writes nothing. Keys that
     // cannot come back as written: one with "=" reads as the key before its first "=" (the rest
-    // joins the value), one starting with ";" is a comment and one starting with "[" a section
-    // header when read back. Text with a line break is refused by save().
+    // joins the value), one starting with ";" is a comment and one starting with "[" and holding
+    // a "]" a section header when read back. Text with a line break is refused by save().
     void writeString(const QString& section, const QString& key, const QString& value);
     // Removes every section of that name (ASCII case ignored) with its lines.
     void eraseSection(const QString& section);

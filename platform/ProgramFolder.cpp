@@ -1,7 +1,5 @@
 #include "ProgramFolder.h"
 
-#include "AsciiCase.h"
-
 #include <QCoreApplication>
 #include <QStringList>
 
@@ -25,22 +23,11 @@ QString withTrailingSlash(QString folder)
 }
 
 
-// Length of the part that anchors the path: "C:", "//server/share" or "/"; 0 for a relative path.
+// Length of the part that anchors the path: "/" or nothing. "C:" and "//server" are no roots here:
+// read as roots, a stored "C:/a.map" would open as an absolute path that is another file.
 qsizetype rootLength(const QString& path)
 {
-    if (path.size() >= 2 && path[1] == u':' && path[0].unicode() < 128 && path[0].isLetter())
-        return 2;
-    if (path.startsWith(u"//"_s)) {
-        // "//server/share": up to (not including) the slash after the share name.
-        qsizetype serverEnd = path.indexOf(u'/', 2);
-        if (serverEnd < 0)
-            return path.size();
-        qsizetype shareEnd = path.indexOf(u'/', serverEnd + 1);
-        return shareEnd < 0 ? path.size() : shareEnd;
-    }
-    if (path.startsWith(u'/'))
-        return 1;
-    return 0;
+    return path.startsWith(u'/') ? 1 : 0;
 }
 
 QStringList components(QStringView folder)
@@ -85,7 +72,7 @@ QString resolveExeRelativePath(const QString& path, bool toRelative)
         return target;
     const QString base = ProgramFolder::path();
     const qsizetype baseRoot = rootLength(base);
-    if (!AsciiCase::equal(QStringView(target).left(targetRoot), QStringView(base).left(baseRoot)))
+    if (QStringView(target).left(targetRoot) != QStringView(base).left(baseRoot))
         return target;
 
     const qsizetype lastSlash = target.lastIndexOf(u'/');
@@ -96,8 +83,8 @@ QString resolveExeRelativePath(const QString& path, bool toRelative)
     const QStringList baseParts = components(QStringView(base).mid(baseRoot));
 
     qsizetype shared = 0;
-    while (shared < targetParts.size() && shared < baseParts.size() &&
-           AsciiCase::equal(targetParts[shared], baseParts[shared]))
+    // Folders in other case are other folders on this file system.
+    while (shared < targetParts.size() && shared < baseParts.size() && targetParts[shared] == baseParts[shared])
         ++shared;
 
     QString result;

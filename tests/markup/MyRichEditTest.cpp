@@ -184,6 +184,13 @@ TEST_F(RichEdit, UnencodableTextIsRefusedWhereverItComesIn)
         ASSERT_EQ(prompter.asked.size(), 1u);
         EXPECT_EQ(prompter.lastText(), Refusal + u"😀"_s);
     }
+    // Two lone halves of a pair, apart in the text, are two characters the file cannot hold.
+    const QChar halves[] = {QChar(u'a'), QChar(0xD800), QChar(u'b'), QChar(0xDC00)};
+    QInputMethodEvent commit;
+    commit.setCommitString(QString(halves, 4));
+    edit.SetText(QString());
+    QApplication::sendEvent(&edit, &commit);
+    EXPECT_EQ(edit.Text(), u"ab"_s);
 }
 
 TEST_F(RichEdit, ShiftReturnBreaksTheLineLikeReturn)

@@ -103,6 +103,8 @@ TEST(Cp932, OddUtf16IsUnencodable)
     EXPECT_EQ(Cp932::encode(QString(lone, 4), &ok, &bad), QByteArray("a?b?"));
     EXPECT_FALSE(ok);
     EXPECT_EQ(bad.size(), 2);
+    // Joined, the two halves would read as one pair; each is a character of its own.
+    EXPECT_EQ(Cp932::unencodableCharacters(QString(lone, 4)), (QList<char32_t>{0xD800, 0xDC00}));
 
     // iconv would drop a leading byte-order mark without a word; it has no form in code page 932.
     for (const QString& t : {u"\uFEFFa"_s, u"a\uFEFF"_s}) {

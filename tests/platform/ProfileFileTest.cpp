@@ -92,7 +92,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"first key wins", u"[S]\r\nk=1\r\nK=2\r\n"_s, u"S"_s, u"k"_s, u"1"_s},
         ReadCase{"Japanese names", u"[外部ツール]\r\nお絵かき=C:\\ツール\\easel.exe\r\n"_s, Tools,
                  u"お絵かき"_s, u"C:\\ツール\\easel.exe"_s},
-        ReadCase{"header with ] inside", u"[a]b]\r\nk=v\r\n"_s, u"a]b"_s, u"k"_s, u"v"_s}));
+        ReadCase{"header with ] inside", u"[a]b]\r\nk=v\r\n"_s, u"a]b"_s, u"k"_s, u"v"_s},
+        ReadCase{"key starting with [", u"[S]\r\n[k=1\r\nm=2\r\n"_s, u"S"_s, u"m"_s, u"2"_s},
+        ReadCase{"key starting with [ is a key", u"[S]\r\n[k=1\r\n"_s, u"S"_s, u"[k"_s, u"1"_s}));
 
 // Keys the tools dialog never lets through; what a write and a reread make of them.
 TEST(ProfileFileTest, KeysThatCannotComeBackReadAsDocumented)
@@ -105,8 +107,9 @@ TEST(ProfileFileTest, KeysThatCannotComeBackReadAsDocumented)
     file.writeString(u"S"_s, u"  "_s, u"nothing"_s);
     ASSERT_TRUE(file.save());
     const ProfileFile again = reloaded(file);
-    EXPECT_EQ(again.keys(u"S"_s), QStringList{u"a"_s});
+    EXPECT_EQ(again.keys(u"S"_s), (QStringList{u"a"_s, u"[T"_s}));
     EXPECT_EQ(again.readString(u"S"_s, u"a"_s, Default), u"b=c"_s);
+    EXPECT_EQ(savedText(reloaded(again)), savedText(again));
     EXPECT_FALSE(savedText(again).contains(u"nothing"_s));
 }
 
