@@ -6,8 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QProcess>
+
 #include <map>
 #include <random>
+
+#include <csignal>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -350,6 +355,75 @@ TEST_P(MapSaveFaultTest, ReopensOldOrNewWhole)
         }
     }
     EXPECT_GT(operations, 10);
+}
+
+// The save in a program of its own, killed with SIGKILL at random moments of its run (seeded; more
+// runs with MAP_SAVE_KILLS): what opens next is the old map or the new one, whole.
+TEST_F(MapSaveTest, KilledAtRandomMomentsOpensOldOrNewWhole)
+{
+    for (int n = 0; n < 20; ++n)
+        put(u"%1_001.bmp"_s.arg(n, 2, 10, QLatin1Char('0')), QByteArray(20000 + n, char('a' + n)));
+    put(u"m_001.jpg"_s, "the map");
+    put(u"t_001.bmp"_s, "a treasure");
+    MapDocument doc;
+    for (int n = 0; n < 20; ++n)
+        doc.rows[n][MapDocument::Picture] = u"%1_001.bmp"_s.arg(n, 2, 10, QLatin1Char('0'));
+    doc.treasures[3] = u"t_001.bmp"_s;
+    writeMap(doc, u"m_001.jpg"_s);
+
+    // A run: the child starts, says it is ready, saves on a word from us; killed after `delay`
+    // (none: it runs to the end). Returns the microseconds from the word to its end.
+    auto run = [&](std::optional<qint64> delayUs) {
+        QProcess child;
+        child.start(QStringLiteral(MAP_SAVE_CHILD), {mapPath(), folder()});
+        EXPECT_TRUE(child.waitForStarted(10000));
+        while (!child.canReadLine() && child.waitForReadyRead(10000))
+            ;
+        QElapsedTimer timer;
+        timer.start();
+        child.write("go\n");
+        child.waitForBytesWritten(1000);
+        if (delayUs) {
+            while (timer.nsecsElapsed() / 1000 < *delayUs && child.state() == QProcess::Running)
+                ;
+            if (child.state() == QProcess::Running)
+                ::kill(pid_t(child.processId()), SIGKILL);
+        }
+        EXPECT_TRUE(child.waitForFinished(10000));
+        return timer.nsecsElapsed() / 1000;
+    };
+    auto current = [&] { return open(mapPath(), folder()); };
+    auto turned = [](const Opened& o) {
+        Opened t = o;
+        for (int n = 0; n < MapDocument::DestinationCount; ++n) {
+            const int from = (n + 1) % MapDocument::DestinationCount;
+            t.view[u"d%1"_s.arg(n)] = o.view.at(u"d%1"_s.arg(from));
+            t.texts[n] = o.texts[from];
+        }
+        return t;
+    };
+
+    const Opened first = *current();
+    const qint64 whole = run(std::nullopt);
+    ASSERT_EQ(current(), turned(first)) << "an uncut run saves";
+
+    const int runs = qEnvironmentVariableIntValue("MAP_SAVE_KILLS") > 0 ? qEnvironmentVariableIntValue("MAP_SAVE_KILLS") : 20;
+    std::mt19937 random(7);
+    int changed = 0;
+    for (int i = 0; i < runs; ++i) {
+        SCOPED_TRACE(i);
+        const Opened before = *current();
+        run(qint64(random() % quint64(whole + 1)));
+        ASSERT_TRUE(MapSave::recover(root()));
+        const auto after = current();
+        ASSERT_TRUE(after.has_value());
+        EXPECT_TRUE(*after == before || *after == turned(before));
+        changed += *after != before;
+        expectNoLeftovers();
+    }
+    RecordProperty("saved", changed);
+    if (qEnvironmentVariableIsSet("MAP_SAVE_KILLS"))
+        std::printf("%d of %d killed saves had taken effect\n", changed, runs);
 }
 
 INSTANTIATE_TEST_SUITE_P(KillOrFail, MapSaveFaultTest, ::testing::Combine(::testing::Bool(), ::testing::Bool()),
