@@ -263,6 +263,14 @@ bool send(const QString& className, const QString& fileName, int timeoutMs, QStr
     if (!checkFolder(folderPath(), false, &folderProblem, &noFolder))
         return failed(error, noFolder ? notFound : folderProblem);
 
+    // Only a socket of this user, where the name is: connecting to a link would follow it, and a
+    // socket of someone else's could take the name (root may plant either in the folder).
+    struct stat info;
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return failed(error, notFound);
+    if (!S_ISSOCK(info.st_mode) || info.st_uid != ::geteuid())
+        return failed(error, notFound + u"(他のユーザーのものか，通知用のソケットではありません)"_s);
+
     QLocalSocket socket;
     socket.connectToServer(path);
     if (!socket.waitForConnected(int(deadline.remainingTime())))

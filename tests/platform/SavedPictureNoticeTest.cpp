@@ -322,6 +322,35 @@ TEST_F(SavedPictureNoticeTest, FolderOthersCanEnterIsNotUsed)
     EXPECT_TRUE(error.contains(u"他のユーザー"_s)) << error.toStdString();
 }
 
+// What lies at a socket's name is used only when it is this user's own socket: a link is never
+// followed, and a file, or a socket handed to another user, is refused.
+TEST_F(SavedPictureNoticeTest, OnlyTheUsersOwnSocketIsUsed)
+{
+    ReceiverThread elsewhere(u"TForm3"_s);
+    ASSERT_TRUE(elsewhere.listening());
+    const QString path = SavedPictureNotice::serverPath(u"TForm2"_s);
+    const QByteArray target = QFile::encodeName(SavedPictureNotice::serverPath(u"TForm3"_s));
+
+    ASSERT_EQ(::symlink(target.constData(), QFile::encodeName(path).constData()), 0);
+    QString error;
+    EXPECT_FALSE(SavedPictureNotice::send(u"TForm2"_s, u"/a.bmp"_s, 3000, &error));
+    EXPECT_FALSE(error.isEmpty());
+    ::unlink(QFile::encodeName(path).constData());
+
+    m_runtime.write(QFileInfo(path).absoluteFilePath().mid(m_runtime.path().size()), "planted");
+    EXPECT_FALSE(SavedPictureNotice::send(u"TForm2"_s, u"/a.bmp"_s, 3000, &error));
+    EXPECT_EQ(m_runtime.read(path), "planted");
+
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::lchown(target.constData(), 65534, 65534), 0);
+        EXPECT_FALSE(SavedPictureNotice::send(u"TForm3"_s, u"/a.bmp"_s, 3000, &error));
+        ASSERT_EQ(::lchown(target.constData(), 0, 0), 0);
+    }
+    EXPECT_TRUE(elsewhere.names().isEmpty());
+    EXPECT_TRUE(SavedPictureNotice::send(u"TForm3"_s, u"/b.bmp"_s, 3000, &error)) << error.toStdString();
+    EXPECT_EQ(elsewhere.names(), QStringList{u"/b.bmp"_s});
+}
+
 TEST_F(SavedPictureNoticeTest, ClassNamesStayInsideTheFolder)
 {
     EXPECT_TRUE(SavedPictureNotice::serverPath(QString()).isEmpty());
