@@ -13,9 +13,13 @@ void FileHistory::load(const QString& historyFile)
     m_entries.clear();
     m_hasClearItem = false;
     QFile f(historyFile);
-    if (!f.open(QIODevice::ReadOnly))
-        return;
-    QString text = Cp932::decode(f.readAll());
+    if (f.open(QIODevice::ReadOnly))
+        loadBytes(f.readAll());
+}
+
+void FileHistory::loadBytes(const QByteArray& bytes)
+{
+    QString text = Cp932::decode(bytes);
     text.replace(u"\r\n"_s, u"\n"_s);
     text.replace(u'\r', u'\n');
     m_entries = text.split(u'\n');
@@ -54,10 +58,15 @@ bool FileHistory::save(const QString& historyFile, QString* error) const
 {
     if (m_entries.isEmpty())
         return true;
+    return FileOps::writeFileAtomic(historyFile, toBytes(), error);
+}
+
+QByteArray FileHistory::toBytes() const
+{
     QString text;
     for (const QString& e : m_entries)
         text += e + u"\r\n"_s;
-    return FileOps::writeFileAtomic(historyFile, Cp932::encode(text), error);
+    return Cp932::encode(text);
 }
 
 void FileHistory::clear(const QString& historyFile)

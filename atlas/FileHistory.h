@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +19,10 @@ public:
     // Writes the list; nothing is written while it holds no file. A failed write keeps the old
     // file and says why.
     bool save(const QString& historyFile, QString* error = nullptr) const;
+    // The same without the file: the file's bytes read as load() reads them, and as save() writes
+    // the list.
+    void loadBytes(const QByteArray& bytes);
+    QByteArray toBytes() const;
     // Forgets every entry and deletes the file.
     void clear(const QString& historyFile);
 

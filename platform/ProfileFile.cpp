@@ -58,7 +58,13 @@ bool ProfileFile::load(QString* error)
             *error = fileError(u"設定ファイルを読めません"_s, m_path, file.errorString());
         return false;
     }
-    const QByteArray bytes = file.readAll();
+    return loadBytes(file.readAll(), error);
+}
+
+bool ProfileFile::loadBytes(const QByteArray& bytes, QString* error)
+{
+    // Built apart and taken over only when whole: a refused file leaves what was loaded before.
+    std::vector<Section> sections;
     bool ok = true;
     qsizetype badOffset = -1;
     const QString text = Cp932::decode(bytes, &ok, &badOffset);
@@ -84,13 +90,13 @@ bool ProfileFile::load(QString* error)
             Section section;
             section.name = trimBlanks(QStringView(trimmed).sliced(1, close - 1));
             section.header = line;
-            m_sections.push_back(std::move(section));
+            sections.push_back(std::move(section));
             continue;
         }
-        if (m_sections.empty()) {
+        if (sections.empty()) {
             Section preamble;
             preamble.hasHeader = false;
-            m_sections.push_back(std::move(preamble));
+            sections.push_back(std::move(preamble));
         }
         Entry entry;
         entry.text = line;
@@ -102,12 +108,19 @@ bool ProfileFile::load(QString* error)
             // "=value" names no key; keep the line but never find it.
             entry.isKey = !entry.key.isEmpty();
         }
-        m_sections.back().entries.push_back(std::move(entry));
+        sections.back().entries.push_back(std::move(entry));
     }
+    m_sections = std::move(sections);
     return true;
 }
 
 bool ProfileFile::save(QString* error) const
+{
+    const std::optional<QByteArray> bytes = toBytes(error);
+    return bytes && FileOps::writeFileAtomic(m_path, *bytes, error);
+}
+
+std::optional<QByteArray> ProfileFile::toBytes(QString* error) const
 {
     QString text;
     const auto addLine = [&text](const QString& line) {
@@ -120,7 +133,7 @@ bool ProfileFile::save(QString* error) const
                 if (error)
                     *error = fileError(u"設定ファイルに書き込めません"_s, m_path,
                                        u"セクション名に改行があります"_s);
-                return false;
+                return std::nullopt;
             }
             addLine(section.header.isEmpty() ? u"["_s + section.name + u"]"_s : section.header);
         }
@@ -134,7 +147,7 @@ bool ProfileFile::save(QString* error) const
                 if (error)
                     *error = fileError(u"設定ファイルに書き込めません"_s, m_path,
                                        u"[%1] %2 に改行があります"_s.arg(section.name, entry.key.simplified()));
-                return false;
+                return std::nullopt;
             }
             addLine(entry.key + u"="_s + entry.value);
         }
@@ -147,9 +160,9 @@ bool ProfileFile::save(QString* error) const
         if (error)
             *error = fileError(u"設定ファイルに書き込めません"_s, m_path,
                                u"Shift-JIS で表せない文字があります: %1"_s.arg(unencodable));
-        return false;
+        return std::nullopt;
     }
-    return FileOps::writeFileAtomic(m_path, bytes, error);
+    return bytes;
 }
 
 ProfileFile::Section* ProfileFile::find(const QString& section)

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 // An ini file of profile strings in code page 932: sections and keys compare without regard to
@@ -21,6 +23,9 @@ public:
     // Writes the file through a temporary file (CR LF). Text code page 932 cannot hold, or a line
     // break in a name or value, gives false and leaves the file as it was.
     bool save(QString* error = nullptr) const;
+    // The same without the file: what load() makes of the file's bytes, what save() writes.
+    bool loadBytes(const QByteArray& bytes, QString* error = nullptr);
+    std::optional<QByteArray> toBytes(QString* error = nullptr) const;
 
     QString readString(const QString& section, const QString& key, const QString& defaultValue) const;
     // A decimal integer; anything else gives the default.

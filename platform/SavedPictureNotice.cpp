@@ -206,39 +206,54 @@ void Receiver::accept()
     }
 }
 
+Frame parseFrame(const QByteArray& bytes)
+{
+    Frame frame;
+    if (bytes.size() < HeaderSize)
+        return frame;
+    const quint32 size = qFromLittleEndian<quint32>(bytes.constData() + 4);
+    if (size > MaxBlock) {
+        frame.state = Frame::Refused;
+        return frame;
+    }
+    if (bytes.size() < HeaderSize + qint64(size))
+        return frame;
+    frame.state = Frame::Taken;
+    frame.size = HeaderSize + qint64(size);
+    QByteArray name = bytes.mid(HeaderSize, size);
+    const qsizetype zero = name.indexOf('\0');
+    if (zero >= 0)
+        name.truncate(zero);
+    bool ok = true;
+    const QString decoded = Cp932::decode(name, &ok);
+    if (ok)
+        frame.name = decoded;
+    return frame;
+}
+
 // Called whenever more bytes came; does nothing until the whole frame is there.
 void Receiver::readFrame(QLocalSocket* socket)
 {
-    if (socket->bytesAvailable() < HeaderSize)
+    const Frame frame = parseFrame(socket->peek(HeaderSize + MaxBlock));
+    if (frame.state == Frame::Incomplete)
         return;
-    const QByteArray header = socket->peek(HeaderSize);
-    const quint32 size = qFromLittleEndian<quint32>(header.constData() + 4);
-    if (size > MaxBlock) {
-        qWarning("SavedPictureNotice: block of %u bytes refused", size);
-        disconnect(socket, nullptr, this, nullptr);
+    disconnect(socket, nullptr, this, nullptr);
+    if (frame.state == Frame::Refused) {
+        qWarning("SavedPictureNotice: a block over %u bytes refused", MaxBlock);
         socket->abort();
         socket->deleteLater();
         return;
     }
-    if (socket->bytesAvailable() < HeaderSize + qint64(size))
-        return;
-    disconnect(socket, nullptr, this, nullptr);
-    socket->skip(HeaderSize);
-    QByteArray bytes = socket->read(size);
-    const qsizetype zero = bytes.indexOf('\0');
-    if (zero >= 0)
-        bytes.truncate(zero);
-    bool ok = true;
-    const QString name = Cp932::decode(bytes, &ok);
-    const bool accepted = ok && !name.isEmpty();
+    socket->skip(frame.size);
+    const bool accepted = !frame.name.isEmpty();
     if (!accepted)
         qWarning("SavedPictureNotice: a name that is empty or not code page 932 was dropped");
     socket->write(answerBytes(accepted ? 1 : 0));
     // Sends the answer, then closes; the socket deletes itself once disconnected.
     socket->disconnectFromServer();
     if (accepted) {
-        m_lastName = name;
-        emit received(name);
+        m_lastName = frame.name;
+        emit received(frame.name);
     }
 }
 

@@ -20,6 +20,17 @@ namespace SavedPictureNotice {
 // Class names compare without ASCII case, as window class names do. Empty for an empty name.
 QString serverPath(const QString& className);
 
+// One frame as it arrives: dwData and cbData (little-endian 32-bit each), then cbData bytes
+// holding the name up to its zero. Too few bytes so far is Incomplete; a block over the limit is
+// Refused (the connection is dropped); a whole frame is Taken, with its name when the name is
+// code page 932 text and not empty.
+struct Frame {
+    enum State { Incomplete, Refused, Taken } state = Incomplete;
+    qint64 size = 0; // bytes the frame takes
+    QString name;    // empty: nothing to hand on
+};
+Frame parseFrame(const QByteArray& bytes);
+
 class Receiver : public QObject {
     Q_OBJECT
 
