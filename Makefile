@@ -5,20 +5,38 @@ PKGS  = cmake g++ make pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev lib
         xvfb xauth xfonts-base xdotool x11-utils imagemagick fonts-ipafont-gothic python3 \
         qt6-translations-l10n
 
-.PHONY: run test build deps clean
+# The fuzz targets need clang and its fuzzer runtime; only "make fuzz" (and so "make test") asks.
+FUZZ_PKGS = clang libclang-rt-14-dev
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+# Kills of a save in a child process at random moments (CI's own test run makes twenty).
+FUZZ_KILLS ?= 300
+
+.PHONY: run test build deps clean fuzz fuzz-build
 
 run: build
 	$(BUILD)/bin/atlas
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	$(MAKE) fuzz-build
+	bash fuzz/run.sh $(FUZZ_BUILD) 10
+
+fuzz: build fuzz-build
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	MAP_SAVE_KILLS=$(FUZZ_KILLS) QT_QPA_PLATFORM=offscreen $(BUILD)/bin/atlas_tests --gtest_filter='*KilledAtRandom*'
+
+fuzz-build:
+	$(MAKE) deps EXTRA_PKGS="$(FUZZ_PKGS)"
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DFUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 
 deps:
-	@missing=""; for p in $(PKGS); do \
+	@missing=""; for p in $(PKGS) $(EXTRA_PKGS); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -28,4 +46,4 @@ deps:
 	fi
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD)
