@@ -66,9 +66,25 @@ QString injectedReason()
     return u"ディスクに空きがありません"_s;
 }
 
+// The causes a user can do something about, in words; the rest as the system says them.
 QString systemReason(int code = errno)
 {
-    return QString::fromLocal8Bit(std::strerror(code));
+    switch (code) {
+    case ENOSPC:
+    case EDQUOT:
+        return u"ディスクに空きがありません"_s;
+    case EACCES:
+    case EPERM:
+        return u"書き込みが許されていません"_s;
+    case EROFS:
+        return u"読み取り専用の場所です"_s;
+    case EIO:
+        return u"ディスクの読み書きに失敗しました"_s;
+    case EFBIG:
+        return u"ファイルが大きすぎます"_s;
+    default:
+        return QString::fromLocal8Bit(std::strerror(code));
+    }
 }
 
 bool writeAll(int fd, const char* data, qint64 size, const QString& path, QString* reason)
