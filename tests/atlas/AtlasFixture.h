@@ -2,6 +2,7 @@
 
 #include "AtlasForms.h"
 #include "Cp932.h"
+#include "FileOps.h"
 #include "MapFolders.h"
 #include "ProgramFolder.h"
 #include "ScriptedPrompter.h"
@@ -20,6 +21,23 @@ inline QByteArray readBytes(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A kill in the middle of an operation, as stopAtOperation throws it.
+struct Killed {};
+
+// From now on the n-th file operation fails as on a full disk, or with `kill` stops the caller dead
+// (throws Killed); *count counts the operations asked for.
+inline void stopAtOperation(int n, bool kill, int* count)
+{
+    *count = 0;
+    FileOps::setFaultHook([=](FileOps::Op, const QString&) {
+        if (++*count != n)
+            return false;
+        if (kill)
+            throw Killed();
+        return true;
+    });
 }
 
 inline QString goldenMapPath() { return QStringLiteral(TEST_DATA_DIR "/maps/golden.map"); }

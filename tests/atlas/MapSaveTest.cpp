@@ -22,9 +22,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A kill in the middle of a save, as the fault hook throws it.
-struct Killed {};
-
 // What a map shows its user: for every slot the bytes of the picture it names ("" for none).
 using View = std::map<QString, QByteArray>;
 
@@ -313,13 +310,7 @@ TEST_P(MapSaveFaultTest, ReopensOldOrNewWhole)
         SCOPED_TRACE(stopAt);
         prepare(mapPicture);
         int count = 0;
-        FileOps::setFaultHook([&](FileOps::Op, const QString&) {
-            if (++count != stopAt)
-                return false;
-            if (kill())
-                throw Killed();
-            return true;
-        });
+        stopAtOperation(stopAt, kill(), &count);
         MapSave::Result r;
         try {
             r = MapSave::save(request(doc0, mapPicture, target()));

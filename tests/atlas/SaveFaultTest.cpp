@@ -15,8 +15,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Killed {};
-
 struct Writer {
     const char* name;
     // Writes the new content to the path; false when it says it failed.
@@ -83,13 +81,7 @@ TEST_P(SaveFault, OldOrNewWholeAndFailuresSaySo)
         QFile::remove(target);
         dir.write(target.mid(dir.path().size()), old);
         int count = 0;
-        FileOps::setFaultHook([&](FileOps::Op, const QString&) {
-            if (++count != stopAt)
-                return false;
-            if (kill())
-                throw Killed();
-            return true;
-        });
+        stopAtOperation(stopAt, kill(), &count);
         bool ok = false;
         try {
             ok = writer().save(path);
