@@ -166,6 +166,7 @@ void TMyRichEdit::SetText(const QString& text)
         setPlainText(plain);
     }
     m_positionsStale = true;
+    ++m_formatGeneration;
     if (!refused.isEmpty())
         refuse(refused, false);
 }

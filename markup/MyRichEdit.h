@@ -44,6 +44,7 @@ struct TRichUndoMemory {
     bool showStrColor = false;
     int firstVisibleLine = 0, selStart = 0, selLength = 0;
     std::vector<TBookmark> bookmarks;
+    quint64 formatGeneration = 0; // the control's count of format changes when taken
 };
 
 // The mark-up edit control. Its positions (SelStart, SelLength, line starts, LineIndex, ...) are
@@ -235,6 +236,7 @@ private:
     std::vector<TBookmark> m_bookmarks;
     bool m_needsRecolour = false, m_needsRenumber = false, m_imeComposing = false;
     int m_numberingLineHeight = 0, m_numberedBlockCount = 0;
+    quint64 m_formatGeneration = 0; // raised by every change of formats
     mutable PositionMap m_positions;
     mutable QString m_plainText; // toPlainText() as of the last rebuild of m_positions
     mutable bool m_positionsStale = true;

@@ -7,6 +7,8 @@
 #include <QSignalBlocker>
 #include <QTextBlock>
 
+#include <vector>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -28,28 +30,44 @@ void TMyRichEdit::ApplyColourRanges()
 }
 
 // Formats only: neither the text nor the modified state changes, and the host hears nothing.
+// Later lists win where spans overlap; since every span sets the same two properties, the range
+// is flattened into runs of one kind and each run is set once.
 void TMyRichEdit::applyColourRanges(int fromDocument, int toDocument)
 {
+    if (toDocument <= fromDocument)
+        return;
     const bool wasModified = Modified();
     const PositionMap& map = positions();
-    QTextCursor c(document());
-    // One edit block: the layout is redone once for all spans.
-    c.beginEditBlock();
-    c.setPosition(fromDocument);
-    c.setPosition(toDocument, QTextCursor::KeepAnchor);
-    c.setCharFormat(QTextCharFormat());
-    const auto apply = [&](const TDataList& spans, const QTextCharFormat& format) {
+    enum : char { Plain, Answer, Function, Error };
+    std::vector<char> kinds(size_t(toDocument - fromDocument), Plain);
+    const auto mark = [&](const TDataList& spans, char kind) {
         for (int i = 0; i + 1 < spans.Count(); i += 2) {
-            c.setPosition(map.documentFromChar(spans.Get(i)));
-            c.setPosition(map.documentFromChar(spans.Get(i + 1)), QTextCursor::KeepAnchor);
-            c.mergeCharFormat(format);
+            const int from = std::max(fromDocument, map.documentFromChar(spans.Get(i)));
+            const int to = std::min(toDocument, map.documentFromChar(spans.Get(i + 1)));
+            if (from < to)
+                std::fill(kinds.begin() + (from - fromDocument), kinds.begin() + (to - fromDocument), kind);
         }
     };
+    mark(AnswerSpans, Answer);
+    mark(FunctionSpans, Function);
+    mark(ErrorSpans, Error);
     const TStrColor& colours = *m_strColor;
-    apply(AnswerSpans, spanFormat(colours.Color2, true));
-    apply(FunctionSpans, spanFormat(colours.Color3, true));
-    apply(ErrorSpans, spanFormat(colours.Color4, false));
+    const QTextCharFormat formats[] = {QTextCharFormat(), spanFormat(colours.Color2, true),
+                                       spanFormat(colours.Color3, true), spanFormat(colours.Color4, false)};
+    QTextCursor c(document());
+    // One edit block: the layout is redone once for all runs.
+    c.beginEditBlock();
+    for (size_t run = 0; run < kinds.size();) {
+        size_t end = run + 1;
+        while (end < kinds.size() && kinds[end] == kinds[run])
+            ++end;
+        c.setPosition(fromDocument + int(run));
+        c.setPosition(fromDocument + int(end), QTextCursor::KeepAnchor);
+        c.setCharFormat(formats[size_t(kinds[run])]);
+        run = end;
+    }
     c.endEditBlock();
+    ++m_formatGeneration;
     setModified(wasModified);
 }
 

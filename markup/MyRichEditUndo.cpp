@@ -71,6 +71,7 @@ TRichUndoMemory TMyRichEdit::captureState() const
     state.selStart = SelStart();
     state.selLength = SelLength();
     state.bookmarks = m_bookmarks;
+    state.formatGeneration = m_formatGeneration;
     return state;
 }
 
@@ -86,13 +87,22 @@ bool TMyRichEdit::IsTextModified() const
     return m_undo.current() != m_undo.first() || m_plainText != m_undo.currentState().text;
 }
 
-// The shown state keeps its text but takes the current view and formats.
+// The shown state keeps its text but takes the current view and formats. With the same text and
+// no format change since, the formats are those it holds: walking the document for them would
+// cost more than the keystroke.
 void TMyRichEdit::updateCurrentSnapshot()
 {
     TRichUndoMemory& current = m_undo.currentState();
-    std::vector<TBookmark> bookmarks = std::move(current.bookmarks);
-    current = captureState();
-    current.bookmarks = std::move(bookmarks);
+    if (current.formatGeneration != m_formatGeneration) {
+        std::vector<TBookmark> bookmarks = std::move(current.bookmarks);
+        current = captureState();
+        current.bookmarks = std::move(bookmarks);
+        return;
+    }
+    current.showStrColor = ShowStrColor;
+    current.firstVisibleLine = FirstVisibleLine();
+    current.selStart = SelStart();
+    current.selLength = SelLength();
 }
 
 void TMyRichEdit::RecordTextUndoStep(int kind)
@@ -151,6 +161,7 @@ void TMyRichEdit::RestoreTextSnapshot()
         }
         c.endEditBlock();
     }
+    ++m_formatGeneration;
     ShowStrColor = state.showStrColor;
     setSelStart(state.selStart);
     setSelLength(state.selLength);
