@@ -157,7 +157,7 @@ public:
 
     // The mark-up colouring, only where ShowStrColor is on. Ranges are byte offsets.
     void RecolourAll();
-    virtual void RecolourRange(int startByte, int endByte);
+    void RecolourRange(int startByte, int endByte);
     void ApplyColourRanges(); // over the current selection (the range being recoloured)
     // The range grown to cover a "{*" comment in view, or the comment range kept from before.
     std::pair<int, int> WidenRangeForComment(int startByte, int endByte);

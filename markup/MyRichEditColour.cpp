@@ -22,16 +22,8 @@ QTextCharFormat spanFormat(ColourText::TColor colour, bool bold)
     return format;
 }
 
-} // namespace
-
-void TMyRichEdit::ApplyColourRanges()
-{
-    const QTextCursor caret = textCursor();
-    applyColourRanges(caret.selectionStart(), caret.selectionEnd());
-}
-
 // What the range holds now, as the kinds below (-1: any other format, or a line break).
-static std::vector<signed char> currentKinds(const QTextDocument& document, int from, int to,
+std::vector<signed char> currentKinds(const QTextDocument& document, int from, int to,
                                              const QTextCharFormat (&formats)[4])
 {
     std::vector<signed char> kinds(size_t(to - from), -1);
@@ -57,6 +49,14 @@ static std::vector<signed char> currentKinds(const QTextDocument& document, int 
         }
     }
     return kinds;
+}
+
+} // namespace
+
+void TMyRichEdit::ApplyColourRanges()
+{
+    const QTextCursor caret = textCursor();
+    applyColourRanges(caret.selectionStart(), caret.selectionEnd());
 }
 
 // Formats only: neither the text nor the modified state changes, and the host hears nothing.
