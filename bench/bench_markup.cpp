@@ -1,6 +1,7 @@
 // How long the mark-up edit control takes for what a description editor waits on: loading a long
-// description, and turning byte offsets (caret, spans, search results) into document positions
-// and back. Prints figures only; the targets live in README.md.
+// description, turning byte offsets (caret, spans, search results) into document positions and
+// back, colouring, the undo step of a typed character, the numbering gutter, and the memory of a
+// full undo ring. Prints figures only; the targets live in README.md.
 #include "BenchHarness.h"
 #include "Cp932.h"
 #include "MyRichEdit.h"
@@ -8,8 +9,10 @@
 #include "ScriptedPrompter.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 
 #include <cstdio>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -124,6 +127,151 @@ std::vector<Figure> benchControl()
     return out;
 }
 
+// 64 KB of quiz text as dense in mark-up as a question list gets: every line holds function and
+// answer brackets, a picture, a nested calculation and a comment.
+QString denseMarkup()
+{
+    const QString line = u"[{必答}]この町の名前は？{RND,1,10}{PIC,town.bmp}[{順不同,2}港町,宿場町]{CAL,{RND,1,6},2}"
+                         u"\"a,b\"{foo,1,2}{* メモ *}[[[x]]]\r\n"_s;
+    QString text;
+    while (Cp932::byteLength(text) + Cp932::byteLength(line) <= 65536)
+        text += line;
+    return text;
+}
+
+// Resident memory in KB, from the kernel's view of this process.
+long residentKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word)
+        if (word == "VmRSS:") {
+            long kb = 0;
+            status >> kb;
+            return kb;
+        }
+    return -1;
+}
+
+void sendKey(QWidget* to, int key, const QString& text = {})
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(to, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(to, &release);
+}
+
+std::vector<Figure> benchMarkup()
+{
+    std::vector<Figure> out;
+    long long sink = 0;
+    const QString dense = denseMarkup();
+    const std::string size = std::to_string(Cp932::byteLength(dense)) + " bytes";
+
+    ScriptedPrompter prompter;
+    TMyRichEdit edit;
+    edit.resize(640, 480);
+    edit.show();
+    edit.ShowStrColor = true;
+    edit.SetText(dense);
+    QCoreApplication::processEvents();
+    // From plain text each time, as after a width conversion.
+    Figure all = measure(
+        "RecolourAll (64 KB dense mark-up)",
+        [&] {
+            edit.RecolourAll();
+            sink += edit.FunctionSpans.Count() + edit.ErrorSpans.Count();
+        },
+        [&] { edit.SetText(dense); });
+    all.note = size + ", "
+               + std::to_string((edit.FunctionSpans.Count() + edit.AnswerSpans.Count() + edit.ErrorSpans.Count()) / 2)
+               + " spans";
+    out.push_back(all);
+
+    // A character typed in the middle of the text after a caret key: the step is compared (and its
+    // snapshot taken), the character goes in and the caret line is recoloured on key up.
+    const int middle = edit.LineIndex(edit.LineCount() / 2) + 20;
+    edit.setSelStart(middle);
+    out.push_back(measure(
+        "typed character: step + key up recolour (64 KB)",
+        [&] {
+            sendKey(&edit, Qt::Key_X, u"x"_s);
+            sink += edit.SelStart();
+        },
+        [&] {
+            edit.setSelStart(middle);
+            edit.setSelLength(1);
+            edit.setSelText(QString());
+            sendKey(&edit, Qt::Key_End);
+            edit.setSelStart(middle);
+        }));
+
+    // The first key of another kind after an edit: the new state's snapshot is taken whole.
+    out.push_back(measure(
+        "Return after typing: new step + recolour (64 KB)",
+        [&] {
+            sendKey(&edit, Qt::Key_Return);
+            sink += edit.SelStart();
+        },
+        [&] {
+            edit.setSelStart(middle);
+            edit.setSelLength(2);
+            edit.setSelText(QString());
+            sendKey(&edit, Qt::Key_X, u"x"_s);
+        }));
+
+    // 2,000 lines of questions, answers, pictures and sounds.
+    QString lines;
+    for (int i = 0; i < 2000; ++i)
+        lines += (i % 7 == 6 ? u"// メモ\r\n"_s : u"問題%1 の文です。答えは [ここ] です。\r\n"_s.arg(i));
+    TMyRichEdit gutter;
+    gutter.resize(640, 480);
+    gutter.show();
+    gutter.SetText(lines);
+    gutter.setNumbering(true);
+    QCoreApplication::processEvents();
+    Figure draw = measure("DrawNumbering (2,000 lines)", [&] {
+        gutter.DrawNumbering();
+        sink += gutter.NumberedBlockCount();
+    });
+    draw.note = std::to_string(gutter.NumberedBlockCount()) + " blocks, picture "
+                + std::to_string(gutter.NumberingBmp().width()) + " x "
+                + std::to_string(gutter.NumberingBmp().height());
+    out.push_back(draw);
+
+    // A full ring: every slot a different coloured 64 KB state.
+    TMyRichEdit ring;
+    ring.resize(640, 480);
+    ring.show();
+    ring.ShowStrColor = true;
+    ring.SetText(dense);
+    ring.RecolourAll();
+    ring.ResetTextUndo();
+    QCoreApplication::processEvents();
+    const long before = residentKb();
+    for (int i = 0; i < ring.UndoMax(); ++i) {
+        ring.setSelStart(ring.LineIndex(i) + 3);
+        sendKey(&ring, Qt::Key_X, u"x"_s);
+        sendKey(&ring, Qt::Key_End);
+    }
+    const long after = residentKb();
+    qsizetype bytes = 0;
+    size_t runs = 0;
+    for (qint64 p = ring.textUndo().first(); p <= ring.textUndo().last(); ++p) {
+        bytes += ring.textUndo().at(p).text.capacity() * 2;
+        runs += ring.textUndo().at(p).formats.size();
+    }
+    bytes += qsizetype(runs * sizeof(TRichUndoMemory::FormatRun));
+    Figure memory = summarise("full undo ring (" + std::to_string(ring.UndoMax()) + " slots of 64 KB)", {0.0});
+    memory.note = std::to_string(bytes / 1024) + " KB of texts and format runs (" + std::to_string(runs)
+                  + " runs); resident memory grew " + std::to_string(after - before) + " KB";
+    out.push_back(memory);
+
+    if (sink == 42)
+        std::printf(" ");
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -133,5 +281,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     std::printf("platform: %s\n\n", qPrintable(QGuiApplication::platformName()));
     printTable(benchControl());
+    std::printf("\n");
+    printTable(benchMarkup());
     return 0;
 }

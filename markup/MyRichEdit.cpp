@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScopedValueRollback>
+#include <QSignalBlocker>
 #include <QScrollBar>
 #include <QSet>
 #include <QTextBlock>
@@ -103,6 +104,8 @@ TMyRichEdit::TMyRichEdit(QWidget* parent) : QPlainTextEdit(parent), m_strColor(s
     connect(document(), &QTextDocument::contentsChanged, this, &TMyRichEdit::refusePendingText);
     SetFormatRect();
     setModified(false);
+    m_bookmarks.assign(size_t(m_sioriMax + 1), TBookmark{-1, -1, -1, -1});
+    ResetTextUndo();
 }
 
 TMyRichEdit::~TMyRichEdit() = default;
@@ -118,12 +121,6 @@ void TMyRichEdit::setIndentTop(int pixels)
     m_indentTop = std::max(0, pixels);
     SetFormatRect();
 }
-
-void TMyRichEdit::setNumbering(bool on) { m_numbering = on; }
-
-void TMyRichEdit::setUndoMax(int count) { m_undoMax = count; }
-
-void TMyRichEdit::setSioriMax(int highest) { m_sioriMax = highest; }
 
 // ---- Text -----------------------------------------------------------------------------------
 
@@ -159,6 +156,7 @@ void TMyRichEdit::SetText(const QString& text)
         setPlainText(plain);
     }
     m_positionsStale = true;
+    ++m_formatGeneration;
     if (!refused.isEmpty())
         refuse(refused, false);
 }
@@ -330,20 +328,6 @@ void TMyRichEdit::RestoreViewState(bool withLength)
         setSelLength(m_viewState.selLength);
 }
 
-// ---- Text undo ------------------------------------------------------------------------------
-
-void TMyRichEdit::UndoText() {}
-
-void TMyRichEdit::RedoText() {}
-
-void TMyRichEdit::ResetTextUndo()
-{
-    m_undoBase = Text();
-    setModified(false);
-}
-
-bool TMyRichEdit::IsTextModified() const { return Text() != m_undoBase; }
-
 // ---- Unencodable text -----------------------------------------------------------------------
 
 QString TMyRichEdit::rawText(int from, int to) const
@@ -505,6 +489,7 @@ void TMyRichEdit::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && SelLength() > 0)
         DragLineStart = LineStartOfCaret(false);
+    RecordTextUndoStep(MousePress);
     QPlainTextEdit::mousePressEvent(event);
 }
 
@@ -514,12 +499,13 @@ void TMyRichEdit::mouseReleaseEvent(QMouseEvent* event)
     RecolourAfterDrag();
 }
 
-void TMyRichEdit::RecolourRange(int, int) {}
-
 // After text was dragged both the line it left and the line it landed on need colouring again.
 void TMyRichEdit::RecolourAfterDrag()
 {
-    if (DragLineStart >= 0 && ShowStrColor) {
+    if (DragLineStart < 0)
+        return;
+    const QSignalBlocker detached(this);
+    if (ShowStrColor) {
         const int selStart = SelStart(), selLength = SelLength(), first = FirstVisibleLine();
         setSelStart(DragLineStart + selLength);
         RecolourRange(LineStartOfCaret(false), LineEndOfCaret(true));
@@ -528,6 +514,7 @@ void TMyRichEdit::RecolourAfterDrag()
         setSelLength(selLength);
         ScrollToLine(first);
     }
+    DrawNumbering();
     DragLineStart = -1;
 }
 
@@ -554,6 +541,18 @@ QTextCharFormat TMyRichEdit::imeFormat()
 
 void TMyRichEdit::inputMethodEvent(QInputMethodEvent* event)
 {
+    const bool composing = !event->preeditString().isEmpty();
+    const QString result = event->commitString();
+    if (!result.isEmpty() && !composing && normaliseBreaks(result) == u"\n"_s) {
+        m_imeComposing = false;
+        event->accept();
+        return;
+    }
+    if (!m_imeComposing && (composing || !result.isEmpty())) {
+        RecordTextUndoStep(Composition);
+        resetAfterBracket();
+    }
+    m_imeComposing = composing;
     QList<QInputMethodEvent::Attribute> attributes = event->attributes();
     const QString preedit = event->preeditString();
     // First, so that the input method's own clause marks still show over it.
@@ -563,4 +562,124 @@ void TMyRichEdit::inputMethodEvent(QInputMethodEvent* event)
     marked.setCommitString(event->commitString(), event->replacementStart(), event->replacementLength());
     QPlainTextEdit::inputMethodEvent(&marked);
     event->setAccepted(marked.isAccepted());
+    if (!composing) {
+        // No key release follows a committed result.
+        m_needsRecolour = m_needsRenumber = true;
+        afterEditKey();
+    }
+}
+
+// Keys record their step before they take effect, so the snapshot is the state before the run.
+void TMyRichEdit::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    const bool ctrl = modifiers & Qt::ControlModifier, alt = modifiers & Qt::AltModifier;
+    const auto typing = [this] {
+        RecordTextUndoStep(Typing);
+        m_needsRecolour = m_needsRenumber = true;
+        resetAfterBracket();
+    };
+    switch (key) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        RecordTextUndoStep(Deleting);
+        m_needsRecolour = m_needsRenumber = true;
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        RecordTextUndoStep(EnterKey);
+        m_needsRecolour = m_needsRenumber = true;
+        break;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_F3:
+    case Qt::Key_F4:
+    case Qt::Key_Insert:
+        break;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_End:
+    case Qt::Key_Home:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (!alt)
+            RecordTextUndoStep(CaretKeys);
+        break;
+    default:
+        if (key >= Qt::Key_0 && key <= Qt::Key_9) {
+            if (!alt)
+                typing();
+        } else if (key >= Qt::Key_A && key <= Qt::Key_Z) {
+            if (!ctrl && !alt)
+                typing();
+        } else if ((key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde)
+                   || (!event->text().isEmpty() && event->text().front().isPrint() && !ctrl && !alt)) {
+            // Punctuation, and characters of keyboards beyond ASCII: typing too.
+            typing();
+        } else {
+            RecordTextUndoStep(Typing);
+        }
+        break;
+    }
+    // The host's menu commands select all, copy, paste, cut and undo.
+    if (ctrl && !alt
+        && (key == Qt::Key_A || key == Qt::Key_C || key == Qt::Key_V || key == Qt::Key_X || key == Qt::Key_Z)) {
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+    viewport()->update();
+}
+
+void TMyRichEdit::keyReleaseEvent(QKeyEvent* event)
+{
+    afterEditKey();
+    QPlainTextEdit::keyReleaseEvent(event);
+}
+
+bool TMyRichEdit::event(QEvent* event)
+{
+    // Left unclaimed so that the host's shortcuts for them run.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const int k = key->key();
+        if ((key->modifiers() & Qt::ControlModifier) && !(key->modifiers() & Qt::AltModifier)
+            && (k == Qt::Key_A || k == Qt::Key_C || k == Qt::Key_V || k == Qt::Key_X || k == Qt::Key_Z)) {
+            event->ignore();
+            return false;
+        }
+    }
+    return QPlainTextEdit::event(event);
+}
+
+void TMyRichEdit::afterEditKey()
+{
+    if (!isReadOnly()) {
+        if (m_needsRecolour && ShowStrColor)
+            RecolourRange(LineStartOfCaret(false), LineEndOfCaret(true));
+        if (m_needsRenumber && m_numbering)
+            DrawNumbering();
+    }
+    m_needsRecolour = m_needsRenumber = false;
+}
+
+// Typing after a coloured bracket is plain.
+void TMyRichEdit::resetAfterBracket()
+{
+    const QTextCursor caret = textCursor();
+    const QString& text = (positions(), m_plainText);
+    if (text.isEmpty())
+        return;
+    const int at = caret.selectionStart();
+    const QChar before = at > 0 ? text[at - 1] : text[0];
+    if (before == u']' || before == u'}')
+        setCurrentCharFormat(QTextCharFormat());
 }

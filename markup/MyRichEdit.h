@@ -3,11 +3,15 @@
 #include "ColourText.h"
 #include "DataListUnit.h"
 #include "PositionMap.h"
+#include "UndoRing.h"
 
 #include <QImage>
 #include <QPlainTextEdit>
+#include <QTextCharFormat>
+#include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 // The colours of the mark-up: Color2 answer brackets, Color3 function brackets, Color4 errors,
 // ColorCR line-end marks (ColorCREnabled also switches the margin fill). Color1 is kept but unused.
@@ -23,6 +27,24 @@ public:
     bool Color4Enabled = true;
     ColourText::TColor ColorCR = ColourText::clBlack;
     bool ColorCREnabled = true;
+};
+
+// One bookmark: the first integer >= 0 marks it set, the second is the line the gutter shows it on,
+// the other two travel along.
+using TBookmark = std::array<qint32, 4>;
+
+// One state of the text undo ring: the formatted text, the view and the bookmarks of that moment.
+struct TRichUndoMemory {
+    struct FormatRun {
+        int from = 0, length = 0;
+        QTextCharFormat format;
+    };
+    QString text;                   // as the document holds it, one "\n" per line break
+    std::vector<FormatRun> formats; // the colourer's formats, by document position
+    bool showStrColor = false;
+    int firstVisibleLine = 0, selStart = 0, selLength = 0;
+    std::vector<TBookmark> bookmarks;
+    quint64 formatGeneration = 0; // the control's count of format changes when taken
 };
 
 // The mark-up edit control. Its positions (SelStart, SelLength, line starts, LineIndex, ...) are
@@ -55,8 +77,8 @@ public:
     void setNumbering(bool on);
     const QImage& NumberingBmp() const { return m_numberingBmp; }
     ColourText::TColor NumberingColor = ColourText::clWhite;
-    int UndoMax() const { return m_undoMax; }
-    void setUndoMax(int slots);
+    int UndoMax() const { return m_undo.size(); } // the slot count: one more than was set
+    void setUndoMax(int steps);
     int SioriMax() const { return m_sioriMax; }
     void setSioriMax(int highest);
     int MaxLength = 999999999;
@@ -105,15 +127,49 @@ public:
     void SaveViewState();
     void RestoreViewState(bool withLength);
 
-    // The text undo ring and bookmarks; their full behaviour comes with the ring of its own. Until
-    // then UndoText and RedoText do nothing, and the base of IsTextModified is the text at the last
-    // ResetTextUndo.
+    // The text undo ring. Keys, mouse presses and input-method compositions are sorted into step
+    // kinds; a snapshot is taken before an action of another kind than the last, so a run of
+    // typing, deleting or caret movement is one step.
+    enum StepKind {
+        AboutToUndo = 0,
+        CaretKeys = 1,
+        EnterKey = 2,
+        MousePress = 3,
+        Deleting = 4,
+        Typing = 5,
+        ReplaceAll = 7,
+        Composition = 9
+    };
+    void RecordTextUndoStep(int kind);
     void UndoText();
     void RedoText();
     void ResetTextUndo();
     bool IsTextModified() const;
+    bool CanRedoText() const { return m_undo.canRedo(); }
+    const UndoRing<TRichUndoMemory>& textUndo() const { return m_undo; }
+    int LastStepKind = CaretKeys;
 
-    // Spans filled by the colourer, and the last comment range (-1, -1 when none).
+    // Bookmarks 0 to SioriMax; each snapshot keeps the table of its moment.
+    void ResetBookmarks();
+    void ResetBookmark(int index);
+    const TBookmark& Bookmark(int index) const { return m_bookmarks.at(size_t(index)); }
+    void SetBookmark(int index, const TBookmark& value) { m_bookmarks.at(size_t(index)) = value; }
+
+    // The mark-up colouring, only where ShowStrColor is on. Ranges are byte offsets.
+    void RecolourAll();
+    void RecolourRange(int startByte, int endByte);
+    void ApplyColourRanges(); // over the current selection (the range being recoloured)
+    // The range grown to cover a "{*" comment in view, or the comment range kept from before.
+    std::pair<int, int> WidenRangeForComment(int startByte, int endByte);
+
+    // The numbering gutter picture.
+    void DrawNumbering();
+    int NumberingWidth() const;
+    int NumberingLineHeight() const { return m_numberingLineHeight; }
+    int NumberedBlockCount() const { return m_numberedBlockCount; }
+
+    // Spans filled by the colourer (character positions), and the last comment range (-1, -1
+    // when none).
     TDataList FunctionSpans, AnswerSpans, ErrorSpans;
     int CommentStart = -1, CommentEnd = -1;
     int DragLineStart = 0;
@@ -139,11 +195,14 @@ protected:
     // offset) after scroll bar, wheel and ScrollToLine scrolls; Qt has no scroll codes, so the code
     // is always 0. Qt moves the view to follow the caret without coming through here.
     void scrollContentsBy(int dx, int dy) override;
+    // Composition start is an undo step of its own; the committed result ends it. A result that
+    // is only a line break is dropped. Each control handles its own input method.
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
 
-    // Hooks for the colourer and the gutter; the default recolours nothing.
-    virtual void RecolourRange(int startByte, int endByte);
     void RecolourAfterDrag();
 
 private:
@@ -158,17 +217,31 @@ private:
     bool sameTextAsBefore(int position, int length) const;
     QString rawText(int from, int to) const;
 
+    TRichUndoMemory captureState() const;
+    void RestoreTextSnapshot();
+    void updateCurrentSnapshot();
+    // The caret line recoloured and the gutter redrawn as the flags ask (after key up and at the
+    // end of a composition).
+    void afterEditKey();
+    void resetAfterBracket();
+    void applyColourRanges(int fromDocument, int toDocument);
+    void measureNumbering();
+
     int m_indentLeft = 10, m_indentTop = 0;
     std::unique_ptr<TStrColor> m_strColor;
     bool m_numbering = false;
     QImage m_numberingBmp;
-    int m_undoMax = 21, m_sioriMax = 3;
+    int m_sioriMax = 3;
+    UndoRing<TRichUndoMemory> m_undo{21};
+    std::vector<TBookmark> m_bookmarks;
+    bool m_needsRecolour = false, m_needsRenumber = false, m_imeComposing = false;
+    int m_numberingLineHeight = 0, m_numberedBlockCount = 0;
+    quint64 m_formatGeneration = 0; // raised by every change of formats
     mutable PositionMap m_positions;
     mutable QString m_plainText; // toPlainText() as of the last rebuild of m_positions
     mutable bool m_positionsStale = true;
     bool m_refusing = false;
     int m_pendingFrom = -1, m_pendingTo = -1; // document range still to be checked
-    QString m_undoBase;
     struct View {
         int selStart = 0, selLength = 0, firstLine = 0, anchor = 0;
     } m_colourView, m_viewState;

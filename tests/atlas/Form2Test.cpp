@@ -213,6 +213,28 @@ TEST_F(Form2Fixture, LargerEditorWindowHandsTheTextBackAsAnEdit)
     EXPECT_TRUE(f2().Memo1->Modified());
 }
 
+// The undo keys of the description go through its menu commands to the control's own ring.
+TEST_F(Form2Fixture, DescriptionUndoKeysStepThroughTheControlsRing)
+{
+    show(1);
+    TMyRichEdit* memo = f2().Memo1;
+    memo->SetText(QString());
+    memo->ResetTextUndo();
+    memo->setModified(false);
+    QTest::keyClicks(memo, u"ab"_s);
+    QTest::keyClick(memo, Qt::Key_Return);
+    QTest::keyClicks(memo, u"cd"_s);
+    QTest::keyClick(memo, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(memo->Text(), u"ab\r\n"_s);
+    QTest::keyClick(memo, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(memo->Text(), u"ab"_s);
+    QTest::keyClick(memo, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(memo->Text(), u"ab\r\n"_s);
+    EXPECT_TRUE(memo->Modified());
+    f2().pmRedoClick();
+    EXPECT_EQ(memo->Text(), u"ab\r\ncd"_s);
+}
+
 TEST_F(Form2Fixture, PreviewGetsTheRenderedDescription)
 {
     show(5);

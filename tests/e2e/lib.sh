@@ -284,3 +284,37 @@ e2e_menu_item() {
 e2e_folder_names() {
     ls -A "$1" 2>&1 | tr '\n' ' ' | sed 's/ $//'
 }
+
+# e2e_bind_characters <text>: gives every character of <text> a key of its own in the display's
+# keymap, so that xdotool types it with that key. Otherwise xdotool binds a spare key for each
+# character and takes it back at once, and a program that reads the key after the keymap changed
+# again sees another character.
+e2e_bind_characters() {
+    local keymap="$work/keymap.xkb" lines=() c free i=0 n
+    xkbcomp -xkb "$DISPLAY" "$keymap" 2>>"$work/xkbcomp.log" || e2e_fail "cannot read the keymap"
+    # Key names that have a code but no symbols.
+    mapfile -t free < <(awk '
+        /xkb_keycodes/ { part = "codes" } /xkb_symbols/ { part = "symbols" }
+        part == "codes" && match($0, /<[A-Z0-9]+> = [0-9]+;/) {
+            split(substr($0, RSTART, RLENGTH), a, " ")
+            if (a[3] + 0 <= 255) order[n++] = a[1] # the core protocol, which xdotool uses, ends at 255
+        }
+        part == "symbols" && match($0, /key +<[A-Z0-9]+>/) {
+            name = substr($0, RSTART, RLENGTH)
+            sub(/key +/, "", name)
+            used[name] = 1
+        }
+        END { for (i = 0; i < n; i++) if (!(order[i] in used)) print order[i] }' "$keymap")
+    local -A seen=()
+    for ((n = 0; n < ${#1}; n++)); do
+        c=${1:n:1}
+        [ -n "${seen[$c]:-}" ] && continue
+        seen[$c]=1
+        ((i < ${#free[@]})) || e2e_fail "no free key left for $c"
+        lines+=("    key ${free[i]} { [ $(printf 'U%04X' "'$c") ] };")
+        i=$((i + 1))
+    done
+    awk -v add="$(printf '%s\n' "${lines[@]}")" '{ print } /^[ \t]*xkb_symbols/ { print add }' "$keymap" >"$keymap.new" ||
+        e2e_fail "cannot write the keymap"
+    xkbcomp "$keymap.new" "$DISPLAY" 2>>"$work/xkbcomp.log" || e2e_fail "cannot load the keymap ($(tail -n 3 "$work/xkbcomp.log"))"
+}

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Edits a destination's description with real keys on a bare X server: types two Japanese lines,
+# deletes a word, undoes twice and redoes once with the editor's keys, presses OK, saves the map
+# and checks that the destination's description is exactly the text that was shown.
+# Usage: atlas_description_undo.sh <path to the atlas binary>
+set -u
+
+atlas_binary=${1:?usage: atlas_description_undo.sh <atlas binary>}
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+e2e_init atlas_description_undo xkbcomp awk
+
+map_name=説明文試験
+first_line=港町です
+second_line=古い町並み
+word=町並み
+highlight=48,140,198 # the grid's selected row
+# The only white area at least this wide in the destination editor is its description box.
+memo_width=450
+
+e2e_make_program "$atlas_binary"
+mkdir -p "$prog/画像と音声/マップ画像/$map_name" || e2e_fail "cannot make folders"
+map_path="$prog/画像と音声/マップファイル/$map_name.map"
+e2e_write_small_map "$map_path" '' 0 '"100,200",港町,,,,,,'
+
+e2e_start_xvfb
+e2e_bind_characters "$first_line$second_line"
+e2e_start_atlas "$map_path"
+e2e_wait_window "^マップエディタ ～ $map_name\\.map\$"
+main=$window
+
+# Destination 00 is selected at the start; Return in the grid opens its editor.
+e2e_poll_screen start 5 run "$highlight" 0 150+
+read -r x y <<<"$screen_out"
+e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
+e2e_press "$main" Return
+e2e_find_window '^0 番目の旅行地' "destination editor of 00"
+editor=$found
+e2e_poll_screen editor 5 run 255,255,255 0 "$memo_width+" "$found_x" "$found_y" "$found_w" "$found_h"
+read -r mx my <<<"$screen_out"
+e2e_click $((mx + 40)) $((my + 20)) "the description box"
+
+# Typing is one step, the line break another, the second line a third, deleting its last word a
+# fourth. Undo twice goes back to the first line and its line break; redo brings the second line
+# back whole.
+e2e_focus "$editor"
+xdotool type --delay 20 "$first_line" || e2e_fail "cannot type the first line"
+xdotool key Return || e2e_fail "cannot press Return"
+xdotool type --delay 20 "$second_line" || e2e_fail "cannot type the second line"
+for ((i = 0; i < ${#word}; i++)); do
+    xdotool key BackSpace || e2e_fail "cannot press BackSpace"
+done
+xdotool key ctrl+z ctrl+z shift+ctrl+z || e2e_fail "cannot press the undo keys"
+e2e_screenshot "$work/edited.png"
+
+# OK is F4; the change is reported.
+e2e_press "$editor" F4
+e2e_wait_gone "$editor" "destination editor after F4"
+e2e_answer '^マップエディタ$' Return "notice that destination 00 changed"
+
+# 上書き保存 asks first; the saved file holds what the grid holds.
+e2e_menu_item "$main" f s
+e2e_answer '^マップエディタ$' Return "question before overwriting the map"
+e2e_find_window "^マップエディタ ～ $map_name\\.map\$" "main window after the save" 5
+for ((t = 0; t < 50; t++)); do
+    map_text=$(iconv -f CP932 -t UTF-8 "$map_path") || e2e_fail "the map file is not code page 932 text"
+    line2=$(sed -n 2p <<<"$map_text" | tr -d '\r')
+    [ "$line2" != '"100,200",港町,,,,,,' ] && break
+    sleep 0.1
+done
+expected="\"100,200\",港町,,,,,${first_line}\\n${second_line},"
+[ "$line2" = "$expected" ] || e2e_fail "destination 00 is saved as \"$line2\", expected \"$expected\""
+
+passed=1
+echo "atlas_description_undo: passed"
