@@ -200,6 +200,8 @@ void TForm1::bbCityInfoEditClick()
     QString description = cells[MapDocument::Description];
     description.replace(u"\\n"_s, u"\r\n"_s, Qt::CaseInsensitive);
     f2.Memo1->SetText(description);
+    // Undo in one destination's description must never bring back another destination's text.
+    f2.Memo1->ResetTextUndo();
     for (QLineEdit* e : {f2.Edit1, f2.Edit2, f2.Edit4, f2.Edit5})
         e->setModified(false);
     f2.Memo1->setModified(false);

@@ -186,6 +186,33 @@ TEST_F(Grid, DestinationEditorExchange)
     f1().bbCityInfoEditClick();
     EXPECT_EQ(prompter->asked.size(), asked);
     EXPECT_EQ(f1().Undo.ring().last(), last);
+
+    // Typed in one destination, undone in the next: the other's text never comes back.
+    QString typed;
+    prompter->modals.push_back([&](QDialog& d) {
+        auto& f2 = static_cast<TForm2&>(d);
+        f2.show();
+        f2.Memo1->setFocus();
+        QTest::keyClicks(f2.Memo1, u"xyz"_s);
+        typed = f2.Memo1->Text();
+        f2.hide();
+        return int(QDialog::Rejected);
+    });
+    prompter->answers = {Answer::Yes};
+    f1().bbCityInfoEditClick();
+    f1().selectRow(1);
+    QString afterUndo;
+    prompter->modals.push_back([&](QDialog& d) {
+        auto& f2 = static_cast<TForm2&>(d);
+        for (int i = 0; i < 5; ++i) {
+            f2.Memo1->UndoText();
+            afterUndo += f2.Memo1->Text();
+        }
+        return int(QDialog::Rejected);
+    });
+    f1().bbCityInfoEditClick();
+    EXPECT_TRUE(typed.contains(u"xyz"_s));
+    EXPECT_EQ(afterUndo, QString());
 }
 
 TEST_F(Grid, ChangedPictureGetsTheMarkerAndAStep)
