@@ -29,6 +29,7 @@ QPen CreateShapePen(int width, ColourText::TColor colour, qint32 lineKind);
 // straight line and has none.
 struct CurvePoints {
     QPoint k1, k2;
+    bool operator==(const CurvePoints&) const = default;
 };
 CurvePoints CurveControlPoints(QPoint start, QPoint end, int arc);
 QPainterPath DrawCurve(QPoint start, QPoint end, int arc);

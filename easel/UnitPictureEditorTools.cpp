@@ -374,8 +374,9 @@ void TFormPictureEditor::SetDeformState(bool available, bool on)
     DeformOn = on;
     const ColourText::TColor c = on ? DeformOnColor : DeformOffColor;
     setPanelColour(pnLastReform, c, ColourText::clBlack);
-    setPanelColour(udPen, c, ColourText::clBlack);
-    setPanelColour(udLine, DrawMode == Shapes::Line ? c : DeformOffColor, ColourText::clBlack);
+    // The colour shows in the boxes' edits, as in the original's edit controls.
+    setPanelColour(edPen, c, ColourText::clBlack);
+    setPanelColour(edLine, DrawMode == Shapes::Line ? c : DeformOffColor, ColourText::clBlack);
 }
 
 void TFormPictureEditor::pnLastReformClick()
