@@ -59,9 +59,7 @@ void PictureDocument::FreeShapeList() {
 ShapeRecord& PictureDocument::CommitShape(std::unique_ptr<ShapeRecord> record, bool measure)
 {
     if (measure && record->ShapeType != Shapes::Fill) {
-        const Shapes::Extent extent = Shapes::MeasureShape(*record, Style);
-        record->Extremes = extent.extremes;
-        record->Margins = extent.margins;
+        Shapes::StoreExtents(*record, Shapes::MeasureShape(*record, Style));
     }
     ShapeList.push_back(std::move(record));
     Shapes::RenderShape(CanvasBitmap, *ShapeList.back(), Style);

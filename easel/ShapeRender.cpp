@@ -301,6 +301,12 @@ void RenderShape(QImage& canvas, const ShapeRecord& r, const RenderStyle& style)
     }
 }
 
+void StoreExtents(ShapeRecord& r, const Extent& extent)
+{
+    r.Extremes = extent.extremes;
+    r.Margins = extent.margins;
+}
+
 Extent MeasureShape(const ShapeRecord& r, const RenderStyle& style)
 {
     Extent out;

@@ -49,7 +49,7 @@ struct Extent {
 
 // How a record is drawn. zoom > 0 draws a preview in paint-box coordinates with pens that wide.
 struct RenderStyle {
-    ColourText::TColor secondWhite = 0xFEFFFF;
+    ColourText::TColor secondWhite = 0xFEFEFF; // RGB(255, 254, 254), a true-colour display's
     int zoom = 0;
 };
 
@@ -60,5 +60,7 @@ void PaintOutline(QPainter& painter, const ShapeRecord& record, const RenderStyl
 // The record's extremes, and its margins measured on the record drawn alone (not on a canvas
 // that may still show something else where the stroke ends).
 Extent MeasureShape(const ShapeRecord& record, const RenderStyle& style);
+// The record takes a measured extent as its Extremes and Margins.
+void StoreExtents(ShapeRecord& record, const Extent& extent);
 
 } // namespace Shapes

@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -275,6 +276,40 @@ void TFormPictureEditor::setHints() {
     hint(sbUndo, u"元に戻す … 最後に実行した操作を取り消します。　【ｷｰﾎﾞｰﾄﾞ】<Ctrl>+<Z>"_s);
     hint(sbRedo, u"先に戻す … ［元に戻す］を取り消します。　【ｷｰﾎﾞｰﾄﾞ】<Shift>+<Ctrl>+<Z>"_s);
     hint(sbClearAll, u"全消去 … 編集中の画像をすべて消去します。"_s);
+    hint(
+        sbSpoit,
+        u"スポイト … クリックした場所の色をパレットに取り込みます。　※取り込んだ色は，パレット最上段「ｽﾎﾟ」に反映されます。"_s);
+    hint(sbPallet, u"パレット色の変更 … 現在選択しているパレットの色を変更します。"_s);
+    // The panels are the palette's face, so each carries its hint.
+    const QString palette =
+        u"パレット … 描画するときの色を選択します。描画したい色をクリックして下さい。 ※最上段は左から，黒色，白色（不透明），スポイトで取り込んだ色，消しゴム，です。"_s;
+    hint(pnPallet, palette);
+    for (QLabel* panel : pnC)
+        hint(panel, palette);
+    hint(pnPenStyle, u"線種 … 描画するときの線の種類を選択します。"_s);
+    for (QLabel* panel : pnP)
+        hint(panel, u"線種 … 描画するときの線の種類を選択します。"_s);
+    hint(
+        sbPen,
+        u"ペン … フリーハンドで線を描画します。 ※最後に描画した図形を変形するかしないかを，［変形］のクリックで切り替えられます。"_s);
+    hint(
+        sbCircle,
+        u"面 … 四角やだ円を描画します。<Shift>同時押しで正方形や円になります。 ※最後に描画した図形を変形するかしないかを，［変形］のクリックで切り替えられます。"_s);
+    hint(rbRect, u"四角 … ［面］実行時に，四角を描画します。<Shift>同時押しで正方形になります。"_s);
+    hint(rbEllip, u"だ円 … ［面］実行時に，だ円を描画します。<Shift>同時押しで円になります。"_s);
+    hint(
+        sbLine,
+        u"線 … 直線や曲線を描画します。［曲率］=0のとき直線になります。<Shift>同時押しで水平や垂直になります。 ※最後に描画した図形を変形するかしないかを，［変形］のクリックで切り替えられます。"_s);
+    hint(sbFloodFill, u"塗り … クリックした位置から境界線までをパレットで選択している色で塗りつぶします。"_s);
+    hint(
+        udPen,
+        u"変形（線幅） … ［ペン］・［線］・［面］での線の太さを指定します。 ※最後に描画した図形を変形するかしないかを，［変形］のクリックで切り替えられます。"_s);
+    hint(
+        udLine,
+        u"変形（曲率） … ［線］での曲がり具合を指定します。0のときは直線になります。 ※最後に描画した図形を変形するかしないかを，［変形］のクリックで切り替えられます。"_s);
+    hint(
+        pnLastReform,
+        u"変形 … ここが緑色のときは，最後に描画した図形を変形（線幅，曲率）できます。赤色のときはできません。ここをクリックして緑/赤を切り替えることもできます。"_s);
     // The up-down and its edit are one control here, so each box carries the edit's hint.
     hint(udWidth,
          u"キャンバスの横幅 … キャンバスの横の長さを入力します。右の増減ボタンで指定することもできます。"_s);

@@ -415,9 +415,7 @@ void TFormPictureEditor::udPenClick()
             [[fallthrough]];
         case Shapes::Stamp: {
             r->ScaleKind = 0;
-            const Shapes::Extent extent = Shapes::MeasureShape(*r, Doc.Style);
-            r->Extremes = extent.extremes;
-            r->Margins = extent.margins;
+            Shapes::StoreExtents(*r, Shapes::MeasureShape(*r, Doc.Style));
             break;
         }
         default:

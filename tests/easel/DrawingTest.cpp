@@ -3,6 +3,7 @@
 #include "PictureDocument.h"
 #include "ShapeRender.h"
 
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <cmath>
@@ -85,8 +86,7 @@ TEST(ShapeRenderTest, FillStaysInsideOnePixelAndDashedOutlines)
     for (int kind : {0, 1, 2}) {
         for (qint32 type : {Shapes::Ellipse, Shapes::Rectangle}) {
             QImage canvas = blank({80, 60});
-            Shapes::RenderStyle style;
-            style.secondWhite = 0xFEFFFF;
+            const Shapes::RenderStyle style; // the second white RGB(255, 254, 254)
             Shapes::RenderShape(canvas, outline(type, {10, 10}, {70, 50}, 0x0000FF, 1, kind), style);
             const int outside = count(canvas, White);
             Shapes::RenderShape(canvas, outline(Shapes::Fill, {40, 30}, {40, 30}, 0xFF0000), style);
@@ -96,7 +96,7 @@ TEST(ShapeRenderTest, FillStaysInsideOnePixelAndDashedOutlines)
             EXPECT_GT(outside - count(canvas, White), 1000);
             if (kind > 0) {
                 // The second white runs along the middle and shows in the gaps.
-                EXPECT_GT(count(canvas, qRgb(255, 255, 254)), 0) << kind;
+                EXPECT_GT(count(canvas, qRgb(255, 254, 254)), 0) << kind;
             }
         }
     }
@@ -246,6 +246,63 @@ TEST_F(DrawingTest, ClearAllAndUndoShareOneStampPicture)
     for (qint64 p = ring.first(); p <= ring.last(); ++p)
         for (const Shapes::StampRef& s : ring.at(p).stamps)
             EXPECT_EQ(s.picture.constBits(), bits);
+}
+
+TEST_F(DrawingTest, PaletteEyedropperAndRememberedEntries)
+{
+    // The top row cannot be changed; white chosen elsewhere becomes the opaque white.
+    ed().SelectPaletteEntry(2);
+    ed().sbPalletClick();
+    ASSERT_EQ(prompter->asked.size(), 1u);
+    EXPECT_EQ(prompter->asked[0].text, u"パレット最上段にある色の変更はできません。"_s);
+    ed().SelectPaletteEntry(5);
+    prompter->colours.push_back(QColor(255, 255, 255));
+    ed().sbPalletClick();
+    EXPECT_EQ(ed().PaletteColors[5], ed().OpaqueWhite);
+    prompter->colours.push_back(std::nullopt);
+    ed().sbPalletClick();
+    EXPECT_EQ(ed().PaletteColors[5], ed().OpaqueWhite);
+
+    // The pen's entry comes back after the fill tool.
+    ed().pnC00MouseDown(4);
+    ed().sbLineClick();
+    ed().sbFloodFillClick();
+    ed().pnC00MouseDown(6);
+    click({10, 10});
+    ed().sbPenClick();
+    EXPECT_EQ(ed().PaletteIndex, 4);
+    ed().sbFloodFillClick();
+    EXPECT_EQ(ed().PaletteIndex, 6);
+
+    // The eyedropper takes the colour shown, then the previous tool is pressed again.
+    ed().sbSpoitClick();
+    EXPECT_TRUE(ed().EyedropperActive);
+    ed().Image1MouseDown(Qt::LeftButton, Qt::NoModifier, {20, 20}); // filled blue above
+    EXPECT_EQ(ed().PaletteColors[2], ColourText::clBlue);
+    EXPECT_EQ(ed().PaletteIndex, 2);
+    ed().Image1MouseUp(Qt::LeftButton, Qt::NoModifier, {20, 20});
+    EXPECT_FALSE(ed().EyedropperActive);
+    EXPECT_TRUE(ed().sbFloodFill->isChecked());
+    EXPECT_EQ(ed().Doc.ShapeList.size(), 1u);
+}
+
+TEST_F(DrawingTest, ShiftNeverSticks)
+{
+    ed().FormKeyDown(Qt::Key_Shift, Qt::ShiftModifier);
+    EXPECT_TRUE(ed().ShiftHeld);
+    ed().FormKeyUp(Qt::Key_Shift);
+    EXPECT_FALSE(ed().ShiftHeld);
+    ed().FormKeyDown(Qt::Key_Shift, Qt::ShiftModifier);
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QCoreApplication::sendEvent(&ed(), &deactivate);
+    EXPECT_FALSE(ed().ShiftHeld);
+    // Constraints read the state of the event that moves the mouse, never a remembered one.
+    ed().rbRectClick();
+    ed().FormKeyDown(Qt::Key_Shift, Qt::ShiftModifier);
+    drag({10, 10}, {40, 20});
+    EXPECT_EQ(ed().Doc.ShapeList.back()->Anchors[3], QPoint(40, 20));
+    drag({10, 10}, {40, 20}, 4, Qt::ShiftModifier);
+    EXPECT_EQ(ed().Doc.ShapeList.back()->Anchors[3], QPoint(40, 40));
 }
 
 } // namespace
