@@ -629,12 +629,13 @@ bool TFormPictureEditor::IsChangedSinceSave(int mode) {
     return mode == 1 && Undo.IsChanged(Doc.Snapshot());
 }
 
-void TFormPictureEditor::RestoreUndoSnapshot() {
+bool TFormPictureEditor::RestoreUndoSnapshot()
+{
     const QPoint scroll = ScrollBox1->scrollPosition();
     // A snapshot that cannot be read whole leaves the document as it was.
     if (!Doc.RestoreSnapshot(Undo.Current())) {
         Prompter::error(this, u"内部データエラー"_s);
-        return;
+        return false;
     }
     CurrentShape = Doc.ShapeList.empty() ? nullptr : Doc.ShapeList.back().get();
     showCanvasSizeInBoxes();
@@ -644,17 +645,21 @@ void TFormPictureEditor::RestoreUndoSnapshot() {
     SetDeformState(false, false);
     ClearSelection();
     PickShapesAt({0, 0});
+    return true;
 }
 
 void TFormPictureEditor::sbUndoClick() {
     CommitPendingDeform(true);
-    if (Undo.Undo()) RestoreUndoSnapshot();
+    // The ring stays at the step the document shows.
+    if (Undo.Undo() && !RestoreUndoSnapshot())
+        Undo.Redo();
     updateUndoButtons();
     PopupJustClosed = false;
 }
 
 void TFormPictureEditor::sbRedoClick() {
-    if (Undo.Redo()) RestoreUndoSnapshot();
+    if (Undo.Redo() && !RestoreUndoSnapshot())
+        Undo.Undo();
     updateUndoButtons();
     PopupJustClosed = false;
 }

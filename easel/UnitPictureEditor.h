@@ -174,7 +174,8 @@ public:
     // Undo.
     void ResetUndo();
     void PushUndoSnapshot();
-    void RestoreUndoSnapshot();
+    // False, with the error shown and the document as it was, when the snapshot cannot be read.
+    bool RestoreUndoSnapshot();
     bool IsChangedSinceSave(int mode);
     bool CanUndo() const { return Undo.CanUndo(); }
     bool CanRedo() const { return Undo.CanRedo(); }

@@ -272,7 +272,10 @@ void TFormPictureEditor::PaintDrawingOverlay(QPainter& p, const QRect& exposed)
         p.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
         Shapes::RenderStyle style = Doc.Style;
         style.zoom = zoom();
-        Shapes::PaintOutline(p, PreviewShape, style);
+        // The end follows DragPoint, which scrolling during the drag moves too.
+        ShapeRecord band = PreviewShape;
+        band.Anchors[3] = DragPoint;
+        Shapes::PaintOutline(p, band, style);
         p.restore();
     }
     if (!m_penPreview.isNull()) {

@@ -209,10 +209,10 @@ void TFormPictureEditor::SelectPaletteEntry(int index)
 
 void TFormPictureEditor::ShowPaletteRGB()
 {
-    const ColourText::TColor c = PaletteColor();
-    lbR->setText(u"R=%1"_s.arg(c & 0xFF));
-    lbG->setText(u"G=%1"_s.arg((c >> 8) & 0xFF));
-    lbB->setText(u"B=%1"_s.arg((c >> 16) & 0xFF));
+    const QRgb c = ColourText::toQRgb(PaletteColor());
+    lbR->setText(u"R=%1"_s.arg(qRed(c)));
+    lbG->setText(u"G=%1"_s.arg(qGreen(c)));
+    lbB->setText(u"B=%1"_s.arg(qBlue(c)));
 }
 
 void TFormPictureEditor::pnC00MouseDown(int tag)
