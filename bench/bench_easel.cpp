@@ -9,14 +9,18 @@
 #include "EaselForms.h"
 #include "ProgramFolder.h"
 #include "ScriptedPrompter.h"
+#include "ShapeRender.h"
 #include "UnitPictureEditor.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QSpinBox>
 #include <QPainter>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -170,6 +174,175 @@ std::vector<Figure> benchWindowRepaint() {
     return out;
 }
 
+// ---- Drawing --------------------------------------------------------------------------------
+
+long residentKiB()
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+std::string mib(long kib)
+{
+    return std::to_string(kib / 1024) + " MB";
+}
+
+ShapeRecord outlineRecord(qint32 type, QPoint a0, QPoint a3, ColourText::TColor colour, int width, int kind,
+                          int curvature = 0)
+{
+    ShapeRecord r;
+    r.ShapeType = type;
+    r.PenMode = 4;
+    r.PenColor = r.AltColor = r.BrushColor = colour;
+    r.LineWidth = width;
+    r.LineKind = kind;
+    r.Curvature = curvature;
+    r.Anchors[0] = a0;
+    r.Anchors[3] = a3;
+    r.copyAnchors();
+    return r;
+}
+
+std::vector<Figure> benchDrawing()
+{
+    std::vector<Figure> out;
+    const ColourText::TColor colours[] = {0x0000FF, 0x00FF00, 0xFF0000, 0x000000, 0x808080};
+
+    // 100 records of every kind but stamps on the starting canvas.
+    {
+        PictureDocument doc;
+        for (int i = 0; i < 100; ++i) {
+            const QPoint a(17 * i % 560, 29 * i % 360), b = a + QPoint(20 + i % 40, 15 + i % 30);
+            const ColourText::TColor c = colours[i % 5];
+            switch (i % 5) {
+            case 0:
+                doc.CommitShape(
+                    std::make_unique<ShapeRecord>(outlineRecord(Shapes::Rectangle, a, b, c, i % 12, i % 3)));
+                break;
+            case 1:
+                doc.CommitShape(std::make_unique<ShapeRecord>(outlineRecord(Shapes::Ellipse, a, b, c, i % 12, i % 3)));
+                break;
+            case 2:
+                doc.CommitShape(
+                    std::make_unique<ShapeRecord>(outlineRecord(Shapes::Line, a, b, c, i % 12, i % 3, i % 40 - 20)));
+                break;
+            case 3: {
+                auto pen = std::make_unique<ShapeRecord>(outlineRecord(Shapes::Pen, a, a, c, i % 8, 0));
+                for (int k = 0; k < 200; ++k)
+                    pen->Points.push_back(a + QPoint(k / 4, int(10 * std::sin(k / 10.0))));
+                doc.CommitShape(std::move(pen));
+                break;
+            }
+            default:
+                doc.CommitShape(
+                    std::make_unique<ShapeRecord>(outlineRecord(Shapes::Fill, a + QPoint(3, 3), a, c, 0, 0)));
+                break;
+            }
+        }
+        out.push_back(measure(
+            "RerenderCanvas 600x400, 100 mixed records", [&] { doc.RerenderCanvas(); },
+            "20 each of rectangle, ellipse, line/curve, 200-point pen, fill"));
+    }
+
+    // Five full-canvas stamps and ten fills on the largest canvas.
+    {
+        PictureDocument doc;
+        doc.SetCanvasSize({2000, 1500});
+        const QImage detail = samplePicture();
+        QImage light(2000, 1500, QImage::Format_RGB32);
+        light.fill(qRgb(240, 240, 200));
+        for (int i = 0; i < 4; ++i)
+            doc.CommitShape(Shapes::makeStamp(i % 2 ? detail.mirrored(true, false) : detail, {0, 0}, 0));
+        doc.CommitShape(Shapes::makeStamp(light, {0, 0}, 0));
+        for (int i = 0; i < 10; ++i) {
+            const QPoint a(50 + 190 * i, 100 + 100 * (i % 3));
+            doc.CommitShape(
+                std::make_unique<ShapeRecord>(outlineRecord(Shapes::Rectangle, a, a + QPoint(150, 900), 0, 2, 0)));
+            doc.CommitShape(std::make_unique<ShapeRecord>(
+                outlineRecord(Shapes::Fill, a + QPoint(20, 20), a, colours[i % 5], 0, 0)));
+        }
+        out.push_back(measure(
+            "RerenderCanvas 2000x1500, 5 stamps + 10 fills", [&] { doc.RerenderCanvas(); },
+            "full-canvas stamps; fills of 150x900 each, inside outlines"));
+    }
+
+    // One fill over the whole largest canvas, from white.
+    {
+        QImage canvas(2000, 1500, QImage::Format_RGB32);
+        canvas.fill(Qt::white);
+        out.push_back(measure(
+            "FloodFill 3 megapixels",
+            [&] {
+                Shapes::FloodFill(canvas, {1000, 750}, qRgb(0, 0, 255));
+            },
+            [&] { canvas.fill(Qt::white); }, "2000x1500, one region"));
+    }
+
+    QTemporaryDir dir;
+    ProgramFolder::setOverride(dir.path());
+    ScriptedPrompter prompter;
+    {
+        EaselForms forms;
+        forms.create({});
+        TFormPictureEditor& ed = *forms.formPictureEditor;
+        ed.show();
+        QCoreApplication::processEvents();
+        ed.udPen->setValue(5);
+        ed.Image1MouseDown(Qt::LeftButton, Qt::NoModifier, {10, 10});
+        for (int k = 0; k < 5000; ++k)
+            ed.Image1MouseMove(Qt::NoModifier, {10 + k % 500, 10 + k / 20});
+        QCoreApplication::processEvents();
+        int k = 0;
+        out.push_back(measure(
+            "pen move with 5,000 points drawn",
+            [&] {
+                ed.Image1MouseMove(Qt::NoModifier, {100 + (k++ & 63), 300});
+            },
+            "handler only; the repaint is the segment's rectangle"));
+        out.push_back(measure("pen move with 5,000 points + its repaint", [&] {
+            ed.Image1MouseMove(Qt::NoModifier, {100 + (k++ & 63), 300});
+            QCoreApplication::processEvents();
+        }));
+        ed.Image1MouseUp(Qt::LeftButton, Qt::NoModifier, {100, 300});
+
+        // The ring full of steps that each stamp the same full-canvas picture, then "全消去" and undo
+        // forty times on a background picture of that size.
+        ed.ResetDocument(true, true, true);
+        ed.SetCanvasSize(2000, 1500);
+        const QImage detail = samplePicture();
+        const long before = residentKiB();
+        for (int i = 0; i < 31; ++i) {
+            ed.Doc.CommitShape(Shapes::makeStamp(detail, {i, i}, 0));
+            ed.PushUndoSnapshot();
+        }
+        const long ring = residentKiB();
+        out.push_back({"resident: 31 steps, each one more 2000x1500 stamp", 1, 0, 0,
+                       "+" + mib(ring - before) + " (" + mib(ring) + " in all)"});
+        ed.Doc.BackgroundPicture = detail;
+        ed.ResetDocument(false, false, true);
+        ed.Doc.RerenderCanvas();
+        long cycles = 0;
+        for (int i = 0; i < 40; ++i) {
+            prompter.answers.push_back(Prompter::Answer::Yes);
+            ed.sbClearAllClick();
+            ed.sbUndoClick();
+            if (i == 9)
+                cycles = residentKiB();
+        }
+        const long after = residentKiB();
+        out.push_back({"resident: 全消去 + undo, cycles 10 to 40", 1, 0, 0,
+                       "+" + mib(after - cycles) + " (" + mib(after) + " in all)"});
+        ed.hide();
+    }
+    ProgramFolder::setOverride(QString());
+    return out;
+}
+
 const char* const Usage = "usage: bench_easel [--only-startup] [--startup-runs N]\n"
                           "       bench_easel --startup [PICTURE]   (one start-up)\n";
 
@@ -195,6 +368,8 @@ int main(int argc, char** argv) {
 
     std::vector<Figure> figures;
     if (!options.onlyStartup) {
+        for (Figure& f : benchDrawing())
+            figures.push_back(std::move(f));
         for (Figure& f : benchPaintRoutine())
             figures.push_back(std::move(f));
         for (Figure& f : benchWindowRepaint())

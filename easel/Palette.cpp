@@ -18,8 +18,8 @@ int screenDepth() {
 TColor DeviceColorOf(TColor colour, int depth) {
     if (depth <= 0) depth = screenDepth();
     QImage pixel(1, 1, depth <= 16 ? QImage::Format_RGB16 : QImage::Format_RGB32);
-    pixel.setPixel(0, 0, toRgb(colour));
-    return fromRgb(pixel.pixel(0, 0));
+    pixel.setPixel(0, 0, ColourText::toQRgb(colour));
+    return ColourText::fromQRgb(pixel.pixel(0, 0));
 }
 
 void FindOpaqueWhites(TColor& opaque, TColor& second, int depth) {

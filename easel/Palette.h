@@ -11,13 +11,6 @@ namespace Palette {
 
 using ColourText::TColor;
 
-// Toolkit colour (red in the low byte) to and from a QRgb.
-inline QRgb toRgb(TColor c) {
-    return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
-inline TColor fromRgb(QRgb c) {
-    return TColor(qRed(c) | (qGreen(c) << 8) | (qBlue(c) << 16));
-}
 inline TColor rgb(int r, int g, int b) {
     return TColor(r | (g << 8) | (b << 16));
 }

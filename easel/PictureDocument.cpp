@@ -1,5 +1,7 @@
 #include "PictureDocument.h"
 
+#include "BmpPicture.h"
+
 #include <QPainter>
 #include <QtEndian>
 
@@ -47,61 +49,137 @@ void PictureDocument::RerenderCanvas() {
         p.drawImage(0, 0, BackgroundPicture);
     }
     for (const auto& record : ShapeList)
-        Shapes::RenderShape(CanvasBitmap, *record);
+        Shapes::RenderShape(CanvasBitmap, *record, Style);
 }
 
 void PictureDocument::FreeShapeList() {
     ShapeList.clear();
 }
 
-ShapeRecord& PictureDocument::CommitShape(std::unique_ptr<ShapeRecord> record) {
+ShapeRecord& PictureDocument::CommitShape(std::unique_ptr<ShapeRecord> record, bool measure)
+{
+    if (measure && record->ShapeType != Shapes::Fill) {
+        Shapes::StoreExtents(*record, Shapes::MeasureShape(*record, Style));
+    }
     ShapeList.push_back(std::move(record));
-    Shapes::RenderShape(CanvasBitmap, *ShapeList.back());
+    Shapes::RenderShape(CanvasBitmap, *ShapeList.back(), Style);
     return *ShapeList.back();
 }
 
-QByteArray PictureDocument::Snapshot() const {
-    QByteArray out;
+namespace {
+
+void writeHeader(QByteArray& out, QSize size, qsizetype count)
+{
     putI32(out, 0); // the total size, written last
-    putI32(out, CanvasBitmap.width());
-    putI32(out, CanvasBitmap.height());
-    putI32(out, qint32(ShapeList.size()));
+    putI32(out, size.width());
+    putI32(out, size.height());
+    putI32(out, qint32(count));
+}
+
+} // namespace
+
+CanvasSnapshot PictureDocument::Snapshot() const
+{
+    CanvasSnapshot snap;
+    writeHeader(snap.bytes, CanvasBitmap.size(), qsizetype(ShapeList.size()));
+    qint64 left = 0;
     for (const auto& record : ShapeList)
-        Shapes::WriteShapeRecord(out, *record);
+        Shapes::WriteShapeRecord(snap.bytes, *record, 0, 0, &snap.stamps);
+    for (const Shapes::StampRef& ref : snap.stamps)
+        left += Shapes::StampStreamSize(ref.picture);
+    putI32At(snap.bytes, 0, qint32(snap.bytes.size() + left));
+    return snap;
+}
+
+QByteArray PictureDocument::WriteShapeList(int dx, int dy) const
+{
+    QByteArray out;
+    writeHeader(out, CanvasBitmap.size(), qsizetype(ShapeList.size()));
+    for (const auto& record : ShapeList)
+        Shapes::WriteShapeRecord(out, *record, dx, dy);
     putI32At(out, 0, qint32(out.size()));
     return out;
 }
 
-bool PictureDocument::RestoreSnapshot(const QByteArray& snapshot) {
-    FreeShapeList();
-    Shapes::SnapshotReader in(snapshot, 0);
+bool ReadSnapshot(const QByteArray& bytes, const std::vector<Shapes::StampRef>* stamps, QSize& canvasSize,
+                  ShapeRecordList& list)
+{
+    Shapes::SnapshotReader in(bytes, 0);
     qint32 declared = 0, width = 0, height = 0, count = 0;
-    if (!in.readI32(declared) || !in.readI32(width) || !in.readI32(height) || !in.readI32(count)) {
-        RerenderCanvas();
+    if (!in.readI32(declared) || !in.readI32(width) || !in.readI32(height) || !in.readI32(count) || count < 0)
         return false;
-    }
-    Shapes::SnapshotReader records(snapshot, declared);
+    Shapes::SnapshotReader records(bytes, declared, stamps);
     records.setPosition(in.position());
-    bool ok = true;
+    list.clear();
+    // Each record takes at least its fixed part, so a count the bytes cannot hold is refused at once.
+    if (count > 0 && (qint64(count) * Shapes::FixedRecordSize > qint64(declared) - in.position()))
+        return false;
+    list.reserve(size_t(count));
     for (qint32 i = 0; i < count; ++i) {
         auto record = std::make_unique<ShapeRecord>();
-        if (!Shapes::ReadShapeRecord(records, *record)) {
-            ok = false;
-            break;
-        }
-        ShapeList.push_back(std::move(record));
+        if (!Shapes::ReadShapeRecord(records, *record))
+            return false;
+        list.push_back(std::move(record));
     }
-    if (width < 1 || height < 1 || !SetCanvasSize({width, height})) RerenderCanvas();
-    return ok;
+    canvasSize = QSize(width, height);
+    return true;
 }
 
-QByteArray ResetSnapshot(QSize canvasSize) {
+bool PictureDocument::RestoreSnapshot(const CanvasSnapshot& snapshot)
+{
+    QSize size;
+    ShapeRecordList list;
+    if (!ReadSnapshot(snapshot.bytes, &snapshot.stamps, size, list))
+        return false;
+    ShapeList.swap(list);
+    if (size.width() < 1 || size.height() < 1 || size == CanvasBitmap.size() || !SetCanvasSize(size))
+        RerenderCanvas();
+    return true;
+}
+
+bool PictureDocument::RestoreSnapshot(const QByteArray& logicalBytes)
+{
+    QSize size;
+    ShapeRecordList list;
+    if (!ReadSnapshot(logicalBytes, nullptr, size, list))
+        return false;
+    ShapeList.swap(list);
+    if (size.width() < 1 || size.height() < 1 || size == CanvasBitmap.size() || !SetCanvasSize(size))
+        RerenderCanvas();
+    return true;
+}
+
+bool CanvasSnapshot::operator==(const CanvasSnapshot& other) const
+{
+    if (bytes != other.bytes || stamps.size() != other.stamps.size())
+        return false;
+    for (size_t i = 0; i < stamps.size(); ++i)
+        if (stamps[i].offset != other.stamps[i].offset || !(stamps[i].picture == other.stamps[i].picture))
+            return false;
+    return true;
+}
+
+QByteArray CanvasSnapshot::logical() const
+{
     QByteArray out;
-    putI32(out, 0);
-    putI32(out, canvasSize.width());
-    putI32(out, canvasSize.height());
-    putI32(out, 0);
+    qsizetype from = 0;
+    for (const Shapes::StampRef& ref : stamps) {
+        out.append(bytes.mid(from, ref.offset - from));
+        out.append(BmpPicture::write24(ref.picture));
+        from = ref.offset;
+    }
+    out.append(bytes.mid(from));
     return out;
+}
+
+CanvasSnapshot ResetSnapshot(QSize canvasSize)
+{
+    CanvasSnapshot snap;
+    putI32(snap.bytes, 0);
+    putI32(snap.bytes, canvasSize.width());
+    putI32(snap.bytes, canvasSize.height());
+    putI32(snap.bytes, 0);
+    return snap;
 }
 
 void ConvertInnerWhite(QImage& picture, QRgb opaqueWhite) {
@@ -163,7 +241,8 @@ QImage WithSecondWhiteAsWhite(const QImage& canvas, QRgb secondWhite) {
     return out;
 }
 
-bool CanvasUndo::Push(const QByteArray& snapshot) {
+bool CanvasUndo::Push(const CanvasSnapshot& snapshot)
+{
     if (snapshot == m_ring.currentState()) return false;
     m_ring.push(snapshot);
     return true;

@@ -1,11 +1,25 @@
 #pragma once
 
 #include "ShapeRecord.h"
+#include "ShapeRender.h"
 #include "UndoRing.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
+
+// The document as an undo step: the snapshot layout with every stamp's picture held by reference
+// (shared with the records) instead of as BMP bytes. Equal exactly when the full layout would be
+// equal byte for byte, since equal pictures give equal BMP streams.
+struct CanvasSnapshot {
+    QByteArray bytes;
+    std::vector<Shapes::StampRef> stamps;
+
+    bool operator==(const CanvasSnapshot& other) const;
+    bool isEmpty() const { return bytes.isEmpty(); }
+    // The full layout, every stamp as its BMP stream.
+    QByteArray logical() const;
+};
 
 // The picture being edited: an optional background picture and the ordered shape list, from
 // which the canvas is always rebuilt. The canvas is 24-bit (Format_RGB32); pure white on it is
@@ -17,6 +31,8 @@ public:
     QImage CanvasBitmap;
     QImage BackgroundPicture; // null: none (a new picture)
     ShapeRecordList ShapeList;
+    // How dashed and dotted shapes are drawn (the second near-white along their middle).
+    Shapes::RenderStyle Style;
 
     QSize canvasSize() const { return CanvasBitmap.size(); }
     bool hasBackground() const { return !BackgroundPicture.isNull(); }
@@ -30,20 +46,29 @@ public:
     // Background, then every record in order, on a cleared canvas.
     void RerenderCanvas();
     void FreeShapeList();
-    // Appends a record and draws it onto the canvas as it stands.
-    ShapeRecord& CommitShape(std::unique_ptr<ShapeRecord> record);
+    // Appends a record and draws it onto the canvas as it stands; with `measure`, its extremes and
+    // margins are measured first.
+    ShapeRecord& CommitShape(std::unique_ptr<ShapeRecord> record, bool measure = false);
 
     // The document as an undo snapshot: total size, canvas width and height, record count, the
     // records. The size is the canvas's own, which may exceed what the size boxes allow.
-    QByteArray Snapshot() const;
-    // The shape list and canvas size from a snapshot, then a re-render. A damaged record stops the
-    // reading (false); the records before it and the size stay.
-    bool RestoreSnapshot(const QByteArray& snapshot);
+    CanvasSnapshot Snapshot() const;
+    // The full layout of Snapshot() (WriteShapeList with offsets).
+    QByteArray WriteShapeList(int dx = 0, int dy = 0) const;
+    // The shape list and canvas size from a snapshot, then a re-render. A snapshot that cannot be
+    // read whole changes nothing (false).
+    bool RestoreSnapshot(const CanvasSnapshot& snapshot);
+    bool RestoreSnapshot(const QByteArray& logicalBytes);
 };
+
+// Reads a snapshot (with its pictures left out and listed, or whole when `stamps` is null) into a
+// separate list; false, with `list` undefined, when any part is cut short or does not fit.
+bool ReadSnapshot(const QByteArray& bytes, const std::vector<Shapes::StampRef>* stamps, QSize& canvasSize,
+                  ShapeRecordList& list);
 
 // The snapshot that starts an empty ring: 0, width, height, 0 (its size field is 0, so the first
 // push after it always records).
-QByteArray ResetSnapshot(QSize canvasSize);
+CanvasSnapshot ResetSnapshot(QSize canvasSize);
 
 // White enclosed by the picture becomes the opaque white; white (and opaque white) connected to
 // the border stays or becomes transparent white.
@@ -59,18 +84,18 @@ public:
 
     void Reset(QSize canvasSize) { m_ring.reset(ResetSnapshot(canvasSize)); }
     // Records a snapshot unless it equals the current one; true when it recorded.
-    bool Push(const QByteArray& snapshot);
+    bool Push(const CanvasSnapshot& snapshot);
     bool CanUndo() const { return m_ring.canUndo(); }
     bool CanRedo() const { return m_ring.canRedo(); }
     bool Undo() { return m_ring.undo(); }
     bool Redo() { return m_ring.redo(); }
-    const QByteArray& Current() const { return m_ring.currentState(); }
-    const UndoRing<QByteArray>& ring() const { return m_ring; }
+    const CanvasSnapshot& Current() const { return m_ring.currentState(); }
+    const UndoRing<CanvasSnapshot>& ring() const { return m_ring; }
 
-    QByteArray SavedSnapshot;
-    void StoreBaseline(const QByteArray& snapshot) { SavedSnapshot = snapshot; }
-    bool IsChanged(const QByteArray& snapshot) const { return snapshot != SavedSnapshot; }
+    CanvasSnapshot SavedSnapshot;
+    void StoreBaseline(const CanvasSnapshot& snapshot) { SavedSnapshot = snapshot; }
+    bool IsChanged(const CanvasSnapshot& snapshot) const { return !(snapshot == SavedSnapshot); }
 
 private:
-    UndoRing<QByteArray> m_ring{SlotCount};
+    UndoRing<CanvasSnapshot> m_ring{SlotCount};
 };

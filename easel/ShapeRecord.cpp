@@ -58,7 +58,7 @@ std::unique_ptr<ShapeRecord> makeStamp(const QImage& picture, QPoint at, ColourT
     r->Anchors[0] = at;
     r->Anchors[3] = at;
     r->copyAnchors();
-    r->StampPicture = picture.convertToFormat(QImage::Format_RGB32);
+    r->StampPicture = shareStamp(picture.convertToFormat(QImage::Format_RGB32));
     r->StampFileName = fileName;
     r->Extremes = {at, at, at + QPoint(picture.width(), picture.height()),
                    at + QPoint(picture.width(), picture.height())};
@@ -83,46 +83,28 @@ QPoint ShapeRefPoint(const ShapeRecord& r) {
     }
 }
 
-void RenderShape(QImage& canvas, const ShapeRecord& r) {
-    if (r.ShapeType != Stamp || r.StampPicture.isNull() || canvas.isNull()) return;
-    const QImage stamp = r.StampPicture.format() == QImage::Format_RGB32
-                             ? r.StampPicture
-                             : r.StampPicture.convertToFormat(QImage::Format_RGB32);
-    const QPoint at = r.Anchors[3];
-    const QRect target = QRect(at, stamp.size()).intersected(canvas.rect());
-    if (target.isEmpty()) return;
-
-    // A free-form stamp shows only inside its polygon.
-    QImage mask;
-    if (r.FreeForm) {
-        mask = QImage(stamp.size(), QImage::Format_Grayscale8);
-        mask.fill(0);
-        QPainter mp(&mask);
-        mp.setRenderHint(QPainter::Antialiasing, false);
-        mp.setPen(Qt::NoPen);
-        mp.setBrush(Qt::white);
-        QPolygon polygon;
-        for (const QPoint& p : r.Points)
-            polygon << p - at;
-        mp.drawPolygon(polygon, Qt::OddEvenFill);
-    }
-
-    const bool keyWhite = r.PenColor != TransparentWhite;
-    for (int y = target.top(); y <= target.bottom(); ++y) {
-        const QRgb* in = reinterpret_cast<const QRgb*>(stamp.constScanLine(y - at.y()));
-        const uchar* m = mask.isNull() ? nullptr : mask.constScanLine(y - at.y());
-        QRgb* out = reinterpret_cast<QRgb*>(canvas.scanLine(y));
-        for (int x = target.left(); x <= target.right(); ++x) {
-            const int sx = x - at.x();
-            if (m && !m[sx]) continue;
-            const QRgb px = in[sx] | 0xFF000000;
-            if (keyWhite && px == 0xFFFFFFFF) continue;
-            out[x] = px;
-        }
-    }
+qint32 StampStreamSize(const QImage& picture)
+{
+    if (picture.isNull())
+        return 0;
+    const qint64 stride = (qint64(picture.width()) * 3 + 3) / 4 * 4;
+    return qint32(54 + stride * picture.height());
 }
 
-void WriteShapeRecord(QByteArray& out, const ShapeRecord& r, int dx, int dy) {
+QImage shareStamp(const QImage& picture)
+{
+    // Entries only the pool still holds are dropped on the way.
+    static std::vector<QImage> pool;
+    std::erase_if(pool, [](QImage& held) { return held.isDetached(); });
+    for (const QImage& held : pool)
+        if (held == picture)
+            return held;
+    pool.push_back(picture);
+    return picture;
+}
+
+void WriteShapeRecord(QByteArray& out, const ShapeRecord& r, int dx, int dy, std::vector<StampRef>* stamps)
+{
     putI32(out, r.ShapeType);
     putI32(out, r.PenMode);
     out.append(char(r.FreeForm));
@@ -145,6 +127,12 @@ void WriteShapeRecord(QByteArray& out, const ShapeRecord& r, int dx, int dy) {
             putPoint(out, p, dx, dy);
     }
     if (r.ShapeType == Stamp) {
+        if (stamps) {
+            putI32(out, StampStreamSize(r.StampPicture));
+            if (!r.StampPicture.isNull())
+                stamps->push_back({out.size(), r.StampPicture});
+            return;
+        }
         const QByteArray bmp = r.StampPicture.isNull() ? QByteArray() : BmpPicture::write24(r.StampPicture);
         putI32(out, qint32(bmp.size()));
         out.append(bmp);
@@ -173,9 +161,39 @@ bool SnapshotReader::readPoint(QPoint& value) {
 }
 
 bool SnapshotReader::readPart(qint32 length, QByteArray& part) {
-    if (length < 0 || m_declared < m_pos + length || m_pos + length > m_bytes.size()) return false;
+    if (length < 0 || m_declared < logical(m_pos) + length || m_pos + length > m_bytes.size())
+        return false;
     part = m_bytes.mid(m_pos, length);
     m_pos += length;
+    return true;
+}
+
+bool SnapshotReader::readStamp(qint32 length, QImage& picture)
+{
+    if (length == 0) {
+        picture = QImage();
+        return true;
+    }
+    if (length < 0 || m_declared < logical(m_pos) + length)
+        return false;
+    if (m_stamps) {
+        if (m_nextStamp >= m_stamps->size())
+            return false;
+        const StampRef& ref = (*m_stamps)[m_nextStamp];
+        if (ref.offset != m_pos || StampStreamSize(ref.picture) != length)
+            return false;
+        ++m_nextStamp;
+        picture = ref.picture;
+        m_skipped += length;
+        return true;
+    }
+    QByteArray bmp;
+    if (!readPart(length, bmp))
+        return false;
+    picture = BmpPicture::read(bmp).convertToFormat(QImage::Format_RGB32);
+    if (picture.isNull())
+        return false;
+    picture = shareStamp(picture);
     return true;
 }
 
@@ -218,13 +236,9 @@ bool ReadShapeRecord(SnapshotReader& in, ShapeRecord& r) {
             r.Points[size_t(i)] = QPoint(qFromLittleEndian<qint32>(part.constData() + 8 * i),
                                          qFromLittleEndian<qint32>(part.constData() + 8 * i + 4));
     }
-    if (r.ShapeType == Stamp) {
-        if (!in.readI32(length) || !in.readPart(length, part)) return false;
-        if (length > 0) {
-            r.StampPicture = BmpPicture::read(part).convertToFormat(QImage::Format_RGB32);
-            if (r.StampPicture.isNull()) return false;
-        }
-    }
+    if (r.ShapeType == Stamp)
+        if (!in.readI32(length) || !in.readStamp(length, r.StampPicture))
+            return false;
     r.Selected = false;
     return true;
 }

@@ -51,31 +51,53 @@ std::unique_ptr<ShapeRecord> makeStamp(const QImage& picture, QPoint at, ColourT
 // The point used for picking and range tests.
 QPoint ShapeRefPoint(const ShapeRecord& record);
 
-// Draws one record onto the canvas (24-bit, transparent white as its clear colour). Picture
-// stamps are drawn; other kinds are left to the drawing tools.
-void RenderShape(QImage& canvas, const ShapeRecord& record);
+// The picture's bytes in the BMP stream of a snapshot, without writing them.
+qint32 StampStreamSize(const QImage& picture);
+
+// An equal picture already held by a record or a snapshot, or this one, from now on the one
+// every equal stamp shares: a full-canvas eraser stamped thirty times costs one picture.
+QImage shareStamp(const QImage& picture);
+
+// A stamp's picture left out of snapshot bytes: where it belongs and what it is.
+struct StampRef {
+    qsizetype offset = 0;
+    QImage picture;
+};
 
 // Appends one record in the snapshot layout, little-endian, offsets added to every coordinate
-// except the margins.
-void WriteShapeRecord(QByteArray& out, const ShapeRecord& record, int dx = 0, int dy = 0);
+// except the margins. With `stamps`, a stamp's picture bytes are left out (its length stays) and
+// the picture is listed there instead.
+void WriteShapeRecord(QByteArray& out, const ShapeRecord& record, int dx = 0, int dy = 0,
+                      std::vector<StampRef>* stamps = nullptr);
 
-// Reads snapshot bytes from a position on. Every variable part is checked against the size the
-// snapshot declares, every fixed part against the bytes there are.
+// Reads snapshot bytes from a position on. Every length and count is checked against the size the
+// snapshot declares and against the bytes there are. Positions count as if the pictures left
+// out of the bytes (taken from `stamps`, in order) were there.
 class SnapshotReader {
 public:
-    SnapshotReader(const QByteArray& bytes, qint64 declaredSize) : m_bytes(bytes), m_declared(declaredSize) {}
+    SnapshotReader(const QByteArray& bytes, qint64 declaredSize, const std::vector<StampRef>* stamps = nullptr)
+        : m_bytes(bytes)
+        , m_declared(declaredSize)
+        , m_stamps(stamps)
+    {
+    }
     bool readI32(qint32& value);
     bool readU8(quint8& value);
     bool readPoint(QPoint& value);
-    // Bytes of a variable part, refused when they would run past the declared size.
+    // Bytes of a variable part, refused when they would run past the declared size or the end.
     bool readPart(qint32 length, QByteArray& part);
+    bool readStamp(qint32 length, QImage& picture);
     qint64 position() const { return m_pos; }
     void setPosition(qint64 pos) { m_pos = pos; }
 
 private:
+    qint64 logical(qint64 pos) const { return pos + m_skipped; }
+
     const QByteArray& m_bytes;
     qint64 m_declared;
-    qint64 m_pos = 0;
+    const std::vector<StampRef>* m_stamps;
+    size_t m_nextStamp = 0;
+    qint64 m_pos = 0, m_skipped = 0;
 };
 
 // Reads one record; false when it is cut short or its parts do not fit the declared size.

@@ -5,6 +5,7 @@
 #include "Palette.h"
 #include "ProgramFolder.h"
 #include "Prompter.h"
+#include "ShapeRender.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -173,6 +175,7 @@ void TFormPictureEditor::buildLayout() {
         w->setFocusPolicy(Qt::NoFocus);
         toolColumn->addWidget(w);
     }
+    buildToolPanel(tools, toolColumn);
     toolColumn->addStretch();
     middle->addWidget(tools);
 
@@ -233,6 +236,16 @@ void TFormPictureEditor::buildHandlers() {
     connect(btOK, &QPushButton::clicked, this, &TFormPictureEditor::btOKClick);
     connect(btCancel, &QPushButton::clicked, this, &TFormPictureEditor::btCancelClick);
     ScrollBox1->onPaint = [this](QPainter& p, const QRect& exposed) { PaintCanvasView(p, exposed); };
+    ScrollBox1->onMouseDown = [this](Qt::MouseButton b, Qt::KeyboardModifiers m, QPoint p) {
+        Image1MouseDown(b, m, p);
+    };
+    ScrollBox1->onMouseMove = [this](Qt::KeyboardModifiers m, QPoint p) { Image1MouseMove(m, p); };
+    ScrollBox1->onMouseUp = [this](Qt::MouseButton b, Qt::KeyboardModifiers m, QPoint p) { Image1MouseUp(b, m, p); };
+    // A Shift released while another program had the keyboard must not stay held here.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive)
+            ShiftHeld = false;
+    });
     m_autoScroll = new QTimer(this);
     // Short passes, one pixel each, for as long as the drag stays outside the view.
     m_autoScroll->setInterval(10);
@@ -263,6 +276,40 @@ void TFormPictureEditor::setHints() {
     hint(sbUndo, u"元に戻す … 最後に実行した操作を取り消します。　【ｷｰﾎﾞｰﾄﾞ】<Ctrl>+<Z>"_s);
     hint(sbRedo, u"先に戻す … ［元に戻す］を取り消します。　【ｷｰﾎﾞｰﾄﾞ】<Shift>+<Ctrl>+<Z>"_s);
     hint(sbClearAll, u"全消去 … 編集中の画像をすべて消去します。"_s);
+    hint(
+        sbSpoit,
+        u"スポイト … クリックした場所の色をパレットに取り込みます。　※取り込んだ色は，パレット最上段「ｽﾎﾟ」に反映されます。"_s);
+    hint(sbPallet, u"パレット色の変更 … 現在選択しているパレットの色を変更します。"_s);
+    // The panels are the palette's face, so each carries its hint.
+    const QString palette =
+        u"パレット … 描画するときの色を選択します。描画したい色をクリックして下さい。 ※最上段は左から，黒色，白色（不透明），スポイトで取り込んだ色，消しゴム，です。"_s;
+    hint(pnPallet, palette);
+    for (QLabel* panel : pnC)
+        hint(panel, palette);
+    hint(pnPenStyle, u"線種 … 描画するときの線の種類を選択します。"_s);
+    for (QLabel* panel : pnP)
+        hint(panel, u"線種 … 描画するときの線の種類を選択します。"_s);
+    hint(
+        sbPen,
+        u"ペン … フリーハンドで線を描画します。 ※最後に描画した図形を変形するかしないかを，［変形］のクリックで切り替えられます。"_s);
+    hint(
+        sbCircle,
+        u"面 … 四角やだ円を描画します。<Shift>同時押しで正方形や円になります。 ※最後に描画した図形を変形するかしないかを，［変形］のクリックで切り替えられます。"_s);
+    hint(rbRect, u"四角 … ［面］実行時に，四角を描画します。<Shift>同時押しで正方形になります。"_s);
+    hint(rbEllip, u"だ円 … ［面］実行時に，だ円を描画します。<Shift>同時押しで円になります。"_s);
+    hint(
+        sbLine,
+        u"線 … 直線や曲線を描画します。［曲率］=0のとき直線になります。<Shift>同時押しで水平や垂直になります。 ※最後に描画した図形を変形するかしないかを，［変形］のクリックで切り替えられます。"_s);
+    hint(sbFloodFill, u"塗り … クリックした位置から境界線までをパレットで選択している色で塗りつぶします。"_s);
+    hint(
+        udPen,
+        u"変形（線幅） … ［ペン］・［線］・［面］での線の太さを指定します。 ※最後に描画した図形を変形するかしないかを，［変形］のクリックで切り替えられます。"_s);
+    hint(
+        udLine,
+        u"変形（曲率） … ［線］での曲がり具合を指定します。0のときは直線になります。 ※最後に描画した図形を変形するかしないかを，［変形］のクリックで切り替えられます。"_s);
+    hint(
+        pnLastReform,
+        u"変形 … ここが緑色のときは，最後に描画した図形を変形（線幅，曲率）できます。赤色のときはできません。ここをクリックして緑/赤を切り替えることもできます。"_s);
     // The up-down and its edit are one control here, so each box carries the edit's hint.
     hint(udWidth,
          u"キャンバスの横幅 … キャンバスの横の長さを入力します。右の増減ボタンで指定することもできます。"_s);
@@ -283,6 +330,7 @@ void TFormPictureEditor::FormCreate(const QStringList& arguments) {
     // 1. The near-whites.
     ResultPicture = QImage(1, 1, QImage::Format_RGB32);
     Palette::FindOpaqueWhites(OpaqueWhite, SecondWhite);
+    Doc.Style.secondWhite = SecondWhite;
 
     // 2. A 24-bit canvas carries no palette.
     Doc.SetCanvasSize({600, 400});
@@ -296,6 +344,21 @@ void TFormPictureEditor::FormCreate(const QStringList& arguments) {
     GridColor = 0xC0C0C0;
     GridShown = false;
 
+    // 8. The palette and the line kinds.
+    {
+        using Palette::rgb;
+        const ColourText::TColor colours[PaletteSize] = {
+            0x000000, OpaqueWhite, 0xFFFFFF, 0xFFFFFF, 0x0000FF, 0x00FF00, 0xFF0000, 0x00FFFF, 0xFF00FF, 0xFFFF00,
+            0x000080, 0x008000,    0x800000, 0x808080, 0xE0FFE0, 0xBFDFFF, 0xB4D2F1, 0x5C8AB9, 0xBFBFFF};
+        for (int i = 0; i < PaletteSize; ++i)
+            SetPaletteColor(i, Palette::DeviceColorOf(colours[i]));
+        pnC[2]->setText(u"ｽﾎﾟ"_s);
+        pnC[3]->setText(u"消"_s);
+        PaletteIndex = 0;
+        SelectPaletteEntry(0);
+        SelectLineKind(0);
+    }
+
     // 7.
     MouseDragging = false;
     ClearSelection();
@@ -303,6 +366,10 @@ void TFormPictureEditor::FormCreate(const QStringList& arguments) {
     // 10. The undo ring and the baseline.
     ResetUndo();
     IsChangedSinceSave(0);
+
+    // 12. The pen is the starting tool.
+    sbPen->setChecked(true);
+    sbPenClick();
 
     // 13. The dialogs.
     MyOpenPictureDialog2 = std::make_unique<TMyOpenPictureDialog>();
@@ -391,6 +458,12 @@ bool TFormPictureEditor::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && ownsWidget(watched)) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (FormKeyDown(key->key(), key->modifiers())) return true;
+    } else if (event->type() == QEvent::KeyRelease && ownsWidget(watched)) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->isAutoRepeat())
+            FormKeyUp(key->key());
+    } else if (event->type() == QEvent::WindowDeactivate && watched == this) {
+        ShiftHeld = false;
     } else if (event->type() == QEvent::Wheel && ownsWidget(watched)) {
         auto* wheel = static_cast<QWheelEvent*>(event);
         if (wheel->angleDelta().y() != 0 &&
@@ -400,8 +473,27 @@ bool TFormPictureEditor::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+void TFormPictureEditor::FormKeyUp(int key)
+{
+    if (key == Qt::Key_Shift)
+        ShiftHeld = false;
+}
+
 bool TFormPictureEditor::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     const bool ctrl = modifiers & Qt::ControlModifier, shift = modifiers & Qt::ShiftModifier;
+    if (key == Qt::Key_Shift) {
+        // Shift pressed during a pen stroke locks anew from where the stroke is now, keeping the
+        // coordinate a lock already fixed.
+        if (!ShiftHeld && DrawMode == Shapes::Pen && MouseDragging) {
+            if (MoveAxisLock != 2)
+                AxisOrigin.setX(DragPoint.x());
+            if (MoveAxisLock != 1)
+                AxisOrigin.setY(DragPoint.y());
+            MoveAxisLock = 0;
+        }
+        ShiftHeld = true;
+        return false;
+    }
     if (ctrl && key == Qt::Key_Z) {
         if (shift)
             sbRedoClick();
@@ -447,10 +539,11 @@ void TFormPictureEditor::sbClearAllClick() {
     ClearSelection();
     PlaceLayerHandles();
     Doc.FreeShapeList();
+    CurrentShape = nullptr;
     ClearShapeClipboard();
     if (Doc.hasBackground()) {
         QImage eraser(Doc.BackgroundPicture.size(), QImage::Format_RGB32);
-        eraser.fill(Palette::toRgb(Shapes::TransparentWhite));
+        eraser.fill(ColourText::toQRgb(Shapes::TransparentWhite));
         Doc.ShapeList.push_back(Shapes::makeStamp(eraser, {0, 0}, Shapes::TransparentWhite));
     }
     Doc.RerenderCanvas();
@@ -478,7 +571,7 @@ void TFormPictureEditor::CopySelectionToBitmap(QImage& dest, const QImage& sourc
         range ? ScreenToImageRect(SelectionRect) : CanvasView::Bounds{0, 0, source.width(), source.height()};
     SelectionRect = r;
     dest = QImage(std::max(1, r.width()), std::max(1, r.height()), QImage::Format_RGB32);
-    dest.fill(Palette::toRgb(fillColor));
+    dest.fill(ColourText::toQRgb(fillColor));
     {
         QPainter p(&dest);
         p.setCompositionMode(QPainter::CompositionMode_Source);
@@ -516,12 +609,15 @@ void TFormPictureEditor::PickShapesAt(QPoint) {
 
 void TFormPictureEditor::ResetUndo() {
     Undo.Reset(Doc.canvasSize());
+    if (pnLastReform)
+        SetDeformState(false, false);
     updateUndoButtons();
 }
 
 void TFormPictureEditor::PushUndoSnapshot() {
     if (!Undo.Push(Doc.Snapshot())) return;
     if (FreeFormSelection) SelectionPoints.clear();
+    SetDeformState(false, false);
     updateUndoButtons();
 }
 
@@ -533,25 +629,39 @@ bool TFormPictureEditor::IsChangedSinceSave(int mode) {
     return mode == 1 && Undo.IsChanged(Doc.Snapshot());
 }
 
-void TFormPictureEditor::RestoreUndoSnapshot() {
+bool TFormPictureEditor::RestoreUndoSnapshot()
+{
     const QPoint scroll = ScrollBox1->scrollPosition();
-    const bool whole = Doc.RestoreSnapshot(Undo.Current());
+    // A snapshot that cannot be read whole leaves the document as it was.
+    if (!Doc.RestoreSnapshot(Undo.Current())) {
+        Prompter::error(this, u"内部データエラー"_s);
+        return false;
+    }
+    CurrentShape = Doc.ShapeList.empty() ? nullptr : Doc.ShapeList.back().get();
     showCanvasSizeInBoxes();
     canvasSizeChanged(scroll);
-    if (!whole) Prompter::error(this, u"内部データエラー"_s);
     DrawMode = ToolMode;
+    Image1->update();
+    SetDeformState(false, false);
     ClearSelection();
     PickShapesAt({0, 0});
+    return true;
 }
 
 void TFormPictureEditor::sbUndoClick() {
-    if (Undo.Undo()) RestoreUndoSnapshot();
+    CommitPendingDeform(true);
+    // The ring stays at the step the document shows.
+    if (Undo.Undo() && !RestoreUndoSnapshot())
+        Undo.Redo();
     updateUndoButtons();
+    PopupJustClosed = false;
 }
 
 void TFormPictureEditor::sbRedoClick() {
-    if (Undo.Redo()) RestoreUndoSnapshot();
+    if (Undo.Redo() && !RestoreUndoSnapshot())
+        Undo.Undo();
     updateUndoButtons();
+    PopupJustClosed = false;
 }
 
 void TFormPictureEditor::updateUndoButtons() {

@@ -7,11 +7,16 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QStringList>
+#include <array>
 #include <memory>
 #include <vector>
 
+class QAbstractButton;
 class QAction;
+class QButtonGroup;
 class QCheckBox;
+class QLabel;
+class QRadioButton;
 class QLineEdit;
 class QMenu;
 class QPainter;
@@ -67,6 +72,28 @@ public:
     bool MouseDragging = false;
     QPoint DragPoint;
 
+    // Drawing (UnitPictureEditorDraw.cpp). Points while the mouse is down are paint-box points.
+    ShapeRecord* CurrentShape = nullptr;
+    QPoint DragStart, MousePoint, AxisOrigin;
+    int MoveAxisLock = 0; // 0 undecided, 1 horizontal, 2 vertical
+    bool PopupJustClosed = false;
+    bool ShiftHeld = false;
+    // The rubber band of a rectangle, ellipse or line, drawn over the view from this record.
+    bool PreviewShown = false;
+    ShapeRecord PreviewShape;
+
+    // Palette, tools and deform (UnitPictureEditorTools.cpp).
+    static constexpr int PaletteSize = 19;
+    std::array<ColourText::TColor, PaletteSize> PaletteColors{};
+    int PaletteIndex = 0;
+    bool PaletteClicked = false;
+    int PenPaletteIndex = 0, FillPaletteIndex = 0;
+    int LineKind = 0;
+    QAbstractButton* ToolButton = nullptr; // the remembered tool
+    bool EyedropperActive = false;
+    bool DeformAvailable = false, DeformOn = false, DeformPending = false;
+    int CanvasCursor = 0;
+
     // Widgets the handlers and tests reach by their names.
     QWidget* pnImage = nullptr;
     CanvasScrollBox* ScrollBox1 = nullptr;
@@ -83,6 +110,18 @@ public:
     QPushButton *sbShowMasu = nullptr, *sbClearAll = nullptr, *sbUndo = nullptr, *sbRedo = nullptr,
                 *btClose = nullptr, *btOK = nullptr, *btCancel = nullptr;
     QCheckBox* cbChangeWhite = nullptr;
+    QWidget* pnPallet = nullptr;
+    std::array<QLabel*, PaletteSize> pnC{};
+    QLabel *lbR = nullptr, *lbG = nullptr, *lbB = nullptr;
+    QWidget* pnPenStyle = nullptr;
+    std::array<QLabel*, 3> pnP{};
+    QPushButton *sbPen = nullptr, *sbLine = nullptr, *sbCircle = nullptr, *sbFloodFill = nullptr, *sbSpoit = nullptr,
+                *sbPallet = nullptr;
+    QRadioButton *rbRect = nullptr, *rbEllip = nullptr;
+    QButtonGroup* ToolGroup = nullptr;
+    QSpinBox *udPen = nullptr, *udLine = nullptr;
+    QLineEdit *edPen = nullptr, *edLine = nullptr;
+    QLabel* pnLastReform = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QMenu *mmFile = nullptr, *mmEdit = nullptr;
     QAction *mmFileNew = nullptr, *mmPicOpen = nullptr, *mmPicSave = nullptr, *mmPicSaveAs = nullptr,
@@ -135,7 +174,8 @@ public:
     // Undo.
     void ResetUndo();
     void PushUndoSnapshot();
-    void RestoreUndoSnapshot();
+    // False, with the error shown and the document as it was, when the snapshot cannot be read.
+    bool RestoreUndoSnapshot();
     bool IsChangedSinceSave(int mode);
     bool CanUndo() const { return Undo.CanUndo(); }
     bool CanRedo() const { return Undo.CanRedo(); }
@@ -171,6 +211,46 @@ public:
 
     // Keys the form takes before the focused control; true when consumed.
     bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void FormKeyUp(int key);
+
+    // Drawing with the mouse (UnitPictureEditorDraw.cpp).
+    void Image1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint point);
+    void Image1MouseMove(Qt::KeyboardModifiers modifiers, QPoint point);
+    void Image1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint point);
+    // A work record for DrawMode from the current settings, anchored at DragStart and DragPoint.
+    ShapeRecord NewShapeRecord(ColourText::TColor colour) const;
+    // The work record in picture coordinates, measured, appended and drawn.
+    ShapeRecord& CommitShape(const ShapeRecord& work);
+    QPoint ShiftConstrain(QPoint point, bool shift);
+    ColourText::TColor PaletteColor() const { return PaletteColors[size_t(PaletteIndex)]; }
+    // The eraser's transparent white shows as light grey while it is dragged out.
+    ColourText::TColor PreviewColor() const;
+    // The rubber band and the pen stroke being drawn, over the view.
+    void PaintDrawingOverlay(QPainter& painter, const QRect& exposed);
+
+    // Palette, tools, cursors and deform (UnitPictureEditorTools.cpp).
+    void SelectPaletteEntry(int index);
+    void SetPaletteColor(int index, ColourText::TColor colour);
+    void ShowPaletteRGB();
+    void SelectLineKind(int kind);
+    void pnC00MouseDown(int tag);
+    void sbPalletClick();
+    void sbSpoitMouseDown();
+    void sbSpoitClick();
+    void imP0MouseDown(int tag);
+    void sbPenClick();
+    void sbLineClick();
+    void sbCircleClick();
+    void rbRectClick();
+    void sbFloodFillClick();
+    void udPenClick();
+    void pnLastReformClick();
+    void SetCanvasCursor(int n);
+    void UpdateToolCursor();
+    void SetDeformState(bool available, bool on);
+    void CommitPendingDeform(bool deselect);
+    // The colour the view shows at a paint-box point (zoom, tracing picture and grid included).
+    ColourText::TColor ViewColorAt(QPoint point) const;
 
     // The range and shape selection, as far as the shell needs them.
     void ClearSelection();
@@ -189,6 +269,10 @@ private:
     void buildLayout();
     void buildMenus();
     void buildHandlers();
+    void buildToolPanel(QWidget* parent, class QVBoxLayout* column);
+    void toolClick(int mode, QAbstractButton* button);
+    void startPenPreview();
+    void extendPenPreview(QPoint from, QPoint to);
     void setHints();
     // The size boxes show the canvas size, within what they allow, without resizing anything.
     void showCanvasSizeInBoxes();
@@ -198,4 +282,8 @@ private:
     bool ownsWidget(QObject* object) const;
 
     QTimer* m_autoScroll = nullptr;
+    // The pen stroke being drawn, kept over the part of the view it started in, so that each move
+    // draws one segment instead of the whole path.
+    QImage m_penPreview;
+    QPoint m_penPreviewOrigin;
 };

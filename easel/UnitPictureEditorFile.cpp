@@ -57,7 +57,8 @@ bool TFormPictureEditor::OpenPictureFile(const QString& path) {
 
     ResetDocument(true, true, true);
     Doc.BackgroundPicture = picture;
-    if (cbChangeWhite->isChecked()) ConvertInnerWhite(Doc.BackgroundPicture, Palette::toRgb(OpaqueWhite));
+    if (cbChangeWhite->isChecked())
+        ConvertInnerWhite(Doc.BackgroundPicture, ColourText::toQRgb(OpaqueWhite));
 
     // The canvas takes the picture's size even beyond what the size boxes allow.
     if (!Doc.SetCanvasSize(picture.size())) Doc.RerenderCanvas();
@@ -83,7 +84,7 @@ bool TFormPictureEditor::SavePictureFile(const QString& path) {
             this, withReason(CannotSave, u"ファイル名の拡張子を .bmp か .jpg にして下さい。\r\n"_s + path));
         return false;
     }
-    const QImage work = WithSecondWhiteAsWhite(Doc.CanvasBitmap, Palette::toRgb(SecondWhite));
+    const QImage work = WithSecondWhiteAsWhite(Doc.CanvasBitmap, ColourText::toQRgb(SecondWhite));
     QString why;
     if (!PictureFile::save(path, work, 100, &why)) {
         Prompter::warn(this, withReason(CannotSave, why));

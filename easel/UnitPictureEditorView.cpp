@@ -97,7 +97,7 @@ CanvasView::ViewState TFormPictureEditor::viewState() const {
     s.gridShown = GridShown;
     s.gridCellWidth = GridCellWidth;
     s.gridCellHeight = GridCellHeight;
-    s.gridColour = Palette::toRgb(GridColor);
+    s.gridColour = ColourText::toQRgb(GridColor);
     s.tracing = TracingPicture.isNull() ? nullptr : &TracingPicture;
     s.tracingShown = TracingPictureShown;
     s.tracingOrigin = TracingPictureOrigin;
@@ -110,6 +110,7 @@ CanvasView::ViewState TFormPictureEditor::viewState() const {
 
 void TFormPictureEditor::PaintCanvasView(QPainter& painter, const QRect& exposed) {
     CanvasView::paint(painter, viewState(), exposed);
+    PaintDrawingOverlay(painter, exposed);
 }
 
 bool TFormPictureEditor::CMMouseWheel(QPoint screenPoint, int delta) {

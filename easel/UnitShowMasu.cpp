@@ -121,7 +121,7 @@ void TFormShowMasu::DrawLineColorSample() {
     QPixmap pixmap(imLineColor->size());
     pixmap.fill(Qt::white);
     QPainter p(&pixmap);
-    p.setPen(QPen(QColor::fromRgb(Palette::toRgb(LineColor)), 2));
+    p.setPen(QPen(QColor::fromRgb(ColourText::toQRgb(LineColor)), 2));
     p.drawLine(3, 12, 42, 12);
     p.end();
     imLineColor->setPixmap(pixmap);

@@ -28,4 +28,14 @@ std::optional<TColor> fromText(const QString& text);
 QColor toQColor(TColor value);
 TColor fromQColor(const QColor& colour);
 
+// Plain RGB values (no system colours) to and from the pixels of a 24-bit picture.
+inline QRgb toQRgb(TColor value)
+{
+    return qRgb(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+}
+inline TColor fromQRgb(QRgb pixel)
+{
+    return TColor(qRed(pixel) | (qGreen(pixel) << 8) | (qBlue(pixel) << 16));
+}
+
 } // namespace ColourText

@@ -318,3 +318,20 @@ e2e_bind_characters() {
         e2e_fail "cannot write the keymap"
     xkbcomp "$keymap.new" "$DISPLAY" 2>>"$work/xkbcomp.log" || e2e_fail "cannot load the keymap ($(tail -n 3 "$work/xkbcomp.log"))"
 }
+
+# e2e_start_easel <easel binary> <argument>...: runs a copy of the picture editor from $prog (made
+# here when there is none) with its output in $work/atlas.log; its process takes the place of
+# atlas's in $atlas_pid, so the waits and the cleanup above apply to it.
+e2e_start_easel() {
+    [ -x "$1" ] || e2e_fail "no program at $1"
+    prog=${prog:-$work/prog}
+    mkdir -p "$prog/画像と音声" || e2e_fail "cannot make folders"
+    cp "$1" "$prog/easel" || e2e_fail "cannot copy $1"
+    QT_QPA_PLATFORM=xcb "$prog/easel" "${@:2}" >"$work/atlas.log" 2>&1 &
+    atlas_pid=$!
+}
+
+# e2e_pixel <picture file> <x> <y>: the pixel there as r,g,b.
+e2e_pixel() {
+    convert "$1" -crop "1x1+$2+$3" -depth 8 rgb:- 2>/dev/null | od -An -tu1 | awk '{ print $1 "," $2 "," $3 }'
+}

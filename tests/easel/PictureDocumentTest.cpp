@@ -48,7 +48,7 @@ std::vector<std::string> toRows(const QImage& img) {
 TEST(SnapshotTest, HeaderAndStampRecordLayout) {
     PictureDocument doc;
     doc.SetCanvasSize({30, 20});
-    const QByteArray empty = doc.Snapshot();
+    const QByteArray empty = doc.Snapshot().logical();
     ASSERT_EQ(empty.size(), 16);
     EXPECT_EQ(i32At(empty, 0), 16);
     EXPECT_EQ(i32At(empty, 4), 30);
@@ -56,7 +56,8 @@ TEST(SnapshotTest, HeaderAndStampRecordLayout) {
     EXPECT_EQ(i32At(empty, 12), 0);
 
     doc.CommitShape(Shapes::makeStamp(picture({3, 2}, qRgb(1, 2, 3)), {5, 6}, 0x0000FF, u"面.bmp"_s));
-    const QByteArray one = doc.Snapshot();
+    const QByteArray one = doc.Snapshot().logical();
+    EXPECT_EQ(one, doc.WriteShapeList());
     EXPECT_EQ(i32At(one, 0), one.size());
     EXPECT_EQ(i32At(one, 12), 1);
     const qsizetype r = 16;
@@ -75,7 +76,7 @@ TEST(SnapshotTest, HeaderAndStampRecordLayout) {
     EXPECT_EQ(r + 206 + nameLength + bmpLength, one.size());
     EXPECT_EQ(one.mid(r + 206 + nameLength, 2), QByteArray("BM"));
 
-    EXPECT_EQ(ResetSnapshot({30, 20}), QByteArray::fromHex("000000001e0000001400000000000000"));
+    EXPECT_EQ(ResetSnapshot({30, 20}).logical(), QByteArray::fromHex("000000001e0000001400000000000000"));
 }
 
 TEST(SnapshotTest, RestoreRebuildsListSizeAndCanvas) {
@@ -83,39 +84,61 @@ TEST(SnapshotTest, RestoreRebuildsListSizeAndCanvas) {
     doc.SetCanvasSize({40, 30});
     doc.CommitShape(Shapes::makeStamp(picture({4, 4}, qRgb(10, 20, 30)), {1, 1}, 0));
     doc.CommitShape(Shapes::makeStamp(picture({2, 2}, qRgb(200, 0, 0)), {3, 3}, 0));
-    const QByteArray snapshot = doc.Snapshot();
+    const QByteArray snapshot = doc.Snapshot().logical();
     const QImage canvas = doc.CanvasBitmap;
 
+    // Written, read and written again: the same bytes, from the full layout and from the shared one.
     PictureDocument other;
     ASSERT_TRUE(other.RestoreSnapshot(snapshot));
     EXPECT_EQ(other.canvasSize(), QSize(40, 30));
     ASSERT_EQ(other.ShapeList.size(), 2u);
     EXPECT_EQ(other.CanvasBitmap, canvas);
-    EXPECT_EQ(other.Snapshot(), snapshot);
+    EXPECT_EQ(other.Snapshot().logical(), snapshot);
+    PictureDocument third;
+    ASSERT_TRUE(third.RestoreSnapshot(doc.Snapshot()));
+    EXPECT_EQ(third.Snapshot(), doc.Snapshot());
+    EXPECT_EQ(third.ShapeList[0]->StampPicture.constBits(), doc.ShapeList[0]->StampPicture.constBits());
 }
 
-TEST(SnapshotTest, DamagedRecordStopsTheRestoreKeepingWhatWasRead) {
+TEST(SnapshotTest, SnapshotThatCannotBeReadLeavesTheDocumentAsItWas)
+{
+    PictureDocument source;
+    source.SetCanvasSize({40, 30});
+    source.CommitShape(Shapes::makeStamp(picture({2, 2}, qRgb(10, 20, 30)), {1, 1}, 0));
+    auto pen = std::make_unique<ShapeRecord>();
+    pen->ShapeType = Shapes::Pen;
+    pen->LineWidth = 2;
+    pen->Points = {{1, 1}, {5, 5}, {9, 2}};
+    source.CommitShape(std::move(pen));
+    const QByteArray good = source.Snapshot().logical();
+
     PictureDocument doc;
-    doc.SetCanvasSize({40, 30});
-    doc.CommitShape(Shapes::makeStamp(picture({4, 4}, qRgb(10, 20, 30)), {1, 1}, 0));
-    doc.CommitShape(Shapes::makeStamp(picture({2, 2}, qRgb(200, 0, 0)), {3, 3}, 0));
-    const QByteArray good = doc.Snapshot();
+    doc.SetCanvasSize({20, 10});
+    doc.CommitShape(Shapes::makeStamp(picture({3, 3}, qRgb(0, 0, 255)), {2, 2}, 0));
+    const QByteArray before = doc.Snapshot().logical();
+    const QImage canvas = doc.CanvasBitmap;
+    auto unchanged = [&] {
+        return doc.Snapshot().logical() == before && doc.CanvasBitmap == canvas && doc.canvasSize() == QSize(20, 10);
+    };
 
-    // The second record's picture runs past the declared size.
-    QByteArray declaredShort = good;
-    qToLittleEndian<qint32>(qint32(good.size() - 10), declaredShort.data());
-    PictureDocument other;
-    EXPECT_FALSE(other.RestoreSnapshot(declaredShort));
-    EXPECT_EQ(other.ShapeList.size(), 1u);
-    EXPECT_EQ(other.canvasSize(), QSize(40, 30));
-
-    // Bytes cut inside a fixed part, and a count far beyond the records: refused, no crash.
-    EXPECT_FALSE(other.RestoreSnapshot(good.left(16 + 100)));
+    // Cut at every point, declaring the full size or the cut one.
+    for (qsizetype cut = 0; cut < good.size(); ++cut) {
+        QByteArray shortBytes = good.left(cut);
+        EXPECT_FALSE(doc.RestoreSnapshot(shortBytes)) << cut;
+        if (cut >= 4)
+            qToLittleEndian<qint32>(qint32(cut), shortBytes.data());
+        EXPECT_FALSE(doc.RestoreSnapshot(shortBytes)) << cut;
+        ASSERT_TRUE(unchanged()) << cut;
+    }
+    // Lengths and counts beyond what is left.
     QByteArray tooMany = good;
     qToLittleEndian<qint32>(1000000, tooMany.data() + 12);
-    EXPECT_FALSE(other.RestoreSnapshot(tooMany));
-    EXPECT_EQ(other.ShapeList.size(), 2u);
-    EXPECT_FALSE(other.RestoreSnapshot(QByteArray(7, '\0')));
+    EXPECT_FALSE(doc.RestoreSnapshot(tooMany));
+    QByteArray negative = good;
+    qToLittleEndian<qint32>(-1, negative.data() + 16 + 194);
+    EXPECT_FALSE(doc.RestoreSnapshot(negative));
+    EXPECT_TRUE(unchanged());
+    EXPECT_TRUE(doc.RestoreSnapshot(good));
 }
 
 TEST(StampTest, WhiteShowsThroughUnlessTheStampIsTheEraser) {

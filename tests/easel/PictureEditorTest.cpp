@@ -127,7 +127,7 @@ TEST_P(PictureRoundTripTest, OpenShowsThePictureAndSaveWritesTheCanvas) {
 
     // A mark in the second near-white is saved as pure white.
     QImage mark(2, 2, QImage::Format_RGB32);
-    mark.fill(Palette::toRgb(ed().SecondWhite));
+    mark.fill(ColourText::toQRgb(ed().SecondWhite));
     stamp(mark, {10, 10});
     EXPECT_TRUE(ed().IsChangedSinceSave(1));
     const QString out = program.file(u"out/"_s + name);
@@ -149,7 +149,7 @@ TEST_P(PictureRoundTripTest, OpenShowsThePictureAndSaveWritesTheCanvas) {
     EXPECT_LE(double(error) / (57 * 123 * 3), jpeg ? 4.0 : 0.0);
     if (!jpeg) {
         EXPECT_EQ(saved.pixel(10, 10), qRgb(255, 255, 255));
-        EXPECT_EQ(saved, WithSecondWhiteAsWhite(ed().Doc.CanvasBitmap, Palette::toRgb(ed().SecondWhite)));
+        EXPECT_EQ(saved, WithSecondWhiteAsWhite(ed().Doc.CanvasBitmap, ColourText::toQRgb(ed().SecondWhite)));
         EXPECT_EQ(program.read(out).at(28), 24); // bits per pixel
     }
     EXPECT_EQ(ed().PictureFileName, out);

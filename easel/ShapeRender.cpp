@@ -1,0 +1,382 @@
+#include "ShapeRender.h"
+
+#include "CanvasView.h"
+
+#include <QPainter>
+#include <QPolygon>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace Shapes {
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+constexpr QRgb PureWhite = 0xFFFFFFFF;
+
+bool isOutline(qint32 type)
+{
+    return type == Rectangle || type == Ellipse || type == Line || type == Pen;
+}
+
+// The width a record's main pen has, before any zoom.
+int strokeWidth(const ShapeRecord& r)
+{
+    return PenWidthForShape(r.ShapeType, std::clamp(r.LineWidth, 0, 50));
+}
+
+QRectF spanned(QPoint a, QPoint b)
+{
+    return QRectF(QPointF(a), QPointF(b)).normalized();
+}
+
+void strokeFigure(QPainter& p, const ShapeRecord& r, const std::vector<QPoint>& points)
+{
+    const QPoint a0 = r.Anchors[0], a3 = r.Anchors[3];
+    switch (r.ShapeType) {
+    case Rectangle:
+        p.drawRect(spanned(a0, a3));
+        break;
+    case Ellipse:
+        p.drawEllipse(spanned(a0, a3));
+        break;
+    case Line:
+        if (r.Curvature == 0)
+            p.drawLine(a0, a3);
+        else
+            p.drawPath(DrawCurve(a0, a3, std::clamp(r.Curvature, -50, 50) * 10));
+        break;
+    case Pen:
+        // A click that did not move still leaves its dot.
+        if (std::all_of(points.begin(), points.end(), [&](QPoint q) { return q == points.front(); }))
+            p.drawPoint(points.front());
+        else
+            p.drawPolyline(points.data(), int(points.size()));
+        break;
+    default:
+        break;
+    }
+}
+
+// The extremes rule over a point sequence: a point further out on a side replaces the one there.
+void takeExtremes(std::array<QPoint, 4>& e, const QPoint& q)
+{
+    if (q.x() < e[0].x())
+        e[0] = q;
+    else if (q.x() > e[2].x())
+        e[2] = q;
+    if (q.y() < e[1].y())
+        e[1] = q;
+    else if (q.y() > e[3].y())
+        e[3] = q;
+}
+
+void extremesOfPath(std::array<QPoint, 4>& e, const QPainterPath& path)
+{
+    for (const QPolygonF& polygon : path.toSubpathPolygons())
+        for (const QPointF& q : polygon)
+            takeExtremes(e, q.toPoint());
+}
+
+void drawStamp(QImage& canvas, const ShapeRecord& r)
+{
+    if (r.StampPicture.isNull() || canvas.isNull())
+        return;
+    const QImage stamp = r.StampPicture.format() == QImage::Format_RGB32
+                             ? r.StampPicture
+                             : r.StampPicture.convertToFormat(QImage::Format_RGB32);
+    const QPoint at = r.Anchors[3];
+    const QRect target = QRect(at, stamp.size()).intersected(canvas.rect());
+    if (target.isEmpty())
+        return;
+
+    // A free-form stamp shows only inside its polygon.
+    QImage mask;
+    if (r.FreeForm) {
+        mask = QImage(stamp.size(), QImage::Format_Grayscale8);
+        mask.fill(0);
+        QPainter mp(&mask);
+        mp.setRenderHint(QPainter::Antialiasing, false);
+        mp.setPen(Qt::NoPen);
+        mp.setBrush(Qt::white);
+        QPolygon polygon;
+        for (const QPoint& p : r.Points)
+            polygon << p - at;
+        mp.drawPolygon(polygon, Qt::OddEvenFill);
+    }
+
+    const bool keyWhite = r.PenColor != TransparentWhite;
+    const int width = target.width();
+    for (int y = target.top(); y <= target.bottom(); ++y) {
+        const QRgb* in = reinterpret_cast<const QRgb*>(stamp.constScanLine(y - at.y())) + (target.left() - at.x());
+        const uchar* m = mask.isNull() ? nullptr : mask.constScanLine(y - at.y()) + (target.left() - at.x());
+        QRgb* out = reinterpret_cast<QRgb*>(canvas.scanLine(y)) + target.left();
+        if (!m && !keyWhite) {
+            std::copy(in, in + width, out);
+            continue;
+        }
+        for (int x = 0; x < width; ++x) {
+            if (m && !m[x])
+                continue;
+            const QRgb px = in[x] | 0xFF000000;
+            if (keyWhite && px == PureWhite)
+                continue;
+            out[x] = px;
+        }
+    }
+}
+
+} // namespace
+
+double DirectionDeg(QPoint a, QPoint b)
+{
+    return std::atan2(double(a.y() - b.y()), double(b.x() - a.x())) * 180.0 / Pi;
+}
+
+double Distance(QPoint a, QPoint b)
+{
+    // The sum is formed in 32 bits, as the original did.
+    const quint32 dx = quint32(b.x() - a.x()), dy = quint32(b.y() - a.y());
+    return std::sqrt(double(qint32(dx * dx + dy * dy)));
+}
+
+QPoint PolarPoint(double r, double d)
+{
+    const double rad = d * Pi / 180.0;
+    return {int(std::nearbyint(r * std::cos(rad))), int(std::nearbyint(-r * std::sin(rad)))};
+}
+
+int RoundAway(double x)
+{
+    return int(x >= 0 ? std::trunc(x + 0.9) : std::trunc(x - 0.9));
+}
+
+int PenWidthForShape(qint32 shapeType, qint32 width, int zoom)
+{
+    int w = std::abs(width);
+    if ((shapeType >= 11 && shapeType <= 15) || shapeType == Pen) {
+        if (w > 20)
+            w = 7 * w - 100;
+        else if (w >= 11)
+            w = 3 * w - 20;
+    }
+    w = std::max(w, 1);
+    if (zoom > 0)
+        w = std::max(1, CanvasView::ImageToScreen(w, zoom));
+    return w;
+}
+
+QPen CreateShapePen(int width, ColourText::TColor colour, qint32 lineKind)
+{
+    const Qt::PenStyle style = lineKind == 1 ? Qt::DashLine : lineKind == 2 ? Qt::DotLine : Qt::SolidLine;
+    return QPen(QBrush(QColor::fromRgb(ColourText::toQRgb(colour))), std::max(1, width), style, Qt::RoundCap,
+                Qt::RoundJoin);
+}
+
+CurvePoints CurveControlPoints(QPoint start, QPoint end, int arc)
+{
+    if (arc == 0)
+        return {start, end};
+    if (arc % 360 == 0)
+        ++arc;
+    const double theta = DirectionDeg(start, end), length = Distance(start, end);
+    const double alpha = arc > 0 ? (180.0 - arc) / 2 : (180.0 + arc) / 2;
+    const double phi = arc > 0 ? theta - alpha : theta + alpha;
+    const double r = length / (2 * std::cos(alpha * Pi / 180.0));
+    const QPoint m = start + PolarPoint(r, phi);
+    if (std::abs(arc) <= 360) {
+        const double delta = arc / 3.0;
+        return {m + PolarPoint(r, DirectionDeg(m, start) - delta), m + PolarPoint(r, DirectionDeg(m, end) + delta)};
+    }
+    // Past a full turn the control points swap ends and reach further out, which draws a loop.
+    const double delta = (arc > 0 ? arc + 10 : arc - 10) / 3.0;
+    return {m + PolarPoint(1.6 * r, DirectionDeg(m, end) + delta),
+            m + PolarPoint(1.6 * r, DirectionDeg(m, start) - delta)};
+}
+
+QPainterPath DrawCurve(QPoint start, QPoint end, int arc)
+{
+    QPainterPath path(start);
+    if (arc == 0) {
+        path.lineTo(end);
+        return path;
+    }
+    const CurvePoints k = CurveControlPoints(start, end, arc);
+    path.cubicTo(k.k1, k.k2, end);
+    return path;
+}
+
+QPoint RaySearch(const QImage& canvas, QPoint from, double angle)
+{
+    for (int i = 1; i <= 3000; ++i) {
+        const QPoint q = from + PolarPoint(i * 0.1, angle);
+        if (!canvas.rect().contains(q) || (canvas.pixel(q) | 0xFF000000) == PureWhite)
+            return q;
+    }
+    return from;
+}
+
+void FloodFill(QImage& canvas, QPoint at, QRgb colour)
+{
+    if (!canvas.rect().contains(at))
+        return;
+    if (canvas.format() != QImage::Format_RGB32)
+        canvas = canvas.convertToFormat(QImage::Format_RGB32);
+    const int w = canvas.width(), h = canvas.height();
+    auto line = [&](int y) { return reinterpret_cast<QRgb*>(canvas.scanLine(y)); };
+    const QRgb target = line(at.y())[at.x()] | 0xFF000000;
+    const QRgb fill = colour | 0xFF000000;
+    if (target == fill)
+        return;
+    auto matches = [&](QRgb c) { return (c | 0xFF000000) == target; };
+
+    // One seed per run of matching pixels found above or below a filled span.
+    std::vector<QPoint> seeds{at};
+    while (!seeds.empty()) {
+        const QPoint s = seeds.back();
+        seeds.pop_back();
+        QRgb* row = line(s.y());
+        if (!matches(row[s.x()]))
+            continue;
+        int left = s.x(), right = s.x();
+        while (left > 0 && matches(row[left - 1]))
+            --left;
+        while (right < w - 1 && matches(row[right + 1]))
+            ++right;
+        std::fill(row + left, row + right + 1, fill);
+        for (int y : {s.y() - 1, s.y() + 1}) {
+            if (y < 0 || y >= h)
+                continue;
+            const QRgb* next = line(y);
+            bool inRun = false;
+            for (int x = left; x <= right; ++x) {
+                const bool m = matches(next[x]);
+                if (m && !inRun)
+                    seeds.emplace_back(x, y);
+                inRun = m;
+            }
+        }
+    }
+}
+
+void PaintOutline(QPainter& p, const ShapeRecord& r, const RenderStyle& style)
+{
+    if (!isOutline(r.ShapeType))
+        return;
+    const bool pen = r.ShapeType == Pen;
+    if (pen ? r.Points.empty() : r.Anchors[0] == r.Anchors[3])
+        return;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setBrush(Qt::NoBrush);
+    const int width = PenWidthForShape(r.ShapeType, std::clamp(r.LineWidth, 0, 50), style.zoom);
+    // Dashed and dotted shapes get a thin line in the second white along their middle, which shows in
+    // the gaps and is saved as white.
+    if (r.LineKind > 0) {
+        p.setPen(CreateShapePen(1, style.secondWhite, 0));
+        strokeFigure(p, r, r.Points);
+    }
+    p.setPen(CreateShapePen(width, r.PenColor, r.LineKind));
+    strokeFigure(p, r, r.Points);
+    p.restore();
+}
+
+void RenderShape(QImage& canvas, const ShapeRecord& r, const RenderStyle& style)
+{
+    switch (r.ShapeType) {
+    case Fill:
+        FloodFill(canvas, r.Anchors[0], ColourText::toQRgb(r.BrushColor));
+        break;
+    case Stamp:
+        drawStamp(canvas, r);
+        break;
+    default:
+        if (isOutline(r.ShapeType)) {
+            QPainter p(&canvas);
+            PaintOutline(p, r, style);
+        }
+        break;
+    }
+}
+
+void StoreExtents(ShapeRecord& r, const Extent& extent)
+{
+    r.Extremes = extent.extremes;
+    r.Margins = extent.margins;
+}
+
+Extent MeasureShape(const ShapeRecord& r, const RenderStyle& style)
+{
+    Extent out;
+    const QPoint a0 = r.Anchors[0];
+    out.extremes.fill(a0);
+    switch (r.ShapeType) {
+    case Rectangle:
+    case Ellipse: {
+        if (a0 == r.Anchors[3])
+            return out;
+        QPainterPath path;
+        if (r.ShapeType == Rectangle)
+            path.addRect(spanned(a0, r.Anchors[3]));
+        else
+            path.addEllipse(spanned(a0, r.Anchors[3]));
+        extremesOfPath(out.extremes, path);
+        break;
+    }
+    case Line:
+        if (a0 == r.Anchors[3])
+            return out;
+        extremesOfPath(out.extremes, DrawCurve(a0, r.Anchors[3], std::clamp(r.Curvature, -50, 50) * 10));
+        break;
+    case Pen:
+        for (size_t i = 1; i < r.Points.size(); ++i)
+            takeExtremes(out.extremes, r.Points[i]);
+        break;
+    case Stamp:
+        if (!r.FreeForm) {
+            const QPoint at = r.Anchors[3];
+            const QPoint far = at + QPoint(r.StampPicture.width(), r.StampPicture.height());
+            out.extremes = {at, at, far, far};
+            return out;
+        }
+        for (size_t i = 1; i < r.Points.size(); ++i)
+            takeExtremes(out.extremes, r.Points[i]);
+        break;
+    default:
+        return out;
+    }
+
+    // The record alone on a scratch picture that reaches past every stroke end.
+    const int reach = (r.ShapeType == Stamp ? 0 : strokeWidth(r)) + 4;
+    QRect box(QPoint(out.extremes[0].x(), out.extremes[1].y()), QPoint(out.extremes[2].x(), out.extremes[3].y()));
+    box.adjust(-reach, -reach, reach, reach);
+    QImage scratch(box.size(), QImage::Format_RGB32);
+    if (scratch.isNull())
+        return out;
+    scratch.fill(PureWhite);
+    if (r.ShapeType == Stamp) {
+        ShapeRecord moved = r;
+        moved.Anchors[3] -= box.topLeft();
+        for (QPoint& q : moved.Points)
+            q -= box.topLeft();
+        drawStamp(scratch, moved);
+    } else {
+        QPainter p(&scratch);
+        p.translate(-box.topLeft());
+        RenderStyle alone = style;
+        alone.zoom = 0;
+        PaintOutline(p, r, alone);
+    }
+    auto search = [&](QPoint from, double angle) {
+        return RaySearch(scratch, from - box.topLeft(), angle) + box.topLeft();
+    };
+    out.margins[0] = std::min(0, search(out.extremes[0], 180).x() - out.extremes[0].x());
+    out.margins[1] = std::min(0, search(out.extremes[1], 90).y() - out.extremes[1].y());
+    out.margins[2] = std::max(0, search(out.extremes[2], 0).x() - out.extremes[2].x());
+    out.margins[3] = std::max(0, search(out.extremes[3], -90).y() - out.extremes[3].y());
+    return out;
+}
+
+} // namespace Shapes

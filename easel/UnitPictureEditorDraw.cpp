@@ -1,0 +1,286 @@
+// Drawing on the canvas with the mouse: the rubber bands, the pen stroke, the fill, and the
+// commit of a shape record.
+#include "UnitPictureEditor.h"
+
+#include "CanvasScrollBox.h"
+#include "Prompter.h"
+#include "ShapeRender.h"
+
+#include <QPainter>
+#include <QSpinBox>
+
+#include <algorithm>
+#include <cstdlib>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr ColourText::TColor EraserPreview = 0xE0E0E0;
+
+bool isBand(int mode)
+{
+    return mode == Shapes::Rectangle || mode == Shapes::Ellipse || mode == Shapes::Line;
+}
+
+} // namespace
+
+ColourText::TColor TFormPictureEditor::PreviewColor() const
+{
+    const ColourText::TColor c = PaletteColor();
+    return c == Shapes::TransparentWhite ? EraserPreview : c;
+}
+
+ShapeRecord TFormPictureEditor::NewShapeRecord(ColourText::TColor colour) const
+{
+    ShapeRecord r;
+    r.ShapeType = DrawMode;
+    r.FreeForm = FreeFormSelection;
+    r.Anchors[0] = DragStart;
+    r.Anchors[3] = DragPoint;
+    if (DrawMode == Shapes::Fill) {
+        r.Anchors[0] = ScreenToImagePoint(DragStart);
+        r.Anchors[3] = ScreenToImagePoint(DragPoint);
+    }
+    r.copyAnchors();
+    r.Extremes.fill(DragStart);
+    r.PenColor = r.AltColor = r.BrushColor = colour;
+    switch (DrawMode) {
+    case Shapes::Rectangle:
+    case Shapes::Ellipse:
+    case Shapes::Pen:
+        r.LineWidth = udPen->value();
+        break;
+    case Shapes::Line:
+        r.LineWidth = udPen->value();
+        r.Curvature = udLine->value();
+        break;
+    default:
+        break;
+    }
+    r.LineKind = DrawMode == Shapes::Stamp ? 0 : LineKind;
+    return r;
+}
+
+ShapeRecord& TFormPictureEditor::CommitShape(const ShapeRecord& work)
+{
+    auto r = std::make_unique<ShapeRecord>(work);
+    r->Anchors[0] = ScreenToImagePoint(DragStart);
+    r->Anchors[3] = ScreenToImagePoint(DragPoint);
+    r->copyAnchors();
+    r->FreeForm = FreeFormSelection;
+    r->ReservedFlag = 0;
+    if (r->ShapeType == Shapes::Pen || r->FreeForm) {
+        r->Points.clear();
+        r->Points.reserve(SelectionPoints.size());
+        for (const QPoint& p : SelectionPoints)
+            r->Points.push_back(ScreenToImagePoint(p));
+    }
+    r->PenMode = 4;
+    r->Selected = false;
+    r->RefPoint = Shapes::ShapeRefPoint(*r);
+    ShapeRecord& committed = Doc.CommitShape(std::move(r), true);
+    CurrentShape = &committed;
+    return committed;
+}
+
+QPoint TFormPictureEditor::ShiftConstrain(QPoint p, bool shift)
+{
+    if (!shift)
+        return p;
+    const QPoint s = DragStart;
+    switch (DrawMode) {
+    case Shapes::Rectangle:
+    case Shapes::Ellipse: {
+        const int g = std::max(std::abs(p.x() - s.x()), std::abs(p.y() - s.y()));
+        return {p.x() < s.x() ? s.x() - g : s.x() + g, p.y() < s.y() ? s.y() - g : s.y() + g};
+    }
+    case Shapes::Line:
+        if (std::abs(p.y() - s.y()) < std::abs(p.x() - s.x()))
+            return {p.x(), s.y()};
+        return {s.x(), p.y()};
+    case Shapes::Pen: {
+        const int dx = std::abs(p.x() - AxisOrigin.x()), dy = std::abs(p.y() - AxisOrigin.y());
+        if (MoveAxisLock == 0 && dx != dy)
+            MoveAxisLock = dy < dx ? 1 : 2;
+        if (MoveAxisLock == 1)
+            return {p.x(), AxisOrigin.y()};
+        if (MoveAxisLock == 2)
+            return {AxisOrigin.x(), p.y()};
+        return p;
+    }
+    default:
+        return p;
+    }
+}
+
+void TFormPictureEditor::Image1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint point)
+{
+    ScrollBox1->setFocus();
+    if (MouseDragging)
+        return;
+    ShiftHeld = modifiers & Qt::ShiftModifier;
+    DragPoint = MousePoint = point;
+    CommitPendingDeform(false);
+    PaletteClicked = false;
+
+    if (EyedropperActive) {
+        SetPaletteColor(2, ViewColorAt(point));
+        SelectPaletteEntry(2);
+        return;
+    }
+    if (button != Qt::LeftButton)
+        return;
+    DragStart = DragPoint;
+    MoveAxisLock = 0;
+    AxisOrigin = DragStart;
+
+    if (PopupJustClosed && (DrawMode == Shapes::Pen || DrawMode == Shapes::Fill)) {
+        PopupJustClosed = false;
+        return;
+    }
+    PopupJustClosed = false;
+    if (DrawMode == Shapes::Stamp)
+        DrawMode = ToolMode;
+    switch (DrawMode) {
+    case Shapes::Rectangle:
+    case Shapes::Ellipse:
+    case Shapes::Line:
+        PreviewShape = NewShapeRecord(PreviewColor());
+        PreviewShown = true;
+        SetMouseDragging(true);
+        PenPaletteIndex = PaletteIndex;
+        Image1->update();
+        break;
+    case Shapes::Pen:
+        SelectionPoints = {DragStart};
+        SetMouseDragging(true);
+        PenPaletteIndex = PaletteIndex;
+        startPenPreview();
+        break;
+    case Shapes::Fill: {
+        CommitShape(NewShapeRecord(PaletteColor()));
+        PushUndoSnapshot();
+        FillPaletteIndex = PaletteIndex;
+        Image1->update();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void TFormPictureEditor::Image1MouseMove(Qt::KeyboardModifiers modifiers, QPoint point)
+{
+    if (!MouseDragging) {
+        DragPoint = MousePoint = point;
+        return;
+    }
+    MousePoint = point;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    if (DrawMode == Shapes::Pen) {
+        const QPoint p = ShiftConstrain(point, shift);
+        const QPoint last = SelectionPoints.empty() ? p : SelectionPoints.back();
+        DragPoint = p;
+        SelectionPoints.push_back(p);
+        extendPenPreview(last, p);
+    } else if (isBand(DrawMode) && !AutoScrollMoved) {
+        DragPoint = ShiftConstrain(point, shift);
+        PreviewShape = NewShapeRecord(PreviewColor());
+        Image1->update();
+    }
+}
+
+void TFormPictureEditor::Image1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint point)
+{
+    DragPoint = MousePoint = point;
+    if (EyedropperActive) {
+        SetCanvasCursor(0);
+        return;
+    }
+    if (button != Qt::LeftButton || !MouseDragging)
+        return;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    bool commit = false;
+    if (isBand(DrawMode) && DragStart != point) {
+        DragPoint = ShiftConstrain(point, shift);
+        commit = true;
+    } else if (DrawMode == Shapes::Pen && !SelectionPoints.empty()) {
+        DragPoint = ShiftConstrain(point, shift);
+        commit = true;
+    }
+    PreviewShown = false;
+    m_penPreview = QImage();
+    if (commit) {
+        CommitShape(NewShapeRecord(PaletteColor()));
+        PushUndoSnapshot();
+        DrawMode = ToolMode;
+        SetDeformState(true, true);
+    }
+    if (DrawMode == Shapes::Pen)
+        SelectionPoints.clear();
+    ClearShapeClipboard();
+    SetMouseDragging(false);
+    Image1->update();
+}
+
+void TFormPictureEditor::startPenPreview()
+{
+    // The overlay covers the part of the view in sight; a drag that scrolls the view draws the
+    // stroke again over the new part.
+    m_penPreviewOrigin = ScrollBox1->scrollPosition();
+    m_penPreview = QImage(Image1->size(), QImage::Format_ARGB32_Premultiplied);
+    m_penPreview.fill(Qt::transparent);
+    extendPenPreview(DragStart, DragStart);
+}
+
+void TFormPictureEditor::extendPenPreview(QPoint from, QPoint to)
+{
+    if (m_penPreview.isNull())
+        return;
+    const int width = Shapes::PenWidthForShape(Shapes::Pen, std::clamp(udPen->value(), 0, 50), zoom());
+    if (ScrollBox1->scrollPosition() != m_penPreviewOrigin) {
+        m_penPreviewOrigin = ScrollBox1->scrollPosition();
+        m_penPreview = QImage(Image1->size(), QImage::Format_ARGB32_Premultiplied);
+        m_penPreview.fill(Qt::transparent);
+        QPainter p(&m_penPreview);
+        p.translate(-m_penPreviewOrigin);
+        p.setPen(Shapes::CreateShapePen(width, PreviewColor(), LineKind));
+        p.drawPolyline(SelectionPoints.data(), int(SelectionPoints.size()));
+        Image1->update();
+        return;
+    }
+    {
+        QPainter p(&m_penPreview);
+        p.translate(-m_penPreviewOrigin);
+        p.setPen(Shapes::CreateShapePen(width, PreviewColor(), LineKind));
+        if (from == to)
+            p.drawPoint(to);
+        else
+            p.drawLine(from, to);
+    }
+    const int reach = width / 2 + 2;
+    Image1->update(QRect(from, to).normalized().adjusted(-reach, -reach, reach, reach).translated(-m_penPreviewOrigin));
+}
+
+void TFormPictureEditor::PaintDrawingOverlay(QPainter& p, const QRect& exposed)
+{
+    if (PreviewShown && isBand(PreviewShape.ShapeType)) {
+        p.save();
+        p.setClipRect(exposed);
+        // Inverted against what lies beneath, so it shows on any colour.
+        p.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
+        Shapes::RenderStyle style = Doc.Style;
+        style.zoom = zoom();
+        // The end follows DragPoint, which scrolling during the drag moves too.
+        ShapeRecord band = PreviewShape;
+        band.Anchors[3] = DragPoint;
+        Shapes::PaintOutline(p, band, style);
+        p.restore();
+    }
+    if (!m_penPreview.isNull()) {
+        const QRect part = exposed.intersected(QRect(m_penPreviewOrigin, m_penPreview.size()));
+        if (!part.isEmpty())
+            p.drawImage(part.topLeft(), m_penPreview, part.translated(-m_penPreviewOrigin));
+    }
+}

@@ -1,0 +1,308 @@
+#include "EaselFixture.h"
+
+#include "PictureDocument.h"
+#include "ShapeRender.h"
+
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <cmath>
+
+namespace {
+
+constexpr QRgb White = 0xFFFFFFFF;
+
+QImage blank(QSize size)
+{
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(White);
+    return img;
+}
+
+ShapeRecord outline(qint32 type, QPoint a0, QPoint a3, ColourText::TColor colour, int width = 1, int kind = 0)
+{
+    ShapeRecord r;
+    r.ShapeType = type;
+    r.PenColor = r.AltColor = r.BrushColor = colour;
+    r.LineWidth = width;
+    r.LineKind = kind;
+    r.Anchors[0] = a0;
+    r.Anchors[3] = a3;
+    r.copyAnchors();
+    return r;
+}
+
+int count(const QImage& img, QRgb colour)
+{
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += (img.pixel(x, y) | 0xFF000000) == (colour | 0xFF000000);
+    return n;
+}
+
+TEST(ShapeRenderTest, PenWidthsByKindAndZoom)
+{
+    const int settings[] = {1, 10, 11, 20, 21, 50};
+    const int pixels[] = {1, 10, 13, 40, 47, 250};
+    for (size_t i = 0; i < std::size(settings); ++i) {
+        for (qint32 type : {Shapes::Rectangle, Shapes::Ellipse, Shapes::Line, Shapes::Pen}) {
+            EXPECT_EQ(Shapes::PenWidthForShape(type, settings[i]), pixels[i]) << settings[i];
+            EXPECT_EQ(Shapes::PenWidthForShape(type, settings[i], 200), 2 * pixels[i]);
+        }
+        // Other kinds keep the setting.
+        EXPECT_EQ(Shapes::PenWidthForShape(Shapes::Stamp, settings[i]), settings[i]);
+    }
+    EXPECT_EQ(Shapes::PenWidthForShape(Shapes::Pen, 0), 1);
+    EXPECT_EQ(Shapes::PenWidthForShape(Shapes::Pen, 1, 10), 1);
+}
+
+TEST(ShapeRenderTest, CurveControlPointsFollowTheCurvatureTable)
+{
+    const QPoint a(100, 200), b(300, 200);
+    // A half circle over the chord: control points at 120 and 60 degrees around the midpoint.
+    const Shapes::CurvePoints bow = Shapes::CurveControlPoints(a, b, 180);
+    EXPECT_EQ(bow.k1, QPoint(200, 200) + Shapes::PolarPoint(100, 120));
+    EXPECT_EQ(bow.k2, QPoint(200, 200) + Shapes::PolarPoint(100, 60));
+    EXPECT_LT(bow.k1.y(), 200); // bows to the left of the direction, up on screen
+    const Shapes::CurvePoints mirrored = Shapes::CurveControlPoints(a, b, -180);
+    EXPECT_EQ(mirrored.k1, QPoint(bow.k1.x(), 400 - bow.k1.y()));
+    EXPECT_EQ(mirrored.k2, QPoint(bow.k2.x(), 400 - bow.k2.y()));
+    // 360 becomes 361 and loops: the control points swap sides and reach 1.6 radii out.
+    const Shapes::CurvePoints loop = Shapes::CurveControlPoints(a, b, 360);
+    EXPECT_EQ(loop, Shapes::CurveControlPoints(a, b, 361));
+    EXPECT_GT(loop.k1.x(), loop.k2.x());
+    // -360 is -359, the ordinary construction, which keeps k1 nearer the start.
+    const Shapes::CurvePoints almost = Shapes::CurveControlPoints(a, b, -360);
+    EXPECT_LT(almost.k1.x(), almost.k2.x());
+    // Halves round to even.
+    EXPECT_EQ(Shapes::PolarPoint(2.5, 0), QPoint(2, 0));
+    EXPECT_EQ(Shapes::RoundAway(2.1), 3);
+    EXPECT_EQ(Shapes::RoundAway(-2.05), -2);
+}
+
+TEST(ShapeRenderTest, FillStaysInsideOnePixelAndDashedOutlines)
+{
+    for (int kind : {0, 1, 2}) {
+        for (qint32 type : {Shapes::Ellipse, Shapes::Rectangle}) {
+            QImage canvas = blank({80, 60});
+            const Shapes::RenderStyle style; // the second white RGB(255, 254, 254)
+            Shapes::RenderShape(canvas, outline(type, {10, 10}, {70, 50}, 0x0000FF, 1, kind), style);
+            const int outside = count(canvas, White);
+            Shapes::RenderShape(canvas, outline(Shapes::Fill, {40, 30}, {40, 30}, 0xFF0000), style);
+            EXPECT_EQ(qRed(canvas.pixel(40, 30)), 0) << kind;
+            EXPECT_EQ(canvas.pixel(0, 0), White) << kind << " leaked";
+            EXPECT_EQ(canvas.pixel(79, 59), White);
+            EXPECT_GT(outside - count(canvas, White), 1000);
+            if (kind > 0) {
+                // The second white runs along the middle and shows in the gaps.
+                EXPECT_GT(count(canvas, qRgb(255, 254, 254)), 0) << kind;
+            }
+        }
+    }
+}
+
+TEST(ShapeRenderTest, FloodFillCoversThreeMegapixelsWithoutRecursion)
+{
+    QImage canvas = blank({2000, 1500});
+    // A comb makes many spans.
+    for (int x = 0; x < 2000; x += 4)
+        for (int y = (x / 4) % 2 ? 0 : 10; y < ((x / 4) % 2 ? 1490 : 1500); ++y)
+            canvas.setPixel(x, y, 0xFF000000);
+    Shapes::FloodFill(canvas, {1, 1}, qRgb(0, 255, 0));
+    EXPECT_EQ(count(canvas, White), 0);
+    // The fill colour already there changes nothing.
+    const QImage before = canvas;
+    Shapes::FloodFill(canvas, {1, 1}, qRgb(0, 255, 0));
+    EXPECT_EQ(canvas, before);
+}
+
+TEST(ShapeRenderTest, MarginsAreMeasuredOnTheRecordAlone)
+{
+    ShapeRecord r = outline(Shapes::Rectangle, {100, 100}, {200, 150}, 0, 10);
+    const Shapes::Extent extent = Shapes::MeasureShape(r, {});
+    EXPECT_EQ(extent.extremes[0].x(), 100);
+    EXPECT_EQ(extent.extremes[3].y(), 150);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_NEAR(std::abs(extent.margins[size_t(i)]), 5, 1) << i;
+}
+
+class DrawingTest : public EaselFixture {
+protected:
+    void drag(QPoint from, QPoint to, int steps = 4, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        ed().Image1MouseDown(Qt::LeftButton, mods, from);
+        for (int i = 1; i <= steps; ++i)
+            ed().Image1MouseMove(mods, from + (to - from) * i / steps);
+        ed().Image1MouseUp(Qt::LeftButton, mods, to);
+    }
+    void click(QPoint p)
+    {
+        ed().Image1MouseDown(Qt::LeftButton, Qt::NoModifier, p);
+        ed().Image1MouseUp(Qt::LeftButton, Qt::NoModifier, p);
+    }
+};
+
+TEST_F(DrawingTest, ShapesDrawnOneByOneEqualAFullRebuild)
+{
+    // Settings first: changed after a shape, they would deform it.
+    ed().udPen->setValue(5);
+    ed().udLine->setValue(18);
+    ed().SelectPaletteEntry(4);
+    ed().rbRectClick();
+    drag({20, 20}, {200, 150});
+    ed().SelectLineKind(1);
+    ed().sbLineClick();
+    drag({30, 300}, {400, 250});
+    ed().SelectLineKind(2);
+    ed().rbEllip->setChecked(true);
+    ed().rbRectClick();
+    drag({300, 50}, {500, 200}, 3, Qt::ShiftModifier);
+    ed().sbPenClick();
+    drag({50, 200}, {250, 380}, 20);
+    ed().sbFloodFillClick();
+    ed().SelectPaletteEntry(6);
+    click({100, 100});
+    ed().SelectPaletteEntry(3);
+    ed().sbPenClick();
+    drag({0, 0}, {599, 399}, 10);
+    ASSERT_EQ(ed().Doc.ShapeList.size(), 6u);
+    EXPECT_EQ(ed().Doc.ShapeList[2]->ShapeType, Shapes::Ellipse);
+    EXPECT_EQ(ed().Doc.ShapeList[2]->Anchors[3], QPoint(500, 250)); // Shift: a circle
+
+    const QImage incremental = ed().Doc.CanvasBitmap;
+    EXPECT_EQ(incremental.pixel(100, 100), qRgb(0, 0, 255));
+    ed().Doc.RerenderCanvas();
+    EXPECT_EQ(ed().Doc.CanvasBitmap, incremental);
+    EXPECT_EQ(ed().Undo.ring().current(), 6);
+}
+
+TEST_F(DrawingTest, SingleClickWithThePenLeavesADot)
+{
+    ed().udPen->setValue(5);
+    click({50, 60});
+    ASSERT_EQ(ed().Doc.ShapeList.size(), 1u);
+    EXPECT_EQ(ed().Doc.CanvasBitmap.pixel(50, 60), qRgb(0, 0, 0));
+    EXPECT_EQ(ed().Doc.CanvasBitmap.pixel(51, 61), qRgb(0, 0, 0));
+    EXPECT_TRUE(ed().CanUndo());
+}
+
+TEST_F(DrawingTest, DeformSeriesIsOneUndoStep)
+{
+    ed().rbRectClick();
+    drag({20, 20}, {100, 80});
+    EXPECT_TRUE(ed().DeformOn);
+    ed().udPen->setValue(2);
+    ed().udPen->setValue(3);
+    EXPECT_EQ(ed().Doc.ShapeList.back()->LineWidth, 3);
+    EXPECT_EQ(ed().Undo.ring().current(), 1);
+    click({300, 300}); // commits the deform, then draws nothing (no drag)
+    EXPECT_EQ(ed().Undo.ring().current(), 2);
+    ed().sbUndoClick();
+    EXPECT_EQ(ed().Doc.ShapeList.back()->LineWidth, 1);
+    ed().sbRedoClick();
+    EXPECT_EQ(ed().Doc.ShapeList.back()->LineWidth, 3);
+
+    // After a fill, the box changes only the setting.
+    ed().sbFloodFillClick();
+    click({60, 50});
+    EXPECT_FALSE(ed().DeformOn);
+    ed().udPen->setValue(7);
+    EXPECT_EQ(ed().Doc.ShapeList[0]->LineWidth, 3);
+}
+
+TEST_F(DrawingTest, RingWalksBackAfterUndoingMoreThanHalf)
+{
+    ed().rbRectClick();
+    for (int i = 0; i < 25; ++i)
+        drag({10 + i, 10}, {100 + i, 100});
+    for (int i = 0; i < 20; ++i)
+        ed().sbUndoClick();
+    ASSERT_EQ(ed().Doc.ShapeList.size(), 5u);
+    drag({300, 300}, {350, 350});
+    // Undo walks back through all 20 undone states, newest first, then before the new shape.
+    ed().sbUndoClick();
+    EXPECT_EQ(ed().Doc.ShapeList.size(), 5u);
+    for (size_t n = 6; n <= 25; ++n) {
+        ed().sbUndoClick();
+        EXPECT_EQ(ed().Doc.ShapeList.size(), n);
+    }
+    EXPECT_FALSE(ed().CanRedo() && ed().Undo.ring().current() == ed().Undo.ring().last());
+}
+
+TEST_F(DrawingTest, ClearAllAndUndoShareOneStampPicture)
+{
+    ed().Doc.BackgroundPicture = solidPicture({600, 400}, qRgb(0, 128, 0));
+    ed().Doc.RerenderCanvas();
+    for (int i = 0; i < 40; ++i) {
+        prompter->answers.push_back(Prompter::Answer::Yes);
+        ed().sbClearAllClick();
+        ed().sbUndoClick();
+        ed().sbRedoClick();
+    }
+    // Every eraser stamp in the ring is the same picture.
+    const uchar* bits = ed().Doc.ShapeList.front()->StampPicture.constBits();
+    const auto& ring = ed().Undo.ring();
+    for (qint64 p = ring.first(); p <= ring.last(); ++p)
+        for (const Shapes::StampRef& s : ring.at(p).stamps)
+            EXPECT_EQ(s.picture.constBits(), bits);
+}
+
+TEST_F(DrawingTest, PaletteEyedropperAndRememberedEntries)
+{
+    // The top row cannot be changed; white chosen elsewhere becomes the opaque white.
+    ed().SelectPaletteEntry(2);
+    ed().sbPalletClick();
+    ASSERT_EQ(prompter->asked.size(), 1u);
+    EXPECT_EQ(prompter->asked[0].text, u"パレット最上段にある色の変更はできません。"_s);
+    ed().SelectPaletteEntry(5);
+    prompter->colours.push_back(QColor(255, 255, 255));
+    ed().sbPalletClick();
+    EXPECT_EQ(ed().PaletteColors[5], ed().OpaqueWhite);
+    prompter->colours.push_back(std::nullopt);
+    ed().sbPalletClick();
+    EXPECT_EQ(ed().PaletteColors[5], ed().OpaqueWhite);
+
+    // The pen's entry comes back after the fill tool.
+    ed().pnC00MouseDown(4);
+    ed().sbLineClick();
+    ed().sbFloodFillClick();
+    ed().pnC00MouseDown(6);
+    click({10, 10});
+    ed().sbPenClick();
+    EXPECT_EQ(ed().PaletteIndex, 4);
+    ed().sbFloodFillClick();
+    EXPECT_EQ(ed().PaletteIndex, 6);
+
+    // The eyedropper takes the colour shown, then the previous tool is pressed again.
+    ed().sbSpoitClick();
+    EXPECT_TRUE(ed().EyedropperActive);
+    ed().Image1MouseDown(Qt::LeftButton, Qt::NoModifier, {20, 20}); // filled blue above
+    EXPECT_EQ(ed().PaletteColors[2], ColourText::clBlue);
+    EXPECT_EQ(ed().PaletteIndex, 2);
+    ed().Image1MouseUp(Qt::LeftButton, Qt::NoModifier, {20, 20});
+    EXPECT_FALSE(ed().EyedropperActive);
+    EXPECT_TRUE(ed().sbFloodFill->isChecked());
+    EXPECT_EQ(ed().Doc.ShapeList.size(), 1u);
+}
+
+TEST_F(DrawingTest, ShiftNeverSticks)
+{
+    ed().FormKeyDown(Qt::Key_Shift, Qt::ShiftModifier);
+    EXPECT_TRUE(ed().ShiftHeld);
+    ed().FormKeyUp(Qt::Key_Shift);
+    EXPECT_FALSE(ed().ShiftHeld);
+    ed().FormKeyDown(Qt::Key_Shift, Qt::ShiftModifier);
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QCoreApplication::sendEvent(&ed(), &deactivate);
+    EXPECT_FALSE(ed().ShiftHeld);
+    // Constraints read the state of the event that moves the mouse, never a remembered one.
+    ed().rbRectClick();
+    ed().FormKeyDown(Qt::Key_Shift, Qt::ShiftModifier);
+    drag({10, 10}, {40, 20});
+    EXPECT_EQ(ed().Doc.ShapeList.back()->Anchors[3], QPoint(40, 20));
+    drag({10, 10}, {40, 20}, 4, Qt::ShiftModifier);
+    EXPECT_EQ(ed().Doc.ShapeList.back()->Anchors[3], QPoint(40, 40));
+}
+
+} // namespace
