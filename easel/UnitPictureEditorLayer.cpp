@@ -295,10 +295,10 @@ void TFormPictureEditor::DrawLayerOntoCanvas()
     const QSize size(ScreenToImage(layer.Geometry.width()), ScreenToImage(layer.Geometry.height()));
     if (size.isEmpty())
         return;
-    StampBitmap = size == layer.Picture.size()
-                      ? layer.Picture
-                      : layer.Picture.scaled(size, Qt::IgnoreAspectRatio,
-                                             cbHalfTone->isChecked() ? Qt::SmoothTransformation : Qt::FastTransformation);
+    StampBitmap = size == layer.Picture.size() ? layer.Picture
+                                               : layer.Picture.scaled(size, Qt::IgnoreAspectRatio,
+                                                                      cbHalfTone->isChecked() ? Qt::SmoothTransformation
+                                                                                              : Qt::FastTransformation);
     // A copied picture or text comes from no file.
     StampFileName = &layer == &imFace ? PictureSelectFileName : QString();
     CurrentShape = &Doc.CommitShape(

@@ -271,9 +271,10 @@ void TFormPictureEditor::RangeMouseDown()
     }
 
     if (DrawMode == RangeShown) {
-        const bool inside = FreeFormSelection ? PointInFreeSelection(DragPoint)
-                                              : DragPoint.x() >= SelectionRect.left && DragPoint.x() < SelectionRect.right &&
-                                                    DragPoint.y() >= SelectionRect.top && DragPoint.y() < SelectionRect.bottom;
+        const bool inside = FreeFormSelection
+                                ? PointInFreeSelection(DragPoint)
+                                : DragPoint.x() >= SelectionRect.left && DragPoint.x() < SelectionRect.right
+                                      && DragPoint.y() >= SelectionRect.top && DragPoint.y() < SelectionRect.bottom;
         if (!inside) {
             DrawMode = ToolMode;
             ClearSelection();
@@ -368,8 +369,8 @@ void TFormPictureEditor::RangeMouseUp(Qt::KeyboardModifiers modifiers)
         } else {
             if (DragStart == DragPoint)
                 return;
-            const QRect r = QRect(DragStart, DragPoint).normalized();
-            SelectionRect = {r.left(), r.top(), r.right(), r.bottom()};
+            SelectionRect = {std::min(DragStart.x(), DragPoint.x()), std::min(DragStart.y(), DragPoint.y()),
+                             std::max(DragStart.x(), DragPoint.x()), std::max(DragStart.y(), DragPoint.y())};
             RangeExists = true;
         }
         const QSize box = ScrollBox1->paintBoxSize();
