@@ -211,6 +211,8 @@ void TFormPictureEditor::buildRangePanel(QWidget* parent, QVBoxLayout* rows)
         b->setObjectName(QString::fromLatin1(name));
         b->setCheckable(checkable);
         b->setFocusPolicy(Qt::NoFocus);
+        // As narrow as the caption allows, so that both rows fit the window's width.
+        b->setFixedWidth(b->fontMetrics().horizontalAdvance(caption) + 16);
         return b;
     };
     auto radio = [&](const QString& caption, const char* name) {
@@ -224,8 +226,12 @@ void TFormPictureEditor::buildRangePanel(QWidget* parent, QVBoxLayout* rows)
     lbByouga->setObjectName(u"lbByouga"_s);
     lbRange = new QLabel(u"■範囲選択モード"_s, parent);
     lbRange->setObjectName(u"lbRange"_s);
-    first->addWidget(lbByouga);
-    first->addWidget(lbRange);
+    for (QLabel* l : {lbByouga, lbRange}) {
+        // Lit or not, a label keeps its width, so the buttons beside it never move.
+        l->setFixedWidth(l->fontMetrics().horizontalAdvance(l->text()) + 8);
+        l->setAlignment(Qt::AlignCenter);
+        first->addWidget(l);
+    }
     sbRange = button(u"範囲"_s, "sbRange", true);
     ToolGroup->addButton(sbRange);
     rbRectRange = radio(u"四角"_s, "rbRectRange");
