@@ -507,8 +507,11 @@ void TFormPictureEditor::sbTrimmingClick()
     ClearSelection();
     CurrentShape = &Doc.CommitShape(Shapes::makeStamp(content, {0, 0}, PaletteColors[0]), true);
     const QSize size = CanvasView::clampCanvasSize(content.size());
-    SetCanvasSize(size.width(), size.height());
-    showCanvasSizeInBoxes();
+    // The canvas already shows the stamps; only a new size rebuilds it.
+    if (size != Doc.canvasSize()) {
+        SetCanvasSize(size.width(), size.height());
+        showCanvasSizeInBoxes();
+    }
     PushUndoSnapshot();
     DrawMode = ToolMode;
 }
