@@ -691,8 +691,9 @@ bool TFormPictureEditor::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
         sbTrimmingClick();
         return true;
     }
-    if (!ctrl && key == Qt::Key_Delete && RangeExists) {
-        mmDeleteClick(false, shift);
+    if (key == Qt::Key_Delete && (ctrl || RangeExists)) {
+        // Without Ctrl it erases the range; with Ctrl it hides a floating picture.
+        mmDeleteClick(ctrl, shift);
         return true;
     }
     if (ctrl && key == Qt::Key_Z) {

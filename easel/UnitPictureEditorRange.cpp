@@ -425,13 +425,6 @@ void TFormPictureEditor::PaintRangeOverlay(QPainter& p, const QRect& exposed)
         p.setBrush(Qt::NoBrush);
         p.drawRect(QRect(DragStart, DragPoint).normalized());
     }
-    if (DrawMode == RangeMode && MouseDragging && FreeFormSelection && SelectionPoints.size() > 1) {
-        QPen pen(QColor(255, 0, 0), 1);
-        pen.setCosmetic(true);
-        p.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
-        p.setPen(pen);
-        p.drawPolyline(SelectionPoints.data(), int(SelectionPoints.size()));
-    }
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     const QPoint moved = DragPoint - DragStart;
     for (const ShapeGhost& g : GhostImages) {

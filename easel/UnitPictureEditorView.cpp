@@ -102,7 +102,7 @@ CanvasView::ViewState TFormPictureEditor::viewState() const {
     s.tracing = TracingPicture.isNull() ? nullptr : &TracingPicture;
     s.tracingShown = TracingPictureShown;
     s.tracingOrigin = TracingPictureOrigin;
-    s.rangeShown = RangeExists && DrawMode == 32;
+    s.rangeShown = RangeExists && (DrawMode == 31 || DrawMode == 32);
     s.freeForm = FreeFormSelection;
     s.selectionRect = SelectionRect;
     s.selectionPoints = &SelectionPoints;
