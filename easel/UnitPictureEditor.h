@@ -360,6 +360,10 @@ public:
     // The part of the view a layer and its frame cover.
     static QRect LayerArea(const FloatingLayer& layer);
     QString PictureSelectFileName;
+    // The hint of the floating picture under the pointer (the view's own hint elsewhere).
+    void ShowLayerHint(QPoint point);
+    // The cursor of the pressed tool, the range tool's included.
+    void ResetToolCursor();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -386,6 +390,7 @@ private:
     bool ownsWidget(QObject* object) const;
 
     QTimer* m_autoScroll = nullptr;
+    const FloatingLayer* m_hintLayer = nullptr;
     // The pen stroke being drawn, kept over the part of the view it started in, so that each move
     // draws one segment instead of the whole path.
     QImage m_penPreview;

@@ -197,6 +197,7 @@ void TFormPictureEditor::Image1MouseMove(Qt::KeyboardModifiers modifiers, QPoint
     }
     if (!MouseDragging) {
         DragPoint = MousePoint = point;
+        ShowLayerHint(point);
         return;
     }
     MousePoint = point;

@@ -104,6 +104,29 @@ void TFormPictureEditor::PaintLayers(QPainter& p, const QRect& exposed)
     }
 }
 
+void TFormPictureEditor::ShowLayerHint(QPoint point)
+{
+    const FloatingLayer* layer = LayerAt(point);
+    if (layer == m_hintLayer)
+        return;
+    m_hintLayer = layer;
+    if (!layer)
+        StatusBar1->showMessage(Image1->statusTip());
+    else if (layer == &imPaste)
+        StatusBar1->showMessage(
+            u"コピー画像 … マウスドラッグまたは矢印キーで移動，右クリックメニューで描画，伸縮，回転，反転などができます。"_s);
+    else
+        StatusBar1->showMessage(u"取り込んだ画像 … ドラッグで移動，右クリックメニューで描画，伸縮，回転，反転などができます。"_s);
+}
+
+void TFormPictureEditor::ResetToolCursor()
+{
+    if (ToolButton == sbRange)
+        SetCanvasCursor(rbRectRange->isChecked() ? 7 : 8);
+    else
+        UpdateToolCursor();
+}
+
 void TFormPictureEditor::LayoutLayers()
 {
     for (FloatingLayer* layer : {&imPaste, &imFace}) {
@@ -220,7 +243,7 @@ void TFormPictureEditor::sbPasteShowClick()
         CurrentLayer = imFace.Visible ? &imFace : nullptr;
         sbPasteShow->setText(u"表示"_s);
         sbPasteShow->setChecked(false);
-        UpdateToolCursor();
+        ResetToolCursor();
         return;
     }
     QImage picture;
@@ -250,7 +273,7 @@ void TFormPictureEditor::sbPasteShowClick()
     PlaceLayerHandles();
     sbPasteShow->setText(u"隠す"_s);
     sbPasteShow->setChecked(true);
-    UpdateToolCursor();
+    ResetToolCursor();
 }
 
 void TFormPictureEditor::sbMojiClick()
@@ -390,7 +413,7 @@ void TFormPictureEditor::imFaceMouseUp()
             QPoint(ScreenToImage(CurrentLayer->Geometry.left()), ScreenToImage(CurrentLayer->Geometry.top()));
     PlaceLayerHandles();
     Image1->update();
-    UpdateToolCursor();
+    ResetToolCursor();
     DrawMode = ToolMode;
     UpdateModeIndicator();
 }
