@@ -389,7 +389,6 @@ std::vector<Figure> benchSelection()
         "two stamps, canvas size, undo step"));
     ed.ClearSelection();
 
-    QWidget* view = ed.ScrollBox1->viewport();
     int step = 0;
     auto moveBy = [&](QPoint from) {
         // Back and forth by a few pixels, as a slow drag moves.
@@ -415,7 +414,6 @@ std::vector<Figure> benchSelection()
     const std::string ghosts = std::to_string(ed.GhostImages.size()) + " ghost";
     out.push_back(measure("ghost drag move, 1000x1000", [&] { moveBy({600, 600}); }, ghosts + ", move + its repaint"));
     ed.Image1MouseUp(Qt::LeftButton, Qt::NoModifier, {600, 600});
-    Q_UNUSED(view);
     if (const std::string n = promptNote(prompter, asked); !n.empty())
         out.back().note += ", " + n;
     ProgramFolder::setOverride(QString());

@@ -29,18 +29,6 @@ namespace {
 constexpr int FrameReach = 3;
 constexpr auto FlashTime = std::chrono::milliseconds(300);
 
-QImage seeThrough(const QImage& picture)
-{
-    QImage out = picture.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < out.height(); ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x)
-            if ((line[x] & 0xFFFFFF) == 0xFFFFFF)
-                line[x] = 0;
-    }
-    return out;
-}
-
 // The red marks around a layer, in a frame W x H whose top-left lies 3 pixels above and left of it.
 void paintFrame(QPainter& p, const TFormPictureEditor::FloatingLayer& layer)
 {
@@ -89,7 +77,7 @@ void TFormPictureEditor::PaintLayers(QPainter& p, const QRect& exposed)
             p.drawImage(layer->Geometry, layer->Flash);
         } else {
             if (layer->keyed.isNull())
-                layer->keyed = seeThrough(layer->Picture);
+                layer->keyed = CanvasView::whiteSeeThrough(layer->Picture);
             // Only the part in the exposed rectangle is stretched.
             const QRect part = layer->Geometry.intersected(exposed);
             const double sx = double(layer->keyed.width()) / layer->Geometry.width();
@@ -116,7 +104,8 @@ void TFormPictureEditor::ShowLayerHint(QPoint point)
         StatusBar1->showMessage(
             u"コピー画像 … マウスドラッグまたは矢印キーで移動，右クリックメニューで描画，伸縮，回転，反転などができます。"_s);
     else
-        StatusBar1->showMessage(u"取り込んだ画像 … ドラッグで移動，右クリックメニューで描画，伸縮，回転，反転などができます。"_s);
+        StatusBar1->showMessage(
+            u"取り込んだ画像 … ドラッグで移動，右クリックメニューで描画，伸縮，回転，反転などができます。"_s);
 }
 
 void TFormPictureEditor::ResetToolCursor()

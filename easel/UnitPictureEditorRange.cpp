@@ -47,19 +47,6 @@ void moveRecord(ShapeRecord& r, QPoint d)
             p += d;
 }
 
-// The picture with its pure white made see-through, as ghosts and layers show it.
-QImage whiteSeeThrough(const QImage& picture)
-{
-    QImage out = picture.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < out.height(); ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x)
-            if ((line[x] & 0xFFFFFF) == 0xFFFFFF)
-                line[x] = 0;
-    }
-    return out;
-}
-
 } // namespace
 
 void TFormPictureEditor::sbRangeClick()
@@ -224,7 +211,7 @@ void TFormPictureEditor::MakeShapeGhost(const ShapeRecord& r)
     QPoint origin;
     if (r.ShapeType == Shapes::Stamp) {
         origin = r.Anchors[3];
-        ghost.picture = whiteSeeThrough(r.StampPicture);
+        ghost.picture = CanvasView::whiteSeeThrough(r.StampPicture);
     } else {
         origin = {r.Extremes[0].x() + r.Margins[0], r.Extremes[1].y() + r.Margins[1]};
         const QSize size(r.Extremes[2].x() + r.Margins[2] - origin.x(), r.Extremes[3].y() + r.Margins[3] - origin.y());
@@ -233,7 +220,7 @@ void TFormPictureEditor::MakeShapeGhost(const ShapeRecord& r)
         ShapeRecord moved = r;
         moveRecord(moved, -origin);
         Shapes::RenderShape(scratch, moved, Doc.Style);
-        ghost.picture = whiteSeeThrough(scratch);
+        ghost.picture = CanvasView::whiteSeeThrough(scratch);
     }
     ghost.rect = QRect(ImageToScreen(origin.x()), ImageToScreen(origin.y()), ImageToScreen(ghost.picture.width()),
                        ImageToScreen(ghost.picture.height()));
