@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 PKGS  = cmake g++ make pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev libgtest-dev \
         xvfb xauth xfonts-base xdotool x11-utils imagemagick fonts-ipafont-gothic python3 \
-        qt6-translations-l10n
+        qt6-translations-l10n xclip
 
 # The fuzz targets need clang and its fuzzer runtime; only "make fuzz" (and so "make test") asks.
 FUZZ_PKGS = clang libclang-rt-14-dev

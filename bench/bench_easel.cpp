@@ -13,6 +13,7 @@
 #include "UnitPictureEditor.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QSpinBox>
@@ -348,6 +349,77 @@ const char* const Usage = "usage: bench_easel [--only-startup] [--startup-runs N
 
 } // namespace
 
+// Range commands on the largest canvas, and one mouse move while a large layer or ghost is dragged
+// (the move and the repaint it asks for).
+std::vector<Figure> benchSelection()
+{
+    std::vector<Figure> out;
+    QTemporaryDir dir;
+    ProgramFolder::setOverride(dir.path());
+    ScriptedPrompter prompter;
+    EaselForms forms;
+    forms.create({});
+    TFormPictureEditor& ed = *forms.formPictureEditor;
+    ed.show();
+    QCoreApplication::processEvents();
+    ed.resize(ed.size() + Viewport - ed.ScrollBox1->viewport()->size());
+    QCoreApplication::processEvents();
+    const QString path = dir.path() + u"/big.bmp"_s;
+    if (!PictureFile::save(path, samplePicture(), 100) || !ed.OpenPictureFile(path)) {
+        std::fprintf(stderr, "cannot open the sample picture\n");
+        return out;
+    }
+    const size_t asked = prompter.asked.size();
+    out.push_back(measure(
+        "copy 2000x1500 range", [&] { ed.sbCopyClick(); }, [&] { ed.mmSelectAllClick(); }, "clipboard included"));
+    ed.mmSelectAllClick();
+    out.push_back(measure(
+        "cut 2000x1500 range", [&] { ed.sbCutClick(true); },
+        [&] {
+            ed.sbUndoClick();
+            ed.mmSelectAllClick();
+        },
+        "white stamp, canvas, undo step"));
+    out.push_back(measure(
+        "trim to a 2000x1500 range", [&] { ed.sbTrimmingClick(); },
+        [&] {
+            ed.sbUndoClick();
+            ed.mmSelectAllClick();
+        },
+        "two stamps, canvas size, undo step"));
+    ed.ClearSelection();
+
+    int step = 0;
+    auto moveBy = [&](QPoint from) {
+        // Back and forth by a few pixels, as a slow drag moves.
+        const QPoint p = from + QPoint(step % 2 ? 7 : 0, step % 2 ? 5 : 0);
+        ++step;
+        ed.Image1MouseMove(Qt::NoModifier, p);
+        QCoreApplication::processEvents();
+    };
+    QGuiApplication::clipboard()->setImage(samplePicture({1000, 1000}));
+    ed.PasteOrigin = {100, 100};
+    ed.sbPasteShowClick();
+    QCoreApplication::processEvents();
+    ed.Image1MouseDown(Qt::LeftButton, Qt::NoModifier, {600, 600});
+    out.push_back(measure("layer drag move, 1000x1000", [&] { moveBy({600, 600}); }, "move + its repaint"));
+    ed.Image1MouseUp(Qt::LeftButton, Qt::NoModifier, {600, 600});
+    ed.sbPasteShowClick();
+
+    ed.sbRangeClick();
+    ed.Image1MouseDown(Qt::LeftButton, Qt::NoModifier, {100, 100});
+    ed.Image1MouseMove(Qt::NoModifier, {1100, 1100});
+    ed.Image1MouseUp(Qt::LeftButton, Qt::NoModifier, {1100, 1100});
+    ed.Image1MouseDown(Qt::LeftButton, Qt::NoModifier, {600, 600});
+    const std::string ghosts = std::to_string(ed.GhostImages.size()) + " ghost";
+    out.push_back(measure("ghost drag move, 1000x1000", [&] { moveBy({600, 600}); }, ghosts + ", move + its repaint"));
+    ed.Image1MouseUp(Qt::LeftButton, Qt::NoModifier, {600, 600});
+    if (const std::string n = promptNote(prompter, asked); !n.empty())
+        out.back().note += ", " + n;
+    ProgramFolder::setOverride(QString());
+    return out;
+}
+
 int main(int argc, char** argv) {
     markMainStart();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -373,6 +445,8 @@ int main(int argc, char** argv) {
         for (Figure& f : benchPaintRoutine())
             figures.push_back(std::move(f));
         for (Figure& f : benchWindowRepaint())
+            figures.push_back(std::move(f));
+        for (Figure& f : benchSelection())
             figures.push_back(std::move(f));
     }
     for (Figure& f : startupFigures(options.runs, QString(), {}, StartupRows::Milestones))

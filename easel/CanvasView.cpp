@@ -105,6 +105,16 @@ QPoint autoScrollDelta(QPoint p, QSize client) {
     return d;
 }
 
+QImage whiteSeeThrough(const QImage& picture) {
+    QImage out = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x)
+            if ((line[x] & 0xFFFFFF) == 0xFFFFFF) line[x] = 0;
+    }
+    return out;
+}
+
 namespace {
 
 // The canvas pixels [first, last) that cover view pixels [from, to) at a scale, with a pixel to
@@ -117,13 +127,7 @@ std::pair<int, int> sourceSpan(int from, int to, double scale, int extent) {
 
 // A copy of part of the canvas in which transparent white lets what lies beneath show through.
 QImage keyedOutWhite(const QImage& canvas, const QRect& part) {
-    QImage out = canvas.copy(part).convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < out.height(); ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x)
-            if ((line[x] & 0xFFFFFF) == 0xFFFFFF) line[x] = 0;
-    }
-    return out;
+    return whiteSeeThrough(canvas.copy(part));
 }
 
 // The grid, dotted (one pixel on, one off, on at even view coordinates so that partial repaints

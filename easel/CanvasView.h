@@ -71,6 +71,9 @@ WheelAction wheelAction(QPoint pointer, QSize box, int delta, QPoint scroll, QPo
 // Scrolling while a drag has left the view: one pixel toward each side the pointer is beyond.
 QPoint autoScrollDelta(QPoint pointerInBox, QSize client);
 
+// The picture with its pure white made see-through, as floating pictures and ghosts show it.
+QImage whiteSeeThrough(const QImage& picture);
+
 // The state the view is painted from.
 struct ViewState {
     const QImage* canvas = nullptr;

@@ -41,7 +41,7 @@ void PictureDocument::ClearCanvas() {
     CanvasBitmap.fill(PureWhite);
 }
 
-void PictureDocument::RerenderCanvas() {
+void PictureDocument::RerenderCanvas(bool leaveOutSelected) {
     ClearCanvas();
     if (hasBackground()) {
         QPainter p(&CanvasBitmap);
@@ -49,7 +49,8 @@ void PictureDocument::RerenderCanvas() {
         p.drawImage(0, 0, BackgroundPicture);
     }
     for (const auto& record : ShapeList)
-        Shapes::RenderShape(CanvasBitmap, *record, Style);
+        if (!leaveOutSelected || !record->Selected)
+            Shapes::RenderShape(CanvasBitmap, *record, Style);
 }
 
 void PictureDocument::FreeShapeList() {

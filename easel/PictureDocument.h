@@ -43,8 +43,9 @@ public:
     bool SetCanvasSize(QSize size);
     // All of the canvas becomes transparent white.
     void ClearCanvas();
-    // Background, then every record in order, on a cleared canvas.
-    void RerenderCanvas();
+    // Background, then every record in order, on a cleared canvas; selected records are left out
+    // when asked (they show as ghosts while dragged).
+    void RerenderCanvas(bool leaveOutSelected = false);
     void FreeShapeList();
     // Appends a record and draws it onto the canvas as it stands; with `measure`, its extremes and
     // margins are measured first.

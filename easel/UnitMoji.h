@@ -1,11 +1,43 @@
 #pragma once
 
+#include <QColor>
 #include <QDialog>
+#include <QFont>
+#include <QImage>
 
-// The text form: the text and its font for a text stamp.
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QLineEdit;
+
+// The text form "文字入力": the text, its font and the spacing between its lines, kept between uses.
 class TFormMoji : public QDialog {
     Q_OBJECT
 
 public:
+    static constexpr int MinLineSpacing = 0, MaxLineSpacing = 100;
+
     explicit TFormMoji(QWidget* parent = nullptr);
+
+    QFont MojiFont;
+    // The colour the text is drawn in (the font dialog offers none).
+    QColor MojiColor = Qt::black;
+    int LineSpacing = 4;
+
+    QPushButton *btFont = nullptr, *btOK = nullptr, *btCancel = nullptr;
+    QSpinBox* UpDown1 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+
+    void FormShow();
+    void btFontClick();
+    void btOKClick();
+
+    // The memo's lines drawn one under the other on transparent white, each line as high as the
+    // font's line plus the spacing, an empty line included; null when there is no text.
+    static QImage RenderText(const QStringList& lines, const QFont& font, const QColor& colour, int lineSpacing);
+    QImage RenderText() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 };

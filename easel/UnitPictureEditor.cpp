@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -190,6 +191,10 @@ void TFormPictureEditor::buildLayout() {
     Image1->setObjectName(u"Image1"_s);
     middle->addWidget(pnImage, 1);
     outer->addLayout(middle, 1);
+    auto* rangeRows = new QVBoxLayout;
+    rangeRows->setSpacing(2);
+    buildRangePanel(central, rangeRows);
+    outer->addLayout(rangeRows);
 
     for (QPushButton* b : {cbIncrement, bt100, sbShowMasu, btClose})
         b->setFocusPolicy(Qt::NoFocus);
@@ -197,6 +202,151 @@ void TFormPictureEditor::buildLayout() {
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(u"StatusBar1"_s);
     setStatusBar(StatusBar1);
+}
+
+void TFormPictureEditor::buildRangePanel(QWidget* parent, QVBoxLayout* rows)
+{
+    auto button = [&](const QString& caption, const char* name, bool checkable = false) {
+        auto* b = new QPushButton(caption, parent);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setCheckable(checkable);
+        b->setFocusPolicy(Qt::NoFocus);
+        // As narrow as the caption allows, so that both rows fit the window's width.
+        b->setFixedWidth(b->fontMetrics().horizontalAdvance(caption) + 16);
+        return b;
+    };
+    auto radio = [&](const QString& caption, const char* name) {
+        auto* b = new QRadioButton(caption, parent);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setFocusPolicy(Qt::NoFocus);
+        return b;
+    };
+    auto* first = new QHBoxLayout;
+    lbByouga = new QLabel(u"■描画モード"_s, parent);
+    lbByouga->setObjectName(u"lbByouga"_s);
+    lbRange = new QLabel(u"■範囲選択モード"_s, parent);
+    lbRange->setObjectName(u"lbRange"_s);
+    for (QLabel* l : {lbByouga, lbRange}) {
+        // Lit or not, a label keeps its width, so the buttons beside it never move.
+        l->setFixedWidth(l->fontMetrics().horizontalAdvance(l->text()) + 8);
+        l->setAlignment(Qt::AlignCenter);
+        first->addWidget(l);
+    }
+    sbRange = button(u"範囲"_s, "sbRange", true);
+    ToolGroup->addButton(sbRange);
+    rbRectRange = radio(u"四角"_s, "rbRectRange");
+    rbRectRange->setChecked(true);
+    rbFreeRange = radio(u"自由"_s, "rbFreeRange");
+    auto* kinds = new QButtonGroup(this);
+    kinds->addButton(rbRectRange);
+    kinds->addButton(rbFreeRange);
+    sbCopy = button(u"コピー"_s, "sbCopy");
+    sbCut = button(u"切り取り"_s, "sbCut");
+    sbDelete = button(u"消去"_s, "sbDelete");
+    sbTrimming = button(u"トリミング"_s, "sbTrimming");
+    for (QWidget* w : std::initializer_list<QWidget*>{sbRange, rbRectRange, rbFreeRange, sbCopy, sbCut, sbDelete,
+                                                      sbTrimming})
+        first->addWidget(w);
+    first->addStretch();
+    rows->addLayout(first);
+
+    auto* second = new QHBoxLayout;
+    second->addWidget(new QLabel(u"範囲選択"_s, parent));
+    sbPasteShow = button(u"表示"_s, "sbPasteShow", true);
+    sbPasteByouga = button(u"描画"_s, "sbPasteByouga");
+    sbMoji = button(u"文字"_s, "sbMoji");
+    sbGenten = button(u"原点移動"_s, "sbGenten");
+    cbHalfTone = new QCheckBox(u"ハーフトーン描画"_s, parent);
+    cbHalfTone->setObjectName(u"cbHalfTone"_s);
+    cbHalfTone->setFocusPolicy(Qt::NoFocus);
+    for (QWidget* w : std::initializer_list<QWidget*>{sbPasteShow, sbPasteByouga, sbMoji, sbGenten, cbHalfTone})
+        second->addWidget(w);
+    second->addSpacing(12);
+    second->addWidget(new QLabel(u"画像取り込み"_s, parent));
+    sbFaceSelect = button(u"画像"_s, "sbFaceSelect");
+    sbFaceShow = button(u"表示"_s, "sbFaceShow", true);
+    sbFaceByouga = button(u"描画"_s, "sbFaceByouga");
+    rbBairituHendou = radio(u"連動"_s, "rbBairituHendou");
+    rbBairituHendou->setChecked(true);
+    rbBairituKotei = radio(u"独立"_s, "rbBairituKotei");
+    auto* link = new QButtonGroup(this);
+    link->addButton(rbBairituHendou);
+    link->addButton(rbBairituKotei);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{sbFaceSelect, sbFaceShow, sbFaceByouga, rbBairituHendou, rbBairituKotei})
+        second->addWidget(w);
+    second->addStretch();
+    rows->addLayout(second);
+
+    imPaste.Tag = 1;
+    imFace.Tag = 2;
+    connect(sbRange, &QPushButton::clicked, this, &TFormPictureEditor::sbRangeClick);
+    connect(rbRectRange, &QRadioButton::clicked, this, &TFormPictureEditor::rbRectRangeClick);
+    connect(rbFreeRange, &QRadioButton::clicked, this, &TFormPictureEditor::rbRectRangeClick);
+    connect(sbCopy, &QPushButton::clicked, this, &TFormPictureEditor::sbCopyClick);
+    connect(sbCut, &QPushButton::clicked, this, [this] { sbCutClick(true); });
+    connect(sbDelete, &QPushButton::clicked, this, [this] { sbCutClick(false); });
+    connect(sbTrimming, &QPushButton::clicked, this, &TFormPictureEditor::sbTrimmingClick);
+    connect(sbPasteShow, &QPushButton::clicked, this, &TFormPictureEditor::sbPasteShowClick);
+    connect(sbPasteByouga, &QPushButton::clicked, this, &TFormPictureEditor::sbPasteByougaClick);
+    connect(sbMoji, &QPushButton::clicked, this, &TFormPictureEditor::sbMojiClick);
+    connect(sbGenten, &QPushButton::clicked, this, &TFormPictureEditor::sbGentenClick);
+    connect(sbFaceSelect, &QPushButton::clicked, this, &TFormPictureEditor::sbFaceSelectClick);
+    connect(sbFaceShow, &QPushButton::clicked, this, &TFormPictureEditor::sbFaceShowClick);
+    connect(sbFaceByouga, &QPushButton::clicked, this, &TFormPictureEditor::sbFaceByougaClick);
+    connect(rbBairituHendou, &QRadioButton::clicked, this, &TFormPictureEditor::rbBairituHendouClick);
+    connect(rbBairituKotei, &QRadioButton::clicked, this, &TFormPictureEditor::rbBairituHendouClick);
+}
+
+void TFormPictureEditor::setRangeHints()
+{
+    auto hint = [](QObject* o, const QString& text) {
+        if (auto* a = qobject_cast<QAction*>(o))
+            a->setStatusTip(text);
+        else if (auto* w = qobject_cast<QWidget*>(o))
+            w->setStatusTip(text);
+    };
+    hint(
+        sbRange,
+        u"範囲 … 範囲選択モードにします。範囲選択中は，ドラッグで移動，ボタンや右クリックメニューで切り取り，コピー，消去などを行うことができます。"_s);
+    hint(sbTrimming, u"トリミング … 選択した範囲をトリミングします。　【ｷｰﾎﾞｰﾄﾞ】<Ctrl>+<T>"_s);
+    hint(
+        rbRectRange,
+        u"四角 … 四角形の範囲を選択します。範囲を決めるときは，マウスをドラッグして下さい。選択した範囲は，そのままドラッグして移動することもできます。"_s);
+    hint(
+        rbFreeRange,
+        u"自由 … 自由な形の範囲を選択します。範囲を決めるときは，マウスをドラッグして下さい。選択した範囲は，そのままドラッグして移動することもできます。"_s);
+    hint(sbCopy, u"コピー … 選択した範囲をコピーします。"_s);
+    hint(sbCut, u"切り取り … 選択した範囲をコピーして，その部分を消去します。"_s);
+    hint(sbDelete, u"消去 … 選択した範囲を消去します。"_s);
+    hint(sbFaceSelect, u"画像 … 画像を取り込みます。"_s);
+    hint(
+        sbFaceShow,
+        u"表示/非表示 … 取り込んだ画像をキャンバスに表示/非表示します。 表示した画像は，ドラッグで移動，右クリックメニューで描画，伸縮，回転，反転ができます。"_s);
+    hint(
+        sbFaceByouga,
+        u"描画 … 表示した画像をキャンバスに描画します。【画像取り込みの手順】（［画像］で画像を取り込む → ［表示］） → 枠をドラッグして移動 → ［描画］ → ［隠す］"_s);
+    hint(
+        sbPasteShow,
+        u"表示/非表示 … コピーまたは切り取りした画像をキャンバスに表示/非表示します。 表示した画像は，ドラッグで移動，右クリックメニューで描画，伸縮，回転，反転ができます。"_s);
+    hint(
+        sbPasteByouga,
+        u"描画 … 表示した画像をキャンバスに描画します。【選択範囲モードの流れ】（［範囲］で選択した範囲をコピー） → ［表示］ → 枠をドラッグして移動 → ［描画］ → ［隠す］"_s);
+    hint(rbBairituHendou,
+         u"連動 … 表示倍率を変えると，取り込んだ画像の大きさも，表示倍率に連動して変わります。"_s);
+    hint(
+        rbBairituKotei,
+        u"独立 … 表示倍率を変えても，取り込んだ画像の大きさは，表示倍率とは無関係に，同じ大きさのまま変わりません。"_s);
+    hint(
+        cbHalfTone,
+        u"ハーフトーン描画 … 画像取り込みや範囲選択モードで［描画］するとき，ハーフトーンで描画します。 ※画像を拡大縮小したとき，ギザギザが少しなめらかに見えます。"_s);
+    hint(
+        sbGenten,
+        u"原点移動 … 範囲選択のコピー・切り取りや画像取り込みで表示されている画像を，左上の隅に移動します。"_s);
+    const QString moji =
+        u"文字 … 文字を描画するための文字入力フォームを表示します。文字入力フォームを［OK］した後は，範囲選択モードのボタンで操作して下さい。"_s;
+    hint(sbMoji, moji);
+    hint(pmMojiByouga, moji);
 }
 
 void TFormPictureEditor::buildMenus() {
@@ -216,9 +366,32 @@ void TFormPictureEditor::buildMenus() {
     mmEdit->setObjectName(u"mmEdit"_s);
     auto* undo = mmEdit->addAction(u"元に戻す(&U)\tCtrl+Z"_s, this, &TFormPictureEditor::sbUndoClick);
     auto* redo = mmEdit->addAction(u"先に戻す(&R)\tShift+Ctrl+Z"_s, this, &TFormPictureEditor::sbRedoClick);
+    mmEdit->addSeparator();
+    mmRange = mmEdit->addAction(u"範囲選択モード(&Q)"_s, this,
+                                [this] { mmRangeClick(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier); });
+    mmRange->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    mmSelectAll = mmEdit->addAction(u"すべて選択"_s, this, &TFormPictureEditor::mmSelectAllClick);
+    mmEdit->addSeparator();
+    mmCut = mmEdit->addAction(u"切り取り(&X)"_s, this, [this] { sbCutClick(true); });
+    mmCut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+    mmCopy = mmEdit->addAction(u"コピー(&C)"_s, this, &TFormPictureEditor::sbCopyClick);
+    mmCopy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    mmDelete = mmEdit->addAction(u"消去(&D)"_s, this, [this] {
+        const Qt::KeyboardModifiers m = QGuiApplication::keyboardModifiers();
+        mmDeleteClick(m & Qt::ControlModifier, m & Qt::ShiftModifier);
+    });
+    mmEdit->addSeparator();
+    pmPaste = mmEdit->addAction(u"範囲選択［表示］(&V)"_s, this, &TFormPictureEditor::sbPasteShowClick);
+    pmByouga = mmEdit->addAction(u"範囲選択［描画］(&V)"_s, this, &TFormPictureEditor::sbPasteByougaClick);
+    pmMojiByouga = mmEdit->addAction(u"文字(&M)"_s, this, &TFormPictureEditor::sbMojiClick);
+    pmGenten = mmEdit->addAction(u"原点移動"_s, this, &TFormPictureEditor::sbGentenClick);
     connect(mmEdit, &QMenu::aboutToShow, this, [this, undo, redo] {
         undo->setEnabled(CanUndo());
         redo->setEnabled(CanRedo());
+        for (QAction* a : {mmCut, mmCopy, mmDelete})
+            a->setVisible(RangeExists);
+        pmPaste->setVisible(!imPaste.Visible);
+        pmByouga->setVisible(imPaste.Visible);
     });
 }
 
@@ -398,6 +571,8 @@ void TFormPictureEditor::FormCreate(const QStringList& arguments) {
 
     // 15.
     setHints();
+    setRangeHints();
+    UpdateModeIndicator();
 
     // The window: a client area of 869 x 631 below the menu bar, centred on the screen.
     resize(869, 631 + menuBar()->sizeHint().height());
@@ -477,6 +652,14 @@ void TFormPictureEditor::FormKeyUp(int key)
 {
     if (key == Qt::Key_Shift)
         ShiftHeld = false;
+    if (key == Qt::Key_Control) {
+        if (DrawMode == 64 && CtrlHeld && MouseDragging) {
+            CtrlHeld = false;
+            RerenderCanvas(false);
+            Image1->update();
+        }
+        CtrlHeld = false;
+    }
 }
 
 bool TFormPictureEditor::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
@@ -493,6 +676,25 @@ bool TFormPictureEditor::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
         }
         ShiftHeld = true;
         return false;
+    }
+    if (key == Qt::Key_Control) {
+        // Ctrl during a shape drag copies: the dragged records show at their old place again.
+        if (DrawMode == 64 && !CtrlHeld) {
+            for (const auto& r : ShapeClipboard)
+                Shapes::RenderShape(Doc.CanvasBitmap, *r, Doc.Style);
+            Image1->update();
+        }
+        CtrlHeld = true;
+        return false;
+    }
+    if (ctrl && key == Qt::Key_T) {
+        sbTrimmingClick();
+        return true;
+    }
+    if (key == Qt::Key_Delete && (ctrl || RangeExists)) {
+        // Without Ctrl it erases the range; with Ctrl it hides a floating picture.
+        mmDeleteClick(ctrl, shift);
+        return true;
     }
     if (ctrl && key == Qt::Key_Z) {
         if (shift)
@@ -565,46 +767,22 @@ void TFormPictureEditor::btCancelClick() {
 
 void TFormPictureEditor::CopySelectionToBitmap(QImage& dest, const QImage& source,
                                                ColourText::TColor fillColor, bool useSelection) {
-    const CanvasView::Bounds kept = SelectionRect;
-    const bool range = useSelection && RangeExists;
-    const CanvasView::Bounds r =
-        range ? ScreenToImageRect(SelectionRect) : CanvasView::Bounds{0, 0, source.width(), source.height()};
-    SelectionRect = r;
-    dest = QImage(std::max(1, r.width()), std::max(1, r.height()), QImage::Format_RGB32);
+    const QRect range = useSelection ? RangeInPicture() : QRect();
+    const QRect r = range.isEmpty() ? source.rect() : range;
+    dest = QImage(r.size(), QImage::Format_RGB32);
     dest.fill(ColourText::toQRgb(fillColor));
-    {
-        QPainter p(&dest);
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        if (range && FreeFormSelection && !SelectionPoints.empty()) {
-            QPolygon polygon;
-            for (const QPoint& pt : SelectionPoints)
-                polygon << ScreenToImagePoint(pt) - QPoint(r.left, r.top);
-            QPainterPath path;
-            path.addPolygon(polygon);
-            path.setFillRule(Qt::OddEvenFill);
-            p.setClipPath(path);
-        }
-        p.drawImage(QPoint(0, 0), source, QRect(r.left, r.top, r.width(), r.height()));
+    QPainter p(&dest);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    if (!range.isEmpty() && FreeFormSelection && !SelectionPoints.empty()) {
+        QPolygon polygon;
+        for (const QPoint& pt : SelectionPoints)
+            polygon << ScreenToImagePoint(pt) - r.topLeft();
+        QPainterPath path;
+        path.addPolygon(polygon);
+        path.setFillRule(Qt::OddEvenFill);
+        p.setClipPath(path);
     }
-    SelectionRect = kept;
-}
-
-void TFormPictureEditor::ClearSelection() {
-    RangeExists = false;
-    FreeFormSelection = false;
-    SelectionRect = {};
-    SelectionPoints.clear();
-    if (DrawMode == 32) DrawMode = ToolMode;
-    if (Image1) Image1->update();
-}
-
-void TFormPictureEditor::ClearSelectionFlags() {
-    for (auto& record : Doc.ShapeList)
-        record->Selected = false;
-}
-
-void TFormPictureEditor::PickShapesAt(QPoint) {
-    ClearSelectionFlags();
+    p.drawImage(QPoint(0, 0), source, r);
 }
 
 void TFormPictureEditor::ResetUndo() {

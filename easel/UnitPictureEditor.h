@@ -25,6 +25,7 @@ class QSpinBox;
 class QStatusBar;
 class QTimer;
 class CanvasScrollBox;
+class QGroupBox;
 class TMyOpenPictureDialog;
 class TMySavePictureDialog;
 
@@ -55,11 +56,51 @@ public:
     // What the hidden OK and Cancel give.
     int ModalResult = 0;
 
-    // The range (view coordinates).
+    // The range (view coordinates). A range is never empty: it has width and height and lies on
+    // the canvas.
     bool RangeExists = false;
     bool FreeFormSelection = false;
     CanvasView::Bounds SelectionRect;
     std::vector<QPoint> SelectionPoints;
+    int SelectedCount = 0;
+    // Deep copies of the records being dragged, and their ghosts (view coordinates), both alive
+    // from the start of a shape drag to its end.
+    ShapeRecordList ShapeClipboard;
+    struct ShapeGhost {
+        QImage picture; // white shows through
+        QRect rect;     // where it lies before the drag moves it
+    };
+    std::vector<ShapeGhost> GhostImages;
+    // Where a pasted picture is shown: picture coordinates, so that it outlives a zoom change.
+    QPoint PasteOrigin;
+    QAbstractButton* PreviousToolButton = nullptr;
+    bool CtrlHeld = false;
+
+    // The floating layers, drawn over the view from this state. Tag 1 the copied picture (or
+    // text), Tag 2 the imported picture; Tag 0 is the tracing picture's slot.
+    struct FloatingLayer {
+        int Tag = 0;
+        QImage Picture;
+        bool Visible = false;
+        QRect Geometry; // view coordinates: where the picture is stretched to
+        // Shown instead of the picture while a stamp flashes.
+        QImage Flash;
+        QImage keyed; // the picture with its white see-through, made when first painted
+    };
+    FloatingLayer imPaste, imFace;
+    FloatingLayer* CurrentLayer = nullptr;
+    std::array<QPoint, 3> LayerPos{};
+    std::array<QSize, 3> LayerSize{};
+    std::array<double, 3> LayerAngle{};
+    std::array<int, 3> LayerLastOperation{};
+    QSize FaceFixedSize;
+    bool FaceDrawn = false;
+    bool TextPasteRequested = false;
+    bool LayerMoving = false;
+    QPoint LayerDragStart, LayerStartPos;
+    // What the next picture stamp carries.
+    QImage StampBitmap;
+    QString StampFileName;
 
     // The view.
     bool GridShown = false;
@@ -122,8 +163,18 @@ public:
     QSpinBox *udPen = nullptr, *udLine = nullptr;
     QLineEdit *edPen = nullptr, *edLine = nullptr;
     QLabel* pnLastReform = nullptr;
+    QPushButton *sbRange = nullptr, *sbCopy = nullptr, *sbCut = nullptr, *sbDelete = nullptr,
+                *sbTrimming = nullptr;
+    QRadioButton *rbRectRange = nullptr, *rbFreeRange = nullptr;
+    QPushButton *sbPasteShow = nullptr, *sbPasteByouga = nullptr, *sbMoji = nullptr, *sbGenten = nullptr,
+                *sbFaceSelect = nullptr, *sbFaceShow = nullptr, *sbFaceByouga = nullptr;
+    QCheckBox* cbHalfTone = nullptr;
+    QRadioButton *rbBairituHendou = nullptr, *rbBairituKotei = nullptr;
+    QLabel *lbByouga = nullptr, *lbRange = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QMenu *mmFile = nullptr, *mmEdit = nullptr;
+    QAction *mmRange = nullptr, *mmSelectAll = nullptr, *mmCut = nullptr, *mmCopy = nullptr, *mmDelete = nullptr,
+            *pmPaste = nullptr, *pmByouga = nullptr, *pmMojiByouga = nullptr, *pmGenten = nullptr;
     QAction *mmFileNew = nullptr, *mmPicOpen = nullptr, *mmPicSave = nullptr, *mmPicSaveAs = nullptr,
             *mmOK = nullptr, *mmCancel = nullptr, *Exit3 = nullptr;
 
@@ -252,13 +303,67 @@ public:
     // The colour the view shows at a paint-box point (zoom, tracing picture and grid included).
     ColourText::TColor ViewColorAt(QPoint point) const;
 
-    // The range and shape selection, as far as the shell needs them.
+    // The range, shape picking and the shape clipboard (UnitPictureEditorRange.cpp).
+    void sbRangeClick();
+    void rbRectRangeClick();
+    void sbCopyClick();
+    // Cut when `cut`, else erase (sbDelete and the delete command): only cut fills the clipboard.
+    void sbCutClick(bool cut = true);
+    void sbTrimmingClick();
+    void mmSelectAllClick();
     void ClearSelection();
     void ClearSelectionFlags();
-    void PickShapesAt(QPoint point);
+    bool PointInFreeSelection(QPoint point) const;
+    // The number of records selected; a point that is not positive only deselects.
+    int PickShapesAt(QPoint point);
+    bool ShapeInRange(const ShapeRecord& record) const;
+    void EndShapeDrag(int x, int y, bool showPopup);
+    void MakeShapeGhost(const ShapeRecord& record);
+    void CopyShapeToClipboard(const ShapeRecord& record);
+    void ClearShapeClipboard();
+    // Offsets in view pixels.
+    void OffsetShape(ShapeRecord& record, int dx, int dy) const;
+    void PasteShapeClipboard(int dx, int dy);
+    // The canvas from the document; selected records are left out while they are dragged.
+    void RerenderCanvas(bool force);
+    void RangeMouseDown();
+    void RangeMouseMove(QPoint point, bool shift);
+    void RangeMouseUp(Qt::KeyboardModifiers modifiers);
+    // The range as picture pixels on the canvas; empty when there is none.
+    QRect RangeInPicture() const;
+    void PaintRangeOverlay(QPainter& painter, const QRect& exposed);
+
+    // Floating pictures and text (UnitPictureEditorLayer.cpp).
+    void sbFaceSelectClick();
+    // The hook the import form calls with its result picture (w x h already chosen).
+    void PlaceImportedPicture(const QImage& picture, const QString& fileName);
+    void sbFaceShowClick();
+    void sbFaceByougaClick();
+    void sbPasteShowClick();
+    void sbPasteByougaClick();
+    void sbMojiClick();
+    void sbGentenClick();
+    void rbBairituHendouClick();
+    void mmRangeClick(bool shift);
+    void mmDeleteClick(bool ctrl, bool shift);
+    void DrawLayerOntoCanvas();
+    void RestoreRememberedTool();
+    void UpdateModeIndicator();
     void PlaceLayerHandles() {}
-    void RestoreRememberedTool() {}
-    void ClearShapeClipboard() {}
+    // Lays the layers out from LayerPos and LayerSize at the current zoom.
+    void LayoutLayers();
+    FloatingLayer* LayerAt(QPoint point);
+    void imFaceMouseDown(FloatingLayer& layer, Qt::MouseButton button, QPoint point);
+    void imFaceMouseMove(QPoint point, bool shift);
+    void imFaceMouseUp();
+    void PaintLayers(QPainter& painter, const QRect& exposed);
+    // The part of the view a layer and its frame cover.
+    static QRect LayerArea(const FloatingLayer& layer);
+    QString PictureSelectFileName;
+    // The hint of the floating picture under the pointer (the view's own hint elsewhere).
+    void ShowLayerHint(QPoint point);
+    // The cursor of the pressed tool, the range tool's included.
+    void ResetToolCursor();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -270,6 +375,9 @@ private:
     void buildMenus();
     void buildHandlers();
     void buildToolPanel(QWidget* parent, class QVBoxLayout* column);
+    void buildRangePanel(QWidget* parent, class QVBoxLayout* rows);
+    void setRangeHints();
+    void hideLayer(FloatingLayer& layer);
     void toolClick(int mode, QAbstractButton* button);
     void startPenPreview();
     void extendPenPreview(QPoint from, QPoint to);
@@ -282,6 +390,7 @@ private:
     bool ownsWidget(QObject* object) const;
 
     QTimer* m_autoScroll = nullptr;
+    const FloatingLayer* m_hintLayer = nullptr;
     // The pen stroke being drawn, kept over the part of the view it started in, so that each move
     // draws one segment instead of the whole path.
     QImage m_penPreview;

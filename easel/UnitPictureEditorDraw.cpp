@@ -99,7 +99,8 @@ QPoint TFormPictureEditor::ShiftConstrain(QPoint p, bool shift)
         if (std::abs(p.y() - s.y()) < std::abs(p.x() - s.x()))
             return {p.x(), s.y()};
         return {s.x(), p.y()};
-    case Shapes::Pen: {
+    case Shapes::Pen:
+    case 64: {
         const int dx = std::abs(p.x() - AxisOrigin.x()), dy = std::abs(p.y() - AxisOrigin.y());
         if (MoveAxisLock == 0 && dx != dy)
             MoveAxisLock = dy < dx ? 1 : 2;
@@ -129,19 +130,34 @@ void TFormPictureEditor::Image1MouseDown(Qt::MouseButton button, Qt::KeyboardMod
         SelectPaletteEntry(2);
         return;
     }
+    if (FloatingLayer* layer = LayerAt(point)) {
+        imFaceMouseDown(*layer, button, point);
+        return;
+    }
     if (button != Qt::LeftButton)
         return;
     DragStart = DragPoint;
     MoveAxisLock = 0;
     AxisOrigin = DragStart;
+    CtrlHeld = modifiers & Qt::ControlModifier;
 
     if (PopupJustClosed && (DrawMode == Shapes::Pen || DrawMode == Shapes::Fill)) {
         PopupJustClosed = false;
         return;
     }
     PopupJustClosed = false;
+    if (CurrentLayer && !imFace.Visible && !imPaste.Visible) {
+        CurrentLayer = nullptr;
+        RestoreRememberedTool();
+    }
     if (DrawMode == Shapes::Stamp)
         DrawMode = ToolMode;
+    if (DrawMode == 32 || DrawMode == 64) {
+        RangeMouseDown();
+        // A click outside the range goes on as a click of the tool.
+        if (MouseDragging)
+            return;
+    }
     switch (DrawMode) {
     case Shapes::Rectangle:
     case Shapes::Ellipse:
@@ -165,6 +181,9 @@ void TFormPictureEditor::Image1MouseDown(Qt::MouseButton button, Qt::KeyboardMod
         Image1->update();
         break;
     }
+    case 31:
+        RangeMouseDown();
+        break;
     default:
         break;
     }
@@ -172,8 +191,13 @@ void TFormPictureEditor::Image1MouseDown(Qt::MouseButton button, Qt::KeyboardMod
 
 void TFormPictureEditor::Image1MouseMove(Qt::KeyboardModifiers modifiers, QPoint point)
 {
+    if (LayerMoving) {
+        imFaceMouseMove(point, modifiers & Qt::ShiftModifier);
+        return;
+    }
     if (!MouseDragging) {
         DragPoint = MousePoint = point;
+        ShowLayerHint(point);
         return;
     }
     MousePoint = point;
@@ -184,6 +208,8 @@ void TFormPictureEditor::Image1MouseMove(Qt::KeyboardModifiers modifiers, QPoint
         DragPoint = p;
         SelectionPoints.push_back(p);
         extendPenPreview(last, p);
+    } else if (DrawMode == 31 || DrawMode == 64) {
+        RangeMouseMove(point, shift);
     } else if (isBand(DrawMode) && !AutoScrollMoved) {
         DragPoint = ShiftConstrain(point, shift);
         PreviewShape = NewShapeRecord(PreviewColor());
@@ -193,6 +219,11 @@ void TFormPictureEditor::Image1MouseMove(Qt::KeyboardModifiers modifiers, QPoint
 
 void TFormPictureEditor::Image1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint point)
 {
+    if (LayerMoving) {
+        if (button == Qt::LeftButton)
+            imFaceMouseUp();
+        return;
+    }
     DragPoint = MousePoint = point;
     if (EyedropperActive) {
         SetCanvasCursor(0);
@@ -200,6 +231,15 @@ void TFormPictureEditor::Image1MouseUp(Qt::MouseButton button, Qt::KeyboardModif
     }
     if (button != Qt::LeftButton || !MouseDragging)
         return;
+    if (DrawMode == 31 || DrawMode == 64) {
+        if (DrawMode == 64)
+            DragPoint = MousePoint = point;
+        RangeMouseUp(modifiers);
+        ClearShapeClipboard();
+        SetMouseDragging(false);
+        UpdateModeIndicator();
+        return;
+    }
     const bool shift = modifiers & Qt::ShiftModifier;
     bool commit = false;
     if (isBand(DrawMode) && DragStart != point) {

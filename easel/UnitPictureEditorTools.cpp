@@ -302,6 +302,7 @@ void TFormPictureEditor::toolClick(int mode, QAbstractButton* button)
         SetCanvasCursor(5);
     ClearSelection();
     PlaceLayerHandles();
+    UpdateModeIndicator();
 }
 
 void TFormPictureEditor::sbPenClick()

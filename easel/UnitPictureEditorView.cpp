@@ -38,6 +38,7 @@ void TFormPictureEditor::UpDown1Click() {
     ScrollBox1->setScrollPosition(
         {CanvasView::scrollAfterZoom(kept.x(), old.width(), now.width(), after.x()),
          CanvasView::scrollAfterZoom(kept.y(), old.height(), now.height(), after.y())});
+    LayoutLayers();
     Image1->update();
 }
 
@@ -111,6 +112,8 @@ CanvasView::ViewState TFormPictureEditor::viewState() const {
 void TFormPictureEditor::PaintCanvasView(QPainter& painter, const QRect& exposed) {
     CanvasView::paint(painter, viewState(), exposed);
     PaintDrawingOverlay(painter, exposed);
+    PaintRangeOverlay(painter, exposed);
+    PaintLayers(painter, exposed);
 }
 
 bool TFormPictureEditor::CMMouseWheel(QPoint screenPoint, int delta) {

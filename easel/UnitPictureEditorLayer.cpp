@@ -1,0 +1,456 @@
+// The floating pictures: the copied picture (or text) and the imported picture lie over the
+// canvas, are dragged and stamped onto it; the mode labels and the delete routing.
+#include "UnitPictureEditor.h"
+
+#include "CanvasScrollBox.h"
+#include "EaselForms.h"
+#include "Prompter.h"
+#include "ShapeRender.h"
+#include "UnitMoji.h"
+#include "UnitPictureSelect.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <cstdlib>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int FrameReach = 3;
+constexpr auto FlashTime = std::chrono::milliseconds(300);
+
+// The red marks around a layer, in a frame W x H whose top-left lies 3 pixels above and left of it.
+void paintFrame(QPainter& p, const TFormPictureEditor::FloatingLayer& layer)
+{
+    const QRect g = layer.Geometry;
+    const int w = g.width() + 2 * FrameReach, h = g.height() + 2 * FrameReach;
+    p.save();
+    p.translate(g.topLeft() - QPoint(FrameReach, FrameReach));
+    const QColor red(255, 0, 0);
+    auto mark = [&](int x1, int y1, int x2, int y2) { p.fillRect(QRect(QPoint(x1, y1), QPoint(x2, y2)), red); };
+    if (layer.Tag == 1) {
+        for (int i = 0; i <= w / 12; ++i) {
+            mark(12 * i, 0, 12 * i + 3, 1);
+            mark(12 * i, h - 2, 12 * i + 3, h - 1);
+        }
+        mark(w - 2, 0, w - 1, 1);
+        mark(w - 2, h - 2, w - 1, h - 1);
+        for (int i = 0; i <= h / 12; ++i) {
+            mark(0, 12 * i, 1, 12 * i + 3);
+            mark(w - 2, 12 * i, w - 1, 12 * i + 3);
+        }
+    } else {
+        QPen pen(red, 3);
+        pen.setJoinStyle(Qt::MiterJoin);
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRect(QPoint(2, 2), QPoint(w - 3, h - 3)));
+    }
+    p.restore();
+}
+
+} // namespace
+
+QRect TFormPictureEditor::LayerArea(const FloatingLayer& layer)
+{
+    return layer.Geometry.adjusted(-FrameReach - 1, -FrameReach - 1, FrameReach + 1, FrameReach + 1);
+}
+
+void TFormPictureEditor::PaintLayers(QPainter& p, const QRect& exposed)
+{
+    for (FloatingLayer* layer : {&imFace, &imPaste}) {
+        if (!layer->Visible || !LayerArea(*layer).intersects(exposed))
+            continue;
+        p.save();
+        p.setClipRect(exposed);
+        if (!layer->Flash.isNull()) {
+            p.drawImage(layer->Geometry, layer->Flash);
+        } else {
+            if (layer->keyed.isNull())
+                layer->keyed = CanvasView::whiteSeeThrough(layer->Picture);
+            // Only the part in the exposed rectangle is stretched.
+            const QRect part = layer->Geometry.intersected(exposed);
+            const double sx = double(layer->keyed.width()) / layer->Geometry.width();
+            const double sy = double(layer->keyed.height()) / layer->Geometry.height();
+            const QRectF source((part.left() - layer->Geometry.left()) * sx, (part.top() - layer->Geometry.top()) * sy,
+                                part.width() * sx, part.height() * sy);
+            if (!part.isEmpty())
+                p.drawImage(QRectF(part), layer->keyed, source);
+        }
+        paintFrame(p, *layer);
+        p.restore();
+    }
+}
+
+void TFormPictureEditor::ShowLayerHint(QPoint point)
+{
+    const FloatingLayer* layer = LayerAt(point);
+    if (layer == m_hintLayer)
+        return;
+    m_hintLayer = layer;
+    if (!layer)
+        StatusBar1->showMessage(Image1->statusTip());
+    else if (layer == &imPaste)
+        StatusBar1->showMessage(
+            u"コピー画像 … マウスドラッグまたは矢印キーで移動，右クリックメニューで描画，伸縮，回転，反転などができます。"_s);
+    else
+        StatusBar1->showMessage(
+            u"取り込んだ画像 … ドラッグで移動，右クリックメニューで描画，伸縮，回転，反転などができます。"_s);
+}
+
+void TFormPictureEditor::ResetToolCursor()
+{
+    if (ToolButton == sbRange)
+        SetCanvasCursor(rbRectRange->isChecked() ? 7 : 8);
+    else
+        UpdateToolCursor();
+}
+
+void TFormPictureEditor::LayoutLayers()
+{
+    for (FloatingLayer* layer : {&imPaste, &imFace}) {
+        if (layer->Picture.isNull())
+            continue;
+        const int tag = layer->Tag;
+        QSize size(ImageToScreen(LayerSize[size_t(tag)].width()), ImageToScreen(LayerSize[size_t(tag)].height()));
+        if (layer == &imFace && rbBairituKotei->isChecked() && FaceFixedSize.isValid())
+            size = FaceFixedSize;
+        const QPoint at(ImageToScreen(LayerPos[size_t(tag)].x()), ImageToScreen(LayerPos[size_t(tag)].y()));
+        layer->Geometry = QRect(at, size.expandedTo({1, 1}));
+        LayerLastOperation[size_t(tag)] = 5;
+    }
+}
+
+TFormPictureEditor::FloatingLayer* TFormPictureEditor::LayerAt(QPoint point)
+{
+    // The copied picture lies over the imported one.
+    for (FloatingLayer* layer : {&imPaste, &imFace})
+        if (layer->Visible && layer->Geometry.contains(point))
+            return layer;
+    return nullptr;
+}
+
+void TFormPictureEditor::hideLayer(FloatingLayer& layer)
+{
+    layer.Visible = false;
+    Image1->update(LayerArea(layer));
+    PlaceLayerHandles();
+}
+
+void TFormPictureEditor::RestoreRememberedTool()
+{
+    PopupJustClosed = false;
+    if (!ToolButton)
+        return;
+    ToolButton->setChecked(true);
+    if (ToolButton == sbRange)
+        sbRangeClick();
+    else if (ToolButton == sbPen)
+        sbPenClick();
+    else if (ToolButton == sbLine)
+        sbLineClick();
+    else if (ToolButton == sbCircle)
+        sbCircleClick();
+    else if (ToolButton == sbFloodFill)
+        sbFloodFillClick();
+    UpdateModeIndicator();
+}
+
+void TFormPictureEditor::sbFaceSelectClick()
+{
+    ClearSelection();
+    EaselForms* forms = EaselForms::current();
+    TFormPictureSelect* form = forms ? forms->formPictureSelect.get() : nullptr;
+    if (form && Prompter::backend().execModal(*form) == QDialog::Accepted && !form->WorkPicture.isNull())
+        PlaceImportedPicture(form->WorkPicture, form->PictureFileName);
+    StatusBar1->clearMessage();
+}
+
+void TFormPictureEditor::PlaceImportedPicture(const QImage& work, const QString& fileName)
+{
+    const int w = work.width(), h = work.height();
+    QImage picture = work.convertToFormat(QImage::Format_RGB32);
+    if (cbChangeWhite->isChecked())
+        ConvertInnerWhite(picture, ColourText::toQRgb(OpaqueWhite));
+    imFace.Picture = picture;
+    imFace.keyed = QImage();
+    LayerSize[2] = QSize(ScreenToImage(w), ScreenToImage(h));
+    FaceFixedSize = QSize(w, h);
+    const QSize view = ScrollBox1->viewport()->size();
+    const int left = (view.width() - ImageToScreen(LayerSize[2].width())) / 2;
+    const int top = (view.height() - ImageToScreen(LayerSize[2].height())) / 2;
+    const QPoint scroll = ScrollBox1->scrollPosition();
+    LayerPos[2] = QPoint(ScreenToImage(left + scroll.x()), ScreenToImage(top + scroll.y()));
+    CurrentLayer = &imFace;
+    LayerAngle[2] = 0;
+    LayerLastOperation[2] = 0;
+    imFace.Visible = true;
+    sbFaceShow->setChecked(true);
+    sbFaceShow->setProperty("Tag", 1);
+    sbFaceShow->setText(u"隠す"_s);
+    FaceDrawn = false;
+    PictureSelectFileName = fileName;
+    UpDown1Click();
+    RestoreRememberedTool();
+}
+
+void TFormPictureEditor::sbFaceShowClick()
+{
+    if (sbFaceShow->property("Tag").toInt() == 0) {
+        sbFaceShow->setChecked(false);
+        return;
+    }
+    if (imFace.Visible) {
+        hideLayer(imFace);
+        CurrentLayer = imPaste.Visible ? &imPaste : nullptr;
+        RestoreRememberedTool();
+        sbFaceShow->setText(u"表示"_s);
+    } else {
+        CurrentLayer = &imFace;
+        imFace.Visible = true;
+        Image1->update(LayerArea(imFace));
+        PlaceLayerHandles();
+        sbFaceShow->setText(u"隠す"_s);
+    }
+    sbFaceShow->setChecked(imFace.Visible);
+}
+
+void TFormPictureEditor::sbPasteShowClick()
+{
+    if (imPaste.Visible) {
+        hideLayer(imPaste);
+        CurrentLayer = imFace.Visible ? &imFace : nullptr;
+        sbPasteShow->setText(u"表示"_s);
+        sbPasteShow->setChecked(false);
+        ResetToolCursor();
+        return;
+    }
+    QImage picture;
+    if (TextPasteRequested) {
+        EaselForms* forms = EaselForms::current();
+        if (forms && forms->formMoji)
+            picture = forms->formMoji->RenderText();
+    } else {
+        picture = QGuiApplication::clipboard()->image();
+    }
+    if (picture.isNull()) {
+        sbPasteShow->setChecked(false);
+        if (!TextPasteRequested)
+            Prompter::warn(this, u"コピーされた画像がありません。"_s);
+        return;
+    }
+    imPaste.Picture = picture.convertToFormat(QImage::Format_RGB32);
+    imPaste.keyed = QImage();
+    LayerSize[1] = imPaste.Picture.size();
+    LayerPos[1] = PasteOrigin;
+    CurrentLayer = &imPaste;
+    LayerAngle[1] = 0;
+    LayerLastOperation[1] = 0;
+    imPaste.Visible = true;
+    LayoutLayers();
+    Image1->update(LayerArea(imPaste));
+    PlaceLayerHandles();
+    sbPasteShow->setText(u"隠す"_s);
+    sbPasteShow->setChecked(true);
+    ResetToolCursor();
+}
+
+void TFormPictureEditor::sbMojiClick()
+{
+    if (imPaste.Visible) {
+        Prompter::warn(this, u"［表示］している画像を隠してから実行して下さい。"_s);
+        return;
+    }
+    EaselForms* forms = EaselForms::current();
+    if (forms && forms->formMoji && Prompter::backend().execModal(*forms->formMoji) == QDialog::Accepted) {
+        TextPasteRequested = true;
+        sbPasteShowClick();
+    }
+    TextPasteRequested = false;
+}
+
+void TFormPictureEditor::sbFaceByougaClick()
+{
+    if (!imFace.Visible)
+        return;
+    CurrentLayer = &imFace;
+    DrawLayerOntoCanvas();
+}
+
+void TFormPictureEditor::sbPasteByougaClick()
+{
+    if (!imPaste.Visible)
+        return;
+    CurrentLayer = &imPaste;
+    DrawLayerOntoCanvas();
+}
+
+void TFormPictureEditor::DrawLayerOntoCanvas()
+{
+    if (!CurrentLayer || !CurrentLayer->Visible)
+        return;
+    FloatingLayer& layer = *CurrentLayer;
+    ClearSelection();
+    PickShapesAt({0, 0});
+    const QPoint a = layer.Geometry.topLeft();
+    LayerPos[size_t(layer.Tag)] = QPoint(ScreenToImage(a.x()), ScreenToImage(a.y()));
+    const QSize size(ScreenToImage(layer.Geometry.width()), ScreenToImage(layer.Geometry.height()));
+    if (size.isEmpty())
+        return;
+    StampBitmap = size == layer.Picture.size() ? layer.Picture
+                                               : layer.Picture.scaled(size, Qt::IgnoreAspectRatio,
+                                                                      cbHalfTone->isChecked() ? Qt::SmoothTransformation
+                                                                                              : Qt::FastTransformation);
+    // A copied picture or text comes from no file.
+    StampFileName = &layer == &imFace ? PictureSelectFileName : QString();
+    CurrentShape = &Doc.CommitShape(
+        Shapes::makeStamp(StampBitmap, LayerPos[size_t(layer.Tag)], PaletteColor(), StampFileName), true);
+    PushUndoSnapshot();
+    DrawMode = ToolMode;
+
+    // The stamped pixels flash red for a moment over the layer.
+    QImage flash(StampBitmap.size(), QImage::Format_ARGB32);
+    for (int y = 0; y < flash.height(); ++y) {
+        const QRgb* in = reinterpret_cast<const QRgb*>(StampBitmap.constScanLine(y));
+        QRgb* out = reinterpret_cast<QRgb*>(flash.scanLine(y));
+        for (int x = 0; x < flash.width(); ++x)
+            out[x] = qRgb(qRed(in[x]), 0, 0);
+    }
+    layer.Flash = flash;
+    Image1->update();
+    QTimer::singleShot(FlashTime, this, [this, target = &layer] {
+        target->Flash = QImage();
+        Image1->update(LayerArea(*target));
+    });
+    if (&layer == &imFace)
+        FaceDrawn = true;
+}
+
+void TFormPictureEditor::sbGentenClick()
+{
+    if (!CurrentLayer || !CurrentLayer->Visible)
+        return;
+    Image1->update(LayerArea(*CurrentLayer));
+    const QPoint scroll = ScrollBox1->scrollPosition();
+    CurrentLayer->Geometry.moveTopLeft(scroll);
+    LayerPos[size_t(CurrentLayer->Tag)] = QPoint(ScreenToImage(scroll.x()), ScreenToImage(scroll.y()));
+    Image1->update(LayerArea(*CurrentLayer));
+    PlaceLayerHandles();
+}
+
+void TFormPictureEditor::rbBairituHendouClick()
+{
+    if (rbBairituHendou->isChecked())
+        LayerPos[2] = QPoint(ScreenToImage(imFace.Geometry.left()), ScreenToImage(imFace.Geometry.top()));
+    UpDown1Click();
+}
+
+void TFormPictureEditor::imFaceMouseDown(FloatingLayer& layer, Qt::MouseButton button, QPoint point)
+{
+    CurrentLayer = &layer;
+    if (button != Qt::LeftButton)
+        return;
+    ClearSelection();
+    DrawMode = 0;
+    SetCanvasCursor(0);
+    LayerDragStart = point;
+    LayerStartPos = layer.Geometry.topLeft();
+    LayerMoving = true;
+    MoveAxisLock = 0;
+    PlaceLayerHandles();
+    Image1->update();
+    UpdateModeIndicator();
+}
+
+void TFormPictureEditor::imFaceMouseMove(QPoint p, bool shift)
+{
+    if (!CurrentLayer)
+        return;
+    if (shift) {
+        const int dx = std::abs(p.x() - LayerDragStart.x()), dy = std::abs(p.y() - LayerDragStart.y());
+        if (MoveAxisLock == 0 && dx != dy)
+            MoveAxisLock = dy < dx ? 1 : 2;
+        if (MoveAxisLock == 1)
+            p.setY(LayerDragStart.y());
+        else if (MoveAxisLock == 2)
+            p.setX(LayerDragStart.x());
+    }
+    FloatingLayer& layer = *CurrentLayer;
+    const QRect before = LayerArea(layer);
+    // Whole picture pixels.
+    layer.Geometry.moveTopLeft({ImageToScreen(ScreenToImage(p.x() - LayerDragStart.x())) + LayerStartPos.x(),
+                                ImageToScreen(ScreenToImage(p.y() - LayerDragStart.y())) + LayerStartPos.y()});
+    Image1->update(before);
+    Image1->update(LayerArea(layer));
+}
+
+void TFormPictureEditor::imFaceMouseUp()
+{
+    LayerMoving = false;
+    if (CurrentLayer)
+        LayerPos[size_t(CurrentLayer->Tag)] =
+            QPoint(ScreenToImage(CurrentLayer->Geometry.left()), ScreenToImage(CurrentLayer->Geometry.top()));
+    PlaceLayerHandles();
+    Image1->update();
+    ResetToolCursor();
+    DrawMode = ToolMode;
+    UpdateModeIndicator();
+}
+
+void TFormPictureEditor::UpdateModeIndicator()
+{
+    if (!lbByouga)
+        return;
+    const bool range = ToolButton == sbRange;
+    const bool drawing = DrawMode != 0;
+    // Which label is lit and what the command offers follow the tool and whether a layer is being
+    // worked on (DrawMode 0).
+    const bool rangeLit = drawing == range;
+    mmRange->setText(rangeLit ? u"描画モード(&Q)"_s : u"範囲選択モード(&Q)"_s);
+    const QString lit = u"background-color: #0000ff; color: #ffffff;"_s;
+    const QString dim = u"background-color: palette(button); color: #000000;"_s;
+    lbRange->setStyleSheet(rangeLit ? lit : dim);
+    lbByouga->setStyleSheet(rangeLit ? dim : lit);
+}
+
+void TFormPictureEditor::mmRangeClick(bool shift)
+{
+    if (shift) {
+        sbFaceSelectClick();
+        return;
+    }
+    if (DrawMode != 0) {
+        if (sbRange->isChecked()) {
+            if (PreviousToolButton)
+                ToolButton = PreviousToolButton;
+            RestoreRememberedTool();
+        } else {
+            sbRangeClick();
+        }
+    } else {
+        RestoreRememberedTool();
+    }
+    UpdateModeIndicator();
+}
+
+void TFormPictureEditor::mmDeleteClick(bool ctrl, bool shift)
+{
+    if (!ctrl) {
+        sbCutClick(false);
+    } else if (shift) {
+        if (imFace.Visible)
+            sbFaceShowClick();
+    } else if (imPaste.Visible) {
+        sbPasteShowClick();
+    }
+}
