@@ -457,7 +457,7 @@ bool TFormEditText::eventFilter(QObject* watched, QEvent* event)
     auto* widget = qobject_cast<QWidget*>(watched);
     // Each key arrives once for every widget it passes; only its first stop is the form's.
     QWidget* focus = QApplication::focusWidget();
-    if (!widget || !ownsWindow(widget) || (focus ? widget != focus : !widget->isWindow()))
+    if (!widget || !ownsWindow(widget) || (widget != focus && !widget->isWindow()))
         return QDialog::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (type == QEvent::KeyRelease) {
