@@ -15,6 +15,7 @@
 #include <QFontDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -216,6 +217,8 @@ TFormEditText::TFormEditText(QWidget* parent) : QDialog(parent)
 
     ToolBar1 = new QToolBar(this);
     ToolBar1->setFont(QApplication::font());
+    // Every button and the paste count fit the window's width, as on the system's tool bar.
+    ToolBar1->layout()->setSpacing(1);
     layout->addWidget(ToolBar1);
     tbtFind = toolButton(u"検索"_s);
     tbtFindPrev = toolButton(u"↑"_s);
@@ -322,6 +325,7 @@ QToolButton* TFormEditText::toolButton(const QString& caption, int tag)
     b->setText(caption);
     b->setProperty(TagProperty, tag);
     b->setFocusPolicy(Qt::NoFocus);
+    b->setFixedWidth(QFontMetrics(ToolBar1->font()).horizontalAdvance(caption) + 8);
     ToolBar1->addWidget(b);
     return b;
 }
