@@ -24,6 +24,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
@@ -188,6 +189,8 @@ TFormEditText::TFormEditText(QWidget* parent) : QDialog(parent)
     Q1->setShortcut(QKeySequence(Qt::Key_F8));
     Q1->setVisible(false);
     connect(Q1, &QAction::triggered, this, &TFormEditText::btCancelClick);
+    // Qt gives a hidden item's shortcut no effect; the window carries it instead.
+    connect(new QShortcut(Q1->shortcut(), this), &QShortcut::activated, Q1, &QAction::trigger);
     mmEdit = MainMenu1->addMenu(u"編集(&E)"_s);
     mmSearch = MainMenu1->addMenu(u"検索(&S)"_s);
     mmHyouji = MainMenu1->addMenu(u"表示(&V)"_s);

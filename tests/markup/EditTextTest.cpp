@@ -179,7 +179,9 @@ TEST_F(EditText, CancelAsksOnlyAboutAChangedDescriptionAndNoChangesNothing)
     EXPECT_TRUE(window.FindDialog1->isVisible());
 
     prompter.answers.push_back(Prompter::Answer::Yes);
-    window.btCancelClick();
+    window.activateWindow(); // from the find dialog
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_F8); // the hidden "閉じる - ｷｬﾝｾﾙ"
     EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(page->isVisible());
     EXPECT_FALSE(window.FindDialog1->isVisible());
