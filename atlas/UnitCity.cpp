@@ -276,12 +276,6 @@ TFormCity::TFormCity(QWidget* parent) : QDialog(parent)
     Timer1 = new QTimer(this);
     Timer1->setInterval(500);
 
-    imlFruit = {fruit(), fruit()};
-    for (int i = 0; i < 6; ++i)
-        imlGuest << guest(i);
-    for (int i = 0; i < 12; ++i)
-        imlAnime << walker(i / 2, i % 2);
-
     connect(btClose, &QPushButton::clicked, this, &QDialog::reject);
     connect(btAction, &QPushButton::clicked, this, &TFormCity::btActionClick);
     connect(bbCity, &QPushButton::clicked, this, &TFormCity::bbCityClick);
@@ -306,8 +300,21 @@ TFormCity::TFormCity(QWidget* parent) : QDialog(parent)
 
 TFormCity::~TFormCity() = default;
 
+// The pictures are drawn at the first use, not while the program starts.
+void TFormCity::ensurePictures()
+{
+    if (!imlAnime.isEmpty())
+        return;
+    imlFruit = {fruit(), fruit()};
+    for (int i = 0; i < 6; ++i)
+        imlGuest << guest(i);
+    for (int i = 0; i < 12; ++i)
+        imlAnime << walker(i / 2, i % 2);
+}
+
 void TFormCity::DrawPointsBar()
 {
+    ensurePictures();
     QImage bar = blank(imCityPoint->width(), imCityPoint->height());
     QPainter p(&bar);
     p.setFont(font());
@@ -331,6 +338,7 @@ void TFormCity::FormShow()
 {
     if (QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
+    ensurePictures();
     // The two bitmaps of this showing; a replay draws on them again.
     GuestPicture = blank(70, 70);
     StagePicture = QImage(StageSize, QImage::Format_ARGB32_Premultiplied);

@@ -84,6 +84,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    void ensurePictures();
     // Starts (or restarts) the scene on the bitmaps of this showing.
     void start();
     void drawBalloon(QPainter& painter, const QString& text, int x, int y, bool centred);

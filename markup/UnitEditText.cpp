@@ -273,6 +273,7 @@ TFormEditText::TFormEditText(QWidget* parent) : QDialog(parent)
     QFont editFont(u"ＭＳ Ｐゴシック"_s);
     editFont.setPixelSize(16);
     MyRichEdit1->setFont(editFont);
+    DialogFont = editFont;
     MyRichEdit1->setIndentLeft(10);
     MyRichEdit1->setIndentTop(0);
     MyRichEdit1->setUndoMax(21);
@@ -301,7 +302,6 @@ TFormEditText::TFormEditText(QWidget* parent) : QDialog(parent)
             [this](const QPoint& p) { PopupMenu1->exec(MyRichEdit1->mapToGlobal(p)); });
     connect(MyRichEdit1, &QPlainTextEdit::textChanged, this, &TFormEditText::repaintTabs);
 
-    FontDialog1 = std::make_unique<QFontDialog>();
     FindDialog1 = new TFindDialog(false, this);
     ReplaceDialog1 = new TFindDialog(true, this);
     connect(FindDialog1, &TFindDialog::find, this, &TFormEditText::FindDialog1Find);
@@ -400,8 +400,8 @@ void TFormEditText::FormShow()
     if (FirstShow) {
         FirstShow = false;
         if (m_host.descriptionFont != QFont())
-            FontDialog1->setCurrentFont(m_host.descriptionFont);
-        MyRichEdit1->setFont(FontDialog1->currentFont());
+            DialogFont = m_host.descriptionFont;
+        MyRichEdit1->setFont(DialogFont);
         if (QScreen* s = screen())
             move(s->availableGeometry().center() - rect().center());
     }
@@ -760,10 +760,15 @@ QString TFormEditText::pageName() const
 
 void TFormEditText::Font1Click()
 {
+    // Made at its first use: building Qt's font dialog reads every font of the system.
+    if (!FontDialog1)
+        FontDialog1 = std::make_unique<QFontDialog>(DialogFont);
     FontDialog1->setWindowTitle(pageName() + u"のフォント"_s);
     FontDialog1->setCurrentFont(CurrentEditor()->font());
-    if (Prompter::backend().execModal(*FontDialog1) == Accepted)
-        CurrentEditor()->setFont(FontDialog1->selectedFont());
+    if (Prompter::backend().execModal(*FontDialog1) == Accepted) {
+        DialogFont = FontDialog1->selectedFont();
+        CurrentEditor()->setFont(DialogFont);
+    }
 }
 
 // Pages and tabs

@@ -70,6 +70,8 @@ public:
           *ReRefer1 = nullptr;
     QAction *Close1 = nullptr, *Q1 = nullptr, *Refer1 = nullptr, *Blank1 = nullptr, *ReferSave1 = nullptr;
     std::unique_ptr<QFontDialog> FontDialog1;
+    // The font the dialog returned last (at first the description editor's); new pages take it.
+    QFont DialogFont;
     TFindDialog *FindDialog1 = nullptr, *ReplaceDialog1 = nullptr;
 
     // The page the editing commands act on: nullptr stands for the description tab.
