@@ -712,13 +712,6 @@ void TFormEditText::bbR1Click(QToolButton* sender)
                 partner = b->text();
                 break;
             }
-        // A tool bar keeps its widgets in actions of its own; the buttons are children of the window.
-        if (partner.isEmpty())
-            for (QToolButton* b : findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
-                if (b->property(TagProperty).toInt() == partnerTag) {
-                    partner = b->text();
-                    break;
-                }
         const QString opening = tag % 2 ? sender->text() : partner;
         const QString closing = tag % 2 ? partner : sender->text();
         editor->setSelText(opening + editor->SelText() + closing);

@@ -114,6 +114,19 @@ TEST_F(EditText, CommandsActOnTheCurrentPageFloatingOrDocked)
     EXPECT_EQ(window.pcEdit->currentWidget(), page);
     EXPECT_EQ(window.CurrentPage, page);
     EXPECT_FALSE(window.FloatingPageCurrent);
+
+    // The gesture: the tab dragged more than 20 pixels and dropped outside the window floats there.
+    const QPoint start = window.pcEdit->tabBar()->tabRect(1).center();
+    window.pcEditMouseDown(Qt::LeftButton, start);
+    window.pcEditDragOver(start + QPoint(10, 0)); // under the threshold
+    const QPoint outside = window.mapToGlobal(QPoint(window.width() + 40, 30));
+    window.pcEditEndDrag(outside);
+    EXPECT_FALSE(page->isWindow());
+    window.pcEditMouseDown(Qt::LeftButton, start);
+    window.pcEditDragOver(start + QPoint(0, 30));
+    window.pcEditEndDrag(outside);
+    EXPECT_TRUE(page->isWindow());
+    EXPECT_EQ(page->geometry().topLeft(), outside);
 }
 
 TEST_F(EditText, TabZeroStaysFirstAndModifiedTabsShowAStar)
