@@ -809,7 +809,7 @@ void TFormEditText::pcEditDrawTab(QPainter& painter, int index, const QRect& rec
     } else {
         painter.setPen(palette().windowText().color());
     }
-    painter.drawText(QPoint(x + fm.horizontalAdvance(u'M') / 2, y + fm.ascent()), label);
+    painter.drawText(QPoint(x, y + fm.ascent()), label);
     painter.restore();
 }
 
