@@ -5,6 +5,8 @@
 #include "ScriptedPrompter.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QWheelEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -169,6 +171,20 @@ TEST_F(City, KeysAndClicksToggleTheDescriptionAndExplainLinks)
     EXPECT_FALSE(city.memoCity->isVisible());
     QTest::mouseClick(city.lbCityTitle, Qt::LeftButton);
     EXPECT_TRUE(city.memoCity->isVisible());
+    // The wheel over the description scrolls it a line a message, wherever the wheel event went.
+    city.memoCity->SetText(u"行\r\n"_s.repeated(60));
+    QApplication::processEvents();
+    QCursor::setPos(city.memoCity->mapToGlobal(city.memoCity->rect().center()));
+    const auto wheel = [&](int delta) {
+        QWheelEvent event(QPointF(5, 5), city.mapToGlobal(QPointF(5, 5)), {}, QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(city.lbCityMes2, &event);
+    };
+    wheel(-120);
+    wheel(-120);
+    EXPECT_EQ(city.memoCity->FirstVisibleLine(), 2);
+    wheel(120);
+    EXPECT_EQ(city.memoCity->FirstVisibleLine(), 1);
     QTest::keyClick(&city, Qt::Key_F5);
     EXPECT_EQ(prompter.lastText(), u"「ぐるり★みつけ隊」のときは，この旅行地にいるプレイヤーを表示します。"_s);
     QTest::keyClick(&city, Qt::Key_Escape);
