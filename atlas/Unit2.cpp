@@ -708,6 +708,19 @@ void TForm2::btEditClick()
         return;
     TFormEditText& window = *forms->formEditText;
     TMyRichEdit& editor = *window.MyRichEdit1;
+    TFormEditText::Host host;
+    host.descriptionFont = Memo1->font();
+    const std::pair<const char16_t*, QPushButton*> tagButtons[] = {
+        {u"bbBG", bbBG}, {u"bbR1", bbR1}, {u"bbR2", bbR2}, {u"bbG1", bbG1}, {u"bbG2", bbG2}, {u"bbB1", bbB1},
+        {u"bbB2", bbB2}, {u"bbW1", bbW1}, {u"bbW2", bbW2}, {u"bbU1", bbU1}, {u"bbU2", bbU2}};
+    for (const auto& [name, button] : tagButtons)
+        host.tagHints.insert(QString::fromUtf16(name), button->statusTip());
+    if (TForm1* f1 = mainForm()) {
+        host.replaceFlags = &f1->ReplaceFlags;
+        host.findFlags = &f1->FindFlags;
+        host.scratchFolder = f1->ScratchFolder;
+    }
+    window.SetHost(host);
     editor.SetText(Memo1->Text());
     editor.setSelStart(Memo1->SelStart());
     editor.ScrollCaret();

@@ -14,6 +14,7 @@
 #include "ProgramFolder.h"
 #include "ScriptedPrompter.h"
 #include "Unit1.h"
+#include "UnitCity.h"
 
 #include <QApplication>
 #include <QDir>
@@ -295,6 +296,25 @@ std::vector<Figure> benchMapPictures()
     return out;
 }
 
+// ---- Story preview --------------------------------------------------------------------------
+
+// One tick of the arrival scene: the picture, six walkers, the guest and a balloon composed into
+// the stage picture (frame 10, which has all of them).
+std::vector<Figure> benchCity()
+{
+    TFormCity city;
+    city.imCityHaikei = QImage(400, 225, QImage::Format_RGB32);
+    for (int y = 0; y < 225; ++y)
+        for (int x = 0; x < 400; ++x)
+            city.imCityHaikei.setPixel(x, y, qRgb(x / 2, 100 + y / 3, (x + y) % 256));
+    city.SpeechText1 = u"♪ようこそ、港町へ♪"_s;
+    city.SpeechText2 = u"♪ゆっくりしていってね♪"_s;
+    city.FormShow();
+    city.Timer1->stop();
+    return {measure(
+        "TFormCity::ComposeFrame (frame 10)", [&] { city.ComposeFrame(10); }, "400x225")};
+}
+
 // ---- Start-up ------------------------------------------------------------------------------
 
 // The child is given the program folder, so that the map installed in it is the one it opens.
@@ -350,6 +370,8 @@ int main(int argc, char** argv)
         for (Figure& f : benchPainter())
             figures.push_back(std::move(f));
         for (Figure& f : benchMapPictures())
+            figures.push_back(std::move(f));
+        for (Figure& f : benchCity())
             figures.push_back(std::move(f));
     }
     for (Figure& f : benchStartup(options.runs, QString(), false))

@@ -7,6 +7,7 @@
 #include "MyRichEdit.h"
 #include "PositionMap.h"
 #include "ScriptedPrompter.h"
+#include "UnitEditText.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -121,6 +122,28 @@ std::vector<Figure> benchControl()
         edit.setSelLength(2);
         edit.setSelText(QString());
     }));
+
+    // Opening the description window as the destination editor does: the text in, the caret,
+    // a fresh undo base, the window shown and painted. Closed again between runs (not timed).
+    TFormEditText window;
+    window.SetHost({});
+    out.push_back(measure(
+        "TFormEditText opened with a 64 KB description",
+        [&] {
+            TMyRichEdit& editor = *window.MyRichEdit1;
+            editor.SetText(description);
+            editor.setSelStart(0);
+            editor.ScrollCaret();
+            editor.ResetTextUndo();
+            editor.setModified(false);
+            window.FormShow();
+            window.show();
+            window.repaint();
+        },
+        [&] {
+            window.btOKClick();
+            QCoreApplication::processEvents();
+        }));
 
     if (sink == 42)
         std::printf(" ");

@@ -1,27 +1,192 @@
 #pragma once
 
 #include <QDialog>
+#include <QFont>
+#include <QHash>
+#include <memory>
+#include <vector>
 
+class QAction;
+class QCheckBox;
+class QFontDialog;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPainter;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+class TFindDialog;
+class TFormRefPage;
 class TMyRichEdit;
+class TEditTabBar;
 
-// The description editor window with its scratch pages.
+// The larger editor for one destination's description, with its scratch pages as further tabs
+// that can float as windows of their own.
 class TFormEditText : public QDialog {
     Q_OBJECT
 
 public:
     explicit TFormEditText(QWidget* parent = nullptr);
+    ~TFormEditText() override;
 
+    // What the window takes from the forms above it (the map editor sets these; this library
+    // cannot see those forms): the description font, the destination editor's tag hints by
+    // button name ("bbR1" ...), and the main window's option bytes and scratch folder.
+    struct Host {
+        QFont descriptionFont;
+        QHash<QString, QString> tagHints;
+        quint8* replaceFlags = nullptr;
+        quint8* findFlags = nullptr;
+        QString scratchFolder;
+    };
+    void SetHost(const Host& host);
+
+    QPushButton *btOK = nullptr, *btCancel = nullptr;
+    QTabWidget* pcEdit = nullptr;
+    QWidget* TabSheet1 = nullptr;
     TMyRichEdit* MyRichEdit1 = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QToolButton *tbtFind = nullptr, *tbtFindPrev = nullptr, *tbtFindNext = nullptr, *tbtReplace = nullptr;
+    QToolButton *sbBG = nullptr, *sbR1 = nullptr, *sbR2 = nullptr, *sbG1 = nullptr, *sbG2 = nullptr, *sbB1 = nullptr,
+                *sbB2 = nullptr, *sbW1 = nullptr, *sbW2 = nullptr, *sbU1 = nullptr, *sbU2 = nullptr;
+    QToolButton *sbHome = nullptr, *sbEnd = nullptr, *sbEnter = nullptr, *sbBS = nullptr;
+    QLabel* lbPasteRet = nullptr;
+    QLineEdit* edPasteRet = nullptr;
+    QSpinBox* udPasteRet = nullptr;
+    QMenu *PopupMenu1 = nullptr, *PopupMenu2 = nullptr, *PopupMenu3 = nullptr, *pmEdit = nullptr, *tbpReRefer = nullptr;
+    QAction *pmUndo = nullptr, *pmRedo = nullptr, *pmCut = nullptr, *pmCopy = nullptr, *pmPaste = nullptr,
+            *pmDelete = nullptr, *pmSelectAll = nullptr, *Home1 = nullptr, *End1 = nullptr, *Enter1 = nullptr,
+            *BS1 = nullptr;
+    QAction *Find1 = nullptr, *Prev1 = nullptr, *Next1 = nullptr, *Replace1 = nullptr, *mmRepZenToHan = nullptr,
+            *mmRepHanToZen = nullptr, *mmRepHanZenSettei = nullptr;
+    QAction *Wrap1 = nullptr, *Font1 = nullptr;
+    QAction *miOrikaesi = nullptr, *miFont = nullptr, *miToLeft = nullptr, *miToRight = nullptr, *miClose = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu *mmFile = nullptr, *mmEdit = nullptr, *mmSearch = nullptr, *mmHyouji = nullptr, *mmRefer = nullptr,
+          *ReRefer1 = nullptr;
+    QAction *Close1 = nullptr, *Q1 = nullptr, *Refer1 = nullptr, *Blank1 = nullptr, *ReferSave1 = nullptr;
+    std::unique_ptr<QFontDialog> FontDialog1;
+    // The font the dialog returned last (at first the description editor's); new pages take it.
+    QFont DialogFont;
+    TFindDialog *FindDialog1 = nullptr, *ReplaceDialog1 = nullptr;
+
+    // The page the editing commands act on: nullptr stands for the description tab.
+    TFormRefPage* CurrentPage = nullptr;
+    std::vector<std::unique_ptr<TFormRefPage>> ScratchPages;
+    int PageCounter = 0;
+    bool FloatingPageCurrent = false;
+    bool SuppressKeyPress = false;
+    bool FirstShow = true;
+    int DropMarkTab = -1;
+    bool SaveProceeds = true;
+    quint8 SkipSelection = 0;
 
     int ShowModal();
+    TMyRichEdit* CurrentEditor() const;
 
-    // Floating scratch pages hide while the application is inactive and come back at their bounds.
+    // Floating pages hide while the application is inactive and come back at their bounds.
     void HideFloatingPages();
     void ShowFloatingPages();
+    void UpdateEditorCaption(const QString& path);
+    // Retitles (no class name) or relabels (a class name) the find or replace dialog that is open.
+    void SetDialogText(const QString& className, const QString& oldText, const QString& newText);
 
     // Scratch pages that are shown and modified, for the question at closing.
     int ModifiedScratchPageCount() const;
     // Writes every scratch page to its own file and puts it on top of the scratch history.
     void SaveAllScratchPages();
     void SaveScratchHistory();
+
+    // Takes a new page in as a tab just after the active one and makes it current.
+    TFormRefPage* AddScratchPage(std::unique_ptr<TFormRefPage> page);
+    // The operations behind the mouse gestures: a page leaves the tab row as its own window at
+    // the bounds given, and a floating page goes back to the tab row (at the end, or before tab
+    // `index`, never before tab 0).
+    void floatPage(TFormRefPage* page, const QRect& bounds);
+    void dockPage(TFormRefPage* page, int index = -1);
+    // A floating page became active, or was moved over the tab row.
+    void RefPageActivated(TFormRefPage* page);
+    void RefPageMoved(TFormRefPage* page);
+    // The label a tab shows: its caption, with "*" when its editor is modified.
+    QString TabLabel(int index) const;
+    TMyRichEdit* TabEditor(int index) const;
+    TFormRefPage* TabPage(int index) const;
+
+    // Handlers.
+    void FormCreate();
+    void FormShow();
+    void FormActivate();
+    // False keeps the window open.
+    bool FormClose(int modalResult);
+    bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void btOKClick();
+    void btCancelClick();
+    void PopupMenu1Popup();
+    void pmUndoClick();
+    void pmRedoClick();
+    void pmCutClick();
+    void pmCopyClick();
+    void pmPasteClick();
+    void pmDeleteClick();
+    void pmSelectAllClick();
+    void Home1Click();
+    void End1Click();
+    void Enter1Click();
+    void BS1Click();
+    void bbR1Click(QToolButton* sender);
+    void bbBGClick();
+    void Wrap1Click();
+    void Font1Click();
+    void pcEditChange();
+    void pcEditDrawTab(QPainter& painter, int index, const QRect& rect, bool active) const;
+    void pcEditMouseDown(Qt::MouseButton button, const QPoint& pos);
+    // The drag of a page in the tab row: the marker follows, a drop in the row moves the page,
+    // a drop outside it lets the page float there.
+    void pcEditDragOver(const QPoint& pos);
+    void pcEditDragDrop(const QPoint& pos);
+    void pcEditEndDrag(const QPoint& globalPos);
+    void miToLeftClick();
+    void miToRightClick();
+
+    // Commands the search, conversion and scratch-page work fills.
+    void Find1Click();
+    void Prev1Click();
+    void Next1Click();
+    void Replace1Click();
+    void FindDialog1Find();
+    void ReplaceDialog1Find();
+    void ReplaceDialog1Replace(bool all);
+    void mmRepZenToHanClick(int tag);
+    void mmRepHanZenSetteiClick();
+    void Refer1Click();
+    void Blank1Click();
+    void ReferSave1Click();
+    void miCloseClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void done(int result) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    friend class TEditTabBar;
+    QToolButton* toolButton(const QString& caption, int tag = 0);
+    // Rebuilds a menu-bar menu from a pop-up menu (its items copied, the old ones dropped).
+    void CloneMenuItems(QMenu* target, QMenu* source);
+    void sendKey(TMyRichEdit* editor, int key, Qt::KeyboardModifiers modifiers);
+    void repaintTabs();
+    bool ownsWindow(const QWidget* widget) const;
+    QString pageName() const;
+
+    TEditTabBar* m_tabBar = nullptr;
+    Host m_host;
+    bool m_dragging = false;
+    QPoint m_dragStart;
 };

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# The larger description window and the story preview with real keys and clicks: destination 00's
+# description is typed in "別フォームで編集", a word is wrapped in a tag with its tool button, F4
+# takes it back and OK gives it to the grid (checked in the saved map, which is written from the
+# grid); then the preview plays until it offers "もう一回確認する" and Esc closes it.
+# The tool button is found by picture with find_button_text, as in atlas_japanese_buttons.
+# Usage: atlas_edit_text.sh <atlas binary> <find_button_text binary>
+set -u
+
+atlas_binary=${1:?usage: atlas_edit_text.sh <atlas binary> <find_button_text binary>}
+finder=${2:?usage: atlas_edit_text.sh <atlas binary> <find_button_text binary>}
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+e2e_init atlas_edit_text awk
+[ -x "$finder" ] || e2e_fail "no find_button_text at $finder"
+
+map_name=別窓試験
+highlight=48,140,198 # the grid's selected row
+
+e2e_make_program "$atlas_binary"
+mkdir -p "$prog/画像と音声/マップ画像/$map_name" || e2e_fail "cannot make folders"
+map_path="$prog/画像と音声/マップファイル/$map_name.map"
+e2e_write_small_map "$map_path" '' 0 '"100,200",港町,,,,,,'
+
+# find_label <window> <words> <what>: waits up to 10 s for the words drawn as a button draws them
+# in the window, and sets $label_x, $label_y to their middle on the display.
+label_count=0
+find_label() {
+    local window=$1 words=$2 what=$3 shot out="" score x y wx wy t geometry
+    label_count=$((label_count + 1))
+    shot="$work/label$label_count.png"
+    for ((t = 0; t < 100; t++)); do
+        if import -window "$window" "$shot" 2>>"$work/import.log" &&
+            out=$(QT_QPA_PLATFORM=xcb "$finder" "$shot" "$words" "$work/label$label_count-words.png" 2>>"$work/finder.log"); then
+            read -r score x y <<<"$out"
+            if awk -v s="$score" 'BEGIN { exit !(s >= 0.9) }'; then
+                geometry=$(xdotool getwindowgeometry --shell "$window") || e2e_fail "no geometry of the $what"
+                read -r wx wy < <(awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"] }' <<<"$geometry")
+                label_x=$((wx + x + 6))
+                label_y=$((wy + y + 6))
+                return
+            fi
+        fi
+        sleep 0.1
+    done
+    e2e_fail "the $what shows no \"$words\" (best: ${out:-none}; screenshot $shot)"
+}
+
+e2e_start_xvfb
+e2e_start_atlas "$map_path"
+e2e_wait_window "^マップエディタ ～ $map_name\\.map\$"
+main=$window
+
+# Destination 00 is selected at the start; Return in the grid opens its editor.
+e2e_poll_screen start 5 run "$highlight" 0 150+
+read -r x y <<<"$screen_out"
+e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
+e2e_press "$main" Return
+e2e_find_window '^0 番目の旅行地' "destination editor of 00"
+editor=$found
+
+# The two buttons stand at the editor's bottom left, in its own font (which the finder does not draw).
+e2e_click $((found_x + 78)) $((found_y + found_h - 25)) "別フォームで編集"
+e2e_find_window '^「説明文」の編集$' "description window"
+larger=$found
+
+# The description has the focus; "world" is selected with Shift+Left and wrapped by the "<r>" button.
+e2e_focus "$larger"
+xdotool type --delay 20 "hello world" || e2e_fail "cannot type"
+for ((i = 0; i < 5; i++)); do
+    xdotool key shift+Left || e2e_fail "cannot select"
+done
+find_label "$larger" "<r>" "description window's tool bar"
+e2e_click "$label_x" "$label_y" "the <r> button"
+e2e_screenshot "$work/tagged.png"
+e2e_press "$larger" F4
+e2e_wait_gone "$larger" "description window after F4"
+
+# OK in the destination editor; the change is reported.
+e2e_press "$editor" F4
+e2e_wait_gone "$editor" "destination editor after F4"
+e2e_answer '^マップエディタ$' Return "notice that destination 00 changed"
+
+# The map file is written from the grid: its line for 00 shows the grid's description cell.
+e2e_menu_item "$main" f s
+e2e_answer '^マップエディタ$' Return "question before overwriting the map"
+expected='"100,200",港町,,,,,"hello <r>world</r>",'
+for ((t = 0; t < 50; t++)); do
+    line2=$(iconv -f CP932 -t UTF-8 "$map_path" | sed -n 2p | tr -d '\r')
+    [ "$line2" = "$expected" ] && break
+    sleep 0.1
+done
+[ "$line2" = "$expected" ] || e2e_fail "destination 00 is saved as \"$line2\", expected \"$expected\""
+
+# The story preview from the destination editor: the scene plays, then offers the replay.
+e2e_find_window "^マップエディタ ～ $map_name\\.map\$" "main window after the save" 5
+e2e_press "$main" Return
+e2e_find_window '^0 番目の旅行地' "destination editor of 00, again"
+editor=$found
+e2e_click $((found_x + 228)) $((found_y + found_h - 25)) "ストーリー動作確認"
+e2e_find_window '^ぐるりみつけ隊　ストーリー' "story preview"
+preview=$found
+# The action button's label turns from grey (disabled) to black once the scene has played: about
+# six seconds.
+e2e_poll_screen replay 15 count $((found_x + 40)) $((found_y + 419)) 160 20 0,0,0 60 40
+e2e_screenshot "$work/preview.png"
+e2e_press "$preview" Escape
+e2e_wait_gone "$preview" "story preview after Esc"
+e2e_find_window '^0 番目の旅行地' "destination editor after the preview"
+
+passed=1
+echo "atlas_edit_text: passed"

@@ -1,0 +1,228 @@
+#include "UnitEditText.h"
+
+#include "FindDialog.h"
+#include "MyRichEdit.h"
+#include "ScriptedPrompter.h"
+#include "UnitRefPage.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QClipboard>
+#include <QMenu>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class EditText : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window.SetHost(host);
+        window.show();
+        QApplication::processEvents();
+    }
+    void TearDown() override
+    {
+        prompter.answers.push_back(Prompter::Answer::Yes);
+        window.btCancelClick();
+    }
+    TFormRefPage* addPage(const QString& caption, int tag)
+    {
+        auto page = std::make_unique<TFormRefPage>(&window);
+        page->setWindowTitle(caption);
+        page->Tag = tag;
+        return window.AddScratchPage(std::move(page));
+    }
+    // Text with "abc" selected in the middle.
+    void selectAbc(TMyRichEdit* editor)
+    {
+        editor->SetText(u"xabcx"_s);
+        editor->setSelStart(1);
+        editor->setSelLength(3);
+    }
+
+    ScriptedPrompter prompter;
+    quint8 replaceFlags = 3, findFlags = 0;
+    TFormEditText::Host host{QFont(), {{u"bbR1"_s, u"hint r1"_s}}, &replaceFlags, &findFlags, QString()};
+    TFormEditText window;
+};
+
+TEST_F(EditText, TagButtonsAndKeysInsertOrWrapTheSelection)
+{
+    TMyRichEdit* editor = window.MyRichEdit1;
+    EXPECT_EQ(window.sbR1->statusTip(), u"hint r1"_s);
+
+    selectAbc(editor);
+    window.sbR2->click(); // a closing tag supplies the closing half
+    EXPECT_EQ(editor->Text(), u"x<r>abc</r>x"_s);
+    editor->SetText(QString());
+    window.sbR2->click();
+    EXPECT_EQ(editor->Text(), u"</r>"_s);
+
+    selectAbc(editor);
+    QTest::keyClick(editor, Qt::Key_U, Qt::ControlModifier);
+    EXPECT_EQ(editor->Text(), u"x<u>abc</u>x"_s);
+    QTest::keyClick(editor, Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(editor->Text(), u"x<u>abc</u></b>x"_s);
+
+    prompter.colours.push_back(QColor(255, 0, 0));
+    editor->SetText(QString());
+    QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(editor->Text(), u"<bg=0000FF>"_s);
+
+    // A paste turns tabs to blanks and adds the line breaks asked for.
+    QGuiApplication::clipboard()->setText(u"a\tb"_s);
+    window.edPasteRet->setText(u"2"_s);
+    editor->SetText(QString());
+    window.pmPasteClick();
+    EXPECT_EQ(editor->Text(), u"a b\r\n\r\n"_s);
+}
+
+TEST_F(EditText, CommandsActOnTheCurrentPageFloatingOrDocked)
+{
+    TFormRefPage* page = addPage(u" ちょい置き-1 "_s, 1);
+    EXPECT_EQ(window.CurrentPage, page);
+    selectAbc(page->MyRichEdit1);
+    window.sbG1->click();
+    EXPECT_EQ(page->MyRichEdit1->Text(), u"x<g>abc</g>x"_s);
+
+    window.pcEdit->setCurrentIndex(0);
+    EXPECT_EQ(window.CurrentPage, nullptr);
+    window.floatPage(page, QRect(50, 60, 300, 200));
+    EXPECT_TRUE(page->isWindow());
+    EXPECT_EQ(window.pcEdit->count(), 1);
+    window.RefPageActivated(page);
+    EXPECT_TRUE(window.FloatingPageCurrent);
+    EXPECT_EQ(window.CurrentEditor(), page->MyRichEdit1);
+
+    window.HideFloatingPages();
+    EXPECT_FALSE(page->isVisible());
+    window.ShowFloatingPages();
+    EXPECT_TRUE(page->isVisible());
+    EXPECT_EQ(page->FloatBounds.size(), QSize(300, 200));
+
+    window.dockPage(page);
+    EXPECT_FALSE(page->isWindow());
+    EXPECT_EQ(window.pcEdit->count(), 2);
+    EXPECT_EQ(window.pcEdit->currentWidget(), page);
+    EXPECT_EQ(window.CurrentPage, page);
+    EXPECT_FALSE(window.FloatingPageCurrent);
+
+    // The gesture: the tab dragged more than 20 pixels and dropped outside the window floats there.
+    const QPoint start = window.pcEdit->tabBar()->tabRect(1).center();
+    window.pcEditMouseDown(Qt::LeftButton, start);
+    window.pcEditDragOver(start + QPoint(10, 0)); // under the threshold
+    const QPoint outside = window.mapToGlobal(QPoint(window.width() + 40, 30));
+    window.pcEditEndDrag(outside);
+    EXPECT_FALSE(page->isWindow());
+    window.pcEditMouseDown(Qt::LeftButton, start);
+    window.pcEditDragOver(start + QPoint(0, 30));
+    window.pcEditEndDrag(outside);
+    EXPECT_TRUE(page->isWindow());
+    EXPECT_EQ(page->geometry().topLeft(), outside);
+}
+
+TEST_F(EditText, TabZeroStaysFirstAndModifiedTabsShowAStar)
+{
+    TFormRefPage* one = addPage(u" ちょい置き-1 "_s, 1);
+    TFormRefPage* two = addPage(u" ちょい置き-2 "_s, 2);
+    ASSERT_EQ(window.pcEdit->indexOf(two), 2);
+
+    window.miToLeftClick();
+    EXPECT_EQ(window.pcEdit->indexOf(two), 1);
+    window.miToLeftClick(); // never before the description
+    EXPECT_EQ(window.pcEdit->indexOf(two), 1);
+    window.miToRightClick();
+    EXPECT_EQ(window.pcEdit->indexOf(two), 2);
+    window.miToRightClick(); // already last
+    EXPECT_EQ(window.pcEdit->indexOf(two), 2);
+
+    window.pcEdit->setCurrentIndex(0);
+    window.miToRightClick();
+    EXPECT_EQ(window.pcEdit->widget(0), window.TabSheet1);
+
+    // A drag of tab 2 dropped on tab 1 moves it there; a drop on tab 0 moves nothing.
+    QTabBar* bar = window.pcEdit->tabBar();
+    window.pcEdit->setCurrentIndex(2);
+    window.pcEditDragDrop(bar->tabRect(1).center());
+    EXPECT_EQ(window.pcEdit->indexOf(two), 1);
+    EXPECT_EQ(window.pcEdit->indexOf(one), 2);
+    window.pcEditDragDrop(bar->tabRect(0).center());
+    EXPECT_EQ(window.pcEdit->widget(0), window.TabSheet1);
+    EXPECT_EQ(window.pcEdit->indexOf(two), 1);
+
+    EXPECT_EQ(window.TabLabel(0), u" 編集中の説明文 "_s);
+    window.MyRichEdit1->setFocus();
+    QTest::keyClicks(window.MyRichEdit1, u"x"_s);
+    QTest::keyClick(window.MyRichEdit1, Qt::Key_Left);
+    EXPECT_EQ(window.TabLabel(0), u" 編集中の説明文*"_s);
+    window.pcEdit->setCurrentIndex(0);
+    window.pmUndoClick();
+    EXPECT_EQ(window.TabLabel(0), u" 編集中の説明文 "_s);
+}
+
+TEST_F(EditText, CancelAsksOnlyAboutAChangedDescriptionAndNoChangesNothing)
+{
+    window.MyRichEdit1->ResetTextUndo();
+    window.btCancelClick();
+    EXPECT_TRUE(prompter.asked.empty());
+    EXPECT_FALSE(window.isVisible());
+
+    window.show();
+    TFormRefPage* page = addPage(u" ちょい置き-1 "_s, 1);
+    window.floatPage(page, QRect(40, 40, 200, 150));
+    window.Find1Click();
+    window.MyRichEdit1->setFocus();
+    QTest::keyClicks(window.MyRichEdit1, u"y"_s);
+    QTest::keyClick(window.MyRichEdit1, Qt::Key_Left);
+    prompter.answers.push_back(Prompter::Answer::No);
+    QTest::keyClick(window.MyRichEdit1, Qt::Key_Escape);
+    ASSERT_EQ(prompter.asked.size(), 1u);
+    EXPECT_EQ(prompter.lastText(),
+              u" 編集中の説明文  は変更されています。\r\n\r\n変更した内容を破棄してもいいですか。"_s);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(page->isVisible());
+    EXPECT_TRUE(window.FindDialog1->isVisible());
+
+    prompter.answers.push_back(Prompter::Answer::Yes);
+    window.activateWindow(); // from the find dialog
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_F8); // the hidden "閉じる - ｷｬﾝｾﾙ"
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(page->isVisible());
+    EXPECT_FALSE(window.FindDialog1->isVisible());
+    EXPECT_EQ(replaceFlags, 3);
+    EXPECT_EQ(findFlags, 0);
+    window.show();
+    window.FormActivate();
+    EXPECT_TRUE(page->isVisible());
+}
+
+TEST_F(EditText, MenuBarMenusAreRebuiltFromThePopUps)
+{
+    window.mmSearch->popup(QPoint());
+    window.mmSearch->hide();
+    QStringList captions;
+    for (QAction* a : window.mmSearch->actions())
+        if (!a->isSeparator())
+            captions << a->text();
+    EXPECT_EQ(captions,
+              (QStringList{u"検索(&F)"_s, u"上へ検索(&U)"_s, u"下へ検索(&D)"_s, u"置換(&R)"_s, u"全角→半角変換 (&H)"_s,
+                           u"半角→全角変換 (&Z)"_s, u"全角・半角変換の設定 (&T)"_s}));
+    // The copy's shortcut now opens the replace dialog instead of inserting a tag.
+    window.MyRichEdit1->SetText(QString());
+    window.MyRichEdit1->setFocus();
+    QTest::keyClick(window.MyRichEdit1, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_TRUE(window.ReplaceDialog1->isVisible());
+    EXPECT_EQ(window.ReplaceDialog1->windowTitle(), u" 編集中の説明文 の置換"_s);
+    EXPECT_EQ(window.ReplaceDialog1->cbWholeWord->text(), u"すべての旅行地で同じ置換を行う(&W)"_s);
+}
+
+} // namespace
