@@ -373,6 +373,8 @@ void TFormPictureSelect::FormShow()
     m_wheelRest = 0;
     Drawing = false;
     DotShown = false;
+    // The arrow keys scroll the picture rather than change the zoom.
+    pnImage->setFocus();
 }
 
 int TFormPictureSelect::ToPicture(int v) const
@@ -705,14 +707,21 @@ void TFormPictureSelect::btOKClick()
     if (!CutLine.isEmpty()
         && Prompter::ask(this, u"選択範囲を切り出しますか。"_s, Prompter::Buttons::YesNo) == Prompter::Answer::Yes)
         sbSelectClick();
-    m_autoScroll.stop();
     done(QDialog::Accepted);
 }
 
 void TFormPictureSelect::btCancelClick()
 {
-    m_autoScroll.stop();
     done(QDialog::Rejected);
+}
+
+void TFormPictureSelect::done(int result)
+{
+    // However the form closes (Esc, the title bar), no drag or scrolling outlives it.
+    Drawing = false;
+    DotShown = false;
+    m_autoScroll.stop();
+    QDialog::done(result);
 }
 
 void TFormPictureSelect::Effect1Click()

@@ -114,6 +114,8 @@ public:
 
     static QString FormHint();
 
+    void done(int result) override;
+
 protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
