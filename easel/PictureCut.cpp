@@ -14,6 +14,14 @@ QRectF cornerRect(const QVector<QPoint>& points)
     return QRectF(QPointF(points[0]), QPointF(points[1])).normalized();
 }
 
+// The pixels a drawn rectangle or ellipse covers end one short of its far corner, so that its
+// outline lies inside the cut-out box on all four sides.
+QRectF drawnRect(const QVector<QPoint>& points)
+{
+    const QRectF r = cornerRect(points);
+    return QRectF(r.topLeft(), QSizeF(std::max(0.0, r.width() - 1), std::max(0.0, r.height() - 1)));
+}
+
 QPen whitePen(int lineWidth)
 {
     QPen pen(Qt::white, std::max(1, lineWidth), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
@@ -35,9 +43,9 @@ void drawShape(QPainter& p, LineShape shape, const QVector<QPoint>& points, bool
     if (points.size() < 2)
         return;
     if (shape == LineShape::Rectangle)
-        p.drawRect(cornerRect(points));
+        p.drawRect(drawnRect(points));
     else
-        p.drawEllipse(cornerRect(points));
+        p.drawEllipse(drawnRect(points));
 }
 
 } // namespace

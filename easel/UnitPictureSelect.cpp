@@ -9,6 +9,7 @@
 #include "PictureDocument.h"
 #include "ProgramFolder.h"
 #include "Prompter.h"
+#include "UnitPictureEditor.h"
 #include "UnitSelectWidth.h"
 
 #include <QAbstractSpinBox>
@@ -361,6 +362,8 @@ void TFormPictureSelect::FormCreate()
         u"BMP ﾌｧｲﾙ (*.bmp)|*.bmp|JPEG ﾌｧｲﾙ (*.jpg)|*.jpg|全種類 (*.bmp, *.jpg)|*.bmp;*.jpg"_s;
     MyOpenPictureDialog1->FilterIndex = 3;
     MyOpenPictureDialog1->DefaultExt = u"bmp"_s;
+    if (EaselForms* forms = EaselForms::current(); forms && forms->formPictureEditor)
+        MyOpenPictureDialog1->InitialDir = forms->formPictureEditor->MyOpenPictureDialog2->InitialDir;
     setHints();
     DrawWidthGlyph();
     ResetUndo();
@@ -403,8 +406,6 @@ LineShape TFormPictureSelect::CurrentShape() const
 void TFormPictureSelect::sbOpenClick()
 {
     MyOpenPictureDialog1->FileName = PictureFileName;
-    if (MyOpenPictureDialog1->InitialDir.isEmpty() && !PictureFileName.isEmpty())
-        MyOpenPictureDialog1->InitialDir = QFileInfo(PictureFileName).absolutePath();
     if (!MyOpenPictureDialog1->Execute(this))
         return;
     const QString path = MyOpenPictureDialog1->FileName;

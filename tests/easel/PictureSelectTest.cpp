@@ -53,6 +53,12 @@ TEST(PictureCutBoxes, EachLineKind)
     EXPECT_EQ(rect.pixel(0, 10), qRgb(255, 255, 255)) << "the line's band is white";
     EXPECT_EQ(rect.pixel(39, 19), qRgb(255, 255, 255));
 
+    const QImage thin = *PictureCut::CutOut(picture, LineShape::Rectangle, corners, 1);
+    for (QPoint band : {QPoint(0, 5), QPoint(39, 5), QPoint(20, 0), QPoint(20, 19)})
+        EXPECT_EQ(thin.pixel(band), qRgb(255, 255, 255)) << band.x() << "," << band.y();
+    EXPECT_EQ(thin.pixel(38, 18), picture.pixel(48, 28));
+    EXPECT_EQ(thin.pixel(1, 1), picture.pixel(11, 11));
+
     const QImage ellipse = *PictureCut::CutOut(picture, LineShape::Ellipse, corners, 1);
     EXPECT_EQ(ellipse.pixel(0, 0), qRgb(255, 255, 255)) << "outside the ellipse is white";
     EXPECT_EQ(ellipse.pixel(20, 10), picture.pixel(30, 20));
