@@ -5,11 +5,13 @@
 #include "BmpPicture.h"
 #include "CutView.h"
 #include "ScriptedPrompter.h"
+#include "UnitPicEffect.h"
 #include "UnitPictureKiridasi.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
 
@@ -111,6 +113,23 @@ std::vector<Figure> benchForm(const QString& path)
         form.bbFitClick();
         view->repaint();
     }));
+
+    // A bar step in the adjustment form over the 4000 x 3000 picture: the pass and the repaint.
+    form.LoadPicture(path);
+    form.UpDown1->setValue(25);
+    view->repaint();
+    TFormPicEffect effect;
+    prompter.modals.push_back([&](QDialog&) {
+        int position = 100;
+        out.push_back(measure("adjustment bar step + repaint (4000x3000 at 25 %)", [&] {
+            position = position == 100 ? 120 : 100;
+            effect.sbR->setValue(position);
+            view->repaint();
+        }));
+        effect.btCancelClick();
+        return int(QDialog::Rejected);
+    });
+    form.EffectClick();
     if (!prompter.asked.empty())
         out.back().note = "UNEXPECTED MESSAGES: " + prompter.asked.front().text.toStdString();
     form.hide();
@@ -133,6 +152,8 @@ std::vector<Figure> benchView(const QImage& picture)
     out.push_back(measure("CutView::stretch whole picture to 10 %", [&] {
         sink += CutView::stretch(picture, {400, 300}, {0, 0, 400, 300}).width();
     }));
+    out.push_back(measure("TFormPicEffect::Adjust 4000x3000 (a table per channel)",
+                          [&] { sink += TFormPicEffect::Adjust(picture, 20, 10, -5, 0).width(); }));
     if (sink == 42)
         std::printf(" ");
     return out;

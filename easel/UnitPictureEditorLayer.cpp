@@ -171,8 +171,13 @@ void TFormPictureEditor::sbFaceSelectClick()
     ClearSelection();
     EaselForms* forms = EaselForms::current();
     TFormPictureSelect* form = forms ? forms->formPictureSelect.get() : nullptr;
-    if (form && Prompter::backend().execModal(*form) == QDialog::Accepted && !form->WorkPicture.isNull())
-        PlaceImportedPicture(form->WorkPicture, form->PictureFileName);
+    if (form && Prompter::backend().execModal(*form) == QDialog::Accepted && !form->WorkPicture.isNull()) {
+        QImage work = form->WorkPicture;
+        // Taken at the size the import form showed it, when the user asked for that.
+        if (form->CheckBox1->isChecked())
+            work = work.scaled(form->ToDisplay(work.width()), form->ToDisplay(work.height()));
+        PlaceImportedPicture(work, form->PictureFileName);
+    }
     StatusBar1->clearMessage();
 }
 

@@ -269,6 +269,9 @@ void TFormPictureKiridasi::buildMenu()
     QMenu* frame = MainMenu1->addMenu(u"枠(&K)"_s);
     N9 = item(frame, u"左上に移動(&H)"_s, u"Ctrl+H"_s, &TFormPictureKiridasi::bbLeftTopClick);
     N6 = item(frame, u"枠 - 色(&I)"_s, u"Ctrl+I"_s, &TFormPictureKiridasi::bbSelectColorClick);
+
+    Effect = MainMenu1->addAction(u"色・明るさ調整(&M)"_s);
+    connect(Effect, &QAction::triggered, this, &TFormPictureKiridasi::EffectClick);
 }
 
 void TFormPictureKiridasi::connectControls()
@@ -555,6 +558,19 @@ void TFormPictureKiridasi::Save1Click()
         UpdateCaption();
         CutSaved = true;
     }
+}
+
+void TFormPictureKiridasi::EffectClick()
+{
+    TFormPicEffect* form = TFormPicEffect::current();
+    if (!form || WorkBitmap.isNull())
+        return;
+    form->ShowModal(*this);
+}
+
+void TFormPictureKiridasi::EffectRedisplay()
+{
+    Image1->update();
 }
 
 bool TFormPictureKiridasi::MySavePictureDialog1CanClose(const QString& fileName)

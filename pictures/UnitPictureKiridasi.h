@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CutView.h"
+#include "UnitPicEffect.h"
 
 #include <QColor>
 #include <QDialog>
@@ -25,7 +26,7 @@ class KiridasiCanvas;
 // SavePictureAs writes WorkBitmap to the caller's working copy.
 // OK is accepted only with a cut in effect, so after OK WorkBitmap is always the cut the user
 // sees, also when it was saved under another name and cut again since.
-class TFormPictureKiridasi : public QDialog {
+class TFormPictureKiridasi : public QDialog, public PicEffectHost {
     Q_OBJECT
 
 public:
@@ -63,7 +64,7 @@ public:
     QMenuBar* MainMenu1 = nullptr;
     QAction *mmOpen = nullptr, *Save1 = nullptr, *Exit1 = nullptr, *Exit2 = nullptr, *mmSelect = nullptr,
             *Undo1 = nullptr, *X1 = nullptr, *N4 = nullptr, *N5 = nullptr, *M2 = nullptr, *M1 = nullptr, *N9 = nullptr,
-            *N6 = nullptr;
+            *N6 = nullptr, *Effect = nullptr;
 
     const CutView& view() const { return m_view; }
     // Whether a cut is in effect (what the undo button shows).
@@ -96,6 +97,11 @@ public:
     void btCancelClick();
     void sbOpenClick();
     void Save1Click();
+    // Adjusts brightness and colours of the working picture with the program's adjustment form.
+    void EffectClick();
+    QImage& EffectPicture() override { return WorkBitmap; }
+    // The size stays, so the display keeps its zoom and fit; only the picture is drawn anew.
+    void EffectRedisplay() override;
     // The save dialog's overwrite question; false keeps the dialog open.
     bool MySavePictureDialog1CanClose(const QString& fileName);
     // The name the save dialog's file-name box gets when its type changes to filter 1 (".bmp") or

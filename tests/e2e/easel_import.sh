@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# A picture brought into the picture editor through the import form, with real clicks, drags and
+# keys on a bare X server: the form opens a picture made here, a rectangular cut-out line is
+# dragged round part of it and cut with Ctrl+K, the form ends with OK, and the floating picture is
+# stamped and saved; the saved pixels must be the cut with its one-pixel band of the line made
+# transparent.
+# Usage: easel_import.sh <path to the easel binary>
+set -u
+
+easel_binary=${1:?usage: easel_import.sh <easel binary>}
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+e2e_init easel_import convert python3 od
+
+white=255,255,255
+red=255,0,0
+green=0,255,0
+blue=0,0,255
+yellow=255,255,0
+# From the editor window's top-left corner: the import row under the canvas.
+import_button=548,617
+import_stamp_button=642,617
+
+# 100 x 80 blue with a yellow 20 x 20 square at (40, 30).
+picture="$work/in.bmp"
+convert -size 100x80 xc:blue -fill yellow -draw 'rectangle 40,30 59,49' -type TrueColor "BMP3:$picture" ||
+    e2e_fail "cannot make the picture"
+
+e2e_start_xvfb
+e2e_start_easel "$easel_binary"
+e2e_find_window '^画像エディタ$' "easel's window"
+window=$found
+wx=$found_x wy=$found_y
+echo "easel_import: on $DISPLAY"
+e2e_poll_screen start 5 run "$white" 0 600 "$found_x" "$found_y" "$found_w" "$found_h"
+
+e2e_click $((wx + ${import_button%,*})) $((wy + ${import_button#*,})) "画像 of 画像取り込み"
+e2e_find_window '^画像の取り込み' "the import form"
+form=$found
+e2e_menu_item "$form" f o
+e2e_find_window '^画像を開く$' "open dialog of the import form"
+dialog=$found
+e2e_focus "$dialog"
+xdotool type --delay 5 "$picture" || e2e_fail "cannot type into the open dialog"
+e2e_press "$dialog" Return
+e2e_wait_gone "$dialog" "open dialog after Return on $picture"
+
+# The picture's top-left corner on screen, at 100 %.
+e2e_poll_screen opened 5 origin "$blue"
+read -r px py <<<"$screen_out"
+e2e_poll_screen shown 5 check "$px" "$py" "square:45,35:$yellow" "corner:99,79:$blue"
+
+# A rectangle from picture (20, 10) to (80, 70), dragged in eight moves.
+xdotool mousemove $((px + 20)) $((py + 10)) mousedown 1 || e2e_fail "cannot press the mouse button"
+for ((i = 1; i <= 8; i++)); do
+    xdotool mousemove $((px + 20 + 60 * i / 8)) $((py + 10 + 60 * i / 8)) || e2e_fail "cannot move the mouse"
+done
+xdotool mouseup 1 || e2e_fail "cannot release the mouse button"
+xdotool mousemove $((px + 300)) $((py + 300))
+e2e_poll_screen lined 5 check "$px" "$py" "top of the line:50,10:$red" "left of the line:20,40:$red" \
+    "inside:45,35:$yellow"
+
+e2e_press "$form" ctrl+k
+# The cut is 60 x 60 at the top left; its band shows the background.
+e2e_poll_screen cut 5 check "$px" "$py" "band:0,30:$green" "inside:1,30:$blue" "square:25,25:$yellow" \
+    "right band:59,30:$green" "bottom band:30,59:$green"
+
+e2e_menu_item "$form" f x
+e2e_wait_gone "$form" "the import form after 終了 - [OK]"
+e2e_click $((wx + ${import_stamp_button%,*})) $((wy + ${import_stamp_button#*,})) "描画 of 画像取り込み"
+
+saved="$work/imported.bmp"
+e2e_menu_item "$window" f a
+e2e_find_window '^名前を付けて保存$' "save dialog of 名前を付けて保存"
+dialog=$found
+e2e_focus "$dialog"
+xdotool type --delay 5 "$saved" || e2e_fail "cannot type into the save dialog"
+e2e_press "$dialog" Return
+e2e_wait_gone "$dialog" "save dialog after Return on $saved"
+for ((t = 0; t < 50; t++)); do
+    [ -s "$saved" ] && break
+    sleep 0.1
+done
+[ -s "$saved" ] || e2e_fail "nothing saved at $saved"
+
+# Where the stamp lies: the yellow square's corner, 20 pixels into the cut both ways.
+size=$(convert "$saved" -format '%w %h' info: 2>/dev/null)
+read -r sw sh <<<"$size"
+square=$(convert "$saved" -depth 8 rgb:- | python3 "$e2e_dir/pixels.py" origin "$sw" "$sh" "$yellow") ||
+    e2e_fail "no yellow in the saved picture"
+read -r sx sy <<<"$square"
+ox=$((sx - 20)) oy=$((sy - 20))
+for point in "band:0:30:$white" "inside:1:30:$blue" "top band:30:0:$white" "inside top:30:1:$blue" \
+    "square:20:20:$yellow" "square's far corner:39:39:$yellow" "past the square:40:39:$blue" \
+    "inside right:58:30:$blue" "right band:59:30:$white" "inside bottom:30:58:$blue" "bottom band:30:59:$white" \
+    "beyond:61:30:$white"; do
+    IFS=: read -r name x y want <<<"$point"
+    got=$(e2e_pixel "$saved" $((ox + x)) $((oy + y)))
+    [ "$got" = "$want" ] || e2e_fail "saved $name at ($((ox + x)),$((oy + y))) is ${got:-unreadable}, expected $want"
+done
+
+e2e_menu_item "$window" f x
+e2e_wait_exit 10 "終了 after saving"
+[ "$atlas_status" = 0 ] || e2e_fail "easel exited with status $atlas_status"
+
+passed=1
+echo "easel_import: passed"
