@@ -358,6 +358,8 @@ void TFormPictureEditor::rbBairituHendouClick()
 void TFormPictureEditor::imFaceMouseDown(FloatingLayer& layer, Qt::MouseButton button, QPoint point)
 {
     CurrentLayer = &layer;
+    if (LayerModePressed(layer))
+        RestoreRememberedTool();
     if (button != Qt::LeftButton)
         return;
     ClearSelection();
