@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -70,18 +71,21 @@ void TFormPictureEditor::buildPopupMenu()
     pmReverse->setStatusTip(u"反転 … 表示中の画像を反転します。画像のまわりに表示される赤い■をクリックして下さい。"_s);
 
     // Only a click that dismisses the menu is the one the pen or fill must not take as a click of
-    // its own; after an item was chosen the next click draws.
+    // its own, and only while that click is delivered: where the menu eats it, as here on X11, the
+    // next click draws, as it does after an item was chosen.
     connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { PopupMenu1->setProperty("chosen", false); });
     connect(PopupMenu1, &QMenu::triggered, this, [this] { PopupMenu1->setProperty("chosen", true); });
     connect(PopupMenu1, &QMenu::aboutToHide, this, [this] {
         PopupJustClosed = !PopupMenu1->property("chosen").toBool() && QGuiApplication::mouseButtons() != Qt::NoButton;
+        if (PopupJustClosed)
+            QTimer::singleShot(0, this, [this] { PopupJustClosed = false; });
     });
 
-    QWidget* view = ScrollBox1->viewport();
-    view->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
+    // The scroll area takes its viewport's context-menu events.
+    ScrollBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ScrollBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         if (!MouseDragging && !LayerStretching && !LayerRotating)
-            ShowPopupMenu(view->mapToGlobal(at));
+            ShowPopupMenu(ScrollBox1->mapToGlobal(at));
     });
 }
 

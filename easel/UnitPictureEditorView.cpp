@@ -39,6 +39,7 @@ void TFormPictureEditor::UpDown1Click() {
         {CanvasView::scrollAfterZoom(kept.x(), old.width(), now.width(), after.x()),
          CanvasView::scrollAfterZoom(kept.y(), old.height(), now.height(), after.y())});
     LayoutLayers();
+    PlaceLayerHandles();
     Image1->update();
 }
 
