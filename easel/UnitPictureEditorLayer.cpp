@@ -87,7 +87,9 @@ void TFormPictureEditor::PaintLayers(QPainter& p, const QRect& exposed)
             if (!part.isEmpty())
                 p.drawImage(QRectF(part), layer->keyed, source);
         }
-        paintFrame(p, *layer);
+        // The frame is put back when a handle is released.
+        if (layer != CurrentLayer || !(LayerStretching || LayerRotating))
+            paintFrame(p, *layer);
         p.restore();
     }
 }
