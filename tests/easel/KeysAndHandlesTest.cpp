@@ -233,6 +233,23 @@ TEST_F(KeysTest, RotatingByAHandleTurnsInFiveDegreeStepsAndTrims)
     EXPECT_EQ(ed().imPaste.Geometry.size(), QSize(50, 100));
     EXPECT_EQ(ed().LayerLastOperation[1], 3);
     EXPECT_EQ(ed().LayerSize[1], QSize(50, 100));
+
+    // A stretch in between: the next turn starts afresh from the picture at its own pixel size.
+    ed().pmReformClick();
+    const QPoint grip = onScreen({0, 0});
+    ed().imReformHLMouseDown(1, Qt::LeftButton, grip);
+    ed().imReformHLMouseMove(grip + QPoint(50, 0));
+    ed().imReformHLMouseUp();
+    EXPECT_EQ(ed().imPaste.Geometry.size(), QSize(100, 100));
+    EXPECT_EQ(ed().LayerLastOperation[1], 2);
+    ed().pmRotateClick();
+    const QPoint middle = onScreen(ed().imPaste.Geometry.center() + QPoint(1, 1));
+    ed().imRotateRTMouseDown(0, Qt::LeftButton, middle + QPoint(100, 0));
+    ed().imRotateRTMouseMove(middle + QPoint(0, 100));
+    ed().imRotateRTMouseUp();
+    EXPECT_EQ(ed().RotationSource[1].size(), QSize(50, 100));
+    EXPECT_NEAR(ed().LayerAngle[1], degrees(90), 1e-9);
+    EXPECT_EQ(ed().imPaste.Geometry.size(), QSize(100, 50));
 }
 
 TEST(LayerTransformTest, RotatedSizes)
