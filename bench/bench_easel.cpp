@@ -7,6 +7,7 @@
 #include "CanvasScrollBox.h"
 #include "CanvasView.h"
 #include "EaselForms.h"
+#include "LayerTransform.h"
 #include "ProgramFolder.h"
 #include "ScriptedPrompter.h"
 #include "ShapeRender.h"
@@ -25,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -347,6 +349,64 @@ std::vector<Figure> benchDrawing()
 const char* const Usage = "usage: bench_easel [--only-startup] [--startup-runs N]\n"
                           "       bench_easel --startup [PICTURE]   (one start-up)\n";
 
+std::vector<Figure> benchTransforms()
+{
+    std::vector<Figure> out;
+    const QImage picture = samplePicture({1000, 1000});
+    out.push_back(measure(
+        "RotateBitmap 1000x1000 by 30 degrees",
+        [&] { LayerTransform::RotateBitmap(picture, 0xFFFFFFFF, 30 * std::numbers::pi / 180); }, "to 1366x1366"));
+    out.push_back(measure("FlipBitmap 1000x1000", [&] { LayerTransform::FlipBitmap(picture, false); }));
+
+    QTemporaryDir dir;
+    ProgramFolder::setOverride(dir.path());
+    ScriptedPrompter prompter;
+    EaselForms forms;
+    forms.create({});
+    TFormPictureEditor& ed = *forms.formPictureEditor;
+    ed.show();
+    QCoreApplication::processEvents();
+    ed.resize(ed.size() + Viewport - ed.ScrollBox1->viewport()->size());
+    ed.SetCanvasSize(2000, 1500);
+    QCoreApplication::processEvents();
+    QGuiApplication::clipboard()->setImage(picture);
+    ed.PasteOrigin = {100, 100};
+    ed.sbPasteShowClick();
+    ed.pmReformClick();
+    QCoreApplication::processEvents();
+    const QPoint grip = ed.imReform[7]->mapToGlobal(QPoint(6, 6));
+    ed.imReformHLMouseDown(7, Qt::LeftButton, grip);
+    int step = 0;
+    out.push_back(measure(
+        "stretch step by a corner, 1000x1000 layer",
+        [&] {
+            ++step;
+            ed.imReformHLMouseMove(grip + QPoint(step % 2 ? 9 : -9, step % 2 ? 4 : -4));
+            QCoreApplication::processEvents();
+        },
+        "move + its repaint"));
+    ed.imReformHLMouseUp();
+
+    ed.pmRotateClick();
+    QCoreApplication::processEvents();
+    const QPoint centre =
+        ed.ScrollBox1->viewport()->mapToGlobal(ed.imPaste.Geometry.center() - ed.ScrollBox1->scrollPosition());
+    ed.imRotateRTMouseDown(0, Qt::LeftButton, centre + QPoint(400, 0));
+    double angle = 0;
+    out.push_back(measure(
+        "rotate step by a handle, 1000x1000 layer",
+        [&] {
+            // Six degrees each way, so that every move turns the picture.
+            angle = angle > 0 ? -0.105 : 0.105;
+            ed.imRotateRTMouseMove(centre + QPoint(int(400 * std::cos(angle)), int(400 * std::sin(angle))));
+            QCoreApplication::processEvents();
+        },
+        "rotation + its repaint"));
+    ed.imRotateRTMouseUp();
+    ProgramFolder::setOverride(QString());
+    return out;
+}
+
 } // namespace
 
 // Range commands on the largest canvas, and one mouse move while a large layer or ghost is dragged
@@ -447,6 +507,8 @@ int main(int argc, char** argv) {
         for (Figure& f : benchWindowRepaint())
             figures.push_back(std::move(f));
         for (Figure& f : benchSelection())
+            figures.push_back(std::move(f));
+        for (Figure& f : benchTransforms())
             figures.push_back(std::move(f));
     }
     for (Figure& f : startupFigures(options.runs, QString(), {}, StartupRows::Milestones))

@@ -83,6 +83,7 @@ TFormPictureEditor::TFormPictureEditor(const QStringList& arguments, QWidget* pa
     setFont(formFont());
     buildLayout();
     buildMenus();
+    buildLayerHandles();
     buildHandlers();
     FormCreate(arguments);
 }
@@ -364,35 +365,8 @@ void TFormPictureEditor::buildMenus() {
     Exit3 = mmFile->addAction(u"終了(&X)"_s, this, &TFormPictureEditor::Exit3Click);
     mmEdit = menuBar()->addMenu(u"編集(&E)"_s);
     mmEdit->setObjectName(u"mmEdit"_s);
-    auto* undo = mmEdit->addAction(u"元に戻す(&U)\tCtrl+Z"_s, this, &TFormPictureEditor::sbUndoClick);
-    auto* redo = mmEdit->addAction(u"先に戻す(&R)\tShift+Ctrl+Z"_s, this, &TFormPictureEditor::sbRedoClick);
-    mmEdit->addSeparator();
-    mmRange = mmEdit->addAction(u"範囲選択モード(&Q)"_s, this,
-                                [this] { mmRangeClick(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier); });
-    mmRange->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    mmSelectAll = mmEdit->addAction(u"すべて選択"_s, this, &TFormPictureEditor::mmSelectAllClick);
-    mmEdit->addSeparator();
-    mmCut = mmEdit->addAction(u"切り取り(&X)"_s, this, [this] { sbCutClick(true); });
-    mmCut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
-    mmCopy = mmEdit->addAction(u"コピー(&C)"_s, this, &TFormPictureEditor::sbCopyClick);
-    mmCopy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-    mmDelete = mmEdit->addAction(u"消去(&D)"_s, this, [this] {
-        const Qt::KeyboardModifiers m = QGuiApplication::keyboardModifiers();
-        mmDeleteClick(m & Qt::ControlModifier, m & Qt::ShiftModifier);
-    });
-    mmEdit->addSeparator();
-    pmPaste = mmEdit->addAction(u"範囲選択［表示］(&V)"_s, this, &TFormPictureEditor::sbPasteShowClick);
-    pmByouga = mmEdit->addAction(u"範囲選択［描画］(&V)"_s, this, &TFormPictureEditor::sbPasteByougaClick);
-    pmMojiByouga = mmEdit->addAction(u"文字(&M)"_s, this, &TFormPictureEditor::sbMojiClick);
-    pmGenten = mmEdit->addAction(u"原点移動"_s, this, &TFormPictureEditor::sbGentenClick);
-    connect(mmEdit, &QMenu::aboutToShow, this, [this, undo, redo] {
-        undo->setEnabled(CanUndo());
-        redo->setEnabled(CanRedo());
-        for (QAction* a : {mmCut, mmCopy, mmDelete})
-            a->setVisible(RangeExists);
-        pmPaste->setVisible(!imPaste.Visible);
-        pmByouga->setVisible(imPaste.Visible);
-    });
+    buildPopupMenu();
+    connect(mmEdit, &QMenu::aboutToShow, this, &TFormPictureEditor::mmEditClick);
 }
 
 void TFormPictureEditor::buildHandlers() {
@@ -646,88 +620,6 @@ bool TFormPictureEditor::eventFilter(QObject* watched, QEvent* event) {
             return true;
     }
     return QMainWindow::eventFilter(watched, event);
-}
-
-void TFormPictureEditor::FormKeyUp(int key)
-{
-    if (key == Qt::Key_Shift)
-        ShiftHeld = false;
-    if (key == Qt::Key_Control) {
-        if (DrawMode == 64 && CtrlHeld && MouseDragging) {
-            CtrlHeld = false;
-            RerenderCanvas(false);
-            Image1->update();
-        }
-        CtrlHeld = false;
-    }
-}
-
-bool TFormPictureEditor::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
-    const bool ctrl = modifiers & Qt::ControlModifier, shift = modifiers & Qt::ShiftModifier;
-    if (key == Qt::Key_Shift) {
-        // Shift pressed during a pen stroke locks anew from where the stroke is now, keeping the
-        // coordinate a lock already fixed.
-        if (!ShiftHeld && DrawMode == Shapes::Pen && MouseDragging) {
-            if (MoveAxisLock != 2)
-                AxisOrigin.setX(DragPoint.x());
-            if (MoveAxisLock != 1)
-                AxisOrigin.setY(DragPoint.y());
-            MoveAxisLock = 0;
-        }
-        ShiftHeld = true;
-        return false;
-    }
-    if (key == Qt::Key_Control) {
-        // Ctrl during a shape drag copies: the dragged records show at their old place again.
-        if (DrawMode == 64 && !CtrlHeld) {
-            for (const auto& r : ShapeClipboard)
-                Shapes::RenderShape(Doc.CanvasBitmap, *r, Doc.Style);
-            Image1->update();
-        }
-        CtrlHeld = true;
-        return false;
-    }
-    if (ctrl && key == Qt::Key_T) {
-        sbTrimmingClick();
-        return true;
-    }
-    if (key == Qt::Key_Delete && (ctrl || RangeExists)) {
-        // Without Ctrl it erases the range; with Ctrl it hides a floating picture.
-        mmDeleteClick(ctrl, shift);
-        return true;
-    }
-    if (ctrl && key == Qt::Key_Z) {
-        if (shift)
-            sbRedoClick();
-        else
-            sbUndoClick();
-        return true;
-    }
-    if (modifiers & (Qt::ControlModifier | Qt::AltModifier)) return false;
-
-    CanvasView::Arrow arrow;
-    switch (key) {
-    case Qt::Key_Left:
-        arrow = CanvasView::Arrow::Left;
-        break;
-    case Qt::Key_Up:
-        arrow = CanvasView::Arrow::Up;
-        break;
-    case Qt::Key_Right:
-        arrow = CanvasView::Arrow::Right;
-        break;
-    case Qt::Key_Down:
-        arrow = CanvasView::Arrow::Down;
-        break;
-    default:
-        return false;
-    }
-    // Controls that use the arrows themselves keep them.
-    const QWidget* focus = QApplication::focusWidget();
-    if (focus && (qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QAbstractSpinBox*>(focus) ||
-                  qobject_cast<const QMenuBar*>(focus)))
-        return false;
-    return CMDialogKey(arrow, modifiers);
 }
 
 void TFormPictureEditor::sbClearAllClick() {

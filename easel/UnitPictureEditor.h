@@ -173,8 +173,15 @@ public:
     QLabel *lbByouga = nullptr, *lbRange = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QMenu *mmFile = nullptr, *mmEdit = nullptr;
-    QAction *mmRange = nullptr, *mmSelectAll = nullptr, *mmCut = nullptr, *mmCopy = nullptr, *mmDelete = nullptr,
-            *pmPaste = nullptr, *pmByouga = nullptr, *pmMojiByouga = nullptr, *pmGenten = nullptr;
+    // The canvas's pop-up menu; the Edit menu is refilled with copies of its items at each opening.
+    QMenu* PopupMenu1 = nullptr;
+    QAction *mmRange = nullptr, *mmUndo = nullptr, *mmRedo = nullptr, *mmSelectAll = nullptr, *pmMojiByouga = nullptr,
+            *pmPaste2 = nullptr, *pmClose2 = nullptr, *pmByouga2 = nullptr, *B5 = nullptr, *mmCut = nullptr,
+            *mmCopy = nullptr, *mmDelete = nullptr, *B6 = nullptr, *pmPaste = nullptr, *pmClose = nullptr,
+            *pmByouga = nullptr, *B7 = nullptr, *pmGenten = nullptr, *pmReform = nullptr, *pmRotate = nullptr,
+            *pmReverse = nullptr;
+    // How many times the Edit menu was refilled.
+    int EditMenuBuilds = 0;
     QAction *mmFileNew = nullptr, *mmPicOpen = nullptr, *mmPicSave = nullptr, *mmPicSaveAs = nullptr,
             *mmOK = nullptr, *mmCancel = nullptr, *Exit3 = nullptr;
 
@@ -263,6 +270,14 @@ public:
     // Keys the form takes before the focused control; true when consumed.
     bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
     void FormKeyUp(int key);
+    // Menus (UnitPictureEditorKeys.cpp).
+    void mmEditClick();
+    void PopupMenu1Popup();
+    void BuildEditMenu(QMenu* target, QMenu* popup);
+    // Opens the pop-up menu at a screen point.
+    void ShowPopupMenu(QPoint screenPoint);
+    // The scroll bars moved one increment in an arrow's direction.
+    void ScrollByArrow(CanvasView::Arrow arrow);
 
     // Drawing with the mouse (UnitPictureEditorDraw.cpp).
     void Image1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint point);
@@ -349,7 +364,41 @@ public:
     void DrawLayerOntoCanvas();
     void RestoreRememberedTool();
     void UpdateModeIndicator();
-    void PlaceLayerHandles() {}
+    // Transforms by handles (UnitPictureEditorHandles.cpp).
+    void PlaceLayerHandles();
+    void pmReformClick();
+    void pmRotateClick();
+    void pmReverseClick();
+    // A transform mode button of either layer's group was pressed.
+    void LayerModeClick(QAbstractButton* button);
+    void imReformHLMouseDown(int tag, Qt::MouseButton button, QPoint screenPoint);
+    void imReformHLMouseMove(QPoint screenPoint);
+    void imReformHLMouseUp();
+    void imRotateRTMouseDown(int index, Qt::MouseButton button, QPoint screenPoint);
+    void imRotateRTMouseMove(QPoint screenPoint);
+    void imRotateRTMouseUp();
+    void imReverseHLMouseDown(int tag);
+    void TrimLayerToContent();
+    bool LayerModePressed(const FloatingLayer& layer) const;
+    // The mode buttons: imported picture (with the move button that only releases the group),
+    // then copied picture.
+    QPushButton *sbFaceReform = nullptr, *sbFaceRotate = nullptr, *sbFaceReverse = nullptr, *sbPicMove = nullptr,
+                *sbRgReform = nullptr, *sbRgRotate = nullptr, *sbRgReverse = nullptr;
+    // The red handles, children of the view; their Tag is their place in the array for stretching
+    // (left, right, top, bottom edge, then the corners), the mirror axis for flipping.
+    std::array<QWidget*, 8> imReform{};
+    std::array<QWidget*, 4> imRotate{};  // RT, RB, LT, LB
+    std::array<QWidget*, 4> imReverse{}; // HL, HR, VT, VB
+    std::array<QImage, 3> RotationSource;
+    bool LayerStretching = false, LayerRotating = false, LayerRotated = false;
+    struct TransformDrag {
+        QPoint mouseStart, lastAccepted;
+        QRect layerStart;
+        double ratio = 1;
+        QPoint handleStart;
+        QPoint centre, centreOnScreen;
+        int left = 0, top = 0, width = 0, height = 0; // the stretched bounds, signed
+    } LayerDrag;
     // Lays the layers out from LayerPos and LayerSize at the current zoom.
     void LayoutLayers();
     FloatingLayer* LayerAt(QPoint point);
@@ -376,6 +425,9 @@ private:
     void buildHandlers();
     void buildToolPanel(QWidget* parent, class QVBoxLayout* column);
     void buildRangePanel(QWidget* parent, class QVBoxLayout* rows);
+    void buildPopupMenu();
+    void buildLayerHandles();
+    void finishTransform(int operation);
     void setRangeHints();
     void hideLayer(FloatingLayer& layer);
     void toolClick(int mode, QAbstractButton* button);

@@ -87,7 +87,9 @@ void TFormPictureEditor::PaintLayers(QPainter& p, const QRect& exposed)
             if (!part.isEmpty())
                 p.drawImage(QRectF(part), layer->keyed, source);
         }
-        paintFrame(p, *layer);
+        // The frame is put back when a handle is released.
+        if (layer != CurrentLayer || !(LayerStretching || LayerRotating))
+            paintFrame(p, *layer);
         p.restore();
     }
 }
@@ -363,6 +365,8 @@ void TFormPictureEditor::rbBairituHendouClick()
 void TFormPictureEditor::imFaceMouseDown(FloatingLayer& layer, Qt::MouseButton button, QPoint point)
 {
     CurrentLayer = &layer;
+    if (LayerModePressed(layer))
+        RestoreRememberedTool();
     if (button != Qt::LeftButton)
         return;
     ClearSelection();

@@ -229,9 +229,6 @@ void TFormPictureEditor::MakeShapeGhost(const ShapeRecord& r)
 
 void TFormPictureEditor::EndShapeDrag(int x, int y, bool showPopup)
 {
-    Q_UNUSED(x);
-    Q_UNUSED(y);
-    Q_UNUSED(showPopup); // the pop-up menu comes with the menus
     if (SelectedCount == 0 || MouseDragging) {
         DrawMode = ToolMode;
         ClearSelection();
@@ -240,6 +237,9 @@ void TFormPictureEditor::EndShapeDrag(int x, int y, bool showPopup)
         Image1->update();
         ClearShapeClipboard();
     }
+    // The menu marks a click that dismisses it by itself.
+    if (!MouseDragging && showPopup)
+        ShowPopupMenu(ScrollBox1->viewport()->mapToGlobal(QPoint(x, y) - ScrollBox1->scrollPosition()));
     SetMouseDragging(false);
 }
 

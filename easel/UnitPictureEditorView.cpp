@@ -39,6 +39,7 @@ void TFormPictureEditor::UpDown1Click() {
         {CanvasView::scrollAfterZoom(kept.x(), old.width(), now.width(), after.x()),
          CanvasView::scrollAfterZoom(kept.y(), old.height(), now.height(), after.y())});
     LayoutLayers();
+    PlaceLayerHandles();
     Image1->update();
 }
 
@@ -121,26 +122,13 @@ bool TFormPictureEditor::CMMouseWheel(QPoint screenPoint, int delta) {
     if (!ScrollBox1->rect().contains(pointer)) return false;
     const CanvasView::WheelAction action = CanvasView::wheelAction(
         pointer, ScrollBox1->size(), delta, ScrollBox1->scrollPosition(), ScrollBox1->maxScroll());
+    // The view scrolls, whatever layer is current or control focused.
     for (CanvasView::Arrow arrow : action.keys)
-        CMDialogKey(arrow, Qt::NoModifier);
+        ScrollByArrow(arrow);
     if (action.zoomDirection != 0) {
         const int next = CanvasView::clampZoom(zoom() + action.zoomDirection * UpDown1->singleStep());
         if (next != UpDown1->value()) UpDown1->setValue(next);
     }
-    return true;
-}
-
-bool TFormPictureEditor::CMDialogKey(CanvasView::Arrow arrow, Qt::KeyboardModifiers modifiers) {
-    const int dx = arrow == CanvasView::Arrow::Left ? -1 : arrow == CanvasView::Arrow::Right ? 1 : 0;
-    const int dy = arrow == CanvasView::Arrow::Up ? -1 : arrow == CanvasView::Arrow::Down ? 1 : 0;
-    if (MouseDragging) {
-        // The drag goes on with the pointer one screen pixel further.
-        QCursor::setPos(QCursor::pos() + QPoint(dx, dy));
-        return true;
-    }
-    if (modifiers & Qt::ShiftModifier) return false;
-    QScrollBar* bar = dx ? ScrollBox1->horizontalScrollBar() : ScrollBox1->verticalScrollBar();
-    bar->setValue(bar->value() + (dx + dy) * bar->singleStep());
     return true;
 }
 

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Turning a floating picture by its handle in the picture editor, with real keys and a real drag on
+# a bare X server: a picture put on the clipboard by xclip is shown with Ctrl+V, dragged into the
+# canvas, put into rotation mode with Ctrl+S, turned a quarter clockwise by dragging a red handle
+# round its centre, stamped with Ctrl+V and saved; the saved pixels must show it turned.
+# Usage: easel_rotate.sh <path to the easel binary>
+set -u
+
+easel_binary=${1:?usage: easel_rotate.sh <easel binary>}
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+e2e_init easel_rotate convert identify python3 xclip
+
+xclip_pid=
+stop_xclip() {
+    if [ -n "$xclip_pid" ]; then
+        kill "$xclip_pid" 2>/dev/null
+        wait "$xclip_pid" 2>/dev/null
+    fi
+    xclip_pid=
+}
+trap 'stop_xclip; e2e_cleanup' EXIT
+
+white=255,255,255
+blue=0,0,255
+yellow=255,255,0
+red=255,0,0
+
+e2e_start_xvfb
+e2e_start_easel "$easel_binary"
+e2e_find_window '^画像エディタ$' "easel's window"
+window=$found
+wx=$found_x wy=$found_y ww=$found_w wh=$found_h
+echo "easel_rotate: on $DISPLAY"
+
+e2e_poll_screen start 5 run "$white" 0 600 "$wx" "$wy" "$ww" "$wh"
+read -r cx cy <<<"$screen_out"
+expect() {
+    local step=$1
+    shift
+    e2e_poll_screen "$step" 5 check "$cx" "$cy" "$@"
+}
+
+# A 100 x 40 blue picture with a yellow 20 x 20 corner at its top left.
+outside="$work/outside.png"
+convert -size 100x40 xc:blue -fill yellow -draw 'rectangle 0,0 19,19' "$outside" ||
+    e2e_fail "cannot make the picture"
+xclip -quiet -selection clipboard -t image/png -i "$outside" >/dev/null 2>&1 &
+xclip_pid=$!
+for ((t = 0; t < 50; t++)); do
+    [ "$(xclip -selection clipboard -t image/png -o 2>/dev/null | identify -format '%wx%h' - 2>/dev/null)" = 100x40 ] && break
+    sleep 0.1
+done
+
+# Shown at the canvas's corner, then dragged so that it lies at (200, 150)-(299, 189).
+e2e_press "$window" ctrl+v
+expect shown "yellow:10,10:$yellow" "blue:50,30:$blue"
+xdotool mousemove $((cx + 50)) $((cy + 20)) mousedown 1 mousemove $((cx + 150)) $((cy + 100)) \
+    mousemove $((cx + 250)) $((cy + 170)) mouseup 1 || e2e_fail "cannot drag the picture"
+expect dragged "yellow:210,160:$yellow" "blue:290,180:$blue" "left behind:10,10:$white"
+
+# The bottom-right rotate handle lies at (302, 192), 12 pixels wide; the layer's centre at (250, 170).
+e2e_press "$window" ctrl+s
+expect handle "handle:308,198:$red"
+python3 - "$cx" "$cy" <<'PY' || e2e_fail "cannot turn the handle"
+import math, subprocess, sys
+cx, cy = int(sys.argv[1]), int(sys.argv[2])
+mx, my = cx + 250, cy + 170
+hx, hy = cx + 308, cy + 198
+r, a0 = math.hypot(hx - mx, hy - my), math.atan2(hy - my, hx - mx)
+moves = ["mousemove", str(hx), str(hy), "mousedown", "1"]
+# Ten degrees a move, clockwise on screen, each move one accepted turn.
+for i in range(1, 10):
+    a = a0 + math.radians(10 * i)
+    moves += ["mousemove", str(round(mx + r * math.cos(a))), str(round(my + r * math.sin(a)))]
+subprocess.run(["xdotool", *moves, "mouseup", "1"], check=True)
+PY
+# A quarter turn clockwise: 40 x 100 about the same centre, the yellow corner at the top right.
+expect turned "yellow:260,130:$yellow" "blue:240,130:$blue" "blue:250,210:$blue" "old place:290,180:$white"
+
+e2e_press "$window" ctrl+v
+saved="$work/turned.bmp"
+e2e_menu_item "$window" f a
+e2e_find_window '^名前を付けて保存$' "save dialog of 名前を付けて保存"
+dialog=$found
+e2e_focus "$dialog"
+xdotool type --delay 5 "$saved" || e2e_fail "cannot type into the save dialog"
+e2e_press "$dialog" Return
+e2e_wait_gone "$dialog" "save dialog after Return on $saved"
+for ((t = 0; t < 50; t++)); do
+    [ -s "$saved" ] && break
+    sleep 0.1
+done
+[ -s "$saved" ] || e2e_fail "nothing saved at $saved"
+for point in "yellow corner:260:130:$yellow" "turned body:240:130:$blue" "turned foot:250:210:$blue" \
+    "beside the top:275:130:$white" "below:250:225:$white" "where it lay unturned:290:180:$white" \
+    "where it was shown first:10:10:$white"; do
+    IFS=: read -r name x y want <<<"$point"
+    got=$(e2e_pixel "$saved" "$x" "$y")
+    [ "$got" = "$want" ] || e2e_fail "saved $name at ($x,$y) is ${got:-unreadable}, expected $want"
+done
+
+e2e_menu_item "$window" f x
+e2e_wait_exit 10 "終了 after saving"
+[ "$atlas_status" = 0 ] || e2e_fail "easel exited with status $atlas_status"
+
+passed=1
+echo "easel_rotate: passed"

@@ -1,0 +1,306 @@
+#include "EaselFixture.h"
+
+#include "LayerTransform.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QWheelEvent>
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr QRgb Red = 0xFFFF0000, Black = 0xFF000000, White = 0xFFFFFFFF;
+
+double degrees(double d)
+{
+    return d * std::numbers::pi / 180;
+}
+
+class KeysTest : public EaselFixture {
+protected:
+    void SetUp() override
+    {
+        EaselFixture::SetUp();
+        QGuiApplication::clipboard()->setImage(solidPicture({40, 20}, Red));
+    }
+
+    bool key(int k, Qt::KeyboardModifiers m = Qt::ControlModifier) { return ed().FormKeyDown(k, m); }
+
+    int shownHandles(const auto& set)
+    {
+        int n = 0;
+        for (QWidget* h : set)
+            n += h->isVisible();
+        return n;
+    }
+    // A point of the view on the screen.
+    QPoint onScreen(QPoint paintBox)
+    {
+        return ed().ScrollBox1->viewport()->mapToGlobal(paintBox - ed().ScrollBox1->scrollPosition());
+    }
+};
+
+TEST_F(KeysTest, CtrlKeysActOnTheLayersAsTheyAre)
+{
+    // Ctrl+V shows the copied picture, then stamps it: decided by the layer, never by a menu.
+    ASSERT_TRUE(key(Qt::Key_V));
+    ASSERT_TRUE(ed().imPaste.Visible);
+    const size_t shapes = ed().Doc.ShapeList.size();
+    EXPECT_TRUE(key(Qt::Key_V));
+    EXPECT_EQ(ed().Doc.ShapeList.size(), shapes + 1);
+    EXPECT_TRUE(ed().imPaste.Visible);
+
+    // The transform keys press the copied picture's mode buttons and show their handles.
+    EXPECT_TRUE(key(Qt::Key_A));
+    EXPECT_TRUE(ed().sbRgReform->isChecked());
+    EXPECT_EQ(ed().DrawMode, 0);
+    EXPECT_EQ(shownHandles(ed().imReform), 8);
+    EXPECT_TRUE(key(Qt::Key_S));
+    EXPECT_TRUE(ed().sbRgRotate->isChecked());
+    EXPECT_EQ(shownHandles(ed().imReform), 0);
+    EXPECT_EQ(shownHandles(ed().imRotate), 4);
+    EXPECT_TRUE(key(Qt::Key_D));
+    EXPECT_EQ(shownHandles(ed().imRotate), 0);
+    EXPECT_EQ(shownHandles(ed().imReverse), 4);
+
+    // A tool ends the mode and its handles.
+    ed().sbPenClick();
+    EXPECT_EQ(shownHandles(ed().imReverse), 0);
+
+    // Ctrl+F hides the copied picture; Shift+Ctrl+V with nothing imported does nothing.
+    EXPECT_TRUE(key(Qt::Key_F));
+    EXPECT_FALSE(ed().imPaste.Visible);
+    EXPECT_TRUE(key(Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier));
+    EXPECT_FALSE(ed().imFace.Visible);
+
+    // Undo and redo; Ctrl+Q switches the mode.
+    EXPECT_TRUE(key(Qt::Key_Z));
+    EXPECT_EQ(ed().Doc.ShapeList.size(), shapes);
+    EXPECT_TRUE(key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier));
+    EXPECT_EQ(ed().Doc.ShapeList.size(), shapes + 1);
+    EXPECT_TRUE(key(Qt::Key_Q));
+    EXPECT_TRUE(ed().sbRange->isChecked());
+
+    // Keys outside the table, and Delete without a range, go on to the focused control.
+    EXPECT_FALSE(key(Qt::Key_B));
+    EXPECT_FALSE(key(Qt::Key_Delete, Qt::NoModifier));
+}
+
+TEST_F(KeysTest, EditMenuIsThePopUpMenuRebuiltOncePerOpening)
+{
+    const int builds = ed().EditMenuBuilds;
+    for (int i = 0; i < 2; ++i) {
+        ed().mmEdit->popup({0, 0});
+        QCoreApplication::processEvents();
+        ed().mmEdit->hide();
+    }
+    EXPECT_EQ(ed().EditMenuBuilds, builds + 2);
+    const QList<QAction*> items = ed().mmEdit->actions(), popup = ed().PopupMenu1->actions();
+    ASSERT_EQ(items.size(), popup.size());
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        EXPECT_TRUE(items[i]->shortcut().isEmpty());
+        EXPECT_EQ(items[i]->isVisible(), popup[i]->isVisible()) << i;
+        if (!popup[i]->isSeparator()) {
+            EXPECT_TRUE(items[i]->text().startsWith(popup[i]->text() + u'\t')) << i;
+        }
+    }
+    // Nothing shown, no range: the paste items offer to show, the layer and range items hide.
+    EXPECT_TRUE(ed().pmPaste->isVisible());
+    EXPECT_TRUE(ed().pmPaste->isEnabled());
+    EXPECT_FALSE(ed().pmClose->isVisible());
+    EXPECT_FALSE(ed().mmCut->isVisible());
+    EXPECT_FALSE(ed().pmRotate->isVisible());
+    EXPECT_FALSE(ed().pmPaste2->isEnabled());
+
+    // A copy from the Edit menu runs the pop-up item's handler.
+    ed().sbPasteShowClick();
+    ed().mmEditClick();
+    EXPECT_TRUE(ed().pmClose->isVisible());
+    EXPECT_TRUE(ed().pmRotate->isVisible());
+    const qsizetype close = ed().PopupMenu1->actions().indexOf(ed().pmClose);
+    ed().mmEdit->actions()[close]->trigger();
+    EXPECT_FALSE(ed().imPaste.Visible);
+}
+
+TEST_F(KeysTest, ChoosingAPopUpItemLeavesTheNextPenClickToDraw)
+{
+    ed().ShowPopupMenu(onScreen({50, 50}));
+    QCoreApplication::processEvents();
+    ed().mmSelectAll->trigger();
+    ed().PopupMenu1->hide();
+    EXPECT_FALSE(ed().PopupJustClosed);
+}
+
+TEST_F(KeysTest, ArrowsMoveTheLayerByOnePicturePixel)
+{
+    for (auto [zoom, step] : {std::pair{400, 4}, {200, 2}, {100, 1}, {50, 1}}) {
+        ed().SetZoom(zoom);
+        if (!ed().imPaste.Visible)
+            ed().sbPasteShowClick();
+        const QPoint before = ed().imPaste.Geometry.topLeft();
+        ed().FormKeyDown(Qt::Key_Right, Qt::NoModifier);
+        ed().FormKeyDown(Qt::Key_Down, Qt::NoModifier);
+        EXPECT_EQ(ed().imPaste.Geometry.topLeft(), before + QPoint(step, step)) << zoom;
+    }
+    // Without a layer the arrows scroll; with Shift they do not.
+    ed().sbPasteShowClick();
+    ed().SetZoom(400);
+    QScrollBar* bar = ed().ScrollBox1->horizontalScrollBar();
+    bar->setValue(0);
+    EXPECT_FALSE(ed().FormKeyDown(Qt::Key_Right, Qt::ShiftModifier));
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_TRUE(ed().FormKeyDown(Qt::Key_Right, Qt::NoModifier));
+    EXPECT_EQ(bar->value(), 50);
+}
+
+TEST_F(KeysTest, WheelOverTheCanvasScrollsTheViewNotALayerOrABox)
+{
+    ed().SetZoom(400);
+    ed().sbPasteShowClick();
+    const QRect layer = ed().imPaste.Geometry;
+    ed().udWidth->setFocus();
+    const int width = ed().udWidth->value();
+    QScrollBar* bar = ed().ScrollBox1->verticalScrollBar();
+    bar->setValue(0);
+    QWidget* view = ed().ScrollBox1->viewport();
+    // The lower middle of the view scrolls down.
+    const QPoint at(view->width() / 2, view->height() - 5);
+    QWheelEvent wheel(at, view->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view, &wheel);
+    EXPECT_GT(bar->value(), 0);
+    EXPECT_EQ(ed().imPaste.Geometry, layer);
+    EXPECT_EQ(ed().udWidth->value(), width);
+}
+
+TEST_F(KeysTest, HandlesFollowTheZoom)
+{
+    ed().sbPasteShowClick();
+    for (auto [zoom, size] : {std::pair{50, 6}, {75, 9}, {100, 12}, {400, 12}}) {
+        ed().SetZoom(zoom);
+        ed().pmReformClick();
+        const QRect g = ed().imPaste.Geometry.translated(-ed().ScrollBox1->scrollPosition());
+        EXPECT_EQ(ed().imReform[0]->size(), QSize(size, size)) << zoom;
+        EXPECT_EQ(ed().imReform[0]->pos(), QPoint(g.left() - size - 3, g.top() + (g.height() - size) / 2));
+        EXPECT_EQ(ed().imReform[7]->pos(), QPoint(g.right() + 1 + 2, g.bottom() + 1 + 2));
+    }
+}
+
+TEST_F(KeysTest, StretchingPastTheOppositeEdgeMirrorsTheLayer)
+{
+    QImage picture = solidPicture({40, 20}, White);
+    picture.setPixel(0, 0, Black);
+    QGuiApplication::clipboard()->setImage(picture);
+    ed().sbPasteShowClick();
+    ed().pmReformClick();
+    const QRect g = ed().imPaste.Geometry;
+    const QPoint start = onScreen({0, 0});
+    ed().imReformHLMouseDown(0, Qt::LeftButton, start);
+    ed().imReformHLMouseMove(start + QPoint(60, 0));
+    ed().imReformHLMouseUp();
+    EXPECT_EQ(ed().imPaste.Geometry, QRect(g.right() + 1, g.top(), 20, 20));
+    EXPECT_EQ(ed().imPaste.Picture.pixel(39, 0) | Black, Black) << "mirrored left-right";
+    EXPECT_EQ(ed().LayerSize[1], QSize(20, 20));
+
+    // Pulled flat, the layer keeps a pixel.
+    ed().imReformHLMouseDown(3, Qt::LeftButton, start);
+    ed().imReformHLMouseMove(start + QPoint(0, -20));
+    ed().imReformHLMouseUp();
+    EXPECT_EQ(ed().imPaste.Geometry.height(), 1);
+    ed().sbPasteByougaClick();
+}
+
+TEST_F(KeysTest, RotatingByAHandleTurnsInFiveDegreeStepsAndTrims)
+{
+    QGuiApplication::clipboard()->setImage(solidPicture({100, 50}, Black));
+    ed().sbPasteShowClick();
+    ed().pmRotateClick();
+    const QPoint centre = onScreen(ed().imPaste.Geometry.center() + QPoint(1, 1));
+    const QPoint start = centre + QPoint(100, 0);
+    ed().imRotateRTMouseDown(0, Qt::LeftButton, start);
+    // Four degrees turns nothing.
+    ed().imRotateRTMouseMove(
+        centre + QPoint(int(std::lround(100 * std::cos(degrees(4)))), int(std::lround(100 * std::sin(degrees(4))))));
+    EXPECT_EQ(ed().imPaste.Geometry.size(), QSize(100, 50));
+    ed().imRotateRTMouseMove(centre + QPoint(0, 100));
+    ed().imRotateRTMouseUp();
+    // A quarter turn clockwise, trimmed to what it shows.
+    EXPECT_EQ(ed().imPaste.Geometry.size(), QSize(50, 100));
+    EXPECT_EQ(ed().LayerLastOperation[1], 3);
+    EXPECT_EQ(ed().LayerSize[1], QSize(50, 100));
+
+    // A stretch in between: the next turn starts afresh from the picture at its own pixel size.
+    ed().pmReformClick();
+    const QPoint grip = onScreen({0, 0});
+    ed().imReformHLMouseDown(1, Qt::LeftButton, grip);
+    ed().imReformHLMouseMove(grip + QPoint(50, 0));
+    ed().imReformHLMouseUp();
+    EXPECT_EQ(ed().imPaste.Geometry.size(), QSize(100, 100));
+    EXPECT_EQ(ed().LayerLastOperation[1], 2);
+    ed().pmRotateClick();
+    const QPoint middle = onScreen(ed().imPaste.Geometry.center() + QPoint(1, 1));
+    ed().imRotateRTMouseDown(0, Qt::LeftButton, middle + QPoint(100, 0));
+    ed().imRotateRTMouseMove(middle + QPoint(0, 100));
+    ed().imRotateRTMouseUp();
+    EXPECT_EQ(ed().RotationSource[1].size(), QSize(50, 100));
+    EXPECT_NEAR(ed().LayerAngle[1], degrees(90), 1e-9);
+    EXPECT_EQ(ed().imPaste.Geometry.size(), QSize(100, 50));
+}
+
+TEST(LayerTransformTest, RotatedSizes)
+{
+    using LayerTransform::RotatedSize;
+    EXPECT_EQ(RotatedSize({100, 50}, degrees(5)), QSize(104, 59));
+    EXPECT_EQ(RotatedSize({100, 50}, degrees(90)), QSize(50, 100));
+    EXPECT_EQ(RotatedSize({100, 50}, degrees(45)), QSize(106, 106));
+    EXPECT_EQ(LayerTransform::RotateBitmap(QImage(), White, 1).size(), QSize(1, 1));
+}
+
+TEST(LayerTransformTest, RotationKeepsThePictureWholeAndZeroIsExact)
+{
+    const QImage source = patternPicture({60, 40});
+    EXPECT_EQ(LayerTransform::RotateBitmap(source, White, 0), source);
+    // Every target pixel is mapped back: no hole of fill colour inside a solid picture.
+    const QImage solid = solidPicture({200, 120}, Black);
+    const QImage turned = LayerTransform::RotateBitmap(solid, White, degrees(30));
+    const QPointF c(turned.width() / 2.0, turned.height() / 2.0);
+    for (int y = 0; y < turned.height(); ++y)
+        for (int x = 0; x < turned.width(); ++x)
+            if (std::hypot(x + 0.5 - c.x(), y + 0.5 - c.y()) < 58) {
+                ASSERT_EQ(turned.pixel(x, y), Black) << x << "," << y;
+            }
+}
+
+TEST(LayerTransformTest, FlippingTwiceIsTheIdentity)
+{
+    const QImage source = patternPicture({31, 17});
+    for (bool vertical : {false, true}) {
+        const QImage once = LayerTransform::FlipBitmap(source, vertical);
+        EXPECT_NE(once, source);
+        EXPECT_EQ(LayerTransform::FlipBitmap(once, vertical), source);
+    }
+}
+
+TEST(LayerTransformTest, CornersFollowTheLongerSide)
+{
+    const LayerTransform::StretchBounds start{10, 10, 80, 120, {92, 132}};
+    // Taller than wide: only dy counts, the ratio holds, the top-left stays.
+    LayerTransform::StretchBounds b = LayerTransform::Stretch(7, start, 80.0 / 120, true, 50, 30);
+    EXPECT_EQ(b.height, 150);
+    EXPECT_EQ(b.width, 100);
+    EXPECT_EQ(QPoint(b.left, b.top), QPoint(10, 10));
+    EXPECT_EQ(b.handle, QPoint(112, 162));
+    // Wider: only dx counts; the top-left corner keeps the bottom-right fixed.
+    const LayerTransform::StretchBounds wide{10, 10, 120, 80, {0, 0}};
+    b = LayerTransform::Stretch(4, wide, 120.0 / 80, false, 30, 50);
+    EXPECT_EQ(QSize(b.width, b.height), QSize(90, 60));
+    EXPECT_EQ(QPoint(b.left + b.width, b.top + b.height), QPoint(130, 90));
+}
+
+} // namespace
