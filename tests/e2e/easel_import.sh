@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # A picture brought into the picture editor through the import form, with real clicks, drags and
 # keys on a bare X server: the form opens a picture made here, a rectangular cut-out line is
-# dragged round part of it and cut with Ctrl+K, the form ends with OK, and the floating picture is
-# stamped and saved; the saved pixels must be the cut with its one-pixel band of the line made
-# transparent.
+# dragged round part of it and cut with Ctrl+K, the form ends with OK, the floating picture is
+# turned a quarter by Ctrl+S and a drag of its handle, stamped and saved; the saved pixels must be
+# the cut, turned, with its one-pixel band of the line made transparent.
 # Usage: easel_import.sh <path to the easel binary>
 set -u
 
@@ -17,14 +17,16 @@ red=255,0,0
 green=0,255,0
 blue=0,0,255
 yellow=255,255,0
+orange=255,128,0
 # From the editor window's top-left corner: the import row under the canvas.
 import_button=548,617
 import_stamp_button=642,617
 
-# 100 x 80 blue with a yellow 20 x 20 square at (40, 30).
+# 100 x 80 blue with a yellow 20 x 20 square at (40, 30) and an orange 14 x 14 mark at (22, 12),
+# which the cut below takes into its top-left corner (a colour of no palette entry, to find it).
 picture="$work/in.bmp"
-convert -size 100x80 xc:blue -fill yellow -draw 'rectangle 40,30 59,49' -type TrueColor "BMP3:$picture" ||
-    e2e_fail "cannot make the picture"
+convert -size 100x80 xc:blue -fill yellow -draw 'rectangle 40,30 59,49' -fill "rgb($orange)" \
+    -draw 'rectangle 22,12 35,25' -type TrueColor "BMP3:$picture" || e2e_fail "cannot make the picture"
 
 e2e_start_xvfb
 e2e_start_easel "$easel_binary"
@@ -67,6 +69,29 @@ e2e_poll_screen cut 5 check "$px" "$py" "band:0,30:$green" "inside:1,30:$blue" "
 
 e2e_menu_item "$form" f x
 e2e_wait_gone "$form" "the import form after 終了 - [OK]"
+
+# The floating picture (60 x 60) is found by its orange mark, 2 pixels in from its top-left corner;
+# Ctrl+S shows the rotate handles, the bottom-right one 3 pixels out from the corner, 12 wide.
+e2e_poll_screen floating 5 origin "$orange"
+read -r mx my <<<"$screen_out"
+lx=$((mx - 2)) ly=$((my - 2))
+e2e_press "$window" ctrl+s
+e2e_poll_screen handles 5 check "$lx" "$ly" "handle:68,68:$red"
+python3 - "$lx" "$ly" <<'PY' || e2e_fail "cannot turn the handle"
+import math, subprocess, sys
+lx, ly = int(sys.argv[1]), int(sys.argv[2])
+cx, cy = lx + 30, ly + 30
+hx, hy = lx + 68, ly + 68
+r, a0 = math.hypot(hx - cx, hy - cy), math.atan2(hy - cy, hx - cx)
+moves = ["mousemove", str(hx), str(hy), "mousedown", "1"]
+# Ten degrees a move, clockwise on screen.
+for i in range(1, 10):
+    a = a0 + math.radians(10 * i)
+    moves += ["mousemove", str(round(cx + r * math.cos(a))), str(round(cy + r * math.sin(a)))]
+subprocess.run(["xdotool", *moves, "mouseup", "1"], check=True)
+PY
+# A quarter turn clockwise about the centre takes the mark from the top left to the top right.
+e2e_poll_screen turned 5 check "$lx" "$ly" "mark:50,8:$orange:2" "where the mark was:8,8:$blue:2"
 e2e_click $((wx + ${import_stamp_button%,*})) $((wy + ${import_stamp_button#*,})) "描画 of 画像取り込み"
 
 saved="$work/imported.bmp"
@@ -83,17 +108,17 @@ for ((t = 0; t < 50; t++)); do
 done
 [ -s "$saved" ] || e2e_fail "nothing saved at $saved"
 
-# Where the stamp lies: the yellow square's corner, 20 pixels into the cut both ways.
+# Where the stamp lies: the turned mark's top-left corner is (44, 2) of the 60 x 60 cut, whose
+# one-pixel band is transparent white; the rest of the cut is blue around the yellow square.
 size=$(convert "$saved" -format '%w %h' info: 2>/dev/null)
 read -r sw sh <<<"$size"
-square=$(convert "$saved" -depth 8 rgb:- | python3 "$e2e_dir/pixels.py" origin "$sw" "$sh" "$yellow") ||
-    e2e_fail "no yellow in the saved picture"
-read -r sx sy <<<"$square"
-ox=$((sx - 20)) oy=$((sy - 20))
-for point in "band:0:30:$white" "inside:1:30:$blue" "top band:30:0:$white" "inside top:30:1:$blue" \
-    "square:20:20:$yellow" "square's far corner:39:39:$yellow" "past the square:40:39:$blue" \
-    "inside right:58:30:$blue" "right band:59:30:$white" "inside bottom:30:58:$blue" "bottom band:30:59:$white" \
-    "beyond:61:30:$white"; do
+mark=$(convert "$saved" -depth 8 rgb:- | python3 "$e2e_dir/pixels.py" origin "$sw" "$sh" "$orange") ||
+    e2e_fail "no orange in the saved picture"
+read -r sx sy <<<"$mark"
+ox=$((sx - 44)) oy=$((sy - 2))
+for point in "mark:50:8:$orange" "where the mark was:8:8:$blue" "square:30:30:$yellow" "left band:0:30:$white" \
+    "inside left:1:30:$blue" "top band:30:0:$white" "inside right:58:30:$blue" "right band:59:30:$white" \
+    "bottom band:30:59:$white" "beyond:61:30:$white"; do
     IFS=: read -r name x y want <<<"$point"
     got=$(e2e_pixel "$saved" $((ox + x)) $((oy + y)))
     [ "$got" = "$want" ] || e2e_fail "saved $name at ($((ox + x)),$((oy + y))) is ${got:-unreadable}, expected $want"
