@@ -109,18 +109,7 @@ expect dragged "layer:410,305:$blue" "left behind:95,95:$white"
 button $paste_stamp_button "描画"
 
 saved="$work/stamped.bmp"
-e2e_menu_item "$window" f a
-e2e_find_window '^名前を付けて保存$' "save dialog of 名前を付けて保存"
-dialog=$found
-e2e_focus "$dialog"
-xdotool type --delay 5 "$saved" || e2e_fail "cannot type into the save dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "save dialog after Return on $saved"
-for ((t = 0; t < 50; t++)); do
-    [ -s "$saved" ] && break
-    sleep 0.1
-done
-[ -s "$saved" ] || e2e_fail "nothing saved at $saved"
+e2e_easel_save_as "$window" "$saved"
 for point in "stamp:410:305:$blue" "stamp's corner:390:290:$blue" "stamp's far corner:429:319:$blue" \
     "left of the stamp:389:300:$white" "under the stamp:410:320:$white" "rectangle:150:140:$red" \
     "where the layer was pasted:95:95:$white"; do

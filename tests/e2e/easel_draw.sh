@@ -83,18 +83,7 @@ expect redone "inside:200,175:$green" "edge:100,175:$red"
 
 # Save As: Alt+F opens the file menu, A is 名前を付けて保存(&A); the name box has the keyboard.
 saved="$work/drawn.bmp"
-e2e_menu_item "$window" f a
-e2e_find_window '^名前を付けて保存$' "save dialog of 名前を付けて保存"
-dialog=$found
-e2e_focus "$dialog"
-xdotool type --delay 5 "$saved" || e2e_fail "cannot type into the save dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "save dialog after Return on $saved"
-for ((t = 0; t < 50; t++)); do
-    [ -s "$saved" ] && break
-    sleep 0.1
-done
-[ -s "$saved" ] || e2e_fail "nothing saved at $saved"
+e2e_easel_save_as "$window" "$saved"
 size=$(identify -format '%wx%h' "$saved" 2>&1)
 [ "$size" = 600x400 ] || e2e_fail "the saved picture is $size, expected 600x400"
 for point in "rectangle edge:100:175:$red" "rectangle corner:300:250:$red" "inside:200:175:$green" \

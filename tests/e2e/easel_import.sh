@@ -95,18 +95,7 @@ e2e_poll_screen turned 5 check "$lx" "$ly" "mark:50,8:$orange:2" "where the mark
 e2e_click $((wx + ${import_stamp_button%,*})) $((wy + ${import_stamp_button#*,})) "描画 of 画像取り込み"
 
 saved="$work/imported.bmp"
-e2e_menu_item "$window" f a
-e2e_find_window '^名前を付けて保存$' "save dialog of 名前を付けて保存"
-dialog=$found
-e2e_focus "$dialog"
-xdotool type --delay 5 "$saved" || e2e_fail "cannot type into the save dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "save dialog after Return on $saved"
-for ((t = 0; t < 50; t++)); do
-    [ -s "$saved" ] && break
-    sleep 0.1
-done
-[ -s "$saved" ] || e2e_fail "nothing saved at $saved"
+e2e_easel_save_as "$window" "$saved"
 
 # Where the stamp lies: the turned mark's top-left corner is (44, 2) of the 60 x 60 cut, whose
 # one-pixel band is transparent white; the rest of the cut is blue around the yellow square.

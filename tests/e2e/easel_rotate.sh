@@ -80,18 +80,7 @@ expect turned "yellow:260,130:$yellow" "blue:240,130:$blue" "blue:250,210:$blue"
 
 e2e_press "$window" ctrl+v
 saved="$work/turned.bmp"
-e2e_menu_item "$window" f a
-e2e_find_window '^名前を付けて保存$' "save dialog of 名前を付けて保存"
-dialog=$found
-e2e_focus "$dialog"
-xdotool type --delay 5 "$saved" || e2e_fail "cannot type into the save dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "save dialog after Return on $saved"
-for ((t = 0; t < 50; t++)); do
-    [ -s "$saved" ] && break
-    sleep 0.1
-done
-[ -s "$saved" ] || e2e_fail "nothing saved at $saved"
+e2e_easel_save_as "$window" "$saved"
 for point in "yellow corner:260:130:$yellow" "turned body:240:130:$blue" "turned foot:250:210:$blue" \
     "beside the top:275:130:$white" "below:250:225:$white" "where it lay unturned:290:180:$white" \
     "where it was shown first:10:10:$white"; do

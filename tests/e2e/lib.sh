@@ -335,3 +335,20 @@ e2e_start_easel() {
 e2e_pixel() {
     convert "$1" -crop "1x1+$2+$3" -depth 8 rgb:- 2>/dev/null | od -An -tu1 | awk '{ print $1 "," $2 "," $3 }'
 }
+
+# e2e_easel_save_as <window> <file>: Save As from easel's File menu (Alt+F, A), the name typed into
+# the dialog, Return; waits until the file is there.
+e2e_easel_save_as() {
+    local t
+    e2e_menu_item "$1" f a
+    e2e_find_window '^名前を付けて保存$' "save dialog of 名前を付けて保存"
+    e2e_focus "$found"
+    xdotool type --delay 5 "$2" || e2e_fail "cannot type into the save dialog"
+    e2e_press "$found" Return
+    e2e_wait_gone "$found" "save dialog after Return on $2"
+    for ((t = 0; t < 50; t++)); do
+        [ -s "$2" ] && return
+        sleep 0.1
+    done
+    e2e_fail "nothing saved at $2"
+}
