@@ -398,6 +398,16 @@ QString ReplaceOccurrences(const QString& text, const QString& from, const QStri
     return UnmaskNoChangeChars(masked.replace(from, to), kept);
 }
 
+QString ChangeStoredText(const QString& cell, const std::function<QString(const QString&)>& change)
+{
+    QString text = cell;
+    text.replace(u"\\n"_s, u"\r\n"_s, Qt::CaseInsensitive);
+    QString after = change(text);
+    if (after == text)
+        return cell;
+    return after.replace(u"\r\n"_s, u"\\n"_s).replace(u'\r', u"\\n"_s).replace(u'\n', u"\\n"_s);
+}
+
 Folded FoldWidth(char16_t ch)
 {
     return tables().fold[ch];

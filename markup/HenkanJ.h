@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 // Shift-JIS code arithmetic and the half-width/full-width conversions of descriptions.
 // The byte routines work on code-page-932 strings; the text routines on QString, where every
@@ -44,6 +45,11 @@ QString ConvertText(const QString& text, int direction, quint8 flags, const QStr
 // Every occurrence of `from` in the text (protected characters masked when bit 7 is set) becomes `to`.
 QString ReplaceOccurrences(const QString& text, const QString& from, const QString& to, quint8 flags,
                            const QString& noChangeChars);
+
+// A description cell as the map stores it (line breaks as "\n", the n in either case) changed
+// through its text with real CR LF line breaks, so a change can never split an escape, and any
+// line break it makes goes back as the escape.
+QString ChangeStoredText(const QString& cell, const std::function<QString(const QString&)>& change);
 
 // A character folded as FullToHalfWidth folds it (one or two characters; the second is 0 when
 // there is none), for matching regardless of width.
