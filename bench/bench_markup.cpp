@@ -306,8 +306,8 @@ std::vector<Figure> benchSearch()
     std::vector<Figure> out;
     ScriptedPrompter prompter;
     const QString text = sampleDescription();
-    const quint8 flags = HenkanJ::ConvertAlpha | HenkanJ::ConvertDigits | HenkanJ::ConvertSymbols
-                         | HenkanJ::ConvertKana | HenkanJ::ConvertNoChange;
+    const quint8 flags = HenkanJ::ConvertAlpha | HenkanJ::ConvertDigits | HenkanJ::ConvertSymbols | HenkanJ::ConvertKana
+                         | HenkanJ::ConvertNoChange;
     const QString noChange = HenkanJ::DefaultNoChangeChars();
     QString sink;
     out.push_back(measure("ConvertText to full width (64 KB)",

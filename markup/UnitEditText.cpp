@@ -1113,7 +1113,10 @@ void TFormEditText::Next1Click()
         SearchText(true);
 }
 
-void TFormEditText::FindDialog1Find() { SearchText(FindDialog1->Down()); }
+void TFormEditText::FindDialog1Find()
+{
+    SearchText(FindDialog1->Down());
+}
 
 void TFormEditText::ReplaceDialog1Find()
 {
@@ -1122,7 +1125,10 @@ void TFormEditText::ReplaceDialog1Find()
     SearchText(true);
 }
 
-static QString notFound(const QString& find) { return u"\""_s + find + u"\" は見つかりませんでした。"_s; }
+static QString notFound(const QString& find)
+{
+    return u"\""_s + find + u"\" は見つかりませんでした。"_s;
+}
 
 // Positions here are indices into Text() (line breaks as CR LF), which are the control's
 // character positions; the control itself counts bytes.
@@ -1251,16 +1257,16 @@ void TFormEditText::mmRepZenToHanClick(int tag)
     const bool selection = editor->SelLength() > 0;
     QString s, converted;
     if (!selection) {
-        const QString question = tag == HenkanJ::ToFullWidth
-                                     ? u"範囲選択されていないので，本文中のすべての半角文字を変換します。\r\nいいですか。"_s
-                                     : u"範囲選択されていないので，本文中のすべての全角文字を変換します。\r\nいいですか。"_s;
+        const QString question =
+            tag == HenkanJ::ToFullWidth
+                ? u"範囲選択されていないので，本文中のすべての半角文字を変換します。\r\nいいですか。"_s
+                : u"範囲選択されていないので，本文中のすべての全角文字を変換します。\r\nいいですか。"_s;
         if (Prompter::ask(this, question, Prompter::Buttons::YesNo) != Prompter::Answer::Yes)
             return;
         const int caret = at.charFromByte(editor->SelStart());
         const QString after = HenkanJ::ConvertText(text, tag, flags, noChange);
         if (after != text) {
-            const int newCaret =
-                int(Cp932::byteLength(HenkanJ::ConvertText(text.left(caret), tag, flags, noChange)));
+            const int newCaret = int(Cp932::byteLength(HenkanJ::ConvertText(text.left(caret), tag, flags, noChange)));
             editor->RecordTextUndoStep(TMyRichEdit::ReplaceAll);
             editor->setUpdatesEnabled(false);
             editor->SelectAll();
@@ -1280,8 +1286,8 @@ void TFormEditText::mmRepZenToHanClick(int tag)
         QString after = text.left(selFrom) + converted + text.mid(selTo);
         int newStart = editor->SelStart();
         if (flags & HenkanJ::ConvertAllOccurrences) {
-            newStart = int(Cp932::byteLength(
-                HenkanJ::ReplaceOccurrences(text.left(selFrom), s, converted, flags, noChange)));
+            newStart =
+                int(Cp932::byteLength(HenkanJ::ReplaceOccurrences(text.left(selFrom), s, converted, flags, noChange)));
             after = HenkanJ::ReplaceOccurrences(after, s, converted, flags, noChange);
         }
         if (after != text) {
