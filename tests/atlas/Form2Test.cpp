@@ -335,6 +335,7 @@ TEST_F(Form2Fixture, ReplaceInAllDestinationsIsOneMapStep)
     for (int row : {0, 1, 7})
         f1().Doc.rows[size_t(row)][MapDocument::Description] = u"cat\\ncat"_s;
     f1().ResetUndo(QString());
+    f1().IsModified(0);
     const int label = f1().Undo.label();
     show(1);
     f2().Memo1->SetText(u"cat"_s);
@@ -354,6 +355,7 @@ TEST_F(Form2Fixture, ReplaceInAllDestinationsIsOneMapStep)
     EXPECT_EQ(f1().Doc.rows[7][MapDocument::Description], u"dog\\ncat"_s);
     EXPECT_EQ(f1().Doc.rows[1][MapDocument::Description], u"cat\\ncat"_s) << "the one being edited";
     EXPECT_EQ(f1().Undo.label(), label + 1);
+    EXPECT_TRUE(f1().IsModified(1)) << "New, Open and Close must ask";
     f1().bbUndoClick();
     EXPECT_EQ(f1().Doc.rows[0][MapDocument::Description], u"cat\\ncat"_s);
 }
