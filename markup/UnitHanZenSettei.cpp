@@ -45,6 +45,7 @@ TFormHanZenSettei::TFormHanZenSettei(quint8& convertFlags, QString& noChangeChar
     cbAll = box(u"文字列を範囲選択している場合，"_s, allHint);
     auto* lbAll = new QLabel(u"本文中の同じ文字列をすべて変換する"_s, this);
     lbAll->setStatusTip(allHint);
+    lbAll->setIndent(22); // under the check box's caption, as the second line of it
     cbKaitou =
         box(u"すべての旅行地で，同じ変換を行う"_s, u"ここで行った変換を，すべての旅行地の説明文に対しても行います。"_s);
     cbKakko = box(u"予備"_s, QString());
