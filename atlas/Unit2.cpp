@@ -6,7 +6,9 @@
 #include "ColourText.h"
 #include "DescriptionRenderer.h"
 #include "FileOps.h"
+#include "HenkanJ.h"
 #include "MapFolders.h"
+#include "MapGridModel.h"
 #include "MapPictures.h"
 #include "MyFileDialogs.h"
 #include "MyRichEdit.h"
@@ -719,6 +721,26 @@ void TForm2::btEditClick()
         host.replaceFlags = &f1->ReplaceFlags;
         host.findFlags = &f1->FindFlags;
         host.scratchFolder = f1->ScratchFolder;
+        host.convertFlags = &f1->ConvertFlags;
+        host.noChangeChars = &f1->NoChangeChars;
+        const int editing = DestinationIndex;
+        host.changeOtherDescriptions = [f1, editing](const std::function<QString(const QString&)>& change) {
+            bool changed = false;
+            for (int row = 0; row < MapDocument::DestinationCount; ++row) {
+                if (row == editing)
+                    continue;
+                QString& cell = f1->Doc.rows[size_t(row)][MapDocument::Description];
+                const QString after = HenkanJ::ChangeStoredText(cell, change);
+                if (after == cell)
+                    continue;
+                cell = after;
+                changed = true;
+            }
+            if (changed) {
+                f1->sg1Model->refresh();
+                f1->PushUndo(QString());
+            }
+        };
     }
     window.SetHost(host);
     editor.SetText(Memo1->Text());

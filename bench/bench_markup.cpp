@@ -4,13 +4,17 @@
 // full undo ring. Prints figures only; the targets live in README.md.
 #include "BenchHarness.h"
 #include "Cp932.h"
+#include "FindDialog.h"
+#include "HenkanJ.h"
 #include "MyRichEdit.h"
 #include "PositionMap.h"
 #include "ScriptedPrompter.h"
+#include "TextSearch.h"
 #include "UnitEditText.h"
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 
 #include <cstdio>
 #include <fstream>
@@ -295,6 +299,73 @@ std::vector<Figure> benchMarkup()
     return out;
 }
 
+// Width conversion, find and replace on the sample, and a replacement in the 62 stored
+// descriptions of a full map (each about 1 KB with its "\n" escapes).
+std::vector<Figure> benchSearch()
+{
+    std::vector<Figure> out;
+    ScriptedPrompter prompter;
+    const QString text = sampleDescription();
+    const quint8 flags = HenkanJ::ConvertAlpha | HenkanJ::ConvertDigits | HenkanJ::ConvertSymbols | HenkanJ::ConvertKana
+                         | HenkanJ::ConvertNoChange;
+    const QString noChange = HenkanJ::DefaultNoChangeChars();
+    QString sink;
+    out.push_back(measure("ConvertText to full width (64 KB)",
+                          [&] { sink = HenkanJ::ConvertText(text, HenkanJ::ToFullWidth, flags, noChange); }));
+    out.push_back(measure("ConvertText to half width (64 KB)",
+                          [&] { sink = HenkanJ::ConvertText(sink, HenkanJ::ToHalfWidth, flags, noChange); }));
+
+    TFormEditText window;
+    quint8 replaceFlags = 0, findFlags = 0, convertFlags = flags;
+    QString chars = noChange;
+    TFormEditText::Host host;
+    host.replaceFlags = &replaceFlags;
+    host.findFlags = &findFlags;
+    host.convertFlags = &convertFlags;
+    host.noChangeChars = &chars;
+    window.SetHost(host);
+    window.resize(640, 480);
+    window.show();
+    QApplication::processEvents();
+    TMyRichEdit* editor = window.MyRichEdit1;
+    out.push_back(measure(
+        "mmRepZenToHanClick, whole text to full width (64 KB)",
+        [&] {
+            prompter.answers.push_back(Prompter::Answer::Yes);
+            window.mmRepZenToHanClick(HenkanJ::ToFullWidth);
+        },
+        [&] { editor->SetText(text); }, {}, 5, 50));
+    const int count = int(text.count(u"町"_s));
+    window.ReplaceDialog1->setFindText(u"町"_s);
+    window.ReplaceDialog1->edReplace->setText(u"まち"_s);
+    out.push_back(measure(
+        "replace all \"町\" (" + std::to_string(count) + " times, 64 KB)", [&] { window.ReplaceDialog1Replace(true); },
+        [&] { editor->SetText(text); }, {}, 5, 50));
+    editor->SetText(text);
+    window.FindDialog1->setFindText(u"見つからない"_s);
+    out.push_back(measure("find next, no match in 64 KB (whole text scanned)", [&] {
+        editor->setSelStart(0);
+        window.FindDialog1Find();
+    }));
+
+    QString cell;
+    while (cell.size() < 500)
+        cell += Pieces[cell.size() % std::size(Pieces)] + u"\\n"_s;
+    std::vector<QString> cells(62, cell);
+    out.push_back(measure(
+        "replace in 62 stored descriptions (~1 KB each)",
+        [&] {
+            for (QString& c : cells)
+                c = HenkanJ::ChangeStoredText(c, [](const QString& d) {
+                    return TextSearch::ReplaceAll(d, u"町", u"まち", 0, int(d.size()), false, false).text;
+                });
+        },
+        [&] { std::fill(cells.begin(), cells.end(), cell); }));
+    prompter.answers.push_back(Prompter::Answer::Yes);
+    window.btCancelClick();
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -306,5 +377,7 @@ int main(int argc, char** argv)
     printTable(benchControl());
     std::printf("\n");
     printTable(benchMarkup());
+    std::printf("\n");
+    printTable(benchSearch());
     return 0;
 }

@@ -1,9 +1,13 @@
 #include "UnitEditText.h"
 
 #include "ColourText.h"
+#include "Cp932.h"
 #include "FindDialog.h"
+#include "HenkanJ.h"
 #include "MyRichEdit.h"
 #include "Prompter.h"
+#include "TextSearch.h"
+#include "UnitHanZenSettei.h"
 #include "UnitRefPage.h"
 
 #include <QAction>
@@ -1081,13 +1085,249 @@ void TFormEditText::Replace1Click()
     ReplaceDialog1->raise();
 }
 
-void TFormEditText::Prev1Click() {}
-void TFormEditText::Next1Click() {}
-void TFormEditText::FindDialog1Find() {}
-void TFormEditText::ReplaceDialog1Find() {}
-void TFormEditText::ReplaceDialog1Replace(bool) {}
-void TFormEditText::mmRepZenToHanClick(int) {}
-void TFormEditText::mmRepHanZenSetteiClick() {}
+void TFormEditText::Prev1Click()
+{
+    TMyRichEdit* editor = CurrentEditor();
+    if (editor->document()->isEmpty())
+        return;
+    SkipSelection = 0;
+    if (editor->SelLength() > 0) {
+        FindDialog1->setFindText(editor->SelText());
+        SkipSelection = 1;
+    }
+    if (!FindDialog1->FindText().isEmpty())
+        SearchText(false);
+}
+
+void TFormEditText::Next1Click()
+{
+    TMyRichEdit* editor = CurrentEditor();
+    if (editor->document()->isEmpty())
+        return;
+    SkipSelection = 0;
+    if (editor->SelLength() > 0) {
+        FindDialog1->setFindText(editor->SelText());
+        SkipSelection = 1;
+    }
+    if (!FindDialog1->FindText().isEmpty())
+        SearchText(true);
+}
+
+void TFormEditText::FindDialog1Find()
+{
+    SearchText(FindDialog1->Down());
+}
+
+void TFormEditText::ReplaceDialog1Find()
+{
+    if (CurrentEditor()->SelLength() > 0)
+        SkipSelection = 1;
+    SearchText(true);
+}
+
+static QString notFound(const QString& find)
+{
+    return u"\""_s + find + u"\" は見つかりませんでした。"_s;
+}
+
+// Positions here are indices into Text() (line breaks as CR LF), which are the control's
+// character positions; the control itself counts bytes.
+void TFormEditText::SearchText(bool down)
+{
+    TMyRichEdit* editor = CurrentEditor();
+    const QString find = FindDialog1->FindText();
+    if (find.isEmpty())
+        return;
+    const bool matchCase = FindDialog1->MatchCase();
+    const QString text = editor->Text();
+    const PositionMap& at = editor->positions();
+    TextSearch::Match m;
+    if (down) {
+        const int start = editor->SelStart() + (SkipSelection ? int(Cp932::byteLength(find)) : 0);
+        m = TextSearch::FindForward(text, find, at.charFromByte(start), int(text.size()), matchCase);
+    } else {
+        m = TextSearch::FindLastBefore(text, find, 0, at.charFromByte(editor->SelStart()), matchCase);
+    }
+    if (!m.found()) {
+        Prompter::inform(this, notFound(find));
+        return;
+    }
+    const int from = at.byteFromChar(m.position);
+    editor->setSelStart(from);
+    editor->setSelLength(at.byteFromChar(m.position + m.length) - from);
+    SkipSelection = down ? 1 : 2;
+    editor->ScrollCaret();
+    if (down)
+        editor->setFocus();
+}
+
+void TFormEditText::ChangeOtherDescriptions(const std::function<QString(const QString&)>& change)
+{
+    if (CurrentPage || !m_host.changeOtherDescriptions)
+        return;
+    m_host.changeOtherDescriptions(change);
+}
+
+void TFormEditText::ReplaceDialog1Replace(bool all)
+{
+    TMyRichEdit* editor = CurrentEditor();
+    const QString find = ReplaceDialog1->FindText();
+    const QString replacement = ReplaceDialog1->ReplaceText();
+    if (find.isEmpty()) {
+        Prompter::warn(this, u"検索する文字列を入力して下さい。"_s);
+        return;
+    }
+    if (!Cp932::canEncode(replacement)) {
+        Prompter::warn(this, u"置換後の文字列に，使えない文字が含まれています。"_s);
+        return;
+    }
+    const bool matchCase = ReplaceDialog1->MatchCase();
+    const QString text = editor->Text();
+    const PositionMap& at = editor->positions();
+    if (!all) {
+        // Only a selection that is itself a match is replaced, so the button never overwrites
+        // whatever the caret happens to hold.
+        const int selFrom = at.charFromByte(editor->SelStart());
+        const int selTo = at.charFromByte(editor->SelStart() + editor->SelLength());
+        int caret = selFrom;
+        if (selTo > selFrom && TextSearch::MatchLength(text, find, selFrom, selTo, matchCase) == selTo - selFrom) {
+            editor->RecordTextUndoStep(TMyRichEdit::ReplaceAll);
+            editor->setSelText(replacement);
+            caret = selFrom + int(replacement.size());
+        }
+        const QString now = editor->Text();
+        const PositionMap& after = editor->positions();
+        const TextSearch::Match m = TextSearch::FindForward(now, find, caret, int(now.size()), matchCase);
+        if (!m.found()) {
+            Prompter::inform(this, notFound(find));
+            return;
+        }
+        const int from = after.byteFromChar(m.position);
+        editor->setSelStart(from);
+        editor->setSelLength(after.byteFromChar(m.position + m.length) - from);
+        editor->ScrollCaret();
+        return;
+    }
+
+    const TextSearch::Replaced r = TextSearch::ReplaceAll(text, find, replacement, 0, int(text.size()), matchCase);
+    const int n = int(r.matches.size());
+    if (n > 0) {
+        const int s0 = at.charFromByte(editor->SelStart());
+        const int firstLine = editor->FirstVisibleLine();
+        int shift = 0;
+        for (const TextSearch::Match& m : r.matches)
+            if (m.position + m.length <= s0)
+                shift += int(Cp932::byteLength(replacement))
+                         - (at.byteFromChar(m.position + m.length) - at.byteFromChar(m.position));
+        const int newStart = editor->SelStart() + shift;
+        // One edit from the first match to the end of the last, one undo step.
+        const int first = r.matches.front().position;
+        const int last = r.matches.back().position + r.matches.back().length;
+        const int tail = int(text.size()) - last;
+        editor->RecordTextUndoStep(TMyRichEdit::ReplaceAll);
+        editor->setUpdatesEnabled(false);
+        editor->setSelStart(at.byteFromChar(first));
+        editor->setSelLength(at.byteFromChar(last) - at.byteFromChar(first));
+        editor->setSelText(r.text.mid(first, r.text.size() - first - tail));
+        if (editor->ShowStrColor)
+            editor->RecolourAll();
+        editor->ScrollToLine(firstLine);
+        editor->setSelStart(newStart);
+        editor->setSelLength(int(Cp932::byteLength(replacement)));
+        editor->setUpdatesEnabled(true);
+        editor->DrawNumbering();
+    }
+    SkipSelection = n > 0 ? 1 : 0;
+    Prompter::inform(this, n > 0 ? QString::number(n) + u" 個置換しました。"_s : notFound(find));
+    if (ReplaceDialog1->WholeWord())
+        ChangeOtherDescriptions([&](const QString& description) {
+            return TextSearch::ReplaceAll(description, find, replacement, 0, int(description.size()), matchCase, false)
+                .text;
+        });
+}
+
+void TFormEditText::mmRepZenToHanClick(int tag)
+{
+    TMyRichEdit* editor = CurrentEditor();
+    const quint8 flags = m_host.convertFlags ? *m_host.convertFlags : 0;
+    const QString noChange = m_host.noChangeChars ? *m_host.noChangeChars : QString();
+    const int firstLine = editor->FirstVisibleLine();
+    const QString text = editor->Text();
+    const PositionMap& at = editor->positions();
+    const bool selection = editor->SelLength() > 0;
+    QString s, converted;
+    if (!selection) {
+        const QString question =
+            tag == HenkanJ::ToFullWidth
+                ? u"範囲選択されていないので，本文中のすべての半角文字を変換します。\r\nいいですか。"_s
+                : u"範囲選択されていないので，本文中のすべての全角文字を変換します。\r\nいいですか。"_s;
+        if (Prompter::ask(this, question, Prompter::Buttons::YesNo) != Prompter::Answer::Yes)
+            return;
+        const int caret = at.charFromByte(editor->SelStart());
+        const QString after = HenkanJ::ConvertText(text, tag, flags, noChange);
+        if (after != text) {
+            const int newCaret = int(Cp932::byteLength(HenkanJ::ConvertText(text.left(caret), tag, flags, noChange)));
+            editor->RecordTextUndoStep(TMyRichEdit::ReplaceAll);
+            editor->setUpdatesEnabled(false);
+            editor->SelectAll();
+            editor->setSelText(after);
+            if (editor->ShowStrColor)
+                editor->RecolourAll();
+            editor->ScrollToLine(firstLine);
+            editor->setSelStart(newCaret);
+            editor->setUpdatesEnabled(true);
+            editor->DrawNumbering();
+        }
+    } else {
+        s = editor->SelText();
+        converted = HenkanJ::ConvertText(s, tag, flags, noChange);
+        const int selFrom = at.charFromByte(editor->SelStart());
+        const int selTo = at.charFromByte(editor->SelStart() + editor->SelLength());
+        QString after = text.left(selFrom) + converted + text.mid(selTo);
+        int newStart = editor->SelStart();
+        if (flags & HenkanJ::ConvertAllOccurrences) {
+            newStart =
+                int(Cp932::byteLength(HenkanJ::ReplaceOccurrences(text.left(selFrom), s, converted, flags, noChange)));
+            after = HenkanJ::ReplaceOccurrences(after, s, converted, flags, noChange);
+        }
+        if (after != text) {
+            editor->RecordTextUndoStep(TMyRichEdit::ReplaceAll);
+            editor->setUpdatesEnabled(false);
+            if (flags & HenkanJ::ConvertAllOccurrences) {
+                editor->SelectAll();
+                editor->setSelText(after);
+            } else {
+                editor->setSelText(converted);
+            }
+            if (editor->ShowStrColor)
+                editor->RecolourAll();
+            editor->ScrollToLine(firstLine);
+            editor->setSelStart(newStart);
+            editor->setSelLength(int(Cp932::byteLength(converted)));
+            editor->setUpdatesEnabled(true);
+            editor->DrawNumbering();
+        }
+    }
+    if (flags & HenkanJ::ConvertAllDestinations)
+        ChangeOtherDescriptions([&](const QString& description) {
+            return selection ? HenkanJ::ReplaceOccurrences(description, s, converted, flags, noChange)
+                             : HenkanJ::ConvertText(description, tag, flags, noChange);
+        });
+}
+
+void TFormEditText::mmRepHanZenSetteiClick()
+{
+    quint8 scratchFlags = 0;
+    QString scratchChars;
+    quint8& flags = m_host.convertFlags ? *m_host.convertFlags : scratchFlags;
+    QString& chars = m_host.noChangeChars ? *m_host.noChangeChars : scratchChars;
+    const auto dialog = std::make_unique<TFormHanZenSettei>(flags, chars, this);
+    const int result = Prompter::backend().execModal(*dialog);
+    if (result == TFormHanZenSettei::ResultZenToHan)
+        mmRepZenToHanClick(HenkanJ::ToHalfWidth);
+    else if (result == TFormHanZenSettei::ResultHanToZen)
+        mmRepZenToHanClick(HenkanJ::ToFullWidth);
+}
 
 // Scratch pages: the commands the scratch-page work fills.
 

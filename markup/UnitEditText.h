@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QFont>
 #include <QHash>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,6 +43,11 @@ public:
         quint8* replaceFlags = nullptr;
         quint8* findFlags = nullptr;
         QString scratchFolder;
+        quint8* convertFlags = nullptr;
+        QString* noChangeChars = nullptr;
+        // Changes the description of every destination but the one being edited (handed over with
+        // its line breaks as CR LF) as one step of the map's undo.
+        std::function<void(const std::function<QString(const QString&)>&)> changeOtherDescriptions;
     };
     void SetHost(const Host& host);
 
@@ -184,6 +190,9 @@ private:
     void repaintTabs();
     bool ownsWindow(const QWidget* widget) const;
     QString pageName() const;
+    void SearchText(bool down);
+    // The same change in the other destinations' descriptions, only from the description page.
+    void ChangeOtherDescriptions(const std::function<QString(const QString&)>& change);
 
     TEditTabBar* m_tabBar = nullptr;
     Host m_host;

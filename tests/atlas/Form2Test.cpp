@@ -1,4 +1,5 @@
 #include "AtlasFixture.h"
+#include "FindDialog.h"
 #include "MyRichEdit.h"
 #include "Unit2.h"
 #include "UnitCity.h"
@@ -120,7 +121,8 @@ TEST_F(Form2Fixture, ImportOfTheRightSizeMakesAWorkingCopy)
     f2().ImportDestinationPicture(source, true, false);
     EXPECT_EQ(f2().PicturePath, f1().PictureFolder + u"/04.JPG"_s);
     EXPECT_TRUE(QFileInfo::exists(f2().PicturePath));
-    EXPECT_EQ(prompter->lastText(), u"「画像フォルダ」-「新規マップファイル」フォルダに，\r\n新しい旅行地画像 \"04.JPG\" を保存しました。"_s);
+    EXPECT_EQ(prompter->lastText(),
+              u"「画像フォルダ」-「新規マップファイル」フォルダに，\r\n新しい旅行地画像 \"04.JPG\" を保存しました。"_s);
     EXPECT_TRUE(f2().PictureUndoState(1));
 
     // A second import of the same name never overwrites the first copy.
@@ -324,4 +326,36 @@ TEST_F(Form2Fixture, OnlyTheEditorWindowShowsLineEndMarks)
     EXPECT_FALSE(marksShown(f2().Memo1));
     EXPECT_FALSE(marksShown(forms->formCity->memoCity));
     EXPECT_TRUE(marksShown(forms->formEditText->MyRichEdit1));
+}
+
+// A replacement made in all destinations from the larger editor reaches every other
+// destination's stored description, line-break escapes intact, as one map undo step.
+TEST_F(Form2Fixture, ReplaceInAllDestinationsIsOneMapStep)
+{
+    for (int row : {0, 1, 7})
+        f1().Doc.rows[size_t(row)][MapDocument::Description] = u"cat\\ncat"_s;
+    f1().ResetUndo(QString());
+    f1().IsModified(0);
+    const int label = f1().Undo.label();
+    show(1);
+    f2().Memo1->SetText(u"cat"_s);
+    prompter->modals.push_back([this](QDialog&) {
+        TFormEditText& w = *forms->formEditText;
+        w.ReplaceDialog1->setFindText(u"cat\r\nc"_s);
+        w.ReplaceDialog1->edReplace->setText(u"dog\r\nc"_s);
+        w.ReplaceDialog1->setWholeWord(true);
+        w.ReplaceDialog1Replace(true);
+        w.ReplaceDialog1->setFindText(u"n"_s);
+        w.ReplaceDialog1->edReplace->setText(u"N"_s);
+        w.ReplaceDialog1Replace(true);
+        return int(QDialog::Accepted);
+    });
+    f2().btEditClick();
+    EXPECT_EQ(f1().Doc.rows[0][MapDocument::Description], u"dog\\ncat"_s);
+    EXPECT_EQ(f1().Doc.rows[7][MapDocument::Description], u"dog\\ncat"_s);
+    EXPECT_EQ(f1().Doc.rows[1][MapDocument::Description], u"cat\\ncat"_s) << "the one being edited";
+    EXPECT_EQ(f1().Undo.label(), label + 1);
+    EXPECT_TRUE(f1().IsModified(1)) << "New, Open and Close must ask";
+    f1().bbUndoClick();
+    EXPECT_EQ(f1().Doc.rows[0][MapDocument::Description], u"cat\\ncat"_s);
 }

@@ -1,0 +1,238 @@
+#include "UnitEditText.h"
+
+#include "Cp932.h"
+#include "FindDialog.h"
+#include "HenkanJ.h"
+#include "MyRichEdit.h"
+#include "ScriptedPrompter.h"
+#include "TextSearch.h"
+#include "UnitHanZenSettei.h"
+#include "UnitRefPage.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+TEST(TextSearch, MatchesRegardlessOfWidthByWholeCharacters)
+{
+    using namespace TextSearch;
+    const QString text = u"xＡＢＣ abc ABC がｶﾞ"_s;
+    EXPECT_EQ(FindForward(text, u"ABC", 0, int(text.size()), true).position, 1);
+    EXPECT_EQ(FindForward(text, u"ABC", 0, int(text.size()), true).length, 3);
+    EXPECT_EQ(FindForward(text, u"ABC", 2, int(text.size()), true).position, 9);
+    EXPECT_EQ(FindForward(text, u"ABC", 2, int(text.size()), false).position, 5);
+    EXPECT_EQ(FindForward(text, u"ｶﾞ", 0, int(text.size()), true).position, 13);
+    EXPECT_EQ(FindForward(text, u"ｶﾞ", 0, int(text.size()), true).length, 1);
+    // A find text that ends inside a character's folded form never matches half of it.
+    EXPECT_FALSE(FindForward(text, u"ｶ", 0, 14, true).found());
+    EXPECT_EQ(FindLastBefore(text, u"abc", 0, int(text.size()), false).position, 9);
+    EXPECT_EQ(FindLastBefore(text, u"abc", 0, 11, false).position, 5);
+    EXPECT_FALSE(FindLastBefore(text, u"x", 0, 0, false).found());
+    EXPECT_FALSE(FindForward(text, u"", 0, int(text.size()), false).found());
+
+    const Replaced r = ReplaceAll(text, u"abc", u"Z", 0, int(text.size()), false);
+    EXPECT_EQ(r.text, u"xZ Z Z がｶﾞ"_s);
+    ASSERT_EQ(r.matches.size(), 3u);
+    EXPECT_EQ(ReplaceAll(text, u"abc", u"Z", 0, int(text.size()), false, false).text, u"xＡＢＣ Z Z がｶﾞ"_s);
+}
+
+TEST(HenkanJStored, LineBreakEscapesSurviveAChange)
+{
+    auto replace = [](QString from, QString to) {
+        return [from, to](const QString& s) { return QString(s).replace(from, to); };
+    };
+    EXPECT_EQ(HenkanJ::ChangeStoredText(u"a\\nb\\Nc"_s, replace(u"n"_s, u"m"_s)), u"a\\nb\\Nc"_s);
+    EXPECT_EQ(HenkanJ::ChangeStoredText(u"a\\nb"_s, replace(u"\\"_s, u"/"_s)), u"a\\nb"_s);
+    EXPECT_EQ(HenkanJ::ChangeStoredText(u"a\\nb"_s, replace(u"b"_s, u"x\ny"_s)), u"a\\nx\\ny"_s);
+    EXPECT_EQ(HenkanJ::ChangeStoredText(u"a\\nb"_s, replace(u"a\r\nb"_s, u"ab"_s)), u"ab"_s);
+}
+
+class SearchReplace : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        host.replaceFlags = &replaceFlags;
+        host.findFlags = &findFlags;
+        host.convertFlags = &convertFlags;
+        host.noChangeChars = &noChange;
+        host.changeOtherDescriptions = [this](const std::function<QString(const QString&)>& change) {
+            ++mapSteps;
+            for (QString& cell : cells)
+                cell = HenkanJ::ChangeStoredText(cell, change);
+        };
+        window.SetHost(host);
+        window.show();
+        QApplication::processEvents();
+    }
+    void TearDown() override
+    {
+        prompter.answers.push_back(Prompter::Answer::Yes);
+        window.btCancelClick();
+    }
+    void replaceAll(const QString& find, const QString& by, bool allDestinations)
+    {
+        window.ReplaceDialog1->setFindText(find);
+        window.ReplaceDialog1->edReplace->setText(by);
+        window.ReplaceDialog1->setWholeWord(allDestinations);
+        window.ReplaceDialog1Replace(true);
+    }
+
+    ScriptedPrompter prompter;
+    quint8 replaceFlags = 0, findFlags = 0, convertFlags = 0;
+    QString noChange = HenkanJ::DefaultNoChangeChars();
+    QStringList cells{u"cat\\ncat"_s, u"dog"_s};
+    int mapSteps = 0;
+    TFormEditText::Host host;
+    TFormEditText window;
+};
+
+TEST_F(SearchReplace, FindsForwardBackwardAndAcrossWidths)
+{
+    TMyRichEdit* editor = window.MyRichEdit1;
+    editor->SetText(u"漢ABC\r\nＡＢＣ abc"_s);
+    editor->setSelStart(0);
+    window.FindDialog1->setFindText(u"abc"_s);
+    window.FindDialog1->setMatchCase(false);
+    window.FindDialog1->setDown(true);
+    window.FindDialog1Find();
+    EXPECT_EQ(editor->SelStart(), 2);
+    EXPECT_EQ(editor->SelLength(), 3);
+    window.Next1Click(); // the selection becomes the find text and is skipped
+    EXPECT_EQ(editor->SelStart(), 7);
+    EXPECT_EQ(editor->SelLength(), 6); // the whole full-width match
+    EXPECT_EQ(window.SkipSelection, 1);
+    window.Prev1Click();
+    EXPECT_EQ(editor->SelStart(), 2);
+    EXPECT_EQ(window.SkipSelection, 2);
+    editor->setSelStart(0);
+    window.Prev1Click();
+    EXPECT_EQ(prompter.lastText(), u"\"ＡＢＣ\" は見つかりませんでした。"_s); // the last selection
+    EXPECT_EQ(editor->SelStart(), 0);
+}
+
+TEST_F(SearchReplace, ReplaceAllIsOneUndoStepAndReachesOtherDestinationsOnlyWhenAsked)
+{
+    TMyRichEdit* editor = window.MyRichEdit1;
+    QString text;
+    for (int i = 0; i < 300; ++i)
+        text += u"cat "_s;
+    editor->SetText(u"漢"_s + text);
+    editor->setSelStart(2 + 4 * 10); // after ten matches
+    replaceAll(u"CAT"_s, u"mouse"_s, false);
+    EXPECT_EQ(prompter.lastText(), u"300 個置換しました。"_s);
+    EXPECT_EQ(editor->Text(), u"漢"_s + QString(text).replace(u"cat"_s, u"mouse"_s));
+    EXPECT_EQ(editor->SelStart(), 2 + 6 * 10);
+    EXPECT_EQ(editor->SelLength(), 5);
+    EXPECT_EQ(mapSteps, 0);
+    EXPECT_EQ(cells.at(0), u"cat\\ncat"_s);
+    editor->UndoText();
+    EXPECT_EQ(editor->Text(), u"漢"_s + text);
+
+    replaceAll(u"cat\r\ncat"_s, u"x"_s, true);
+    EXPECT_EQ(prompter.lastText(), u"\"cat\r\ncat\" は見つかりませんでした。"_s);
+    EXPECT_EQ(mapSteps, 1);
+    EXPECT_EQ(cells.at(0), u"x"_s);
+
+    // From a scratch page the other destinations are never touched.
+    auto page = std::make_unique<TFormRefPage>(&window);
+    page->Tag = 1;
+    window.AddScratchPage(std::move(page))->MyRichEdit1->SetText(u"dog"_s);
+    replaceAll(u"dog"_s, u"cow"_s, true);
+    EXPECT_EQ(window.CurrentEditor()->Text(), u"cow"_s);
+    EXPECT_EQ(cells.at(1), u"dog"_s);
+    EXPECT_EQ(mapSteps, 1);
+
+    window.ReplaceDialog1->setFindText(QString());
+    window.ReplaceDialog1Replace(true);
+    EXPECT_EQ(window.CurrentEditor()->Text(), u"cow"_s);
+}
+
+TEST_F(SearchReplace, ReplaceButtonReplacesOnlyARealMatch)
+{
+    TMyRichEdit* editor = window.MyRichEdit1;
+    editor->SetText(u"ab ＡＢ ab"_s);
+    window.ReplaceDialog1->setFindText(u"ab"_s);
+    window.ReplaceDialog1->setMatchCase(false);
+    window.ReplaceDialog1->edReplace->setText(u"x"_s);
+    editor->setSelStart(0);
+    editor->setSelLength(1); // "a" alone is no match: it stays
+    window.ReplaceDialog1Replace(false);
+    EXPECT_EQ(editor->Text(), u"ab ＡＢ ab"_s);
+    EXPECT_EQ(editor->SelStart(), 0);
+    EXPECT_EQ(editor->SelLength(), 2);
+    window.ReplaceDialog1Replace(false);
+    EXPECT_EQ(editor->Text(), u"x ＡＢ ab"_s);
+    EXPECT_EQ(editor->SelStart(), 2);
+    EXPECT_EQ(editor->SelLength(), 4);
+    window.ReplaceDialog1Replace(false);
+    EXPECT_EQ(editor->Text(), u"x x ab"_s);
+    editor->UndoText();
+    EXPECT_EQ(editor->Text(), u"x ＡＢ ab"_s);
+}
+
+TEST_F(SearchReplace, ConvertsSelectionOccurrencesAndOtherDestinations)
+{
+    TMyRichEdit* editor = window.MyRichEdit1;
+    convertFlags = HenkanJ::ConvertAlpha | HenkanJ::ConvertAllOccurrences | HenkanJ::ConvertAllDestinations
+                   | HenkanJ::ConvertNoChange;
+    cells = QStringList{u"cat(cat)\\ncat"_s};
+    editor->SetText(u"cat cat (cat) dog"_s);
+    editor->setSelStart(4);
+    editor->setSelLength(3);
+    window.mmRepZenToHanClick(HenkanJ::ToFullWidth);
+    EXPECT_EQ(editor->Text(), u"ｃａｔ ｃａｔ (ｃａｔ) dog"_s);
+    EXPECT_EQ(editor->SelStart(), 7);
+    EXPECT_EQ(editor->SelLength(), 6);
+    EXPECT_EQ(cells.at(0), u"ｃａｔ(ｃａｔ)\\nｃａｔ"_s);
+    EXPECT_EQ(mapSteps, 1);
+    editor->UndoText();
+    EXPECT_EQ(editor->Text(), u"cat cat (cat) dog"_s);
+
+    // Without a selection the whole text, after the question; No changes nothing.
+    editor->setSelStart(Cp932::byteLength(u"cat cat (cat) d"_s));
+    window.mmRepZenToHanClick(HenkanJ::ToFullWidth);
+    EXPECT_EQ(prompter.lastText(),
+              u"範囲選択されていないので，本文中のすべての半角文字を変換します。\r\nいいですか。"_s);
+    EXPECT_EQ(editor->Text(), u"cat cat (cat) dog"_s);
+    prompter.answers.push_back(Prompter::Answer::Yes);
+    window.mmRepZenToHanClick(HenkanJ::ToFullWidth);
+    EXPECT_EQ(editor->Text(), u"ｃａｔ ｃａｔ (ｃａｔ) ｄｏｇ"_s);
+    EXPECT_EQ(editor->SelStart(), Cp932::byteLength(u"ｃａｔ ｃａｔ (ｃａｔ) ｄ"_s));
+}
+
+TEST_F(SearchReplace, SettingsDialogStoresAndRuns)
+{
+    TMyRichEdit* editor = window.MyRichEdit1;
+    editor->SetText(u"ＡＢ"_s);
+    editor->SelectAll();
+    prompter.modals.push_back([](QDialog& d) {
+        auto& form = static_cast<TFormHanZenSettei&>(d);
+        form.cbAlpha->setChecked(true);
+        form.btNoChange->click();
+        form.btZenToHan->click();
+        return d.result();
+    });
+    window.mmRepHanZenSetteiClick();
+    EXPECT_EQ(convertFlags, HenkanJ::ConvertAlpha);
+    EXPECT_EQ(noChange, HenkanJ::DefaultNoChangeChars());
+    EXPECT_EQ(editor->Text(), u"AB"_s);
+
+    prompter.modals.push_back([](QDialog& d) {
+        auto& form = static_cast<TFormHanZenSettei&>(d);
+        form.memoNoChange->setText(u"😀"_s);
+        form.btOK->click(); // refused: the settings file could not hold it
+        EXPECT_FALSE(form.isHidden() && form.result() != QDialog::Rejected);
+        form.btCancel->click();
+        return d.result();
+    });
+    window.mmRepHanZenSetteiClick();
+    EXPECT_EQ(noChange, HenkanJ::DefaultNoChangeChars());
+}
+
+} // namespace
