@@ -719,6 +719,7 @@ void TForm2::btEditClick()
         host.replaceFlags = &f1->ReplaceFlags;
         host.findFlags = &f1->FindFlags;
         host.scratchFolder = f1->ScratchFolder;
+        host.settingsFolder = f1->SettingsFolder;
     }
     window.SetHost(host);
     editor.SetText(Memo1->Text());
