@@ -3,6 +3,7 @@
 #include "Cp932.h"
 #include "MyRichEdit.h"
 #include "ProgramFolder.h"
+#include "RichEditMargin.h"
 #include "ScriptedPrompter.h"
 #include "UnitCheckDirIn.h"
 #include "UnitRefPage.h"
@@ -300,6 +301,21 @@ TEST_F(ScratchPages, TheHistoryKeepsTwelveDistinctEntriesNewestFirst)
     flushDeletes();
     EXPECT_TRUE(window->tbpReRefer->actions().isEmpty());
     EXPECT_FALSE(QFile::exists(folders.settings() + u"/ちょい置き履歴.txt"_s));
+}
+
+TEST(RichEditMargin, TheTextKeepsItsIndentsAndCannotBeEdited)
+{
+    TRichEditMargin edit;
+    edit.resize(300, 100);
+    edit.setIndentLeft(8);
+    edit.setPlainText(u"■宝物の画像には，次の３種類があります。"_s);
+    edit.show();
+    QApplication::processEvents();
+    const QRect caret = edit.cursorRect(QTextCursor(edit.document()));
+    EXPECT_EQ(caret.left(), 8);
+    EXPECT_EQ(caret.top(), 6);
+    EXPECT_TRUE(edit.isReadOnly());
+    EXPECT_EQ(edit.lineWrapMode(), QTextEdit::NoWrap);
 }
 
 } // namespace
