@@ -437,16 +437,21 @@ TEST_F(Closing, ModifiedScratchPagesAreSavedInsideTheirFolderOrKeepTheWindowOpen
     const QString outside = program.path() + u"notes.txt"_s;
     ASSERT_TRUE(FileOps::writeFileAtomic(outside, "n\r\n"));
     TFormEditText& window = *forms->formEditText;
+    const QString kept = f1().ScratchFolder + u"/keep.txt"_s;
+    ASSERT_TRUE(FileOps::writeFileAtomic(kept, "k"));
     TFormRefPage *blank = nullptr, *opened = nullptr;
-    // The pages are made while the description window is open, as the user makes them.
+    // The pages are made while the description window is open, as the user makes them; the
+    // changed blank page floats, and the page of keep.txt stays unchanged.
     prompter->modals.push_back([&](QDialog&) {
         window.Blank1Click();
         blank = window.CurrentPage;
         blank->MyRichEdit1->SetText(u"メモ"_s);
-        prompter->files = {outside};
+        window.floatPage(blank, QRect(0, 0, 200, 100));
+        prompter->files = {outside, kept};
         window.Refer1Click();
         opened = window.CurrentPage;
         opened->MyRichEdit1->SetText(u"変更"_s);
+        window.Refer1Click();
         return int(QDialog::Accepted);
     });
     forms->form2->btEditClick();
@@ -463,9 +468,11 @@ TEST_F(Closing, ModifiedScratchPagesAreSavedInsideTheirFolderOrKeepTheWindowOpen
     EXPECT_EQ(readBytes(blank->FileName), Cp932::encode(u"メモ\r\n"_s));
     EXPECT_TRUE(blank->FileName.startsWith(f1().ScratchFolder + u'/'));
     EXPECT_EQ(readBytes(outside), "n\r\n");
+    EXPECT_EQ(readBytes(kept), "k");
     const QString history = f1().SettingsFolder + u"/ちょい置き履歴.txt"_s;
-    EXPECT_EQ(Cp932::decode(readBytes(history)),
-              u"画像と音声/マップちょい置き/"_s + QFileInfo(blank->FileName).fileName() + u"\r\nnotes.txt\r\n"_s);
+    EXPECT_EQ(Cp932::decode(readBytes(history)), u"画像と音声/マップちょい置き/"_s
+                                                     + QFileInfo(blank->FileName).fileName()
+                                                     + u"\r\n画像と音声/マップちょい置き/keep.txt\r\nnotes.txt\r\n"_s);
 
     prompter->answers = {Answer::No};
     EXPECT_TRUE(f1().FormClose());

@@ -243,33 +243,6 @@ TEST_F(ScratchPages, ClosingAsksAboutAChangeAndARefusedSaveKeepsThePage)
     EXPECT_EQ(window->pcEdit->currentIndex(), 1);
 }
 
-TEST_F(ScratchPages, TheShutdownSaveWritesModifiedPagesInsideTheFolderFloatingOnesIncluded)
-{
-    const QString outside = folders.root() + u"out.txt"_s;
-    write(outside, "o\r\n");
-    window->Blank1Click();
-    TFormRefPage* blank = window->CurrentPage;
-    const QString kept = folders.scratch() + u"/keep.txt"_s;
-    write(kept, "k");
-    prompter.files = {kept, outside};
-    window->Refer1Click();
-    window->Refer1Click();
-    TFormRefPage* opened = window->CurrentPage;
-    blank->MyRichEdit1->SetText(u"b"_s);
-    opened->MyRichEdit1->SetText(u"p"_s);
-    window->floatPage(blank, QRect(0, 0, 200, 100));
-    window->HideFloatingPages();
-    EXPECT_EQ(window->ModifiedScratchPageCount(), 2);
-
-    EXPECT_FALSE(window->SaveAllScratchPages());
-    EXPECT_EQ(prompter.lastText(), u"保存できませんでした。\r\nちょい置き-3"_s);
-    EXPECT_EQ(readAll(blank->FileName), "b\r\n");
-    EXPECT_EQ(readAll(kept), "k");
-    EXPECT_EQ(readAll(outside), "o\r\n");
-    EXPECT_TRUE(opened->MyRichEdit1->IsTextModified());
-    EXPECT_EQ(window->ModifiedScratchPageCount(), 1);
-}
-
 TEST_F(ScratchPages, TheHistoryKeepsTwelveDistinctEntriesNewestFirst)
 {
     // Blank lines, a duplicate written relative and in full, and more than twelve lines.
