@@ -517,10 +517,14 @@ bool TForm1::FormClose()
                                   u"「ちょい置き」が変更されています。保存しておきますか。（"_s
                                       + QString::number(modified) + u"つ）"_s,
                                   Prompter::Buttons::YesNoCancel)) {
-            case Prompter::Answer::Yes:
-                editor->SaveAllScratchPages();
+            case Prompter::Answer::Yes: {
+                // A page that could not be written keeps the program open, so it is not lost.
+                const bool saved = editor->SaveAllScratchPages();
                 editor->SaveScratchHistory();
+                if (!saved)
+                    return false;
                 break;
+            }
             case Prompter::Answer::No:
                 editor->SaveScratchHistory();
                 break;

@@ -741,6 +741,7 @@ void TForm2::btEditClick()
                 f1->PushUndo(QString());
             }
         };
+        host.settingsFolder = f1->SettingsFolder;
     }
     window.SetHost(host);
     editor.SetText(Memo1->Text());

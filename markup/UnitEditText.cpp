@@ -4,6 +4,7 @@
 #include "Cp932.h"
 #include "FindDialog.h"
 #include "HenkanJ.h"
+#include "MyFileDialogs.h"
 #include "MyRichEdit.h"
 #include "Prompter.h"
 #include "TextSearch.h"
@@ -363,6 +364,7 @@ void TFormEditText::FormCreate()
     }
     edPasteRet->setStatusTip(u"［貼り付け］実行時に改行を付けたします。"_s);
     udPasteRet->setStatusTip(edPasteRet->statusTip());
+    SetUpScratchDialogs();
     PageCounter = 0;
     FloatingPageCurrent = false;
     CurrentPage = nullptr;
@@ -375,7 +377,10 @@ void TFormEditText::FormCreate()
 
 void TFormEditText::SetHost(const Host& host)
 {
+    const bool newHistory = host.settingsFolder != m_host.settingsFolder;
     m_host = host;
+    if (newHistory)
+        LoadScratchHistory();
     for (QToolButton* b : {sbBG, sbR1, sbR2, sbG1, sbG2, sbB1, sbB2, sbW1, sbW2, sbU1, sbU2}) {
         const QString name = b == sbBG ? u"bbBG"_s : u"bb"_s + b->objectName().mid(2);
         b->setStatusTip(host.tagHints.value(name));
@@ -1328,12 +1333,3 @@ void TFormEditText::mmRepHanZenSetteiClick()
     else if (result == TFormHanZenSettei::ResultHanToZen)
         mmRepZenToHanClick(HenkanJ::ToFullWidth);
 }
-
-// Scratch pages: the commands the scratch-page work fills.
-
-void TFormEditText::Refer1Click() {}
-void TFormEditText::Blank1Click() {}
-void TFormEditText::ReferSave1Click() {}
-void TFormEditText::miCloseClick() {}
-void TFormEditText::SaveAllScratchPages() {}
-void TFormEditText::SaveScratchHistory() {}

@@ -24,6 +24,8 @@ class TFindDialog;
 class TFormRefPage;
 class TMyRichEdit;
 class TEditTabBar;
+class TMyOpenDialog;
+class TMySaveDialog;
 
 // The larger editor for one destination's description, with its scratch pages as further tabs
 // that can float as windows of their own.
@@ -48,6 +50,8 @@ public:
         // Changes the description of every destination but the one being edited (handed over with
         // its line breaks as CR LF) as one step of the map's undo.
         std::function<void(const std::function<QString(const QString&)>&)> changeOtherDescriptions;
+        // Where the scratch history lies; the history is read when this is first given.
+        QString settingsFolder;
     };
     void SetHost(const Host& host);
 
@@ -79,6 +83,8 @@ public:
     // The font the dialog returned last (at first the description editor's); new pages take it.
     QFont DialogFont;
     TFindDialog *FindDialog1 = nullptr, *ReplaceDialog1 = nullptr;
+    std::unique_ptr<TMyOpenDialog> mod1;
+    std::unique_ptr<TMySaveDialog> msd1;
 
     // The page the editing commands act on: nullptr stands for the description tab.
     TFormRefPage* CurrentPage = nullptr;
@@ -103,9 +109,14 @@ public:
 
     // Scratch pages that are shown and modified, for the question at closing.
     int ModifiedScratchPageCount() const;
-    // Writes every scratch page to its own file and puts it on top of the scratch history.
-    void SaveAllScratchPages();
+    // Writes every modified scratch page to its own file inside the scratch folder and puts it
+    // on top of the scratch history; false (the user told) when one could not be written.
+    bool SaveAllScratchPages();
+    void LoadScratchHistory();
+    bool AddScratchHistory(const QString& path);
     void SaveScratchHistory();
+    // A page made for a file (its text loaded when `load`); nullptr when the file cannot be read.
+    TFormRefPage* CreateScratchPage(const QString& fileName, bool load);
 
     // Takes a new page in as a tab just after the active one and makes it current.
     TFormRefPage* AddScratchPage(std::unique_ptr<TFormRefPage> page);
@@ -172,6 +183,12 @@ public:
     void Blank1Click();
     void ReferSave1Click();
     void miCloseClick();
+    void ReopenScratchPage(QAction* item);
+    bool msd1CanClose(const QString& path);
+    void tbpReReferDeleteClick();
+    // The save and close commands for a given page (the page's own menu and close box).
+    void SaveScratchPage(TFormRefPage* page);
+    void CloseScratchPage(TFormRefPage* page);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -183,6 +200,7 @@ protected:
 
 private:
     friend class TEditTabBar;
+    friend class TFormRefPage;
     QToolButton* toolButton(const QString& caption, int tag = 0);
     // Rebuilds a menu-bar menu from a pop-up menu (its items copied, the old ones dropped).
     void CloneMenuItems(QMenu* target, QMenu* source);
@@ -193,6 +211,9 @@ private:
     void SearchText(bool down);
     // The same change in the other destinations' descriptions, only from the description page.
     void ChangeOtherDescriptions(const std::function<QString(const QString&)>& change);
+    QString scratchHistoryPath() const;
+    void SetUpScratchDialogs();
+    bool writeScratchPage(TFormRefPage* page, const QString& path, QString* error);
 
     TEditTabBar* m_tabBar = nullptr;
     Host m_host;

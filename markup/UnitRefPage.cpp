@@ -3,7 +3,10 @@
 #include "MyRichEdit.h"
 #include "UnitEditText.h"
 
+#include <QCloseEvent>
 #include <QEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -13,15 +16,77 @@ TFormRefPage::TFormRefPage(TFormEditText* owner)
     , m_owner(owner)
 {
     setObjectName(u"FormRefPage"_s);
+    setWindowTitle(u"テストの参照"_s);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     MyRichEdit1 = new TMyRichEdit(this);
     MyRichEdit1->setIndentLeft(12);
     MyRichEdit1->setIndentTop(0);
+    MyRichEdit1->ShowStrColor = true;
+    MyRichEdit1->setNumbering(true);
+    MyRichEdit1->TestVersion = 0;
     MyRichEdit1->setUndoMax(20);
+    MyRichEdit1->MaxLength = 999999999;
     MyRichEdit1->setFrameShape(QFrame::NoFrame);
     layout->addWidget(MyRichEdit1);
+
+    MainMenu1 = new QMenuBar(this);
+    layout->setMenuBar(MainMenu1);
+    mmFile = MainMenu1->addMenu(u"ファイル(&F)"_s);
+    mmSaveAs = mmFile->addAction(u"ちょい置きを保存する"_s);
+    mmFile->addSeparator();
+    mmClose = mmFile->addAction(u"閉じる"_s);
+    mmEdit = MainMenu1->addMenu(u"編集(&E)"_s);
+    mmSearch = MainMenu1->addMenu(u"検索(&S)"_s);
+    mmHyouji = MainMenu1->addMenu(u"表示(&V)"_s);
+    mmEdit->addAction(QString());
+    MainMenu1->setVisible(false);
+    if (owner) {
+        connect(mmSaveAs, &QAction::triggered, this, [this] { m_owner->SaveScratchPage(this); });
+        connect(mmClose, &QAction::triggered, this, &QWidget::close);
+        connect(mmEdit, &QMenu::aboutToShow, this, [this] { m_owner->CloneMenuItems(mmEdit, m_owner->PopupMenu1); });
+        connect(mmSearch, &QMenu::aboutToShow, this,
+                [this] { m_owner->CloneMenuItems(mmSearch, m_owner->PopupMenu2); });
+        connect(mmHyouji, &QMenu::aboutToShow, this, [this] { m_owner->CloneMenuItems(mmHyouji, m_owner->pmEdit); });
+    }
     resize(761, 533);
+}
+
+void TFormRefPage::FormShow()
+{
+    if (!FirstShow)
+        return;
+    FirstShow = false;
+    MyRichEdit1->setSelStart(0);
+    MyRichEdit1->ResetBookmarks();
+    MyRichEdit1->ResetTextUndo();
+    MyRichEdit1->RecordTextUndoStep(TMyRichEdit::MousePress);
+}
+
+bool TFormRefPage::event(QEvent* event)
+{
+    if (event->type() == QEvent::ParentChange)
+        MainMenu1->setVisible(isWindow());
+    return QWidget::event(event);
+}
+
+void TFormRefPage::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    FormShow();
+}
+
+void TFormRefPage::closeEvent(QCloseEvent* event)
+{
+    // A floating page's close box closes it as the close command would, question included.
+    if (isFloating() && Tag >= 0 && m_owner) {
+        m_owner->CloseScratchPage(this);
+        if (!m_owner->SaveProceeds) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
 }
 
 void TFormRefPage::changeEvent(QEvent* event)

@@ -3,6 +3,9 @@
 #include <QRect>
 #include <QWidget>
 
+class QAction;
+class QMenu;
+class QMenuBar;
 class TMyRichEdit;
 class TFormEditText;
 
@@ -15,17 +18,28 @@ public:
     explicit TFormRefPage(TFormEditText* owner);
 
     TMyRichEdit* MyRichEdit1 = nullptr;
+    // The menu bar shows only while the page floats; docked, the window's own menus serve.
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu *mmFile = nullptr, *mmEdit = nullptr, *mmSearch = nullptr, *mmHyouji = nullptr;
+    QAction *mmSaveAs = nullptr, *mmClose = nullptr;
     // The page number, 1 or more; -1 once the page is being closed.
     int Tag = 0;
     QString FileName;
     // Where a floating page goes back to after the application was inactive.
     QRect FloatBounds;
+    bool FirstShow = true;
 
     bool isFloating() const { return isWindow(); }
 
+    // The first showing: caret at the start, no bookmarks, the text as the undo base.
+    void FormShow();
+
 protected:
+    bool event(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     TFormEditText* m_owner;

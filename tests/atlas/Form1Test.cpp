@@ -1,7 +1,10 @@
 #include "AtlasFixture.h"
 #include "MapFile.h"
 #include "MapGridModel.h"
+#include "MyRichEdit.h"
 #include "Unit2.h"
+#include "UnitEditText.h"
+#include "UnitRefPage.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -427,4 +430,51 @@ TEST_F(Closing, AnswersDecideWhetherTheWindowStays)
     prompter->files = {mapPath(u"kept.map"_s)};
     EXPECT_TRUE(f1().FormClose());
     EXPECT_TRUE(QFileInfo::exists(mapPath(u"kept.map"_s)));
+}
+
+TEST_F(Closing, ModifiedScratchPagesAreSavedInsideTheirFolderOrKeepTheWindowOpen)
+{
+    const QString outside = program.path() + u"notes.txt"_s;
+    ASSERT_TRUE(FileOps::writeFileAtomic(outside, "n\r\n"));
+    TFormEditText& window = *forms->formEditText;
+    const QString kept = f1().ScratchFolder + u"/keep.txt"_s;
+    ASSERT_TRUE(FileOps::writeFileAtomic(kept, "k"));
+    TFormRefPage *blank = nullptr, *opened = nullptr;
+    // The pages are made while the description window is open, as the user makes them; the
+    // changed blank page floats, and the page of keep.txt stays unchanged.
+    prompter->modals.push_back([&](QDialog&) {
+        window.Blank1Click();
+        blank = window.CurrentPage;
+        blank->MyRichEdit1->SetText(u"メモ"_s);
+        window.floatPage(blank, QRect(0, 0, 200, 100));
+        prompter->files = {outside, kept};
+        window.Refer1Click();
+        opened = window.CurrentPage;
+        opened->MyRichEdit1->SetText(u"変更"_s);
+        window.Refer1Click();
+        return int(QDialog::Accepted);
+    });
+    forms->form2->btEditClick();
+    ASSERT_TRUE(blank && opened);
+
+    prompter->answers = {Answer::Cancel};
+    EXPECT_FALSE(f1().FormClose());
+    EXPECT_EQ(prompter->lastText(), u"「ちょい置き」が変更されています。保存しておきますか。（2つ）"_s);
+
+    // The page from outside cannot be written there: the program stays open and says so.
+    prompter->answers = {Answer::Yes};
+    EXPECT_FALSE(f1().FormClose());
+    EXPECT_EQ(prompter->lastText(), u"保存できませんでした。\r\nちょい置き-2"_s);
+    EXPECT_EQ(readBytes(blank->FileName), Cp932::encode(u"メモ\r\n"_s));
+    EXPECT_TRUE(blank->FileName.startsWith(f1().ScratchFolder + u'/'));
+    EXPECT_EQ(readBytes(outside), "n\r\n");
+    EXPECT_EQ(readBytes(kept), "k");
+    const QString history = f1().SettingsFolder + u"/ちょい置き履歴.txt"_s;
+    EXPECT_EQ(Cp932::decode(readBytes(history)), u"画像と音声/マップちょい置き/"_s
+                                                     + QFileInfo(blank->FileName).fileName()
+                                                     + u"\r\n画像と音声/マップちょい置き/keep.txt\r\nnotes.txt\r\n"_s);
+
+    prompter->answers = {Answer::No};
+    EXPECT_TRUE(f1().FormClose());
+    EXPECT_EQ(readBytes(outside), "n\r\n");
 }

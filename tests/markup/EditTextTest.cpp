@@ -50,7 +50,7 @@ protected:
 
     ScriptedPrompter prompter;
     quint8 replaceFlags = 3, findFlags = 0;
-    TFormEditText::Host host{QFont(), {{u"bbR1"_s, u"hint r1"_s}}, &replaceFlags, &findFlags, QString(), nullptr, nullptr, {}};
+    TFormEditText::Host host{QFont(), {{u"bbR1"_s, u"hint r1"_s}}, &replaceFlags, &findFlags, QString(), nullptr, nullptr, {}, QString()};
     TFormEditText window;
 };
 

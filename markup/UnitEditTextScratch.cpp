@@ -1,0 +1,368 @@
+// The scratch-page commands of the description editor window: pages opened from files or blank,
+// saved only inside the scratch folder, closed with the save question, and their history.
+
+#include "UnitEditText.h"
+
+#include "AsciiCase.h"
+#include "Cp932.h"
+#include "FileOps.h"
+#include "MyFileDialogs.h"
+#include "MyRichEdit.h"
+#include "ProgramFolder.h"
+#include "Prompter.h"
+#include "UnitCheckDirIn.h"
+#include "UnitRefPage.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QTabWidget>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const int HistoryEntries = 12;
+
+QString historyFileName()
+{
+    return u"ちょい置き履歴.txt"_s;
+}
+
+QString scratchFilter()
+{
+    return u"テキストファイル (*.txt)|*.txt|マップファイル (*.map)|*.map|全種類 (*.txt, *.map)|*.map;*.txt"_s;
+}
+
+// Cleaned, so that a file outside the program folder, stored with "../" steps, compares equal to
+// its plain full path.
+QString absoluteStoredPath(const QString& stored)
+{
+    return QDir::cleanPath(ProgramFolder::resolveExeRelativePath(ProgramFolder::fromStoredPath(stored), false));
+}
+
+} // namespace
+
+void TFormEditText::SetUpScratchDialogs()
+{
+    Refer1->setStatusTip(
+        u"参考にするために，ちょっと置いておきたいテストやテキストを，ちょい置き用ページで表示します。"_s
+        u"ふつうのテキストファイルも開くことができます。 ※テストモードとは何の関係もありません。"_s);
+    Blank1->setStatusTip(u"何も記述されていないちょい置きページを表示します。"_s
+                         u"ちょっとメモしたり，データを貼り付けておくときなどに使えます。"_s);
+    ReRefer1->menuAction()->setStatusTip(
+        u"最近ちょい置きとして開いたテストやテキストを，ちょい置き用ページで表示します。 ※テストモードとは何の関係もありません。"_s);
+    ReferSave1->setStatusTip(u"ちょい置きページに表示されている内容を，ふつうのテキストとして，"_s
+                             u"「ちょい置き用」フォルダに保存します。 ※テストモードとは何の関係もありません。"_s);
+    mod1 = std::make_unique<TMyOpenDialog>();
+    mod1->Title = u"ちょい置きとして開く"_s;
+    mod1->Filter = scratchFilter();
+    mod1->DefaultExt = u"txt"_s;
+    mod1->FilterIndex = 3;
+    msd1 = std::make_unique<TMySaveDialog>();
+    msd1->Title = u"ちょい置きを保存する"_s;
+    msd1->Filter = scratchFilter();
+    msd1->DefaultExt = u"txt"_s;
+    msd1->FilterIndex = mod1->FilterIndex;
+    msd1->OnCanClose = [this](const QString& path) { return msd1CanClose(path); };
+}
+
+TFormRefPage* TFormEditText::CreateScratchPage(const QString& fileName, bool load)
+{
+    QString text;
+    if (load) {
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly)) {
+            Prompter::warn(this, fileName + u"\r\n"_s + u"ファイルを開くことができませんでした。"_s);
+            return nullptr;
+        }
+        bool ok = true;
+        text = Cp932::decode(file.readAll(), &ok);
+        if (!ok) {
+            Prompter::warn(this, fileName + u"\r\n"_s + u"シフトJISのテキストとして読めない部分があります。"_s);
+            return nullptr;
+        }
+        // Lines are read as lines: the break after the last one is not an empty line of its own.
+        if (text.endsWith(u"\r\n"_s))
+            text.chop(2);
+        else if (text.endsWith(u'\n'))
+            text.chop(1);
+    }
+    ++PageCounter;
+    auto page = std::make_unique<TFormRefPage>(this);
+    page->Tag = PageCounter;
+    page->setWindowTitle(u" ちょい置き-%1 "_s.arg(PageCounter));
+    page->FileName = fileName;
+    // Pages take the description editor's background.
+    page->MyRichEdit1->setPalette(MyRichEdit1->palette());
+    page->setPalette(MyRichEdit1->palette());
+    page->MyRichEdit1->setUndoMax(MyRichEdit1->UndoMax() - 1);
+    page->MyRichEdit1->setFont(DialogFont);
+    if (load) {
+        page->MyRichEdit1->SetText(text);
+        page->MyRichEdit1->RecolourAll();
+        page->MyRichEdit1->DrawNumbering();
+    }
+    TFormRefPage* p = AddScratchPage(std::move(page));
+    p->FormShow();
+    return p;
+}
+
+void TFormEditText::Refer1Click()
+{
+    mod1->InitialDir = m_host.scratchFolder;
+    if (!mod1->Execute(this))
+        return;
+    const QString path = mod1->FileName;
+    if (CreateScratchPage(path, true))
+        AddScratchHistory(path);
+}
+
+void TFormEditText::Blank1Click()
+{
+    CreateScratchPage(m_host.scratchFolder + u'/' + QDateTime::currentDateTime().toString(u"yyMMdd-HHmmss"_s), false);
+}
+
+void TFormEditText::ReopenScratchPage(QAction* item)
+{
+    const QString path = absoluteStoredPath(item->statusTip());
+    if (!QFileInfo(path).isFile()) {
+        Prompter::warn(this, path + u"\r\n"_s + u"ファイルが見つかりません。\r\n"_s
+                                 + u"指定したファイル名が正しいかどうか確認して下さい。"_s);
+        return;
+    }
+    if (!CreateScratchPage(path, true))
+        return;
+    AddScratchHistory(path);
+    mod1->FileName = path;
+}
+
+void TFormEditText::ReferSave1Click()
+{
+    SaveScratchPage(CurrentPage);
+}
+
+bool TFormEditText::msd1CanClose(const QString& path)
+{
+    if (!IsPathInFolder(m_host.scratchFolder, path, false))
+        return Prompter::ask(this,
+                             u"「ちょい置き用」フォルダ以外に保存することはできません。\r\n\r\n"_s
+                             u"ファイル名を入力し直しますか。"_s,
+                             Prompter::Buttons::YesNo)
+               != Prompter::Answer::Yes;
+    if (QFileInfo::exists(path))
+        return Prompter::ask(this, path + u"\r\n"_s + u"ファイルはすでに存在します。上書き保存しますか。"_s,
+                             Prompter::Buttons::YesNo)
+               == Prompter::Answer::Yes;
+    return true;
+}
+
+bool TFormEditText::writeScratchPage(TFormRefPage* page, const QString& path, QString* error)
+{
+    // Written to where the path really leads, the very place the containment test judged.
+    const QString real = RealPath(path);
+    if (real.isEmpty() || !IsPathInFolder(m_host.scratchFolder, real, false))
+        return false;
+    QString text = page->MyRichEdit1->Text();
+    if (!text.isEmpty() && !text.endsWith(u"\r\n"_s))
+        text += u"\r\n"_s;
+    bool ok = true;
+    const QByteArray bytes = Cp932::encode(text, &ok);
+    if (!ok)
+        return false;
+    return FileOps::writeFileAtomic(real, bytes, error);
+}
+
+void TFormEditText::SaveScratchPage(TFormRefPage* page)
+{
+    if (!page || page->Tag <= 0 || !page->MyRichEdit1->IsTextModified())
+        return;
+    msd1->Title = u" ちょい置き-%1 を保存する"_s.arg(page->Tag);
+    msd1->InitialDir = m_host.scratchFolder;
+    msd1->FileName = IsPathInFolder(m_host.scratchFolder, page->FileName, true)
+                         ? page->FileName
+                         : m_host.scratchFolder + u'/' + QFileInfo(page->FileName).fileName();
+    if (!msd1->Execute(this)) {
+        SaveProceeds = false;
+        return;
+    }
+    const QString path = msd1->FileName;
+    if (!writeScratchPage(page, path, nullptr)) {
+        // The page stays, modified, whether it was closing or not.
+        SaveProceeds = false;
+        Prompter::warn(this, u"保存できませんでした。"_s);
+        return;
+    }
+    page->FileName = path;
+    page->MyRichEdit1->ResetTextUndo();
+    repaintTabs();
+    AddScratchHistory(path);
+    if (CurrentPage == page)
+        UpdateEditorCaption(path);
+}
+
+void TFormEditText::miCloseClick()
+{
+    if (CurrentPage)
+        CloseScratchPage(CurrentPage);
+}
+
+void TFormEditText::CloseScratchPage(TFormRefPage* page)
+{
+    SaveProceeds = true;
+    if (page->MyRichEdit1->IsTextModified()) {
+        switch (Prompter::ask(this, u"テキストが変更されています。保存しますか。"_s, Prompter::Buttons::YesNoCancel)) {
+        case Prompter::Answer::Yes:
+            SaveScratchPage(page);
+            if (!SaveProceeds)
+                return;
+            break;
+        case Prompter::Answer::No:
+            break;
+        default:
+            SaveProceeds = false;
+            return;
+        }
+    }
+    if (const int index = pcEdit->indexOf(page); index > 0)
+        pcEdit->removeTab(index);
+    page->hide();
+    page->Tag = -1;
+    if (pcEdit->currentIndex() == 0)
+        pcEdit->setCurrentIndex(pcEdit->count() - 1);
+    if (CurrentPage == page)
+        CurrentPage = nullptr;
+    pcEditChange();
+    // A page whose own close event is running is freed once that event is over.
+    for (auto it = ScratchPages.end(); it != ScratchPages.begin();) {
+        --it;
+        if ((*it)->Tag == -1) {
+            it->release()->deleteLater();
+            it = ScratchPages.erase(it);
+        }
+    }
+    ScratchPages.shrink_to_fit();
+}
+
+bool TFormEditText::SaveAllScratchPages()
+{
+    QStringList failed;
+    for (const auto& page : ScratchPages) {
+        if (page->Tag <= 0 || !page->MyRichEdit1->IsTextModified())
+            continue;
+        if (!writeScratchPage(page.get(), page->FileName, nullptr)) {
+            failed += page->windowTitle().trimmed();
+            continue;
+        }
+        page->MyRichEdit1->ResetTextUndo();
+        AddScratchHistory(page->FileName);
+    }
+    repaintTabs();
+    if (failed.isEmpty())
+        return true;
+    Prompter::warn(this, u"保存できませんでした。"_s + u"\r\n"_s + failed.join(u"\r\n"_s));
+    return false;
+}
+
+// History
+
+QString TFormEditText::scratchHistoryPath() const
+{
+    return m_host.settingsFolder.isEmpty() ? QString() : m_host.settingsFolder + u'/' + historyFileName();
+}
+
+void TFormEditText::LoadScratchHistory()
+{
+    for (QAction* a : tbpReRefer->actions()) {
+        tbpReRefer->removeAction(a);
+        a->deleteLater();
+    }
+    const QString path = scratchHistoryPath();
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return;
+    // What decodes before a damaged byte is kept; the file is ours, but a hand edit may spoil it.
+    const QString text = Cp932::decode(file.read(64 * 1024));
+    QStringList seen;
+    for (const QString& raw : text.split(u'\n')) {
+        const QString line = raw.endsWith(u'\r') ? raw.chopped(1) : raw;
+        if (line.trimmed().isEmpty())
+            continue;
+        const QString absolute = absoluteStoredPath(line);
+        if (std::any_of(seen.cbegin(), seen.cend(), [&](const QString& s) { return AsciiCase::equal(s, absolute); }))
+            continue;
+        seen += absolute;
+        QAction* entry = tbpReRefer->addAction(QFileInfo(absolute).fileName());
+        entry->setStatusTip(line);
+        connect(entry, &QAction::triggered, this, [this, entry] { ReopenScratchPage(entry); });
+        if (seen.size() == HistoryEntries)
+            break;
+    }
+    if (seen.isEmpty())
+        return;
+    tbpReRefer->addSeparator();
+    QAction* clear = tbpReRefer->addAction(u"履歴の消去(&T)"_s);
+    clear->setStatusTip(u"履歴の消去 … 履歴をすべて消去します。"_s);
+    connect(clear, &QAction::triggered, this, &TFormEditText::tbpReReferDeleteClick);
+}
+
+bool TFormEditText::AddScratchHistory(const QString& path)
+{
+    // A name code page 932 cannot hold could not be written back to the history file.
+    if (path.isEmpty() || !Cp932::canEncode(path))
+        return false;
+    if (tbpReRefer->actions().isEmpty()) {
+        tbpReRefer->addSeparator();
+        QAction* clear = tbpReRefer->addAction(u"履歴の消去"_s);
+        clear->setStatusTip(u"履歴の消去 … 履歴をすべて消去します。"_s);
+        connect(clear, &QAction::triggered, this, &TFormEditText::tbpReReferDeleteClick);
+    }
+    auto* entry = new QAction(QFileInfo(path).fileName(), tbpReRefer);
+    entry->setStatusTip(ProgramFolder::resolveExeRelativePath(path, true));
+    connect(entry, &QAction::triggered, this, [this, entry] { ReopenScratchPage(entry); });
+    QList<QAction*> items = tbpReRefer->actions();
+    for (qsizetype i = 0; i + 2 < items.size(); ++i)
+        if (AsciiCase::equal(absoluteStoredPath(items[i]->statusTip()), QDir::cleanPath(path))) {
+            tbpReRefer->removeAction(items[i]);
+            items[i]->deleteLater();
+            break;
+        }
+    tbpReRefer->insertAction(tbpReRefer->actions().constFirst(), entry);
+    items = tbpReRefer->actions();
+    if (items.size() > HistoryEntries + 2) {
+        QAction* oldest = items[items.size() - 3];
+        tbpReRefer->removeAction(oldest);
+        oldest->deleteLater();
+    }
+    return true;
+}
+
+void TFormEditText::SaveScratchHistory()
+{
+    const QList<QAction*> items = tbpReRefer->actions();
+    const QString path = scratchHistoryPath();
+    if (items.size() < 3 || path.isEmpty())
+        return;
+    QString text;
+    for (qsizetype i = 0; i + 2 < items.size(); ++i)
+        text += items[i]->statusTip() + u"\r\n"_s;
+    // Every entry was refused on the way in unless code page 932 holds it.
+    if (!FileOps::writeFileAtomic(path, Cp932::encode(text)))
+        Prompter::warn(this, path + u"\r\n"_s + u"保存できませんでした。"_s);
+}
+
+void TFormEditText::tbpReReferDeleteClick()
+{
+    if (Prompter::ask(this, u"履歴をすべて消去します。いいですか。"_s, Prompter::Buttons::YesNo)
+        != Prompter::Answer::Yes)
+        return;
+    for (QAction* a : tbpReRefer->actions()) {
+        tbpReRefer->removeAction(a);
+        a->deleteLater();
+    }
+    if (const QString path = scratchHistoryPath(); !path.isEmpty())
+        FileOps::deleteFile(path);
+}

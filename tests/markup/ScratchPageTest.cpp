@@ -1,0 +1,294 @@
+#include "UnitEditText.h"
+
+#include "Cp932.h"
+#include "MyRichEdit.h"
+#include "ProgramFolder.h"
+#include "RichEditMargin.h"
+#include "ScriptedPrompter.h"
+#include "UnitCheckDirIn.h"
+#include "UnitRefPage.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void write(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// A program folder with its scratch and settings folders, a file beside the scratch folder, a
+// sibling folder whose name begins with the scratch folder's, and links out of it.
+class ScratchFolders {
+public:
+    ScratchFolders()
+    {
+        QDir(root()).mkpath(u"画像と音声/マップちょい置き/下/さらに下"_s);
+        QDir(root()).mkpath(u"画像と音声/マップちょい置き2"_s);
+        QDir(root()).mkpath(u"設定"_s);
+        QFile::link(root() + u"画像と音声"_s, scratch() + u"/外へ"_s);
+        QFile::link(root() + u"画像と音声/無い"_s, scratch() + u"/切れた"_s);
+        ProgramFolder::setOverride(root());
+    }
+    ~ScratchFolders() { ProgramFolder::setOverride(QString()); }
+    QString root() const { return dir.path() + u'/'; }
+    QString scratch() const { return root() + u"画像と音声/マップちょい置き"_s; }
+    QString settings() const { return root() + u"設定"_s; }
+
+    QTemporaryDir dir;
+};
+
+struct Containment {
+    const char16_t* path; // below the program folder
+    bool inside;
+};
+
+class ScratchContainment : public ::testing::TestWithParam<Containment> {};
+
+TEST_P(ScratchContainment, ASaveNeverLeavesTheScratchFolder)
+{
+    ScratchFolders folders;
+    const QString path = folders.root() + QString::fromUtf16(GetParam().path);
+    EXPECT_EQ(IsPathInFolder(folders.scratch(), path, false), GetParam().inside) << path.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HostileNames, ScratchContainment,
+    ::testing::Values(Containment{u"画像と音声/マップちょい置き/a.txt", true},
+                      Containment{u"画像と音声/マップちょい置き/下/さらに下/a.txt", true},
+                      Containment{u"画像と音声/マップちょい置き/下/../a.txt", true},
+                      Containment{u"画像と音声/マップちょい置き/..\\a.txt", true}, // a plain name here
+                      Containment{u"画像と音声/a.txt", false},
+                      Containment{u"画像と音声/マップちょい置き/../a.txt", false},
+                      Containment{u"画像と音声/マップちょい置き/下/../../a.txt", false},
+                      Containment{u"画像と音声/マップちょい置き2/a.txt", false},
+                      Containment{u"画像と音声/マップちょい置き/外へ/a.txt", false},
+                      Containment{u"画像と音声/マップちょい置き/外へ/マップちょい置き/../../a.txt", false},
+                      Containment{u"画像と音声/マップちょい置き/切れた", false},
+                      Containment{u"画像と音声/マップちょい置き/", false},
+                      Containment{u"画像と音声/マップちょい置き/.", false}));
+
+TEST(ScratchContainmentEdges, TheFolderItselfAndAnEmptyPath)
+{
+    ScratchFolders folders;
+    EXPECT_TRUE(IsPathInFolder(folders.scratch(), folders.scratch() + u'/', true));
+    EXPECT_FALSE(IsPathInFolder(folders.scratch(), QString(), true));
+    EXPECT_FALSE(IsPathInFolder(folders.scratch(), u"/"_s, true));
+}
+
+class ScratchPages : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        host.scratchFolder = folders.scratch();
+        host.settingsFolder = folders.settings();
+        window = std::make_unique<TFormEditText>();
+        window->SetHost(host);
+        window->show();
+        QApplication::processEvents();
+    }
+    void TearDown() override { EXPECT_EQ(prompter.unscripted, 0); }
+    QStringList historyHints() const
+    {
+        QStringList hints;
+        for (QAction* a : window->tbpReRefer->actions())
+            hints += a->statusTip();
+        return hints.mid(0, std::max<qsizetype>(0, hints.size() - 2));
+    }
+    void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    ScratchFolders folders;
+    ScriptedPrompter prompter;
+    TFormEditText::Host host;
+    std::unique_ptr<TFormEditText> window;
+};
+
+TEST_F(ScratchPages, ABlankPageIsSavedOnlyInsideTheFolderAndReopenedFromTheHistory)
+{
+    window->Blank1Click();
+    TFormRefPage* page = window->CurrentPage;
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(window->pcEdit->tabText(1), u" ちょい置き-1 "_s);
+    EXPECT_TRUE(page->MyRichEdit1->ShowStrColor);
+    EXPECT_FALSE(page->MyRichEdit1->IsTextModified());
+    EXPECT_TRUE(window->ReferSave1->isEnabled());
+    window->ReferSave1Click(); // nothing to save
+    EXPECT_TRUE(prompter.fileRequests.empty());
+
+    page->MyRichEdit1->SetText(u"メモ\r\n{b}"_s);
+    page->MyRichEdit1->RecordTextUndoStep(TMyRichEdit::Typing);
+    ASSERT_TRUE(page->MyRichEdit1->IsTextModified());
+
+    // Outside the folder: "re-enter?" Yes keeps the dialog, the next name is inside but exists
+    // and the overwrite is refused, then an escape by ".." answered No ends in the refusal.
+    write(folders.scratch() + u"/有る.txt"_s, "x");
+    prompter.files = {folders.root() + u"a.txt"_s, folders.scratch() + u"/有る.txt"_s,
+                      folders.scratch() + u"/../b.txt"_s};
+    prompter.answers = {Prompter::Answer::Yes, Prompter::Answer::No, Prompter::Answer::No};
+    window->ReferSave1Click();
+    EXPECT_EQ(prompter.fileRequests.back().title, u" ちょい置き-1 を保存する"_s);
+    EXPECT_EQ(prompter.lastText(), u"保存できませんでした。"_s);
+    EXPECT_FALSE(window->SaveProceeds);
+    EXPECT_TRUE(page->MyRichEdit1->IsTextModified());
+    EXPECT_FALSE(QFile::exists(folders.root() + u"b.txt"_s));
+    EXPECT_EQ(readAll(folders.scratch() + u"/有る.txt"_s), "x");
+
+    const QString saved = folders.scratch() + u"/下/メモ.txt"_s;
+    prompter.files = {saved};
+    window->ReferSave1Click();
+    EXPECT_EQ(readAll(saved), Cp932::encode(u"メモ\r\n{b}\r\n"_s));
+    EXPECT_FALSE(page->MyRichEdit1->IsTextModified());
+    EXPECT_EQ(page->FileName, saved);
+    EXPECT_EQ(historyHints(), QStringList{u"画像と音声/マップちょい置き/下/メモ.txt"_s});
+    EXPECT_EQ(window->tbpReRefer->actions().last()->text(), u"履歴の消去"_s);
+
+    // Unmodified, the page closes without a question.
+    const size_t asked = prompter.asked.size();
+    window->miCloseClick();
+    flushDeletes();
+    EXPECT_EQ(prompter.asked.size(), asked);
+    EXPECT_TRUE(window->ScratchPages.empty());
+    EXPECT_EQ(window->CurrentPage, nullptr);
+
+    // The history goes to its file and comes back in a new window; its entry reopens the page.
+    window->SaveScratchHistory();
+    EXPECT_EQ(readAll(folders.settings() + u"/ちょい置き履歴.txt"_s),
+              Cp932::encode(u"画像と音声/マップちょい置き/下/メモ.txt\r\n"_s));
+    window = std::make_unique<TFormEditText>();
+    window->SetHost(host);
+    ASSERT_EQ(window->tbpReRefer->actions().size(), 3);
+    EXPECT_EQ(window->tbpReRefer->actions().last()->text(), u"履歴の消去(&T)"_s);
+    window->tbpReRefer->actions().first()->trigger();
+    ASSERT_NE(window->CurrentPage, nullptr);
+    EXPECT_EQ(window->CurrentPage->MyRichEdit1->Text(), u"メモ\r\n{b}"_s);
+    EXPECT_FALSE(window->CurrentPage->MyRichEdit1->IsTextModified());
+
+    // A missing file is reported and opens nothing.
+    QFile::remove(saved);
+    window->tbpReRefer->actions().first()->trigger();
+    EXPECT_EQ(prompter.lastText(),
+              saved + u"\r\nファイルが見つかりません。\r\n指定したファイル名が正しいかどうか確認して下さい。"_s);
+    EXPECT_EQ(window->ScratchPages.size(), 1u);
+}
+
+TEST_F(ScratchPages, AFileOpenedFromElsewhereIsProposedInsideAndUnreadableFilesAreRefused)
+{
+    const QString map = folders.root() + u"map.map"_s;
+    write(map, Cp932::encode(u"一\r\n二\r\n"_s));
+    write(folders.root() + u"utf8.txt"_s, "\xe3\x81\x82\xff");
+    prompter.files = {folders.root() + u"utf8.txt"_s, map};
+    window->Refer1Click();
+    EXPECT_TRUE(window->ScratchPages.empty());
+    EXPECT_EQ(prompter.asked.size(), 1u);
+    window->Refer1Click();
+    TFormRefPage* page = window->CurrentPage;
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->MyRichEdit1->Text(), u"一\r\n二"_s);
+    EXPECT_EQ(historyHints(), QStringList{u"map.map"_s});
+
+    page->MyRichEdit1->SetText(u"三"_s);
+    page->MyRichEdit1->RecordTextUndoStep(TMyRichEdit::Typing);
+    prompter.files = {QString()};
+    window->ReferSave1Click();
+    EXPECT_EQ(prompter.fileRequests.back().fileName, folders.scratch() + u"/map.map"_s);
+    EXPECT_FALSE(window->SaveProceeds);
+    EXPECT_EQ(readAll(map), Cp932::encode(u"一\r\n二\r\n"_s));
+}
+
+TEST_F(ScratchPages, ClosingAsksAboutAChangeAndARefusedSaveKeepsThePage)
+{
+    window->Blank1Click();
+    window->Blank1Click();
+    TFormRefPage* second = window->CurrentPage;
+    EXPECT_EQ(window->pcEdit->indexOf(second), 2);
+    second->MyRichEdit1->SetText(u"x"_s);
+    second->MyRichEdit1->RecordTextUndoStep(TMyRichEdit::Typing);
+
+    prompter.answers = {Prompter::Answer::Cancel};
+    window->miCloseClick();
+    EXPECT_EQ(window->ScratchPages.size(), 2u);
+    EXPECT_EQ(prompter.lastText(), u"テキストが変更されています。保存しますか。"_s);
+
+    // Yes with a name outside, not entered again: told, and the page stays with its star.
+    prompter.answers = {Prompter::Answer::Yes, Prompter::Answer::No};
+    prompter.files = {folders.root() + u"x.txt"_s};
+    window->miCloseClick();
+    EXPECT_EQ(window->ScratchPages.size(), 2u);
+    EXPECT_TRUE(window->TabLabel(2).endsWith(u'*'));
+
+    // A floating page's close box runs the same close; No drops the text.
+    window->floatPage(second, QRect(40, 40, 300, 200));
+    window->RefPageActivated(second);
+    prompter.answers = {Prompter::Answer::No};
+    EXPECT_TRUE(second->close());
+    flushDeletes();
+    ASSERT_EQ(window->ScratchPages.size(), 1u);
+    EXPECT_EQ(window->CurrentPage, window->ScratchPages.front().get());
+    EXPECT_EQ(window->pcEdit->currentIndex(), 1);
+}
+
+TEST_F(ScratchPages, TheHistoryKeepsTwelveDistinctEntriesNewestFirst)
+{
+    // Blank lines, a duplicate written relative and in full, and more than twelve lines.
+    QString text = u"a0.txt\r\n\r\n  \r\n"_s + folders.root() + u"a0.txt\r\n"_s;
+    for (int i = 1; i <= 14; ++i)
+        text += u"a%1.txt\r\n"_s.arg(i);
+    write(folders.settings() + u"/ちょい置き履歴.txt"_s, Cp932::encode(text));
+    window->LoadScratchHistory();
+    QStringList hints = historyHints();
+    ASSERT_EQ(hints.size(), 12);
+    EXPECT_EQ(hints.first(), u"a0.txt"_s);
+    EXPECT_EQ(hints.last(), u"a11.txt"_s);
+
+    EXPECT_TRUE(window->AddScratchHistory(folders.root() + u"a5.txt"_s));
+    EXPECT_TRUE(window->AddScratchHistory(u"/elsewhere/new.txt"_s));
+    EXPECT_TRUE(window->AddScratchHistory(u"/elsewhere/new.txt"_s));
+    EXPECT_FALSE(window->AddScratchHistory(QString()));
+    EXPECT_FALSE(window->AddScratchHistory(u"/elsewhere/\U0001F600.txt"_s));
+    hints = historyHints();
+    ASSERT_EQ(hints.size(), 12);
+    // A path outside the program folder is kept relative to it as well, up to the shared root.
+    EXPECT_EQ(QDir::cleanPath(ProgramFolder::resolveExeRelativePath(hints[0], false)), u"/elsewhere/new.txt"_s);
+    EXPECT_EQ(hints.mid(1, 2), (QStringList{u"a5.txt"_s, u"a0.txt"_s}));
+    EXPECT_EQ(hints.count(u"a5.txt"_s), 1);
+    EXPECT_EQ(hints.last(), u"a10.txt"_s);
+
+    prompter.answers = {Prompter::Answer::Yes};
+    window->tbpReReferDeleteClick();
+    flushDeletes();
+    EXPECT_TRUE(window->tbpReRefer->actions().isEmpty());
+    EXPECT_FALSE(QFile::exists(folders.settings() + u"/ちょい置き履歴.txt"_s));
+}
+
+TEST(RichEditMargin, TheTextKeepsItsIndentsAndCannotBeEdited)
+{
+    TRichEditMargin edit;
+    edit.resize(300, 100);
+    edit.setIndentLeft(8);
+    edit.setPlainText(u"■宝物の画像には，次の３種類があります。"_s);
+    edit.show();
+    QApplication::processEvents();
+    const QRect caret = edit.cursorRect(QTextCursor(edit.document()));
+    EXPECT_EQ(caret.left(), 8);
+    EXPECT_EQ(caret.top(), 6);
+    EXPECT_TRUE(edit.isReadOnly());
+    EXPECT_EQ(edit.lineWrapMode(), QTextEdit::NoWrap);
+}
+
+} // namespace
