@@ -3,7 +3,8 @@
 
 #include "UnitEditText.h"
 
-#include "AsciiCase.h"
+#include "ScratchHistory.h"
+
 #include "Cp932.h"
 #include "FileOps.h"
 #include "MyFileDialogs.h"
@@ -25,8 +26,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const int HistoryEntries = 12;
-
 QString historyFileName()
 {
     return u"ちょい置き履歴.txt"_s;
@@ -35,13 +34,6 @@ QString historyFileName()
 QString scratchFilter()
 {
     return u"テキストファイル (*.txt)|*.txt|マップファイル (*.map)|*.map|全種類 (*.txt, *.map)|*.map;*.txt"_s;
-}
-
-// Cleaned, so that a file outside the program folder, stored with "../" steps, compares equal to
-// its plain full path.
-QString absoluteStoredPath(const QString& stored)
-{
-    return QDir::cleanPath(ProgramFolder::resolveExeRelativePath(ProgramFolder::fromStoredPath(stored), false));
 }
 
 } // namespace
@@ -284,24 +276,13 @@ void TFormEditText::LoadScratchHistory()
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
         return;
-    // What decodes before a damaged byte is kept; the file is ours, but a hand edit may spoil it.
-    const QString text = Cp932::decode(file.read(64 * 1024));
-    QStringList seen;
-    for (const QString& raw : text.split(u'\n')) {
-        const QString line = raw.endsWith(u'\r') ? raw.chopped(1) : raw;
-        if (line.trimmed().isEmpty())
-            continue;
-        const QString absolute = absoluteStoredPath(line);
-        if (std::any_of(seen.cbegin(), seen.cend(), [&](const QString& s) { return AsciiCase::equal(s, absolute); }))
-            continue;
-        seen += absolute;
-        QAction* entry = tbpReRefer->addAction(QFileInfo(absolute).fileName());
+    const QStringList entries = ReadScratchHistory(file.read(64 * 1024));
+    for (const QString& line : entries) {
+        QAction* entry = tbpReRefer->addAction(QFileInfo(absoluteStoredPath(line)).fileName());
         entry->setStatusTip(line);
         connect(entry, &QAction::triggered, this, [this, entry] { ReopenScratchPage(entry); });
-        if (seen.size() == HistoryEntries)
-            break;
     }
-    if (seen.isEmpty())
+    if (entries.isEmpty())
         return;
     tbpReRefer->addSeparator();
     QAction* clear = tbpReRefer->addAction(u"履歴の消去(&T)"_s);
@@ -325,14 +306,14 @@ bool TFormEditText::AddScratchHistory(const QString& path)
     connect(entry, &QAction::triggered, this, [this, entry] { ReopenScratchPage(entry); });
     QList<QAction*> items = tbpReRefer->actions();
     for (qsizetype i = 0; i + 2 < items.size(); ++i)
-        if (AsciiCase::equal(absoluteStoredPath(items[i]->statusTip()), QDir::cleanPath(path))) {
+        if (absoluteStoredPath(items[i]->statusTip()) == QDir::cleanPath(path)) {
             tbpReRefer->removeAction(items[i]);
             items[i]->deleteLater();
             break;
         }
     tbpReRefer->insertAction(tbpReRefer->actions().constFirst(), entry);
     items = tbpReRefer->actions();
-    if (items.size() > HistoryEntries + 2) {
+    if (items.size() > ScratchHistoryEntries + 2) {
         QAction* oldest = items[items.size() - 3];
         tbpReRefer->removeAction(oldest);
         oldest->deleteLater();
