@@ -223,6 +223,14 @@ TEST_F(EditText, MenuBarMenusAreRebuiltFromThePopUps)
     EXPECT_TRUE(window.ReplaceDialog1->isVisible());
     EXPECT_EQ(window.ReplaceDialog1->windowTitle(), u" 編集中の説明文 の置換"_s);
     EXPECT_EQ(window.ReplaceDialog1->cbWholeWord->text(), u"すべての旅行地で同じ置換を行う(&W)"_s);
+    window.ReplaceDialog1->hide();
+
+    // A key that is also a menu-bar item's shortcut goes to that item: Ctrl+W makes a blank page.
+    const int pages = window.pcEdit->count();
+    window.MyRichEdit1->setFocus();
+    QTest::keyClick(window.MyRichEdit1, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(window.pcEdit->count(), pages + 1);
+    EXPECT_EQ(window.MyRichEdit1->Text(), QString());
 }
 
 } // namespace
