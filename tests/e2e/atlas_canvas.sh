@@ -40,12 +40,12 @@ shot() {
 
 # The canvas shows the picture at its top-left, so the first map-coloured pixel is its origin.
 origin=
-for ((t = 0; t < 50; t++)); do
+for ((t = 0; t < 200; t++)); do
     origin=$(shot "$work/start.png" | python3 "$here/pixels.py" origin $screen_w $screen_h $map_rgb) && break
     origin=
     sleep 0.1
 done
-[ -n "$origin" ] || e2e_fail "no pixel of the map colour rgb($map_rgb) on screen within 5 s"
+[ -n "$origin" ] || e2e_fail "no pixel of the map colour rgb($map_rgb) on screen within 20 s"
 read -r ox oy <<<"$origin"
 echo "atlas_canvas: canvas origin at ($ox,$oy) on $DISPLAY"
 

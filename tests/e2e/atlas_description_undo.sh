@@ -30,13 +30,13 @@ e2e_wait_window "^マップエディタ ～ $map_name\\.map\$"
 main=$window
 
 # Destination 00 is selected at the start; Return in the grid opens its editor.
-e2e_poll_screen start 5 run "$highlight" 0 150+
+e2e_poll_screen start 20 run "$highlight" 0 150+
 read -r x y <<<"$screen_out"
 e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
 e2e_press "$main" Return
 e2e_find_window '^0 番目の旅行地' "destination editor of 00"
 editor=$found
-e2e_poll_screen editor 5 run 255,255,255 0 "$memo_width+" "$found_x" "$found_y" "$found_w" "$found_h"
+e2e_poll_screen editor 20 run 255,255,255 0 "$memo_width+" "$found_x" "$found_y" "$found_w" "$found_h"
 read -r mx my <<<"$screen_out"
 e2e_click $((mx + 40)) $((my + 20)) "the description box"
 
@@ -62,7 +62,7 @@ e2e_answer '^マップエディタ$' Return "notice that destination 00 changed"
 e2e_menu_item "$main" f s
 e2e_answer '^マップエディタ$' Return "question before overwriting the map"
 e2e_find_window "^マップエディタ ～ $map_name\\.map\$" "main window after the save" 5
-for ((t = 0; t < 50; t++)); do
+for ((t = 0; t < 200; t++)); do
     map_text=$(iconv -f CP932 -t UTF-8 "$map_path") || e2e_fail "the map file is not code page 932 text"
     line2=$(sed -n 2p <<<"$map_text" | tr -d '\r')
     [ "$line2" != '"100,200",港町,,,,,,' ] && break

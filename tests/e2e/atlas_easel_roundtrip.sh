@@ -62,11 +62,11 @@ convert -size 400x225 "xc:rgb($green)" -type TrueColor BMP3:"$pictures/03.bmp" |
 bmp_kind() {
     echo "$(head -c 2 "$1") $(od -A n -t u2 -j 28 -N 2 "$1" | tr -d ' ') $(identify -format '%wx%h' "$1" 2>&1)"
 }
-# expect_bmp <file>: waits up to 5 s for a 400x225 24-bit BMP there, since easel writes it on its
+# expect_bmp <file>: waits up to 20 s for a 400x225 24-bit BMP there, since easel writes it on its
 # own time, after its dialog has gone.
 expect_bmp() {
     local t
-    for ((t = 0; t < 50; t++)); do
+    for ((t = 0; t < 200; t++)); do
         [ "$(bmp_kind "$1" 2>/dev/null)" = "BM 24 400x225" ] && return
         sleep 0.1
     done
@@ -118,7 +118,7 @@ e2e_wait_window '^マップエディタ ～ trip\.map$'
 main=$window
 echo "atlas_easel_roundtrip: trip.map on $DISPLAY"
 # The destination editor listens in the private folder from the start.
-for ((t = 0; t < 50; t++)); do
+for ((t = 0; t < 200; t++)); do
     [ -S "$notice_socket" ] && break
     sleep 0.1
 done
@@ -126,7 +126,7 @@ done
 
 # A click into the selected row 00 makes sure the grid has the keyboard; three rows down is 03,
 # and Return opens its editor.
-e2e_poll_screen start 5 run "$highlight" 0 150+
+e2e_poll_screen start 20 run "$highlight" 0 150+
 read -r x y <<<"$screen_out"
 e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
 e2e_press "$main" Down Down Down Return
@@ -151,13 +151,13 @@ e2e_poll_screen easel-cleared 5 corners "$cx" "$cy" 400 225 "$white" "$white" "$
 e2e_menu_item "$easel_window" f s
 e2e_answer '^easel$' Return "easel's question before saving over $first_copy"
 saved=
-for ((t = 0; t < 50; t++)); do
+for ((t = 0; t < 200; t++)); do
     saved=$(convert "$pictures/$first_copy" -depth 8 rgb:- 2>/dev/null |
         python3 "$e2e_dir/pixels.py" corners 400 225 0 0 400 225 "$white" "$white" "$white" "$white" 0 0) && break
     saved=${saved:-unreadable}
     sleep 0.1
 done
-((t < 50)) || e2e_fail "the working copy $first_copy is not white after clearing and saving: $saved"
+((t < 200)) || e2e_fail "the working copy $first_copy is not white after clearing and saving: $saved"
 e2e_menu_item "$easel_window" f x
 wait_easel_gone "終了 after saving"
 
@@ -187,7 +187,7 @@ cmp -s "$pictures/$second_copy" "$pictures/$first_copy" ||
     e2e_fail "the working copy $second_copy is not a copy of $first_copy"
 e2e_menu_item "$easel_window" f x
 wait_easel_gone "終了 without a change"
-for ((t = 0; t < 50; t++)); do
+for ((t = 0; t < 200; t++)); do
     [ -e "$pictures/$second_copy" ] || break
     sleep 0.1
 done

@@ -52,7 +52,7 @@ e2e_wait_window "^マップエディタ ～ $map_name\\.map\$"
 main=$window
 
 # Destination 00 is selected at the start; Return in the grid opens its editor.
-e2e_poll_screen start 5 run "$highlight" 0 150+
+e2e_poll_screen start 20 run "$highlight" 0 150+
 read -r x y <<<"$screen_out"
 e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
 e2e_press "$main" Return
@@ -85,7 +85,7 @@ e2e_answer '^マップエディタ$' Return "notice that destination 00 changed"
 e2e_menu_item "$main" f s
 e2e_answer '^マップエディタ$' Return "question before overwriting the map"
 expected='"100,200",港町,,,,,"hello <r>world</r>",'
-for ((t = 0; t < 50; t++)); do
+for ((t = 0; t < 200; t++)); do
     line2=$(iconv -f CP932 -t UTF-8 "$map_path" | sed -n 2p | tr -d '\r')
     [ "$line2" = "$expected" ] && break
     sleep 0.1
@@ -102,7 +102,7 @@ e2e_find_window '^ぐるりみつけ隊　ストーリー' "story preview"
 preview=$found
 # The action button's label turns from grey (disabled) to black once the scene has played: about
 # six seconds.
-e2e_poll_screen replay 15 count $((found_x + 40)) $((found_y + 419)) 160 20 0,0,0 60 40
+e2e_poll_screen replay 30 count $((found_x + 40)) $((found_y + 419)) 160 20 0,0,0 60 40
 e2e_screenshot "$work/preview.png"
 e2e_press "$preview" Escape
 e2e_wait_gone "$preview" "story preview after Esc"

@@ -51,7 +51,7 @@ echo "atlas_import: new map on $DISPLAY"
 # The new map starts on destination 00: a click into its row gives the grid the keyboard, and five
 # rows down is 05. The grid lines cut the selected row into one run per column; the first run this
 # wide is a title column.
-e2e_poll_screen start 5 run "$highlight" 0 150+
+e2e_poll_screen start 20 run "$highlight" 0 150+
 read -r x y <<<"$screen_out"
 e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
 e2e_press "$main" Down Down Down Down Down Return
@@ -76,15 +76,15 @@ e2e_answer '^マップエディタ$' Return "warning that the photo is not 400 x
 e2e_find_window '^画像サイズの修正 ～ .*photo\.jpg$' "size-correction form with the photo"
 kiridasi=$found
 kx=$found_x ky=$found_y kw=$found_w kh=$found_h
-e2e_poll_screen kiridasi 5 run "$frame" 0 400 "$kx" "$ky" "$kw" "$kh"
+e2e_poll_screen kiridasi 20 run "$frame" 0 400 "$kx" "$ky" "$kw" "$kh"
 read -r fx fy <<<"$screen_out"
 
 # 密着 stretches the whole photo into the frame, under its 4 pixel line.
 e2e_click $((kx + ${fit_button%,*})) $((ky + ${fit_button#*,})) "密着"
-e2e_poll_screen fitted 5 corners "$fx" "$fy" 400 225 "${corners[@]}" "$tolerance" 4
+e2e_poll_screen fitted 20 corners "$fx" "$fy" 400 225 "${corners[@]}" "$tolerance" 4
 e2e_click $((kx + ${cut_button%,*})) $((ky + ${cut_button#*,})) "切り出す"
 IFS=, read -r ux uy uw uh <<<"$undo_caption"
-e2e_poll_screen cut 5 count $((kx + ux)) $((ky + uy)) "$uw" "$uh" 0,0,0 80 20
+e2e_poll_screen cut 20 count $((kx + ux)) $((ky + uy)) "$uw" "$uh" 0,0,0 80 20
 e2e_click $((kx + kw - ${ok_button_from_right%,*})) $((ky + ${ok_button_from_right#*,})) "OK"
 e2e_wait_gone "$kiridasi" "size-correction form after OK"
 
@@ -132,7 +132,7 @@ file_check=$(convert "$saved_pictures/05.jpg" -depth 8 rgb:- |
 cp "$map_path" "$work/saved.map" || e2e_fail "cannot keep a copy of the map file"
 
 # Opened again, the editor shows the picture from the saved map's folder; Esc closes it unchanged.
-e2e_poll_screen saved 5 run "$highlight" 0 150+
+e2e_poll_screen saved 20 run "$highlight" 0 150+
 read -r x y <<<"$screen_out"
 e2e_click $((x + 50)) $((y + 8)) "row 05 of the grid"
 e2e_press "$main" Return

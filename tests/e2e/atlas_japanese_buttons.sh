@@ -21,14 +21,14 @@ mkdir -p "$prog/画像と音声/マップ画像/$map_name" || e2e_fail "cannot m
 map_path="$prog/画像と音声/マップファイル/$map_name.map"
 e2e_write_small_map "$map_path" '' 0 '"100,200",テスト,,,,,,'
 
-# expect_label <window> <words> <what>: waits up to 5 s for the words, drawn as a button draws
+# expect_label <window> <words> <what>: waits up to 20 s for the words, drawn as a button draws
 # them, to show in the lower half of the window (where the buttons are, below the message).
 label_count=0
 expect_label() {
     local window=$1 words=$2 what=$3 shot out="" score x y height t
     label_count=$((label_count + 1))
     shot="$work/label$label_count.png"
-    for ((t = 0; t < 50; t++)); do
+    for ((t = 0; t < 200; t++)); do
         if import -window "$window" "$shot" 2>>"$work/import.log" &&
             height=$(identify -format '%h' "$shot" 2>>"$work/import.log") &&
             out=$(QT_QPA_PLATFORM=xcb "$finder" "$shot" "$words" "$work/label$label_count-words.png" 2>>"$work/finder.log"); then

@@ -24,7 +24,7 @@ e2e_start_atlas "$map_path"
 e2e_wait_window "^マップエディタ ～ $map_name\\.map\$"
 main=$window
 
-e2e_poll_screen start 5 run "$highlight" 0 150+
+e2e_poll_screen start 20 run "$highlight" 0 150+
 read -r x y <<<"$screen_out"
 e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
 e2e_press "$main" Return
@@ -54,7 +54,7 @@ e2e_answer '^マップエディタ$' Return "notice that destination 00 changed"
 e2e_menu_item "$main" f s
 e2e_answer '^マップエディタ$' Return "question before overwriting the map"
 expected='"100,200",港町,,,,,"dog dog",|"200,200",a,,,,,"a dog\ndog",|"300,200",b,,,,,dogs,'
-for ((t = 0; t < 50; t++)); do
+for ((t = 0; t < 200; t++)); do
     lines=$(iconv -f CP932 -t UTF-8 "$map_path" | sed -n 2,4p | tr -d '\r' | paste -sd '|')
     [ "$lines" = "$expected" ] && break
     sleep 0.1

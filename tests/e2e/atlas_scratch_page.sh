@@ -25,7 +25,7 @@ history="$prog/設定/マップエディタ/ちょい置き履歴.txt"
 open_description_window() {
     e2e_wait_window "^マップエディタ ～ $map_name\\.map\$"
     main=$window
-    e2e_poll_screen "start$1" 5 run "$highlight" 0 150+
+    e2e_poll_screen "start$1" 20 run "$highlight" 0 150+
     read -r x y <<<"$screen_out"
     e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
     e2e_press "$main" Return
@@ -39,7 +39,7 @@ open_description_window() {
 # wait_file <path> <expected UTF-8 text, lines without CR>: waits for the code page 932 file.
 wait_file() {
     local t text=
-    for ((t = 0; t < 50; t++)); do
+    for ((t = 0; t < 200; t++)); do
         [ -f "$1" ] && text=$(iconv -f CP932 -t UTF-8 "$1" | tr -d '\r') && [ "$text" = "$2" ] && return
         sleep 0.1
     done

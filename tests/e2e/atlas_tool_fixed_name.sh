@@ -82,14 +82,14 @@ e2e_start_atlas "$map_path"
 e2e_wait_window '^マップエディタ ～ trip\.map$'
 main=$window
 echo "atlas_tool_fixed_name: trip.map on $DISPLAY"
-for ((t = 0; t < 50; t++)); do
+for ((t = 0; t < 200; t++)); do
     [ -S "$runtime/atlas-notice/atlas-tform2" ] && break
     sleep 0.1
 done
 [ -S "$runtime/atlas-notice/atlas-tform2" ] || e2e_fail "the destination editor does not listen for notices"
 
 # A click into the selected row 00 gives the grid the keyboard; three rows down is 03.
-e2e_poll_screen start 5 run "$highlight" 0 150+
+e2e_poll_screen start 20 run "$highlight" 0 150+
 read -r x y <<<"$screen_out"
 e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
 e2e_press "$main" Down Down Down Return

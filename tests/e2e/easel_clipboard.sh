@@ -39,7 +39,7 @@ window=$found
 wx=$found_x wy=$found_y ww=$found_w wh=$found_h
 echo "easel_clipboard: on $DISPLAY"
 
-e2e_poll_screen start 5 run "$white" 0 600 "$wx" "$wy" "$ww" "$wh"
+e2e_poll_screen start 20 run "$white" 0 600 "$wx" "$wy" "$ww" "$wh"
 read -r cx cy <<<"$screen_out"
 e2e_poll_screen panel-red 5 origin "$red"
 read -r px py <<<"$screen_out"
@@ -61,7 +61,7 @@ drag() {
 expect() {
     local step=$1
     shift
-    e2e_poll_screen "$step" 5 check "$cx" "$cy" "$@"
+    e2e_poll_screen "$step" 20 check "$cx" "$cy" "$@"
 }
 
 # A filled red rectangle: its outline, then a fill inside it.
@@ -78,7 +78,7 @@ button $range_button "範囲"
 drag 90 90 210 190
 button $copy_button "コピー"
 copied="$work/copied.png"
-for ((t = 0; t < 50; t++)); do
+for ((t = 0; t < 200; t++)); do
     xclip -selection clipboard -t image/png -o >"$copied" 2>/dev/null && [ -s "$copied" ] && break
     sleep 0.1
 done
@@ -96,7 +96,7 @@ outside="$work/outside.png"
 convert -size 40x30 xc:blue "$outside" || e2e_fail "cannot make the outside picture"
 xclip -quiet -selection clipboard -t image/png -i "$outside" >/dev/null 2>&1 &
 xclip_pid=$!
-for ((t = 0; t < 50; t++)); do
+for ((t = 0; t < 200; t++)); do
     [ "$(xclip -selection clipboard -t image/png -o 2>/dev/null | identify -format '%wx%h' - 2>/dev/null)" = 40x30 ] && break
     sleep 0.1
 done

@@ -29,7 +29,7 @@ wx=$found_x wy=$found_y ww=$found_w wh=$found_h
 echo "easel_draw: on $DISPLAY"
 
 # The new canvas is the only white run 600 wide in the window; its first row is the canvas's top.
-e2e_poll_screen start 5 run "$white" 0 600 "$wx" "$wy" "$ww" "$wh"
+e2e_poll_screen start 20 run "$white" 0 600 "$wx" "$wy" "$ww" "$wh"
 read -r cx cy <<<"$screen_out"
 # Before anything is drawn, each pure colour on screen is its palette panel.
 panel() {
@@ -58,7 +58,7 @@ drag() {
 expect() {
     local step=$1
     shift
-    e2e_poll_screen "$step" 5 check "$cx" "$cy" "$@"
+    e2e_poll_screen "$step" 20 check "$cx" "$cy" "$@"
 }
 
 e2e_click "$red_x" "$red_y" "the red palette entry"

@@ -33,12 +33,12 @@ window=$found
 wx=$found_x wy=$found_y ww=$found_w wh=$found_h
 echo "easel_rotate: on $DISPLAY"
 
-e2e_poll_screen start 5 run "$white" 0 600 "$wx" "$wy" "$ww" "$wh"
+e2e_poll_screen start 20 run "$white" 0 600 "$wx" "$wy" "$ww" "$wh"
 read -r cx cy <<<"$screen_out"
 expect() {
     local step=$1
     shift
-    e2e_poll_screen "$step" 5 check "$cx" "$cy" "$@"
+    e2e_poll_screen "$step" 20 check "$cx" "$cy" "$@"
 }
 
 # A 100 x 40 blue picture with a yellow 20 x 20 corner at its top left.
@@ -47,7 +47,7 @@ convert -size 100x40 xc:blue -fill yellow -draw 'rectangle 0,0 19,19' "$outside"
     e2e_fail "cannot make the picture"
 xclip -quiet -selection clipboard -t image/png -i "$outside" >/dev/null 2>&1 &
 xclip_pid=$!
-for ((t = 0; t < 50; t++)); do
+for ((t = 0; t < 200; t++)); do
     [ "$(xclip -selection clipboard -t image/png -o 2>/dev/null | identify -format '%wx%h' - 2>/dev/null)" = 100x40 ] && break
     sleep 0.1
 done

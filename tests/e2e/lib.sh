@@ -119,7 +119,7 @@ e2e_start_xvfb() {
         # connecting during the reset is refused.
         Xvfb ":$n" -screen 0 "${e2e_screen_w}x${e2e_screen_h}x24" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
         xvfb_pid=$!
-        for ((t = 0; t < 50; t++)); do
+        for ((t = 0; t < 200; t++)); do
             kill -0 "$xvfb_pid" 2>/dev/null || break
             # The lock file names the server that owns the number; answering alone could be another
             # script's server that won the race for it.
@@ -150,13 +150,13 @@ e2e_start_atlas() {
 e2e_wait_window() {
     local t
     window=
-    for ((t = 0; t < 100; t++)); do
+    for ((t = 0; t < 200; t++)); do
         kill -0 "$atlas_pid" 2>/dev/null || e2e_fail "atlas ended before showing a window"
         window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
         [ -n "$window" ] && return
         sleep 0.1
     done
-    e2e_fail "no visible window named $1 within 10 s"
+    e2e_fail "no visible window named $1 within 20 s"
 }
 
 # e2e_screenshot <file>: the whole display.
@@ -207,14 +207,14 @@ e2e_poll_screen() {
 
 # e2e_find_window <name> <what> [seconds]: sets $found to the first visible window whose name
 # matches <name> (an extended regular expression, as xdotool takes it), and $found_x, $found_y,
-# $found_w, $found_h to its place on the display; waits up to [seconds], 10 by default. Modal
+# $found_w, $found_h to its place on the display; waits up to [seconds], 20 by default. Modal
 # dialogs are top-level windows of their own, found by their titles; message boxes carry the
 # application's name.
 # shellcheck disable=SC2034
 e2e_find_window() {
     local t geometry
     found=
-    for ((t = 0; t < ${3:-10} * 10; t++)); do
+    for ((t = 0; t < ${3:-20} * 10; t++)); do
         [ -n "$atlas_pid" ] && ! kill -0 "$atlas_pid" 2>/dev/null && e2e_fail "atlas is gone while waiting for $2"
         found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
         # The window may go away between the two calls.
@@ -226,17 +226,17 @@ e2e_find_window() {
         sleep 0.1
     done
     found=
-    e2e_fail "no $2 (a visible window named /$1/) within ${3:-10} s"
+    e2e_fail "no $2 (a visible window named /$1/) within ${3:-20} s"
 }
 
 # e2e_wait_gone <window> <what> [seconds]: waits until the window is no longer shown.
 e2e_wait_gone() {
     local t
-    for ((t = 0; t < ${3:-10} * 10; t++)); do
+    for ((t = 0; t < ${3:-20} * 10; t++)); do
         xdotool search --onlyvisible --name '' 2>/dev/null | grep -qx "$1" || return 0
         sleep 0.1
     done
-    e2e_fail "$2 still open after ${3:-10} s"
+    e2e_fail "$2 still open after ${3:-20} s"
 }
 
 # e2e_focus <window>: with no window manager nobody else gives a new window the keyboard.
@@ -270,11 +270,11 @@ e2e_menu_item() {
     local windows t
     windows=$(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l)
     e2e_press "$1" "alt+$2"
-    for ((t = 0; t < 50; t++)); do
+    for ((t = 0; t < 200; t++)); do
         (($(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l) > windows)) && break
         sleep 0.1
     done
-    ((t < 50)) || e2e_fail "no menu after Alt+$2"
+    ((t < 200)) || e2e_fail "no menu after Alt+$2"
     xdotool key "$3" || e2e_fail "cannot press $3"
 }
 
@@ -346,7 +346,7 @@ e2e_easel_save_as() {
     xdotool type --delay 5 "$2" || e2e_fail "cannot type into the save dialog"
     e2e_press "$found" Return
     e2e_wait_gone "$found" "save dialog after Return on $2"
-    for ((t = 0; t < 50; t++)); do
+    for ((t = 0; t < 200; t++)); do
         [ -s "$2" ] && return
         sleep 0.1
     done
