@@ -233,4 +233,27 @@ void paint(QPainter& p, const ViewState& s, const QRect& exposedRect) {
     }
 }
 
+void BlendFaint(QImage& dest, QPoint at, QRgb skipColour, QRgb weights, QImage source)
+{
+    const QRect area = source.rect().translated(at) & dest.rect();
+    if (area.isEmpty())
+        return;
+    dest = dest.convertToFormat(QImage::Format_RGB32);
+    source = source.convertToFormat(QImage::Format_RGB32);
+    const int wr = qRed(weights), wg = qGreen(weights), wb = qBlue(weights);
+    const QRgb skip = skipColour & RGB_MASK;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        auto* d = reinterpret_cast<QRgb*>(dest.scanLine(y));
+        const auto* s = reinterpret_cast<const QRgb*>(source.constScanLine(y - at.y()));
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb c = s[x - at.x()];
+            if ((c & RGB_MASK) == skip)
+                continue;
+            const QRgb o = d[x];
+            d[x] = qRgb((wr * qRed(o) + (255 - wr) * qRed(c)) / 255, (wg * qGreen(o) + (255 - wg) * qGreen(c)) / 255,
+                        (wb * qBlue(o) + (255 - wb) * qBlue(c)) / 255);
+        }
+    }
+}
+
 } // namespace CanvasView
