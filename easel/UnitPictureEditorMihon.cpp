@@ -80,8 +80,8 @@ bool TFormPictureEditor::LoadSamplePicture(const QString& fileName)
 
 void TFormPictureEditor::imMihonMouseDown(Qt::MouseButton button, QPoint point)
 {
-    m_mihonPressed = true;
     if (button == Qt::LeftButton) {
+        m_mihonPressed = true;
         TracingGrabOffset = point - imMihon.Geometry.topLeft();
         MouseDragging = true;
     } else if (button == Qt::RightButton) {
