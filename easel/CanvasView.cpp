@@ -233,4 +233,28 @@ void paint(QPainter& p, const ViewState& s, const QRect& exposedRect) {
     }
 }
 
+void BlendFaint(QImage& dest, QPoint at, QRgb skipColour, QRgb weights, QImage source)
+{
+    const QRect area = source.rect().translated(at) & dest.rect();
+    if (area.isEmpty())
+        return;
+    dest = dest.convertToFormat(QImage::Format_RGB32);
+    source = source.convertToFormat(QImage::Format_RGB32);
+    const quint32 wr = qRed(weights), wg = qGreen(weights), wb = qBlue(weights);
+    const QRgb skip = skipColour & RGB_MASK;
+    // x / 255 without a division, exact for every x up to 255 x 255.
+    auto div255 = [](quint32 x) { return (x + 1 + (x >> 8)) >> 8; };
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        auto* d = reinterpret_cast<QRgb*>(dest.scanLine(y)) + area.left();
+        const auto* s = reinterpret_cast<const QRgb*>(source.constScanLine(y - at.y())) + (area.left() - at.x());
+        for (int i = 0, n = area.width(); i < n; ++i) {
+            const QRgb c = s[i] & RGB_MASK, o = d[i];
+            const quint32 r = div255(wr * qRed(o) + (255 - wr) * qRed(c));
+            const quint32 g = div255(wg * qGreen(o) + (255 - wg) * qGreen(c));
+            const quint32 b = div255(wb * qBlue(o) + (255 - wb) * qBlue(c));
+            d[i] = c == skip ? o : (0xFF000000u | r << 16 | g << 8 | b);
+        }
+    }
+}
+
 } // namespace CanvasView

@@ -74,6 +74,11 @@ QPoint autoScrollDelta(QPoint pointerInBox, QSize client);
 // The picture with its pure white made see-through, as floating pictures and ghosts show it.
 QImage whiteSeeThrough(const QImage& picture);
 
+// Blends `source`, moved by `at`, into `dest` where they overlap: each channel becomes
+// (w x dest + (255 - w) x source) / 255, w the channel of `weights`. Source pixels of `skipColour`
+// leave dest as it is. Both end up 32 bits per pixel.
+void BlendFaint(QImage& dest, QPoint at, QRgb skipColour, QRgb weights, QImage source);
+
 // The state the view is painted from.
 struct ViewState {
     const QImage* canvas = nullptr;

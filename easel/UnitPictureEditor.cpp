@@ -146,6 +146,9 @@ void TFormPictureEditor::buildLayout() {
     sbShowMasu = toggleButton(u"罫線"_s, central);
     sbShowMasu->setObjectName(u"sbShowMasu"_s);
     top->addWidget(sbShowMasu);
+    sbShowMihon = toggleButton(u"見本"_s, central);
+    sbShowMihon->setObjectName(u"sbShowMihon"_s);
+    top->addWidget(sbShowMihon);
     top->addStretch();
     btClose = new QPushButton(u"終了"_s, central);
     btClose->setObjectName(u"btClose"_s);
@@ -197,7 +200,7 @@ void TFormPictureEditor::buildLayout() {
     buildRangePanel(central, rangeRows);
     outer->addLayout(rangeRows);
 
-    for (QPushButton* b : {cbIncrement, bt100, sbShowMasu, btClose})
+    for (QPushButton* b : {cbIncrement, bt100, sbShowMasu, sbShowMihon, btClose})
         b->setFocusPolicy(Qt::NoFocus);
 
     StatusBar1 = new QStatusBar(this);
@@ -376,6 +379,7 @@ void TFormPictureEditor::buildHandlers() {
     connect(udWidth, &QSpinBox::valueChanged, this, [this] { edWidthChange(); });
     connect(udHeight, &QSpinBox::valueChanged, this, [this] { edWidthChange(); });
     connect(sbShowMasu, &QPushButton::clicked, this, &TFormPictureEditor::sbShowMasuClick);
+    connect(sbShowMihon, &QPushButton::clicked, this, &TFormPictureEditor::sbShowMihonClick);
     connect(sbClearAll, &QPushButton::clicked, this, &TFormPictureEditor::sbClearAllClick);
     connect(sbUndo, &QPushButton::clicked, this, &TFormPictureEditor::sbUndoClick);
     connect(sbRedo, &QPushButton::clicked, this, &TFormPictureEditor::sbRedoClick);
@@ -420,6 +424,9 @@ void TFormPictureEditor::setHints() {
         bt100,
         u"100％ … 表示倍率を100％にします。 ※画像取り込みのとき，表示倍率を100％にして描画すると，描画した画像が取り込んだ画像とまったく同じになります。"_s);
     hint(sbShowMasu, u"罫線 … 罫線を表示/非表示します。"_s);
+    hint(
+        sbShowMihon,
+        u"見本 … 見本画像（なぞりながら描画するための薄い下絵）を表示/非表示します。 ※表示するときは，現れた画像をドラッグして位置を決めて下さい。ボタンを放すと表示位置が確定します。"_s);
     hint(sbUndo, u"元に戻す … 最後に実行した操作を取り消します。　【ｷｰﾎﾞｰﾄﾞ】<Ctrl>+<Z>"_s);
     hint(sbRedo, u"先に戻す … ［元に戻す］を取り消します。　【ｷｰﾎﾞｰﾄﾞ】<Shift>+<Ctrl>+<Z>"_s);
     hint(sbClearAll, u"全消去 … 編集中の画像をすべて消去します。"_s);

@@ -88,6 +88,8 @@ public:
         QImage keyed; // the picture with its white see-through, made when first painted
     };
     FloatingLayer imPaste, imFace;
+    // The tracing picture at full strength while it is being placed (Tag 0).
+    FloatingLayer imMihon;
     FloatingLayer* CurrentLayer = nullptr;
     std::array<QPoint, 3> LayerPos{};
     std::array<QSize, 3> LayerSize{};
@@ -109,6 +111,10 @@ public:
     QImage TracingPicture;
     bool TracingPictureShown = false;
     QPoint TracingPictureOrigin;
+    QString TracingFileName;
+    QPoint TracingGrabOffset;
+    static constexpr int TracingPlacing = 55;
+    static const QString TracingHint;
     bool AutoScrollMoved = false;
     bool MouseDragging = false;
     QPoint DragPoint;
@@ -148,8 +154,8 @@ public:
     QSpinBox* udHeight = nullptr;
     QLineEdit* edWidth = nullptr;
     QLineEdit* edHeight = nullptr;
-    QPushButton *sbShowMasu = nullptr, *sbClearAll = nullptr, *sbUndo = nullptr, *sbRedo = nullptr,
-                *btClose = nullptr, *btOK = nullptr, *btCancel = nullptr;
+    QPushButton *sbShowMasu = nullptr, *sbShowMihon = nullptr, *sbClearAll = nullptr, *sbUndo = nullptr,
+                *sbRedo = nullptr, *btClose = nullptr, *btOK = nullptr, *btCancel = nullptr;
     QCheckBox* cbChangeWhite = nullptr;
     QWidget* pnPallet = nullptr;
     std::array<QLabel*, PaletteSize> pnC{};
@@ -266,6 +272,14 @@ public:
     void SetMouseDragging(bool dragging);
     void IdleAutoScroll();
     void sbShowMasuClick();
+
+    // The tracing picture (UnitPictureEditorMihon.cpp).
+    void sbShowMihonClick();
+    // False, with the reason shown, when the file gives no picture.
+    bool LoadSamplePicture(const QString& fileName);
+    void imMihonMouseDown(Qt::MouseButton button, QPoint point);
+    void imMihonMouseMove(QPoint point);
+    void imMihonMouseUp(Qt::MouseButton button);
 
     // Keys the form takes before the focused control; true when consumed.
     bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
@@ -442,6 +456,8 @@ private:
     bool ownsWidget(QObject* object) const;
 
     QTimer* m_autoScroll = nullptr;
+    // The mouse went down on the tracing picture; its moves and release are the picture's.
+    bool m_mihonPressed = false;
     const FloatingLayer* m_hintLayer = nullptr;
     // The pen stroke being drawn, kept over the part of the view it started in, so that each move
     // draws one segment instead of the whole path.

@@ -130,6 +130,10 @@ void TFormPictureEditor::Image1MouseDown(Qt::MouseButton button, Qt::KeyboardMod
         SelectPaletteEntry(2);
         return;
     }
+    if (imMihon.Visible && imMihon.Geometry.contains(point)) {
+        imMihonMouseDown(button, point);
+        return;
+    }
     if (FloatingLayer* layer = LayerAt(point)) {
         imFaceMouseDown(*layer, button, point);
         return;
@@ -149,6 +153,10 @@ void TFormPictureEditor::Image1MouseDown(Qt::MouseButton button, Qt::KeyboardMod
     if (CurrentLayer && !imFace.Visible && !imPaste.Visible) {
         CurrentLayer = nullptr;
         RestoreRememberedTool();
+    }
+    if (imMihon.Visible) {
+        Prompter::warn(this, TracingHint);
+        return;
     }
     if (DrawMode == Shapes::Stamp)
         DrawMode = ToolMode;
@@ -195,6 +203,10 @@ void TFormPictureEditor::Image1MouseMove(Qt::KeyboardModifiers modifiers, QPoint
         imFaceMouseMove(point, modifiers & Qt::ShiftModifier);
         return;
     }
+    if (m_mihonPressed) {
+        imMihonMouseMove(point);
+        return;
+    }
     if (!MouseDragging) {
         DragPoint = MousePoint = point;
         ShowLayerHint(point);
@@ -222,6 +234,10 @@ void TFormPictureEditor::Image1MouseUp(Qt::MouseButton button, Qt::KeyboardModif
     if (LayerMoving) {
         if (button == Qt::LeftButton)
             imFaceMouseUp();
+        return;
+    }
+    if (m_mihonPressed) {
+        imMihonMouseUp(button);
         return;
     }
     DragPoint = MousePoint = point;

@@ -68,7 +68,7 @@ QRect TFormPictureEditor::LayerArea(const FloatingLayer& layer)
 
 void TFormPictureEditor::PaintLayers(QPainter& p, const QRect& exposed)
 {
-    for (FloatingLayer* layer : {&imFace, &imPaste}) {
+    for (FloatingLayer* layer : {&imMihon, &imFace, &imPaste}) {
         if (!layer->Visible || !LayerArea(*layer).intersects(exposed))
             continue;
         p.save();
@@ -96,12 +96,14 @@ void TFormPictureEditor::PaintLayers(QPainter& p, const QRect& exposed)
 
 void TFormPictureEditor::ShowLayerHint(QPoint point)
 {
-    const FloatingLayer* layer = LayerAt(point);
+    const FloatingLayer* layer = imMihon.Visible && imMihon.Geometry.contains(point) ? &imMihon : LayerAt(point);
     if (layer == m_hintLayer)
         return;
     m_hintLayer = layer;
     if (!layer)
         StatusBar1->showMessage(Image1->statusTip());
+    else if (layer == &imMihon)
+        StatusBar1->showMessage(TracingHint);
     else if (layer == &imPaste)
         StatusBar1->showMessage(
             u"コピー画像 … マウスドラッグまたは矢印キーで移動，右クリックメニューで描画，伸縮，回転，反転などができます。"_s);
@@ -120,6 +122,10 @@ void TFormPictureEditor::ResetToolCursor()
 
 void TFormPictureEditor::LayoutLayers()
 {
+    if (imMihon.Visible)
+        imMihon.Geometry =
+            QRect(QPoint(ImageToScreen(LayerPos[0].x()), ImageToScreen(LayerPos[0].y())),
+                  QSize(ImageToScreen(LayerSize[0].width()), ImageToScreen(LayerSize[0].height())).expandedTo({1, 1}));
     for (FloatingLayer* layer : {&imPaste, &imFace}) {
         if (layer->Picture.isNull())
             continue;

@@ -242,6 +242,28 @@ TEST(CanvasViewPaintTest, TracingPictureShowsThroughTransparentWhiteOnly) {
     EXPECT_EQ(out.pixel(2, 2), qRgb(200, 220, 240));
 }
 
+TEST(CanvasViewTest, BlendFaintFadesTowardWhiteAndKeepsTheSkipColourWhite)
+{
+    QImage source(3, 2, QImage::Format_RGB32);
+    source.fill(qRgb(255, 0, 0)); // the skip colour, as the bottom-left pixel gives it
+    source.setPixel(0, 0, qRgb(128, 128, 128));
+    source.setPixel(1, 0, qRgb(0, 100, 255));
+    QImage dest(4, 2, QImage::Format_RGB32);
+    dest.fill(Qt::white);
+    BlendFaint(dest, {1, 0}, qRgb(255, 0, 0), qRgb(179, 179, 179), source);
+    EXPECT_EQ(dest.pixel(0, 0), qRgb(255, 255, 255)); // outside the moved source
+    EXPECT_EQ(dest.pixel(1, 0), qRgb(217, 217, 217));
+    EXPECT_EQ(dest.pixel(2, 0), qRgb(179, 208, 255));
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(dest.pixel(x, 1), qRgb(255, 255, 255)) << x;
+    // Clipped to the destination; no overlap leaves it alone.
+    BlendFaint(dest, {3, 1}, qRgb(255, 0, 0), qRgb(179, 179, 179), source);
+    EXPECT_EQ(dest.pixel(3, 1), qRgb(217, 217, 217));
+    const QImage before = dest;
+    BlendFaint(dest, {4, 0}, qRgb(255, 0, 0), qRgb(179, 179, 179), source);
+    EXPECT_EQ(dest, before);
+}
+
 TEST(CanvasViewPaintTest, RangeOutlineIsDrawnInvertingRed) {
     QImage c(20, 20, QImage::Format_RGB32);
     c.fill(Qt::white);
