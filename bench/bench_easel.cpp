@@ -358,6 +358,14 @@ std::vector<Figure> benchTransforms()
         [&] { LayerTransform::RotateBitmap(picture, 0xFFFFFFFF, 30 * std::numbers::pi / 180); }, "to 1366x1366"));
     out.push_back(measure("FlipBitmap 1000x1000", [&] { LayerTransform::FlipBitmap(picture, false); }));
 
+    // The tracing picture's faint copy, made once per placing.
+    const QImage sample = samplePicture({2000, 1500});
+    QImage faint(sample.size(), QImage::Format_RGB32);
+    faint.fill(Qt::white);
+    out.push_back(measure("BlendFaint 2000x1500", [&] {
+        CanvasView::BlendFaint(faint, {0, 0}, qRgb(255, 255, 255), qRgb(179, 179, 179), sample);
+    }));
+
     QTemporaryDir dir;
     ProgramFolder::setOverride(dir.path());
     ScriptedPrompter prompter;
