@@ -208,3 +208,32 @@ TEST_F(Form3Fixture, CloseAsksAfterATreasureChangeAloneAndResetTakesTheMapsList)
     ASSERT_FALSE(prompter->asked.empty());
     EXPECT_EQ(prompter->asked.front().text, u"マップファイル \"golden.map\" が\r\n変更されています。保存しますか。"_s);
 }
+
+// The picture tool is run on a copy or a blank picture made for the run; what it leaves unchanged
+// is deleted again, and the row then names what it named before.
+TEST_F(Form3Fixture, ToolRunEditsACopyAndLeavesNothingBehindWhenNothingChanged)
+{
+    f1().ToolPaths = {QStringLiteral(FAKE_PICTURE_TOOL)};
+    f3().SelectRow(5);
+    f3().btEditClick();
+    EXPECT_TRUE(f3().NameAt(5).isEmpty());
+    EXPECT_TRUE(QDir(f1().PictureFolder).entryList(QDir::Files).isEmpty()) << "the blank picture is gone";
+
+    importInto(5, QColor(255, 0, 0));
+    const QString original = f1().PictureFolder + u"/r03.bmp"_s;
+    ASSERT_EQ(f3().NameAt(5), u"r03.bmp *"_s);
+    f3().btEditClick();
+    EXPECT_EQ(f3().NameAt(5), u"r03.bmp *"_s);
+    EXPECT_EQ(QDir(f1().PictureFolder).entryList(QDir::Files), QStringList{u"r03.bmp"_s});
+
+    qputenv("FAKE_TOOL_CHANGE", "1");
+    f3().btEditClick();
+    qunsetenv("FAKE_TOOL_CHANGE");
+    const QString edited = f3().NameAt(5);
+    EXPECT_TRUE(edited.startsWith(u"r03_"_s) && edited.endsWith(u".bmp *"_s)) << "a copy never overwrites the picture";
+    EXPECT_TRUE(QFileInfo::exists(f1().ResolvePicturePath(edited, true)));
+    EXPECT_EQ(pictureColour(original), QColor(255, 0, 0));
+    EXPECT_TRUE(f3().CanUndoPicture());
+    f3().bbUndoClick();
+    EXPECT_EQ(f3().NameAt(5), u"r03.bmp *"_s);
+}
