@@ -79,6 +79,7 @@ TForm3::TForm3(QWidget* parent)
     left->addWidget(sg3, 1);
     left->addWidget(RichEditMargin1);
     RichEditMargin1->setFixedHeight(100);
+    RichEditMargin1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* buttons = new QHBoxLayout;
     for (QWidget* w : {static_cast<QWidget*>(btLoad), static_cast<QWidget*>(btEdit), static_cast<QWidget*>(btDelete),
                        static_cast<QWidget*>(cbShowBack)})

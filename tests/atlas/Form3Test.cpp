@@ -237,3 +237,19 @@ TEST_F(Form3Fixture, ToolRunEditsACopyAndLeavesNothingBehindWhenNothingChanged)
     f3().bbUndoClick();
     EXPECT_EQ(f3().NameAt(5), u"r03.bmp *"_s);
 }
+
+// The names the form writes go through the save's renaming, and a save takes a new baseline.
+TEST_F(Form3Fixture, SavedMapListsTheImportedRarePicture)
+{
+    importInto(3, Qt::red, u"gem.jpg"_s);
+    ASSERT_EQ(f3().NameAt(3), u"r01.jpg *"_s);
+    const QString map = mapPath(u"treasure.map"_s);
+    QDir().mkpath(MapFolders::mapFileFolder());
+    f1().SaveMapFile(map, QString());
+    ASSERT_TRUE(f1().SaveSucceeded);
+    EXPECT_TRUE(Cp932::decode(readBytes(map)).contains(u"r01.jpg"_s));
+    EXPECT_TRUE(QFileInfo::exists(pictureFolder(u"treasure.map"_s) + u"/r01.jpg"_s));
+    EXPECT_EQ(f3().NameAt(3), u"r01.jpg"_s);
+    EXPECT_FALSE(f3().TreasureUndoState(1));
+    EXPECT_FALSE(f3().CanUndoPicture());
+}
