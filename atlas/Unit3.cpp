@@ -388,9 +388,14 @@ void TForm3::btDeleteClick()
 
 void TForm3::btCloseClick()
 {
+    reject();
+}
+
+void TForm3::done(int result)
+{
     if (TForm1* f1 = mainForm(); f1 && f1->CheckToolRunning())
         return;
-    reject();
+    QDialog::done(result);
 }
 
 void TForm3::bbPicDirClick()

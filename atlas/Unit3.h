@@ -98,6 +98,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Every way of closing waits while the picture tool runs: its result still has to come in.
+    void done(int result) override;
 
 private:
     TreasureSnapshot currentNames() const;

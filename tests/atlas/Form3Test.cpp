@@ -253,3 +253,15 @@ TEST_F(Form3Fixture, SavedMapListsTheImportedRarePicture)
     EXPECT_FALSE(f3().TreasureUndoState(1));
     EXPECT_FALSE(f3().CanUndoPicture());
 }
+
+TEST_F(Form3Fixture, CloseWaitsWhileThePictureToolRuns)
+{
+    f3().show();
+    f1().ToolRunning = true;
+    f3().btCloseClick();
+    EXPECT_TRUE(f3().isVisible());
+    EXPECT_EQ(prompter->lastText(), u"外部ツールを終了して下さい。"_s);
+    f1().ToolRunning = false;
+    f3().btCloseClick();
+    EXPECT_FALSE(f3().isVisible());
+}
