@@ -367,8 +367,11 @@ void TForm3::btEditClick()
         return;
     }
     ImportTreasurePicture(result, false, false);
-    // The tool saved elsewhere: the copy made for the run was never used.
-    if (unchanged && !AsciiCase::equal(TreasurePicturePath, picture))
+    // The copy made for the run is no one's but the row's: when the row does not name it (the
+    // tool saved elsewhere, or the correction was cancelled) it goes.
+    const QString named = f1->ResolvePicturePath(NameAt(row), false);
+    if (named.isEmpty()
+        || !AsciiCase::equal(QFileInfo(named).absoluteFilePath(), QFileInfo(picture).absoluteFilePath()))
         FileOps::deleteFile(picture);
 }
 
