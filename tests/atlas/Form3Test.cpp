@@ -236,6 +236,14 @@ TEST_F(Form3Fixture, ToolRunEditsACopyAndLeavesNothingBehindWhenNothingChanged)
     EXPECT_TRUE(f3().CanUndoPicture());
     f3().bbUndoClick();
     EXPECT_EQ(f3().NameAt(5), u"r03.bmp *"_s);
+    // A blank picture for an empty slot never overwrites a file left in the folder under its name.
+    writePicture(f1().PictureFolder + u"/r04.bmp"_s, {300, 300}, QColor(0, 0, 255));
+    qputenv("FAKE_TOOL_CHANGE", "1");
+    f3().SelectRow(6);
+    f3().btEditClick();
+    qunsetenv("FAKE_TOOL_CHANGE");
+    EXPECT_TRUE(f3().NameAt(6).startsWith(u"r04_"_s)) << f3().NameAt(6).toStdString();
+    EXPECT_EQ(pictureColour(f1().PictureFolder + u"/r04.bmp"_s), QColor(0, 0, 255));
 }
 
 // The names the form writes go through the save's renaming, and a save takes a new baseline.
