@@ -9,6 +9,7 @@
 #include "MyFileDialogs.h"
 #include "ProgramFolder.h"
 #include "Prompter.h"
+#include "Unit3.h"
 #include "UnitEditText.h"
 #include "UnitToolSet.h"
 
@@ -484,7 +485,9 @@ bool TForm1::FormClose()
         return false;
 
     bool keepOpen = false;
-    if (IsModified(1)) {
+    auto* forms = AtlasForms::current();
+    // A treasure change alone also counts: its names are not all the map file compares.
+    if (IsModified(1) || (forms && forms->form3 && forms->form3->TreasureUndoState(1))) {
         const QString question =
             MapFilePath.isEmpty()
                 ? u"現在の内容をマップファイルとして保存しますか。"_s
@@ -505,7 +508,6 @@ bool TForm1::FormClose()
 
     // The history and the settings are written on every close attempt that gets this far.
     SaveHistory();
-    auto* forms = AtlasForms::current();
     if (forms && forms->formToolSet)
         forms->formToolSet->SaveToolSettings();
 

@@ -178,6 +178,7 @@ public:
     // Writes the last corrected picture to a working copy.
     bool SaveCorrectedPicture(const QString& path);
     void mmLoadMapPicClick();
+    void mmTreSetClick();
     void mmEditMapPicClick();
     // The last name a picture tool handed back to this window.
     QString ReturnedFileName;

@@ -43,6 +43,7 @@ void TForm1::buildHandlers()
     connect(mmLoadMapPic, &QAction::triggered, this, &TForm1::mmLoadMapPicClick);
     connect(mmEditMapPic, &QAction::triggered, this, &TForm1::mmEditMapPicClick);
     connect(mmCityInfoEdit, &QAction::triggered, this, &TForm1::bbCityInfoEditClick);
+    connect(mmTreSet, &QAction::triggered, this, &TForm1::mmTreSetClick);
     connect(bbDelete, &QPushButton::clicked, this, &TForm1::bbDeleteClick);
     connect(bbInsert, &QPushButton::clicked, this, &TForm1::bbInsertClick);
     connect(bbUp, &QPushButton::clicked, this, &TForm1::bbUpClick);

@@ -8,6 +8,7 @@
 #include "MapPictures.h"
 #include "MyFileDialogs.h"
 #include "Prompter.h"
+#include "Unit3.h"
 #include "UnitPictureKiridasi.h"
 
 #include <QAction>
@@ -240,4 +241,14 @@ void TForm1::mmEditMapPicClick()
     // The tool saved elsewhere: the copy made for the run was never used.
     if (madeForRun && unchanged && MapPicturePath != picture)
         FileOps::deleteFile(picture);
+}
+
+void TForm1::mmTreSetClick()
+{
+    auto* forms = AtlasForms::current();
+    if (!forms || !forms->form3)
+        return;
+    forms->form3->ShowTreasurePicture();
+    forms->form3->ShowModal();
+    PaintMap();
 }
