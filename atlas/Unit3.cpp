@@ -233,7 +233,7 @@ bool TForm3::ShowTreasurePicture()
     view.fill(palette().color(QPalette::Window));
     QPainter p(&view);
     if (cbShowBack->isChecked() && f1) {
-        f1->PaintMap();
+        // The map as the main window shows it; composed again only when something changed it.
         f1->ComposeMap();
         const QImage& map = f1->PaintBuffer;
         // The middle of the map drawing, divided toward zero as for a map of any size.

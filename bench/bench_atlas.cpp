@@ -14,9 +14,11 @@
 #include "ProgramFolder.h"
 #include "ScriptedPrompter.h"
 #include "Unit1.h"
+#include "Unit3.h"
 #include "UnitCity.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
@@ -224,6 +226,35 @@ std::vector<Figure> benchForm()
     savePictures.note = saved ? std::to_string(QDir(form.PictureFolder).count() - 2) + " files in the folder"
                               : "SAVE FAILED";
     out.push_back(savePictures);
+
+    // The treasure form with all 101 slots holding real 300 x 300 pictures, the map behind them.
+    {
+        QImage treasure(300, 300, QImage::Format_RGB32);
+        treasure.fill(Qt::darkYellow);
+        for (const QString& name : form.Doc.treasures)
+            if (!name.isEmpty())
+                PictureFile::save(form.PictureFolder + u'/' + barePictureName(name), treasure,
+                                  JpegPicture::DefaultQuality);
+        TForm3& form3 = *forms.form3;
+        form3.ReadNamesFromMap();
+        form3.cbShowBack->setChecked(true);
+        out.push_back(measure("TForm3 shown (101 filled slots)", [&] {
+            form3.ShowTreasurePicture();
+            form3.show();
+            QCoreApplication::processEvents();
+        }, [&] {
+            form3.hide();
+            QCoreApplication::processEvents();
+        }));
+        form3.show();
+        int row = 0;
+        out.push_back(measure("TForm3 row selected, picture over the map", [&] {
+            form3.SelectRow(++row % 101 + 1);
+            form3.sg3Click();
+            QCoreApplication::processEvents();
+        }, "select + show + repaint"));
+        form3.hide();
+    }
 
     // One recorded step: snapshot, comparison with the current step, ring, label and buttons.
     // The title alternates so that every push records.
