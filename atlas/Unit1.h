@@ -97,6 +97,8 @@ public:
     void mmExitClick();
     // The hint of a component, as the status bar shows it.
     QString hintOf(const QObject* component) const;
+    // A picture dialog for another form, starting as the main window's does.
+    std::unique_ptr<TMyOpenPictureDialog> NewPictureDialog() const;
     // The application's hint handler from the first showing on: every window without a status line
     // of its own shows its hints in this one.
     void ShowHintInStatusBar(const QString& hint);

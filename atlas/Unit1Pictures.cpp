@@ -243,6 +243,16 @@ void TForm1::mmEditMapPicClick()
         FileOps::deleteFile(picture);
 }
 
+std::unique_ptr<TMyOpenPictureDialog> TForm1::NewPictureDialog() const
+{
+    auto dialog = std::make_unique<TMyOpenPictureDialog>();
+    dialog->InitialDir = mopd1->InitialDir;
+    dialog->Filter = mopd1->Filter;
+    dialog->FilterIndex = mopd1->FilterIndex;
+    dialog->DefaultExt = mopd1->DefaultExt;
+    return dialog;
+}
+
 void TForm1::mmTreSetClick()
 {
     auto* forms = AtlasForms::current();

@@ -214,14 +214,10 @@ QPushButton* TForm2::tagButton(const QString& caption, int tag)
 void TForm2::FormCreate()
 {
     imCity->setFixedSize(400, 225);
-    mopd1 = std::make_unique<TMyOpenPictureDialog>();
-    if (TForm1* f1 = mainForm()) {
-        mopd1->InitialDir = f1->mopd1->InitialDir;
-        mopd1->Filter = f1->mopd1->Filter;
-        mopd1->FilterIndex = f1->mopd1->FilterIndex;
-        mopd1->DefaultExt = f1->mopd1->DefaultExt;
+    TForm1* f1 = mainForm();
+    mopd1 = f1 ? f1->NewPictureDialog() : std::make_unique<TMyOpenPictureDialog>();
+    if (f1)
         bbPicDir->setStatusTip(f1->hintOf(f1->mmOpenPicDir));
-    }
 
     Edit1->setStatusTip(u"ストーリー表示のタイトル１行目です。 ※［ストーリー動作確認］で確認できます。"_s);
     Edit2->setStatusTip(u"ストーリー表示のタイトル２行目です。 ※［ストーリー動作確認］で確認できます。"_s);

@@ -125,15 +125,11 @@ QString TForm3::SlotName(int row)
 
 void TForm3::FormCreate()
 {
-    mopd1 = std::make_unique<TMyOpenPictureDialog>();
+    TForm1* f1 = mainForm();
+    mopd1 = f1 ? f1->NewPictureDialog() : std::make_unique<TMyOpenPictureDialog>();
     mopd1->Title = u"宝物画像の取り込み"_s;
-    if (TForm1* f1 = mainForm()) {
-        mopd1->InitialDir = f1->mopd1->InitialDir;
-        mopd1->Filter = f1->mopd1->Filter;
-        mopd1->FilterIndex = f1->mopd1->FilterIndex;
-        mopd1->DefaultExt = f1->mopd1->DefaultExt;
+    if (f1)
         bbPicDir->setStatusTip(f1->hintOf(f1->mmOpenPicDir));
-    }
 
     btLoad->setStatusTip(u"現在のマップファイルに，宝物の画像を新しく追加します。"_s);
     cbPicDir->setStatusTip(u"画像を取り込むときに表示されるフォルダを，マップファイルの画像フォルダにします。"_s);

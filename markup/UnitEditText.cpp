@@ -1092,19 +1092,16 @@ void TFormEditText::Replace1Click()
 
 void TFormEditText::Prev1Click()
 {
-    TMyRichEdit* editor = CurrentEditor();
-    if (editor->document()->isEmpty())
-        return;
-    SkipSelection = 0;
-    if (editor->SelLength() > 0) {
-        FindDialog1->setFindText(editor->SelText());
-        SkipSelection = 1;
-    }
-    if (!FindDialog1->FindText().isEmpty())
-        SearchText(false);
+    FindFromSelection(false);
 }
 
 void TFormEditText::Next1Click()
+{
+    FindFromSelection(true);
+}
+
+// A selection becomes the find text and is stepped over.
+void TFormEditText::FindFromSelection(bool down)
 {
     TMyRichEdit* editor = CurrentEditor();
     if (editor->document()->isEmpty())
@@ -1115,7 +1112,7 @@ void TFormEditText::Next1Click()
         SkipSelection = 1;
     }
     if (!FindDialog1->FindText().isEmpty())
-        SearchText(true);
+        SearchText(down);
 }
 
 void TFormEditText::FindDialog1Find()

@@ -209,6 +209,7 @@ private:
     bool ownsWindow(const QWidget* widget) const;
     QString pageName() const;
     void SearchText(bool down);
+    void FindFromSelection(bool down);
     // The same change in the other destinations' descriptions, only from the description page.
     void ChangeOtherDescriptions(const std::function<QString(const QString&)>& change);
     QString scratchHistoryPath() const;

@@ -48,34 +48,19 @@ red_x=$((px + 6)) red_y=$((py + 6))
 button() {
     e2e_click $((wx + ${1%,*})) $((wy + ${1#*,})) "$2"
 }
-# drag <x0> <y0> <x1> <y1>: a left drag between canvas points, in eight moves.
-drag() {
-    xdotool mousemove $((cx + $1)) $((cy + $2)) mousedown 1 || e2e_fail "cannot press the mouse button"
-    local i
-    for ((i = 1; i <= 8; i++)); do
-        xdotool mousemove $((cx + $1 + ($3 - $1) * i / 8)) $((cy + $2 + ($4 - $2) * i / 8)) ||
-            e2e_fail "cannot move the mouse"
-    done
-    xdotool mouseup 1 || e2e_fail "cannot release the mouse button"
-}
-expect() {
-    local step=$1
-    shift
-    e2e_poll_screen "$step" 20 check "$cx" "$cy" "$@"
-}
 
 # A filled red rectangle: its outline, then a fill inside it.
 e2e_click "$red_x" "$red_y" "the red palette entry"
 button $shape_button "面"
-drag 100 100 200 180
+e2e_drag 100 100 200 180
 button $fill_button "塗り"
 e2e_click "$red_x" "$red_y" "the red palette entry"
 e2e_click $((cx + 150)) $((cy + 140)) "inside the rectangle"
-expect filled "inside:150,140:$red" "edge:100,140:$red" "outside:99,140:$white"
+e2e_expect filled "inside:150,140:$red" "edge:100,140:$red" "outside:99,140:$white"
 
 # A range around it, copied with the button: the X clipboard holds a 120 x 100 picture.
 button $range_button "範囲"
-drag 90 90 210 190
+e2e_drag 90 90 210 190
 button $copy_button "コピー"
 copied="$work/copied.png"
 for ((t = 0; t < 200; t++)); do
@@ -103,9 +88,9 @@ done
 
 # Pasted where the range was copied from (90, 90), dragged by (300, 200), stamped.
 button $paste_show_button "表示"
-expect pasted "layer:110,105:$blue" "range copied:150,140:$red"
-drag 110 105 410 305
-expect dragged "layer:410,305:$blue" "left behind:95,95:$white"
+e2e_expect pasted "layer:110,105:$blue" "range copied:150,140:$red"
+e2e_drag 110 105 410 305
+e2e_expect dragged "layer:410,305:$blue" "left behind:95,95:$white"
 button $paste_stamp_button "描画"
 
 saved="$work/stamped.bmp"

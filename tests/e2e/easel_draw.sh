@@ -44,42 +44,26 @@ read -r green_x green_y < <(panel $green)
 button() {
     e2e_click $((wx + ${1%,*})) $((wy + ${1#*,})) "$2"
 }
-# drag <x0> <y0> <x1> <y1>: a left drag between canvas points, in eight moves.
-drag() {
-    xdotool mousemove $((cx + $1)) $((cy + $2)) mousedown 1 || e2e_fail "cannot press the mouse button"
-    local i
-    for ((i = 1; i <= 8; i++)); do
-        xdotool mousemove $((cx + $1 + ($3 - $1) * i / 8)) $((cy + $2 + ($4 - $2) * i / 8)) ||
-            e2e_fail "cannot move the mouse"
-    done
-    xdotool mouseup 1 || e2e_fail "cannot release the mouse button"
-}
-# expect <step> <name:x,y:r,g,b>...: canvas points on screen, waited for.
-expect() {
-    local step=$1
-    shift
-    e2e_poll_screen "$step" 20 check "$cx" "$cy" "$@"
-}
 
 e2e_click "$red_x" "$red_y" "the red palette entry"
 button $shape_button "面"
-drag 100 100 300 250
-expect rectangle "left edge:100,175:$red" "right edge:300,175:$red" "inside:200,175:$white" "outside:99,175:$white"
+e2e_drag 100 100 300 250
+e2e_expect rectangle "left edge:100,175:$red" "right edge:300,175:$red" "inside:200,175:$white" "outside:99,175:$white"
 
 e2e_click "$blue_x" "$blue_y" "the blue palette entry"
 button $line_button "線"
-drag 50 350 500 350
-expect line "line:250,350:$blue" "rectangle:100,175:$red"
+e2e_drag 50 350 500 350
+e2e_expect line "line:250,350:$blue" "rectangle:100,175:$red"
 
 e2e_click "$green_x" "$green_y" "the green palette entry"
 button $fill_button "塗り"
 e2e_click $((cx + 200)) $((cy + 175)) "inside the rectangle"
-expect filled "inside:200,175:$green" "edge:100,175:$red" "outside:99,175:$white" "line:250,350:$blue"
+e2e_expect filled "inside:200,175:$green" "edge:100,175:$red" "outside:99,175:$white" "line:250,350:$blue"
 
 button $undo_button "元に戻す"
-expect undone "inside:200,175:$white" "edge:100,175:$red" "line:250,350:$blue"
+e2e_expect undone "inside:200,175:$white" "edge:100,175:$red" "line:250,350:$blue"
 button $redo_button "先に戻す"
-expect redone "inside:200,175:$green" "edge:100,175:$red"
+e2e_expect redone "inside:200,175:$green" "edge:100,175:$red"
 
 # Save As: Alt+F opens the file menu, A is 名前を付けて保存(&A); the name box has the keyboard.
 saved="$work/drawn.bmp"

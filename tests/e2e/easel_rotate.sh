@@ -35,11 +35,6 @@ echo "easel_rotate: on $DISPLAY"
 
 e2e_poll_screen start 20 run "$white" 0 600 "$wx" "$wy" "$ww" "$wh"
 read -r cx cy <<<"$screen_out"
-expect() {
-    local step=$1
-    shift
-    e2e_poll_screen "$step" 20 check "$cx" "$cy" "$@"
-}
 
 # A 100 x 40 blue picture with a yellow 20 x 20 corner at its top left.
 outside="$work/outside.png"
@@ -54,14 +49,14 @@ done
 
 # Shown at the canvas's corner, then dragged so that it lies at (200, 150)-(299, 189).
 e2e_press "$window" ctrl+v
-expect shown "yellow:10,10:$yellow" "blue:50,30:$blue"
+e2e_expect shown "yellow:10,10:$yellow" "blue:50,30:$blue"
 xdotool mousemove $((cx + 50)) $((cy + 20)) mousedown 1 mousemove $((cx + 150)) $((cy + 100)) \
     mousemove $((cx + 250)) $((cy + 170)) mouseup 1 || e2e_fail "cannot drag the picture"
-expect dragged "yellow:210,160:$yellow" "blue:290,180:$blue" "left behind:10,10:$white"
+e2e_expect dragged "yellow:210,160:$yellow" "blue:290,180:$blue" "left behind:10,10:$white"
 
 # The bottom-right rotate handle lies at (302, 192), 12 pixels wide; the layer's centre at (250, 170).
 e2e_press "$window" ctrl+s
-expect handle "handle:308,198:$red"
+e2e_expect handle "handle:308,198:$red"
 python3 - "$cx" "$cy" <<'PY' || e2e_fail "cannot turn the handle"
 import math, subprocess, sys
 cx, cy = int(sys.argv[1]), int(sys.argv[2])
@@ -76,7 +71,7 @@ for i in range(1, 10):
 subprocess.run(["xdotool", *moves, "mouseup", "1"], check=True)
 PY
 # A quarter turn clockwise: 40 x 100 about the same centre, the yellow corner at the top right.
-expect turned "yellow:260,130:$yellow" "blue:240,130:$blue" "blue:250,210:$blue" "old place:290,180:$white"
+e2e_expect turned "yellow:260,130:$yellow" "blue:240,130:$blue" "blue:250,210:$blue" "old place:290,180:$white"
 
 e2e_press "$window" ctrl+v
 saved="$work/turned.bmp"

@@ -31,21 +31,6 @@ wx=$found_x wy=$found_y ww=$found_w wh=$found_h
 echo "easel_tracing: on $DISPLAY"
 e2e_poll_screen start 20 run "$white" 0 600 "$wx" "$wy" "$ww" "$wh"
 read -r cx cy <<<"$screen_out"
-expect() {
-    local step=$1
-    shift
-    e2e_poll_screen "$step" 20 check "$cx" "$cy" "$@"
-}
-# drag <x0> <y0> <x1> <y1>: a left drag between canvas points, in eight moves.
-drag() {
-    xdotool mousemove $((cx + $1)) $((cy + $2)) mousedown 1 || e2e_fail "cannot press the mouse button"
-    local i
-    for ((i = 1; i <= 8; i++)); do
-        xdotool mousemove $((cx + $1 + ($3 - $1) * i / 8)) $((cy + $2 + ($4 - $2) * i / 8)) ||
-            e2e_fail "cannot move the mouse"
-    done
-    xdotool mouseup 1 || e2e_fail "cannot release the mouse button"
-}
 
 e2e_click $((wx + ${sample_button%,*})) $((wy + ${sample_button#*,})) "見本"
 e2e_find_window '^見本画像を開く$' "open dialog of 見本"
@@ -56,13 +41,13 @@ e2e_press "$dialog" Return
 e2e_wait_gone "$dialog" "open dialog after Return on $sample"
 
 # Shown at full strength at the view's top-left while it is placed; dragged 200 right, 100 down.
-expect shown "square:50,40:$black"
-drag 50 40 250 140
-expect placed "faint square:250,140:$faint" "where it was:50,40:$white"
+e2e_expect shown "square:50,40:$black"
+e2e_drag 50 40 250 140
+e2e_expect placed "faint square:250,140:$faint" "where it was:50,40:$white"
 
 e2e_click $((wx + ${line_button%,*})) $((wy + ${line_button#*,})) "線"
-drag 150 170 450 170
-expect drawn "line:250,170:$black" "faint square:250,140:$faint"
+e2e_drag 150 170 450 170
+e2e_expect drawn "line:250,170:$black" "faint square:250,140:$faint"
 
 saved="$work/traced.bmp"
 e2e_easel_save_as "$window" "$saved"

@@ -352,3 +352,21 @@ e2e_easel_save_as() {
     done
     e2e_fail "nothing saved at $2"
 }
+
+# e2e_drag <x0> <y0> <x1> <y1>: a left drag between points relative to ($cx, $cy), in eight moves.
+e2e_drag() {
+    xdotool mousemove $((cx + $1)) $((cy + $2)) mousedown 1 || e2e_fail "cannot press the mouse button"
+    local i
+    for ((i = 1; i <= 8; i++)); do
+        xdotool mousemove $((cx + $1 + ($3 - $1) * i / 8)) $((cy + $2 + ($4 - $2) * i / 8)) ||
+            e2e_fail "cannot move the mouse"
+    done
+    xdotool mouseup 1 || e2e_fail "cannot release the mouse button"
+}
+
+# e2e_expect <step> <name:x,y:r,g,b>...: points relative to ($cx, $cy) on screen, waited for.
+e2e_expect() {
+    local step=$1
+    shift
+    e2e_poll_screen "$step" 20 check "$cx" "$cy" "$@"
+}
