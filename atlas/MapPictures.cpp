@@ -173,8 +173,10 @@ QImage mapInstructions()
     return img;
 }
 
-// The destination's and the treasure's instructions: centred lines, "■" lines blue and bold.
-QImage centredInstructions(int kind, const QStringList& lines, int firstY, int pointSize, int ownWidthLines)
+// The destination's and the treasure's instructions: centred lines, "■" lines blue and bold, then
+// the picture under them, centred, if there is one.
+QImage centredInstructions(int kind, const QStringList& lines, int firstY, int pointSize, int ownWidthLines,
+                           const QImage& under = {})
 {
     QImage img = blank(kind);
     QPainter p(&img);
@@ -191,6 +193,71 @@ QImage centredInstructions(int kind, const QStringList& lines, int firstY, int p
         drawText(p, x, y, line);
         y += p.fontMetrics().height() + 10;
     }
+    if (!under.isNull())
+        p.drawImage((width - under.width()) / 2, y, under);
+    return img;
+}
+
+// The colours of the sample screen; pure red is kept for the frame alone.
+const QColor Sea(118, 178, 226);
+const QColor Land(112, 178, 88);
+const QColor Shore(228, 208, 150);
+const QColor Route(150, 100, 50);
+const QColor Panel(30, 40, 110);
+
+QImage treasureSample()
+{
+    // The proportions of the game's stage, small enough to fit under the text.
+    QImage img(320, 180, QImage::Format_RGB32);
+    img.fill(Sea);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    p.setPen(QPen(Shore, 3));
+    p.setBrush(Land);
+    p.drawEllipse(QRect(8, 70, 100, 60));
+    p.drawEllipse(QRect(34, 10, 70, 44));
+    p.drawEllipse(QRect(210, 12, 96, 56));
+    p.drawEllipse(QRect(190, 84, 116, 50));
+
+    // The route between the destinations, passing behind the treasure window.
+    const QPoint stops[] = {{30, 100}, {68, 32}, {150, 118}, {256, 40}, {250, 110}};
+    p.setPen(QPen(Route, 2, Qt::DashLine));
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(stops, int(std::size(stops)));
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(Qt::white);
+    for (const QPoint& stop : stops)
+        p.drawEllipse(stop, 4, 4);
+
+    // The window that shows the treasure found: a chest on white.
+    const QRect place(124, 22, 72, 72);
+    p.fillRect(place, Qt::white);
+    p.setPen(QPen(QColor(40, 40, 120), 2));
+    p.setBrush(QColor(160, 96, 44));
+    p.drawRoundedRect(QRect(138, 52, 44, 30), 4, 4);
+    p.drawChord(QRect(138, 36, 44, 32), 0, 180 * 16);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(240, 200, 40));
+    p.drawRect(QRect(157, 40, 6, 42));
+    p.drawRect(QRect(138, 56, 44, 5));
+
+    // The message panel along the bottom.
+    const QRect panel(0, 142, img.width(), img.height() - 142);
+    p.fillRect(panel, Panel);
+    p.setPen(QPen(QColor(250, 230, 120), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(panel.adjusted(3, 3, -4, -4), 4, 4);
+    p.setFont(font(FormFontSize, true));
+    p.setPen(Qt::white);
+    p.drawText(panel, Qt::AlignCenter, u"宝物を発見しました！"_s);
+
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(Red, 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.drawRect(place.adjusted(-3, -3, 2, 2));
+    p.setPen(QPen(Qt::darkGray, 1));
+    p.drawRect(img.rect().adjusted(0, 0, -1, -1));
     return img;
 }
 
@@ -250,11 +317,17 @@ QImage drawInstructions(int kind)
                                     u"このサイズでない場合は，サイズ修正フォームで調整できます。"_s, QString(),
                                     u"※宝物画像とは..."_s,
                                     u"宝物を発見したときに表示される画像です。(下図の赤で囲んだ画像)"_s},
-                                   90, FormFontSize, 3);
+                                   90, FormFontSize, 3, TreasureSample());
     }
 }
 
 } // namespace
+
+QImage TreasureSample()
+{
+    static const QImage drawn = treasureSample();
+    return drawn;
+}
 
 QImage DrawWrongSizePlaceholder(int kind)
 {
@@ -275,14 +348,14 @@ QImage DrawUnreadablePlaceholder(int kind, const QString& why)
     return messagePlaceholder(kind, lines);
 }
 
-bool LoadPictureChecked(int kind, const QString& path, QImage* out, QString* why)
+bool LoadPictureChecked(int kind, const QString& path, QImage* out, QString* why, JpegPicture::PixelFormat jpegFormat)
 {
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         *out = DrawInstructionPlaceholder(kind);
         return false;
     }
     QString reason;
-    const QImage img = PictureFile::load(path, &reason);
+    const QImage img = PictureFile::load(path, &reason, jpegFormat);
     if (why)
         *why = reason;
     if (img.isNull()) {

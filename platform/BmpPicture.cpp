@@ -380,7 +380,7 @@ bool isJpegName(const QString& path)
     return extension == u"jpg"_s || extension == u"jpeg"_s;
 }
 
-QImage load(const QString& path, QString* error)
+QImage load(const QString& path, QString* error, JpegPicture::PixelFormat jpegFormat)
 {
     if (error)
         error->clear();
@@ -400,6 +400,7 @@ QImage load(const QString& path, QString* error)
             buffer.setData(bytes);
             buffer.open(QIODevice::ReadOnly);
             JpegPicture picture;
+            picture.setPixelFormat(jpegFormat);
             picture.loadFromStream(buffer);
             return picture.image();
         } catch (const JpegError& e) {

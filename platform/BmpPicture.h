@@ -1,5 +1,7 @@
 #pragma once
 
+#include "JpegPicture.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -25,7 +27,9 @@ namespace PictureFile {
 
 bool isSupportedName(const QString& path);
 bool isJpegName(const QString& path);
-QImage load(const QString& path, QString* error = nullptr);
+// JPEG content is decoded in the given pixel format.
+QImage load(const QString& path, QString* error = nullptr,
+            JpegPicture::PixelFormat jpegFormat = JpegPicture::PixelFormat::FullColour);
 // Written to a temporary file and renamed into place; nothing is written under a name that
 // could not be read back.
 bool save(const QString& path, const QImage& image, int jpegQuality, QString* error = nullptr);

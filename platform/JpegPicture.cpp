@@ -65,6 +65,7 @@ struct DecodeJob {
     // buffer, or null when it cannot be had.
     uchar* (*allocate)(void* context, int width, int height, qsizetype* stride) = nullptr;
     void* context = nullptr;
+    bool colours256 = false;
     Failure failure;
 };
 
@@ -134,7 +135,26 @@ bool decode(DecodeJob* job)
         cinfo.out_color_space = JCS_RGB;
         break;
     }
+    if (job->colours256) {
+        // Two passes fit the palette to the picture. Without dithering the noise around a flat
+        // colour falls into that colour's entry; dithering would scatter it over its neighbours.
+        // Grey and CMYK fall back to libjpeg's one-pass fixed palette.
+        cinfo.quantize_colors = TRUE;
+        cinfo.desired_number_of_colors = 256;
+        cinfo.two_pass_quantize = TRUE;
+        cinfo.dither_mode = JDITHER_NONE;
+    }
     jpeg_start_decompress(&cinfo);
+
+    QRgb palette[256];
+    if (cinfo.quantize_colors) {
+        for (int i = 0; i < cinfo.actual_number_of_colors; ++i) {
+            JSAMPLE entry[4] = {};
+            for (int c = 0; c < cinfo.out_color_components; ++c)
+                entry[c] = cinfo.colormap[c][i];
+            storeRow(entry, &palette[i], 1, cinfo.out_color_components, cinfo.saw_Adobe_marker);
+        }
+    }
 
     qsizetype stride = 0;
     uchar* bits = job->allocate(job->context, int(cinfo.output_width), int(cinfo.output_height), &stride);
@@ -145,7 +165,12 @@ bool decode(DecodeJob* job)
     while (cinfo.output_scanline < cinfo.output_height) {
         QRgb* out = reinterpret_cast<QRgb*>(bits + stride * qsizetype(cinfo.output_scanline));
         jpeg_read_scanlines(&cinfo, row, 1);
-        storeRow(row[0], out, cinfo.output_width, cinfo.output_components, cinfo.saw_Adobe_marker);
+        if (cinfo.quantize_colors) {
+            for (JDIMENSION x = 0; x < cinfo.output_width; ++x)
+                out[x] = palette[row[0][x]];
+        } else {
+            storeRow(row[0], out, cinfo.output_width, cinfo.output_components, cinfo.saw_Adobe_marker);
+        }
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
@@ -296,6 +321,7 @@ void JpegPicture::loadFromStream(QIODevice& device)
     job.size = static_cast<unsigned long>(bytes.size());
     job.allocate = allocateImage;
     job.context = &image;
+    job.colours256 = m_pixelFormat == PixelFormat::Colours256;
     if (!decode(&job))
         throw JpegError(job.failure.code, QString::fromLocal8Bit(job.failure.text));
     m_image = image;

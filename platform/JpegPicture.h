@@ -46,6 +46,12 @@ public:
     int quality() const { return m_quality; }
     void setQuality(int quality);
 
+    // What a load makes of the colours: all of them, or at most 256 chosen by libjpeg from the
+    // picture's own colours. The picture stays 32-bit RGB either way.
+    enum class PixelFormat { FullColour, Colours256 };
+    PixelFormat pixelFormat() const { return m_pixelFormat; }
+    void setPixelFormat(PixelFormat format) { m_pixelFormat = format; }
+
     // The picture as 32-bit RGB.
     const QImage& image() const { return m_image; }
     void assign(const QImage& image);
@@ -57,4 +63,5 @@ public:
 private:
     QImage m_image;
     int m_quality = DefaultQuality;
+    PixelFormat m_pixelFormat = PixelFormat::FullColour;
 };

@@ -27,6 +27,39 @@ TEST(MapPictures, PlaceholdersHaveTheSizeOfTheirTarget)
     EXPECT_TRUE(blue);
 }
 
+TEST(MapPictures, TreasureInstructionsShowTheSampleUnderTheirLastLine)
+{
+    const QImage shown = DrawInstructionPlaceholder(TreasureKind);
+    const QImage sample = TreasureSample();
+    const int x = (shown.width() - sample.width()) / 2;
+    int top = -1;
+    for (int y = 0; y + sample.height() <= shown.height() && top < 0; ++y)
+        if (shown.copy(x, y, sample.width(), sample.height()) == sample)
+            top = y;
+    ASSERT_GE(top, 0) << "the sample lies whole and centred in the view";
+
+    // The last line ends above it: ink within the rows just over it, then a white gap.
+    auto inkInRows = [&](int from, int to) {
+        for (int y = from; y < to; ++y)
+            for (int i = 0; i < shown.width(); ++i)
+                if (shown.pixel(i, y) != qRgb(255, 255, 255))
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(inkInRows(top - 30, top));
+    EXPECT_FALSE(inkInRows(top - 4, top));
+
+    // Red is the frame of the treasure's place alone, within the sample and about its middle.
+    QRect red;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int i = 0; i < shown.width(); ++i)
+            if (shown.pixel(i, y) == qRgb(255, 0, 0))
+                red |= QRect(i, y, 1, 1);
+    ASSERT_FALSE(red.isEmpty());
+    EXPECT_GE(red.top(), top);
+    EXPECT_LE(std::abs(red.center().x() - shown.width() / 2), 2);
+}
+
 TEST(MapPictures, LoadingChecksTheExactSize)
 {
     TempFolder dir;

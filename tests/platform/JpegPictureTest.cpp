@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <vector>
 
 #include <jerror.h>
@@ -38,12 +39,13 @@ QByteArray encoded(const QImage& image, int quality = 75)
     return bytes;
 }
 
-QImage decoded(const QByteArray& bytes)
+QImage decoded(const QByteArray& bytes, JpegPicture::PixelFormat format = JpegPicture::PixelFormat::FullColour)
 {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     JpegPicture picture;
+    picture.setPixelFormat(format);
     picture.loadFromStream(buffer);
     return picture.image();
 }
@@ -70,6 +72,15 @@ int largestDifference(const QImage& a, const QImage& b)
                               std::abs(qBlue(p) - qBlue(q))});
         }
     return worst;
+}
+
+qsizetype colourCount(const QImage& image)
+{
+    std::set<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            colours.insert(image.pixel(x, y));
+    return qsizetype(colours.size());
 }
 
 // Writes what JpegPicture itself never writes (grey, CMYK), straight through libjpeg.
@@ -321,4 +332,30 @@ TEST(JpegPicture, FilesRoundTripAndMissingOnesReportThePath)
 
     EXPECT_THROW(JpegPicture(gradient(4, 4)).saveToFile(folder.file(u"no/such/folder.jpg"_s)), JpegError);
     EXPECT_FALSE(folder.exists(u"no"_s));
+}
+
+TEST(JpegPicture, Colours256LoadKeepsTheSizeAndAtMost256Colours)
+{
+    constexpr auto Reduced = JpegPicture::PixelFormat::Colours256;
+    // Colour goes through the palette libjpeg fits to the picture.
+    const QByteArray rgb = encoded(gradient(123, 77), 90);
+    const QImage full = decoded(rgb);
+    const QImage reduced = decoded(rgb, Reduced);
+    ASSERT_GT(colourCount(full), 256);
+    ASSERT_EQ(reduced.size(), QSize(123, 77));
+    EXPECT_EQ(reduced.format(), QImage::Format_RGB32);
+    EXPECT_LE(colourCount(reduced), 256);
+    EXPECT_LE(largestDifference(full, reduced), 24) << "each pixel takes a palette colour near its own";
+
+    // CMYK goes through libjpeg's fixed palette, whose corners are exact: red beside black, in
+    // Adobe's inverted ink.
+    std::vector<JSAMPLE> inks;
+    for (int i = 0; i < 32 * 16; ++i)
+        inks.insert(inks.end(), {255, JSAMPLE(i % 32 < 16 ? 0 : 255), JSAMPLE(i % 32 < 16 ? 0 : 255),
+                                 JSAMPLE(i % 32 < 16 ? 255 : 0)});
+    const QImage cmyk = decoded(encodedRaw(32, 16, JCS_CMYK, JCS_CMYK, 4, inks), Reduced);
+    ASSERT_EQ(cmyk.size(), QSize(32, 16));
+    EXPECT_LE(colourCount(cmyk), 256);
+    EXPECT_EQ(cmyk.pixel(4, 8), qRgb(255, 0, 0));
+    EXPECT_EQ(cmyk.pixel(28, 8), qRgb(0, 0, 0));
 }
