@@ -2,6 +2,7 @@
 
 #include "Cp932.h"
 #include "MyRichEdit.h"
+#include "PopupKeys.h"
 #include "Prompter.h"
 
 #include <QApplication>
@@ -515,7 +516,7 @@ bool TFormCity::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyPress: {
         auto* w = qobject_cast<QWidget*>(watched);
         QWidget* focus = QApplication::focusWidget();
-        if (w && w->window() == this && (w == focus || w == this)) {
+        if (w && w->window() == this && (w == focus || w == this) && !PopupKeys::forPopup(w)) {
             auto* key = static_cast<QKeyEvent*>(event);
             return FormKeyDown(key->key(), key->modifiers());
         }

@@ -4,6 +4,7 @@
 #include "AtlasForms.h"
 #include "Cp932.h"
 #include "MyFileDialogs.h"
+#include "PopupKeys.h"
 #include "ProgramFolder.h"
 #include "Prompter.h"
 #include "Unit1.h"
@@ -163,7 +164,8 @@ bool TFormInputTeikeiM::FormKeyDown(int key)
 
 bool TFormInputTeikeiM::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && FormKeyDown(static_cast<QKeyEvent*>(event)->key()))
+    if (event->type() == QEvent::KeyPress && !PopupKeys::forPopup(watched)
+        && FormKeyDown(static_cast<QKeyEvent*>(event)->key()))
         return true;
     return QDialog::eventFilter(watched, event);
 }

@@ -7,6 +7,7 @@
 #include "MyFileDialogs.h"
 #include "Palette.h"
 #include "PictureDocument.h"
+#include "PopupKeys.h"
 #include "ProgramFolder.h"
 #include "Prompter.h"
 #include "UnitPictureEditor.h"
@@ -855,7 +856,7 @@ bool TFormPictureSelect::eventFilter(QObject* watched, QEvent* e)
         auto* w = qobject_cast<QWidget*>(watched);
         // Arrow keys belong to an edit or up-down that has the focus, and to the menus.
         if (w && w->window() == this && !qobject_cast<QMenuBar*>(w) && !qobject_cast<QAbstractSpinBox*>(w)
-            && !qobject_cast<QLineEdit*>(w)) {
+            && !qobject_cast<QLineEdit*>(w) && !PopupKeys::forPopup(w)) {
             const auto* key = static_cast<QKeyEvent*>(e);
             if (CMDialogKey(key->key(), key->modifiers()))
                 return true;

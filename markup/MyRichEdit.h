@@ -129,7 +129,8 @@ public:
 
     // The text undo ring. Keys, mouse presses and input-method compositions are sorted into step
     // kinds; a snapshot is taken before an action of another kind than the last, so a run of
-    // typing, deleting or caret movement is one step.
+    // typing, deleting or caret movement is one step. A change the host makes after an undo or
+    // redo (a paste, a tag) is a step of its own.
     enum StepKind {
         AboutToUndo = 0,
         CaretKeys = 1,
@@ -220,6 +221,8 @@ private:
     TRichUndoMemory captureState() const;
     void RestoreTextSnapshot();
     void updateCurrentSnapshot();
+    void pushTextSnapshot(int kind); // kind decides whether the caret line is recoloured first
+    bool recordChangeSinceSnapshot(int kind);
     // The caret line recoloured and the gutter redrawn as the flags ask (after key up and at the
     // end of a composition).
     void afterEditKey();

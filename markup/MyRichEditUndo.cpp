@@ -110,17 +110,36 @@ void TMyRichEdit::RecordTextUndoStep(int kind)
     if (isReadOnly() || (groupsByKind(kind) && kind == LastStepKind))
         return;
     const int last = std::exchange(LastStepKind, kind);
-    if (last == AboutToUndo)
+    if (last == AboutToUndo) {
+        recordChangeSinceSnapshot(kind);
         return;
+    }
     positions();
     if (kind != ReplaceAll && m_plainText == m_undo.currentState().text) {
         updateCurrentSnapshot();
         return;
     }
+    pushTextSnapshot(kind);
+}
+
+void TMyRichEdit::pushTextSnapshot(int kind)
+{
     if (ShowStrColor && kind != MousePress)
         RecolourRange(LineStartOfCaret(false), LineEndOfCaret(true));
     // Every state re-entered by the push carries its own bookmarks; the new one takes the live table.
     m_undo.push(captureState());
+}
+
+// After an undo or redo the shown state is a snapshot only until the host changes the text behind
+// the control's keys (a paste, a tag button, a conversion); such a change is a step of its own, or
+// the next undo or redo would throw it away.
+bool TMyRichEdit::recordChangeSinceSnapshot(int kind)
+{
+    positions();
+    if (m_plainText == m_undo.currentState().text)
+        return false;
+    pushTextSnapshot(kind);
+    return true;
 }
 
 void TMyRichEdit::UndoText()
@@ -129,6 +148,8 @@ void TMyRichEdit::UndoText()
         return;
     if (LastStepKind != AboutToUndo)
         RecordTextUndoStep(AboutToUndo);
+    else
+        recordChangeSinceSnapshot(AboutToUndo);
     m_undo.undo();
     RestoreTextSnapshot();
     LastStepKind = AboutToUndo;
@@ -138,6 +159,12 @@ void TMyRichEdit::RedoText()
 {
     if (!CanRedoText())
         return;
+    // Stepping forward would throw away text typed or put in since the shown snapshot: it is kept
+    // instead, and being the newest state it leaves nothing to redo, as any edit after undoing.
+    if (recordChangeSinceSnapshot(AboutToUndo)) {
+        LastStepKind = AboutToUndo;
+        return;
+    }
     m_undo.redo();
     RestoreTextSnapshot();
     LastStepKind = AboutToUndo;

@@ -6,6 +6,7 @@
 #include "HenkanJ.h"
 #include "MyFileDialogs.h"
 #include "MyRichEdit.h"
+#include "PopupKeys.h"
 #include "Prompter.h"
 #include "TextSearch.h"
 #include "UnitHanZenSettei.h"
@@ -480,6 +481,8 @@ bool TFormEditText::eventFilter(QObject* watched, QEvent* event)
         SuppressKeyPress = false;
         return false;
     }
+    if (PopupKeys::forPopup(widget))
+        return false;
     if (FormKeyDown(key->key(), key->modifiers()))
         return true;
     // The editors' editing keys are the pop-up menu's commands.

@@ -4,6 +4,7 @@
 #include "BmpPicture.h"
 #include "JpegPicture.h"
 #include "MyFileDialogs.h"
+#include "PopupKeys.h"
 #include "ProgramFolder.h"
 #include "Prompter.h"
 
@@ -742,7 +743,7 @@ bool TFormPictureKiridasi::eventFilter(QObject* watched, QEvent* e)
     case QEvent::KeyPress: {
         // The menu bar keeps its own arrow keys while the user walks its menus.
         auto* w = qobject_cast<QWidget*>(watched);
-        if (w && w->window() == this && !qobject_cast<QMenuBar*>(w)) {
+        if (w && w->window() == this && !qobject_cast<QMenuBar*>(w) && !PopupKeys::forPopup(w)) {
             const auto* key = static_cast<QKeyEvent*>(e);
             if (FormKeyDown(key->key(), key->modifiers()))
                 return true;
