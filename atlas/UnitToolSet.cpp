@@ -51,6 +51,12 @@ SavedPictureNotice::Receiver* ListenForSavedPictures(QObject* owner, const QStri
     return receiver;
 }
 
+ToolRunner::Environment SavedPictureEnvironment(const SavedPictureNotice::Receiver* receiver)
+{
+    const QString socket = receiver && receiver->isListening() ? receiver->socketPath() : QString();
+    return {{QString::fromLatin1(SavedPictureNotice::ReceiverVariable), socket}};
+}
+
 TFormToolSet::TFormToolSet(QWidget* parent) : QDialog(parent)
 {
     setObjectName(u"FormToolSet"_s);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ToolRunner.h"
+
 #include <QDialog>
 #include <QStringList>
 
@@ -86,3 +88,8 @@ QString SplitToolEntry(const QString& entry, bool path);
 // Listens for the picture tool's hand-back to the window class name for the owner's whole life;
 // each name received is stored in *target.
 SavedPictureNotice::Receiver* ListenForSavedPictures(QObject* owner, const QString& className, QString* target);
+
+// What the picture tool's environment gets so that it answers this receiver alone: its socket, or,
+// for none (or one that does not listen), the variable removed, so that a socket named to this
+// program by whoever started it is never passed on.
+ToolRunner::Environment SavedPictureEnvironment(const SavedPictureNotice::Receiver* receiver);

@@ -3,8 +3,10 @@
 #include "CanvasScrollBox.h"
 #include "MyFileDialogs.h"
 #include "Palette.h"
+#include "PopupKeys.h"
 #include "ProgramFolder.h"
 #include "Prompter.h"
+#include "SavedPictureNotice.h"
 #include "ShapeRender.h"
 
 #include <QAction>
@@ -564,6 +566,7 @@ void TFormPictureEditor::FormCreate(const QStringList& arguments) {
     qApp->installEventFilter(this);
 
     // 17. The command line. That picture is never reported to the caller.
+    CallerReceiver = SavedPictureNotice::receiverFromEnvironment();
     if (!arguments.isEmpty()) {
         CallerClassName = arguments.size() > 1 ? arguments.at(1) : QString();
         OpenPictureFile(arguments.at(0));
@@ -611,7 +614,7 @@ bool TFormPictureEditor::ownsWidget(QObject* object) const {
 
 bool TFormPictureEditor::eventFilter(QObject* watched, QEvent* event) {
     // The form sees keys before the focused control, and the wheel anywhere over the view.
-    if (event->type() == QEvent::KeyPress && ownsWidget(watched)) {
+    if (event->type() == QEvent::KeyPress && ownsWidget(watched) && !PopupKeys::forPopup(watched)) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (FormKeyDown(key->key(), key->modifiers())) return true;
     } else if (event->type() == QEvent::KeyRelease && ownsWidget(watched)) {

@@ -31,7 +31,8 @@ class TMySavePictureDialog;
 
 // The picture editor's main window: owner of the picture document for the whole run. It shows
 // the canvas zoomed in a scroll box, opens and saves pictures, and hands every saved (or
-// menu-opened) file name back to the waiting map-editor form named on the command line.
+// menu-opened) file name back to the waiting map-editor form: the receiver named in the
+// environment, else the class name on the command line.
 class TFormPictureEditor : public QMainWindow {
     Q_OBJECT
 
@@ -49,6 +50,9 @@ public:
     QImage ResultPicture;
     QString PictureFileName;
     QString CallerClassName;
+    // The socket of the waiting form's receiver, as the map editor named it in the environment;
+    // empty when it named none.
+    QString CallerReceiver;
     int PaletteEntryCount = 0;
     ColourText::TColor OpaqueWhite = 0, SecondWhite = 0;
     CanvasUndo Undo;
@@ -221,7 +225,11 @@ public:
     // True when the caller may go on: nothing changed, the user saved, or declined to save.
     bool ConfirmSaveChanges(bool ask);
     void ResetDocument(bool dropBackground, bool clearCanvas, bool resetUndo);
-    void NotifyCaller(const QString& path);
+    // Hands the name back to the waiting form, if any; a name that cannot be handed back is told
+    // to the user, as what was saved or opened (saved true or false).
+    void NotifyCaller(const QString& path, bool saved);
+    // Whether a map-editor form waits for the names (a class name or a receiver was given).
+    bool HasCaller() const { return !CallerClassName.isEmpty() || !CallerReceiver.isEmpty(); }
     bool MySavePictureDialog2CanClose(const QString& fileName);
     // The name in the save dialog after the user picked a file type (1 BMP, 2 JPEG, 3 both).
     static QString MySavePictureDialog2TypeChange(int filterIndex, const QString& fileName);

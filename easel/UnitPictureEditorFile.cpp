@@ -4,6 +4,7 @@
 
 #include "BmpPicture.h"
 #include "CanvasScrollBox.h"
+#include "Cp932.h"
 #include "JpegPicture.h"
 #include "MyFileDialogs.h"
 #include "Palette.h"
@@ -21,6 +22,7 @@ namespace {
 
 const QString CannotOpen = u"画像ファイルを開けません。"_s;
 const QString CannotSave = u"画像ファイルを保存できません。"_s;
+const QString NotHandedBack = u"の名前を\r\nマップエディタに渡せませんでした。"_s;
 
 QString withReason(const QString& message, const QString& reason) {
     return reason.isEmpty() ? message : message + u"\r\n"_s + reason;
@@ -84,23 +86,46 @@ bool TFormPictureEditor::SavePictureFile(const QString& path) {
             this, withReason(CannotSave, u"ファイル名の拡張子を .bmp か .jpg にして下さい。\r\n"_s + path));
         return false;
     }
+    // The map editor takes names in code page 932 alone and keeps them so in its map: a name it
+    // could never be given is refused before anything is written.
+    if (HasCaller()) {
+        QString unencodable;
+        Cp932::encode(QFileInfo(path).absoluteFilePath(), nullptr, &unencodable);
+        if (!unencodable.isEmpty()) {
+            Prompter::warn(
+                this, withReason(CannotSave,
+                                 u"ファイル名の次の文字はマップエディタに渡せません（Shift-JIS で表せません）。\r\n"_s
+                                     + unencodable + u"\r\n"_s + path));
+            return false;
+        }
+    }
     const QImage work = WithSecondWhiteAsWhite(Doc.CanvasBitmap, ColourText::toQRgb(SecondWhite));
     QString why;
     if (!PictureFile::save(path, work, 100, &why)) {
         Prompter::warn(this, withReason(CannotSave, why));
         return false;
     }
-    NotifyCaller(path);
+    NotifyCaller(path, true);
     UpdateTitle(path);
     ResetUndo();
     IsChangedSinceSave(0);
     return true;
 }
 
-void TFormPictureEditor::NotifyCaller(const QString& path) {
-    // Without a caller, or with its window gone, nothing is sent and nobody is told.
-    if (CallerClassName.isEmpty()) return;
-    if (SavedPictureNotice::send(CallerClassName, QFileInfo(path).absoluteFilePath())) ++NoticesSent;
+void TFormPictureEditor::NotifyCaller(const QString& path, bool saved)
+{
+    // Without a caller nothing is sent; a caller that cannot be reached is told to the user, whose
+    // picture would otherwise silently never arrive.
+    if (!HasCaller())
+        return;
+    QString why;
+    if (SavedPictureNotice::sendToCaller(CallerReceiver, CallerClassName, QFileInfo(path).absoluteFilePath(), 2000,
+                                         &why)) {
+        ++NoticesSent;
+        return;
+    }
+    Prompter::warn(this,
+                   withReason((saved ? u"保存した画像ファイル"_s : u"開いた画像ファイル"_s) + NotHandedBack, why));
 }
 
 bool TFormPictureEditor::SaveAsDialog() {
@@ -149,7 +174,8 @@ void TFormPictureEditor::mmPicOpenClick() {
     MyOpenPictureDialog2->FileName = PictureFileName;
     if (!MyOpenPictureDialog2->Execute(this)) return;
     const QString name = MyOpenPictureDialog2->FileName;
-    if (OpenPictureFile(name)) NotifyCaller(name);
+    if (OpenPictureFile(name))
+        NotifyCaller(name, false);
 }
 
 void TFormPictureEditor::mmPicSaveClick() {

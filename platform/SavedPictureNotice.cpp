@@ -8,15 +8,19 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QtEndian>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <tuple>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,37 +34,66 @@ constexpr qint64 HeaderSize = 8;
 // Far above any path; a larger block is a broken or hostile sender, not a name.
 constexpr quint32 MaxBlock = 64 * 1024;
 constexpr int IdleTimeoutMs = 10000;
-// Socket addresses hold 107 bytes; a folder longer than this leaves too little for the name and
-// the temporary suffix, so the short fallback folder is used instead.
+// Socket addresses hold 107 bytes; a folder longer than this leaves too little for the longest
+// socket name (50 bytes: desktop, class name, pid and counter), so the short fallback folder is
+// used instead.
 constexpr qsizetype MaxFolderBytes = 48;
-constexpr qsizetype MaxPlainName = 32;
+constexpr qsizetype MaxPlainName = 20;
+// A receiver tries this many names of its own before it gives up (each taken one is left alone).
+constexpr int NameAttempts = 100;
 
 QString fallbackFolder()
 {
     return u"/tmp/%1-atlas-notice"_s.arg(::geteuid());
 }
 
-QString folderPath()
+QString hashed(const QString& text, int hexDigits)
 {
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (runtime.isEmpty())
-        return fallbackFolder();
-    const QString folder = runtime + u"/atlas-notice"_s;
-    return QFile::encodeName(folder).size() > MaxFolderBytes ? fallbackFolder() : folder;
+    return QString::fromLatin1(
+        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha1).toHex().left(hexDigits));
 }
 
 // A class name comes from a command line: anything but plain letters and digits is hashed, so no
-// name can step out of the folder or overflow the socket address.
-QString socketName(const QString& className)
+// name can step out of the folder, overflow the socket address or run into the separators.
+QString classPart(const QString& className)
 {
     const QString lower = AsciiCase::lower(className);
     bool plain = !lower.isEmpty() && lower.size() <= MaxPlainName;
     for (QChar c : lower)
         plain = plain && ((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'_' || c == u'-');
-    if (plain)
-        return u"atlas-"_s + lower;
-    const QByteArray hash = QCryptographicHash::hash(lower.toUtf8(), QCryptographicHash::Sha1).toHex();
-    return u"atlas-h"_s + QString::fromLatin1(hash.left(24));
+    return plain ? lower : u"h"_s + hashed(lower, 20);
+}
+
+// The desktop the program shows its windows on: FindWindow never finds a window of another one.
+// Wayland first, since an X server there is the compositor's own; an X display without its screen
+// number, ":0" and "unix:0.1" being one display.
+QString desktopPart()
+{
+    QString desktop;
+    const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
+    const QString x = qEnvironmentVariable("DISPLAY");
+    if (!wayland.isEmpty()) {
+        desktop = u"wayland/"_s + wayland;
+    } else if (!x.isEmpty()) {
+        const qsizetype colon = x.lastIndexOf(u':');
+        QString host = colon < 0 ? QString() : x.left(colon);
+        QString number = colon < 0 ? x : x.mid(colon + 1);
+        if (host == u"unix"_s)
+            host.clear();
+        const qsizetype dot = number.indexOf(u'.');
+        if (dot >= 0)
+            number.truncate(dot);
+        desktop = u"x11/"_s + host + u":"_s + number;
+    } else {
+        desktop = u"none"_s;
+    }
+    return u"d"_s + hashed(desktop, 8);
+}
+
+// What every socket of receivers of the class name on this desktop begins with.
+QString classPrefix(const QString& className)
+{
+    return desktopPart() + u"."_s + classPart(className) + u"."_s;
 }
 
 QString folderError(const QString& folder, const QString& reason)
@@ -131,40 +164,66 @@ bool failed(QString* error, const QString& message)
 
 } // namespace
 
-QString serverPath(const QString& className)
+QString folderPath()
 {
-    if (className.isEmpty())
-        return {};
-    return folderPath() + u"/"_s + socketName(className);
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty())
+        return fallbackFolder();
+    // Clean, so that a socket named in the environment compares with it as text.
+    const QString folder = QDir::cleanPath(runtime + u"/atlas-notice"_s);
+    return QFile::encodeName(folder).size() > MaxFolderBytes ? fallbackFolder() : folder;
 }
 
 Receiver::Receiver(const QString& className, QObject* parent) : QObject(parent), m_className(className)
 {
-    const QString path = serverPath(className);
-    if (path.isEmpty()) {
+    if (className.isEmpty()) {
         qWarning("SavedPictureNotice: no class name to listen for");
         return;
     }
+    const QString folder = folderPath();
     QString error;
-    if (!checkFolder(folderPath(), true, &error)) {
+    if (!checkFolder(folder, true, &error)) {
         qWarning("SavedPictureNotice: %s", qUtf8Printable(error));
         return;
     }
-    // Listening on a name of its own and renaming it into place replaces an older socket (stale,
-    // or another receiver's) in one step; connections never find no socket in between.
+    // A name of its own (the pid keeps processes apart, the counter receivers of one process); a
+    // taken one, left by an earlier process of this pid, is not ours to remove, so the next is
+    // tried. The server removes the name it listened at when it closes, whatever lies there by
+    // then, so it listens under a scratch name, and a link, which never replaces a file, gives
+    // the socket its own name.
     static std::atomic<int> counter{0};
-    const QString temporary = path + u".%1-%2"_s.arg(QCoreApplication::applicationPid()).arg(++counter);
+    const QString own = classPrefix(className) + QString::number(QCoreApplication::applicationPid()) + u"-"_s;
     auto server = std::make_unique<QLocalServer>(this);
-    QLocalServer::removeServer(temporary);
-    if (!server->listen(temporary)) {
-        qWarning("SavedPictureNotice: cannot listen at %s: %s", qUtf8Printable(temporary),
-                 qUtf8Printable(server->errorString()));
-        return;
-    }
-    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0
-        || !identity(path, &m_device, &m_inode)) {
-        qWarning("SavedPictureNotice: cannot put the socket at %s: %s", qUtf8Printable(path), std::strerror(errno));
+    QString path, why;
+    for (int attempt = 0; attempt < NameAttempts && path.isEmpty(); ++attempt) {
+        const QString name = own + QString::number(++counter);
+        const QString scratch = folder + u"/t."_s + name;
+        if (!server->listen(scratch)) {
+            why = server->errorString();
+            if (server->serverError() == QAbstractSocket::AddressInUseError)
+                continue;
+            break;
+        }
+        const QString candidate = folder + u"/"_s + name;
+        if (!identity(scratch, &m_device, &m_inode)) {
+            why = QString::fromLocal8Bit(std::strerror(errno));
+            server->close();
+            break;
+        }
+        const int linked = ::link(QFile::encodeName(scratch).constData(), QFile::encodeName(candidate).constData());
+        const int linkError = errno;
+        ::unlink(QFile::encodeName(scratch).constData());
+        if (linked == 0) {
+            path = candidate;
+            break;
+        }
+        why = QString::fromLocal8Bit(std::strerror(linkError));
         server->close();
+        if (linkError != EEXIST)
+            break;
+    }
+    if (path.isEmpty()) {
+        qWarning("SavedPictureNotice: cannot listen in %s: %s", qUtf8Printable(folder), qUtf8Printable(why));
         return;
     }
     m_path = path;
@@ -176,7 +235,7 @@ Receiver::~Receiver()
 {
     if (!m_server)
         return;
-    // A later receiver may have taken the name over; its socket is not ours to remove.
+    // Only the socket this receiver made: whatever else came to lie at the name is not ours.
     quint64 device = 0, inode = 0;
     if (identity(m_path, &device, &inode) && device == m_device && inode == m_inode)
         ::unlink(QFile::encodeName(m_path).constData());
@@ -257,47 +316,47 @@ void Receiver::readFrame(QLocalSocket* socket)
     }
 }
 
-bool send(const QString& className, const QString& fileName, int timeoutMs, QString* error)
+namespace {
+
+// The name as it goes on the wire, or false with *error.
+bool encodeName(const QString& fileName, QByteArray* name, QString* error)
 {
-    const QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs));
     bool ok = true;
     QString unencodable;
-    const QByteArray name = Cp932::encode(fileName, &ok, &unencodable);
+    *name = Cp932::encode(fileName, &ok, &unencodable);
     if (!ok)
         return failed(error, u"ファイル名に Shift-JIS で表せない文字があります: %1"_s.arg(unencodable));
-    if (name.isEmpty() || name.contains('\0'))
+    if (name->isEmpty() || name->contains('\0'))
         return failed(error, u"通知するファイル名が正しくありません。"_s);
-    if (name.size() + 1 > qsizetype(MaxBlock))
-        return failed(error, u"ファイル名が長すぎます: %1 バイト"_s.arg(name.size()));
-    const QString path = serverPath(className);
-    if (path.isEmpty())
-        return failed(error, u"通知先のクラス名がありません。"_s);
-    const QString notFound = u"通知先 \"%1\" が見つかりません。"_s.arg(className);
-    QString folderProblem;
-    bool noFolder = false;
-    if (!checkFolder(folderPath(), false, &folderProblem, &noFolder))
-        return failed(error, noFolder ? notFound : folderProblem);
+    if (name->size() + 1 > qsizetype(MaxBlock))
+        return failed(error, u"ファイル名が長すぎます: %1 バイト"_s.arg(name->size()));
+    return true;
+}
 
-    // Only a socket of this user, where the name is: connecting to a link would follow it, and a
-    // socket of someone else's could take the name (root may plant either in the folder).
-    struct stat info;
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
-        return failed(error, notFound);
-    if (!S_ISSOCK(info.st_mode) || info.st_uid != ::geteuid())
-        return failed(error, notFound + u"(他のユーザーのものか，通知用のソケットではありません)"_s);
+// Only a socket of this user: connecting to a link would follow it, and a socket of someone
+// else's could take the name (root may plant either in the folder).
+bool isOwnSocket(const struct stat& info)
+{
+    return S_ISSOCK(info.st_mode) && info.st_uid == ::geteuid();
+}
 
-    QLocalSocket socket;
+bool connectTo(QLocalSocket& socket, const QString& path, const QDeadlineTimer& deadline)
+{
     socket.connectToServer(path);
-    if (!socket.waitForConnected(int(deadline.remainingTime())))
-        return failed(error, notFound + u"(%1)"_s.arg(socket.errorString()));
+    return socket.waitForConnected(int(deadline.remainingTime()));
+}
 
+// One notice on a connected socket; target names the receiver in messages.
+bool deliver(QLocalSocket& socket, const QByteArray& name, const QString& target, const QDeadlineTimer& deadline,
+             QString* error)
+{
     QByteArray frame(HeaderSize, '\0');
     qToLittleEndian<qint32>(0, frame.data());
     qToLittleEndian<quint32>(quint32(name.size() + 1), frame.data() + 4);
     frame += name;
     frame += '\0';
     socket.write(frame);
-    const QString noAnswer = u"通知先 \"%1\" から応答がありません。"_s.arg(className);
+    const QString noAnswer = u"通知先 \"%1\" から応答がありません。"_s.arg(target);
     while (socket.bytesToWrite() > 0)
         if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
             return failed(error, noAnswer + u"(%1)"_s.arg(socket.errorString()));
@@ -307,8 +366,100 @@ bool send(const QString& className, const QString& fileName, int timeoutMs, QStr
     const qint32 answer = qFromLittleEndian<qint32>(socket.read(4).constData());
     socket.abort();
     if (answer != 1)
-        return failed(error, u"通知先 \"%1\" がファイル名を受け取りませんでした。"_s.arg(className));
+        return failed(error, u"通知先 \"%1\" がファイル名を受け取りませんでした。"_s.arg(target));
     return true;
+}
+
+QDeadlineTimer deadlineOf(int timeoutMs)
+{
+    return timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
+}
+
+} // namespace
+
+bool send(const QString& className, const QString& fileName, int timeoutMs, QString* error)
+{
+    const QDeadlineTimer deadline = deadlineOf(timeoutMs);
+    QByteArray name;
+    if (!encodeName(fileName, &name, error))
+        return false;
+    if (className.isEmpty())
+        return failed(error, u"通知先のクラス名がありません。"_s);
+    const QString notFound = u"通知先 \"%1\" が見つかりません。"_s.arg(className);
+    const QString folder = folderPath();
+    QString folderProblem;
+    bool noFolder = false;
+    if (!checkFolder(folder, false, &folderProblem, &noFolder))
+        return failed(error, noFolder ? notFound : folderProblem);
+
+    // The newest first, as the window on top would be found; a socket whose receiver has gone
+    // refuses at once and the next one is tried.
+    struct Candidate {
+        QString path;
+        qint64 seconds, nanoseconds;
+    };
+    std::vector<Candidate> candidates;
+    const QString prefix = classPrefix(className);
+    const QStringList entries = QDir(folder).entryList({prefix + u"*"_s}, QDir::System | QDir::Hidden);
+    for (const QString& entry : entries) {
+        const QString path = folder + u"/"_s + entry;
+        struct stat info;
+        if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !isOwnSocket(info))
+            continue;
+        candidates.push_back({path, qint64(info.st_mtim.tv_sec), qint64(info.st_mtim.tv_nsec)});
+    }
+    std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+        return std::tie(a.seconds, a.nanoseconds, a.path) > std::tie(b.seconds, b.nanoseconds, b.path);
+    });
+    for (const Candidate& candidate : candidates) {
+        QLocalSocket socket;
+        if (connectTo(socket, candidate.path, deadline))
+            return deliver(socket, name, className, deadline, error);
+        if (deadline.hasExpired())
+            break;
+    }
+    return failed(error, notFound);
+}
+
+bool sendTo(const QString& socketPath, const QString& fileName, int timeoutMs, QString* error)
+{
+    const QDeadlineTimer deadline = deadlineOf(timeoutMs);
+    QByteArray name;
+    if (!encodeName(fileName, &name, error))
+        return false;
+    if (socketPath.isEmpty())
+        return failed(error, u"通知先のソケットがありません。"_s);
+    const QString folder = folderPath();
+    const QString notFound = u"通知先 \"%1\" が見つかりません。"_s.arg(socketPath);
+    // Exactly a name in the folder: no "..", no sub-folder, no other place.
+    if (QDir::cleanPath(socketPath) != socketPath || QFileInfo(socketPath).path() != folder)
+        return failed(error, u"通知先 \"%1\" は通知用のフォルダ %2 にありません。"_s.arg(socketPath, folder));
+    QString folderProblem;
+    bool noFolder = false;
+    if (!checkFolder(folder, false, &folderProblem, &noFolder))
+        return failed(error, noFolder ? notFound : folderProblem);
+    struct stat info;
+    if (::lstat(QFile::encodeName(socketPath).constData(), &info) != 0)
+        return failed(error, notFound);
+    if (!isOwnSocket(info))
+        return failed(error, notFound + u"(他のユーザーのものか，通知用のソケットではありません)"_s);
+    QLocalSocket socket;
+    if (!connectTo(socket, socketPath, deadline))
+        return failed(error, notFound + u"(%1)"_s.arg(socket.errorString()));
+    return deliver(socket, name, socketPath, deadline, error);
+}
+
+QString receiverFromEnvironment()
+{
+    return qEnvironmentVariable(ReceiverVariable);
+}
+
+bool sendToCaller(const QString& socketPath, const QString& className, const QString& fileName, int timeoutMs,
+                  QString* error)
+{
+    if (!socketPath.isEmpty())
+        return sendTo(socketPath, fileName, timeoutMs, error);
+    return send(className, fileName, timeoutMs, error);
 }
 
 } // namespace SavedPictureNotice

@@ -8,17 +8,23 @@ class QLocalServer;
 class QLocalSocket;
 
 // The hand-back of a saved picture's full name from the picture editor to the waiting form of the
-// map editor, found by its window class name alone ("TForm1", "TForm2", "TForm3").
+// map editor. The form that starts the tool names its own receiver in the tool's environment
+// (ReceiverVariable); a tool that was not told finds a receiver by the window class name alone
+// ("TForm1", "TForm2", "TForm3"), as FindWindow would, on its own desktop.
 // Wire form (both directions in one local socket connection): dwData (32-bit, 0), cbData (32-bit,
 // the name's code-page-932 length + 1), then cbData bytes: the name and a zero byte; the receiver
 // answers one 32-bit value, 1. Names up to 255 bytes fit the classic 256-byte block; a longer
 // name is sent whole and read by cbData, never cut.
 namespace SavedPictureNotice {
 
-// Where the receiver of a class name listens: a socket in a per-user folder only that user can
-// reach (under the runtime directory, mode 0700; checked for owner and mode before each use).
-// Class names compare without ASCII case, as window class names do. Empty for an empty name.
-QString serverPath(const QString& className);
+// The environment variable that names, to a started tool, the socket of the receiver to answer.
+inline constexpr char ReceiverVariable[] = "ATLAS_SAVED_PICTURE_SOCKET";
+
+// The per-user folder the receivers listen in (under the runtime directory, mode 0700; checked for
+// owner and mode before each use). Each receiver has a socket of its own there, named
+// "<desktop>.<class name>.<pid>-<n>": the desktop a short hash of the X or Wayland display, the
+// class name in lower case (hashed when it is not plain letters and digits).
+QString folderPath();
 
 // One frame as it arrives: dwData and cbData (little-endian 32-bit each), then cbData bytes
 // holding the name up to its zero. Too few bytes so far is Incomplete; a block over the limit is
@@ -35,10 +41,9 @@ class Receiver : public QObject {
     Q_OBJECT
 
 public:
-    // Starts listening at once and keeps listening for the receiver's lifetime. Receivers of
-    // different class names coexist. A later receiver of the same class name, in this or another
-    // process of the user, takes the name over: notices go to the latest one, and an earlier one
-    // going away leaves the later one listening.
+    // Starts listening at once, on a socket of its own, and keeps listening for the receiver's
+    // lifetime; it never replaces or removes another receiver's socket, in this or another
+    // process, and removes only its own when it goes. Receivers of one class name coexist.
     // Each connection carries one notice. A name that is empty or not code page 932 is dropped and
     // answered 0; a block over 64 KB, or a connection idle for 10 s, is closed unanswered.
     explicit Receiver(const QString& className, QObject* parent = nullptr);
@@ -46,6 +51,8 @@ public:
 
     bool isListening() const;
     QString className() const { return m_className; }
+    // The receiver's own socket, to be named to the tool; empty when it does not listen.
+    QString socketPath() const { return m_server ? m_path : QString(); }
     // The last name received (empty until one arrives, and after clear()).
     QString lastName() const { return m_lastName; }
     void clear() { m_lastName.clear(); }
@@ -60,14 +67,27 @@ private:
     QString m_className;
     QString m_lastName;
     std::unique_ptr<QLocalServer> m_server;
-    // The socket file this receiver put in place, so that it removes only its own when it goes.
+    // The socket file this receiver made, so that it removes only that one when it goes.
     QString m_path;
     quint64 m_device = 0, m_inode = 0;
 };
 
-// Sends the name to the receiver of the class name and waits for its answer; false (with *error)
-// when no receiver listens, the name cannot be written in code page 932, or no answer 1 came.
-// Blocks without processing events, so the receiver must live in another thread or process.
+// The sends below wait for the receiver's answer and return false (with *error) when the name
+// cannot be written in code page 932, no receiver is found, or no answer 1 came. They block
+// without processing events, so the receiver must live in another thread or process.
+
+// To the live receiver of the class name on this desktop (the newest when there are several).
 bool send(const QString& className, const QString& fileName, int timeoutMs = 2000, QString* error = nullptr);
+
+// To the receiver at that socket, which must lie in this user's folder and be a socket of this
+// user: a name from the environment never leads anywhere else.
+bool sendTo(const QString& socketPath, const QString& fileName, int timeoutMs = 2000, QString* error = nullptr);
+
+// The socket named in this process's environment (ReceiverVariable); empty when none is named.
+QString receiverFromEnvironment();
+
+// What a started tool does: to the named receiver when it was told one, else by the class name.
+bool sendToCaller(const QString& socketPath, const QString& className, const QString& fileName, int timeoutMs = 2000,
+                  QString* error = nullptr);
 
 } // namespace SavedPictureNotice

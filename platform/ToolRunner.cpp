@@ -67,7 +67,8 @@ bool startDetached(const QString& program, const QStringList& arguments, QString
     return false;
 }
 
-Result runAndWait(const QString& program, const QStringList& arguments, const std::function<void()>& ended)
+Result runAndWait(const QString& program, const QStringList& arguments, const std::function<void()>& ended,
+                  const Environment& environment)
 {
     Result result;
     if (g_running) {
@@ -87,6 +88,16 @@ Result runAndWait(const QString& program, const QStringList& arguments, const st
     // in buffers; it reads no input.
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.setStandardInputFile(QProcess::nullDevice());
+    if (!environment.isEmpty()) {
+        QProcessEnvironment changed = QProcessEnvironment::systemEnvironment();
+        for (const auto& [name, value] : environment) {
+            if (value.isEmpty())
+                changed.remove(name);
+            else
+                changed.insert(name, value);
+        }
+        process.setProcessEnvironment(changed);
+    }
 
     QEventLoop loop;
     bool failedToStart = false;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <utility>
 
 // Starting external tools: detached, or started and waited for while the event loop keeps the
 // program responsive. One waited-for run at a time.
@@ -18,10 +20,15 @@ struct Result {
     QString error;
 };
 
+// Changes to the environment a tool inherits: each name is set to its value, or removed when the
+// value is empty.
+using Environment = QList<std::pair<QString, QString>>;
+
 // Starts the program and returns when it has ended; events are processed meanwhile (without
 // burning a core). Refused (started false) while another tool runs. A window opened during the
 // wait holds the return up until it closes; ended is called as soon as the tool has ended.
-Result runAndWait(const QString& program, const QStringList& arguments, const std::function<void()>& ended = {});
+Result runAndWait(const QString& program, const QStringList& arguments, const std::function<void()>& ended = {},
+                  const Environment& environment = {});
 
 // Whether a tool started by runAndWait is running. False again once it has ended, also while a
 // window opened during the wait still holds the return up, so that window can close.

@@ -23,6 +23,8 @@ public:
     }
 
     bool listening() const { return m_listening; }
+    // The receiver's own socket, to name to a tool.
+    QString socketPath() const { return m_socketPath; }
     QStringList names() const
     {
         QMutexLocker lock(&m_mutex);
@@ -42,6 +44,7 @@ protected:
         SavedPictureNotice::Receiver receiver(m_className);
         m_receiver = &receiver;
         m_listening = receiver.isListening();
+        m_socketPath = receiver.socketPath();
         QObject::connect(&receiver, &SavedPictureNotice::Receiver::received, [this](const QString& name) {
             QMutexLocker lock(&m_mutex);
             m_names.append(name);
@@ -54,6 +57,7 @@ private:
     QString m_className;
     SavedPictureNotice::Receiver* m_receiver = nullptr;
     bool m_listening = false;
+    QString m_socketPath;
     mutable QMutex m_mutex;
     QStringList m_names;
     QSemaphore m_ready;

@@ -43,7 +43,7 @@ trap 'stop_easel; [ -n "$runtime" ] && rm -rf "$runtime"; e2e_cleanup' EXIT
 # another test's atlas. mktemp makes it 0700, as the runtime folder must be.
 runtime=$(mktemp -d /tmp/e2e-run.XXXXXX) || e2e_fail "cannot make the runtime folder"
 export XDG_RUNTIME_DIR="$runtime"
-notice_socket="$runtime/atlas-notice/atlas-tform2"
+notice_socket=
 
 # easel must lie directly in atlas's folder to be given the waiting form's class name.
 e2e_make_program "$atlas_binary"
@@ -95,6 +95,10 @@ start_easel() {
     arguments=$(tr '\0' '\n' <"/proc/$easel_pid/cmdline" | tail -n +2)
     [ "$arguments" = "$pictures/$copy"$'\n'TForm2 ] ||
         e2e_fail "easel was started with \"${arguments//$'\n'/\" \"}\", expected \"$pictures/$copy\" \"TForm2\""
+    # And the destination editor's own receiver, in its environment.
+    local told
+    told=$(tr '\0' '\n' <"/proc/$easel_pid/environ" | sed -n 's/^ATLAS_SAVED_PICTURE_SOCKET=//p')
+    [ "$told" = "$notice_socket" ] || e2e_fail "easel was told the receiver \"$told\", expected $notice_socket"
 }
 
 # wait_easel_gone <what>: easel must end without asking anything.
@@ -117,12 +121,16 @@ e2e_start_atlas "$map_path"
 e2e_wait_window '^マップエディタ ～ trip\.map$'
 main=$window
 echo "atlas_easel_roundtrip: trip.map on $DISPLAY"
-# The destination editor listens in the private folder from the start.
+# The destination editor listens in the private folder from the start, on a socket of its own,
+# "<desktop>.tform2.<pid>-<n>".
 for ((t = 0; t < 200; t++)); do
-    [ -S "$notice_socket" ] && break
+    for socket in "$runtime/atlas-notice/"*.tform2."$atlas_pid"-*; do
+        [ -S "$socket" ] && notice_socket=$socket
+    done
+    [ -n "$notice_socket" ] && break
     sleep 0.1
 done
-[ -S "$notice_socket" ] || e2e_fail "atlas does not listen at $notice_socket: $(ls -lR "$runtime" 2>&1)"
+[ -n "$notice_socket" ] || e2e_fail "atlas does not listen for notices: $(ls -lR "$runtime" 2>&1)"
 
 # A click into the selected row 00 makes sure the grid has the keyboard; three rows down is 03,
 # and Return opens its editor.

@@ -82,11 +82,16 @@ e2e_start_atlas "$map_path"
 e2e_wait_window '^マップエディタ ～ trip\.map$'
 main=$window
 echo "atlas_tool_fixed_name: trip.map on $DISPLAY"
+# The destination editor listens on a socket of its own, "<desktop>.tform2.<pid>-<n>".
+listening=
 for ((t = 0; t < 200; t++)); do
-    [ -S "$runtime/atlas-notice/atlas-tform2" ] && break
+    for socket in "$runtime/atlas-notice/"*.tform2."$atlas_pid"-*; do
+        [ -S "$socket" ] && listening=$socket
+    done
+    [ -n "$listening" ] && break
     sleep 0.1
 done
-[ -S "$runtime/atlas-notice/atlas-tform2" ] || e2e_fail "the destination editor does not listen for notices"
+[ -n "$listening" ] || e2e_fail "the destination editor does not listen for notices: $(ls -l "$runtime/atlas-notice" 2>&1)"
 
 # A click into the selected row 00 gives the grid the keyboard; three rows down is 03.
 e2e_poll_screen start 20 run "$highlight" 0 150+

@@ -1,0 +1,134 @@
+#include "EaselFixture.h"
+
+#include <QFile>
+
+namespace {
+
+using Prompter::Answer;
+
+const QString NotSavedBack = u"保存した画像ファイルの名前を\r\nマップエディタに渡せませんでした。\r\n"_s;
+const QString NotOpenedBack = u"開いた画像ファイルの名前を\r\nマップエディタに渡せませんでした。\r\n"_s;
+
+// The receiver the map editor names in the environment is read when the editor starts, so each
+// test sets it before start() and nothing of it outlives the test.
+class CallerNoticeTest : public EaselFixture {
+protected:
+    void SetUp() override
+    {
+        qunsetenv(SavedPictureNotice::ReceiverVariable);
+        EaselFixture::SetUp();
+    }
+    void TearDown() override
+    {
+        qunsetenv(SavedPictureNotice::ReceiverVariable);
+        EaselFixture::TearDown();
+    }
+    void startNamed(const QString& socket, const QStringList& arguments)
+    {
+        qputenv(SavedPictureNotice::ReceiverVariable, QFile::encodeName(socket));
+        start(arguments);
+    }
+    void saveOver()
+    {
+        stamp(solidPicture({4, 4}, qRgb(0, 0, 0)), {0, 0});
+        prompter->answers.push_back(Answer::Yes);
+        ed().mmPicSaveClick();
+    }
+};
+
+// The form that started the editor gets the names, not a newer form of its class name (another
+// copy of atlas).
+TEST_F(CallerNoticeTest, TheNamedReceiverGetsTheNames)
+{
+    ReceiverThread waiting(u"TForm2"_s);
+    ReceiverThread newer(u"TForm2"_s);
+    const QString picture = writePicture(u"画像と音声/マップ画像/m/03_001.bmp"_s, patternPicture({40, 30}));
+    startNamed(waiting.socketPath(), {picture, u"TForm2"_s});
+    EXPECT_EQ(ed().CallerReceiver, waiting.socketPath());
+
+    saveOver();
+    const QString other = writePicture(u"other.bmp"_s, patternPicture({20, 20}));
+    prompter->files.push_back(other);
+    ed().mmPicOpenClick();
+    EXPECT_EQ(waiting.names(), (QStringList{picture, other}));
+    EXPECT_TRUE(newer.names().isEmpty());
+    EXPECT_EQ(ed().NoticesSent, 2);
+    EXPECT_EQ(prompter->lastText(), u"上書き保存します。いいですか。"_s);
+}
+
+// A name that cannot be handed back is told, after a save (which stands) and after an open; a
+// named receiver that is gone is not replaced by another of the class name.
+TEST_F(CallerNoticeTest, NameThatCannotBeHandedBackIsTold)
+{
+    ReceiverThread other(u"TForm2"_s);
+    QString gone;
+    {
+        ReceiverThread ended(u"TForm2"_s);
+        gone = ended.socketPath();
+    }
+    const QString picture = writePicture(u"p.bmp"_s, patternPicture({40, 30}));
+    const struct {
+        const char* what;
+        QString socket, className;
+    } cases[] = {
+        {"named receiver gone", gone, u"TForm2"_s},
+        {"named socket outside the folder", program.file(u"p.bmp"_s), QString()},
+        {"no receiver of the class name", QString(), u"TFormGone"_s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        prompter->asked.clear();
+        startNamed(c.socket, {picture, c.className});
+        saveOver();
+        ASSERT_EQ(prompter->asked.size(), 2u);
+        EXPECT_TRUE(prompter->lastText().startsWith(NotSavedBack)) << prompter->lastText().toStdString();
+        EXPECT_GT(prompter->lastText().size(), NotSavedBack.size());
+        EXPECT_EQ(prompter->asked.back().kind, Prompter::Kind::Warning);
+        EXPECT_FALSE(ed().IsChangedSinceSave(1));
+        EXPECT_EQ(ed().windowTitle(), u"画像エディタ ～ p.bmp"_s);
+
+        prompter->files.push_back(picture);
+        ed().mmPicOpenClick();
+        EXPECT_TRUE(prompter->lastText().startsWith(NotOpenedBack)) << prompter->lastText().toStdString();
+        EXPECT_EQ(ed().NoticesSent, 0);
+    }
+    EXPECT_TRUE(other.names().isEmpty());
+
+    // Without a caller nothing is sent and nothing said.
+    prompter->asked.clear();
+    startNamed(QString(), {picture});
+    saveOver();
+    EXPECT_EQ(prompter->asked.size(), 1u);
+}
+
+// A name the map editor could not take is refused before anything is written while a form waits,
+// and saved as ever without one.
+TEST_F(CallerNoticeTest, NameOutsideCodePage932IsRefusedWhileAFormWaits)
+{
+    ReceiverThread waiting(u"TForm1"_s);
+    const QString picture = writePicture(u"map.bmp"_s, patternPicture({40, 30}));
+    for (const QString& socket : {QString(), waiting.socketPath()}) {
+        startNamed(socket, {picture, socket.isEmpty() ? u"TForm1"_s : QString()});
+        stamp(solidPicture({4, 4}, qRgb(0, 0, 0)), {0, 0});
+        prompter->asked.clear();
+        prompter->files.push_back(program.file(u"café.bmp"_s));
+        EXPECT_FALSE(ed().SaveAsDialog());
+        ASSERT_EQ(prompter->asked.size(), 1u);
+        EXPECT_TRUE(prompter->lastText().startsWith(u"画像ファイルを保存できません。\r\n"_s));
+        EXPECT_TRUE(prompter->lastText().contains(u"é"_s)) << prompter->lastText().toStdString();
+        EXPECT_FALSE(program.exists(u"café.bmp"_s));
+        EXPECT_EQ(ed().PictureFileName, picture);
+        EXPECT_TRUE(ed().IsChangedSinceSave(1));
+    }
+    EXPECT_TRUE(waiting.names().isEmpty());
+
+    startNamed(QString(), {picture});
+    stamp(solidPicture({4, 4}, qRgb(0, 0, 0)), {0, 0});
+    prompter->asked.clear();
+    prompter->files.push_back(program.file(u"café.bmp"_s));
+    EXPECT_TRUE(ed().SaveAsDialog());
+    EXPECT_TRUE(prompter->asked.empty());
+    EXPECT_TRUE(program.exists(u"café.bmp"_s));
+}
+
+} // namespace
