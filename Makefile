@@ -25,6 +25,7 @@ test: build
 fuzz: build fuzz-build
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 	MAP_SAVE_KILLS=$(FUZZ_KILLS) QT_QPA_PLATFORM=offscreen $(BUILD)/bin/atlas_tests --gtest_filter='*KilledAtRandom*'
+	MAP_WALK_SEEDS=200 QT_QPA_PLATFORM=offscreen $(BUILD)/bin/atlas_tests --gtest_filter='MapEditingWalk*'
 
 fuzz-build:
 	$(MAKE) deps EXTRA_PKGS="$(FUZZ_PKGS)"

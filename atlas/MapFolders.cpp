@@ -1,11 +1,16 @@
 #include "MapFolders.h"
 
 #include "AsciiCase.h"
+#include "FileLock.h"
+#include "FileOps.h"
 #include "MapDocument.h"
+#include "MapSave.h"
 #include "ProgramFolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -52,6 +57,60 @@ QString resolvePicturePath(const QString& pictureFolder, const QString& name, bo
     if (mustExist && !QFileInfo(path).isFile())
         return QString();
     return path;
+}
+
+bool isReservedName(const QString& mapName)
+{
+    static const QRegularExpression unsaved(u"^"_s + newMapName() + u"(_[0-9]+)?$"_s);
+    return unsaved.match(mapName).hasMatch() || mapName == MapSave::transactionName();
+}
+
+NewMapFolder::NewMapFolder()
+{
+    const QString root = mapPictureRoot();
+    FileOps::makeFolder(root);
+    constexpr int MostPrograms = 99;
+    for (int n = 1; n <= MostPrograms; ++n) {
+        const QString name = n == 1 ? newMapName() : newMapName() + u"_%1"_s.arg(n);
+        // The lock lies beside the folder, since the folder itself is deleted and made again.
+        auto lock = std::make_unique<FileLock>(root + u"/."_s + name + u".lock"_s);
+        if (lock->held()) {
+            m_path = root + u'/' + name;
+            m_lock = std::move(lock);
+            return;
+        }
+        if (!lock->busy()) {
+            m_path = root + u'/' + newMapName();
+            return;
+        }
+    }
+    // Every name is held: one no other running program can have, unguarded.
+    m_path = root + u'/' + newMapName() + u"_%1"_s.arg(QCoreApplication::applicationPid() + MostPrograms + 1);
+}
+
+NewMapFolder::~NewMapFolder() = default;
+
+QString otherMapOfFolder(const QString& folder, const QString& target, const QStringList& history)
+{
+    const QString want = QDir::cleanPath(folder);
+    const QString self = QDir::cleanPath(QFileInfo(ProgramFolder::fromStoredPath(target)).absoluteFilePath());
+    const QString name = QFileInfo(want).fileName();
+    QStringList candidates;
+    for (const QString& where : {mapFileFolder(), QFileInfo(self).absolutePath()})
+        for (const QFileInfo& f : QDir(where).entryInfoList(QDir::Files))
+            candidates << f.absoluteFilePath();
+    for (const QString& stored : history)
+        candidates << ProgramFolder::resolveExeRelativePath(ProgramFolder::fromStoredPath(stored), false);
+    for (const QString& c : candidates) {
+        const QFileInfo map(c);
+        const QString path = QDir::cleanPath(map.absoluteFilePath());
+        if (path == self || !map.isFile() || !AsciiCase::equal(map.suffix(), u"map")
+            || !AsciiCase::equal(map.completeBaseName(), name))
+            continue;
+        if (QDir::cleanPath(pictureFolderOfMap(path)) == want)
+            return path;
+    }
+    return QString();
 }
 
 } // namespace MapFolders

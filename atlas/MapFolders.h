@@ -1,6 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class FileLock;
 
 // Where the map editor keeps its files, all beside the program.
 namespace MapFolders {
@@ -20,5 +25,32 @@ QString pictureFolderOfMap(const QString& mapPath);
 // A picture cell's bare name as a full path in the folder; empty for an empty name, and with
 // mustExist also when the file is missing.
 QString resolvePicturePath(const QString& pictureFolder, const QString& name, bool mustExist);
+
+// Map names the programs keep for themselves: the unsaved maps' folders ("新規マップファイル",
+// "新規マップファイル_2", ...) and the save's own folder.
+bool isReservedName(const QString& mapName);
+
+// The folder of a running program's unsaved map, held by a lock for the program's whole run: the
+// first of "新規マップファイル", "新規マップファイル_2", ... "_99" that no running program holds.
+// Only the holder clears or uses it. With locks unavailable the first name is taken unguarded,
+// with all of them held one named after the process.
+class NewMapFolder {
+public:
+    NewMapFolder();
+    ~NewMapFolder();
+    NewMapFolder(const NewMapFolder&) = delete;
+    NewMapFolder& operator=(const NewMapFolder&) = delete;
+
+    QString path() const { return m_path; }
+
+private:
+    QString m_path;
+    std::unique_ptr<FileLock> m_lock;
+};
+
+// Another existing map file whose picture folder is `folder`: a map file of that name in the map
+// folder, beside `target` or among `history` (paths as stored), that is not `target` itself.
+// Empty when none.
+QString otherMapOfFolder(const QString& folder, const QString& target, const QStringList& history);
 
 } // namespace MapFolders

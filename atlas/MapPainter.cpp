@@ -142,7 +142,8 @@ void paint(QImage& buffer, const QImage& mapPicture, const MapDocument& doc, con
     if (view.highlight && !view.islandMode && view.selectedRow >= 0 && view.selectedRow < N
         && at[view.selectedRow]) {
         const QPoint c = *at[view.selectedRow];
-        p.setCompositionMode(QPainter::RasterOp_NotSourceOrDestination);
+        // Merge-pen-not: the pen over the inverse of the screen, so magenta stays magenta on white.
+        p.setCompositionMode(QPainter::RasterOp_SourceOrNotDestination);
         p.setPen(QPen(ColourText::toQColor(ColourText::clFuchsia), 5));
         p.setBrush(Qt::NoBrush);
         // GDI box (x-21, y-21)-(x+22, y+22).

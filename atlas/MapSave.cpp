@@ -1,5 +1,6 @@
 #include "MapSave.h"
 
+#include "FileLock.h"
 #include "FileOps.h"
 #include "MapFolders.h"
 
@@ -14,10 +15,6 @@
 
 #include <vector>
 
-#include <cerrno>
-
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -48,28 +45,19 @@ bool exists(const QString& path)
 }
 
 // Only one save or recovery at a time in a picture root, also across programs; the lock goes
-// with the process, so a killed save never leaves it held.
+// with the process, so a killed save never leaves it held. Where the folder cannot be locked at
+// all (a file system without locks) the save goes on unguarded; only a lock that another program
+// holds stops it.
 class RootLock {
 public:
     explicit RootLock(const QString& root)
+        : m_lock(root, FileLock::Target::Folder)
     {
-        // Where the folder cannot be locked at all (a file system without locks) the save goes on
-        // unguarded; only a lock that another program holds stops it.
-        m_fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        m_held = m_fd < 0 || ::flock(m_fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
     }
-    ~RootLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    RootLock(const RootLock&) = delete;
-    RootLock& operator=(const RootLock&) = delete;
-    bool held() const { return m_held; }
+    bool held() const { return m_lock.held() || !m_lock.busy(); }
 
 private:
-    int m_fd = -1;
-    bool m_held = false;
+    FileLock m_lock;
 };
 
 // The transaction's folder and what lives in it.
@@ -216,23 +204,64 @@ struct Move {
     QString* cell;  // where the document names it; null for the map picture
 };
 
+// The names whose files are gone, and where they go back after the save.
+struct Missing {
+    std::vector<std::pair<int, QString>> rows, treasures; // destination or treasure index, name
+    QStringList rare;
+    QString mapPicture;
+    QStringList described;
+
+    void putBack(MapDocument& doc, QString& mapPictureName, int savedRare) const
+    {
+        for (const auto& [n, name] : rows)
+            doc.rows[size_t(n)][MapDocument::Picture] = name;
+        for (const auto& [t, name] : treasures)
+            doc.treasures[size_t(t)] = name;
+        for (int i = 0; i < rare.size() && savedRare + 2 + i < MapDocument::TreasureCount; ++i)
+            doc.treasures[size_t(savedRare + 2 + i)] = rare.at(i);
+        if (!mapPicture.isEmpty())
+            mapPictureName = mapPicture;
+    }
+};
+
+QString treasureSlot(int t)
+{
+    return t < 2 ? u"t0"_s + QString::number(t + 1) : u"r"_s + twoDigits(t - 1);
+}
+
 // Every picture of the document that exists gets its fixed name; every picture cell is emptied
-// first, so a name whose file is missing is dropped.
-std::vector<Move> plan(const Request& r, MapDocument& doc, QString& mapPictureName)
+// first, so a name whose file is missing is dropped (and noted).
+std::vector<Move> plan(const Request& r, MapDocument& doc, QString& mapPictureName, int& rare, Missing& missing)
 {
     std::vector<Move> moves;
+    auto gone = [&](const QString& what, const QString& name) {
+        missing.described << what + u" \""_s + barePictureName(name) + u'"';
+    };
     for (int n = 0; n < MapDocument::DestinationCount; ++n) {
         QString& c = doc.rows[n][MapDocument::Picture];
         const QString source = MapFolders::resolvePicturePath(r.pictureFolder, c, true);
+        if (source.isEmpty() && !barePictureName(c).isEmpty()) {
+            missing.rows.emplace_back(n, c);
+            gone(u"旅行地"_s + twoDigits(n), c);
+        }
         c.clear();
         if (!source.isEmpty())
             moves.push_back({source, twoDigits(n) + extensionOf(source), &c});
     }
-    int rare = 0;
+    rare = 0;
     for (int t = 0; t < MapDocument::TreasureCount; ++t) {
-        const QString source = MapFolders::resolvePicturePath(r.pictureFolder, doc.treasures[t], true);
-        if (source.isEmpty())
+        const QString& name = doc.treasures[t];
+        const QString source = MapFolders::resolvePicturePath(r.pictureFolder, name, true);
+        if (source.isEmpty()) {
+            if (!barePictureName(name).isEmpty()) {
+                if (t < 2)
+                    missing.treasures.emplace_back(t, name);
+                else
+                    missing.rare << name;
+                gone(u"宝物画像 "_s + treasureSlot(t), name);
+            }
             continue;
+        }
         if (t < 2) {
             moves.push_back({source, u"t0"_s + QString::number(t + 1) + extensionOf(source), &doc.treasures[t]});
         } else {
@@ -243,9 +272,14 @@ std::vector<Move> plan(const Request& r, MapDocument& doc, QString& mapPictureNa
     }
     doc.treasures.fill(QString());
     mapPictureName.clear();
-    if (!r.mapPicturePath.isEmpty() && QFileInfo(r.mapPicturePath).isFile()) {
-        mapPictureName = u"map"_s + extensionOf(r.mapPicturePath);
-        moves.push_back({r.mapPicturePath, mapPictureName, nullptr});
+    if (!r.mapPicturePath.isEmpty()) {
+        if (QFileInfo(r.mapPicturePath).isFile()) {
+            mapPictureName = u"map"_s + extensionOf(r.mapPicturePath);
+            moves.push_back({r.mapPicturePath, mapPictureName, nullptr});
+        } else {
+            missing.mapPicture = QFileInfo(r.mapPicturePath).fileName();
+            gone(u"地図画像"_s, missing.mapPicture);
+        }
     }
     return moves;
 }
@@ -294,7 +328,9 @@ Result save(const Request& r)
 
     MapDocument doc = r.doc;
     QString mapPictureName;
-    const std::vector<Move> moves = plan(r, doc, mapPictureName);
+    int savedRare = 0;
+    Missing missing;
+    const std::vector<Move> moves = plan(r, doc, mapPictureName, savedRare, missing);
 
     Journal j;
     j.mapPath = r.mapPath;
@@ -328,6 +364,8 @@ Result save(const Request& r)
     FileOps::syncFolder(at.staged());
     if (!FileOps::writeFileSynced(j.tempMap, r.bytes(doc, mapPictureName), &why))
         return abandon(u"マップファイルを書き込めません。"_s);
+    // The file it replaces keeps its permissions.
+    FileOps::copyMode(r.mapPath, j.tempMap);
     j.swapping = true;
     if (!writeJournal(at, j, &why))
         return abandon(u"保存の準備ができません。"_s);
@@ -352,6 +390,10 @@ Result save(const Request& r)
     result.ok = true;
     result.doc = doc;
     result.mapPictureName = mapPictureName;
+    result.missing = missing.described;
+    result.kept = doc;
+    result.keptMapPictureName = mapPictureName;
+    missing.putBack(result.kept, result.keptMapPictureName, savedRare);
     return result;
 }
 

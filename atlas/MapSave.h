@@ -34,6 +34,13 @@ struct Result {
     QString error;          // why the save failed; nothing on disk changed then
     MapDocument doc;        // the names as saved (as requested when the save failed)
     QString mapPictureName; // the map picture's file name in newFolder, empty for none
+    // Pictures the document names whose files were not found, as the user knows them
+    // ("旅行地05 \"05_001.bmp\""). The saved file leaves them out; `kept` and `keptMapPictureName`
+    // are the saved names with them put back (rare treasures after the saved ones), so that the
+    // map stays modified until the user deals with them.
+    QStringList missing;
+    MapDocument kept;
+    QString keptMapPictureName;
 };
 
 Result save(const Request& request);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "FileHistory.h"
+#include "FileOps.h"
 #include "FixedColumnTableView.h"
+#include "MapFolders.h"
 #include "MapDocument.h"
 #include "MapUndo.h"
 #include "UnitToolSet.h"
@@ -157,6 +159,8 @@ public:
     void bbUndoClick();
     void bbRedoClick();
     void mmUndoMapClick();
+    // The destination editor's picture undo starts afresh at its next showing.
+    void ForgetDestinationPictureUndo();
     void mmUndoCityClick();
 
     // Map pictures: working copies in the picture folder and blank pictures. Neither ever takes
@@ -225,10 +229,11 @@ public:
     // stay usable meanwhile; commands that would act on the picture ask CheckToolRunning.
     // Afterwards a received name that is no readable picture is dropped (after a warning).
     bool RunToolAndWait(const QString& tool, const QString& picture, int kind);
-    // What a picture-edit run brought: the file the tool named when that is another file than the
-    // picture it was started on, else that picture when the tool changed it; empty when nothing
-    // changed. The picture itself named back unchanged (the tool only opened it) is no change.
-    static QString ToolRunResult(const QString& picture, bool pictureChanged, const QString& returned);
+    // What a picture-edit run brought, given the picture's stamp as the run started: the file the
+    // tool named when that is another file, written since the run started; else the picture when
+    // the tool changed it; empty when nothing changed. A file the tool only opened (the picture
+    // itself or any other) is no change.
+    static QString ToolRunResult(const QString& picture, const FileOps::Stamp& before, const QString& returned);
     // The arguments a tool gets for a picture and the waiting form of the kind.
     static QStringList ToolArguments(const QString& tool, const QString& picture, int kind);
     // Hooks the tools menus to their handlers (part of FormCreate).
@@ -263,9 +268,14 @@ private:
     bool askSaveBeforeReplacing();
     // Reports a save that failed and why.
     void reportSaveFailure(const QString& why);
+    // The question before a save puts this map's pictures into a folder another map file uses;
+    // false when the user declined.
+    bool confirmTakingFolder(const QString& target, const QString& folder);
     void RecoverInterruptedSave();
 
     QString m_baseline;
+    // This program's unsaved-map folder, held for the whole run.
+    std::unique_ptr<MapFolders::NewMapFolder> m_newMapFolder;
     QFont m_labelFont;
     bool m_paintHighlight = false;
     bool m_canvasStale = true;

@@ -11,6 +11,7 @@
 #include "MapPainter.h"
 #include "MapPictures.h"
 #include "MyRichEdit.h"
+#include "PopupKeys.h"
 #include "Prompter.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -92,7 +93,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
             break;
         }
     } else if (watched == sg1) {
-        if (event->type() == QEvent::KeyPress && sg1KeyDown(static_cast<QKeyEvent*>(event)->key()))
+        if (event->type() == QEvent::KeyPress && !PopupKeys::forPopup(watched)
+            && sg1KeyDown(static_cast<QKeyEvent*>(event)->key()))
             return true;
         if (event->type() == QEvent::KeyRelease)
             sg1KeyUp(static_cast<QKeyEvent*>(event)->key());
@@ -212,8 +214,13 @@ void TForm1::bbCityInfoEditClick()
         MapDocument::Row& target = Doc.rows[f2.DestinationIndex];
         const bool pictureChanged = f2.PictureUndoState(1);
         if (pictureChanged) {
-            target[MapDocument::Picture] = QFileInfo(f2.PicturePath).isFile()
-                                               ? QFileInfo(f2.PicturePath).fileName() + QString::fromUtf16(ChangedMarker)
+            // The grid names only files of this map's folder.
+            QString picture = f2.PicturePath;
+            if (QFileInfo(picture).isFile() && !IsInPictureFolder(picture))
+                picture = MakeWorkingCopy(picture, u"%1"_s.arg(f2.DestinationIndex, 2, 10, QLatin1Char('0')) + u'.'
+                                                       + QFileInfo(picture).suffix());
+            target[MapDocument::Picture] = QFileInfo(picture).isFile()
+                                               ? QFileInfo(picture).fileName() + QString::fromUtf16(ChangedMarker)
                                                : QString();
             if (mmUndoCity->isChecked())
                 PushUndo(QString());
@@ -247,6 +254,7 @@ void TForm1::bbDeleteClick()
                       Prompter::Buttons::YesNo)
         == Prompter::Answer::Yes) {
         Doc.deleteRow(row - 1);
+        ForgetDestinationPictureUndo();
         sg1Model->refresh();
         PushUndo(QString());
         PaintMap();
@@ -265,6 +273,7 @@ void TForm1::bbInsertClick()
                       Prompter::Buttons::YesNo)
         == Prompter::Answer::Yes) {
         Doc.insertRow(row - 1);
+        ForgetDestinationPictureUndo();
         sg1Model->refresh();
         PushUndo(QString());
         PaintMap();
@@ -278,6 +287,7 @@ void TForm1::bbUpClick()
     if (row > 1) {
         PushUndo(QString());
         Doc.swapRows(row - 2, row - 1);
+        ForgetDestinationPictureUndo();
         sg1Model->refresh();
         selectRow(row - 1);
         PushUndo(QString());
@@ -292,6 +302,7 @@ void TForm1::bbDownClick()
     if (row < MapDocument::DestinationCount) {
         PushUndo(QString());
         Doc.swapRows(row - 1, row);
+        ForgetDestinationPictureUndo();
         sg1Model->refresh();
         selectRow(row + 1);
         PushUndo(QString());
@@ -316,6 +327,13 @@ void TForm1::ResetUndo(const QString& mapPicturePath)
     lbUndo->setText(u"0"_s);
     if (auto* forms = AtlasForms::current(); forms && forms->form3)
         forms->form3->ResetUndo();
+    ForgetDestinationPictureUndo();
+}
+
+void TForm1::ForgetDestinationPictureUndo()
+{
+    if (auto* forms = AtlasForms::current(); forms && forms->form2)
+        forms->form2->ForgetPictureUndo();
 }
 
 bool TForm1::IsModified(int mode)
@@ -361,6 +379,7 @@ void TForm1::RestoreSnapshot()
         cbSima->setChecked(false);
     }
     MapPicturePath = s.picturePath;
+    ForgetDestinationPictureUndo();
     MapPictures::LoadPictureChecked(MapPictures::MapKind, MapPicturePath, &MapPicture);
     UpdateCaption();
     sg1Model->refresh();

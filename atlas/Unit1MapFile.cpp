@@ -68,7 +68,11 @@ void TForm1::ResetToNewMap()
     mod1->InitialDir = MapFolders::mapFileFolder();
     msd1->InitialDir = MapFolders::mapFileFolder();
 
-    PictureFolder = MapFolders::mapPictureRoot() + u'/' + MapFolders::newMapName();
+    // Another running map editor's unsaved pictures are never touched: this one clears only the
+    // folder it holds.
+    if (!m_newMapFolder)
+        m_newMapFolder = std::make_unique<MapFolders::NewMapFolder>();
+    PictureFolder = m_newMapFolder->path();
     MapPicturePath.clear();
     MapFilePath.clear();
     QString why;
@@ -163,15 +167,24 @@ void TForm1::reportSaveFailure(const QString& why)
 void TForm1::SaveMapFile(const QString& path, const QString& question)
 {
     SaveSucceeded = false;
-    // Names the programs keep for themselves: the game's, the unsaved map's folder (a later New
-    // would delete its pictures) and the save's own folder.
+    // Names the programs keep for themselves: the game's, the unsaved maps' folders (a later New
+    // would delete their pictures) and the save's own folder.
     const QString name = QFileInfo(path).completeBaseName();
     const bool game = AsciiCase::equal(name, u"マップ000");
-    if (game || name == MapFolders::newMapName() || name == MapSave::transactionName()) {
+    if (game || MapFolders::isReservedName(name)) {
         Prompter::warn(this, game ? u"\"マップ000\" は\r\nぽてりんで予約されているため，指定できません"_s
                                   : u"\""_s + name + u"\" は\r\nマップエディタで予約されているため，指定できません"_s);
         return;
     }
+    // A save renames over the file; one the user may not write is never replaced.
+    if (!FileOps::mayReplace(path)) {
+        Prompter::warn(this, u"マップファイル \""_s + QDir::toNativeSeparators(path)
+                                 + u"\" は\r\n書き込みが禁止されているため，保存できません。"_s);
+        return;
+    }
+    const QString newFolder = MapFolders::pictureFolderOfMap(path);
+    if (!confirmTakingFolder(path, newFolder))
+        return;
     if (!question.isEmpty()
         && Prompter::ask(this, question + u"\r\n\r\n"_s + u"いいですか。"_s, Prompter::Buttons::YesNo)
                != Prompter::Answer::Yes)
@@ -187,7 +200,7 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
     MapSave::Request request;
     request.mapPath = path;
     request.pictureFolder = PictureFolder;
-    request.newFolder = MapFolders::pictureFolderOfMap(path);
+    request.newFolder = newFolder;
     request.doc = Doc;
     request.mapPicturePath = MapPicturePath;
     request.bytes = [](const MapDocument& doc, const QString& pictureName) { return MapFile::write(doc, pictureName); };
@@ -197,16 +210,39 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
         return;
     }
 
-    Doc = saved.doc;
+    // Names whose files were gone stay named, so the map stays modified until they are dealt with.
+    Doc = saved.kept;
     sg1Model->refresh();
     MapFilePath = path;
     PictureFolder = QDir::cleanPath(request.newFolder);
-    MapPicturePath = saved.mapPictureName.isEmpty() ? QString() : PictureFolder + u'/' + saved.mapPictureName;
+    MapPicturePath = saved.keptMapPictureName.isEmpty() ? QString() : PictureFolder + u'/' + saved.keptMapPictureName;
     UpdateCaption();
     AddToHistory();
-    SaveSucceeded = true;
+    SaveSucceeded = saved.missing.isEmpty();
     ResetUndo(MapPicturePath);
-    m_baseline = MapFile::text(Doc, saved.mapPictureName);
+    m_baseline = MapFile::text(saved.doc, saved.mapPictureName);
+    if (!saved.missing.isEmpty())
+        Prompter::warn(this, u"マップファイルを保存しましたが，次の画像ファイルが見つからないため，\r\n"_s
+                             u"その画像は保存されていません。\r\n\r\n"_s
+                                 + saved.missing.join(u"\r\n"_s));
+}
+
+bool TForm1::confirmTakingFolder(const QString& target, const QString& folder)
+{
+    // Only a folder this map does not use yet is replaced by the save.
+    if (QDir::cleanPath(folder) == QDir::cleanPath(PictureFolder) || !QFileInfo(folder).isDir())
+        return true;
+    const QString other = MapFolders::otherMapOfFolder(folder, target, History.entries());
+    if (other.isEmpty())
+        return true;
+    return Prompter::ask(
+               this,
+               u"画像フォルダ \""_s + QFileInfo(folder).fileName()
+                   + u"\" は，次のマップファイルの画像フォルダです。\r\n"_s + QDir::toNativeSeparators(other)
+                   + u"\r\n\r\n保存すると，そのマップファイルの画像は，このマップの画像に置き換わります。\r\n"_s
+                     u"保存しますか。"_s,
+               Prompter::Buttons::YesNo, Prompter::Answer::No)
+           == Prompter::Answer::Yes;
 }
 
 bool TForm1::msd1CanClose(const QString& fileName)
@@ -311,6 +347,8 @@ void TForm1::mmDeleteTempClick()
     if (Prompter::ask(this, u"バックアップ画像ファイルを消去します。いいですか。"_s, Prompter::Buttons::YesNo)
         != Prompter::Answer::Yes)
         return;
+    // The destination editor's undo steps may name working copies that go now.
+    ForgetDestinationPictureUndo();
     const QString folder = MapFilePath.isEmpty() ? PictureFolder : MapFolders::pictureFolderOfMap(MapFilePath);
 
     // A working copy the open map still names is no backup.

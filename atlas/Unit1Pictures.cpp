@@ -229,7 +229,7 @@ void TForm1::mmEditMapPicClick()
     const FileOps::Stamp before = FileOps::stamp(picture);
     RunToolAndWait(tool, picture, MapPictures::MapKind);
     const bool unchanged = FileOps::stamp(picture) == before;
-    const QString result = ToolRunResult(picture, !unchanged, ReturnedFileName);
+    const QString result = ToolRunResult(picture, before, ReturnedFileName);
     if (result.isEmpty()) {
         if (madeForRun)
             FileOps::deleteFile(picture);

@@ -89,6 +89,10 @@ bool TForm1::RunToolAndWait(const QString& tool, const QString& picture, int kin
         : form3                        ? &form3->ReturnedFileName
         : kind == MapPictures::MapKind ? &ReturnedFileName
                                        : nullptr;
+    SavedPictureNotice::Receiver* notice = form2                          ? form2->PictureNotice
+                                           : form3                        ? form3->PictureNotice
+                                           : kind == MapPictures::MapKind ? PictureNotice
+                                                                          : nullptr;
 
     // One run at a time: its result must go where it was meant to.
     if (CheckToolRunning())
@@ -109,9 +113,13 @@ bool TForm1::RunToolAndWait(const QString& tool, const QString& picture, int kin
 
     // The windows stay usable: what would act on the picture asks CheckToolRunning, which says
     // no only while the tool is alive, so a window opened meanwhile can close once it has ended.
+    // Our own tool, the one given the class name, is also told the waiting form's own receiver: a
+    // lookup by class name could find the form of another copy of atlas.
+    const QStringList arguments = ToolArguments(tool, picture, kind);
     ToolRunning = true;
-    const ToolRunner::Result result =
-        ToolRunner::runAndWait(tool, ToolArguments(tool, picture, kind), [this] { ToolRunning = false; });
+    const ToolRunner::Result result = ToolRunner::runAndWait(
+        tool, arguments, [this] { ToolRunning = false; },
+        SavedPictureEnvironment(arguments.size() > 1 ? notice : nullptr));
     ToolRunning = false;
     if (!result.started) {
         Prompter::warn(waiting, result.error);
@@ -139,7 +147,7 @@ bool TForm1::RunToolAndWait(const QString& tool, const QString& picture, int kin
     return true;
 }
 
-QString TForm1::ToolRunResult(const QString& picture, bool pictureChanged, const QString& returned)
+QString TForm1::ToolRunResult(const QString& picture, const FileOps::Stamp& before, const QString& returned)
 {
     if (!returned.isEmpty()) {
         const QFileInfo a(returned), b(picture);
@@ -147,10 +155,13 @@ QString TForm1::ToolRunResult(const QString& picture, bool pictureChanged, const
         const bool same = !ca.isEmpty() && !cb.isEmpty()
                               ? ca == cb
                               : QDir::cleanPath(a.absoluteFilePath()) == QDir::cleanPath(b.absoluteFilePath());
-        if (!same)
+        // The picture was written just before the run, by the same clock the file system stamps
+        // with; the tool cannot have saved anything earlier than that.
+        const FileOps::Stamp got = FileOps::stamp(returned);
+        if (!same && got.exists && got.mtimeNs >= before.mtimeNs)
             return returned;
     }
-    return pictureChanged ? picture : QString();
+    return FileOps::stamp(picture) != before ? picture : QString();
 }
 
 // The tools menus

@@ -12,6 +12,7 @@
 #include "MapPictures.h"
 #include "MyFileDialogs.h"
 #include "MyRichEdit.h"
+#include "PopupKeys.h"
 #include "Prompter.h"
 #include "Unit1.h"
 #include "UnitCity.h"
@@ -378,6 +379,12 @@ void TForm2::PushPictureUndo(const QString& path)
     updateUndoButtons();
 }
 
+void TForm2::ForgetPictureUndo()
+{
+    m_baselineDestination = -1;
+    ResetPictureUndo(PicturePath);
+}
+
 void TForm2::ApplyPictureUndo()
 {
     PicturePath = PictureUndo.currentState();
@@ -387,12 +394,26 @@ void TForm2::ApplyPictureUndo()
     lbUndo->setText(QString::number(PictureUndo.label()));
 }
 
+// A step whose file has gone from the disk is not brought back.
+bool TForm2::stepPictureIsThere()
+{
+    const QString& path = PictureUndo.currentState();
+    if (path.isEmpty() || QFileInfo(path).isFile())
+        return true;
+    Prompter::warn(this, u"画像ファイルが見つかりません。\r\n"_s + QDir::toNativeSeparators(path));
+    return false;
+}
+
 void TForm2::bbUndoClick()
 {
     if (toolRuns())
         return;
-    if (PictureUndo.undo())
-        ApplyPictureUndo();
+    if (PictureUndo.undo()) {
+        if (stepPictureIsThere())
+            ApplyPictureUndo();
+        else
+            PictureUndo.redo();
+    }
     updateUndoButtons();
 }
 
@@ -400,8 +421,12 @@ void TForm2::bbRedoClick()
 {
     if (toolRuns())
         return;
-    if (PictureUndo.redo())
-        ApplyPictureUndo();
+    if (PictureUndo.redo()) {
+        if (stepPictureIsThere())
+            ApplyPictureUndo();
+        else
+            PictureUndo.undo();
+    }
     updateUndoButtons();
 }
 
@@ -520,7 +545,7 @@ void TForm2::btEditCityPicClick()
     showPicture(shown);
 
     const bool unchanged = FileOps::stamp(picture) == before;
-    const QString result = TForm1::ToolRunResult(picture, !unchanged, ReturnedFileName);
+    const QString result = TForm1::ToolRunResult(picture, before, ReturnedFileName);
     if (result.isEmpty()) {
         if (madeForRun)
             FileOps::deleteFile(picture);
@@ -530,7 +555,7 @@ void TForm2::btEditCityPicClick()
     }
     ImportDestinationPicture(result, false, false);
     // The tool saved elsewhere: the copy made for the run was never used.
-    if (madeForRun && unchanged && !AsciiCase::equal(PicturePath, picture))
+    if (madeForRun && unchanged && PicturePath != picture)
         FileOps::deleteFile(picture);
 }
 
@@ -637,7 +662,8 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyRelease)
         SuppressKeyPress = false;
-    if (event->type() != QEvent::KeyPress)
+    // The filter sits on every child, the pop-up menu included.
+    if (event->type() != QEvent::KeyPress || PopupKeys::forPopup(watched))
         return QDialog::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (FormKeyDown(key->key(), key->modifiers()))

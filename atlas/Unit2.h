@@ -68,6 +68,9 @@ public:
     void ResetPictureUndo(const QString& path);
     void PushPictureUndo(const QString& path);
     void ApplyPictureUndo();
+    // The ring belongs to one destination of one map: a new, opened or saved map, or rows that
+    // moved, start it afresh at the next showing.
+    void ForgetPictureUndo();
     bool CanUndoPicture() const { return PictureUndo.canUndo(); }
     bool CanRedoPicture() const { return PictureUndo.canRedo(); }
 
@@ -107,6 +110,7 @@ private:
     // The main window's guard: true (after the warning) while a picture tool runs.
     bool toolRuns();
     void updateUndoButtons();
+    bool stepPictureIsThere();
 
     QString m_baselinePicture;
     int m_baselineDestination = -1;

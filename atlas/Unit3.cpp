@@ -162,6 +162,9 @@ void TForm3::FormCreate()
     }
     sg3->setColumnWidth(0, 48);
     sg3->setColumnWidth(1, 160);
+    // A map given on the command line was loaded before this form existed: its treasures are the
+    // list, the first undo state and the baseline.
+    ReadNamesFromMap();
     SelectRow(1);
 
     ResetTreasureUndo();
@@ -219,8 +222,12 @@ bool TForm3::ShowTreasurePicture()
 {
     TForm1* f1 = mainForm();
     const QString path = f1 ? f1->ResolvePicturePath(NameAt(SelectedRow()), true) : QString();
+    // A JPEG comes in at 256 colours: the noise around its flat background then falls into the
+    // background's own colour, and the map shows through all of it instead of in speckles.
+    const auto jpegFormat =
+        PictureFile::isJpegName(path) ? JpegPicture::PixelFormat::Colours256 : JpegPicture::PixelFormat::FullColour;
     QImage picture;
-    if (!MapPictures::LoadPictureChecked(MapPictures::TreasureKind, path, &picture)) {
+    if (!MapPictures::LoadPictureChecked(MapPictures::TreasureKind, path, &picture, nullptr, jpegFormat)) {
         showImage(picture);
         return false;
     }
@@ -355,7 +362,7 @@ void TForm3::btEditClick()
     const FileOps::Stamp before = FileOps::stamp(picture);
     f1->RunToolAndWait(tool, picture, MapPictures::TreasureKind);
     const bool unchanged = FileOps::stamp(picture) == before;
-    const QString result = TForm1::ToolRunResult(picture, !unchanged, ReturnedFileName);
+    const QString result = TForm1::ToolRunResult(picture, before, ReturnedFileName);
     if (result.isEmpty()) {
         FileOps::deleteFile(picture);
         TreasurePicturePath = current;
@@ -363,11 +370,11 @@ void TForm3::btEditClick()
         return;
     }
     ImportTreasurePicture(result, false, false);
-    // The copy made for the run is no one's but the row's: when the row does not name it (the
-    // tool saved elsewhere, or the correction was cancelled) it goes.
+    // A copy the tool left as it was is no one's but the row's: when the row does not name it (the
+    // tool saved elsewhere) it goes. One the tool changed is the user's work and stays, also when
+    // its size correction was cancelled.
     const QString named = f1->ResolvePicturePath(NameAt(row), false);
-    if (named.isEmpty()
-        || !AsciiCase::equal(QFileInfo(named).absoluteFilePath(), QFileInfo(picture).absoluteFilePath()))
+    if (unchanged && (named.isEmpty() || QFileInfo(named).absoluteFilePath() != QFileInfo(picture).absoluteFilePath()))
         FileOps::deleteFile(picture);
 }
 

@@ -319,6 +319,25 @@ bool writeFileSynced(const QString& path, const QByteArray& bytes, QString* erro
     return ok || fail(error, u"書き込めません"_s, path, why);
 }
 
+void copyMode(const QString& from, const QString& to)
+{
+    struct stat info;
+    if (statPath(from, info))
+        ::chmod(QFile::encodeName(to).constData(), info.st_mode & 07777);
+}
+
+bool mayReplace(const QString& path)
+{
+    struct stat info;
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return errno == ENOENT;
+    if (S_ISLNK(info.st_mode) && !statPath(path, info))
+        return true;
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return false;
+    return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+}
+
 bool renameFile(const QString& from, const QString& to, QString* error)
 {
     const QString what = u"名前を変更できません"_s;

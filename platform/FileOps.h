@@ -35,6 +35,14 @@ bool writeFileAtomic(const QString& path, const QByteArray& bytes, QString* erro
 // caller's own that is renamed into place later.
 bool writeFileSynced(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
+// Gives `to` the permission bits of `from` when `from` exists; failures are not reported.
+void copyMode(const QString& from, const QString& to);
+
+// Whether the user may replace the file: a missing one may be made; an existing one must be
+// writable to the user, and one without any write permission counts as protected also for the
+// superuser, whom the system would let through.
+bool mayReplace(const QString& path);
+
 // Renames a file, replacing an existing target.
 bool renameFile(const QString& from, const QString& to, QString* error = nullptr);
 

@@ -36,7 +36,8 @@ class QtBackend : public Backend {
 public:
     void sound(Sound) override { QApplication::beep(); }
 
-    Answer message(QWidget* parent, const QString& text, Buttons buttons, Kind kind) override
+    Answer message(QWidget* parent, const QString& text, Buttons buttons, Kind kind,
+                   std::optional<Answer> defaultAnswer = std::nullopt) override
     {
         QMessageBox box(parent);
         box.setWindowTitle(QApplication::applicationName());
@@ -68,6 +69,14 @@ public:
         case Buttons::YesCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel);
             break;
+        }
+        if (defaultAnswer) {
+            const QMessageBox::StandardButton button = *defaultAnswer == Answer::Yes  ? QMessageBox::Yes
+                                                       : *defaultAnswer == Answer::No ? QMessageBox::No
+                                                       : *defaultAnswer == Answer::Ok ? QMessageBox::Ok
+                                                                                      : QMessageBox::Cancel;
+            if (box.button(button))
+                box.setDefaultButton(button);
         }
         switch (box.exec()) {
         case QMessageBox::Yes:
@@ -163,10 +172,10 @@ void error(QWidget* parent, const QString& text)
     backend().message(parent, text, Buttons::Ok, Kind::Error);
 }
 
-Answer ask(QWidget* parent, const QString& text, Buttons buttons)
+Answer ask(QWidget* parent, const QString& text, Buttons buttons, std::optional<Answer> defaultAnswer)
 {
     backend().sound(Sound::Exclamation);
-    return backend().message(parent, text, buttons, Kind::Question);
+    return backend().message(parent, text, buttons, Kind::Question, defaultAnswer);
 }
 
 } // namespace Prompter

@@ -46,7 +46,9 @@ class Backend {
 public:
     virtual ~Backend() = default;
     virtual void sound(Sound sound) = 0;
-    virtual Answer message(QWidget* parent, const QString& text, Buttons buttons, Kind kind) = 0;
+    // The default answer is the button Return presses; none: the first button.
+    virtual Answer message(QWidget* parent, const QString& text, Buttons buttons, Kind kind,
+                           std::optional<Answer> defaultAnswer = std::nullopt) = 0;
     virtual FileResult fileDialog(QWidget* parent, const FileRequest& request) = 0;
     // The colour dialog; nothing on Cancel.
     virtual std::optional<QColor> colourDialog(QWidget* parent, const QColor& initial) = 0;
@@ -70,6 +72,7 @@ void install(Backend* backend);
 void warn(QWidget* parent, const QString& text);
 void inform(QWidget* parent, const QString& text);
 void error(QWidget* parent, const QString& text);
-Answer ask(QWidget* parent, const QString& text, Buttons buttons);
+// A question whose default (Return) is defaultAnswer, where the first button would lose work.
+Answer ask(QWidget* parent, const QString& text, Buttons buttons, std::optional<Answer> defaultAnswer = std::nullopt);
 
 } // namespace Prompter

@@ -9,9 +9,9 @@ ScriptedPrompter::~ScriptedPrompter() { Prompter::install(nullptr); }
 void ScriptedPrompter::sound(Prompter::Sound s) { sounds.push_back(s); }
 
 Prompter::Answer ScriptedPrompter::message(QWidget*, const QString& text, Prompter::Buttons buttons,
-                                           Prompter::Kind kind)
+                                           Prompter::Kind kind, std::optional<Prompter::Answer> defaultAnswer)
 {
-    asked.push_back({text, buttons, kind});
+    asked.push_back({text, buttons, kind, defaultAnswer});
     if (buttons == Prompter::Buttons::Ok)
         return Prompter::Answer::Ok;
     if (!answers.empty()) {

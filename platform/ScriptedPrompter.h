@@ -15,6 +15,7 @@ public:
         QString text;
         Prompter::Buttons buttons;
         Prompter::Kind kind;
+        std::optional<Prompter::Answer> defaultAnswer = std::nullopt;
     };
 
     ScriptedPrompter();
@@ -41,8 +42,8 @@ public:
     QString lastText() const { return asked.empty() ? QString() : asked.back().text; }
 
     void sound(Prompter::Sound sound) override;
-    Prompter::Answer message(QWidget* parent, const QString& text, Prompter::Buttons buttons,
-                             Prompter::Kind kind) override;
+    Prompter::Answer message(QWidget* parent, const QString& text, Prompter::Buttons buttons, Prompter::Kind kind,
+                             std::optional<Prompter::Answer> defaultAnswer = std::nullopt) override;
     Prompter::FileResult fileDialog(QWidget* parent, const Prompter::FileRequest& request) override;
     std::optional<QColor> colourDialog(QWidget* parent, const QColor& initial) override;
     int execModal(QDialog& dialog) override;

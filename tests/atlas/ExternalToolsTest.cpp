@@ -300,9 +300,12 @@ struct RunCase {
     bool change = false;
     const char16_t* saveAs = nullptr; // a name in the program's "out" folder
     bool notify = false;
+    bool openedOther = false;   // the tool names back a file it only opened
+    const char* size = nullptr; // the tool saves at this size ("320x200")
     bool toolMissing = false;
     bool pictureMissing = false;
-    enum { WorkingCopy, ReceivedFile, Previous } result = Previous;
+    // KeptAside: the slot is as before, but the edited picture stays in the folder.
+    enum { WorkingCopy, ReceivedFile, Previous, KeptAside } result = Previous;
     const char16_t* warning = nullptr;
 };
 
@@ -368,6 +371,14 @@ TEST_P(ToolRunOutcome, ResultGoesWhereTheContractSays)
     }
     if (c.notify)
         env("FAKE_TOOL_NOTIFY", u"1"_s);
+    if (c.size)
+        env("FAKE_TOOL_SIZE", QString::fromLatin1(c.size));
+    // Written before the run starts, as any picture the user opens in the tool.
+    const QString opened = program.path() + u"in/opened.bmp"_s;
+    if (c.openedOther) {
+        writePicture(opened, MapPictures::requiredSize(kind()), Qt::blue);
+        env("FAKE_TOOL_OPENED", opened);
+    }
 
     QString previous = prepare();
     ASSERT_FALSE(previous.isEmpty());
@@ -400,6 +411,17 @@ TEST_P(ToolRunOutcome, ResultGoesWhereTheContractSays)
         EXPECT_EQ(returned(), c.notify ? current() : QString());
         EXPECT_TRUE(prompter->lastText().contains(u"フォルダに，\r\n新しい"_s)) << prompter->lastText().toStdString();
         break;
+    case RunCase::KeptAside: {
+        EXPECT_EQ(current(), previous);
+        const QStringList files = QDir(f1().PictureFolder).entryList(QDir::Files, QDir::Name);
+        ASSERT_EQ(files.size(), filesBefore.size() + 1) << "the edited picture is kept";
+        for (const QString& f : files) {
+            if (!filesBefore.contains(f)) {
+                EXPECT_EQ(QImage(f1().PictureFolder + u'/' + f).size(), QSize(320, 200));
+            }
+        }
+        break;
+    }
     case RunCase::ReceivedFile: {
         EXPECT_EQ(returned(), received);
         EXPECT_NE(current(), previous);
@@ -432,6 +454,13 @@ INSTANTIATE_TEST_SUITE_P(
             RunCase{.name = "Unchanged", .result = RunCase::Previous},
             // The tool only opened its working copy and named it back.
             RunCase{.name = "OwnCopyNamedBackUnchanged", .notify = true, .result = RunCase::Previous},
+            // Another picture only opened in the tool is no change.
+            RunCase{.name = "OtherPictureOnlyOpened", .notify = true, .openedOther = true, .result = RunCase::Previous},
+            // Saved at the wrong size, the size correction cancelled (no script answers it).
+            RunCase{.name = "WrongSizeCorrectionCancelled",
+                    .change = true,
+                    .size = "320x200",
+                    .result = RunCase::KeptAside},
             RunCase{.name = "NoticeNamesNoReadablePicture",
                     .saveAs = u"other.png",
                     .notify = true,

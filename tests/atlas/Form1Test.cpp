@@ -1,4 +1,5 @@
 #include "AtlasFixture.h"
+#include "FileLock.h"
 #include "MapFile.h"
 #include "MapGridModel.h"
 #include "MyRichEdit.h"
@@ -90,6 +91,38 @@ TEST_F(StartUp, NewMapDeletesTheUnsavedPictureFolder)
     writePicture(stale, {4, 4}, Qt::red);
     startAtlas({});
     EXPECT_FALSE(QFileInfo::exists(stale));
+}
+
+TEST_F(StartUp, ASecondProgramTakesAnUnsavedFolderOfItsOwn)
+{
+    // The first program holds "新規マップファイル" (here: this test, as a running editor would).
+    startAtlas({});
+    const QString first = f1().PictureFolder;
+    EXPECT_EQ(QFileInfo(first).fileName(), u"新規マップファイル"_s);
+    const QString work = first + u"/map.bmp"_s;
+    writePicture(work, {960, 435}, Qt::red);
+    // This program's own lock goes with it; `held` stands for it as a program still running.
+    forms.reset();
+    auto held = std::make_unique<FileLock>(MapFolders::mapPictureRoot() + u"/.新規マップファイル.lock"_s);
+    ASSERT_TRUE(held->held());
+
+    startAtlas({});
+    EXPECT_EQ(f1().PictureFolder, MapFolders::mapPictureRoot() + u"/新規マップファイル_2"_s);
+    EXPECT_TRUE(QFileInfo::exists(work)) << "the other program's unsaved picture is left alone";
+    f1().mmNewClick();
+    EXPECT_TRUE(QFileInfo::exists(work));
+    // Its name is no map name either.
+    f1().SaveMapFile(mapPath(u"新規マップファイル_2.map"_s), QString());
+    EXPECT_FALSE(f1().SaveSucceeded);
+    EXPECT_EQ(prompter->lastText(),
+              u"\"新規マップファイル_2\" は\r\nマップエディタで予約されているため，指定できません"_s);
+
+    // Once the other program has gone, the next start takes the first folder again and clears it.
+    held.reset();
+    forms.reset();
+    startAtlas({});
+    EXPECT_EQ(f1().PictureFolder, first);
+    EXPECT_FALSE(QFileInfo::exists(work));
 }
 
 using LoadMap = AtlasFixture;
@@ -313,6 +346,103 @@ TEST_F(SaveMap, UnencodableTextIsRefusedBeforeAnythingIsWritten)
     EXPECT_FALSE(f1().SaveSucceeded);
     EXPECT_TRUE(prompter->lastText().contains(u"😀"_s));
     EXPECT_FALSE(QFileInfo::exists(mapPath(u"e.map"_s)));
+}
+
+TEST_F(SaveMap, SaveAsIntoAnotherMapsFolderAsksFirstAndNoChangesNothing)
+{
+    // "別名.map" in the map folder owns "別名/"; this map is saved as 別名.map somewhere else.
+    const QString owner = installGolden(u"別名.map"_s);
+    const QString ownerFolder = pictureFolder(u"別名.map"_s);
+    const QStringList ownerFiles = QDir(ownerFolder).entryList(QDir::Files, QDir::Name);
+    const QString elsewhere = program.path() + u"other/folder/別名.map"_s;
+    QDir().mkpath(QFileInfo(elsewhere).absolutePath());
+    writePicture(f1().PictureFolder + u"/03_000.bmp"_s, {400, 225}, Qt::red);
+    f1().Doc.rows[3][MapDocument::Picture] = u"03_000.bmp *"_s;
+
+    prompter->answers = {Answer::No};
+    f1().SaveMapFile(elsewhere, QString());
+    EXPECT_FALSE(f1().SaveSucceeded);
+    ASSERT_EQ(prompter->asked.size(), 1u);
+    EXPECT_TRUE(prompter->asked[0].text.contains(QDir::toNativeSeparators(owner)))
+        << prompter->lastText().toStdString();
+    EXPECT_EQ(prompter->asked[0].defaultAnswer, Answer::No);
+    EXPECT_FALSE(QFileInfo::exists(elsewhere));
+    EXPECT_EQ(QDir(ownerFolder).entryList(QDir::Files, QDir::Name), ownerFiles);
+    EXPECT_EQ(pictureColour(ownerFolder + u"/00.bmp"_s), QColor(255, 0, 0));
+    EXPECT_TRUE(f1().MapFilePath.isEmpty());
+
+    // A map known only from the history owns its folder just as well.
+    const QString remembered = program.path() + u"maps/旅.map"_s;
+    QDir().mkpath(QFileInfo(remembered).absolutePath());
+    QFile::copy(owner, remembered);
+    writePicture(pictureFolder(u"旅.map"_s) + u"/00.bmp"_s, {400, 225}, Qt::green);
+    f1().History.add(remembered);
+    prompter->asked.clear();
+    f1().SaveMapFile(program.path() + u"other/folder/旅.map"_s, QString());
+    EXPECT_FALSE(f1().SaveSucceeded);
+    ASSERT_EQ(prompter->asked.size(), 1u);
+    EXPECT_TRUE(prompter->asked[0].text.contains(QDir::toNativeSeparators(remembered)));
+
+    // Yes replaces the folder, as asked.
+    prompter->answers = {Answer::Yes};
+    f1().SaveMapFile(elsewhere, QString());
+    EXPECT_TRUE(f1().SaveSucceeded) << prompter->lastText().toStdString();
+    EXPECT_EQ(pictureColour(ownerFolder + u"/03.bmp"_s), QColor(Qt::red));
+    // Saving again into the folder it now uses asks nothing.
+    prompter->asked.clear();
+    f1().Doc.rows[1][MapDocument::Title1] = u"x"_s;
+    f1().SaveMapFile(elsewhere, QString());
+    EXPECT_TRUE(f1().SaveSucceeded);
+    EXPECT_TRUE(prompter->asked.empty());
+}
+
+TEST_F(SaveMap, MissingPicturesAreNamedAndTheMapStaysModified)
+{
+    writePicture(f1().PictureFolder + u"/03_000.bmp"_s, {400, 225}, Qt::red);
+    f1().Doc.rows[3][MapDocument::Picture] = u"03_000.bmp *"_s;
+    f1().Doc.rows[5][MapDocument::Picture] = u"05_000.bmp *"_s; // deleted behind the program's back
+    f1().Doc.treasures[2] = u"r01_000.bmp *"_s;
+    f1().MapPicturePath = f1().PictureFolder + u"/map_000.bmp"_s;
+    const QString path = mapPath(u"m.map"_s);
+    f1().SaveMapFile(path, QString());
+    EXPECT_FALSE(f1().SaveSucceeded) << "a save that lost pictures is no success";
+    const QString said = prompter->lastText();
+    for (const QString& name :
+         {u"旅行地05 \"05_000.bmp\""_s, u"宝物画像 r01 \"r01_000.bmp\""_s, u"地図画像 \"map_000.bmp\""_s})
+        EXPECT_TRUE(said.contains(name)) << said.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(path)) << "what there is is saved";
+    const std::optional<MapFile::Content> saved = MapFile::parse(readBytes(path), nullptr);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->rows[3].value(3), u"03.bmp"_s);
+    EXPECT_TRUE(saved->rows[5].value(3).isEmpty());
+    EXPECT_TRUE(saved->mapPictureName.isEmpty());
+    EXPECT_EQ(f1().Doc.rows[5][MapDocument::Picture], u"05_000.bmp *"_s);
+    EXPECT_TRUE(f1().IsModified(1));
+}
+
+TEST_F(SaveMap, AFileTheUserMayNotWriteIsNeverReplaced)
+{
+    const QString path = installGolden(u"locked.map"_s);
+    ASSERT_TRUE(f1().LoadMapFile(path));
+    const QByteArray before = readBytes(path);
+    f1().Doc.rows[0][MapDocument::Title1] = u"x"_s;
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    prompter->asked.clear();
+    f1().mmSaveClick();
+    EXPECT_FALSE(f1().SaveSucceeded);
+    ASSERT_EQ(prompter->asked.size(), 1u) << "refused before the overwrite question";
+    EXPECT_TRUE(prompter->lastText().contains(QDir::toNativeSeparators(path)));
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_EQ(QFileInfo(path).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther), 0);
+    EXPECT_TRUE(QFileInfo::exists(pictureFolder(u"locked.map"_s) + u"/00.bmp"_s));
+
+    // A file that may be written keeps its permissions through the save.
+    const QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QFile::setPermissions(path, mode);
+    prompter->answers = {Answer::Yes};
+    f1().mmSaveClick();
+    EXPECT_TRUE(f1().SaveSucceeded) << prompter->lastText().toStdString();
+    EXPECT_EQ(QFileInfo(path).permissions() & 0x7077, mode & 0x7077);
 }
 
 using Commands = AtlasFixture;

@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QEnterEvent>
 #include <QPushButton>
 #include <QStatusBar>
@@ -99,19 +100,35 @@ TEST_F(Form2Fixture, PictureRingContinuesForTheSameDestinationOnly)
 
 TEST_F(Form2Fixture, PictureRingWalksBackThroughABranch)
 {
-    show(2, u"p1"_s);
+    // Undo brings back only pictures that are still on disk.
+    auto p = [this](const QString& name) {
+        const QString path = program.path() + name;
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        return path;
+    };
+    show(2, p(u"p1"_s));
     for (int i = 2; i <= 6; ++i)
-        f2().PushPictureUndo(u"p%1"_s.arg(i));
+        f2().PushPictureUndo(p(u"p%1"_s.arg(i)));
     for (int i = 0; i < 3; ++i)
         f2().bbUndoClick();
-    EXPECT_EQ(f2().PicturePath, u"p3"_s);
-    f2().PushPictureUndo(u"q"_s);
+    EXPECT_EQ(f2().PicturePath, p(u"p3"_s));
+    f2().PushPictureUndo(p(u"q"_s));
     QStringList seen;
     while (f2().CanUndoPicture()) {
         f2().bbUndoClick();
-        seen << f2().PicturePath;
+        seen << QFileInfo(f2().PicturePath).fileName();
     }
     EXPECT_EQ(seen, (QStringList{u"p3"_s, u"p4"_s, u"p5"_s, u"p6"_s, u"p5"_s, u"p4"_s, u"p3"_s, u"p2"_s, u"p1"_s}));
+
+    // One deleted meanwhile is not shown: the editor stays at the picture it shows.
+    while (f2().CanRedoPicture())
+        f2().bbRedoClick();
+    QFile::remove(program.path() + u"p3"_s);
+    prompter->asked.clear();
+    f2().bbUndoClick();
+    EXPECT_EQ(QFileInfo(f2().PicturePath).fileName(), u"q"_s);
+    EXPECT_TRUE(prompter->lastText().startsWith(u"画像ファイルが見つかりません。"_s));
 }
 
 TEST_F(Form2Fixture, ImportOfTheRightSizeMakesAWorkingCopy)
@@ -235,6 +252,33 @@ TEST_F(Form2Fixture, DescriptionUndoKeysStepThroughTheControlsRing)
     EXPECT_TRUE(memo->Modified());
     f2().pmRedoClick();
     EXPECT_EQ(memo->Text(), u"ab\r\ncd"_s);
+}
+
+// Keys on the description's pop-up menu are the menu's alone: the form under it stays open and
+// the text as it was. Without the menu, Escape still cancels.
+TEST_F(Form2Fixture, KeysOnThePopupMenuLeaveTheFormOpen)
+{
+    show(1);
+    f2().show();
+    QApplication::setActiveWindow(&f2());
+    TMyRichEdit* memo = f2().Memo1;
+    memo->setFocus();
+    QTest::keyClicks(memo, u"abc"_s);
+    QMenu* menu = f2().PopupMenu1;
+    for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_F4}) {
+        menu->popup(memo->mapToGlobal(QPoint(10, 10)));
+        ASSERT_EQ(QApplication::activePopupWidget(), menu);
+        QTest::keyClick(menu, key);
+        menu->hide();
+        EXPECT_TRUE(f2().isVisible()) << key;
+        EXPECT_EQ(memo->Text(), u"abc"_s) << key;
+    }
+    EXPECT_TRUE(prompter->asked.empty());
+
+    prompter->answers = {Answer::Yes};
+    QTest::keyClick(memo, Qt::Key_Escape);
+    EXPECT_EQ(prompter->lastText(), u"変更した内容を破棄します。いいですか。"_s);
+    EXPECT_FALSE(f2().isVisible());
 }
 
 TEST_F(Form2Fixture, PreviewGetsTheRenderedDescription)

@@ -1,10 +1,12 @@
 #include "AtlasFixture.h"
+#include "BmpPicture.h"
 #include "Unit3.h"
 #include "UnitPictureKiridasi.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QTest>
 #include <QTableWidget>
@@ -72,6 +74,52 @@ TEST_F(Form3Fixture, ListsTheSlotsAndShowsThePictureCentred)
     f3().SetNameAt(4, u"odd.bmp"_s);
     f3().SelectRow(4);
     EXPECT_FALSE(f3().ShowTreasurePicture());
+}
+
+TEST_F(Form3Fixture, JpegTreasureLetsTheMapThroughItsWholeNoisyBackground)
+{
+    // A gem on white, saved at an everyday quality: the white comes back with noise in it.
+    QImage drawn(300, 300, QImage::Format_RGB32);
+    drawn.fill(Qt::white);
+    const QRect figure(70, 70, 160, 160);
+    {
+        QPainter p(&drawn);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(30, 40, 140), 4));
+        p.setBrush(QColor(240, 200, 40));
+        p.drawEllipse(figure.adjusted(4, 4, -4, -4));
+        p.setBrush(QColor(220, 20, 60));
+        p.drawPolygon(QPolygon({QPoint(150, 90), QPoint(200, 150), QPoint(150, 210), QPoint(100, 150)}));
+    }
+    const QString path = program.path() + u"in/gem.jpg"_s;
+    QDir().mkpath(program.path() + u"in"_s);
+    ASSERT_TRUE(PictureFile::save(path, drawn, 75));
+    // The background: white in the drawing and clear of the figure's own edge.
+    const QRect clear = figure.adjusted(-8, -8, 8, 8);
+    auto background = [&](int x, int y) { return !clear.contains(x, y); };
+    const QImage noisy = PictureFile::load(path);
+    int speckles = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 300; ++x)
+            speckles += background(x, y) && noisy.pixel(x, y) != noisy.pixel(0, 299);
+    ASSERT_GT(speckles, 100) << "the file must be noisy for the test to mean anything";
+
+    f1().MapPicture = QImage(960, 435, QImage::Format_RGB32);
+    f1().MapPicture.fill(QColor(60, 150, 90));
+    f1().PaintMap();
+    f3().cbShowBack->setChecked(true);
+    f3().SelectRow(3);
+    f3().ImportTreasurePicture(path, true, false);
+    ASSERT_EQ(f3().NameAt(3), u"r01.jpg *"_s);
+    f1().ComposeMap();
+    const QImage& map = f1().PaintBuffer;
+    const QImage& view = f3().imTrePicture;
+    int opaque = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 300; ++x)
+            opaque += background(x, y) && view.pixel(100 + x, 86 + y) != map.pixel(330 + x, 67 + y);
+    EXPECT_EQ(opaque, 0) << "of " << speckles << " speckles in the file";
+    EXPECT_GT(view.pixelColor(250, 236).red(), 180) << "the gem itself is drawn";
 }
 
 TEST_F(Form3Fixture, ImportMakesACopyNamedAfterTheSlotAndNeverOverwrites)
@@ -209,6 +257,23 @@ TEST_F(Form3Fixture, CloseAsksAfterATreasureChangeAloneAndResetTakesTheMapsList)
     EXPECT_EQ(prompter->asked.front().text, u"マップファイル \"golden.map\" が\r\n変更されています。保存しますか。"_s);
 }
 
+TEST_F(Form3Fixture, AMapFromTheCommandLineShowsItsTreasuresAndUndoKeepsThem)
+{
+    const QString map = installGolden();
+    startAtlas({map});
+    EXPECT_EQ(f3().NameAt(1), u"t01.bmp"_s);
+    EXPECT_EQ(f3().NameAt(3), u"r01.jpg"_s);
+    EXPECT_FALSE(f3().TreasureUndoState(1)) << "the map's list is the baseline";
+    f3().SelectRow(3);
+    EXPECT_TRUE(f3().ShowTreasurePicture());
+
+    importInto(4, Qt::red);
+    f3().bbUndoClick();
+    EXPECT_EQ(f3().NameAt(3), u"r01.jpg"_s) << "the first undo state is the map's list";
+    EXPECT_EQ(f1().Doc.treasures[2], u"r01.jpg"_s);
+    EXPECT_FALSE(f1().IsModified(1));
+}
+
 // The picture tool is run on a copy or a blank picture made for the run; what it leaves unchanged
 // is deleted again, and the row then names what it named before.
 TEST_F(Form3Fixture, ToolRunEditsACopyAndLeavesNothingBehindWhenNothingChanged)
@@ -244,6 +309,24 @@ TEST_F(Form3Fixture, ToolRunEditsACopyAndLeavesNothingBehindWhenNothingChanged)
     qunsetenv("FAKE_TOOL_CHANGE");
     EXPECT_TRUE(f3().NameAt(6).startsWith(u"r04_"_s)) << f3().NameAt(6).toStdString();
     EXPECT_EQ(pictureColour(f1().PictureFolder + u"/r04.bmp"_s), QColor(0, 0, 255));
+
+    // Saved at the wrong size and the size correction cancelled: the row keeps its picture and the
+    // edited file stays.
+    const QString before = f3().NameAt(6);
+    const QStringList files = QDir(f1().PictureFolder).entryList(QDir::Files);
+    qputenv("FAKE_TOOL_CHANGE", "1");
+    qputenv("FAKE_TOOL_SIZE", "320x200");
+    f3().btEditClick();
+    qunsetenv("FAKE_TOOL_CHANGE");
+    qunsetenv("FAKE_TOOL_SIZE");
+    EXPECT_EQ(f3().NameAt(6), before);
+    const QStringList after = QDir(f1().PictureFolder).entryList(QDir::Files);
+    ASSERT_EQ(after.size(), files.size() + 1) << "the edited picture is kept";
+    for (const QString& f : after) {
+        if (!files.contains(f)) {
+            EXPECT_EQ(PictureFile::load(f1().PictureFolder + u'/' + f).size(), QSize(320, 200));
+        }
+    }
 }
 
 // The names the form writes go through the save's renaming, and a save takes a new baseline.

@@ -228,14 +228,15 @@ TEST_F(MapPainterTest, SmallerPictureKeepsTheBufferSizeOnWhite)
     EXPECT_EQ(at(100, 200), qRgb(255, 255, 255));
 }
 
-TEST_F(MapPainterTest, HighlightRingMergesTheNotOfMagenta)
+TEST_F(MapPainterTest, HighlightRingIsThePenMergedWithTheInverseOfTheScreen)
 {
     const struct {
         bool islandMode;
         bool placed;
         bool ring;
     } cases[] = {{false, true, true}, {true, true, false}, {false, false, false}};
-    const QRgb merged = qRgb(qRed(Ground), 0xFF, qBlue(Ground)); // Ground | ~magenta
+    // magenta | ~Ground
+    const QRgb merged = qRgb(0xFF, 0xFF - qGreen(Ground), 0xFF);
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.islandMode) + std::to_string(c.placed));
         doc.rows[10][MapDocument::Position] = c.placed ? u"400,200"_s : QString();
@@ -249,12 +250,15 @@ TEST_F(MapPainterTest, HighlightRingMergesTheNotOfMagenta)
         EXPECT_EQ(at(370, 200), Ground) << "outside the ring";
     }
 
-    // The merge shows over what lies below: a red picture turns yellow.
-    picture.fill(qRgb(255, 0, 0));
-    view.islandMode = false;
-    doc.rows[10][MapDocument::Position] = u"400,200"_s;
-    paint();
-    EXPECT_EQ(at(379, 200), qRgb(255, 255, 0));
+    // Over white the ring is the pen's own magenta; over red, white.
+    for (const auto& [ground, ring] :
+         {std::pair{qRgb(255, 255, 255), qRgb(255, 0, 255)}, std::pair{qRgb(255, 0, 0), qRgb(255, 255, 255)}}) {
+        picture.fill(ground);
+        view.islandMode = false;
+        doc.rows[10][MapDocument::Position] = u"400,200"_s;
+        paint();
+        EXPECT_EQ(at(379, 200), ring);
+    }
 }
 
 TEST_F(MapPainterTest, IslandLabelsAreDottedBoxesWithTheirText)

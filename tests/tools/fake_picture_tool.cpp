@@ -4,8 +4,11 @@
 //   FAKE_TOOL_LOG=<file>      appends each argument as a UTF-8 line
 //   FAKE_TOOL_CHANGE=1        marks the picture and saves it over itself (same format and size)
 //   FAKE_TOOL_SAVE_AS=<path>  saves the marked picture there instead, leaving the original alone
+//   FAKE_TOOL_SIZE=<w>x<h>    saves the marked picture at that size instead of its own
+//   FAKE_TOOL_OPENED=<path>   with nothing saved, the notice names this file (as after opening it)
 //   FAKE_TOOL_NOTIFY=1        sends the saved file's full name (the picture's when nothing was
-//                             saved, as after an open) to the caller class name
+//                             saved, as after an open) to the receiver that atlas named in the
+//                             environment, else to the caller class name
 //   FAKE_TOOL_SLEEP_MS=<n>    then stays alive that long
 //   FAKE_TOOL_WAIT_FOR=<file> then stays alive until that file exists (a test's go-ahead)
 //   FAKE_TOOL_EXIT=<code>     exit code when everything asked for worked (default 0)
@@ -83,6 +86,9 @@ int main(int argc, char** argv)
         if (image.isNull())
             return fail(NotRead, picture + u": "_s + reader.errorString());
         mark(image);
+        const QStringList size = qEnvironmentVariable("FAKE_TOOL_SIZE").split(u'x');
+        if (size.size() == 2)
+            image = image.scaled(size[0].toInt(), size[1].toInt());
         const QString target = saveAs.isEmpty() ? picture : saveAs;
         // The copy takes its own extension's format; the picture itself keeps the one it had.
         const bool written = saveAs.isEmpty() ? image.save(target, format.constData()) : image.save(target);
@@ -92,11 +98,13 @@ int main(int argc, char** argv)
     }
 
     if (qEnvironmentVariableIntValue("FAKE_TOOL_NOTIFY") == 1) {
-        const QString name = saved.isEmpty() ? picture : saved;
-        if (name.isEmpty() || className.isEmpty())
-            return fail(BadArguments, u"a notice needs the picture and the class name"_s);
+        const QString opened = qEnvironmentVariable("FAKE_TOOL_OPENED");
+        const QString name = !saved.isEmpty() ? saved : !opened.isEmpty() ? opened : picture;
+        const QString receiver = SavedPictureNotice::receiverFromEnvironment();
+        if (name.isEmpty() || (className.isEmpty() && receiver.isEmpty()))
+            return fail(BadArguments, u"a notice needs the picture and a receiver or the class name"_s);
         QString error;
-        if (!SavedPictureNotice::send(className, QFileInfo(name).absoluteFilePath(), 5000, &error))
+        if (!SavedPictureNotice::sendToCaller(receiver, className, QFileInfo(name).absoluteFilePath(), 5000, &error))
             return fail(NotDelivered, error);
     }
 

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Two map editors from one program folder: the first imports a map picture into its new, unsaved
+# map; a second one started and closed meanwhile keeps its own unsaved folder and leaves the
+# first one's picture alone; Save As in the first then names the picture on line 1 and takes it
+# into the saved map's folder.
+# Usage: atlas_two_programs.sh <path to the atlas binary>
+set -u
+
+atlas_binary=${1:?usage: atlas_two_programs.sh <atlas binary>}
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+e2e_init atlas_two_programs convert cmp
+
+second_pid=
+trap '[ -n "$second_pid" ] && kill -9 "$second_pid" 2>/dev/null; e2e_cleanup' EXIT
+
+e2e_make_program "$atlas_binary"
+pictures="$prog/画像と音声/マップ画像"
+mkdir -p "$work/photos" || e2e_fail "cannot make folders"
+photo="$work/photos/world.bmp"
+convert -size 960x435 xc:'rgb(30,120,200)' -fill 'rgb(40,160,60)' -draw 'rectangle 100,100 500,300' \
+    -type TrueColor BMP3:"$photo" || e2e_fail "cannot make the map picture"
+
+e2e_start_xvfb
+# shellcheck disable=SC2119
+e2e_start_atlas
+e2e_wait_window '^マップエディタ ～ 新規マップファイル$'
+first=$window
+echo "atlas_two_programs: first editor on $DISPLAY"
+
+# 編集 → 地図画像を取り込む, the picture's path typed into the dialog.
+e2e_menu_item "$first" e c
+e2e_find_window '^地図画像の取り込み$' "file dialog of 地図画像を取り込む"
+dialog=$found
+e2e_focus "$dialog"
+xdotool type --delay 5 "$photo" || e2e_fail "cannot type into the file dialog"
+e2e_press "$dialog" Return
+e2e_wait_gone "$dialog" "file dialog after Return on the picture's path"
+e2e_answer '^マップエディタ$' Return "notice that map.bmp was saved in the picture folder"
+e2e_find_window '^マップエディタ　（地図画像 "map\.bmp"）$' "first editor naming map.bmp"
+cmp -s "$photo" "$pictures/新規マップファイル/map.bmp" || e2e_fail "the unsaved map's folder holds no map.bmp"
+
+# A second editor from the same folder: its own new map, its own folder.
+QT_QPA_PLATFORM=xcb "$prog/atlas" >"$work/second.log" 2>&1 &
+second_pid=$!
+second=
+for ((t = 0; t < 200; t++)); do
+    kill -0 "$second_pid" 2>/dev/null || e2e_fail "the second editor ended at once ($(cat "$work/second.log"))"
+    second=$(xdotool search --onlyvisible --name '^マップエディタ ～ 新規マップファイル$' 2>/dev/null | head -n 1)
+    [ -n "$second" ] && break
+    sleep 0.1
+done
+[ -n "$second" ] || e2e_fail "no window of the second editor within 20 s"
+[ -d "$pictures/新規マップファイル_2" ] || e2e_fail "the second editor made no folder of its own: $(e2e_folder_names "$pictures")"
+cmp -s "$photo" "$pictures/新規マップファイル/map.bmp" ||
+    e2e_fail "the second editor's start-up touched the first one's unsaved picture"
+
+e2e_press "$second" F4
+for ((t = 0; t < 200; t++)); do
+    kill -0 "$second_pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$second_pid" 2>/dev/null && e2e_fail "the second editor still runs 20 s after F4"
+wait "$second_pid"
+second_pid=
+cmp -s "$photo" "$pictures/新規マップファイル/map.bmp" || e2e_fail "closing the second editor touched the first one's picture"
+
+# Save As in the first: line 1 names the map picture, and the saved map's folder holds it.
+e2e_menu_item "$first" f a
+e2e_find_window '^マップファイルに名前を付けて保存$' "save dialog of 名前を付けて保存"
+dialog=$found
+e2e_focus "$dialog"
+xdotool type --delay 5 first || e2e_fail "cannot type into the save dialog"
+e2e_press "$dialog" Return
+e2e_wait_gone "$dialog" "save dialog after Return on first"
+e2e_find_window '^マップエディタ ～ first\.map　（地図画像 "map\.bmp"）$' "first editor named after the saved map"
+map_path="$prog/画像と音声/マップファイル/first.map"
+line1=$(iconv -f CP932 -t UTF-8 "$map_path" | head -n 1 | tr -d '\r')
+[ "$(cut -d, -f4 <<<"$line1")" = map.bmp ] || e2e_fail "line 1 of the saved map is \"$line1\", without map.bmp"
+cmp -s "$photo" "$pictures/first/map.bmp" || e2e_fail "the saved map's folder holds no map.bmp with the picture's bytes"
+
+# Saved without a missing picture: F4 closes at once.
+e2e_press "$first" F4
+e2e_wait_exit 20 "F4 after the save (a message in the way?)"
+[ "$atlas_status" = 0 ] || e2e_fail "atlas exited with status $atlas_status"
+
+passed=1
+echo "atlas_two_programs: passed"
