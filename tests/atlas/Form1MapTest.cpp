@@ -16,8 +16,6 @@
 #include <QTableView>
 #include <QTest>
 
-#include <functional>
-
 using namespace Qt::StringLiterals;
 using Prompter::Answer;
 
@@ -237,50 +235,6 @@ TEST_F(Grid, ChangedPictureGetsTheMarkerAndAStep)
     });
     f1().bbCityInfoEditClick();
     EXPECT_EQ(cell(f1(), 7, MapDocument::Picture), QString());
-}
-
-TEST_F(Grid, PictureUndoBelongsToOneDestinationOfOneMap)
-{
-    // A picture brought into 03, then a new map: 03 of the new map has nothing to undo.
-    const QString source = program.path() + u"in/p.bmp"_s;
-    writePicture(source, {400, 225}, Qt::red);
-    const auto importAndOk = [&](QDialog& d) {
-        auto& f2 = static_cast<TForm2&>(d);
-        f2.ImportDestinationPicture(source, true, false);
-        return int(QDialog::Accepted);
-    };
-    bool couldUndo = true;
-    const auto look = [&](QDialog& d) {
-        couldUndo = static_cast<TForm2&>(d).CanUndoPicture();
-        return int(QDialog::Rejected);
-    };
-    const std::function<void()> fresh[] = {
-        [&] {
-            prompter->answers = {Answer::No};
-            f1().mmNewClick();
-        },
-        [&] {
-            prompter->answers = {Answer::Yes};
-            f1().bbInsertClick();
-        },
-        [&] {
-            f1().bbDownClick();
-            f1().selectRow(4);
-        },
-        [&] { f1().bbUndoClick(); },
-        [&] { f1().SaveMapFile(mapPath(u"u.map"_s), QString()); },
-    };
-    for (const auto& makeFresh : fresh) {
-        f1().selectRow(4);
-        prompter->modals.push_back(importAndOk);
-        f1().bbCityInfoEditClick();
-        ASSERT_FALSE(cell(f1(), 3, MapDocument::Picture).isEmpty());
-        makeFresh();
-        f1().selectRow(4);
-        prompter->modals.push_back(look);
-        f1().bbCityInfoEditClick();
-        EXPECT_FALSE(couldUndo);
-    }
 }
 
 using Canvas = AtlasFixture;
