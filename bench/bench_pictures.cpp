@@ -1,12 +1,14 @@
 // How long the size-correction form takes for what a user waits on with a large photo: a zoom
 // step (the new size and the repaint of what is on screen), a fit to the frame, the cut and the
-// load. Prints figures only; the targets live in README.md.
+// load; and a bar step of the adjustment form over both of its hosts, the size-correction form
+// and easel's import form, at several zooms. Prints figures only; the targets live in README.md.
 #include "BenchHarness.h"
 #include "BmpPicture.h"
 #include "CutView.h"
 #include "ScriptedPrompter.h"
 #include "UnitPicEffect.h"
 #include "UnitPictureKiridasi.h"
+#include "UnitPictureSelect.h"
 
 #include <QApplication>
 #include <QFile>
@@ -16,6 +18,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -114,25 +117,87 @@ std::vector<Figure> benchForm(const QString& path)
         view->repaint();
     }));
 
-    // A bar step in the adjustment form over the 4000 x 3000 picture: the pass and the repaint.
-    form.LoadPicture(path);
-    form.UpDown1->setValue(25);
-    view->repaint();
-    TFormPicEffect effect;
+    form.hide();
+    return out;
+}
+
+// One step of the red bar (100 and 120 in turn) with the synchronous repaint of the host's view,
+// then OK: the whole picture adjusted and shown. `open` shows the adjustment form over the host.
+void benchEffect(std::vector<Figure>& out, ScriptedPrompter& prompter, TFormPicEffect& effect, const std::string& host,
+                 int zoom, QWidget* view, const std::function<void()>& open, const std::function<void()>& undo)
+{
+    const std::string at = " at " + std::to_string(zoom) + " %";
     prompter.modals.push_back([&](QDialog&) {
         int position = 100;
-        out.push_back(measure("adjustment bar step + repaint (4000x3000 at 25 %)", [&] {
+        out.push_back(measure("adjustment bar step + repaint, " + host + at, [&] {
             position = position == 100 ? 120 : 100;
             effect.sbR->setValue(position);
             view->repaint();
         }));
-        effect.btCancelClick();
-        return int(QDialog::Rejected);
+        effect.sbR->setValue(120);
+        const Clock::time_point t0 = Clock::now();
+        effect.btOKClick();
+        view->repaint();
+        out.push_back(summarise("adjustment OK + repaint, " + host + at, {msSince(t0)}));
+        return int(QDialog::Accepted);
     });
-    form.EffectClick();
+    open();
+    undo();
+}
+
+std::vector<Figure> benchEffects(const QString& path, const QImage& picture)
+{
+    std::vector<Figure> out;
+    ScriptedPrompter prompter;
+    TFormPicEffect effect;
+    {
+        TFormPictureKiridasi form;
+        form.RequiredWidth = 960;
+        form.RequiredHeight = 435;
+        form.PictureFileName = path;
+        form.FormShow();
+        form.setWindowState(Qt::WindowNoState);
+        form.resize(1280, 1000);
+        form.show();
+        QCoreApplication::processEvents();
+        QWidget* view = form.ScrollBox1->viewport();
+        for (int zoom : {10, 25, 100, 800}) {
+            form.UpDown1->setValue(zoom);
+            view->repaint();
+            benchEffect(
+                out, prompter, effect, "size correction", zoom, view, [&] { form.EffectClick(); },
+                [&] {
+                    form.LoadPicture(path);
+                    form.UpDown1->setValue(zoom);
+                    view->repaint();
+                });
+        }
+        form.hide();
+    }
+    {
+        TFormPictureSelect form;
+        form.LoadedPicture = picture;
+        form.WorkPicture = picture;
+        form.resize(1280, 1000);
+        form.show();
+        QCoreApplication::processEvents();
+        QWidget* view = form.ScrollBox1->viewport();
+        for (int zoom : {10, 100, 800}) {
+            form.UpDown1->setValue(zoom);
+            form.UpDown1Click();
+            form.ResetUndo();
+            view->repaint();
+            benchEffect(
+                out, prompter, effect, "import form", zoom, view, [&] { form.Effect1Click(); },
+                [&] {
+                    form.sbReOpenClick();
+                    view->repaint();
+                });
+        }
+        form.hide();
+    }
     if (!prompter.asked.empty())
         out.back().note = "UNEXPECTED MESSAGES: " + prompter.asked.front().text.toStdString();
-    form.hide();
     return out;
 }
 
@@ -177,6 +242,8 @@ int main(int argc, char** argv)
     }
     std::vector<Figure> figures = benchView(picture);
     for (Figure& f : benchForm(path))
+        figures.push_back(std::move(f));
+    for (Figure& f : benchEffects(path, picture))
         figures.push_back(std::move(f));
     printTable(figures);
     return 0;

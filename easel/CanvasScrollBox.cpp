@@ -39,6 +39,11 @@ QRect CanvasScrollBox::paintBoxInViewport() const {
     return QRect(-scrollPosition(), m_box);
 }
 
+void CanvasScrollBox::updatePaintBox(const QRect& part)
+{
+    viewport()->update(part.translated(-scrollPosition()));
+}
+
 void CanvasScrollBox::updateRanges() {
     const QSize view = viewport()->size();
     horizontalScrollBar()->setRange(0, std::max(0, m_box.width() - view.width()));
@@ -65,28 +70,35 @@ void CanvasScrollBox::paintEvent(QPaintEvent* event) {
     const QRegion outside = QRegion(exposed) - QRegion(paintBoxInViewport());
     for (const QRect& r : outside)
         p.fillRect(r, palette().color(QPalette::Window));
-    const QRect onBox = exposed.intersected(paintBoxInViewport());
-    if (onBox.isEmpty() || !onPaint) return;
+    if (!onPaint)
+        return;
     p.translate(-scroll);
-    onPaint(p, onBox.translated(scroll));
+    onPaint(p, exposed.translated(scroll));
+}
+
+bool CanvasScrollBox::takesMouse(QPoint p) const
+{
+    return paintBoxInViewport().contains(p) || (takesMouseAt && takesMouseAt(viewportToPaintBox(p)));
 }
 
 void CanvasScrollBox::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    m_pressedOnBox = paintBoxInViewport().contains(p);
+    m_pressedOnBox = m_pressedOnBox || takesMouse(p);
     if (m_pressedOnBox && onMouseDown)
         onMouseDown(event->button(), event->modifiers(), viewportToPaintBox(p));
 }
 
 void CanvasScrollBox::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    if ((m_pressedOnBox || paintBoxInViewport().contains(p)) && onMouseMove)
+    const bool over = takesMouse(p);
+    if ((m_pressedOnBox || over || m_overBefore) && onMouseMove)
         onMouseMove(event->modifiers(), viewportToPaintBox(p));
+    m_overBefore = over;
 }
 
 void CanvasScrollBox::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    if ((m_pressedOnBox || paintBoxInViewport().contains(p)) && onMouseUp)
+    if ((m_pressedOnBox || takesMouse(p)) && onMouseUp)
         onMouseUp(event->button(), event->modifiers(), viewportToPaintBox(p));
     if (event->buttons() == Qt::NoButton) m_pressedOnBox = false;
 }

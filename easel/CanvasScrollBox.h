@@ -26,12 +26,18 @@ public:
     // The paint box's rectangle in viewport coordinates.
     QRect paintBoxInViewport() const;
     QPoint viewportToPaintBox(QPoint p) const { return p + scrollPosition(); }
+    // Repaints a part given in paint-box coordinates, wherever the view is scrolled.
+    void updatePaintBox(const QRect& part);
 
-    // Paints part of the paint box (paint-box coordinates; the painter is set up for them).
+    // Paints part of the view, given in paint-box coordinates (the painter is set up for them).
+    // The part may reach beyond the paint box, where the ground is already filled: floating
+    // pictures lie over the whole view.
     std::function<void(QPainter&, const QRect&)> onPaint;
-    // Mouse on the paint box, in paint-box coordinates.
+    // Mouse on the paint box, in paint-box coordinates; beyond it only where `takesMouseAt` says
+    // something lies that takes the mouse. A drag that started there goes on wherever it goes.
     std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, QPoint)> onMouseDown, onMouseUp;
     std::function<void(Qt::KeyboardModifiers, QPoint)> onMouseMove;
+    std::function<bool(QPoint)> takesMouseAt;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -43,7 +49,10 @@ protected:
 
 private:
     void updateRanges();
+    bool takesMouse(QPoint viewportPoint) const;
 
     QSize m_box;
     bool m_pressedOnBox = false;
+    // The last move was delivered, so the one that leaves for the bare ground is too.
+    bool m_overBefore = false;
 };

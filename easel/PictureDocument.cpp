@@ -173,16 +173,6 @@ QByteArray CanvasSnapshot::logical() const
     return out;
 }
 
-CanvasSnapshot ResetSnapshot(QSize canvasSize)
-{
-    CanvasSnapshot snap;
-    putI32(snap.bytes, 0);
-    putI32(snap.bytes, canvasSize.width());
-    putI32(snap.bytes, canvasSize.height());
-    putI32(snap.bytes, 0);
-    return snap;
-}
-
 void ConvertInnerWhite(QImage& picture, QRgb opaqueWhite) {
     if (picture.isNull()) return;
     if (picture.format() != QImage::Format_RGB32) picture = picture.convertToFormat(QImage::Format_RGB32);

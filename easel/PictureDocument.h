@@ -67,10 +67,6 @@ public:
 bool ReadSnapshot(const QByteArray& bytes, const std::vector<Shapes::StampRef>* stamps, QSize& canvasSize,
                   ShapeRecordList& list);
 
-// The snapshot that starts an empty ring: 0, width, height, 0 (its size field is 0, so the first
-// push after it always records).
-CanvasSnapshot ResetSnapshot(QSize canvasSize);
-
 // White enclosed by the picture becomes the opaque white; white (and opaque white) connected to
 // the border stays or becomes transparent white.
 void ConvertInnerWhite(QImage& picture, QRgb opaqueWhite);
@@ -83,7 +79,9 @@ class CanvasUndo {
 public:
     static constexpr int SlotCount = 31;
 
-    void Reset(QSize canvasSize) { m_ring.reset(ResetSnapshot(canvasSize)); }
+    // The history starts anew at the document as it stands (after a save, an open, a new picture), so
+    // that undo goes back to it and no further.
+    void Reset(const CanvasSnapshot& current) { m_ring.reset(current); }
     // Records a snapshot unless it equals the current one; true when it recorded.
     bool Push(const CanvasSnapshot& snapshot);
     bool CanUndo() const { return m_ring.canUndo(); }

@@ -27,9 +27,13 @@ int strokeWidth(const ShapeRecord& r)
     return PenWidthForShape(r.ShapeType, std::clamp(r.LineWidth, 0, 50));
 }
 
+// The figure of a rectangle or ellipse dragged from a to b: it ends one pixel before the far
+// corner, so a drag of 100 pixels gives a shape 100 pixels across.
 QRectF spanned(QPoint a, QPoint b)
 {
-    return QRectF(QPointF(a), QPointF(b)).normalized();
+    const int left = std::min(a.x(), b.x()), top = std::min(a.y(), b.y());
+    const int width = std::abs(b.x() - a.x()), height = std::abs(b.y() - a.y());
+    return QRectF(left, top, std::max(0, width - 1), std::max(0, height - 1));
 }
 
 void strokeFigure(QPainter& p, const ShapeRecord& r, const std::vector<QPoint>& points)

@@ -1,14 +1,17 @@
 #include "UnitMoji.h"
 
+#include "Palette.h"
 #include "Prompter.h"
 
 #include <QFontDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -41,7 +44,12 @@ TFormMoji::TFormMoji(QWidget* parent) : QDialog(parent)
     auto* grid = new QGridLayout(this);
     btFont = new QPushButton(u"ﾌｫﾝﾄ"_s, this);
     btFont->setObjectName(u"btFont"_s);
-    grid->addWidget(btFont, 0, 0);
+    btColor = new QPushButton(u"色"_s, this);
+    btColor->setObjectName(u"btColor"_s);
+    auto* fontAndColour = new QHBoxLayout;
+    fontAndColour->addWidget(btFont);
+    fontAndColour->addWidget(btColor);
+    grid->addLayout(fontAndColour, 0, 0);
     auto* spacing = new QHBoxLayout;
     spacing->addWidget(new QLabel(u"行間"_s, this));
     UpDown1 = new QSpinBox(this);
@@ -74,7 +82,10 @@ TFormMoji::TFormMoji(QWidget* parent) : QDialog(parent)
     UpDown1->setValue(LineSpacing);
     Memo1->clear();
 
+    showColour();
+
     connect(btFont, &QPushButton::clicked, this, &TFormMoji::btFontClick);
+    connect(btColor, &QPushButton::clicked, this, &TFormMoji::btColorClick);
     connect(btOK, &QPushButton::clicked, this, &TFormMoji::btOKClick);
     connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -96,6 +107,25 @@ void TFormMoji::btFontClick()
     QFontDialog dialog(MojiFont, this);
     if (Prompter::backend().execModal(dialog) == QDialog::Accepted)
         MojiFont = dialog.selectedFont();
+}
+
+void TFormMoji::btColorClick()
+{
+    const auto chosen = Prompter::backend().colourDialog(this, MojiColor);
+    if (!chosen)
+        return;
+    ColourText::TColor opaque = 0, second = 0;
+    Palette::FindOpaqueWhites(opaque, second);
+    const ColourText::TColor shown = Palette::DeviceColorOf(ColourText::fromQRgb(chosen->rgb()));
+    MojiColor = QColor::fromRgb(ColourText::toQRgb(shown == ColourText::clWhite || shown == second ? opaque : shown));
+    showColour();
+}
+
+void TFormMoji::showColour()
+{
+    QPixmap swatch(16, 16);
+    swatch.fill(MojiColor);
+    btColor->setIcon(QIcon(swatch));
 }
 
 void TFormMoji::btOKClick()

@@ -20,17 +20,20 @@ public:
     explicit TFormMoji(QWidget* parent = nullptr);
 
     QFont MojiFont;
-    // The colour the text is drawn in (the font dialog offers none).
+    // The colour the text is drawn in, chosen beside the font (the font dialog offers none).
     QColor MojiColor = Qt::black;
     int LineSpacing = 4;
 
-    QPushButton *btFont = nullptr, *btOK = nullptr, *btCancel = nullptr;
+    QPushButton *btFont = nullptr, *btColor = nullptr, *btOK = nullptr, *btCancel = nullptr;
     QSpinBox* UpDown1 = nullptr;
     QLineEdit* Edit1 = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
 
     void FormShow();
     void btFontClick();
+    // The colour dialog; a colour the display shows as white becomes the opaque white, since white
+    // text would be see-through.
+    void btColorClick();
     void btOKClick();
 
     // The memo's lines drawn one under the other on transparent white, each line as high as the
@@ -40,4 +43,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    // The chosen colour on its button.
+    void showColour();
 };

@@ -688,7 +688,7 @@ void TFormPictureEditor::CopySelectionToBitmap(QImage& dest, const QImage& sourc
 }
 
 void TFormPictureEditor::ResetUndo() {
-    Undo.Reset(Doc.canvasSize());
+    Undo.Reset(Doc.Snapshot());
     if (pnLastReform)
         SetDeformState(false, false);
     updateUndoButtons();
@@ -728,7 +728,20 @@ bool TFormPictureEditor::RestoreUndoSnapshot()
     return true;
 }
 
+namespace {
+
+// A drag in progress goes on over the document it started on: undo and redo wait for its end, or
+// the stroke being drawn would lose its points and a dragged selection its records.
+bool dragInProgress(const TFormPictureEditor& form)
+{
+    return form.MouseDragging || form.LayerMoving || form.LayerStretching || form.LayerRotating;
+}
+
+} // namespace
+
 void TFormPictureEditor::sbUndoClick() {
+    if (dragInProgress(*this))
+        return;
     CommitPendingDeform(true);
     // The ring stays at the step the document shows.
     if (Undo.Undo() && !RestoreUndoSnapshot())
@@ -738,6 +751,8 @@ void TFormPictureEditor::sbUndoClick() {
 }
 
 void TFormPictureEditor::sbRedoClick() {
+    if (dragInProgress(*this))
+        return;
     if (Undo.Redo() && !RestoreUndoSnapshot())
         Undo.Undo();
     updateUndoButtons();

@@ -288,6 +288,8 @@ public:
     void imMihonMouseDown(Qt::MouseButton button, QPoint point);
     void imMihonMouseMove(QPoint point);
     void imMihonMouseUp(Qt::MouseButton button);
+    // Ends placing: the picture stays where it lies (a tool chosen meanwhile, a release of the drag).
+    void PlaceTracingPicture();
 
     // Keys the form takes before the focused control; true when consumed.
     bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
@@ -337,8 +339,9 @@ public:
     void UpdateToolCursor();
     void SetDeformState(bool available, bool on);
     void CommitPendingDeform(bool deselect);
-    // The colour the view shows at a paint-box point (zoom, tracing picture and grid included).
-    ColourText::TColor ViewColorAt(QPoint point) const;
+    // The colour the view shows at a paint-box point (zoom, tracing picture, grid and floating
+    // pictures included).
+    ColourText::TColor ViewColorAt(QPoint point);
 
     // The range, shape picking and the shape clipboard (UnitPictureEditorRange.cpp).
     void sbRangeClick();
@@ -354,6 +357,8 @@ public:
     // The number of records selected; a point that is not positive only deselects.
     int PickShapesAt(QPoint point);
     bool ShapeInRange(const ShapeRecord& record) const;
+    // A picture point inside the range (rectangle or polygon); false when there is no range.
+    bool PointInRange(QPoint point) const;
     void EndShapeDrag(int x, int y, bool showPopup);
     void MakeShapeGhost(const ShapeRecord& record);
     void CopyShapeToClipboard(const ShapeRecord& record);
@@ -471,4 +476,6 @@ private:
     // draws one segment instead of the whole path.
     QImage m_penPreview;
     QPoint m_penPreviewOrigin;
+    // How far along the stroke the preview has drawn (view pixels), where the dash pattern goes on.
+    double m_penPreviewLength = 0;
 };

@@ -10,6 +10,7 @@
 #include <QSpinBox>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 using namespace Qt::StringLiterals;
@@ -287,6 +288,7 @@ void TFormPictureEditor::startPenPreview()
     m_penPreviewOrigin = ScrollBox1->scrollPosition();
     m_penPreview = QImage(Image1->size(), QImage::Format_ARGB32_Premultiplied);
     m_penPreview.fill(Qt::transparent);
+    m_penPreviewLength = 0;
     extendPenPreview(DragStart, DragStart);
 }
 
@@ -295,26 +297,48 @@ void TFormPictureEditor::extendPenPreview(QPoint from, QPoint to)
     if (m_penPreview.isNull())
         return;
     const int width = Shapes::PenWidthForShape(Shapes::Pen, std::clamp(udPen->value(), 0, 50), zoom());
+    auto strokeOn = [&](QPainter& p, auto&& draw) {
+        p.translate(-m_penPreviewOrigin);
+        draw(Shapes::CreateShapePen(width, PreviewColor(), LineKind));
+        if (LineKind > 0) {
+            // The thin line along the middle that shows in the gaps, as the committed stroke has it;
+            // behind what is drawn already, so it never covers a dash.
+            p.setCompositionMode(QPainter::CompositionMode_DestinationOver);
+            draw(Shapes::CreateShapePen(1, Doc.Style.secondWhite, 0));
+        }
+    };
     if (ScrollBox1->scrollPosition() != m_penPreviewOrigin) {
         m_penPreviewOrigin = ScrollBox1->scrollPosition();
         m_penPreview = QImage(Image1->size(), QImage::Format_ARGB32_Premultiplied);
         m_penPreview.fill(Qt::transparent);
+        m_penPreviewLength = 0;
+        for (size_t i = 1; i < SelectionPoints.size(); ++i)
+            m_penPreviewLength += std::hypot(SelectionPoints[i].x() - SelectionPoints[i - 1].x(),
+                                             SelectionPoints[i].y() - SelectionPoints[i - 1].y());
         QPainter p(&m_penPreview);
-        p.translate(-m_penPreviewOrigin);
-        p.setPen(Shapes::CreateShapePen(width, PreviewColor(), LineKind));
-        p.drawPolyline(SelectionPoints.data(), int(SelectionPoints.size()));
+        strokeOn(p, [&](const QPen& pen) {
+            p.setPen(pen);
+            p.drawPolyline(SelectionPoints.data(), int(SelectionPoints.size()));
+        });
         Image1->update();
         return;
     }
     {
         QPainter p(&m_penPreview);
-        p.translate(-m_penPreviewOrigin);
-        p.setPen(Shapes::CreateShapePen(width, PreviewColor(), LineKind));
-        if (from == to)
-            p.drawPoint(to);
-        else
-            p.drawLine(from, to);
+        strokeOn(p, [&](QPen pen) {
+            // Each segment goes on with the dash pattern where the one before left it (the offset
+            // counts in pen widths), so a stroke made of many small moves looks as dashed as the
+            // committed polyline.
+            if (pen.style() != Qt::SolidLine)
+                pen.setDashOffset(m_penPreviewLength / std::max(1.0, pen.widthF()));
+            p.setPen(pen);
+            if (from == to)
+                p.drawPoint(to);
+            else
+                p.drawLine(from, to);
+        });
     }
+    m_penPreviewLength += std::hypot(to.x() - from.x(), to.y() - from.y());
     const int reach = width / 2 + 2;
     Image1->update(QRect(from, to).normalized().adjusted(-reach, -reach, reach, reach).translated(-m_penPreviewOrigin));
 }

@@ -82,8 +82,7 @@ bool TFormPictureEditor::OpenPictureFile(const QString& path) {
 
 bool TFormPictureEditor::SavePictureFile(const QString& path) {
     if (!PictureFile::isSupportedName(path)) {
-        Prompter::warn(
-            this, withReason(CannotSave, u"ファイル名の拡張子を .bmp か .jpg にして下さい。\r\n"_s + path));
+        Prompter::warn(this, PictureFile::refusedNameMessage(path, PictureFile::NameUse::Save));
         return false;
     }
     // The map editor takes names in code page 932 alone and keeps them so in its map: a name it

@@ -3,6 +3,7 @@
 #include "UnitPictureEditor.h"
 
 #include "CanvasScrollBox.h"
+#include "EditorCursors.h"
 #include "LayerTransform.h"
 #include "ShapeRender.h"
 
@@ -63,6 +64,10 @@ protected:
 void TFormPictureEditor::buildLayerHandles()
 {
     QWidget* view = ScrollBox1->viewport();
+    // A floating picture takes the mouse wherever it lies over the view, beyond the canvas too.
+    ScrollBox1->takesMouseAt = [this](QPoint point) {
+        return (imMihon.Visible && imMihon.Geometry.contains(point)) || LayerAt(point);
+    };
     const char* reformNames[] = {"imReformHL", "imReformHR", "imReformVT", "imReformVB",
                                  "imReformLT", "imReformRT", "imReformLB", "imReformRB"};
     const Qt::CursorShape reformCursors[] = {Qt::SizeHorCursor,   Qt::SizeHorCursor,   Qt::SizeVerCursor,
@@ -78,6 +83,7 @@ void TFormPictureEditor::buildLayerHandles()
     const char* rotateNames[] = {"imRotateRT", "imRotateRB", "imRotateLT", "imRotateLB"};
     for (int i = 0; i < 4; ++i) {
         auto* h = new LayerHandle(view, QString::fromLatin1(rotateNames[i]), 0, Qt::CrossCursor);
+        h->setCursor(EditorCursors::cursor(i < 2 ? EditorCursors::Rotate : EditorCursors::Rotate2));
         h->onDown = [this, i](Qt::MouseButton b, QPoint p) { imRotateRTMouseDown(i, b, p); };
         h->onMove = [this](QPoint p) { imRotateRTMouseMove(p); };
         h->onUp = [this] { imRotateRTMouseUp(); };
@@ -261,8 +267,8 @@ void TFormPictureEditor::imReformHLMouseMove(QPoint screenPoint)
     CurrentLayer->Geometry = QRect(QPoint(std::min(b.left, b.left + b.width), std::min(b.top, b.top + b.height)),
                                    QSize(std::max(1, std::abs(b.width)), std::max(1, std::abs(b.height))));
     imReform[size_t(tag)]->move(b.handle);
-    Image1->update(before);
-    Image1->update(LayerArea(*CurrentLayer));
+    ScrollBox1->updatePaintBox(before);
+    ScrollBox1->updatePaintBox(LayerArea(*CurrentLayer));
 }
 
 void TFormPictureEditor::imReformHLMouseUp()
@@ -336,8 +342,8 @@ void TFormPictureEditor::imRotateRTMouseMove(QPoint screenPoint)
     layer.keyed = QImage();
     const QSize size = layer.Picture.size();
     layer.Geometry = QRect(LayerDrag.centre - QPoint(size.width() / 2, size.height() / 2), size);
-    Image1->update(before);
-    Image1->update(LayerArea(layer));
+    ScrollBox1->updatePaintBox(before);
+    ScrollBox1->updatePaintBox(LayerArea(layer));
 }
 
 void TFormPictureEditor::imRotateRTMouseUp()
@@ -359,7 +365,7 @@ void TFormPictureEditor::imReverseHLMouseDown(int tag)
     FloatingLayer& layer = *CurrentLayer;
     layer.Picture = LayerTransform::FlipBitmap(layer.Picture, tag == 1);
     layer.keyed = QImage();
-    Image1->update(LayerArea(layer));
+    ScrollBox1->updatePaintBox(LayerArea(layer));
     LayerLastOperation[size_t(layer.Tag)] = 4;
 }
 

@@ -323,10 +323,10 @@ bool TFormPictureEditor::CMDialogKey(CanvasView::Arrow arrow, Qt::KeyboardModifi
         while (ImageToScreen(ScreenToImage(step)) < 1)
             ++step;
         FloatingLayer& layer = *CurrentLayer;
-        Image1->update(LayerArea(layer));
+        ScrollBox1->updatePaintBox(LayerArea(layer));
         layer.Geometry.translate(dx * step, dy * step);
         LayerPos[size_t(layer.Tag)] = QPoint(ScreenToImage(layer.Geometry.left()), ScreenToImage(layer.Geometry.top()));
-        Image1->update(LayerArea(layer));
+        ScrollBox1->updatePaintBox(LayerArea(layer));
         PlaceLayerHandles();
         return true;
     }

@@ -4,6 +4,7 @@
 
 #include "CanvasScrollBox.h"
 #include "EaselForms.h"
+#include "JpegPicture.h"
 #include "Prompter.h"
 #include "ShapeRender.h"
 #include "UnitMoji.h"
@@ -36,6 +37,9 @@ void paintFrame(QPainter& p, const TFormPictureEditor::FloatingLayer& layer)
     const int w = g.width() + 2 * FrameReach, h = g.height() + 2 * FrameReach;
     p.save();
     p.translate(g.topLeft() - QPoint(FrameReach, FrameReach));
+    // The last dash may reach past the frame, which its own picture would cut off; the repaints
+    // of a moved or hidden layer cover the frame only.
+    p.setClipRect(QRect(0, 0, w, h), Qt::IntersectClip);
     const QColor red(255, 0, 0);
     auto mark = [&](int x1, int y1, int x2, int y2) { p.fillRect(QRect(QPoint(x1, y1), QPoint(x2, y2)), red); };
     if (layer.Tag == 1) {
@@ -73,6 +77,10 @@ void TFormPictureEditor::PaintLayers(QPainter& p, const QRect& exposed)
             continue;
         p.save();
         p.setClipRect(exposed);
+        // The frame lies beneath its picture, whose first and last pixels its pen would cover.
+        // It is put back when a handle is released.
+        if (layer != CurrentLayer || !(LayerStretching || LayerRotating))
+            paintFrame(p, *layer);
         if (!layer->Flash.isNull()) {
             p.drawImage(layer->Geometry, layer->Flash);
         } else {
@@ -87,9 +95,6 @@ void TFormPictureEditor::PaintLayers(QPainter& p, const QRect& exposed)
             if (!part.isEmpty())
                 p.drawImage(QRectF(part), layer->keyed, source);
         }
-        // The frame is put back when a handle is released.
-        if (layer != CurrentLayer || !(LayerStretching || LayerRotating))
-            paintFrame(p, *layer);
         p.restore();
     }
 }
@@ -131,9 +136,12 @@ void TFormPictureEditor::LayoutLayers()
             continue;
         const int tag = layer->Tag;
         QSize size(ImageToScreen(LayerSize[size_t(tag)].width()), ImageToScreen(LayerSize[size_t(tag)].height()));
-        if (layer == &imFace && rbBairituKotei->isChecked() && FaceFixedSize.isValid())
+        QPoint at(ImageToScreen(LayerPos[size_t(tag)].x()), ImageToScreen(LayerPos[size_t(tag)].y()));
+        // "独立": the imported picture keeps its size on screen, and its place.
+        if (layer == &imFace && rbBairituKotei->isChecked() && FaceFixedSize.isValid()) {
             size = FaceFixedSize;
-        const QPoint at(ImageToScreen(LayerPos[size_t(tag)].x()), ImageToScreen(LayerPos[size_t(tag)].y()));
+            at = layer->Geometry.topLeft();
+        }
         layer->Geometry = QRect(at, size.expandedTo({1, 1}));
         LayerLastOperation[size_t(tag)] = 5;
     }
@@ -151,7 +159,7 @@ TFormPictureEditor::FloatingLayer* TFormPictureEditor::LayerAt(QPoint point)
 void TFormPictureEditor::hideLayer(FloatingLayer& layer)
 {
     layer.Visible = false;
-    Image1->update(LayerArea(layer));
+    ScrollBox1->updatePaintBox(LayerArea(layer));
     PlaceLayerHandles();
 }
 
@@ -180,11 +188,8 @@ void TFormPictureEditor::sbFaceSelectClick()
     EaselForms* forms = EaselForms::current();
     TFormPictureSelect* form = forms ? forms->formPictureSelect.get() : nullptr;
     if (form && Prompter::backend().execModal(*form) == QDialog::Accepted && !form->WorkPicture.isNull()) {
-        QImage work = form->WorkPicture;
         // Taken at the size the import form showed it, when the user asked for that.
-        if (form->CheckBox1->isChecked())
-            work = work.scaled(form->ToDisplay(work.width()), form->ToDisplay(work.height()));
-        PlaceImportedPicture(work, form->PictureFileName);
+        PlaceImportedPicture(form->TakenPicture(), form->PictureFileName);
     }
     StatusBar1->clearMessage();
 }
@@ -204,6 +209,8 @@ void TFormPictureEditor::PlaceImportedPicture(const QImage& work, const QString&
     const int top = (view.height() - ImageToScreen(LayerSize[2].height())) / 2;
     const QPoint scroll = ScrollBox1->scrollPosition();
     LayerPos[2] = QPoint(ScreenToImage(left + scroll.x()), ScreenToImage(top + scroll.y()));
+    // Where "独立" keeps it; "連動" lays it out from LayerPos.
+    imFace.Geometry = QRect(QPoint(left, top) + scroll, FaceFixedSize.expandedTo({1, 1}));
     CurrentLayer = &imFace;
     LayerAngle[2] = 0;
     LayerLastOperation[2] = 0;
@@ -231,7 +238,7 @@ void TFormPictureEditor::sbFaceShowClick()
     } else {
         CurrentLayer = &imFace;
         imFace.Visible = true;
-        Image1->update(LayerArea(imFace));
+        ScrollBox1->updatePaintBox(LayerArea(imFace));
         PlaceLayerHandles();
         sbFaceShow->setText(u"隠す"_s);
     }
@@ -262,7 +269,9 @@ void TFormPictureEditor::sbPasteShowClick()
             Prompter::warn(this, u"コピーされた画像がありません。"_s);
         return;
     }
-    imPaste.Picture = picture.convertToFormat(QImage::Format_RGB32);
+    // Another program's picture may carry transparency: laid on white, which the layer shows
+    // see-through, instead of the black its transparent pixels hold.
+    imPaste.Picture = JpegPicture::opaqueRgb32(picture);
     imPaste.keyed = QImage();
     LayerSize[1] = imPaste.Picture.size();
     LayerPos[1] = PasteOrigin;
@@ -271,7 +280,7 @@ void TFormPictureEditor::sbPasteShowClick()
     LayerLastOperation[1] = 0;
     imPaste.Visible = true;
     LayoutLayers();
-    Image1->update(LayerArea(imPaste));
+    ScrollBox1->updatePaintBox(LayerArea(imPaste));
     PlaceLayerHandles();
     sbPasteShow->setText(u"隠す"_s);
     sbPasteShow->setChecked(true);
@@ -343,7 +352,7 @@ void TFormPictureEditor::DrawLayerOntoCanvas()
     Image1->update();
     QTimer::singleShot(FlashTime, this, [this, target = &layer] {
         target->Flash = QImage();
-        Image1->update(LayerArea(*target));
+        ScrollBox1->updatePaintBox(LayerArea(*target));
     });
     if (&layer == &imFace)
         FaceDrawn = true;
@@ -353,11 +362,11 @@ void TFormPictureEditor::sbGentenClick()
 {
     if (!CurrentLayer || !CurrentLayer->Visible)
         return;
-    Image1->update(LayerArea(*CurrentLayer));
+    ScrollBox1->updatePaintBox(LayerArea(*CurrentLayer));
     const QPoint scroll = ScrollBox1->scrollPosition();
     CurrentLayer->Geometry.moveTopLeft(scroll);
     LayerPos[size_t(CurrentLayer->Tag)] = QPoint(ScreenToImage(scroll.x()), ScreenToImage(scroll.y()));
-    Image1->update(LayerArea(*CurrentLayer));
+    ScrollBox1->updatePaintBox(LayerArea(*CurrentLayer));
     PlaceLayerHandles();
 }
 
@@ -405,8 +414,8 @@ void TFormPictureEditor::imFaceMouseMove(QPoint p, bool shift)
     // Whole picture pixels.
     layer.Geometry.moveTopLeft({ImageToScreen(ScreenToImage(p.x() - LayerDragStart.x())) + LayerStartPos.x(),
                                 ImageToScreen(ScreenToImage(p.y() - LayerDragStart.y())) + LayerStartPos.y()});
-    Image1->update(before);
-    Image1->update(LayerArea(layer));
+    ScrollBox1->updatePaintBox(before);
+    ScrollBox1->updatePaintBox(LayerArea(layer));
 }
 
 void TFormPictureEditor::imFaceMouseUp()

@@ -40,6 +40,9 @@ void TFormPictureEditor::sbShowMihonClick()
         hideLayer(imMihon);
         m_mihonPressed = false;
         MouseDragging = false;
+        // Placing is over: the pressed tool draws again.
+        DrawMode = ToolMode;
+        UpdateModeIndicator();
     }
     TracingPicture = QImage();
     TracingPictureShown = false;
@@ -92,31 +95,41 @@ void TFormPictureEditor::imMihonMouseDown(Qt::MouseButton button, QPoint point)
 
 void TFormPictureEditor::imMihonMouseMove(QPoint point)
 {
-    if (DrawMode != TracingPlacing)
+    // Placing lasts as long as the picture shows at full strength, whatever DrawMode a layer drag
+    // or the eyedropper left behind meanwhile.
+    if (!imMihon.Visible)
         return;
     DragPoint = point - TracingGrabOffset;
     if (!MouseDragging)
         return;
-    Image1->update(LayerArea(imMihon));
+    ScrollBox1->updatePaintBox(LayerArea(imMihon));
     imMihon.Geometry.moveTopLeft(DragPoint);
-    Image1->update(LayerArea(imMihon));
+    ScrollBox1->updatePaintBox(LayerArea(imMihon));
 }
 
 void TFormPictureEditor::imMihonMouseUp(Qt::MouseButton button)
 {
-    DragPoint = DragStart = QPoint(ScreenToImage(imMihon.Geometry.left()), ScreenToImage(imMihon.Geometry.top()));
-    if (MouseDragging && button == Qt::LeftButton && DrawMode == TracingPlacing) {
-        PickShapesAt({0, 0});
-        ClearSelection();
-        hideLayer(imMihon);
-        TracingPictureOrigin = DragPoint;
-        TracingPictureShown = sbShowMihon->isChecked();
-        RerenderCanvas(false);
-        Image1->update();
-        DrawMode = ToolMode;
-        PushUndoSnapshot();
-    }
+    if (MouseDragging && button == Qt::LeftButton && imMihon.Visible)
+        PlaceTracingPicture();
     MouseDragging = false;
     PopupJustClosed = false;
+    m_mihonPressed = false;
+}
+
+void TFormPictureEditor::PlaceTracingPicture()
+{
+    if (!imMihon.Visible)
+        return;
+    DragPoint = DragStart = QPoint(ScreenToImage(imMihon.Geometry.left()), ScreenToImage(imMihon.Geometry.top()));
+    PickShapesAt({0, 0});
+    ClearSelection();
+    hideLayer(imMihon);
+    TracingPictureOrigin = DragPoint;
+    TracingPictureShown = sbShowMihon->isChecked();
+    RerenderCanvas(false);
+    Image1->update();
+    DrawMode = ToolMode;
+    PushUndoSnapshot();
+    MouseDragging = false;
     m_mihonPressed = false;
 }

@@ -51,6 +51,7 @@ void moveRecord(ShapeRecord& r, QPoint d)
 
 void TFormPictureEditor::sbRangeClick()
 {
+    PlaceTracingPicture();
     CommitPendingDeform(true);
     sbRange->setChecked(true);
     DrawMode = ToolMode = RangeMode;
@@ -104,19 +105,24 @@ bool TFormPictureEditor::PointInFreeSelection(QPoint point) const
     return polygonOf(SelectionPoints).containsPoint(point, Qt::OddEvenFill);
 }
 
+bool TFormPictureEditor::PointInRange(QPoint p) const
+{
+    if (!RangeExists)
+        return false;
+    if (FreeFormSelection) {
+        QPolygon polygon;
+        for (const QPoint& q : SelectionPoints)
+            polygon << ScreenToImagePoint(q);
+        return polygon.containsPoint(p, Qt::OddEvenFill);
+    }
+    const CanvasView::Bounds b = ScreenToImageRect(SelectionRect);
+    return p.x() >= b.left && p.x() < b.right && p.y() >= b.top && p.y() < b.bottom;
+}
+
 bool TFormPictureEditor::ShapeInRange(const ShapeRecord& r) const
 {
     const bool byRefPoint = r.ShapeType == Shapes::Fill || r.ShapeType == Shapes::Stamp;
-    auto inside = [&](QPoint p) {
-        if (FreeFormSelection) {
-            QPolygon polygon;
-            for (const QPoint& q : SelectionPoints)
-                polygon << ScreenToImagePoint(q);
-            return polygon.containsPoint(p, Qt::OddEvenFill);
-        }
-        const CanvasView::Bounds b = ScreenToImageRect(SelectionRect);
-        return p.x() >= b.left && p.x() < b.right && p.y() >= b.top && p.y() < b.bottom;
-    };
+    auto inside = [&](QPoint p) { return PointInRange(p); };
     if (byRefPoint)
         return inside(r.RefPoint);
     return std::all_of(r.Extremes.begin(), r.Extremes.end(), inside);
@@ -319,7 +325,7 @@ void TFormPictureEditor::RangeMouseMove(QPoint point, bool shift)
         if (!FreeFormSelection) {
             const QRect before = QRect(DragStart, DragPoint).normalized();
             DragPoint = point;
-            Image1->update(before.united(QRect(DragStart, DragPoint).normalized()).adjusted(-1, -1, 2, 2));
+            ScrollBox1->updatePaintBox(before.united(QRect(DragStart, DragPoint).normalized()).adjusted(-1, -1, 2, 2));
             return;
         }
         const QPoint last = SelectionPoints.back();
@@ -329,7 +335,7 @@ void TFormPictureEditor::RangeMouseMove(QPoint point, bool shift)
         SelectionRect.right = std::max(SelectionRect.right, point.x());
         SelectionRect.top = std::min(SelectionRect.top, point.y());
         SelectionRect.bottom = std::max(SelectionRect.bottom, point.y());
-        Image1->update(QRect(last, point).normalized().adjusted(-1, -1, 2, 2));
+        ScrollBox1->updatePaintBox(QRect(last, point).normalized().adjusted(-1, -1, 2, 2));
         return;
     }
     if (DrawMode == ShapeDrag && !AutoScrollMoved && SelectedCount > 0) {
@@ -338,7 +344,7 @@ void TFormPictureEditor::RangeMouseMove(QPoint point, bool shift)
         const QPoint after = DragPoint - DragStart;
         // Only where the ghosts were and are now.
         for (const ShapeGhost& g : GhostImages)
-            Image1->update(g.rect.translated(before).united(g.rect.translated(after)));
+            ScrollBox1->updatePaintBox(g.rect.translated(before).united(g.rect.translated(after)));
     }
 }
 

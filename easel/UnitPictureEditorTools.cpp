@@ -3,6 +3,7 @@
 #include "UnitPictureEditor.h"
 
 #include "CanvasScrollBox.h"
+#include "EditorCursors.h"
 #include "Palette.h"
 #include "Prompter.h"
 #include "ShapeRender.h"
@@ -252,13 +253,16 @@ void TFormPictureEditor::sbSpoitClick()
     PaletteClicked = false;
 }
 
-ColourText::TColor TFormPictureEditor::ViewColorAt(QPoint point) const
+ColourText::TColor TFormPictureEditor::ViewColorAt(QPoint point)
 {
+    // The view's own painting of that pixel, so a floating picture over the canvas gives its colour.
     QImage pixel(1, 1, QImage::Format_RGB32);
+    // Beyond the canvas a see-through pixel of a floating picture shows the view's ground.
+    pixel.fill(ScrollBox1->palette().color(QPalette::Window));
     {
         QPainter p(&pixel);
         p.translate(-point);
-        CanvasView::paint(p, viewState(), QRect(point, QSize(1, 1)));
+        PaintCanvasView(p, QRect(point, QSize(1, 1)));
     }
     return ColourText::fromQRgb(pixel.pixel(0, 0));
 }
@@ -283,6 +287,8 @@ void TFormPictureEditor::SelectLineKind(int kind)
 
 void TFormPictureEditor::toolClick(int mode, QAbstractButton* button)
 {
+    // A tool chosen while the tracing picture is being placed places it where it lies.
+    PlaceTracingPicture();
     CommitPendingDeform(true);
     DrawMode = ToolMode = mode;
     const bool drawsLines = mode != Shapes::Fill;
@@ -296,6 +302,8 @@ void TFormPictureEditor::toolClick(int mode, QAbstractButton* button)
     ToolButton = button;
     button->setChecked(true);
     PaletteClicked = false;
+    // A rotation after drawing starts from the picture as it is now.
+    LayerLastOperation.fill(0);
     if (drawsLines)
         SetCanvasCursor(PaletteIndex == 3 ? 6 : 0);
     else
@@ -336,24 +344,7 @@ void TFormPictureEditor::SetCanvasCursor(int n)
     if (EyedropperActive && ToolButton)
         ToolButton->setChecked(true);
     CanvasCursor = n;
-    // Stand-ins from the toolkit's own cursor shapes for the eyedropper, fill, eraser and ranges.
-    Qt::CursorShape shape = Qt::ArrowCursor;
-    switch (n) {
-    case 4:
-    case 7:
-    case 8:
-        shape = Qt::CrossCursor;
-        break;
-    case 5:
-        shape = Qt::PointingHandCursor;
-        break;
-    case 6:
-        shape = Qt::OpenHandCursor;
-        break;
-    default:
-        break;
-    }
-    Image1->setCursor(shape);
+    Image1->setCursor(EditorCursors::cursor(n));
     EyedropperActive = n == 4;
     if (!EyedropperActive && sbSpoit->isChecked() && ToolButton)
         ToolButton->setChecked(true);
@@ -395,8 +386,10 @@ void TFormPictureEditor::udPenClick()
     if (DrawMode == 32) {
         Doc.RerenderCanvas();
         Image1->update();
+        // Nothing is selected while a range is shown: the shapes whose reference point it holds
+        // are the ones the user sees taken in.
         for (auto& r : Doc.ShapeList)
-            if (r->Selected)
+            if (PointInRange(r->RefPoint))
                 targets.push_back(r.get());
     } else if (DeformOn) {
         PickShapesAt({0, 0});

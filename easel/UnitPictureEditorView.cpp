@@ -10,7 +10,9 @@
 
 #include <QCursor>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -38,6 +40,9 @@ void TFormPictureEditor::UpDown1Click() {
     ScrollBox1->setScrollPosition(
         {CanvasView::scrollAfterZoom(kept.x(), old.width(), now.width(), after.x()),
          CanvasView::scrollAfterZoom(kept.y(), old.height(), now.height(), after.y())});
+    // "独立": the imported picture keeps its place on screen, however the view scrolled.
+    if (rbBairituKotei->isChecked())
+        imFace.Geometry.translate(ScrollBox1->scrollPosition() - kept);
     LayoutLayers();
     PlaceLayerHandles();
     Image1->update();
@@ -111,9 +116,16 @@ CanvasView::ViewState TFormPictureEditor::viewState() const {
 }
 
 void TFormPictureEditor::PaintCanvasView(QPainter& painter, const QRect& exposed) {
-    CanvasView::paint(painter, viewState(), exposed);
-    PaintDrawingOverlay(painter, exposed);
-    PaintRangeOverlay(painter, exposed);
+    // What is drawn on the canvas ends at its edge; the floating pictures lie over the whole view.
+    const QRect onBox = exposed.intersected(QRect(QPoint(0, 0), ScrollBox1->paintBoxSize()));
+    if (!onBox.isEmpty()) {
+        painter.save();
+        painter.setClipRect(onBox);
+        CanvasView::paint(painter, viewState(), onBox);
+        PaintDrawingOverlay(painter, onBox);
+        PaintRangeOverlay(painter, onBox);
+        painter.restore();
+    }
     PaintLayers(painter, exposed);
 }
 

@@ -1,6 +1,5 @@
 #include "UnitPictureSelect.h"
 
-#include "AsciiCase.h"
 #include "BmpPicture.h"
 #include "EaselForms.h"
 #include "JpegPicture.h"
@@ -67,17 +66,14 @@ qint64 divideCeil(qint64 a, qint64 b)
     return a % b > 0 ? q + 1 : q;
 }
 
-// Pure white shows the background through.
-QImage keyedWhite(const QImage& picture)
+// Which source column or row each displayed one shows, nearest neighbour from the pixel centre.
+std::vector<int> sourceIndex(int from, int count, int shown, int source)
 {
-    QImage keyed = picture.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < keyed.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(keyed.scanLine(y));
-        for (int x = 0; x < keyed.width(); ++x)
-            if ((line[x] & 0x00FFFFFFu) == 0x00FFFFFFu)
-                line[x] = 0;
-    }
-    return keyed;
+    std::vector<int> index(size_t(std::max(0, count)));
+    for (int i = 0; i < count; ++i)
+        index[size_t(i)] =
+            int(std::min<qint64>(source - 1, ((from + i) * qint64(2) + 1) * source / (qint64(2) * shown)));
+    return index;
 }
 
 } // namespace
@@ -99,23 +95,12 @@ protected:
     void paintEvent(QPaintEvent* e) override
     {
         QPainter p(this);
-        p.fillRect(e->rect(), m_form.BackColor);
         const QImage& work = m_form.WorkPicture;
-        if (!work.isNull()) {
-            if (m_key != work.cacheKey()) {
-                m_keyed = keyedWhite(work);
-                m_key = work.cacheKey();
-            }
-            if (m_form.m_flash.isActive()) {
-                // The select-all flash: the picture seen through the line colour.
-                p.fillRect(rect(), m_form.SelectColor);
-                p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-                p.drawImage(rect(), work.convertToFormat(QImage::Format_RGB32));
-                p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-            } else {
-                p.drawImage(rect(), m_keyed);
-            }
-        }
+        const QRect exposed = e->rect() & rect();
+        if (work.isNull() || exposed.isEmpty())
+            p.fillRect(e->rect(), m_form.BackColor);
+        else
+            p.drawImage(exposed.topLeft(), shownPart(work, exposed));
         QPen pen(m_form.SelectColor, m_form.LineWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
         if (!m_form.CutLine.isEmpty()) {
             QVector<QPoint> shown;
@@ -134,7 +119,8 @@ protected:
     void mousePressEvent(QMouseEvent* e) override { m_form.Image1MouseDown(e->position().toPoint(), e->button()); }
     void mouseMoveEvent(QMouseEvent* e) override
     {
-        m_form.Image1MouseMove(e->position().toPoint(), e->modifiers() & Qt::ShiftModifier);
+        m_form.Image1MouseMove(e->position().toPoint(), e->modifiers() & Qt::ShiftModifier,
+                               e->buttons() & Qt::LeftButton);
     }
     void mouseReleaseEvent(QMouseEvent* e) override
     {
@@ -144,9 +130,35 @@ protected:
     void leaveEvent(QEvent*) override { m_form.FormMouseMove(); }
 
 private:
+    // Only the exposed part of the stretched picture is made, so a repaint costs what is on screen
+    // whatever the picture's size: pure white shows the background colour, the select-all flash
+    // shows the picture through the line colour, and an adjustment's preview goes through its
+    // tables before either.
+    QImage shownPart(const QImage& work, const QRect& part) const
+    {
+        const QImage source = work.format() == QImage::Format_RGB32 || work.format() == QImage::Format_ARGB32
+                                  ? work
+                                  : work.convertToFormat(QImage::Format_RGB32);
+        const std::vector<int> columns = sourceIndex(part.left(), part.width(), width(), source.width());
+        const std::vector<int> rows = sourceIndex(part.top(), part.height(), height(), source.height());
+        const PicEffectTables* tables = m_form.m_effectPreview ? &*m_form.m_effectPreview : nullptr;
+        const bool flash = m_form.m_flash.isActive();
+        const QRgb back = m_form.BackColor.rgb() | 0xFF000000u, line = m_form.SelectColor.rgb() | 0xFF000000u;
+        QImage out(part.size(), QImage::Format_RGB32);
+        for (int y = 0; y < part.height(); ++y) {
+            const auto* src = reinterpret_cast<const QRgb*>(source.constScanLine(rows[size_t(y)]));
+            auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+            for (int x = 0; x < part.width(); ++x) {
+                QRgb c = src[columns[size_t(x)]] | 0xFF000000u;
+                if (tables)
+                    c = tables->apply(c);
+                dst[x] = flash ? c & line : c == 0xFFFFFFFFu ? back : c;
+            }
+        }
+        return out;
+    }
+
     TFormPictureSelect& m_form;
-    QImage m_keyed;
-    qint64 m_key = 0;
 };
 
 TFormPictureSelect::TFormPictureSelect(QWidget* parent)
@@ -410,12 +422,9 @@ void TFormPictureSelect::sbOpenClick()
     if (!MyOpenPictureDialog1->Execute(this))
         return;
     const QString path = MyOpenPictureDialog1->FileName;
-    const QString extension = AsciiCase::lower(QFileInfo(path).suffix());
     // A picture that cannot be opened leaves the picture, its name and the ring as they were.
-    if (extension != u"bmp"_s && extension != u"jpg"_s) {
-        Prompter::warn(this, u"拡張子 \"."_s + QFileInfo(path).suffix()
-                                 + u"\" は，開くことができない画像形式です。\r\n\r\n"_s
-                                 + u"拡張子が \".bmp\" または \".jpg\" の画像を開いて下さい。"_s);
+    if (!PictureFile::isSupportedName(path)) {
+        Prompter::warn(this, PictureFile::refusedNameMessage(path, PictureFile::NameUse::Open));
         return;
     }
     QString why;
@@ -460,8 +469,9 @@ void TFormPictureSelect::UpDown1Click()
         return;
     Zoom = UpDown1->value();
     const QSize old = Image1->size();
-    const QSize shown(int(divideRoundEven(qint64(WorkPicture.width()) * Zoom, 100)),
-                      int(divideRoundEven(qint64(WorkPicture.height()) * Zoom, 100)));
+    // A thin picture at a small zoom still shows as one pixel, so it can be seen and lined.
+    const QSize shown(std::max(1, int(divideRoundEven(qint64(WorkPicture.width()) * Zoom, 100))),
+                      std::max(1, int(divideRoundEven(qint64(WorkPicture.height()) * Zoom, 100))));
     Image1->resize(shown);
     // The view keeps its centre.
     QScrollBar* h = ScrollBox1->horizontalScrollBar();
@@ -502,9 +512,11 @@ void TFormPictureSelect::Image1MouseDown(QPoint display, Qt::MouseButton button)
     Image1->update();
 }
 
-void TFormPictureSelect::Image1MouseMove(QPoint display, bool shift)
+void TFormPictureSelect::Image1MouseMove(QPoint display, bool shift, bool leftDown)
 {
     const QPoint p(ToPicture(display.x()), ToPicture(display.y()));
+    if (Drawing && (!leftDown || CutLine.size() < (CutLineShape == LineShape::Free ? 1 : 2)))
+        endDrawing();
     if (!Drawing) {
         DotPos = p;
         DotShown = !WorkPicture.isNull();
@@ -531,9 +543,20 @@ void TFormPictureSelect::Image1MouseUp(QPoint display)
 {
     DotPos = QPoint(ToPicture(display.x()), ToPicture(display.y()));
     DotShown = false;
+    endDrawing();
+    Image1->update();
+}
+
+void TFormPictureSelect::endDrawing()
+{
     Drawing = false;
     m_autoScroll.stop();
-    Image1->update();
+}
+
+void TFormPictureSelect::dropLine()
+{
+    CutLine.clear();
+    endDrawing();
 }
 
 void TFormPictureSelect::FormMouseMove()
@@ -560,7 +583,7 @@ void TFormPictureSelect::cutOut(LineShape shape)
     const std::optional<QImage> cut = PictureCut::CutOut(WorkPicture, shape, CutLine, LineWidth);
     if (!cut) {
         // A line that encloses nothing leaves the picture as it is, and records no step.
-        CutLine.clear();
+        dropLine();
         Image1->update();
         return;
     }
@@ -610,14 +633,14 @@ void TFormPictureSelect::sbSelectAllClick()
 void TFormPictureSelect::ResetUndo()
 {
     Undo.reset(WorkPicture);
-    CutLine.clear();
+    dropLine();
     updateUndoButtons();
 }
 
 void TFormPictureSelect::PushUndo()
 {
     Undo.push(WorkPicture);
-    CutLine.clear();
+    dropLine();
     updateUndoButtons();
 }
 
@@ -634,7 +657,7 @@ void TFormPictureSelect::sbUndoClick()
     if (!Undo.undo())
         return;
     WorkPicture = Undo.currentState();
-    CutLine.clear();
+    dropLine();
     updateUndoButtons();
     UpDown1Click();
     Image1->update();
@@ -645,7 +668,7 @@ void TFormPictureSelect::sbRedoClick()
     if (!Undo.redo())
         return;
     WorkPicture = Undo.currentState();
-    CutLine.clear();
+    dropLine();
     updateUndoButtons();
     UpDown1Click();
     Image1->update();
@@ -720,9 +743,8 @@ void TFormPictureSelect::btCancelClick()
 void TFormPictureSelect::done(int result)
 {
     // However the form closes (Esc, the title bar), no drag or scrolling outlives it.
-    Drawing = false;
     DotShown = false;
-    m_autoScroll.stop();
+    endDrawing();
     QDialog::done(result);
 }
 
@@ -731,16 +753,41 @@ void TFormPictureSelect::Effect1Click()
     TFormPicEffect* form = TFormPicEffect::current();
     if (!form || WorkPicture.isNull())
         return;
+    // A line being drawn ends where it is; the adjustment keeps it, since the picture keeps its size.
+    endDrawing();
     const QImage before = WorkPicture;
     // An adjustment the user kept is a step of its own, so it can be undone like a cut.
-    if (form->ShowModal(*this) == QDialog::Accepted && WorkPicture != before)
+    if (form->ShowModal(*this) == QDialog::Accepted && WorkPicture != before) {
+        const QVector<QPoint> line = CutLine;
         PushUndo();
+        CutLine = line;
+    }
+    m_effectPreview.reset();
+    Image1->update();
 }
 
 void TFormPictureSelect::EffectRedisplay()
 {
     UpDown1Click();
     Image1->update();
+}
+
+bool TFormPictureSelect::EffectPreview(const PicEffectTables* tables)
+{
+    if (tables)
+        m_effectPreview = *tables;
+    else
+        m_effectPreview.reset();
+    Image1->update();
+    return true;
+}
+
+QImage TFormPictureSelect::TakenPicture() const
+{
+    if (WorkPicture.isNull() || !CheckBox1->isChecked())
+        return WorkPicture;
+    const QSize shown(std::max(1, ToDisplay(WorkPicture.width())), std::max(1, ToDisplay(WorkPicture.height())));
+    return shown == WorkPicture.size() ? WorkPicture : WorkPicture.scaled(shown);
 }
 
 void TFormPictureSelect::scrollBy(int dx, int dy)

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QVector>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -94,9 +95,10 @@ public:
     void cbIncrementClick();
     void bt100Click();
     void Effect1Click();
-    // The mouse on Image1, in display coordinates.
+    // The mouse on Image1, in display coordinates. A move without the left button (its release
+    // went to a modal window) ends the line there.
     void Image1MouseDown(QPoint display, Qt::MouseButton button);
-    void Image1MouseMove(QPoint display, bool shift);
+    void Image1MouseMove(QPoint display, bool shift, bool leftDown = true);
     void Image1MouseUp(QPoint display);
     void FormMouseMove();
     // The arrow keys scroll the view; true when taken.
@@ -109,8 +111,13 @@ public:
     void ClampPoints();
     void AutoScroll();
 
+    // What the editor places after OK: WorkPicture, at the size shown when CheckBox1 asks for it,
+    // never less than one pixel each way.
+    QImage TakenPicture() const;
+
     QImage& EffectPicture() override { return WorkPicture; }
     void EffectRedisplay() override;
+    bool EffectPreview(const PicEffectTables* tables) override;
 
     static QString FormHint();
 
@@ -128,6 +135,10 @@ private:
     void DrawWidthGlyph();
     void updateUndoButtons();
     void cutOut(PictureCut::LineShape shape);
+    // Every command that uses or drops the line also ends a drag in progress, so a shortcut pressed
+    // with the button still down leaves nothing for the mouse to extend.
+    void dropLine();
+    void endDrawing();
     void scrollBy(int dx, int dy);
     TFormSelectWidth* selectWidthForm();
 
@@ -135,4 +146,6 @@ private:
     QTimer m_flash;
     int m_wheelRest = 0;
     std::unique_ptr<TFormSelectWidth> m_ownSelectWidth;
+    // The adjustment form's tables while one of its bars moves; WorkPicture is unchanged until OK.
+    std::optional<PicEffectTables> m_effectPreview;
 };

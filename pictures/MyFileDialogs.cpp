@@ -1,5 +1,6 @@
 #include "MyFileDialogs.h"
 
+#include "BmpPicture.h"
 #include "Prompter.h"
 
 #include <QAbstractItemView>
@@ -133,7 +134,7 @@ protected:
         default:
             break;
         }
-        if (watched == m_nameBox.data())
+        if (watched == m_nameBoxObject.data())
             return nameBoxEvent(event);
         if (isList(watched))
             return listEvent(event);
@@ -187,6 +188,7 @@ private:
         if (!m_nameBox)
             return;
         m_nameBox->installEventFilter(this);
+        m_nameBoxObject = m_nameBox.data();
         if (!m_setup.dirEditBox) {
             m_nameBox->setAttribute(Qt::WA_InputMethodEnabled, false);
             m_nameBox->setAcceptDrops(false);
@@ -240,6 +242,7 @@ private:
         for (const QPointer<QAbstractItemView>& view : std::as_const(m_views)) {
             view->installEventFilter(this);
             view->viewport()->installEventFilter(this);
+            m_listObjects.append({QPointer<QObject>(view.data()), QPointer<QObject>(view->viewport())});
             if (!m_setup.listChangeFN)
                 view->setEditTriggers(QAbstractItemView::NoEditTriggers);
             // Dragging moves files as the menu's commands would.
@@ -252,10 +255,12 @@ private:
                 rename->setVisible(false);
     }
 
+    // Compares identities only: the filter also sees the lists' events while they are being
+    // destroyed, when they may no longer be touched as lists.
     bool isList(const QObject* o) const
     {
-        for (const QPointer<QAbstractItemView>& view : m_views)
-            if (view && (o == view.data() || o == view->viewport()))
+        for (const auto& [view, viewport] : m_listObjects)
+            if (o && (o == view.data() || o == viewport.data()))
                 return true;
         return false;
     }
@@ -345,9 +350,11 @@ private:
     const DialogSetup m_setup;
     QPointer<QWidget> m_lookIn, m_newFolder, m_up, m_back;
     QPointer<QLineEdit> m_nameBox;
+    QPointer<QObject> m_nameBoxObject; // for identity checks while the box is being destroyed
     QPointer<QComboBox> m_types;
     QPointer<QAction> m_upAction;
     QList<QPointer<QAbstractItemView>> m_views;
+    QList<std::pair<QPointer<QObject>, QPointer<QObject>>> m_listObjects; // each list and its viewport
     int m_baseDepth = 0;
     bool m_below = false;
 };
@@ -428,6 +435,18 @@ bool TMyFileDialog::Execute(QWidget* parent)
     request.filterIndex = FilterIndex;
     request.defaultExt = DefaultExt;
     request.canClose = OnCanClose;
+    if (m_picture) {
+        // Refused before the caller's own check, so no overwrite question is asked for a name
+        // that could never be written.
+        request.canClose = [parent, save = m_save, next = OnCanClose](const QString& path) {
+            if (!PictureFile::isSupportedName(path)) {
+                Prompter::warn(parent, PictureFile::refusedNameMessage(path, save ? PictureFile::NameUse::Save
+                                                                                  : PictureFile::NameUse::Open));
+                return false;
+            }
+            return !next || next(path);
+        };
+    }
 
     DialogSetup setup;
     setup.save = m_save;

@@ -25,6 +25,8 @@ class QLineEdit;
 //   KeepSize      the dialog keeps the size it is shown at and stands centred across the main
 //                 window's monitor, one third down; false leaves size and place to Qt.
 // Open dialogs empty the name box when the folder changes; save dialogs keep the typed name.
+// The two picture dialogs take only names the programs can read and write (".bmp", ".jpg"): any
+// other is refused with the programs' one message and the dialog stays open.
 class TMyFileDialog {
 public:
     virtual ~TMyFileDialog() = default;
@@ -51,12 +53,18 @@ public:
     bool Execute(QWidget* parent = nullptr);
 
     bool isSaveDialog() const { return m_save; }
+    bool isPictureDialog() const { return m_picture; }
 
 protected:
-    explicit TMyFileDialog(bool save) : m_save(save) {}
+    explicit TMyFileDialog(bool save, bool picture = false)
+        : m_save(save)
+        , m_picture(picture)
+    {
+    }
 
 private:
     bool m_save;
+    bool m_picture;
 };
 
 class TMyOpenDialog : public TMyFileDialog {
@@ -71,12 +79,18 @@ public:
 
 class TMyOpenPictureDialog : public TMyFileDialog {
 public:
-    TMyOpenPictureDialog() : TMyFileDialog(false) {}
+    TMyOpenPictureDialog()
+        : TMyFileDialog(false, true)
+    {
+    }
 };
 
 class TMySavePictureDialog : public TMyFileDialog {
 public:
-    TMySavePictureDialog() : TMyFileDialog(true) {}
+    TMySavePictureDialog()
+        : TMyFileDialog(true, true)
+    {
+    }
 };
 
 // A save dialog's overwrite check: true when no file of the path exists or the user agrees to

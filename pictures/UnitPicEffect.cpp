@@ -98,6 +98,11 @@ int TFormPicEffect::ShowModal(PicEffectHost& host)
     m_host = &host;
     FormShow();
     const int result = Prompter::backend().execModal(*this);
+    // A scripted or otherwise ended showing may not have passed through done().
+    if (result == QDialog::Accepted)
+        commitPreview();
+    else
+        endPreview();
     SavedCopy = QImage();
     m_host = nullptr;
     return result;
@@ -148,7 +153,31 @@ void TFormPicEffect::applyOffsets()
 {
     if (!m_host || SavedCopy.isNull())
         return;
+    const PicEffectTables tables = Tables(BrightnessOffset, RedOffset, GreenOffset, BlueOffset);
+    if (m_host->EffectPreview(&tables)) {
+        m_previewing = true;
+        return;
+    }
+    m_host->EffectPicture() = Adjust(SavedCopy, tables);
+    m_host->EffectRedisplay();
+}
+
+void TFormPicEffect::commitPreview()
+{
+    if (!m_previewing || !m_host)
+        return;
+    m_previewing = false;
     m_host->EffectPicture() = Adjust(SavedCopy, BrightnessOffset, RedOffset, GreenOffset, BlueOffset);
+    m_host->EffectPreview(nullptr);
+    m_host->EffectRedisplay();
+}
+
+void TFormPicEffect::endPreview()
+{
+    if (!m_previewing || !m_host)
+        return;
+    m_previewing = false;
+    m_host->EffectPreview(nullptr);
     m_host->EffectRedisplay();
 }
 
@@ -156,6 +185,8 @@ void TFormPicEffect::restoreSavedCopy()
 {
     if (!m_host || SavedCopy.isNull())
         return;
+    m_previewing = false;
+    m_host->EffectPreview(nullptr);
     m_host->EffectPicture() = SavedCopy;
     m_host->EffectRedisplay();
 }
@@ -163,6 +194,13 @@ void TFormPicEffect::restoreSavedCopy()
 void TFormPicEffect::btOKClick()
 {
     done(QDialog::Accepted);
+}
+
+void TFormPicEffect::done(int result)
+{
+    if (result == QDialog::Accepted)
+        commitPreview();
+    QDialog::done(result);
 }
 
 void TFormPicEffect::btCancelClick()
@@ -193,6 +231,11 @@ int TFormPicEffect::ClampByte(float value)
     return int(std::nearbyint(value));
 }
 
+PicEffectTables TFormPicEffect::Tables(int brightness, int red, int green, int blue)
+{
+    return {Table(brightness + red), Table(brightness + green), Table(brightness + blue)};
+}
+
 TFormPicEffect::ChannelTable TFormPicEffect::Table(int offset)
 {
     ChannelTable table{};
@@ -204,19 +247,23 @@ TFormPicEffect::ChannelTable TFormPicEffect::Table(int offset)
 
 QImage TFormPicEffect::Adjust(const QImage& source, int brightness, int red, int green, int blue)
 {
+    return Adjust(source, Tables(brightness, red, green, blue));
+}
+
+QImage TFormPicEffect::Adjust(const QImage& source, const PicEffectTables& tables)
+{
     if (source.isNull())
         return source;
     const QImage in = source.format() == QImage::Format_RGB32 ? source : source.convertToFormat(QImage::Format_RGB32);
-    const ChannelTable r = Table(brightness + red), g = Table(brightness + green), b = Table(brightness + blue);
     QImage out(in.size(), QImage::Format_RGB32);
+    if (out.isNull())
+        return out;
     const int w = in.width();
     for (int y = 0; y < in.height(); ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(in.constScanLine(y));
         auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const QRgb p = src[x];
-            dst[x] = 0xFF000000u | (QRgb(r[qRed(p)]) << 16) | (QRgb(g[qGreen(p)]) << 8) | b[qBlue(p)];
-        }
+        for (int x = 0; x < w; ++x)
+            dst[x] = tables.apply(src[x]);
     }
     return out;
 }

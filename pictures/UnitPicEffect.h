@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QImage>
+#include <QRgb>
 #include <array>
 #include <cstdint>
 
@@ -9,14 +10,33 @@ class QLabel;
 class QPushButton;
 class QScrollBar;
 
+// One adjustment as a lookup table per channel.
+struct PicEffectTables {
+    std::array<std::uint8_t, 256> red{}, green{}, blue{};
+
+    QRgb apply(QRgb p) const
+    {
+        return 0xFF000000u | (QRgb(red[qRed(p)]) << 16) | (QRgb(green[qGreen(p)]) << 8) | blue[qBlue(p)];
+    }
+};
+
 // What the adjustment form needs of the form whose picture it adjusts.
 class PicEffectHost {
 public:
     virtual ~PicEffectHost() = default;
-    // The host's working picture: read when the form is shown, replaced by each adjusted result.
+    // The host's working picture: read when the form is shown, replaced by the adjusted result.
     virtual QImage& EffectPicture() = 0;
     // Re-stretches the working picture to the host's display and repaints it.
     virtual void EffectRedisplay() = 0;
+    // While a bar moves: shows the working picture as the tables would make it, adjusting only
+    // what is on screen; null shows the working picture itself again. A host that returns false
+    // has its whole working picture adjusted at every step instead. Either way the picture the
+    // form leaves behind on OK is the whole picture adjusted.
+    virtual bool EffectPreview(const PicEffectTables* tables)
+    {
+        (void)tables;
+        return false;
+    }
 };
 
 // The picture adjustment form (brightness, red, green, blue), with a live preview in its host.
@@ -57,12 +77,22 @@ public:
     static ChannelTable Table(int offset);
     static int ClampByte(float value);
 
+    static QImage Adjust(const QImage& source, const PicEffectTables& tables);
+    static PicEffectTables Tables(int brightness, int red, int green, int blue);
+
+    void done(int result) override;
     void reject() override;
 
 private:
     void applyOffsets();
     void restoreSavedCopy();
+    // Replaces a host's preview by the whole picture adjusted, as a step without a preview would
+    // have left it.
+    void commitPreview();
+    void endPreview();
 
     PicEffectHost* m_host = nullptr;
     bool m_resetting = false;
+    // The host shows a preview, and its working picture is still SavedCopy.
+    bool m_previewing = false;
 };

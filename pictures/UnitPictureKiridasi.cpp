@@ -1,6 +1,5 @@
 #include "UnitPictureKiridasi.h"
 
-#include "AsciiCase.h"
 #include "BmpPicture.h"
 #include "JpegPicture.h"
 #include "MyFileDialogs.h"
@@ -43,18 +42,6 @@ const QString PictureFilter = u"BMP ﾌｧｲﾙ (*.bmp)|*.bmp|JPEG ﾌｧｲﾙ
 constexpr int WheelNotch = 120;
 constexpr int FrameLineWidth = 4;
 
-QString extensionOf(const QString& path)
-{
-    const QString suffix = QFileInfo(path).suffix();
-    return suffix.isEmpty() ? QString() : u'.' + suffix;
-}
-
-bool isBmpOrJpg(const QString& extension)
-{
-    const QString e = AsciiCase::lower(extension);
-    return e == u".bmp"_s || e == u".jpg"_s;
-}
-
 } // namespace
 
 // The scrolled content: the zoomed picture at its position and the cut frame over it, both drawn
@@ -87,7 +74,11 @@ protected:
                 m_key = work.cacheKey();
                 m_display = view.displaySize();
             }
-            p.drawImage(need.topLeft(), m_cache, needDisplay.translated(-m_rect.topLeft()));
+            const QRect from = needDisplay.translated(-m_rect.topLeft());
+            if (const PicEffectTables* tables = m_form.m_effectPreview ? &*m_form.m_effectPreview : nullptr)
+                p.drawImage(need.topLeft(), adjusted(from, *tables));
+            else
+                p.drawImage(need.topLeft(), m_cache, from);
         }
         const QRect f = view.frameRect();
         const QColor c = m_form.FrameColor;
@@ -121,6 +112,21 @@ protected:
     }
 
 private:
+    // An adjustment's preview: the stretched pixels on screen through the tables, so a bar step
+    // costs what is shown. Taken after the stretch, a shrunk pixel can differ from the adjusted
+    // picture's by rounding, or more where it averages clipped ones; OK shows the exact result.
+    QImage adjusted(const QRect& from, const PicEffectTables& tables) const
+    {
+        QImage out(from.size(), QImage::Format_RGB32);
+        for (int y = 0; y < from.height(); ++y) {
+            const auto* src = reinterpret_cast<const QRgb*>(m_cache.constScanLine(from.top() + y)) + from.left();
+            auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+            for (int x = 0; x < from.width(); ++x)
+                dst[x] = tables.apply(src[x]);
+        }
+        return out;
+    }
+
     static constexpr int Margin = 128;
     TFormPictureKiridasi& m_form;
     QImage m_cache;
@@ -415,10 +421,8 @@ void TFormPictureKiridasi::FormShow()
 
 bool TFormPictureKiridasi::LoadPicture(const QString& path)
 {
-    const QString extension = extensionOf(path);
-    if (!isBmpOrJpg(extension)) {
-        Prompter::warn(this, u"拡張子 \""_s + extension + u"\" は，開くことができない画像形式です。\r\n\r\n"_s
-                                 + u"拡張子が \".bmp\" または \".jpg\" の画像を開いて下さい。"_s);
+    if (!PictureFile::isSupportedName(path)) {
+        Prompter::warn(this, PictureFile::refusedNameMessage(path, PictureFile::NameUse::Open));
         return false;
     }
     QString why;
@@ -574,6 +578,16 @@ void TFormPictureKiridasi::EffectRedisplay()
     Image1->update();
 }
 
+bool TFormPictureKiridasi::EffectPreview(const PicEffectTables* tables)
+{
+    if (tables)
+        m_effectPreview = *tables;
+    else
+        m_effectPreview.reset();
+    Image1->update();
+    return true;
+}
+
 bool TFormPictureKiridasi::MySavePictureDialog1CanClose(const QString& fileName)
 {
     return ConfirmOverwrite(this, fileName, fileName);
@@ -594,10 +608,8 @@ QString TFormPictureKiridasi::TypeChangeName(int filterIndex, const QString& cur
 
 bool TFormPictureKiridasi::SavePictureAs(const QString& path)
 {
-    const QString extension = extensionOf(path);
-    if (!isBmpOrJpg(extension)) {
-        Prompter::warn(this, u"拡張子 \""_s + extension + u"\" は，保存できない画像形式です。\r\n\r\n"_s
-                                 + u"拡張子を \".bmp\" または \".jpg\" にして保存して下さい。"_s);
+    if (!PictureFile::isSupportedName(path)) {
+        Prompter::warn(this, PictureFile::refusedNameMessage(path, PictureFile::NameUse::Save));
         return false;
     }
     QString why;

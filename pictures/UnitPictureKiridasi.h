@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QImage>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -102,6 +103,7 @@ public:
     QImage& EffectPicture() override { return WorkBitmap; }
     // The size stays, so the display keeps its zoom and fit; only the picture is drawn anew.
     void EffectRedisplay() override;
+    bool EffectPreview(const PicEffectTables* tables) override;
     // The save dialog's overwrite question; false keeps the dialog open.
     bool MySavePictureDialog1CanClose(const QString& fileName);
     // The name the save dialog's file-name box gets when its type changes to filter 1 (".bmp") or
@@ -137,6 +139,8 @@ private:
     void moveFrameByArrow(CutView::Arrow key, bool shift);
 
     CutView m_view;
+    // The adjustment form's tables while one of its bars moves; WorkBitmap is unchanged until OK.
+    std::optional<PicEffectTables> m_effectPreview;
     int m_wheelRest = 0;
     bool m_firstShow = true;
     bool m_syncing = false;

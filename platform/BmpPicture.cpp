@@ -218,11 +218,6 @@ bool looksLikeBmp(const QByteArray& bytes)
     return bytes.startsWith("BM");
 }
 
-QString notPictureName(const QString& path)
-{
-    return u"BMP または JPEG ファイルではありません。\r\n"_s + path;
-}
-
 } // namespace
 
 namespace BmpPicture {
@@ -371,23 +366,35 @@ namespace PictureFile {
 bool isSupportedName(const QString& path)
 {
     const QString extension = extensionOf(path);
-    return extension == u"bmp"_s || extension == u"jpg"_s || extension == u"jpeg"_s;
+    return extension == u"bmp"_s || extension == u"jpg"_s;
 }
 
 bool isJpegName(const QString& path)
 {
-    const QString extension = extensionOf(path);
-    return extension == u"jpg"_s || extension == u"jpeg"_s;
+    return extensionOf(path) == u"jpg"_s;
+}
+
+QString refusedNameMessage(const QString& path, NameUse use)
+{
+    // The extension as the user wrote it, with its dot; none at all shows as "".
+    const qsizetype slash = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
+    const qsizetype dot = path.lastIndexOf(u'.');
+    const QString extension = dot > slash ? path.mid(dot) : QString();
+    if (use == NameUse::Save)
+        return u"拡張子 \""_s + extension + u"\" は，保存できない画像形式です。\r\n\r\n"_s
+               + u"拡張子を \".bmp\" または \".jpg\" にして保存して下さい。"_s;
+    return u"拡張子 \""_s + extension + u"\" は，開くことができない画像形式です。\r\n\r\n"_s
+           + u"拡張子が \".bmp\" または \".jpg\" の画像を開いて下さい。"_s;
 }
 
 QImage load(const QString& path, QString* error, JpegPicture::PixelFormat jpegFormat)
 {
     if (error)
         error->clear();
+    if (!isSupportedName(path))
+        return refuse(error, refusedNameMessage(path, NameUse::Open));
     if (!QFileInfo(path).isFile())
         return refuse(error, notFound(path));
-    if (!isSupportedName(path))
-        return refuse(error, notPictureName(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refuse(error, cannotOpen(path));
@@ -418,7 +425,7 @@ bool save(const QString& path, const QImage& image, int jpegQuality, QString* er
         error->clear();
     if (!isSupportedName(path)) {
         if (error)
-            *error = notPictureName(path);
+            *error = refusedNameMessage(path, NameUse::Save);
         return false;
     }
     if (image.isNull()) {

@@ -21,12 +21,17 @@ bool writeFile(const QString& path, const QImage& image, QString* error = nullpt
 
 } // namespace BmpPicture
 
-// Pictures on disk by extension: ".bmp" or ".jpg"/".jpeg", any case. Anything else, or content
-// that is not a picture of that kind, is refused with a message in *error.
+// Pictures on disk by extension: ".bmp" or ".jpg", any case, the two names a map file stores.
+// Anything else (".jpeg" too), or content that is not a picture, is refused with a message in
+// *error.
 namespace PictureFile {
 
 bool isSupportedName(const QString& path);
 bool isJpegName(const QString& path);
+// The one message both programs give for a name of any other extension, before anything is done
+// with it.
+enum class NameUse { Open, Save };
+QString refusedNameMessage(const QString& path, NameUse use);
 // JPEG content is decoded in the given pixel format.
 QImage load(const QString& path, QString* error = nullptr,
             JpegPicture::PixelFormat jpegFormat = JpegPicture::PixelFormat::FullColour);

@@ -48,7 +48,8 @@ button() {
 e2e_click "$red_x" "$red_y" "the red palette entry"
 button $shape_button "面"
 e2e_drag 100 100 300 250
-e2e_expect rectangle "left edge:100,175:$red" "right edge:300,175:$red" "inside:200,175:$white" "outside:99,175:$white"
+e2e_expect rectangle "left edge:100,175:$red" "right edge:299,175:$red" "inside:200,175:$white" "outside:99,175:$white" \
+    "past the right edge:300,175:$white"
 
 e2e_click "$blue_x" "$blue_y" "the blue palette entry"
 button $line_button "線"
@@ -70,7 +71,7 @@ saved="$work/drawn.bmp"
 e2e_easel_save_as "$window" "$saved"
 size=$(identify -format '%wx%h' "$saved" 2>&1)
 [ "$size" = 600x400 ] || e2e_fail "the saved picture is $size, expected 600x400"
-for point in "rectangle edge:100:175:$red" "rectangle corner:300:250:$red" "inside:200:175:$green" \
+for point in "rectangle edge:100:175:$red" "rectangle corner:299:249:$red" "inside:200:175:$green" \
     "inside near the edge:101:240:$green" "outside:99:175:$white" "line:250:350:$blue" "corner:599:0:$white"; do
     IFS=: read -r name x y want <<<"$point"
     got=$(e2e_pixel "$saved" "$x" "$y")

@@ -266,15 +266,20 @@ e2e_click() {
 
 # e2e_menu_item <window> <menu key> <item key>: opens a menu with Alt and picks an item by its
 # mnemonic. The menu is a window of its own; the item key goes to it only once it is open.
+# A window that was shown before the key is no menu, also when another one (a dialog just closed)
+# goes away meanwhile, so the menu is a window not seen before rather than one more window.
 e2e_menu_item() {
-    local windows t
-    windows=$(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l)
+    local before t id opened=
+    before=" $(xdotool search --onlyvisible --name '' 2>/dev/null | tr '\n' ' ')"
     e2e_press "$1" "alt+$2"
     for ((t = 0; t < 200; t++)); do
-        (($(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l) > windows)) && break
+        for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+            [[ $before == *" $id "* ]] || opened=$id
+        done
+        [ -n "$opened" ] && break
         sleep 0.1
     done
-    ((t < 200)) || e2e_fail "no menu after Alt+$2"
+    [ -n "$opened" ] || e2e_fail "no menu after Alt+$2"
     xdotool key "$3" || e2e_fail "cannot press $3"
 }
 

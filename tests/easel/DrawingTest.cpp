@@ -1,8 +1,13 @@
 #include "EaselFixture.h"
 
+#include "EditorCursors.h"
+#include "Palette.h"
 #include "PictureDocument.h"
 #include "ShapeRender.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -122,9 +127,41 @@ TEST(ShapeRenderTest, MarginsAreMeasuredOnTheRecordAlone)
     ShapeRecord r = outline(Shapes::Rectangle, {100, 100}, {200, 150}, 0, 10);
     const Shapes::Extent extent = Shapes::MeasureShape(r, {});
     EXPECT_EQ(extent.extremes[0].x(), 100);
-    EXPECT_EQ(extent.extremes[3].y(), 150);
+    EXPECT_EQ(extent.extremes[3].y(), 149); // the figure ends one pixel before the drag's end
     for (int i = 0; i < 4; ++i)
         EXPECT_NEAR(std::abs(extent.margins[size_t(i)]), 5, 1) << i;
+}
+
+TEST(ShapeRenderTest, RectanglesAndEllipsesAreAsLargeAsTheDrag)
+{
+    for (qint32 type : {Shapes::Rectangle, Shapes::Ellipse}) {
+        // Dragged either way: 100 x 50 pixels from the start point on.
+        for (auto [a, b] : {std::pair{QPoint(10, 10), QPoint(110, 60)}, std::pair{QPoint(110, 60), QPoint(10, 10)}}) {
+            QImage canvas = blank({130, 80});
+            Shapes::RenderShape(canvas, outline(type, a, b, 0), {});
+            QRect drawn;
+            for (int y = 0; y < canvas.height(); ++y)
+                for (int x = 0; x < canvas.width(); ++x)
+                    if (canvas.pixel(x, y) != White)
+                        drawn |= QRect(x, y, 1, 1);
+            EXPECT_EQ(drawn, QRect(10, 10, 100, 50)) << type;
+        }
+    }
+}
+
+// The stroke on the view, as PaintDrawingOverlay shows it, along one row.
+std::vector<bool> previewRow(TFormPictureEditor& ed, int y, int from, int to)
+{
+    QImage view(ed.ScrollBox1->paintBoxSize(), QImage::Format_RGB32);
+    view.fill(White);
+    {
+        QPainter p(&view);
+        ed.PaintDrawingOverlay(p, view.rect());
+    }
+    std::vector<bool> row;
+    for (int x = from; x <= to; ++x)
+        row.push_back(qRed(view.pixel(x, y)) < 128);
+    return row;
 }
 
 class DrawingTest : public EaselFixture {
@@ -284,6 +321,121 @@ TEST_F(DrawingTest, PaletteEyedropperAndRememberedEntries)
     EXPECT_FALSE(ed().EyedropperActive);
     EXPECT_TRUE(ed().sbFloodFill->isChecked());
     EXPECT_EQ(ed().Doc.ShapeList.size(), 1u);
+}
+
+TEST_F(DrawingTest, DashedPenStrokeLooksDashedWhileItIsDrawn)
+{
+    ed().SelectLineKind(1);
+    ed().udPen->setValue(2);
+    // One pixel per move, as a slow hand gives them.
+    ed().Image1MouseDown(Qt::LeftButton, Qt::NoModifier, {100, 50});
+    for (int x = 101; x <= 220; ++x)
+        ed().Image1MouseMove(Qt::NoModifier, {x, 50});
+    const std::vector<bool> preview = previewRow(ed(), 50, 100, 220);
+    ed().Image1MouseUp(Qt::LeftButton, Qt::NoModifier, {220, 50});
+    std::vector<bool> committed;
+    for (int x = 100; x <= 220; ++x)
+        committed.push_back(qRed(ed().Doc.CanvasBitmap.pixel(x, 50)) < 128);
+    auto dashes = [](const std::vector<bool>& row) {
+        int n = 0;
+        for (size_t i = 1; i < row.size(); ++i)
+            n += row[i] && !row[i - 1];
+        return n;
+    };
+    EXPECT_GT(dashes(committed), 5);
+    EXPECT_NEAR(dashes(preview), dashes(committed), 1);
+}
+
+TEST_F(DrawingTest, UndoWaitsForTheDragInProgress)
+{
+    drag({10, 10}, {50, 10});
+    ed().Image1MouseDown(Qt::LeftButton, Qt::NoModifier, {100, 100});
+    ed().Image1MouseMove(Qt::NoModifier, {150, 100});
+    EXPECT_TRUE(ed().FormKeyDown(Qt::Key_Z, Qt::ControlModifier));
+    ed().Image1MouseMove(Qt::NoModifier, {150, 150});
+    ed().Image1MouseUp(Qt::LeftButton, Qt::NoModifier, {150, 150});
+    ASSERT_EQ(ed().Doc.ShapeList.size(), 2u) << "the first stroke is still there";
+    EXPECT_EQ(ed().Doc.ShapeList.back()->Points.front(), QPoint(100, 100)) << "the stroke kept its start";
+    ed().sbUndoClick();
+    EXPECT_EQ(ed().Doc.ShapeList.size(), 1u);
+}
+
+TEST_F(DrawingTest, WidthAndCurvatureGoToTheShapesInTheRange)
+{
+    ed().rbRectClick();
+    drag({20, 20}, {100, 80}); // reference point (60, 50)
+    ed().sbLineClick();
+    drag({300, 300}, {400, 350}); // reference point: its start
+    drag({150, 30}, {500, 30});   // starts inside the range below, ends outside
+    ed().rbRectRange->setChecked(true);
+    ed().sbRangeClick();
+    drag({10, 10}, {200, 120});
+    ASSERT_EQ(ed().DrawMode, 32);
+    ed().udPen->setValue(4);
+    ed().udLine->setValue(10);
+    const auto& list = ed().Doc.ShapeList;
+    EXPECT_EQ(list[0]->LineWidth, 4);
+    EXPECT_EQ(list[1]->LineWidth, 1);
+    EXPECT_EQ(list[2]->LineWidth, 4);
+    EXPECT_EQ(list[2]->Curvature, 10);
+    EXPECT_EQ(list[1]->Curvature, 0);
+    EXPECT_TRUE(ed().RangeExists);
+    // One undo step, taken at the next click.
+    const qint64 before = ed().Undo.ring().current();
+    ed().Image1MouseDown(Qt::LeftButton, Qt::NoModifier, {590, 390});
+    ed().Image1MouseUp(Qt::LeftButton, Qt::NoModifier, {590, 390});
+    EXPECT_EQ(ed().Undo.ring().current(), before + 1);
+    ed().sbUndoClick();
+    EXPECT_EQ(ed().Doc.ShapeList[0]->LineWidth, 1);
+}
+
+TEST_F(DrawingTest, EyedropperTakesTheFloatingPictureItShows)
+{
+    stamp(solidPicture({100, 100}, qRgb(0, 200, 0)), {0, 0});
+    QGuiApplication::clipboard()->setImage(solidPicture({40, 40}, qRgb(10, 20, 30)));
+    ed().sbPasteShowClick();
+    ASSERT_TRUE(ed().imPaste.Visible);
+    ed().sbSpoitClick();
+    ed().Image1MouseDown(Qt::LeftButton, Qt::NoModifier, {20, 20});
+    ed().Image1MouseUp(Qt::LeftButton, Qt::NoModifier, {20, 20});
+    EXPECT_EQ(ed().PaletteColors[2], Palette::rgb(10, 20, 30));
+    ed().sbSpoitClick();
+    ed().Image1MouseDown(Qt::LeftButton, Qt::NoModifier, {70, 70});
+    EXPECT_EQ(ed().PaletteColors[2], Palette::rgb(0, 200, 0));
+}
+
+TEST_F(DrawingTest, ChoosingAToolForgetsTheLayersLastOperation)
+{
+    ed().LayerLastOperation = {3, 3, 3};
+    ed().sbLineClick();
+    EXPECT_EQ(ed().LayerLastOperation, (std::array<int, 3>{0, 0, 0}));
+}
+
+TEST(EditorCursorsTest, EachCursorIsAFigureOfItsOwn)
+{
+    std::vector<QImage> pictures;
+    for (int slot = EditorCursors::Rotate; slot <= EditorCursors::Range2; ++slot) {
+        QPoint hot;
+        const QImage picture = EditorCursors::picture(slot, &hot);
+        ASSERT_EQ(picture.size(), QSize(32, 32)) << slot;
+        EXPECT_TRUE(picture.rect().contains(hot)) << slot;
+        // A figure, black on white, on a clear ground.
+        int black = 0, white = 0, clear = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) {
+                const QRgb c = picture.pixel(x, y);
+                clear += qAlpha(c) == 0;
+                black += qAlpha(c) == 255 && qGray(c) < 40;
+                white += qAlpha(c) == 255 && qGray(c) > 215;
+            }
+        EXPECT_GT(black, 30) << slot;
+        EXPECT_GT(white, 30) << slot;
+        EXPECT_GT(clear, 400) << slot;
+        for (const QImage& other : pictures)
+            EXPECT_NE(picture, other) << slot;
+        pictures.push_back(picture);
+    }
+    EXPECT_TRUE(EditorCursors::picture(0).isNull());
 }
 
 TEST_F(DrawingTest, ShiftNeverSticks)

@@ -4,11 +4,14 @@
 #include "PictureCut.h"
 #include "UnitPicEffect.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+
+#include <functional>
 
 using PictureCut::LineShape;
 
@@ -228,5 +231,140 @@ TEST_F(PictureSelect, WheelZonesAndArrowKeysMoveTheView)
     sel().UpDown1->setFocus();
     sel().CMMouseWheel({box.width() / 2, box.height() / 2}, 120);
     EXPECT_EQ(sel().Zoom, 110) << "the centre zooms by the increment";
+    sel().hide();
+}
+
+TEST_F(PictureSelect, ShortcutsInMidDragEndTheDragAndAnAdjustmentKeepsTheLine)
+{
+    const QImage picture = numbered({100, 80});
+    open(picture);
+    // Each command with the button still down, where it has something to do: the drag ends with
+    // it, and the moves that follow before the release neither write into the emptied line nor
+    // start another.
+    const auto cut = [&] {
+        drag({0, 0}, {90, 70});
+        sel().sbSelectClick();
+    };
+    const struct {
+        const char* name;
+        std::function<void()> before;
+        QAction* command;
+    } commands[] = {
+        {"cut", {}, sel().mmSelect},
+        {"erase", {}, sel().mmEraseR},
+        {"erase the line", {}, sel().mmEraseL},
+        {"undo", cut, sel().Undo1},
+        {"redo",
+         [&] {
+             cut();
+             sel().sbUndoClick();
+         },
+         sel().Repeat1},
+        {"select all", {}, sel().SelectAll1},
+        {"back to the loaded picture", cut, sel().mmReOpen},
+    };
+    for (const LineShape shape : {LineShape::Rectangle, LineShape::Free})
+        for (const auto& c : commands) {
+            SCOPED_TRACE(testing::Message() << c.name << (shape == LineShape::Free ? ", free line" : ", rectangle"));
+            sel().sbReOpenClick();
+            if (c.before)
+                c.before();
+            (shape == LineShape::Free ? sel().sbSelect3 : sel().sbSelect1)->click();
+            sel().Image1MouseDown({5, 5}, Qt::LeftButton);
+            sel().Image1MouseMove({40, 30}, false);
+            c.command->trigger();
+            const QImage after = sel().WorkPicture;
+            EXPECT_FALSE(sel().Drawing);
+            sel().Image1MouseMove({60, 50}, false);
+            sel().Image1MouseMove({70, 60}, true);
+            sel().Image1MouseUp({70, 60});
+            EXPECT_TRUE(sel().CutLine.isEmpty()) << sel().CutLine.size();
+            EXPECT_EQ(sel().WorkPicture, after);
+        }
+
+    // A release that went to a modal window ends the line at the next move.
+    sel().sbSelect1->click();
+    sel().sbReOpenClick();
+    sel().Image1MouseDown({5, 5}, Qt::LeftButton);
+    sel().Image1MouseMove({30, 20}, false);
+    sel().Image1MouseMove({90, 70}, false, false);
+    EXPECT_FALSE(sel().Drawing);
+    EXPECT_EQ(sel().CutLine, (QVector<QPoint>{{5, 5}, {30, 20}}));
+
+    // The adjustment keeps the pending line, which still cuts; undo goes back through both.
+    prompter->modals.push_back([](QDialog& d) {
+        auto& f = static_cast<TFormPicEffect&>(d);
+        f.sbG->setValue(130);
+        f.btOKClick();
+        return int(QDialog::Accepted);
+    });
+    sel().Effect1Click();
+    const QImage adjusted = TFormPicEffect::Adjust(picture, 0, 0, 30, 0);
+    EXPECT_EQ(sel().WorkPicture, adjusted);
+    EXPECT_EQ(sel().CutLine, (QVector<QPoint>{{5, 5}, {30, 20}}));
+    sel().sbSelectClick();
+    EXPECT_EQ(sel().WorkPicture.size(), QSize(25, 15));
+    EXPECT_EQ(sel().WorkPicture.pixel(10, 10), adjusted.pixel(15, 15));
+    sel().sbUndoClick();
+    EXPECT_EQ(sel().WorkPicture, adjusted);
+    sel().sbUndoClick();
+    EXPECT_EQ(sel().WorkPicture, picture);
+}
+
+TEST_F(PictureSelect, AThinPictureAtASmallZoomIsShownAndTakenAtLeastOnePixel)
+{
+    const QImage picture = numbered({60, 4});
+    prompter->modals.push_back([&](QDialog&) {
+        open(picture);
+        sel().UpDown1->setValue(10);
+        EXPECT_EQ(sel().Image1->size(), QSize(6, 1));
+        EXPECT_EQ(sel().TakenPicture().size(), QSize(6, 1));
+        sel().btOKClick();
+        return sel().result();
+    });
+    ed().sbFaceSelectClick();
+    ASSERT_TRUE(ed().imFace.Visible);
+    EXPECT_EQ(ed().imFace.Picture.size(), QSize(6, 1));
+
+    sel().CheckBox1->setChecked(false);
+    EXPECT_EQ(sel().TakenPicture(), picture) << "at its own size when not asked otherwise";
+}
+
+// While a bar moves the import form adjusts only what it shows, and the picture itself once, on
+// OK; the screen then is the screen of the preview, at any zoom and scroll position.
+TEST_F(PictureSelect, AdjustmentPreviewShowsWhatOkGives)
+{
+    // White (transparent) pixels among the others, so the key follows the adjusted colour.
+    QImage picture = numbered({300, 200});
+    for (int y = 0; y < 200; y += 7)
+        for (int x = y % 5; x < 300; x += 5)
+            picture.setPixel(x, y, qRgb(255, 255, 255));
+    picture.setPixel(3, 3, qRgb(250, 250, 250));
+    sel().cbChangeWhite->setChecked(false);
+    open(picture);
+    ASSERT_EQ(sel().WorkPicture, picture);
+    sel().resize(500, 400);
+    sel().show();
+    for (const int zoom : {30, 100, 370}) {
+        SCOPED_TRACE(zoom);
+        sel().UpDown1->setValue(zoom);
+        sel().ScrollBox1->horizontalScrollBar()->setValue(sel().ScrollBox1->horizontalScrollBar()->maximum() / 2);
+        QCoreApplication::processEvents();
+        QImage preview;
+        prompter->modals.push_back([&](QDialog& d) {
+            auto& f = static_cast<TFormPicEffect&>(d);
+            f.sbBri->setValue(103);
+            f.sbR->setValue(90);
+            EXPECT_EQ(sel().WorkPicture, picture) << "nothing computed on the whole picture yet";
+            preview = sel().Image1->grab().toImage();
+            f.btOKClick();
+            return int(QDialog::Accepted);
+        });
+        sel().Effect1Click();
+        EXPECT_EQ(sel().WorkPicture, TFormPicEffect::Adjust(picture, 3, -10, 0, 0));
+        EXPECT_EQ(sel().Image1->grab().toImage(), preview);
+        sel().sbUndoClick();
+        EXPECT_EQ(sel().WorkPicture, picture);
+    }
     sel().hide();
 }

@@ -332,6 +332,30 @@ TEST_F(SelectionTest, TextBecomesTheCopiedPictureLayer)
     EXPECT_EQ(prompter->lastText(), u"［表示］している画像を隠してから実行して下さい。"_s);
 
     ed().sbPasteShowClick();
+    // A colour beside the font; white would be see-through, so it becomes the opaque white.
+    prompter->colours = {QColor(0, 0, 255), QColor(255, 255, 255), std::nullopt};
+    moji.btColorClick();
+    EXPECT_EQ(moji.MojiColor, QColor(0, 0, 255));
+    prompter->modals.push_back([&](QDialog&) {
+        moji.Memo1->setPlainText(u"文字"_s);
+        moji.btOKClick();
+        return moji.result();
+    });
+    ed().sbMojiClick();
+    ASSERT_TRUE(ed().imPaste.Visible);
+    int blue = 0, other = 0;
+    const QImage& text = ed().imPaste.Picture;
+    for (int y = 0; y < text.height(); ++y)
+        for (int x = 0; x < text.width(); ++x)
+            (at(text, x, y) == Blue ? blue : other) += at(text, x, y) != White;
+    EXPECT_GT(blue, 20);
+    EXPECT_EQ(other, 0);
+    ed().sbPasteShowClick();
+    moji.btColorClick();
+    EXPECT_EQ(moji.MojiColor, QColor::fromRgb(ColourText::toQRgb(ed().OpaqueWhite)));
+    moji.btColorClick(); // cancelled
+    EXPECT_EQ(moji.MojiColor, QColor::fromRgb(ColourText::toQRgb(ed().OpaqueWhite)));
+
     prompter->modals.push_back([&](QDialog&) {
         moji.Memo1->setPlainText(u"  \n "_s);
         moji.btOKClick();

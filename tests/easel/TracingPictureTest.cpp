@@ -85,6 +85,40 @@ TEST_F(TracingPictureTest, PlacedByDraggingShownFaintAndNeverSaved)
     EXPECT_FALSE(ed().TracingPictureShown);
 }
 
+TEST_F(TracingPictureTest, ReleasingTheButtonOrChoosingAToolEndsPlacing)
+{
+    const QString path = writePicture(u"mihon.bmp"_s, solidPicture({40, 30}, qRgb(0, 0, 255)));
+    auto strokeDraws = [&](int y) {
+        const size_t before = ed().Doc.ShapeList.size();
+        prompter->asked.clear();
+        press(Qt::LeftButton, {100, y});
+        ed().Image1MouseMove(Qt::NoModifier, {150, y});
+        release(Qt::LeftButton, {150, y});
+        return prompter->asked.empty() && ed().Doc.ShapeList.size() == before + 1;
+    };
+
+    // Released while placing: gone, and the pen draws again.
+    turnOn(path);
+    ASSERT_TRUE(ed().imMihon.Visible);
+    ed().sbShowMihon->click();
+    EXPECT_FALSE(ed().imMihon.Visible);
+    EXPECT_EQ(ed().DrawMode, ed().ToolMode);
+    EXPECT_TRUE(strokeDraws(100));
+
+    // Another tool chosen while placing: placed where it lies, and that tool draws.
+    turnOn(path);
+    ASSERT_TRUE(ed().imMihon.Visible);
+    ed().sbLineClick();
+    EXPECT_FALSE(ed().imMihon.Visible);
+    EXPECT_TRUE(ed().TracingPictureShown);
+    EXPECT_EQ(ed().TracingPictureOrigin, QPoint(0, 0));
+    EXPECT_TRUE(strokeDraws(200));
+    EXPECT_EQ(ed().Doc.ShapeList.back()->ShapeType, Shapes::Line);
+    ed().sbShowMihon->click();
+    EXPECT_FALSE(ed().TracingPictureShown);
+    EXPECT_TRUE(strokeDraws(300));
+}
+
 TEST_F(TracingPictureTest, UnreadablePictureLeavesPlacingMode)
 {
     const QString bad = program.write(u"bad.bmp"_s, QByteArray("BM not a bitmap"));
@@ -93,7 +127,9 @@ TEST_F(TracingPictureTest, UnreadablePictureLeavesPlacingMode)
         prompter->asked.clear();
         turnOn(path);
         ASSERT_EQ(prompter->asked.size(), 1u) << path.toStdString();
-        EXPECT_TRUE(prompter->lastText().startsWith(u"画像ファイルを開けません。"_s));
+        // A name of another kind is refused in the dialog already.
+        EXPECT_TRUE(prompter->lastText().startsWith(path.endsWith(u".png"_s) ? u"拡張子 \".png\" は，開くことができない"_s
+                                                                              : u"画像ファイルを開けません。"_s));
         EXPECT_FALSE(ed().imMihon.Visible);
         EXPECT_FALSE(ed().sbShowMihon->isChecked());
         EXPECT_NE(ed().DrawMode, 55);

@@ -308,6 +308,18 @@ TEST_F(KiridasiForm, SavingOverAFileAsksFirst)
         prompter.files = {existing};
         k.Save1Click();
         EXPECT_EQ(PictureFile::load(existing).size(), QSize(400, 225));
+
+        // A name of another kind is refused in the dialog, before any question about the file.
+        const QString jpeg = folder.write(u"old.jpeg"_s, "keep me too");
+        prompter.asked.clear();
+        prompter.files = {jpeg, folder.file(u"other.jpg"_s)};
+        k.Save1Click();
+        ASSERT_EQ(prompter.asked.size(), 1u);
+        EXPECT_EQ(
+            prompter.asked.front().text,
+            u"拡張子 \".jpeg\" は，保存できない画像形式です。\r\n\r\n拡張子を \".bmp\" または \".jpg\" にして保存して下さい。"_s);
+        EXPECT_EQ(folder.read(jpeg), QByteArray("keep me too"));
+        EXPECT_EQ(k.PictureFileName, folder.file(u"other.jpg"_s));
     });
 }
 

@@ -118,25 +118,38 @@ TEST_F(PicEffect, StartOverKeepsTheFormOpenAndOkKeepsTheResult)
     EXPECT_GT(host.redisplays, 0);
 }
 
+// The size-correction form previews only what it shows; the picture it keeps on OK is the whole
+// picture adjusted, exactly, and Cancel gives the picture back untouched.
 TEST_F(PicEffect, SizeCorrectionFormHostsItFromItsMenu)
 {
     TempFolder folder;
     ProgramFolder::setOverride(folder.path());
+    QImage photo(500, 300, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x)
+            photo.setPixel(x, y, qRgb(x % 256, y % 256, (x * y) % 256));
     const QString path = folder.file(u"photo.bmp"_s);
-    ASSERT_TRUE(PictureFile::save(path, solid({500, 300}, qRgb(40, 40, 40)), 90));
+    ASSERT_TRUE(PictureFile::save(path, photo, 90));
     TFormPictureKiridasi kiridasi;
     kiridasi.PictureFileName = path;
     prompter.modals.push_back([&](QDialog& d) {
         auto& k = static_cast<TFormPictureKiridasi&>(d);
         EXPECT_EQ(k.Effect->text(), u"色・明るさ調整(&M)"_s);
-        prompter.modals.push_back([](QDialog& e) {
-            auto& f = static_cast<TFormPicEffect&>(e);
-            f.sbBri->setValue(120);
-            f.btOKClick();
-            return int(QDialog::Accepted);
-        });
-        k.Effect->trigger();
-        EXPECT_EQ(k.WorkBitmap.pixel(0, 0), qRgb(91, 91, 91));
+        for (const bool ok : {false, true}) {
+            prompter.modals.push_back([&](QDialog& e) {
+                auto& f = static_cast<TFormPicEffect&>(e);
+                f.sbBri->setValue(120);
+                f.sbB->setValue(70);
+                EXPECT_EQ(k.WorkBitmap, photo) << "only what is shown is adjusted while a bar moves";
+                if (ok)
+                    f.btOKClick();
+                else
+                    f.btCancelClick();
+                return f.result();
+            });
+            k.Effect->trigger();
+            EXPECT_EQ(k.WorkBitmap, ok ? TFormPicEffect::Adjust(photo, 20, 0, 0, -30) : photo);
+        }
         return int(QDialog::Rejected);
     });
     kiridasi.ShowModal();

@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# A copied picture moved and stamped in a scrolled, zoomed view, with real wheel turns, drags and
+# clicks on a bare X server: a 960 x 435 picture at 200 %, another program's picture pasted,
+# moved to the view's corner (原点移動), dragged, the view scrolled, moved to the corner again,
+# stamped (描画), dragged away and hidden (隠す). The screen must show it only where it is after
+# every step, a range's rubber band drawn whole, and the saved file the one stamp where it was
+# shown.
+# Usage: easel_scrolled_layer.sh <path to the easel binary>
+set -u
+
+easel_binary=${1:?usage: easel_scrolled_layer.sh <easel binary>}
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+e2e_init easel_scrolled_layer convert identify python3 od xclip
+
+xclip_pid=
+stop_xclip() {
+    if [ -n "$xclip_pid" ]; then
+        kill "$xclip_pid" 2>/dev/null
+        wait "$xclip_pid" 2>/dev/null
+    fi
+    xclip_pid=
+}
+trap 'stop_xclip; e2e_cleanup' EXIT
+
+white=255,255,255
+red=255,0,0
+# Colours no palette entry or control has: the marker on the picture, the pasted picture, and
+# what the stamp's flash turns the pasted picture into.
+marker=10,200,120
+pasted=200,40,160
+flash=200,0,0
+# Buttons, from the window's top-left corner: the two rows under the canvas.
+range_button=230,591
+paste_show_button=89,616
+paste_stamp_button=137,616
+origin_button=247,616
+
+# A 20 x 20 marker at (100, 60) tells where the view shows the picture.
+picture="$work/wide.bmp"
+convert -size 960x435 xc:white -fill "rgb($marker)" -draw 'rectangle 100,60 119,79' -type TrueColor \
+    "BMP3:$picture" || e2e_fail "cannot make the picture"
+outside="$work/outside.png"
+convert -size 40x30 "xc:rgb($pasted)" "$outside" || e2e_fail "cannot make the pasted picture"
+
+e2e_start_xvfb
+xclip -quiet -selection clipboard -t image/png -i "$outside" >/dev/null 2>&1 &
+xclip_pid=$!
+e2e_start_easel "$easel_binary" "$picture"
+e2e_find_window '画像エディタ' "easel's window"
+window=$found
+wx=$found_x wy=$found_y
+echo "easel_scrolled_layer: on $DISPLAY"
+
+button() {
+    e2e_click $((wx + ${1%,*})) $((wy + ${1#*,})) "$2"
+}
+
+# The view's top-left corner, at 100 % and not scrolled: the first row of the canvas.
+e2e_poll_screen opened 20 run "$white" 0 600+ "$wx" "$wy" 9999 9999
+read -r cx cy <<<"$screen_out"
+e2e_expect opened-marker "marker:100,60:$marker" "marker's end:119,79:$marker"
+
+# Ten wheel turns over the middle of the view zoom in to 200 %: the marker grows to 40.
+xdotool mousemove $((cx + 330)) $((cy + 240)) || e2e_fail "cannot move the mouse"
+for ((i = 0; i < 10; i++)); do
+    xdotool click 4 || e2e_fail "cannot turn the wheel"
+done
+e2e_poll_screen zoomed 20 run "$marker" 0 40 "$wx" "$wy" 9999 9999
+read -r mx my <<<"$screen_out"
+
+# Pasted where the last range was copied from, none yet: the corner of the picture and the view.
+button $paste_show_button "表示"
+e2e_expect pasted "top left:0,0:$pasted" "bottom right:79,59:$pasted" "beyond the frame:84,64:$white"
+
+# Dragged into the view by (260, 170): whole picture pixels, so that far on screen too.
+xdotool mousemove $((cx + 40)) $((cy + 30)) mousedown 1 || e2e_fail "cannot press the mouse button"
+for ((i = 1; i <= 8; i++)); do
+    xdotool mousemove $((cx + 40 + 260 * i / 8)) $((cy + 30 + 170 * i / 8)) || e2e_fail "cannot move the mouse"
+done
+# Still held: where it passed is the canvas again.
+e2e_expect dragging "layer:300,200:$pasted" "passed:160,100:$white" "corner:5,5:$white"
+xdotool mouseup 1 || e2e_fail "cannot release the mouse button"
+e2e_expect dragged "layer top left:260,170:$pasted" "layer bottom right:339,229:$pasted" "corner:5,5:$white"
+
+# One wheel turn over the lower middle of the view scrolls it down by 50, one over the right
+# middle right by 50.
+xdotool mousemove $((cx + 330)) $((cy + 420)) click 5 || e2e_fail "cannot turn the wheel"
+xdotool mousemove $((cx + 600)) $((cy + 240)) click 5 || e2e_fail "cannot turn the wheel"
+e2e_poll_screen scrolled 20 check $((mx - 50)) $((my - 50)) "marker:0,0:$marker" "marker's end:39,39:$marker"
+e2e_expect scrolled-layer "layer top left:210,120:$pasted" "layer bottom right:289,179:$pasted" \
+    "below it:250,190:$white"
+
+# To the corner: nothing is left where it was.
+button $origin_button "原点移動"
+e2e_expect cornered "layer:0,0:$pasted" "layer's end:79,59:$pasted" "where it was:250,150:$white" \
+    "where it was before the scroll:300,200:$white"
+
+# Stamped: once the flash is over (300 ms) the picture shows as it was, stamp and layer in one.
+# Only a screenshot taken well after it counts, since one before the flash shows that too.
+button $paste_stamp_button "描画"
+stamped_at=$EPOCHREALTIME
+for ((t = 0; ; t++)); do
+    e2e_poll_screen stamped 20 check "$cx" "$cy" "layer:40,30:$pasted" "layer's end:79,59:$pasted"
+    flashed=$(e2e_shot_rgb "$work/stamped-flash.png" |
+        python3 "$e2e_dir/pixels.py" count "$e2e_screen_w" "$e2e_screen_h" "$cx" "$cy" 80 60 "$flash" 0 0)
+    ((${EPOCHREALTIME/./} - ${stamped_at/./} > 1000000)) && break
+    ((t < 200)) || e2e_fail "screenshots do not come"
+done
+[ "$flashed" = 0 ] || e2e_fail "the flash colour is left on $flashed pixels after the stamp"
+
+# Dragged off the stamp and hidden: the stamp stays, the layer goes.
+xdotool mousemove $((cx + 40)) $((cy + 30)) mousedown 1 || e2e_fail "cannot press the mouse button"
+for ((i = 1; i <= 8; i++)); do
+    xdotool mousemove $((cx + 40 + 300 * i / 8)) $((cy + 30 + 200 * i / 8)) || e2e_fail "cannot move the mouse"
+done
+xdotool mouseup 1 || e2e_fail "cannot release the mouse button"
+e2e_expect dragged-off "layer:340,230:$pasted" "stamp:40,30:$pasted"
+button $paste_show_button "隠す"
+e2e_expect hidden "where the layer was:340,230:$white" "its end:379,259:$white" "stamp:40,30:$pasted"
+left=$(e2e_shot_rgb "$work/hidden-frame.png" |
+    python3 "$e2e_dir/pixels.py" count "$e2e_screen_w" "$e2e_screen_h" $((cx + 280)) $((cy + 180)) 120 100 "$red" 60 0)
+[ "$left" = 0 ] || e2e_fail "$left pixels of the hidden layer's frame are left on screen"
+
+# The range's rubber band in the scrolled view, all four sides while the button is held.
+button $range_button "範囲"
+xdotool mousemove $((cx + 100)) $((cy + 100)) mousedown 1 || e2e_fail "cannot press the mouse button"
+for ((i = 1; i <= 8; i++)); do
+    xdotool mousemove $((cx + 100 + 200 * i / 8)) $((cy + 100 + 150 * i / 8)) || e2e_fail "cannot move the mouse"
+done
+e2e_expect band "top:200,100:$red:1" "bottom:200,250:$red:1" "left:100,175:$red:1" "right:300,175:$red:1"
+xdotool mouseup 1 || e2e_fail "cannot release the mouse button"
+
+saved="$work/stamped.bmp"
+e2e_easel_save_as "$window" "$saved"
+# The view's corner lies (cx - mx + 50, cy - my + 50) screen pixels from the marker's top-left,
+# which is picture pixel (100, 60): the stamp's top-left is half that from it, rounded down.
+half_down() { echo $((($1 - ($1 & 1)) / 2)); }
+sx=$((100 + $(half_down $((cx - mx + 50))))) sy=$((60 + $(half_down $((cy - my + 50)))))
+for point in "stamp:$sx:$sy:$pasted" "stamp's end:$((sx + 39)):$((sy + 29)):$pasted" \
+    "left of it:$((sx - 1)):$((sy + 10)):$white" "beyond it:$((sx + 40)):$((sy + 30)):$white" \
+    "where the layer was hidden:$((sx + 170)):$((sy + 115)):$white" "marker:100:60:$marker"; do
+    IFS=: read -r name x y want <<<"$point"
+    got=$(e2e_pixel "$saved" "$x" "$y")
+    [ "$got" = "$want" ] || e2e_fail "saved $name at ($x,$y) is ${got:-unreadable}, expected $want"
+done
+count=$(convert "$saved" -depth 8 rgb:- | python3 "$e2e_dir/pixels.py" count 960 435 0 0 960 435 "$pasted" 0 0)
+[ "$count" = 1200 ] || e2e_fail "the saved picture has $count pixels of the pasted picture, expected one stamp of 1200"
+
+e2e_menu_item "$window" f x
+e2e_wait_exit 10 "終了 after saving"
+[ "$atlas_status" = 0 ] || e2e_fail "easel exited with status $atlas_status"
+
+passed=1
+echo "easel_scrolled_layer: passed"
