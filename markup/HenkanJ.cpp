@@ -165,13 +165,16 @@ struct Tables {
             if (full.size() == 1 && full.at(0).unicode() > 0x7F)
                 foldTo(full, QByteArray(1, char(low)));
         }
-        for (int row : {0x2400, 0x2500})
-            for (int low = 0x21; low <= 0x76; ++low) {
-                bool ok = false;
-                const QString full = Cp932::decode(CodeToString(JisToSjis(quint16(row + low))), &ok);
-                if (ok)
-                    foldTo(full, fullToHalfKana()[low]);
-            }
+        // Katakana only: hiragana are other letters, not another width of them, and ヮ, ヰ, ヱ,
+        // ヵ and ヶ have no half-width form of their own.
+        for (int low = 0x21; low <= 0x76; ++low) {
+            if (low == 0x6E || low == 0x70 || low == 0x71 || low == 0x75 || low == 0x76)
+                continue;
+            bool ok = false;
+            const QString full = Cp932::decode(CodeToString(JisToSjis(quint16(0x2500 + low))), &ok);
+            if (ok)
+                foldTo(full, fullToHalfKana()[low]);
+        }
     }
 };
 

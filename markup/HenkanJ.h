@@ -51,8 +51,9 @@ QString ReplaceOccurrences(const QString& text, const QString& from, const QStri
 // line break it makes goes back as the escape.
 QString ChangeStoredText(const QString& cell, const std::function<QString(const QString&)>& change);
 
-// A character folded as FullToHalfWidth folds it (one or two characters; the second is 0 when
-// there is none), for matching regardless of width.
+// A full-width character folded to its half-width twin (one or two characters; the second is 0
+// when there is none), for matching regardless of width and of nothing else: unlike
+// FullToHalfWidth it leaves hiragana, and katakana without a half-width form, as they are.
 struct Folded {
     char16_t c[2];
 };

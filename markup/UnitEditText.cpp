@@ -38,6 +38,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -469,6 +471,16 @@ bool TFormEditText::ownsWindow(const QWidget* widget) const
 bool TFormEditText::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress) {
+        // A click into a page's text, its gutter included, makes that page the one the commands
+        // act on.
+        for (auto* w = qobject_cast<QWidget*>(watched); w && !w->isWindow(); w = w->parentWidget())
+            if (auto* editor = qobject_cast<TMyRichEdit*>(w)) {
+                EditorTakesCommands(editor);
+                break;
+            }
+        return QDialog::eventFilter(watched, event);
+    }
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
         return QDialog::eventFilter(watched, event);
     auto* widget = qobject_cast<QWidget*>(watched);
@@ -483,7 +495,21 @@ bool TFormEditText::eventFilter(QObject* watched, QEvent* event)
     }
     if (PopupKeys::forPopup(widget))
         return false;
-    if (FormKeyDown(key->key(), key->modifiers()))
+    // Escape while a tab is held ends the drag, and only the drag.
+    if (key->key() == Qt::Key_Escape && m_dragStart.x() > -100000) {
+        m_dragging = false;
+        m_dragStart = QPoint(-1000000, -1000000);
+        DropMarkTab = -1;
+        m_tabBar->update();
+        return true;
+    }
+    // A key acts on the page it is typed in, whichever page the tab row or the last activation
+    // made current.
+    if (auto* editor = qobject_cast<TMyRichEdit*>(widget))
+        EditorTakesCommands(editor);
+    // The window's own keys (tags, Esc, F4) are the window's: a floating page is a window of its
+    // own, with its own menus.
+    if (widget->window() == this && FormKeyDown(key->key(), key->modifiers()))
         return true;
     // The editors' editing keys are the pop-up menu's commands.
     if (qobject_cast<TMyRichEdit*>(widget)) {
@@ -853,6 +879,8 @@ void TFormEditText::pcEditMouseDown(Qt::MouseButton button, const QPoint& pos)
             m_dragging = false;
             m_dragStart = pos;
             DropMarkTab = -1;
+            if (const QWidget* page = pcEdit->currentWidget())
+                m_dragPageBounds = QRect(page->mapToGlobal(QPoint(0, 0)), page->size());
         } else {
             m_dragStart = QPoint(-1000000, -1000000);
         }
@@ -895,6 +923,7 @@ void TFormEditText::pcEditDragDrop(const QPoint& pos)
 void TFormEditText::pcEditEndDrag(const QPoint& globalPos)
 {
     const bool dragging = m_dragging;
+    const QPoint start = m_dragStart;
     m_dragging = false;
     m_dragStart = QPoint(-1000000, -1000000);
     if (!dragging)
@@ -904,11 +933,31 @@ void TFormEditText::pcEditEndDrag(const QPoint& globalPos)
     if (!rect().contains(mapFromGlobal(globalPos))) {
         TFormRefPage* page = TabPage(pcEdit->currentIndex());
         DropMarkTab = -1;
-        if (page)
-            floatPage(page, QRect(globalPos, page->size()));
+        if (!page)
+            return;
+        const QScreen* at = QGuiApplication::screenAt(globalPos);
+        if (!at)
+            at = screen();
+        // The window's own frame stands for the one the page will get.
+        const QRect frame = frameGeometry(), client = geometry();
+        const QMargins margins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                               frame.bottom() - client.bottom());
+        floatPage(page, DraggedOutBounds(m_dragPageBounds, m_tabBar->mapToGlobal(start), globalPos,
+                                         at ? at->availableGeometry() : QRect(globalPos, page->size()), margins));
         return;
     }
     pcEditDragDrop(pos);
+}
+
+QRect TFormEditText::DraggedOutBounds(const QRect& pageAtPress, const QPoint& press, const QPoint& release,
+                                      const QRect& screen, const QMargins& frame)
+{
+    QRect r = pageAtPress.translated(release - press);
+    const QRect room = screen.marginsRemoved(frame);
+    r.setSize(r.size().boundedTo(room.size()).expandedTo(QSize(1, 1)));
+    r.moveLeft(std::max(room.left(), std::min(r.left(), room.right() + 1 - r.width())));
+    r.moveTop(std::max(room.top(), std::min(r.top(), room.bottom() + 1 - r.height())));
+    return r;
 }
 
 void TFormEditText::miToLeftClick()
@@ -945,6 +994,8 @@ TFormRefPage* TFormEditText::AddScratchPage(std::unique_ptr<TFormRefPage> page)
 
 void TFormEditText::floatPage(TFormRefPage* page, const QRect& bounds)
 {
+    // Taking the tab away makes another tab current; the page the user carried out stays current.
+    const bool current = CurrentPage == page;
     const int index = pcEdit->indexOf(page);
     if (index > 0)
         pcEdit->removeTab(index);
@@ -954,9 +1005,10 @@ void TFormEditText::floatPage(TFormRefPage* page, const QRect& bounds)
     page->FloatBounds = bounds;
     page->show();
     repaintTabs();
-    if (CurrentPage == page) {
-        FloatingPageCurrent = true;
-        repaintTabs();
+    if (current) {
+        page->activateWindow();
+        page->MyRichEdit1->setFocus();
+        EditorTakesCommands(page->MyRichEdit1);
     } else if (index > 0) {
         pcEditChange();
     }
@@ -983,6 +1035,29 @@ void TFormEditText::RefPageActivated(TFormRefPage* page)
     }
     repaintTabs();
     UpdateEditorCaption(page->FileName);
+}
+
+void TFormEditText::EditorTakesCommands(TMyRichEdit* editor)
+{
+    TFormRefPage* page = nullptr;
+    if (editor != MyRichEdit1) {
+        const auto it = std::find_if(ScratchPages.begin(), ScratchPages.end(),
+                                     [editor](const auto& p) { return p->MyRichEdit1 == editor; });
+        if (it == ScratchPages.end())
+            return;
+        page = it->get();
+    }
+    const bool floating = page && page->isFloating();
+    if (CurrentPage == page && FloatingPageCurrent == floating)
+        return;
+    CurrentPage = page;
+    FloatingPageCurrent = floating;
+    repaintTabs();
+    if (page)
+        UpdateEditorCaption(page->FileName);
+    else
+        setWindowTitle(u"マップエディタ"_s);
+    ReferSave1->setEnabled(page && page->Tag != 0);
 }
 
 void TFormEditText::RefPageMoved(TFormRefPage* page)
@@ -1115,19 +1190,21 @@ void TFormEditText::FindFromSelection(bool down)
         SkipSelection = 1;
     }
     if (!FindDialog1->FindText().isEmpty())
-        SearchText(down);
+        SearchText(FindDialog1, down);
 }
 
 void TFormEditText::FindDialog1Find()
 {
-    SearchText(FindDialog1->Down());
+    SearchText(FindDialog1, FindDialog1->Down());
 }
 
 void TFormEditText::ReplaceDialog1Find()
 {
     if (CurrentEditor()->SelLength() > 0)
         SkipSelection = 1;
-    SearchText(true);
+    // What the replace dialog found is what F5 and F6 search again without a selection.
+    FindDialog1->setFindText(ReplaceDialog1->FindText());
+    SearchText(ReplaceDialog1, true);
 }
 
 static QString notFound(const QString& find)
@@ -1137,18 +1214,19 @@ static QString notFound(const QString& find)
 
 // Positions here are indices into Text() (line breaks as CR LF), which are the control's
 // character positions; the control itself counts bytes.
-void TFormEditText::SearchText(bool down)
+void TFormEditText::SearchText(const TFindDialog* dialog, bool down)
 {
     TMyRichEdit* editor = CurrentEditor();
-    const QString find = FindDialog1->FindText();
+    const QString find = dialog->FindText();
     if (find.isEmpty())
         return;
-    const bool matchCase = FindDialog1->MatchCase();
+    const bool matchCase = dialog->MatchCase();
     const QString text = editor->Text();
     const PositionMap& at = editor->positions();
     TextSearch::Match m;
     if (down) {
-        const int start = editor->SelStart() + (SkipSelection ? int(Cp932::byteLength(find)) : 0);
+        // Past the selected match as it stands, which may be wider or narrower than the find text.
+        const int start = editor->SelStart() + (SkipSelection ? editor->SelLength() : 0);
         m = TextSearch::FindForward(text, find, at.charFromByte(start), int(text.size()), matchCase);
     } else {
         m = TextSearch::FindLastBefore(text, find, 0, at.charFromByte(editor->SelStart()), matchCase);
@@ -1244,10 +1322,10 @@ void TFormEditText::ReplaceDialog1Replace(bool all)
     }
     SkipSelection = n > 0 ? 1 : 0;
     Prompter::inform(this, n > 0 ? QString::number(n) + u" 個置換しました。"_s : notFound(find));
+    // The same matches as on the page, widths folded alike.
     if (ReplaceDialog1->WholeWord())
         ChangeOtherDescriptions([&](const QString& description) {
-            return TextSearch::ReplaceAll(description, find, replacement, 0, int(description.size()), matchCase, false)
-                .text;
+            return TextSearch::ReplaceAll(description, find, replacement, 0, int(description.size()), matchCase).text;
         });
 }
 

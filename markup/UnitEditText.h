@@ -3,12 +3,15 @@
 #include <QDialog>
 #include <QFont>
 #include <QHash>
+#include <QMargins>
+#include <QRect>
 #include <functional>
 #include <memory>
 #include <vector>
 
 class QAction;
 class QCheckBox;
+class QDateTime;
 class QFontDialog;
 class QLabel;
 class QLineEdit;
@@ -116,7 +119,18 @@ public:
     bool AddScratchHistory(const QString& path);
     void SaveScratchHistory();
     // A page made for a file (its text loaded when `load`); nullptr when the file cannot be read.
+    // A file that is open as a page already is not opened again: that page is shown and returned.
     TFormRefPage* CreateScratchPage(const QString& fileName, bool load);
+    // The open page, other than `except`, whose file is the one at the path.
+    TFormRefPage* ScratchPageOfFile(const QString& path, const TFormRefPage* except = nullptr) const;
+    // A blank page's file name for that moment, which no open page and no file has.
+    QString BlankPageName(const QDateTime& now) const;
+    // Makes the page current and brings it before the user, docked or floating.
+    void ShowScratchPage(TFormRefPage* page);
+    // Why a text cannot be saved: each character code page 932 cannot hold, once, with where it
+    // first stands as a page shows it (line and column from 1; a character of two UTF-16 halves
+    // counts once).
+    static QString UnencodablePlaces(const QString& text);
 
     // Takes a new page in as a tab just after the active one and makes it current.
     TFormRefPage* AddScratchPage(std::unique_ptr<TFormRefPage> page);
@@ -128,6 +142,13 @@ public:
     // A floating page became active, or was moved over the tab row.
     void RefPageActivated(TFormRefPage* page);
     void RefPageMoved(TFormRefPage* page);
+    // The user works in this editor (a key typed or a click in it): its page becomes current.
+    void EditorTakesCommands(TMyRichEdit* editor);
+    // Where a page dragged out of the tab row floats: its rectangle carried along by the drag, so
+    // that the point grabbed stays under the cursor, then moved, and shrunk if need be, until it
+    // and a frame of the given margins lie wholly on the screen.
+    static QRect DraggedOutBounds(const QRect& pageAtPress, const QPoint& press, const QPoint& release,
+                                  const QRect& screen, const QMargins& frame);
     // The label a tab shows: its caption, with "*" when its editor is modified.
     QString TabLabel(int index) const;
     TMyRichEdit* TabEditor(int index) const;
@@ -208,7 +229,8 @@ private:
     void repaintTabs();
     bool ownsWindow(const QWidget* widget) const;
     QString pageName() const;
-    void SearchText(bool down);
+    // Searches for the dialog's find text with its match-case option.
+    void SearchText(const TFindDialog* dialog, bool down);
     void FindFromSelection(bool down);
     // The same change in the other destinations' descriptions, only from the description page.
     void ChangeOtherDescriptions(const std::function<QString(const QString&)>& change);
@@ -217,7 +239,12 @@ private:
     bool writeScratchPage(TFormRefPage* page, const QString& path, QString* error);
 
     TEditTabBar* m_tabBar = nullptr;
+    // The page the save dialog is naming a file for, so that its own file is no other page's.
+    TFormRefPage* m_savingPage = nullptr;
     Host m_host;
     bool m_dragging = false;
-    QPoint m_dragStart;
+    // Where a scratch page's tab was pressed; far off while no tab is held.
+    QPoint m_dragStart{-1000000, -1000000};
+    // The dragged page's rectangle on the screen when its tab was pressed.
+    QRect m_dragPageBounds;
 };

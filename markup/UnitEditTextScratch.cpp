@@ -19,7 +19,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMenu>
+#include <QPoint>
 #include <QTabWidget>
 
 using namespace Qt::StringLiterals;
@@ -34,6 +36,13 @@ QString historyFileName()
 QString scratchFilter()
 {
     return u"テキストファイル (*.txt)|*.txt|マップファイル (*.map)|*.map|全種類 (*.txt, *.map)|*.map;*.txt"_s;
+}
+
+// Two names of one file compare equal: where each really leads, else the cleaned full path.
+QString fileKey(const QString& path)
+{
+    const QString real = RealPath(path);
+    return real.isEmpty() ? QDir::cleanPath(QFileInfo(path).absoluteFilePath()) : real;
 }
 
 } // namespace
@@ -62,8 +71,52 @@ void TFormEditText::SetUpScratchDialogs()
     msd1->OnCanClose = [this](const QString& path) { return msd1CanClose(path); };
 }
 
+TFormRefPage* TFormEditText::ScratchPageOfFile(const QString& path, const TFormRefPage* except) const
+{
+    if (path.isEmpty())
+        return nullptr;
+    const QString key = fileKey(path);
+    for (const auto& page : ScratchPages)
+        if (page.get() != except && page->Tag > 0 && fileKey(page->FileName) == key)
+            return page.get();
+    return nullptr;
+}
+
+void TFormEditText::ShowScratchPage(TFormRefPage* page)
+{
+    if (!page->isFloating()) {
+        pcEdit->setCurrentWidget(page);
+        pcEditChange();
+        return;
+    }
+    page->show();
+    page->raise();
+    page->activateWindow();
+    page->MyRichEdit1->setFocus();
+    EditorTakesCommands(page->MyRichEdit1);
+}
+
+QString TFormEditText::BlankPageName(const QDateTime& now) const
+{
+    // Pages made in the same second, or a file left from another run, get "_2", "_3" ...: the
+    // close of atlas writes each page to its name without asking.
+    const QString base = m_host.scratchFolder + u'/' + now.toString(u"yyMMdd-HHmmss"_s);
+    for (int n = 1;; ++n) {
+        const QString name = n == 1 ? base : base + u"_%1"_s.arg(n);
+        const QString saved = name + u".txt"_s; // what the save dialog makes of it
+        if (!QFileInfo::exists(name) && !QFileInfo::exists(saved) && !ScratchPageOfFile(name)
+            && !ScratchPageOfFile(saved))
+            return name;
+    }
+}
+
 TFormRefPage* TFormEditText::CreateScratchPage(const QString& fileName, bool load)
 {
+    // A file has one page: opening it again shows the page, with what was typed in it.
+    if (TFormRefPage* open = ScratchPageOfFile(fileName)) {
+        ShowScratchPage(open);
+        return open;
+    }
     QString text;
     if (load) {
         QFile file(fileName);
@@ -115,7 +168,7 @@ void TFormEditText::Refer1Click()
 
 void TFormEditText::Blank1Click()
 {
-    CreateScratchPage(m_host.scratchFolder + u'/' + QDateTime::currentDateTime().toString(u"yyMMdd-HHmmss"_s), false);
+    CreateScratchPage(BlankPageName(QDateTime::currentDateTime()), false);
 }
 
 void TFormEditText::ReopenScratchPage(QAction* item)
@@ -145,11 +198,49 @@ bool TFormEditText::msd1CanClose(const QString& path)
                              u"ファイル名を入力し直しますか。"_s,
                              Prompter::Buttons::YesNo)
                != Prompter::Answer::Yes;
+    // Two pages never write one file.
+    if (const TFormRefPage* other = ScratchPageOfFile(path, m_savingPage)) {
+        Prompter::warn(this, path + u"\r\n"_s + u"このファイルは，"_s + other->windowTitle().trimmed()
+                                 + u" で開いています。\r\n別のファイル名を指定して下さい。"_s);
+        return false;
+    }
     if (QFileInfo::exists(path))
         return Prompter::ask(this, path + u"\r\n"_s + u"ファイルはすでに存在します。上書き保存しますか。"_s,
                              Prompter::Buttons::YesNo)
                == Prompter::Answer::Yes;
     return true;
+}
+
+QString TFormEditText::UnencodablePlaces(const QString& text)
+{
+    const QList<char32_t> codes = Cp932::unencodableCharacters(text);
+    QHash<char32_t, QPoint> first;
+    int line = 1, column = 1;
+    for (qsizetype i = 0; i < text.size() && first.size() < codes.size();) {
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const char32_t c = pair ? QChar::surrogateToUcs4(text[i], text[i + 1]) : char32_t(text[i].unicode());
+        if (codes.contains(c) && !first.contains(c))
+            first.insert(c, QPoint(column, line));
+        if (c == u'\n') {
+            ++line;
+            column = 1;
+        } else if (c != u'\r') {
+            ++column;
+        }
+        i += pair ? 2 : 1;
+    }
+    QString out = u"次の文字はシフトJIS（コードページ932）で表せません。"_s;
+    constexpr int Shown = 10;
+    for (qsizetype n = 0; n < std::min<qsizetype>(codes.size(), Shown); ++n) {
+        const char32_t c = codes[n];
+        const QString character = QChar::requiresSurrogates(c) ? QString::fromUcs4(&c, 1) : QString(QChar(char16_t(c)));
+        const QPoint at = first.value(c);
+        const QString code = u"%1"_s.arg(quint32(c), 4, 16, QLatin1Char('0')).toUpper();
+        out += u"\r\n「%1」（U+%2） %3 行目の %4 文字目"_s.arg(character, code).arg(at.y()).arg(at.x());
+    }
+    if (codes.size() > Shown)
+        out += u"\r\nほか %1 文字"_s.arg(codes.size() - Shown);
+    return out;
 }
 
 bool TFormEditText::writeScratchPage(TFormRefPage* page, const QString& path, QString* error)
@@ -163,9 +254,17 @@ bool TFormEditText::writeScratchPage(TFormRefPage* page, const QString& path, QS
         text += u"\r\n"_s;
     bool ok = true;
     const QByteArray bytes = Cp932::encode(text, &ok);
-    if (!ok)
+    if (!ok) {
+        if (error)
+            *error = UnencodablePlaces(text);
         return false;
-    return FileOps::writeFileAtomic(real, bytes, error);
+    }
+    QString why;
+    if (FileOps::writeFileAtomic(real, bytes, &why))
+        return true;
+    if (error)
+        *error = path + u"\r\n"_s + why;
+    return false;
 }
 
 void TFormEditText::SaveScratchPage(TFormRefPage* page)
@@ -177,15 +276,18 @@ void TFormEditText::SaveScratchPage(TFormRefPage* page)
     msd1->FileName = IsPathInFolder(m_host.scratchFolder, page->FileName, true)
                          ? page->FileName
                          : m_host.scratchFolder + u'/' + QFileInfo(page->FileName).fileName();
-    if (!msd1->Execute(this)) {
+    m_savingPage = page;
+    const bool chosen = msd1->Execute(this);
+    m_savingPage = nullptr;
+    if (!chosen) {
         SaveProceeds = false;
         return;
     }
     const QString path = msd1->FileName;
-    if (!writeScratchPage(page, path, nullptr)) {
+    if (QString why; !writeScratchPage(page, path, &why)) {
         // The page stays, modified, whether it was closing or not.
         SaveProceeds = false;
-        Prompter::warn(this, u"保存できませんでした。"_s);
+        Prompter::warn(this, u"保存できませんでした。"_s + (why.isEmpty() ? QString() : u"\r\n\r\n"_s + why));
         return;
     }
     page->FileName = path;
@@ -245,8 +347,11 @@ bool TFormEditText::SaveAllScratchPages()
     for (const auto& page : ScratchPages) {
         if (page->Tag <= 0 || !page->MyRichEdit1->IsTextModified())
             continue;
-        if (!writeScratchPage(page.get(), page->FileName, nullptr)) {
-            failed += page->windowTitle().trimmed();
+        if (QString why; !writeScratchPage(page.get(), page->FileName, &why)) {
+            // Only a page opened from elsewhere fails with no reason of its own.
+            if (why.isEmpty())
+                why = page->FileName + u"\r\n"_s + u"「ちょい置き用」フォルダ以外に保存することはできません。"_s;
+            failed += page->windowTitle().trimmed() + u"\r\n"_s + why;
             continue;
         }
         page->MyRichEdit1->ResetTextUndo();
@@ -255,7 +360,7 @@ bool TFormEditText::SaveAllScratchPages()
     repaintTabs();
     if (failed.isEmpty())
         return true;
-    Prompter::warn(this, u"保存できませんでした。"_s + u"\r\n"_s + failed.join(u"\r\n"_s));
+    Prompter::warn(this, u"保存できませんでした。"_s + u"\r\n\r\n"_s + failed.join(u"\r\n\r\n"_s));
     return false;
 }
 

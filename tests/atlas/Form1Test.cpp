@@ -594,7 +594,8 @@ TEST_F(Closing, ModifiedScratchPagesAreSavedInsideTheirFolderOrKeepTheWindowOpen
     // The page from outside cannot be written there: the program stays open and says so.
     prompter->answers = {Answer::Yes};
     EXPECT_FALSE(f1().FormClose());
-    EXPECT_EQ(prompter->lastText(), u"保存できませんでした。\r\nちょい置き-2"_s);
+    EXPECT_EQ(prompter->lastText(), u"保存できませんでした。\r\n\r\nちょい置き-2\r\n"_s + outside
+                                        + u"\r\n「ちょい置き用」フォルダ以外に保存することはできません。"_s);
     EXPECT_EQ(readBytes(blank->FileName), Cp932::encode(u"メモ\r\n"_s));
     EXPECT_TRUE(blank->FileName.startsWith(f1().ScratchFolder + u'/'));
     EXPECT_EQ(readBytes(outside), "n\r\n");

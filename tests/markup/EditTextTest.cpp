@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QClipboard>
 #include <QMenu>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -126,7 +127,7 @@ TEST_F(EditText, CommandsActOnTheCurrentPageFloatingOrDocked)
     window.pcEditDragOver(start + QPoint(0, 30));
     window.pcEditEndDrag(outside);
     EXPECT_TRUE(page->isWindow());
-    EXPECT_EQ(page->geometry().topLeft(), outside);
+    EXPECT_TRUE(window.screen()->availableGeometry().contains(page->geometry()));
 }
 
 TEST_F(EditText, TabZeroStaysFirstAndModifiedTabsShowAStar)

@@ -149,8 +149,10 @@ TEST(HenkanJ, FoldsWidthForSearch)
         }
         return out;
     };
-    EXPECT_EQ(fold(u"ＡＢＣ　がパ、漢"_s), u"ABC ｶﾞﾊﾟ､漢"_s);
+    EXPECT_EQ(fold(u"ＡＢＣ　ガパヴ、漢"_s), u"ABC ｶﾞﾊﾟｳﾞ､漢"_s);
     EXPECT_EQ(fold(u"ABCｶﾞ"_s), u"ABCｶﾞ"_s);
+    // Width alone: hiragana, and katakana with no half-width form, are letters of their own.
+    EXPECT_EQ(fold(u"かがぱヵヶヮヰヱ"_s), u"かがぱヵヶヮヰヱ"_s);
 }
 
 } // namespace

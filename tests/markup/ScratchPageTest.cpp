@@ -1,6 +1,7 @@
 #include "UnitEditText.h"
 
 #include "Cp932.h"
+#include "FileOps.h"
 #include "MyRichEdit.h"
 #include "ProgramFolder.h"
 #include "RichEditMargin.h"
@@ -9,11 +10,13 @@
 #include "UnitRefPage.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -275,6 +278,165 @@ TEST_F(ScratchPages, TheHistoryKeepsTwelveDistinctEntriesNewestFirst)
     EXPECT_TRUE(window->tbpReRefer->actions().isEmpty());
     EXPECT_FALSE(QFile::exists(folders.settings() + u"/ちょい置き履歴.txt"_s));
 }
+
+TEST_F(ScratchPages, EveryPageHasAFileOfItsOwn)
+{
+    // Two blank pages in one second, beside a file another run left under that second's name.
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString base = folders.scratch() + u'/' + now.toString(u"yyMMdd-HHmmss"_s);
+    write(base + u".txt"_s, "old");
+    TFormRefPage* one = window->CreateScratchPage(window->BlankPageName(now), false);
+    TFormRefPage* two = window->CreateScratchPage(window->BlankPageName(now), false);
+    EXPECT_EQ(one->FileName, base + u"_2"_s);
+    EXPECT_EQ(two->FileName, base + u"_3"_s);
+    for (auto [page, text] : {std::pair{one, u"一"_s}, std::pair{two, u"二"_s}}) {
+        page->MyRichEdit1->SetText(text);
+        page->MyRichEdit1->RecordTextUndoStep(TMyRichEdit::Typing);
+    }
+    EXPECT_TRUE(window->SaveAllScratchPages());
+    EXPECT_EQ(readAll(base + u"_2"_s), Cp932::encode(u"一\r\n"_s));
+    EXPECT_EQ(readAll(base + u"_3"_s), Cp932::encode(u"二\r\n"_s));
+    EXPECT_EQ(readAll(base + u".txt"_s), "old");
+
+    // A file open as a page, under any spelling of its name, shows that page again.
+    const QString memo = folders.scratch() + u"/メモ.txt"_s;
+    write(memo, Cp932::encode(u"メモ\r\n"_s));
+    prompter.files = {memo};
+    window->Refer1Click();
+    TFormRefPage* opened = window->CurrentPage;
+    opened->MyRichEdit1->SetText(u"書きかけ"_s);
+    opened->MyRichEdit1->RecordTextUndoStep(TMyRichEdit::Typing);
+    window->pcEdit->setCurrentIndex(0);
+    prompter.files = {folders.scratch() + u"/下/../メモ.txt"_s};
+    window->Refer1Click();
+    EXPECT_EQ(window->ScratchPages.size(), 3u);
+    EXPECT_EQ(window->CurrentPage, opened);
+    EXPECT_EQ(window->pcEdit->currentWidget(), opened);
+    EXPECT_EQ(opened->MyRichEdit1->Text(), u"書きかけ"_s);
+
+    // Nor is a page saved onto another page's file: the dialog asks for another name.
+    two->MyRichEdit1->SetText(u"三"_s);
+    two->MyRichEdit1->RecordTextUndoStep(TMyRichEdit::Typing);
+    prompter.files = {memo, folders.scratch() + u"/別.txt"_s};
+    window->SaveScratchPage(two);
+    EXPECT_EQ(prompter.asked.back().text,
+              memo + u"\r\nこのファイルは，ちょい置き-3 で開いています。\r\n別のファイル名を指定して下さい。"_s);
+    EXPECT_EQ(readAll(memo), Cp932::encode(u"メモ\r\n"_s));
+    EXPECT_EQ(readAll(folders.scratch() + u"/別.txt"_s), Cp932::encode(u"三\r\n"_s));
+    EXPECT_EQ(two->FileName, folders.scratch() + u"/別.txt"_s);
+}
+
+TEST_F(ScratchPages, AFailedWriteAtCloseNamesThePageAndTheReason)
+{
+    window->Blank1Click();
+    TFormRefPage* page = window->CurrentPage;
+    page->MyRichEdit1->SetText(u"メモ"_s);
+    page->MyRichEdit1->RecordTextUndoStep(TMyRichEdit::Typing);
+    FileOps::setFaultHook([](FileOps::Op, const QString&) { return true; });
+    EXPECT_FALSE(window->SaveAllScratchPages());
+    FileOps::setFaultHook({});
+    const QString message = prompter.lastText();
+    EXPECT_TRUE(message.startsWith(u"保存できませんでした。\r\n\r\nちょい置き-1\r\n"_s + page->FileName + u"\r\n"_s))
+        << message.toStdString();
+    EXPECT_GT(message.size(), u"保存できませんでした。\r\n\r\nちょい置き-1\r\n"_s.size() + page->FileName.size() + 2);
+    EXPECT_TRUE(page->MyRichEdit1->IsTextModified());
+}
+
+TEST(ScratchPageSave, AnUnencodableCharacterIsNamedWithItsPlace)
+{
+    EXPECT_EQ(TFormEditText::UnencodablePlaces(u"ab\r\nc\U0001F600dé\U0001F600\r\n漢é"_s),
+              u"次の文字はシフトJIS（コードページ932）で表せません。\r\n"_s
+              u"「\U0001F600」（U+1F600） 2 行目の 2 文字目\r\n"_s
+              u"「é」（U+00E9） 2 行目の 4 文字目"_s);
+}
+
+TEST_F(ScratchPages, KeysActOnThePageTheyAreTypedIn)
+{
+    window->Blank1Click();
+    TFormRefPage* page = window->CurrentPage;
+    window->floatPage(page, QRect(40, 40, 300, 200));
+    QApplication::setActiveWindow(page);
+    page->MyRichEdit1->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), page->MyRichEdit1);
+    QTest::keyClicks(page->MyRichEdit1, u"abc"_s);
+    // The window's keys are not the floating page's: no tag, and Escape closes nothing.
+    QTest::keyClick(page->MyRichEdit1, Qt::Key_R, Qt::ControlModifier);
+    QTest::keyClick(page->MyRichEdit1, Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(page->MyRichEdit1->Text(), u"abc"_s);
+    EXPECT_EQ(window->MyRichEdit1->Text(), QString());
+    QTest::keyClick(page->MyRichEdit1, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(page->MyRichEdit1, Qt::Key_C, Qt::ControlModifier);
+
+    // Back in the description, its keys act on the description.
+    QApplication::setActiveWindow(window.get());
+    QTest::mouseClick(window->MyRichEdit1->viewport(), Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), window->MyRichEdit1);
+    EXPECT_EQ(window->CurrentPage, nullptr);
+    EXPECT_FALSE(window->FloatingPageCurrent);
+    QTest::keyClick(window->MyRichEdit1, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(window->MyRichEdit1->Text(), u"abc"_s);
+    QTest::keyClick(window->MyRichEdit1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(window->MyRichEdit1->Text(), QString());
+    EXPECT_EQ(page->MyRichEdit1->Text(), u"abc"_s);
+}
+
+struct DragOut {
+    const char* name;
+    QRect page;
+    QPoint press, release;
+    QRect screen;
+    QMargins frame;
+    QRect expected;
+};
+
+class DraggedOut : public ::testing::TestWithParam<DragOut> {};
+
+TEST_P(DraggedOut, APageFloatsWhereItWasLetGoWhollyOnTheScreen)
+{
+    const DragOut& c = GetParam();
+    const QRect r = TFormEditText::DraggedOutBounds(c.page, c.press, c.release, c.screen, c.frame);
+    EXPECT_EQ(r, c.expected);
+    EXPECT_TRUE(c.screen.contains(r.marginsAdded(c.frame)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Drops, DraggedOut,
+                         ::testing::Values(DragOut{"grab_offset_kept",
+                                                   {100, 100, 400, 300},
+                                                   {150, 90},
+                                                   {350, 190},
+                                                   {0, 0, 1280, 1024},
+                                                   {},
+                                                   {300, 200, 400, 300}},
+                                           DragOut{"bottom_right_corner",
+                                                   {207, 300, 866, 459},
+                                                   {250, 290},
+                                                   {1270, 1015},
+                                                   {0, 0, 1280, 1024},
+                                                   {},
+                                                   {414, 565, 866, 459}},
+                                           DragOut{"frame_on_screen",
+                                                   {207, 300, 866, 459},
+                                                   {250, 290},
+                                                   {5, 5},
+                                                   {0, 0, 1280, 1024},
+                                                   {4, 30, 4, 4},
+                                                   {4, 30, 866, 459}},
+                                           DragOut{"larger_than_the_screen",
+                                                   {0, 0, 2000, 1500},
+                                                   {10, 10},
+                                                   {20, 20},
+                                                   {0, 0, 1280, 1024},
+                                                   {2, 20, 2, 2},
+                                                   {2, 20, 1276, 1002}},
+                                           DragOut{"second_screen",
+                                                   {100, 100, 400, 300},
+                                                   {150, 90},
+                                                   {2250, 700},
+                                                   {1280, 0, 1024, 768},
+                                                   {},
+                                                   {1904, 468, 400, 300}}),
+                         [](const testing::TestParamInfo<DragOut>& info) { return std::string(info.param.name); });
 
 TEST(RichEditMargin, TheTextKeepsItsIndentsAndCannotBeEdited)
 {

@@ -22,7 +22,7 @@ namespace {
 TEST(TextSearch, MatchesRegardlessOfWidthByWholeCharacters)
 {
     using namespace TextSearch;
-    const QString text = u"xＡＢＣ abc ABC がｶﾞ"_s;
+    const QString text = u"xＡＢＣ abc ABC ガｶﾞ"_s;
     EXPECT_EQ(FindForward(text, u"ABC", 0, int(text.size()), true).position, 1);
     EXPECT_EQ(FindForward(text, u"ABC", 0, int(text.size()), true).length, 3);
     EXPECT_EQ(FindForward(text, u"ABC", 2, int(text.size()), true).position, 9);
@@ -37,10 +37,66 @@ TEST(TextSearch, MatchesRegardlessOfWidthByWholeCharacters)
     EXPECT_FALSE(FindForward(text, u"", 0, int(text.size()), false).found());
 
     const Replaced r = ReplaceAll(text, u"abc", u"Z", 0, int(text.size()), false);
-    EXPECT_EQ(r.text, u"xZ Z Z がｶﾞ"_s);
+    EXPECT_EQ(r.text, u"xZ Z Z ガｶﾞ"_s);
     ASSERT_EQ(r.matches.size(), 3u);
-    EXPECT_EQ(ReplaceAll(text, u"abc", u"Z", 0, int(text.size()), false, false).text, u"xＡＢＣ Z Z がｶﾞ"_s);
+    EXPECT_EQ(ReplaceAll(text, u"abc", u"Z", 0, int(text.size()), false, false).text, u"xＡＢＣ Z Z ガｶﾞ"_s);
 }
+
+struct WidthCase {
+    const char* name;
+    const char16_t* text;
+    const char16_t* find;
+    bool matchCase;
+    std::vector<int> positions; // of every match, in order
+};
+
+class WidthOnly : public ::testing::TestWithParam<WidthCase> {};
+
+// Forward from each match's end, backward from each match's start and replace-all find the same
+// matches, which differ from the find text in width and ASCII case alone.
+TEST_P(WidthOnly, EverySearchFindsTheSameMatches)
+{
+    using namespace TextSearch;
+    const QString text = QString::fromUtf16(GetParam().text), find = QString::fromUtf16(GetParam().find);
+    const bool matchCase = GetParam().matchCase;
+    const int end = int(text.size());
+    std::vector<Match> forward;
+    for (Match m = FindForward(text, find, 0, end, matchCase); m.found();
+         m = FindForward(text, find, m.position + m.length, end, matchCase))
+        forward.push_back(m);
+    std::vector<int> positions;
+    for (const Match& m : forward)
+        positions.push_back(m.position);
+    EXPECT_EQ(positions, GetParam().positions);
+
+    std::vector<Match> backward;
+    for (Match m = FindLastBefore(text, find, 0, end, matchCase); m.found();
+         m = FindLastBefore(text, find, 0, m.position, matchCase))
+        backward.insert(backward.begin(), m);
+    const Replaced all = ReplaceAll(text, find, u"#", 0, end, matchCase);
+    ASSERT_EQ(backward.size(), forward.size());
+    ASSERT_EQ(all.matches.size(), forward.size());
+    for (size_t i = 0; i < forward.size(); ++i) {
+        EXPECT_EQ(backward[i].position, forward[i].position);
+        EXPECT_EQ(backward[i].length, forward[i].length);
+        EXPECT_EQ(all.matches[i].position, forward[i].position);
+        EXPECT_EQ(all.matches[i].length, forward[i].length);
+        EXPECT_EQ(MatchLength(text, find, forward[i].position, end, matchCase), forward[i].length);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Letters, WidthOnly,
+                         ::testing::Values(WidthCase{"hiragana_alone", u"かカｶ か", u"か", true, {0, 4}},
+                                           WidthCase{"katakana_both_widths", u"かカｶ か", u"カ", true, {1, 2}},
+                                           WidthCase{"half_katakana_both_widths", u"かカｶ", u"ｶ", true, {1, 2}},
+                                           WidthCase{"voiced_hiragana_alone", u"がガｶﾞ", u"が", true, {0}},
+                                           WidthCase{"voiced_katakana", u"がガｶﾞ", u"ガ", true, {1, 2}},
+                                           WidthCase{"small_ka_is_no_ka", u"ヵカ", u"ｶ", true, {1}},
+                                           WidthCase{"full_width_letters", u"ＡＢＣ abc", u"ABC", true, {0}},
+                                           WidthCase{
+                                               "full_width_no_case", u"ＡＢＣ ａｂｃ abc", u"ABC", false, {0, 4, 8}},
+                                           WidthCase{"half_in_full", u"ABCABC ABC", u"ＡＢＣ", true, {0, 3, 7}}),
+                         [](const testing::TestParamInfo<WidthCase>& info) { return std::string(info.param.name); });
 
 TEST(HenkanJStored, LineBreakEscapesSurviveAChange)
 {
@@ -233,6 +289,50 @@ TEST_F(SearchReplace, SettingsDialogStoresAndRuns)
     });
     window.mmRepHanZenSetteiClick();
     EXPECT_EQ(noChange, HenkanJ::DefaultNoChangeChars());
+}
+
+TEST_F(SearchReplace, FindNextReplaceAndTheOtherDestinationsAgree)
+{
+    TMyRichEdit* editor = window.MyRichEdit1;
+    editor->SetText(u"cat cat かばん カメラ ｶﾒﾗ"_s);
+    cells = QStringList{u"かばん\\nカメラ ｶﾒﾗ"_s, u"ABC ＡＢＣ"_s};
+    replaceAll(u"か"_s, u"が"_s, true);
+    EXPECT_EQ(prompter.lastText(), u"1 個置換しました。"_s);
+    EXPECT_EQ(editor->Text(), u"cat cat がばん カメラ ｶﾒﾗ"_s);
+    EXPECT_EQ(cells.at(0), u"がばん\\nカメラ ｶﾒﾗ"_s);
+    replaceAll(u"カ"_s, u"ガ"_s, true);
+    EXPECT_EQ(editor->Text(), u"cat cat がばん ガメラ ガﾒﾗ"_s);
+    EXPECT_EQ(cells.at(0), u"がばん\\nガメラ ガﾒﾗ"_s);
+    window.ReplaceDialog1->setMatchCase(false);
+    replaceAll(u"abc"_s, u"x"_s, true);
+    EXPECT_EQ(cells.at(1), u"x x"_s);
+
+    // Find next starts after the match it selected, whatever the match's width.
+    editor->SetText(u"ABCABC ABC"_s);
+    editor->setSelStart(0);
+    window.SkipSelection = 0;
+    window.FindDialog1->setFindText(u"ＡＢＣ"_s);
+    window.FindDialog1->setDown(true);
+    std::vector<int> found;
+    for (int i = 0; i < 3; ++i) {
+        window.FindDialog1Find();
+        found.push_back(editor->SelStart());
+        EXPECT_EQ(editor->SelLength(), 3);
+    }
+    EXPECT_EQ(found, (std::vector<int>{0, 3, 7}));
+    window.FindDialog1Find();
+    EXPECT_EQ(prompter.lastText(), u"\"ＡＢＣ\" は見つかりませんでした。"_s);
+    EXPECT_EQ(editor->SelStart(), 7);
+
+    // The replace dialog's find-next looks for its own find text, with its own match case.
+    window.FindDialog1->setFindText(QString());
+    window.ReplaceDialog1->setFindText(u"abc"_s);
+    window.ReplaceDialog1->setMatchCase(true);
+    editor->SetText(u"ABC abc"_s);
+    editor->setSelStart(0);
+    window.ReplaceDialog1Find();
+    EXPECT_EQ(editor->SelStart(), 4);
+    EXPECT_EQ(editor->SelLength(), 3);
 }
 
 } // namespace

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Keys go to the page they are typed in: a blank scratch page dragged out of the description window
+# by its tab floats wholly on the screen; Escape and Ctrl+R there leave the window and the
+# description alone; Ctrl+V and Ctrl+Z with the caret back in the description act on it. Checked in
+# the saved map and in the page's file written at atlas's close.
+# Usage: atlas_floating_page_keys.sh <atlas binary>
+set -u
+
+atlas_binary=${1:?usage: atlas_floating_page_keys.sh <atlas binary>}
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+e2e_init atlas_floating_page_keys awk
+
+map_name=浮動試験
+highlight=48,140,198 # the grid's selected row and the active tab
+
+e2e_make_program "$atlas_binary"
+mkdir -p "$prog/画像と音声/マップ画像/$map_name" || e2e_fail "cannot make folders"
+map_path="$prog/画像と音声/マップファイル/$map_name.map"
+e2e_write_small_map "$map_path" '' 0 '"100,200",港町,,,,,cat,'
+scratch="$prog/画像と音声/マップちょい置き"
+
+e2e_start_xvfb
+e2e_start_atlas "$map_path"
+e2e_wait_window "^マップエディタ ～ $map_name\\.map\$"
+main=$window
+e2e_poll_screen start 20 run "$highlight" 0 150+
+read -r x y <<<"$screen_out"
+e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
+e2e_press "$main" Return
+e2e_find_window '^0 番目の旅行地' "destination editor of 00"
+editor=$found
+e2e_click $((found_x + 78)) $((found_y + found_h - 25)) "別フォームで編集"
+e2e_find_window '^「説明文」の編集$' "description window"
+larger=$found
+lx=$found_x ly=$found_y lw=$found_w
+
+e2e_press "$larger" ctrl+w
+xdotool type --delay 20 abc || e2e_fail "cannot type into the blank page"
+# The new page's tab is the active one, drawn in the highlight colour in the window's tab row.
+e2e_poll_screen tab 20 run "$highlight" 0 40+ "$lx" "$ly" "$lw" 120
+read -r tx ty <<<"$screen_out"
+tx=$((tx + 20)) ty=$((ty + 5))
+# Carried to the display's bottom-right corner, far past the window.
+xdotool mousemove "$tx" "$ty" mousedown 1 || e2e_fail "cannot press on the tab"
+for ((i = 1; i <= 8; i++)); do
+    xdotool mousemove $((tx + (1270 - tx) * i / 8)) $((ty + (1015 - ty) * i / 8)) || e2e_fail "cannot drag the tab"
+done
+xdotool mouseup 1 || e2e_fail "cannot drop the tab"
+e2e_find_window '^ ちょい置き-1 $' "the floating page"
+page=$found
+((found_x >= 0 && found_y >= 0 && found_x + found_w <= e2e_screen_w && found_y + found_h <= e2e_screen_h)) ||
+    e2e_fail "the floating page lies at ${found_w}x$found_h+$found_x+$found_y, not wholly on the display"
+e2e_screenshot "$work/floating.png"
+
+# The window's own keys are not the floating page's.
+e2e_press "$page" Escape ctrl+r ctrl+a ctrl+c
+
+# A click into the description: the caret is there, and so are the editing keys.
+e2e_click $((lx + 100)) $((ly + 150)) "the description"
+e2e_press "$larger" ctrl+End ctrl+v ctrl+z ctrl+v
+e2e_screenshot "$work/description.png"
+e2e_press "$larger" F4
+e2e_wait_gone "$larger" "description window after F4"
+e2e_press "$editor" F4
+e2e_wait_gone "$editor" "destination editor after F4"
+e2e_answer '^マップエディタ$' Return "notice that destination 00 changed"
+e2e_menu_item "$main" f s
+e2e_answer '^マップエディタ$' Return "question before overwriting the map"
+expected='"100,200",港町,,,,,catabc,'
+for ((t = 0; t < 200; t++)); do
+    line=$(iconv -f CP932 -t UTF-8 "$map_path" | sed -n 2p | tr -d '\r')
+    [ "$line" = "$expected" ] && break
+    sleep 0.1
+done
+[ "$line" = "$expected" ] || e2e_fail "destination 00 is saved as \"$line\", expected \"$expected\""
+
+e2e_press "$main" F4
+e2e_answer '^マップエディタ$' Return "question about the changed scratch page"
+e2e_wait_exit 10 "Yes to the scratch-page question"
+names=$(e2e_folder_names "$scratch")
+if [ -z "$names" ] || [ "${names// /}" != "$names" ]; then
+    e2e_fail "the scratch folder holds \"$names\", expected one file"
+fi
+text=$(iconv -f CP932 -t UTF-8 "$scratch/$names" | tr -d '\r')
+[ "$text" = abc ] || e2e_fail "the floating page was saved as \"$text\", expected abc"
+
+passed=1
+echo "atlas_floating_page_keys: passed"
