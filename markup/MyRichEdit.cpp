@@ -3,6 +3,7 @@
 #include "Cp932.h"
 #include "Prompter.h"
 
+#include <QDropEvent>
 #include <QFontMetrics>
 #include <QInputMethodEvent>
 #include <QMimeData>
@@ -127,17 +128,25 @@ void TMyRichEdit::setIndentTop(int pixels)
 const PositionMap& TMyRichEdit::positions() const
 {
     if (m_positionsStale) {
-        m_plainText = toPlainText();
-        m_positions.reset(m_plainText);
+        m_positions.reset(toPlainText());
         m_positionsStale = false;
+        m_textStale = true;
     }
     return m_positions;
 }
 
+const QString& TMyRichEdit::plainText() const
+{
+    if (m_textStale || m_positionsStale) {
+        m_plainText = positions().text();
+        m_textStale = false;
+    }
+    return m_plainText;
+}
+
 QString TMyRichEdit::Text() const
 {
-    positions();
-    QString text = m_plainText;
+    QString text = plainText();
     return text.replace(u'\n', u"\r\n"_s);
 }
 
@@ -155,7 +164,9 @@ void TMyRichEdit::SetText(const QString& text)
         const QScopedValueRollback guard(m_refusing, true);
         setPlainText(plain);
     }
+    // Read whole again: cheaper than following how Qt reports a cleared document.
     m_positionsStale = true;
+    m_numberingStale = true;
     ++m_formatGeneration;
     if (!refused.isEmpty())
         refuse(refused, false);
@@ -196,8 +207,7 @@ void TMyRichEdit::setSelLength(int bytes)
 QString TMyRichEdit::SelText() const
 {
     const QTextCursor c = textCursor();
-    positions();
-    QString text = m_plainText.mid(c.selectionStart(), c.selectionEnd() - c.selectionStart());
+    QString text = positions().mid(c.selectionStart(), c.selectionEnd() - c.selectionStart());
     return text.replace(u'\n', u"\r\n"_s);
 }
 
@@ -312,7 +322,9 @@ void TMyRichEdit::SaveColourView()
 
 void TMyRichEdit::RestoreColourView(bool withLength)
 {
-    setSelStart(m_colourView.selStart);
+    // Formats never move the caret: setting it again would only lay out its line before the paint.
+    if (SelStart() != m_colourView.selStart || SelLength() != 0)
+        setSelStart(m_colourView.selStart);
     if (withLength)
         setSelLength(m_colourView.selLength);
     ScrollToLine(LineFromChar(m_colourView.anchor));
@@ -338,21 +350,31 @@ QString TMyRichEdit::rawText(int from, int to) const
     return c.selectedText();
 }
 
-// Whether a change that kept the length only touched formats (the colourer's and the margin's do):
-// then the positions still hold and nothing new came in.
-bool TMyRichEdit::sameTextAsBefore(int position, int length) const
-{
-    const int end = std::min(position + length, document()->characterCount() - 1);
-    if (m_positionsStale || end > m_plainText.size() || document()->characterCount() - 1 != m_plainText.size())
-        return false;
-    return plainFromRaw(rawText(position, end)) == QStringView(m_plainText).mid(position, end - position);
-}
-
+// The positions follow each change as it comes, so a keystroke costs the piece of text it falls
+// in, not the whole text.
 void TMyRichEdit::onContentsChange(int position, int removed, int added)
 {
-    if (removed == added && sameTextAsBefore(position, added))
+    if (m_settingFormats)
         return;
-    m_positionsStale = true;
+    const int length = document()->characterCount() - 1;
+    if (!m_positionsStale) {
+        // Qt counts the paragraph separator that ends every document; the text has none.
+        const int beyond = std::max(0, position + added - length);
+        const int was = removed - beyond, now = added - beyond;
+        if (position < 0 || was < 0 || now < 0 || position + was > m_positions.documentLength()
+            || m_positions.documentLength() - was + now != length) {
+            m_positionsStale = true;
+        } else {
+            const QString part = plainFromRaw(rawText(position, position + now));
+            // A change of formats only (the colourer's and the margin's): nothing new came in.
+            if (was == now && m_positions.mid(position, now) == part)
+                return;
+            m_positions.replace(position, was, part);
+        }
+    }
+    m_textStale = true;
+    ++m_textEdits;
+    numberingLinesChanged(position, added);
     if (m_refusing || added <= 0)
         return;
     const int end = std::min(position + added, document()->characterCount() - 1);
@@ -487,10 +509,24 @@ void TMyRichEdit::resizeEvent(QResizeEvent* event)
 
 void TMyRichEdit::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && SelLength() > 0)
+    if (event->button() == Qt::LeftButton && SelLength() > 0) {
         DragLineStart = LineStartOfCaret(false);
+        m_dragSource = QTextCursor(document());
+        m_dragSource.setPosition(textCursor().selectionStart());
+        m_dragSource.setKeepPositionOnInsert(true);
+    }
     RecordTextUndoStep(MousePress);
     QPlainTextEdit::mousePressEvent(event);
+}
+
+// Qt runs a drag and drop inside the mouse move that starts it and keeps the button's release
+// for itself: when the text was moved to another control, its line here is recoloured now.
+void TMyRichEdit::mouseMoveEvent(QMouseEvent* event)
+{
+    const quint64 edits = m_textEdits;
+    QPlainTextEdit::mouseMoveEvent(event);
+    if (m_textEdits != edits)
+        RecolourAfterDrag();
 }
 
 void TMyRichEdit::mouseReleaseEvent(QMouseEvent* event)
@@ -499,23 +535,48 @@ void TMyRichEdit::mouseReleaseEvent(QMouseEvent* event)
     RecolourAfterDrag();
 }
 
-// After text was dragged both the line it left and the line it landed on need colouring again.
+// No mouse release follows a drop, so the drop itself recolours; text dropped from another
+// control is an undo step of its own, like one dragged here.
+void TMyRichEdit::dropEvent(QDropEvent* event)
+{
+    RecordTextUndoStep(MousePress);
+    m_dropStart = cursorForPosition(event->position().toPoint());
+    m_dropStart.setKeepPositionOnInsert(true);
+    QPlainTextEdit::dropEvent(event);
+    if (DragLineStart < 0)
+        DragLineStart = LineStartOfCaret(false);
+    RecolourAfterDrag();
+}
+
+// After text was dragged both the line it left and the lines it landed on need colouring again.
+// Both are followed by cursors through the drop's edits, whichever comes first in the text.
 void TMyRichEdit::RecolourAfterDrag()
 {
     if (DragLineStart < 0)
         return;
     const QSignalBlocker detached(this);
     if (ShowStrColor) {
-        const int selStart = SelStart(), selLength = SelLength(), first = FirstVisibleLine();
-        setSelStart(DragLineStart + selLength);
-        RecolourRange(LineStartOfCaret(false), LineEndOfCaret(true));
-        setSelStart(selStart);
-        RecolourRange(LineStartOfCaret(false), LineEndOfCaret(true));
-        setSelLength(selLength);
+        const QTextCursor kept = textCursor();
+        const int first = FirstVisibleLine();
+        QTextCursor caret = kept;
+        caret.clearSelection();
+        setTextCursor(caret);
+        const auto recolourLines = [this](int from, int to) {
+            const QTextBlock last = document()->findBlock(to);
+            RecolourRange(byteOffset(document()->findBlock(from).position()),
+                          byteOffset(last.position() + last.length() - 1));
+        };
+        const int landed =
+            m_dropStart.isNull() ? kept.selectionStart() : std::min(m_dropStart.position(), kept.selectionStart());
+        if (!m_dragSource.isNull() && document()->findBlock(m_dragSource.position()) != document()->findBlock(landed))
+            recolourLines(m_dragSource.position(), m_dragSource.position());
+        recolourLines(landed, kept.selectionEnd());
+        setTextCursor(kept);
         ScrollToLine(first);
     }
     DrawNumbering();
     DragLineStart = -1;
+    m_dragSource = m_dropStart = QTextCursor();
 }
 
 void TMyRichEdit::scrollContentsBy(int dx, int dy)
@@ -675,11 +736,11 @@ void TMyRichEdit::afterEditKey()
 void TMyRichEdit::resetAfterBracket()
 {
     const QTextCursor caret = textCursor();
-    const QString& text = (positions(), m_plainText);
-    if (text.isEmpty())
+    const PositionMap& text = positions();
+    if (text.documentLength() == 0)
         return;
     const int at = caret.selectionStart();
-    const QChar before = at > 0 ? text[at - 1] : text[0];
+    const QChar before = text.at(std::max(0, at - 1));
     if (before == u']' || before == u'}')
         setCurrentCharFormat(QTextCharFormat());
 }

@@ -75,7 +75,7 @@ public:
     int TestVersion = 0;
     bool Numbering() const { return m_numbering; }
     void setNumbering(bool on);
-    const QImage& NumberingBmp() const { return m_numberingBmp; }
+    const QImage& NumberingBmp() const; // drawn when asked for after DrawNumbering
     ColourText::TColor NumberingColor = ColourText::clWhite;
     int UndoMax() const { return m_undo.size(); } // the slot count: one more than was set
     void setUndoMax(int steps);
@@ -163,8 +163,12 @@ public:
     // The range grown to cover a "{*" comment in view, or the comment range kept from before.
     std::pair<int, int> WidenRangeForComment(int startByte, int endByte);
 
-    // The numbering gutter picture.
+    // The numbering gutter picture. DrawNumbering keeps the labels of changed lines up to date and
+    // sets the picture's size; the pixels are drawn only when a host asks for them: the whole
+    // picture (NumberingBmp), or the rows beside the lines on screen (NumberingBmpRows), which costs
+    // only those lines.
     void DrawNumbering();
+    QImage NumberingBmpRows(int top, int height) const; // rows [top, top + height) of NumberingBmp
     int NumberingWidth() const;
     int NumberingLineHeight() const { return m_numberingLineHeight; }
     int NumberedBlockCount() const { return m_numberedBlockCount; }
@@ -191,7 +195,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     // Reports scrolls to OnScroll (pos: first visible line) and OnScrollH (pos: horizontal
     // offset) after scroll bar, wheel and ScrollToLine scrolls; Qt has no scroll codes, so the code
     // is always 0. Qt moves the view to follow the caret without coming through here.
@@ -208,6 +214,8 @@ protected:
 
 private:
     void onContentsChange(int position, int removed, int added);
+    // The text as positions() holds it (one "\n" per line break), built again only after a change.
+    const QString& plainText() const;
     // Runs once an edit has finished (never inside the document's change signal, where editing
     // again would confuse the layout): takes out what code page 932 cannot hold, turns line
     // separators into line breaks.
@@ -215,10 +223,10 @@ private:
     // Emits unencodableRefused and shows the warning, now or once the event loop is back (for text
     // arriving from key, input method, paste and drop handlers).
     void refuse(const QString& characters, bool later);
-    bool sameTextAsBefore(int position, int length) const;
     QString rawText(int from, int to) const;
 
     TRichUndoMemory captureState() const;
+    bool textIs(const QString& text) const; // the text now is `text` (one "\n" per line break)
     void RestoreTextSnapshot();
     void updateCurrentSnapshot();
     void pushTextSnapshot(int kind); // kind decides whether the caret line is recoloured first
@@ -229,21 +237,42 @@ private:
     void resetAfterBracket();
     void applyColourRanges(int fromDocument, int toDocument);
     void measureNumbering();
+    // The lines a change touched are read again when next needed; the others keep what was read.
+    void numberingLinesChanged(int position, int added);
+    void updateNumberingLines() const;
+    void paintNumbering(QImage& picture, int top) const;
 
     int m_indentLeft = 10, m_indentTop = 0;
     std::unique_ptr<TStrColor> m_strColor;
     bool m_numbering = false;
-    QImage m_numberingBmp;
+    // What the gutter knows of each line (NumberingLine flags), its label (the item index, -1 for
+    // none), and the picture drawn from them when asked for.
+    mutable std::vector<quint8> m_numberingLines;
+    mutable std::vector<int> m_numberingItems;
+    mutable int m_numberingItemCount = 0;
+    mutable bool m_numberingStale = true;  // every line to be read again
+    mutable bool m_numberingDirty = false; // some lines to be read again
+    mutable QImage m_numberingBmp;
+    mutable bool m_numberingBmpStale = false;
+    QSize m_numberingSize{1, 1};
     int m_sioriMax = 3;
     UndoRing<TRichUndoMemory> m_undo{21};
     std::vector<TBookmark> m_bookmarks;
     bool m_needsRecolour = false, m_needsRenumber = false, m_imeComposing = false;
     int m_numberingLineHeight = 0, m_numberedBlockCount = 0;
     quint64 m_formatGeneration = 0; // raised by every change of formats
+    // Kept up to date through every change of the document; rebuilt whole only when a change
+    // report does not fit what it holds.
     mutable PositionMap m_positions;
-    mutable QString m_plainText; // toPlainText() as of the last rebuild of m_positions
     mutable bool m_positionsStale = true;
+    mutable QString m_plainText; // m_positions.text(), as of the last change
+    mutable bool m_textStale = true;
+    // While a drag started here or a drop lands: the line the text leaves (kept at its start by
+    // the edits) and where the dropped text begins.
+    QTextCursor m_dragSource, m_dropStart;
+    quint64 m_textEdits = 0; // changes of the text (not of its formats)
     bool m_refusing = false;
+    bool m_settingFormats = false;            // the colourer's own edit: formats only
     int m_pendingFrom = -1, m_pendingTo = -1; // document range still to be checked
     struct View {
         int selStart = 0, selLength = 0, firstLine = 0, anchor = 0;

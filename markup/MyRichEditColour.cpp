@@ -4,6 +4,7 @@
 #include "MarkupColour.h"
 
 #include <QFontMetrics>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QTextBlock>
 
@@ -22,7 +23,8 @@ QTextCharFormat spanFormat(ColourText::TColor colour, bool bold)
     return format;
 }
 
-// What the range holds now, as the kinds below (-1: any other format, or a line break).
+// What the range holds now, as the kinds below (-1: any other format, or a line break); of equal
+// formats, the first kind.
 std::vector<signed char> currentKinds(const QTextDocument& document, int from, int to,
                                              const QTextCharFormat (&formats)[4])
 {
@@ -40,7 +42,7 @@ std::vector<signed char> currentKinds(const QTextDocument& document, int from, i
             if (k == known.end()) {
                 const QTextCharFormat format = fragment.charFormat();
                 signed char kind = -1;
-                for (signed char i = 0; i < 4; ++i)
+                for (signed char i = 0; i < 4 && kind < 0; ++i)
                     if (format == formats[size_t(i)])
                         kind = i;
                 k = known.insert(known.end(), {index, kind});
@@ -71,34 +73,49 @@ void TMyRichEdit::applyColourRanges(int fromDocument, int toDocument)
     const PositionMap& map = positions();
     enum : signed char { Plain, Answer, Function, Error };
     std::vector<signed char> kinds(size_t(toDocument - fromDocument), Plain);
+    // Thousands of span ends after a whole-text scan: one table for the range, not a search each.
+    const int charFrom = map.charFromDocument(fromDocument), charTo = map.charFromDocument(toDocument);
+    const std::vector<int> documentAt = map.documentsFromChars(charFrom, charTo);
+    const auto documentOf = [&](int charPosition) {
+        return documentAt[size_t(std::clamp(charPosition, charFrom, charTo) - charFrom)];
+    };
     const auto mark = [&](const TDataList& spans, signed char kind) {
         for (int i = 0; i + 1 < spans.Count(); i += 2) {
-            const int from = std::max(fromDocument, map.documentFromChar(spans.Get(i)));
-            const int to = std::min(toDocument, map.documentFromChar(spans.Get(i + 1)));
+            const int from = std::max(fromDocument, documentOf(spans.Get(i)));
+            const int to = std::min(toDocument, documentOf(spans.Get(i + 1)));
             if (from < to)
                 std::fill(kinds.begin() + (from - fromDocument), kinds.begin() + (to - fromDocument), kind);
         }
     };
-    mark(AnswerSpans, Answer);
-    mark(FunctionSpans, Function);
-    mark(ErrorSpans, Error);
     const TStrColor& colours = *m_strColor;
     const QTextCharFormat formats[4] = {QTextCharFormat(), spanFormat(colours.Color2, true),
                                         spanFormat(colours.Color3, true), spanFormat(colours.Color4, false)};
+    // Kinds that look alike (answer and function brackets in one colour) are one run.
+    const auto lookAlike = [&](signed char kind) {
+        signed char first = 0;
+        while (!(formats[size_t(first)] == formats[size_t(kind)]))
+            ++first;
+        return first;
+    };
+    mark(AnswerSpans, lookAlike(Answer));
+    mark(FunctionSpans, lookAlike(Function));
+    mark(ErrorSpans, lookAlike(Error));
     const std::vector<signed char> shown = currentKinds(*document(), fromDocument, toDocument, formats);
     QTextCursor c(document());
-    // One edit block: the layout is redone once for all runs.
+    // One edit block: the layout is redone once for all runs. From the last run back, which Qt's
+    // fragment tree splits a little faster than from the first on.
+    const QScopedValueRollback formatsOnly(m_settingFormats, true);
     c.beginEditBlock();
-    for (size_t run = 0; run < kinds.size();) {
-        size_t end = run + 1;
-        while (end < kinds.size() && kinds[end] == kinds[run])
-            ++end;
+    for (size_t end = kinds.size(); end > 0;) {
+        size_t run = end - 1;
+        while (run > 0 && kinds[run - 1] == kinds[end - 1])
+            --run;
         if (!std::equal(kinds.begin() + run, kinds.begin() + end, shown.begin() + run)) {
             c.setPosition(fromDocument + int(run));
             c.setPosition(fromDocument + int(end), QTextCursor::KeepAnchor);
             c.setCharFormat(formats[size_t(kinds[run])]);
         }
-        run = end;
+        end = run;
     }
     c.endEditBlock();
     ++m_formatGeneration;
@@ -136,9 +153,8 @@ std::pair<int, int> TMyRichEdit::WidenRangeForComment(int startByte, int endByte
     int visibleEnd = LineIndex(first + visibleLines);
     if (visibleEnd < 0)
         visibleEnd = TextLength() - 1;
-    positions();
     const int from = documentPosition(visibleStart), to = documentPosition(std::max(visibleStart, visibleEnd));
-    const qsizetype comment = QStringView(m_plainText).mid(from, to - from).indexOf(u"{*");
+    const qsizetype comment = positions().mid(from, to - from).indexOf(u"{*");
     if (comment >= 0) {
         // Cover the comment and what was asked for both.
         const int commentStart = byteOffset(from + int(comment));
@@ -167,9 +183,9 @@ void TMyRichEdit::RecolourRange(int startByte, int endByte)
     const PositionMap& map = positions();
     const int docFrom = map.documentFromByte(from), docTo = map.documentFromByte(std::min(to, TextLength()));
     const int lead = docFrom > 0 ? 1 : 0;
-    QString part = m_plainText.mid(docFrom - lead, docTo - docFrom + lead);
+    QString part = map.mid(docFrom - lead, docTo - docFrom + lead);
     part.replace(u'\n', u"\r\n"_s);
-    const int start = lead == 0 ? 0 : m_plainText[docFrom - 1] == u'\n' ? 2 : 1;
+    const int start = lead == 0 ? 0 : map.at(docFrom - 1) == u'\n' ? 2 : 1;
     MarkupScanner scanner;
     scanner.TestVersion = TestVersion;
     scanner.Color2Enabled = m_strColor->Color2Enabled;

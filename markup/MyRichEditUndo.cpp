@@ -56,8 +56,7 @@ void TMyRichEdit::ResetBookmark(int index)
 TRichUndoMemory TMyRichEdit::captureState() const
 {
     TRichUndoMemory state;
-    positions();
-    state.text = m_plainText; // shared with the cache, not copied
+    state.text = plainText(); // shared with the cache, not copied
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
@@ -81,10 +80,18 @@ void TMyRichEdit::ResetTextUndo()
     LastStepKind = CaretKeys;
 }
 
+bool TMyRichEdit::textIs(const QString& text) const
+{
+    const PositionMap& map = positions();
+    // A snapshot taken since the last change shares the cached text.
+    if (!m_textStale && m_plainText.constData() == text.constData() && m_plainText.size() == text.size())
+        return true;
+    return map.textEquals(text);
+}
+
 bool TMyRichEdit::IsTextModified() const
 {
-    positions();
-    return m_undo.current() != m_undo.first() || m_plainText != m_undo.currentState().text;
+    return m_undo.current() != m_undo.first() || !textIs(m_undo.currentState().text);
 }
 
 // The shown state keeps its text but takes the current view and formats. With the same text and
@@ -114,8 +121,7 @@ void TMyRichEdit::RecordTextUndoStep(int kind)
         recordChangeSinceSnapshot(kind);
         return;
     }
-    positions();
-    if (kind != ReplaceAll && m_plainText == m_undo.currentState().text) {
+    if (kind != ReplaceAll && textIs(m_undo.currentState().text)) {
         updateCurrentSnapshot();
         return;
     }
@@ -135,8 +141,7 @@ void TMyRichEdit::pushTextSnapshot(int kind)
 // the next undo or redo would throw it away.
 bool TMyRichEdit::recordChangeSinceSnapshot(int kind)
 {
-    positions();
-    if (m_plainText == m_undo.currentState().text)
+    if (textIs(m_undo.currentState().text))
         return false;
     pushTextSnapshot(kind);
     return true;
@@ -174,8 +179,7 @@ void TMyRichEdit::RestoreTextSnapshot()
 {
     const TRichUndoMemory& state = m_undo.currentState();
     const QSignalBlocker detached(this);
-    positions();
-    const bool changed = m_plainText != state.text;
+    const bool changed = !textIs(state.text);
     const bool wasModified = Modified();
     SetText(state.text);
     if (!state.formats.empty()) {

@@ -6,10 +6,13 @@
 #include <QInputMethodEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <QMimeData>
 #include <QTextBlock>
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <memory>
+#include <random>
 
 using namespace Qt::StringLiterals;
 
@@ -226,6 +229,31 @@ TEST_F(MarkupControl, CommentRangeCoversWhatWasAskedForToo)
     EXPECT_EQ(to, edit.TextLength());
 }
 
+// A drop gets no mouse release after it: the drop itself recolours the lines it touched. (Qt's
+// offscreen platform runs no drag, so a move inside the page is walked in the end-to-end test.)
+TEST_F(MarkupControl, DroppedTextIsRecolouredWhereItLands)
+{
+    edit.ShowStrColor = true;
+    edit.SetText(u"{必答}問1\r\nここ\r\n"_s);
+    edit.RecolourAll();
+    ASSERT_EQ(formatAt(0).fontWeight(), QFont::Bold);
+    // Dropped right after the bracket, which would lend the dropped text its bold.
+    const QPoint at = edit.PosFromChar(6) + QPoint(0, 4);
+    QMimeData dragged;
+    dragged.setText(u"{必答"_s);
+    QDragEnterEvent enter(at, Qt::CopyAction, &dragged, Qt::LeftButton, {});
+    QApplication::sendEvent(edit.viewport(), &enter);
+    QDropEvent drop(at, Qt::CopyAction, &dragged, Qt::LeftButton, {});
+    QApplication::sendEvent(edit.viewport(), &drop);
+    ASSERT_EQ(edit.Text(), u"{必答}{必答問1\r\nここ\r\n"_s);
+    EXPECT_EQ(formatAt(0).fontWeight(), QFont::Bold);
+    for (int p = 4; p < 7; ++p)
+        EXPECT_NE(formatAt(p).fontWeight(), QFont::Bold) << "the unclosed bracket, at " << p;
+    // Its own undo step: the text before the drop comes back whole.
+    edit.UndoText();
+    EXPECT_EQ(edit.Text(), u"{必答}問1\r\nここ\r\n"_s);
+}
+
 // Which label rows of the gutter picture carry ink.
 QString inkedRows(const TMyRichEdit& edit, int lines)
 {
@@ -261,6 +289,78 @@ TEST_F(MarkupControl, GutterLabelsBlocksOfFiveAroundComments)
     edit.SetText(QString());
     edit.DrawNumbering();
     EXPECT_EQ(inkedRows(edit, 3), u"..."_s);
+
+    // The empty line after a last line break is no item of its own.
+    edit.SetText(u"a\r\nb\r\n"_s);
+    edit.DrawNumbering();
+    EXPECT_EQ(inkedRows(edit, 3), u"##."_s);
+    EXPECT_EQ(edit.NumberedBlockCount(), 2);
+}
+
+// Keys, pastes, undo and redo anywhere in a coloured, numbered page: the positions, the gutter's
+// labels and the rows drawn for the lines on screen are what a fresh reading of the text gives.
+TEST_F(MarkupControl, EditsLeavePositionsAndGutterAsAFreshReading)
+{
+    const QString lines[] = {u"{必答}問題"_s, u"答え [ここ]"_s, QString(),   u"// メモ"_s,    u"{* 注"_s,
+                             u"まだ注"_s,     u"*}"_s,          u"漢字ｶﾅ"_s, u"{PIC,a.bmp}"_s};
+    QString text;
+    for (int i = 0; i < 40; ++i)
+        text += lines[i % std::size(lines)] + u"\r\n"_s;
+    edit.ShowStrColor = true;
+    edit.setNumbering(true);
+    edit.SetText(text);
+    TMyRichEdit fresh;
+    fresh.resize(edit.size());
+    fresh.show();
+    fresh.setNumbering(true);
+
+    const QString typed = u"a{*}/\n"_s;
+    const QString pasted[] = {u"漢\r\ny"_s, u"{*\r\n\r\n"_s, u"//"_s, QString(), u"*}\r\nz"_s};
+    std::mt19937 random(2102);
+    for (int round = 0; round < 120; ++round) {
+        const PositionMap& map = edit.positions();
+        edit.setSelStart(map.byteFromDocument(int(random() % unsigned(map.documentLength() + 1))));
+        switch (random() % 6) {
+        case 0: {
+            const QChar c = typed[qsizetype(random() % typed.size())];
+            if (c == u'\n')
+                key(Qt::Key_Return);
+            else
+                keys(QString(c));
+            break;
+        }
+        case 1:
+            key(random() % 2 ? Qt::Key_Backspace : Qt::Key_Delete);
+            break;
+        case 2:
+            edit.setSelLength(int(random() % 12));
+            edit.setSelText(pasted[random() % std::size(pasted)]);
+            break;
+        case 3:
+            edit.UndoText();
+            break;
+        case 4:
+            edit.RedoText();
+            break;
+        default:
+            key(Qt::Key_Down);
+            break;
+        }
+        edit.DrawNumbering();
+        SCOPED_TRACE(edit.Text().toStdString());
+        const PositionMap reread(edit.toPlainText());
+        ASSERT_EQ(edit.positions().documentLength(), reread.documentLength()) << "round " << round;
+        for (int d = 0; d <= reread.documentLength(); ++d)
+            ASSERT_EQ(edit.positions().byteFromDocument(d), reread.byteFromDocument(d)) << "document " << d;
+        fresh.SetText(edit.Text());
+        fresh.DrawNumbering();
+        ASSERT_EQ(edit.NumberedBlockCount(), fresh.NumberedBlockCount()) << "round " << round;
+        ASSERT_EQ(edit.NumberingBmp(), fresh.NumberingBmp()) << "round " << round;
+        const QImage& whole = edit.NumberingBmp();
+        const int top = int(random() % unsigned(whole.height()));
+        const int rows = std::min(90, whole.height() - top);
+        ASSERT_EQ(edit.NumberingBmpRows(top, rows), whole.copy(0, top, whole.width(), rows)) << "from " << top;
+    }
 }
 
 } // namespace

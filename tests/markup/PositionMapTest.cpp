@@ -112,4 +112,79 @@ TEST(PositionMap, AgreesWithCodecOnRandomTexts)
     }
 }
 
+// Edits anywhere in a text of several pieces, pairs made and broken at their seams: the edited map
+// answers every question as one built from the edited text does.
+TEST(PositionMap, EditedMapAgreesWithOneBuiltAfresh)
+{
+    const QString alphabet = u"ab\n漢ｱ～"_s;
+    const QChar high = QChar::highSurrogate(0x1F600), low = QChar::lowSurrogate(0x1F600);
+    std::mt19937 random(2104);
+    const auto pick = [&](int n) {
+        QString s;
+        for (int i = 0; i < n; ++i) {
+            const unsigned r = random() % 8;
+            s += r == 0 ? high : r == 1 ? low : alphabet[qsizetype(r % alphabet.size())];
+        }
+        return s;
+    };
+    const auto agree = [](const PositionMap& edited, const QString& text) {
+        const PositionMap fresh(text);
+        if (edited.charLength() != fresh.charLength() || edited.byteLength() != fresh.byteLength())
+            return false;
+        for (int c = 0; c <= fresh.charLength(); ++c)
+            if (edited.documentFromChar(c) != fresh.documentFromChar(c))
+                return false;
+        return true;
+    };
+    // Pairs made and broken right where a fresh map's first two pieces meet.
+    const QString a2047(2047, u'a'), rest(3000, u'b');
+    struct Seam {
+        QString text;
+        int at, removed;
+        QString added;
+    } seams[] = {
+        {a2047 + u'a' + low + rest, 2048, 0, QString(high)},
+        {a2047 + high + u'x' + low + rest, 2048, 1, QString()},
+        {a2047 + high + low + rest, 2047, 1, QString()},
+        {a2047 + high + low + rest, 2048, 0, u"x"_s},
+    };
+    for (const Seam& seam : seams) {
+        PositionMap edited(seam.text);
+        QString text = seam.text;
+        text.replace(seam.at, seam.removed, seam.added);
+        edited.replace(seam.at, seam.removed, seam.added);
+        EXPECT_TRUE(agree(edited, text)) << "at " << seam.at;
+    }
+
+    QString text = pick(6000);
+    PositionMap edited(text);
+    for (int round = 0; round < 80; ++round) {
+        // Every other edit near where a fresh map's pieces meet (every 2,048 positions).
+        const int at = round % 2 ? int(random() % unsigned(text.size() + 1))
+                                 : std::min(int(text.size()), 2048 * int(1 + random() % 2) + int(random() % 5) - 2);
+        const int removed = round % 10 == 0 ? int(random() % 4500) : int(random() % 4);
+        const QString added = round % 2 == 0 ? pick(1) : pick(round % 10 == 5 ? 4500 : int(random() % 5));
+        text.replace(at, std::min<qsizetype>(removed, text.size() - at), added);
+        edited.replace(at, removed, added);
+        const PositionMap fresh(text);
+        ASSERT_EQ(edited.documentLength(), fresh.documentLength()) << "round " << round;
+        ASSERT_EQ(edited.byteLength(), fresh.byteLength());
+        ASSERT_EQ(edited.charLength(), fresh.charLength());
+        ASSERT_TRUE(edited.textEquals(text));
+        ASSERT_EQ(edited.mid(at - 3, 10), text.mid(std::max(0, at - 3), at < 3 ? 7 + at : 10));
+        for (int d = -1; d <= text.size() + 1; ++d) {
+            ASSERT_EQ(edited.byteFromDocument(d), fresh.byteFromDocument(d)) << "document " << d;
+            ASSERT_EQ(edited.charFromDocument(d), fresh.charFromDocument(d)) << "document " << d;
+            ASSERT_EQ(edited.at(d), d >= 0 && d < text.size() ? text[d] : QChar());
+        }
+        for (int b = -1; b <= fresh.byteLength() + 1; ++b)
+            ASSERT_EQ(edited.documentFromByte(b), fresh.documentFromByte(b)) << "byte " << b;
+        const std::vector<int> table = edited.documentsFromChars(-2, fresh.charLength() + 2);
+        for (int c = -2; c <= fresh.charLength() + 2; ++c) {
+            ASSERT_EQ(edited.documentFromChar(c), fresh.documentFromChar(c)) << "char " << c;
+            ASSERT_EQ(table[size_t(c + 2)], fresh.documentFromChar(c)) << "char " << c;
+        }
+    }
+}
+
 } // namespace
