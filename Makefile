@@ -5,22 +5,36 @@ PKGS  = cmake g++ make pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev lib
         xvfb xauth xfonts-base xdotool x11-utils imagemagick fonts-ipafont-gothic python3 \
         qt6-translations-l10n xclip
 
-# The fuzz targets need clang and its fuzzer runtime; only "make fuzz" (and so "make test") asks.
+# The fuzz targets and the sanitized build need clang and its runtimes; only "make fuzz",
+# "make sanitize" (and so "make test") ask.
 FUZZ_PKGS = clang libclang-rt-14-dev
 FUZZ_BUILD ?= build-fuzz
+# Every program and test again with AddressSanitizer and UBSan.
+SAN_BUILD ?= build-asan
 FUZZ_SECONDS ?= 60
 # Kills of a save in a child process at random moments (CI's own test run makes twenty).
 FUZZ_KILLS ?= 300
 
-.PHONY: run test build deps clean fuzz fuzz-build
+.PHONY: run test build deps clean fuzz fuzz-build sanitize sanitize-build
 
 run: build
 	$(BUILD)/bin/atlas
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	$(MAKE) sanitize
 	$(MAKE) fuzz-build
 	bash fuzz/run.sh $(FUZZ_BUILD) 10
+
+# Any sanitizer report, of a test or of a program a test started, fails the run and is printed.
+sanitize: sanitize-build
+	bash tests/sanitize/run.sh $(SAN_BUILD) $(JOBS)
+
+sanitize-build:
+	$(MAKE) deps EXTRA_PKGS="$(FUZZ_PKGS)"
+	CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) -DSANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g"
+	cmake --build $(SAN_BUILD) -j $(JOBS)
 
 fuzz: build fuzz-build
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
@@ -47,4 +61,4 @@ deps:
 	fi
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(SAN_BUILD)

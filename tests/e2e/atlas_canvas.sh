@@ -2,13 +2,13 @@
 # Drives the map canvas of the real map editor with real clicks and keys on a bare X server: places
 # a destination by clicking, drags it, walks the undo ring with the keyboard, and reads each result
 # off screenshots. Ends with F4 on the map as loaded, which must close without a question.
-# Usage: atlas_canvas.sh <path to the atlas binary>
+# Usage: atlas_canvas.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_canvas.sh <atlas binary>}
 here=$(dirname "${BASH_SOURCE[0]}")
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$here/lib.sh"
+atlas_binary=$e2e_programs/atlas
 e2e_init atlas_canvas convert python3 cmp
 
 # A solid map picture makes every pixel that is not the map colour something atlas drew.

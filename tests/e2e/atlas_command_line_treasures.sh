@@ -2,12 +2,12 @@
 # A map given on the command line keeps its treasure pictures: the treasure form shows r01 of the
 # map, a picture brought into r02 and taken back with Ctrl+Z leaves r01 in place, and Save As
 # writes r01.jpg on line 66 with its picture in the saved map's folder.
-# Usage: atlas_command_line_treasures.sh <path to the atlas binary>
+# Usage: atlas_command_line_treasures.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_command_line_treasures.sh <atlas binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
 e2e_init atlas_command_line_treasures convert cmp python3
 
 orange=255,140,0

@@ -2,12 +2,12 @@
 # Edits a destination's description with real keys on a bare X server: types two Japanese lines,
 # deletes a word, undoes twice and redoes once with the editor's keys, presses OK, saves the map
 # and checks that the destination's description is exactly the text that was shown.
-# Usage: atlas_description_undo.sh <path to the atlas binary>
+# Usage: atlas_description_undo.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_description_undo.sh <atlas binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
 e2e_init atlas_description_undo xkbcomp awk
 
 map_name=説明文試験

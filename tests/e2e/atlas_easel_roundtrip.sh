@@ -4,13 +4,13 @@
 # the picture with real clicks and keys, saves it and ends, and atlas takes the saved picture in.
 # A second run that changes nothing must leave no working copy behind; a third saves under another
 # name, which atlas learns from easel's notice alone. Ends with F4, declining to save the map.
-# Usage: atlas_easel_roundtrip.sh <path to the atlas binary> <path to the easel binary>
+# Usage: atlas_easel_roundtrip.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_easel_roundtrip.sh <atlas binary> <easel binary>}
-easel_binary=${2:?usage: atlas_easel_roundtrip.sh <atlas binary> <easel binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
+easel_binary=$e2e_programs/easel
 e2e_init atlas_easel_roundtrip convert identify python3 cmp
 
 green=0,200,0

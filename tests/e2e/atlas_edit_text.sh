@@ -4,13 +4,13 @@
 # takes it back and OK gives it to the grid (checked in the saved map, which is written from the
 # grid); then the preview plays until it offers "もう一回確認する" and Esc closes it.
 # The tool button is found by picture with find_button_text, as in atlas_japanese_buttons.
-# Usage: atlas_edit_text.sh <atlas binary> <find_button_text binary>
+# Usage: atlas_edit_text.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_edit_text.sh <atlas binary> <find_button_text binary>}
-finder=${2:?usage: atlas_edit_text.sh <atlas binary> <find_button_text binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
+finder=$e2e_programs/find_button_text
 e2e_init atlas_edit_text awk
 [ -x "$finder" ] || e2e_fail "no find_button_text at $finder"
 

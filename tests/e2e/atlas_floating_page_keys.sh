@@ -3,12 +3,12 @@
 # by its tab floats wholly on the screen; Escape and Ctrl+R there leave the window and the
 # description alone; Ctrl+V and Ctrl+Z with the caret back in the description act on it. Checked in
 # the saved map and in the page's file written at atlas's close.
-# Usage: atlas_floating_page_keys.sh <atlas binary>
+# Usage: atlas_floating_page_keys.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_floating_page_keys.sh <atlas binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
 e2e_init atlas_floating_page_keys awk
 
 map_name=浮動試験

@@ -3,12 +3,12 @@
 # server: the 1024x768 photo goes through the size-correction form to 400x225, shows in the
 # destination editor, and after Save As lies in the saved map's picture folder as 05.jpg, which
 # the map file names. Ends with F4 on the saved map, which must close without a question.
-# Usage: atlas_import.sh <path to the atlas binary>
+# Usage: atlas_import.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_import.sh <atlas binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
 e2e_init atlas_import convert identify python3 cmp awk
 
 new_map=新規マップファイル

@@ -5,13 +5,13 @@
 # server, draws the expected words in the font, size and colours a button of this display uses and
 # finds the place in the dialog's screenshot where that picture correlates best. A real label
 # scores about 0.98 or more; English labels and other words score below 0.6, so 0.9 is the bar.
-# Usage: atlas_japanese_buttons.sh <atlas binary> <find_button_text binary>
+# Usage: atlas_japanese_buttons.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_japanese_buttons.sh <atlas binary> <find_button_text binary>}
-finder=${2:?usage: atlas_japanese_buttons.sh <atlas binary> <find_button_text binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
+finder=$e2e_programs/find_button_text
 e2e_init atlas_japanese_buttons
 [ -x "$finder" ] || e2e_fail "no find_button_text at $finder"
 

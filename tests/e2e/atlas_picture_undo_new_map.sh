@@ -3,12 +3,12 @@
 # into destination 03 of a map, then 新規作成 (No to saving); in 03 of the new map 元に戻す brings
 # nothing back, OK changes nothing, and Save As writes row 03 without a picture and without any
 # message.
-# Usage: atlas_picture_undo_new_map.sh <path to the atlas binary>
+# Usage: atlas_picture_undo_new_map.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_picture_undo_new_map.sh <atlas binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
 e2e_init atlas_picture_undo_new_map convert python3
 
 red=220,0,0

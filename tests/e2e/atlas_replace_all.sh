@@ -2,12 +2,12 @@
 # Replace in all destinations with real keys: destination 00's larger description window opens the
 # replace dialog from its search menu, "cat" becomes "dog" with the all-destinations box checked,
 # and the saved map holds the change in every destination, the "\n" escapes intact.
-# Usage: atlas_replace_all.sh <atlas binary>
+# Usage: atlas_replace_all.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_replace_all.sh <atlas binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
 e2e_init atlas_replace_all awk
 
 map_name=置換試験

@@ -2,12 +2,12 @@
 # Replace all of a hiragana with real keys: destination 00's larger description window replaces "か"
 # by "が" in every destination; katakana of either width, being other letters, stay, and the saved
 # map shows the page and the other destinations changed alike.
-# Usage: atlas_replace_kana.sh <atlas binary>
+# Usage: atlas_replace_kana.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_replace_kana.sh <atlas binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
 e2e_init atlas_replace_kana xkbcomp
 
 map_name=かな置換試験

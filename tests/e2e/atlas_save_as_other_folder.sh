@@ -3,12 +3,12 @@
 # its pictures in alias/; another map is saved as alias.map in a folder of its own. atlas asks
 # first, naming alias.map, with No as the answer Return gives: No leaves alias/ and everything else
 # as it was; Yes then saves into it.
-# Usage: atlas_save_as_other_folder.sh <path to the atlas binary>
+# Usage: atlas_save_as_other_folder.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_save_as_other_folder.sh <atlas binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
 e2e_init atlas_save_as_other_folder convert cmp
 
 e2e_make_program "$atlas_binary"

@@ -3,12 +3,12 @@
 # of "[yy]", right after a bold bracket, with the real mouse. Both lines are coloured again once it
 # lands: the "}" left behind and the unclosed "{B" are plain, ink for ink like the same text typed
 # on the lines below; undo brings the bracket back whole.
-# Usage: atlas_scratch_drag.sh <atlas binary>
+# Usage: atlas_scratch_drag.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_scratch_drag.sh <atlas binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
 e2e_init atlas_scratch_drag
 
 map_name=ドラッグ試験

@@ -2,12 +2,12 @@
 # A scratch page kept across two runs: in the description window a blank page is made from the
 # "ちょい置き" menu, typed in and saved with Ctrl+S into the scratch folder; atlas is closed and
 # started again, the page is reopened from "開き直す", changed, and atlas's close saves it on Yes.
-# Usage: atlas_scratch_page.sh <atlas binary>
+# Usage: atlas_scratch_page.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_scratch_page.sh <atlas binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
 e2e_init atlas_scratch_page
 
 map_name=ちょい置き試験

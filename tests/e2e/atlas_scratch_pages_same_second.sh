@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Two blank scratch pages made within one second with Ctrl+W, each typed in; atlas is closed with
 # Yes to its scratch-page question, and each page is in a file of its own.
-# Usage: atlas_scratch_pages_same_second.sh <atlas binary>
+# Usage: atlas_scratch_pages_same_second.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_scratch_pages_same_second.sh <atlas binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
 e2e_init atlas_scratch_pages_same_second
 
 map_name=白紙試験

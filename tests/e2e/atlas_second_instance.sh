@@ -3,13 +3,13 @@
 # F4. A's forms must still get the picture tool's hand-back: 編集する on destination 03 in A starts
 # the stand-in tool, which saves the picture under a new name and names it back (A learns that
 # name from the notice alone), and A takes that picture in. Ends with Esc (discarding) and F4.
-# Usage: atlas_second_instance.sh <path to the atlas binary> <path to fake_picture_tool>
+# Usage: atlas_second_instance.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_second_instance.sh <atlas binary> <fake_picture_tool binary>}
-fake_tool=${2:?usage: atlas_second_instance.sh <atlas binary> <fake_picture_tool binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
+fake_tool=$e2e_programs/fake_picture_tool
 e2e_init atlas_second_instance convert python3 cmp
 
 green=0,200,0

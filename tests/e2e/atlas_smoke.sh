@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Starts the real map editor on a bare X server with a map file, checks the window it shows, closes
 # it with the exit key and checks what it leaves behind (exit status, file history).
-# Usage: atlas_smoke.sh <path to the atlas binary>
+# Usage: atlas_smoke.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_smoke.sh <atlas binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
 e2e_init atlas_smoke
 
 map_name=スモーク試験

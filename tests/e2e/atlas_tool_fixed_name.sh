@@ -4,13 +4,13 @@
 # tool on a blank picture of another name, and 03.bmp keeps its bytes whether the tool changes
 # nothing (only naming its picture back, as after an open) or saves. The stand-in tool is held
 # until the test has looked at the folder. Ends with Esc (discarding) and F4.
-# Usage: atlas_tool_fixed_name.sh <path to the atlas binary> <path to fake_picture_tool>
+# Usage: atlas_tool_fixed_name.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_tool_fixed_name.sh <atlas binary> <fake_picture_tool binary>}
-fake_tool=${2:?usage: atlas_tool_fixed_name.sh <atlas binary> <fake_picture_tool binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
+fake_tool=$e2e_programs/fake_picture_tool
 e2e_init atlas_tool_fixed_name convert python3 cmp
 
 green=0,200,0

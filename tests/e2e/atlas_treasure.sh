@@ -3,12 +3,12 @@
 # opened from the edit menu, a 300 x 300 picture made here goes into the first rare slot through
 # the file dialog, the form is closed and the map saved under a new name; the map file must list
 # "r01.jpg" and its picture folder hold those bytes.
-# Usage: atlas_treasure.sh <path to the atlas binary>
+# Usage: atlas_treasure.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_treasure.sh <atlas binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
 e2e_init atlas_treasure convert cmp
 
 map_name=宝の地図

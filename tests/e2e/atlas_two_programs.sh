@@ -3,12 +3,12 @@
 # map; a second one started and closed meanwhile keeps its own unsaved folder and leaves the
 # first one's picture alone; Save As in the first then names the picture on line 1 and takes it
 # into the saved map's folder.
-# Usage: atlas_two_programs.sh <path to the atlas binary>
+# Usage: atlas_two_programs.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-atlas_binary=${1:?usage: atlas_two_programs.sh <atlas binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+atlas_binary=$e2e_programs/atlas
 e2e_init atlas_two_programs convert cmp
 
 second_pid=

@@ -3,12 +3,12 @@
 # bare X server: at 50 % the 600 x 400 canvas is 300 x 200 on screen and a 100 x 80 picture comes
 # in below it. It must show there with its frame, follow a drag over the bare ground, show whole
 # while it lies across the canvas's corner, and stamp the part on the canvas into the saved file.
-# Usage: easel_beyond_canvas.sh <path to the easel binary>
+# Usage: easel_beyond_canvas.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-easel_binary=${1:?usage: easel_beyond_canvas.sh <easel binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+easel_binary=$e2e_programs/easel
 e2e_init easel_beyond_canvas convert python3 od
 
 white=255,255,255

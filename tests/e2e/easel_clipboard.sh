@@ -3,12 +3,12 @@
 # server: a filled red rectangle is selected with the range tool and copied with the copy button,
 # and the X clipboard must hold a PNG of the range's size; then a blue picture put on the clipboard
 # by xclip is pasted, dragged, stamped and saved, and the saved pixels are checked.
-# Usage: easel_clipboard.sh <path to the easel binary>
+# Usage: easel_clipboard.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-easel_binary=${1:?usage: easel_clipboard.sh <easel binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+easel_binary=$e2e_programs/easel
 e2e_init easel_clipboard convert identify python3 od xclip
 
 xclip_pid=

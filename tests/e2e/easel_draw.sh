@@ -2,12 +2,12 @@
 # Drawing in the picture editor with real drags and clicks on a bare X server: a red rectangle and
 # a blue line on a new canvas, a green fill inside the rectangle, undo and redo with the buttons,
 # then Save As through the File menu; the saved BMP's pixels are checked.
-# Usage: easel_draw.sh <path to the easel binary>
+# Usage: easel_draw.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-easel_binary=${1:?usage: easel_draw.sh <easel binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+easel_binary=$e2e_programs/easel
 e2e_init easel_draw convert python3 od
 
 white=255,255,255

@@ -4,12 +4,12 @@
 # dragged round part of it and cut with Ctrl+K, the form ends with OK, the floating picture is
 # turned a quarter by Ctrl+S and a drag of its handle, stamped and saved; the saved pixels must be
 # the cut, turned, with its one-pixel band of the line made transparent.
-# Usage: easel_import.sh <path to the easel binary>
+# Usage: easel_import.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-easel_binary=${1:?usage: easel_import.sh <easel binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+easel_binary=$e2e_programs/easel
 e2e_init easel_import convert python3 od
 
 white=255,255,255

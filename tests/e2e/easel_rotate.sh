@@ -3,12 +3,12 @@
 # a bare X server: a picture put on the clipboard by xclip is shown with Ctrl+V, dragged into the
 # canvas, put into rotation mode with Ctrl+S, turned a quarter clockwise by dragging a red handle
 # round its centre, stamped with Ctrl+V and saved; the saved pixels must show it turned.
-# Usage: easel_rotate.sh <path to the easel binary>
+# Usage: easel_rotate.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-easel_binary=${1:?usage: easel_rotate.sh <easel binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+easel_binary=$e2e_programs/easel
 e2e_init easel_rotate convert identify python3 xclip
 
 xclip_pid=

@@ -5,12 +5,12 @@
 # stamped (描画), dragged away and hidden (隠す). The screen must show it only where it is after
 # every step, a range's rubber band drawn whole, and the saved file the one stamp where it was
 # shown.
-# Usage: easel_scrolled_layer.sh <path to the easel binary>
+# Usage: easel_scrolled_layer.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-easel_binary=${1:?usage: easel_scrolled_layer.sh <easel binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+easel_binary=$e2e_programs/easel
 e2e_init easel_scrolled_layer convert identify python3 od xclip
 
 xclip_pid=

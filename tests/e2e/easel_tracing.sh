@@ -2,12 +2,12 @@
 # The tracing picture in the picture editor with real clicks and drags on a bare X server: "見本"
 # opens a picture made here, it is placed by dragging, shows faint under the canvas, a black line is
 # drawn across it, and the saved picture holds the line but nothing of the tracing picture.
-# Usage: easel_tracing.sh <path to the easel binary>
+# Usage: easel_tracing.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-easel_binary=${1:?usage: easel_tracing.sh <easel binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+easel_binary=$e2e_programs/easel
 e2e_init easel_tracing convert python3 od
 
 white=255,255,255

@@ -3,12 +3,12 @@
 # server with real drags and clicks: shown with 表示 and dragged across the edge of a red
 # rectangle, its clear parts show what lies beneath, on screen and once stamped with 描画; the
 # saved BMP has white where it was clear over white, red where it was clear over red.
-# Usage: easel_transparent_paste.sh <path to the easel binary>
+# Usage: easel_transparent_paste.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-easel_binary=${1:?usage: easel_transparent_paste.sh <easel binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+easel_binary=$e2e_programs/easel
 e2e_init easel_transparent_paste convert identify python3 od xclip
 
 xclip_pid=

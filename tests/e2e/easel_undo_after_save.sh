@@ -2,12 +2,12 @@
 # Undo right after a save, with real drags and clicks on a bare X server: a red rectangle is saved
 # with Save As, a blue pen stroke is drawn and taken back with 元に戻す, and the saved rectangle must
 # still be on screen, with nothing further to undo or redo; 上書き保存 then writes the rectangle.
-# Usage: easel_undo_after_save.sh <path to the easel binary>
+# Usage: easel_undo_after_save.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
-easel_binary=${1:?usage: easel_undo_after_save.sh <easel binary>}
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+easel_binary=$e2e_programs/easel
 e2e_init easel_undo_after_save convert identify python3 od
 
 white=255,255,255

@@ -4,6 +4,9 @@
 # Dialog texts, file names and the window title are Japanese; every comparison is on UTF-8 bytes.
 export LC_ALL=C.UTF-8
 e2e_dir=$(dirname "${BASH_SOURCE[0]}")
+# The folder of the programs the scripts drive (atlas, easel and the test tools): the plain build's
+# unless E2E_PROGRAMS names another, as CTest does for the build it runs in.
+e2e_programs=${E2E_PROGRAMS:-$(cd "$e2e_dir/../.." && pwd)/build/bin}
 # The size of the display e2e_start_xvfb makes, as pixels.py wants it.
 e2e_screen_w=1280
 e2e_screen_h=1024

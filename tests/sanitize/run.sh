@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Runs every test of a sanitized build (AddressSanitizer, UBSan, LeakSanitizer): the GoogleTest
+# programs and the end-to-end scripts against the sanitized atlas, easel and test tools. Every
+# process writes its reports into one folder, also children whose exit status nobody reads (easel
+# started by atlas, the stand-in picture tool); any report there fails the run and is printed.
+# Usage: tests/sanitize/run.sh <sanitized build folder> [<ctest -j>]
+set -u
+
+build=${1:?usage: run.sh <sanitized build folder> [jobs]}
+jobs=${2:-$(nproc)}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+build=$(cd "$build" && pwd) || exit 2
+reports="$build/sanitizer-reports"
+rm -rf "$reports"
+mkdir -p "$reports" || exit 2
+
+export ASAN_OPTIONS="log_path=$reports/asan:detect_leaks=1:halt_on_error=1:check_initialization_order=1:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="log_path=$reports/ubsan:print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0"
+# The end-to-end scripts drive the programs of this build.
+export E2E_PROGRAMS="$build/bin"
+
+status=0
+(cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs") || status=1
+
+shopt -s nullglob
+found=("$reports"/*)
+if ((${#found[@]})); then
+    echo "sanitizers: ${#found[@]} report(s) in $reports" >&2
+    for report in "${found[@]}"; do
+        echo "==== $(basename "$report")" >&2
+        cat "$report" >&2
+    done
+    status=1
+fi
+((status == 0)) && echo "sanitizers: every test passed, no reports"
+exit $status
