@@ -14,8 +14,8 @@ reports="$build/sanitizer-reports"
 rm -rf "$reports"
 mkdir -p "$reports" || exit 2
 
-export ASAN_OPTIONS="log_path=$reports/asan:detect_leaks=1:halt_on_error=1:check_initialization_order=1:detect_stack_use_after_return=1"
-export UBSAN_OPTIONS="log_path=$reports/ubsan:print_stacktrace=1:halt_on_error=1"
+export ASAN_OPTIONS="log_path=$reports/report:detect_leaks=1:halt_on_error=1:check_initialization_order=1:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="log_path=$reports/report:print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0"
 # The end-to-end scripts drive the programs of this build.
 export E2E_PROGRAMS="$build/bin"
