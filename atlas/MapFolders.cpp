@@ -22,28 +22,44 @@ QString scratchFolder() { return ProgramFolder::path() + u"画像と音声/マ�
 QString settingsFolder() { return ProgramFolder::path() + u"設定/マップエディタ"_s; }
 QString newMapName() { return u"新規マップファイル"_s; }
 
+namespace {
+
+// The map files (".map" in any ASCII case) in the map folder, beside `map` and among `more` whose
+// name without extension is `name` (ASCII case ignored with `anyCase`), `map` itself left out.
+QStringList mapFilesNamed(const QString& name, bool anyCase, const QFileInfo& map, const QStringList& more = {})
+{
+    QStringList candidates = more;
+    for (const QString& where : {map.absolutePath(), mapFileFolder()})
+        for (const QFileInfo& f : QDir(where).entryInfoList(QDir::Files))
+            candidates << f.absoluteFilePath();
+    const QString self = QDir::cleanPath(map.absoluteFilePath());
+    QStringList found;
+    for (const QString& c : candidates) {
+        const QFileInfo other(c);
+        const QString path = QDir::cleanPath(other.absoluteFilePath());
+        const bool named =
+            anyCase ? AsciiCase::equal(other.completeBaseName(), name) : other.completeBaseName() == name;
+        if (named && path != self && other.isFile() && AsciiCase::equal(other.suffix(), u"map")
+            && !found.contains(path))
+            found << path;
+    }
+    return found;
+}
+
+} // namespace
+
 QString pictureFolderOfMap(const QString& mapPath)
 {
-    const QString name = QFileInfo(ProgramFolder::fromStoredPath(mapPath)).completeBaseName();
+    const QFileInfo map(ProgramFolder::fromStoredPath(mapPath));
+    const QString name = map.completeBaseName();
     const QString root = mapPictureRoot();
     const QString exact = root + u'/' + name;
     if (QFileInfo(exact).isDir())
         return exact;
     // A folder whose exact name is another map's belongs to that map, never to this one.
-    const QFileInfo map(ProgramFolder::fromStoredPath(mapPath));
-    auto claimed = [&](const QString& folderName) {
-        for (const QString& where : {map.absolutePath(), mapFileFolder()}) {
-            for (const QFileInfo& other : QDir(where).entryInfoList(QDir::Files)) {
-                if (other.completeBaseName() == folderName && AsciiCase::equal(other.suffix(), u"map")
-                    && other.absoluteFilePath() != map.absoluteFilePath())
-                    return true;
-            }
-        }
-        return false;
-    };
     const QStringList found = QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& f : found)
-        if (AsciiCase::equal(f, name) && !claimed(f))
+        if (AsciiCase::equal(f, name) && mapFilesNamed(f, false, map).isEmpty())
             return root + u'/' + f;
     return exact;
 }
@@ -93,23 +109,13 @@ NewMapFolder::~NewMapFolder() = default;
 QString otherMapOfFolder(const QString& folder, const QString& target, const QStringList& history)
 {
     const QString want = QDir::cleanPath(folder);
-    const QString self = QDir::cleanPath(QFileInfo(ProgramFolder::fromStoredPath(target)).absoluteFilePath());
-    const QString name = QFileInfo(want).fileName();
-    QStringList candidates;
-    for (const QString& where : {mapFileFolder(), QFileInfo(self).absolutePath()})
-        for (const QFileInfo& f : QDir(where).entryInfoList(QDir::Files))
-            candidates << f.absoluteFilePath();
+    QStringList remembered;
     for (const QString& stored : history)
-        candidates << ProgramFolder::resolveExeRelativePath(ProgramFolder::fromStoredPath(stored), false);
-    for (const QString& c : candidates) {
-        const QFileInfo map(c);
-        const QString path = QDir::cleanPath(map.absoluteFilePath());
-        if (path == self || !map.isFile() || !AsciiCase::equal(map.suffix(), u"map")
-            || !AsciiCase::equal(map.completeBaseName(), name))
-            continue;
-        if (QDir::cleanPath(pictureFolderOfMap(path)) == want)
-            return path;
-    }
+        remembered << ProgramFolder::resolveExeRelativePath(ProgramFolder::fromStoredPath(stored), false);
+    const QFileInfo map(ProgramFolder::fromStoredPath(target));
+    for (const QString& other : mapFilesNamed(QFileInfo(want).fileName(), true, map, remembered))
+        if (QDir::cleanPath(pictureFolderOfMap(other)) == want)
+            return other;
     return QString();
 }
 

@@ -214,13 +214,8 @@ void TForm1::bbCityInfoEditClick()
         MapDocument::Row& target = Doc.rows[f2.DestinationIndex];
         const bool pictureChanged = f2.PictureUndoState(1);
         if (pictureChanged) {
-            // The grid names only files of this map's folder.
-            QString picture = f2.PicturePath;
-            if (QFileInfo(picture).isFile() && !IsInPictureFolder(picture))
-                picture = MakeWorkingCopy(picture, u"%1"_s.arg(f2.DestinationIndex, 2, 10, QLatin1Char('0')) + u'.'
-                                                       + QFileInfo(picture).suffix());
-            target[MapDocument::Picture] = QFileInfo(picture).isFile()
-                                               ? QFileInfo(picture).fileName() + QString::fromUtf16(ChangedMarker)
+            target[MapDocument::Picture] = QFileInfo(f2.PicturePath).isFile()
+                                               ? QFileInfo(f2.PicturePath).fileName() + QString::fromUtf16(ChangedMarker)
                                                : QString();
             if (mmUndoCity->isChecked())
                 PushUndo(QString());

@@ -62,11 +62,9 @@ std::string formatMb(double mb)
 
 // ---- Benchmarks ----------------------------------------------------------------------------
 
-std::vector<Figure> benchForm(const QString& path)
+// The form on the picture with a map's frame, shown at 1280 x 1000 (not maximised).
+void showForMap(TFormPictureKiridasi& form, const QString& path)
 {
-    std::vector<Figure> out;
-    ScriptedPrompter prompter; // a message would mean the figures are not the path they claim
-    TFormPictureKiridasi form;
     form.RequiredWidth = 960;
     form.RequiredHeight = 435;
     form.PictureFileName = path;
@@ -75,6 +73,14 @@ std::vector<Figure> benchForm(const QString& path)
     form.resize(1280, 1000);
     form.show();
     QCoreApplication::processEvents();
+}
+
+std::vector<Figure> benchForm(const QString& path)
+{
+    std::vector<Figure> out;
+    ScriptedPrompter prompter; // a message would mean the figures are not the path they claim
+    TFormPictureKiridasi form;
+    showForMap(form, path);
     QWidget* view = form.ScrollBox1->viewport();
     const std::string viewSize = std::to_string(view->width()) + "x" + std::to_string(view->height()) + " on screen";
 
@@ -152,14 +158,7 @@ std::vector<Figure> benchEffects(const QString& path, const QImage& picture)
     TFormPicEffect effect;
     {
         TFormPictureKiridasi form;
-        form.RequiredWidth = 960;
-        form.RequiredHeight = 435;
-        form.PictureFileName = path;
-        form.FormShow();
-        form.setWindowState(Qt::WindowNoState);
-        form.resize(1280, 1000);
-        form.show();
-        QCoreApplication::processEvents();
+        showForMap(form, path);
         QWidget* view = form.ScrollBox1->viewport();
         for (int zoom : {10, 25, 100, 800}) {
             form.UpDown1->setValue(zoom);

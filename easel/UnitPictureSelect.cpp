@@ -774,10 +774,7 @@ void TFormPictureSelect::EffectRedisplay()
 
 bool TFormPictureSelect::EffectPreview(const PicEffectTables* tables)
 {
-    if (tables)
-        m_effectPreview = *tables;
-    else
-        m_effectPreview.reset();
+    m_effectPreview = tables ? std::optional(*tables) : std::nullopt;
     Image1->update();
     return true;
 }

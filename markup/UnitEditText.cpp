@@ -864,12 +864,17 @@ void TFormEditText::pcEditChange()
     CurrentPage = page;
     CurrentEditor()->setFocus();
     FloatingPageCurrent = false;
+    currentPageShown();
+}
+
+void TFormEditText::currentPageShown()
+{
     repaintTabs();
-    if (page)
-        UpdateEditorCaption(page->FileName);
+    if (CurrentPage)
+        UpdateEditorCaption(CurrentPage->FileName);
     else
         setWindowTitle(u"マップエディタ"_s);
-    ReferSave1->setEnabled(page && page->Tag != 0);
+    ReferSave1->setEnabled(CurrentPage && CurrentPage->Tag != 0);
 }
 
 void TFormEditText::pcEditMouseDown(Qt::MouseButton button, const QPoint& pos)
@@ -1052,12 +1057,7 @@ void TFormEditText::EditorTakesCommands(TMyRichEdit* editor)
         return;
     CurrentPage = page;
     FloatingPageCurrent = floating;
-    repaintTabs();
-    if (page)
-        UpdateEditorCaption(page->FileName);
-    else
-        setWindowTitle(u"マップエディタ"_s);
-    ReferSave1->setEnabled(page && page->Tag != 0);
+    currentPageShown();
 }
 
 void TFormEditText::RefPageMoved(TFormRefPage* page)

@@ -227,6 +227,8 @@ private:
     void CloneMenuItems(QMenu* target, QMenu* source);
     void sendKey(TMyRichEdit* editor, int key, Qt::KeyboardModifiers modifiers);
     void repaintTabs();
+    // The tabs, the caption and the save item after CurrentPage changed.
+    void currentPageShown();
     bool ownsWindow(const QWidget* widget) const;
     QString pageName() const;
     // Searches for the dialog's find text with its match-case option.

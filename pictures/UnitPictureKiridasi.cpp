@@ -75,8 +75,12 @@ protected:
                 m_display = view.displaySize();
             }
             const QRect from = needDisplay.translated(-m_rect.topLeft());
-            if (const PicEffectTables* tables = m_form.m_effectPreview ? &*m_form.m_effectPreview : nullptr)
-                p.drawImage(need.topLeft(), adjusted(from, *tables));
+            // An adjustment's preview: the stretched pixels on screen through the tables, so a bar
+            // step costs what is shown. Taken after the stretch, a shrunk pixel can differ from the
+            // adjusted picture's by rounding, or more where it averages clipped ones; OK shows the
+            // exact result.
+            if (m_form.m_effectPreview)
+                p.drawImage(need.topLeft(), TFormPicEffect::Adjust(m_cache.copy(from), *m_form.m_effectPreview));
             else
                 p.drawImage(need.topLeft(), m_cache, from);
         }
@@ -112,21 +116,6 @@ protected:
     }
 
 private:
-    // An adjustment's preview: the stretched pixels on screen through the tables, so a bar step
-    // costs what is shown. Taken after the stretch, a shrunk pixel can differ from the adjusted
-    // picture's by rounding, or more where it averages clipped ones; OK shows the exact result.
-    QImage adjusted(const QRect& from, const PicEffectTables& tables) const
-    {
-        QImage out(from.size(), QImage::Format_RGB32);
-        for (int y = 0; y < from.height(); ++y) {
-            const auto* src = reinterpret_cast<const QRgb*>(m_cache.constScanLine(from.top() + y)) + from.left();
-            auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-            for (int x = 0; x < from.width(); ++x)
-                dst[x] = tables.apply(src[x]);
-        }
-        return out;
-    }
-
     static constexpr int Margin = 128;
     TFormPictureKiridasi& m_form;
     QImage m_cache;
@@ -580,10 +569,7 @@ void TFormPictureKiridasi::EffectRedisplay()
 
 bool TFormPictureKiridasi::EffectPreview(const PicEffectTables* tables)
 {
-    if (tables)
-        m_effectPreview = *tables;
-    else
-        m_effectPreview.reset();
+    m_effectPreview = tables ? std::optional(*tables) : std::nullopt;
     Image1->update();
     return true;
 }
