@@ -382,7 +382,6 @@ void TForm2::PushPictureUndo(const QString& path)
 void TForm2::ForgetPictureUndo()
 {
     m_baselineDestination = -1;
-    ResetPictureUndo(PicturePath);
 }
 
 void TForm2::ApplyPictureUndo()

@@ -43,19 +43,7 @@ e2e_poll_screen r01-shown 20 count "$fx" "$fy" "$fw" "$fh" "$orange" 24 80000
 # A picture into r02 through the file dialog, which bears the form's caption.
 e2e_click $((fx + ${r02_row%,*})) $((fy + ${r02_row#*,})) "row r02"
 e2e_click $((fx + ${load_button%,*})) $((fy + ${load_button#*,})) "取り込む"
-dialog=
-for ((t = 0; t < 200; t++)); do
-    for id in $(xdotool search --onlyvisible --name '^宝物画像の取り込み$' 2>/dev/null); do
-        [ "$id" != "$form" ] && dialog=$id
-    done
-    [ -n "$dialog" ] && break
-    sleep 0.1
-done
-[ -n "$dialog" ] || e2e_fail "no file dialog after 取り込む"
-e2e_focus "$dialog"
-xdotool type --delay 5 "$work/photos/blue.bmp" || e2e_fail "cannot type into the file dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "file dialog after Return"
+e2e_dialog_type '^宝物画像の取り込み$' "$work/photos/blue.bmp" "file dialog of 取り込む" "$form"
 e2e_answer '^マップエディタ$' Return "notice that r02.bmp was saved in the picture folder"
 e2e_poll_screen r02-shown 20 count "$fx" "$fy" "$fw" "$fh" "$blue" 24 80000
 
@@ -74,13 +62,7 @@ e2e_poll_screen r01-after-undo 20 count "$fx" "$fy" "$fw" "$fh" "$orange" 24 800
 e2e_click $((fx + ${close_button%,*})) $((fy + ${close_button#*,})) "閉じる"
 e2e_wait_gone "$form" "the treasure form after 閉じる"
 
-e2e_menu_item "$main" f a
-e2e_find_window '^マップファイルに名前を付けて保存$' "save dialog of 名前を付けて保存"
-dialog=$found
-e2e_focus "$dialog"
-xdotool type --delay 5 wheel2 || e2e_fail "cannot type into the save dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "save dialog after Return on wheel2"
+e2e_save_map_as "$main" wheel2
 e2e_find_window '^マップエディタ ～ wheel2\.map$' "main window named after the saved map"
 saved="$maps/wheel2.map"
 treasures=$(iconv -f CP932 -t UTF-8 "$saved" | tr -d '\r' | sed -n '66,$p' | tr '\n' ' ')

@@ -14,7 +14,6 @@ map_name=説明文試験
 first_line=港町です
 second_line=古い町並み
 word=町並み
-highlight=48,140,198 # the grid's selected row
 # The only white area at least this wide in the destination editor is its description box.
 memo_width=450
 
@@ -30,10 +29,7 @@ e2e_wait_window "^マップエディタ ～ $map_name\\.map\$"
 main=$window
 
 # Destination 00 is selected at the start; Return in the grid opens its editor.
-e2e_poll_screen start 20 run "$highlight" 0 150+
-read -r x y <<<"$screen_out"
-e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
-e2e_press "$main" Return
+e2e_grid_keys start "$main" Return
 e2e_find_window '^0 番目の旅行地' "destination editor of 00"
 editor=$found
 e2e_poll_screen editor 20 run 255,255,255 0 "$memo_width+" "$found_x" "$found_y" "$found_w" "$found_h"
@@ -59,8 +55,7 @@ e2e_wait_gone "$editor" "destination editor after F4"
 e2e_answer '^マップエディタ$' Return "notice that destination 00 changed"
 
 # 上書き保存 asks first; the saved file holds what the grid holds.
-e2e_menu_item "$main" f s
-e2e_answer '^マップエディタ$' Return "question before overwriting the map"
+e2e_overwrite_map "$main"
 e2e_find_window "^マップエディタ ～ $map_name\\.map\$" "main window after the save" 5
 for ((t = 0; t < 200; t++)); do
     map_text=$(iconv -f CP932 -t UTF-8 "$map_path") || e2e_fail "the map file is not code page 932 text"

@@ -15,7 +15,6 @@ e2e_init atlas_easel_roundtrip convert identify python3 cmp
 
 green=0,200,0
 white=255,255,255
-highlight=48,140,198 # the grid's selected row
 # The editor's 編集する button lies under the 400x225 picture, from the picture's top-left corner.
 edit_button=200,242
 # easel's 全消去, the third button of its tool column, from the window's top-left corner.
@@ -34,15 +33,11 @@ stop_easel() {
         [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$prog/easel" ] && kill -9 "$pid" 2>/dev/null
     done
 }
-runtime=
-trap 'stop_easel; [ -n "$runtime" ] && rm -rf "$runtime"; e2e_cleanup' EXIT
+trap 'stop_easel; e2e_cleanup' EXIT
 
 # Both programs find each other through sockets under the runtime folder: a private one keeps
-# parallel tests apart. Its name must be short, or atlas falls back to one folder in /tmp shared by
-# all programs of the user (a socket address holds 107 bytes), and easel's notice could reach
-# another test's atlas. mktemp makes it 0700, as the runtime folder must be.
-runtime=$(mktemp -d /tmp/e2e-run.XXXXXX) || e2e_fail "cannot make the runtime folder"
-export XDG_RUNTIME_DIR="$runtime"
+# easel's notice from reaching another test's atlas.
+e2e_private_runtime
 notice_socket=
 
 # easel must lie directly in atlas's folder to be given the waiting form's class name.
@@ -134,10 +129,7 @@ done
 
 # A click into the selected row 00 makes sure the grid has the keyboard; three rows down is 03,
 # and Return opens its editor.
-e2e_poll_screen start 20 run "$highlight" 0 150+
-read -r x y <<<"$screen_out"
-e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
-e2e_press "$main" Down Down Down Return
+e2e_grid_keys start "$main" Down Down Down Return
 e2e_find_window '^3 番目の旅行地　（旅行地画像 "03\.bmp"）$' "destination editor of 03"
 editor=$found
 # The picture is the only green in the editor; its top row is the first green run 400 wide.

@@ -15,7 +15,6 @@ e2e_init atlas_edit_text awk
 [ -x "$finder" ] || e2e_fail "no find_button_text at $finder"
 
 map_name=別窓試験
-highlight=48,140,198 # the grid's selected row
 
 e2e_make_program "$atlas_binary"
 mkdir -p "$prog/画像と音声/マップ画像/$map_name" || e2e_fail "cannot make folders"
@@ -52,17 +51,7 @@ e2e_wait_window "^マップエディタ ～ $map_name\\.map\$"
 main=$window
 
 # Destination 00 is selected at the start; Return in the grid opens its editor.
-e2e_poll_screen start 20 run "$highlight" 0 150+
-read -r x y <<<"$screen_out"
-e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
-e2e_press "$main" Return
-e2e_find_window '^0 番目の旅行地' "destination editor of 00"
-editor=$found
-
-# The two buttons stand at the editor's bottom left, in its own font (which the finder does not draw).
-e2e_click $((found_x + 78)) $((found_y + found_h - 25)) "別フォームで編集"
-e2e_find_window '^「説明文」の編集$' "description window"
-larger=$found
+e2e_open_description_window start "$main"
 
 # The description has the focus; "world" is selected with Shift+Left and wrapped by the "<r>" button.
 e2e_focus "$larger"
@@ -82,15 +71,9 @@ e2e_wait_gone "$editor" "destination editor after F4"
 e2e_answer '^マップエディタ$' Return "notice that destination 00 changed"
 
 # The map file is written from the grid: its line for 00 shows the grid's description cell.
-e2e_menu_item "$main" f s
-e2e_answer '^マップエディタ$' Return "question before overwriting the map"
+e2e_overwrite_map "$main"
 expected='"100,200",港町,,,,,"hello <r>world</r>",'
-for ((t = 0; t < 200; t++)); do
-    line2=$(iconv -f CP932 -t UTF-8 "$map_path" | sed -n 2p | tr -d '\r')
-    [ "$line2" = "$expected" ] && break
-    sleep 0.1
-done
-[ "$line2" = "$expected" ] || e2e_fail "destination 00 is saved as \"$line2\", expected \"$expected\""
+e2e_wait_map_lines "$map_path" 2,2 "$expected"
 
 # The story preview from the destination editor: the scene plays, then offers the replay.
 e2e_find_window "^マップエディタ ～ $map_name\\.map\$" "main window after the save" 5

@@ -24,15 +24,7 @@ e2e_start_xvfb
 e2e_start_atlas "$map_path"
 e2e_wait_window "^マップエディタ ～ $map_name\\.map\$"
 main=$window
-e2e_poll_screen start 20 run "$highlight" 0 150+
-read -r x y <<<"$screen_out"
-e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
-e2e_press "$main" Return
-e2e_find_window '^0 番目の旅行地' "destination editor of 00"
-editor=$found
-e2e_click $((found_x + 78)) $((found_y + found_h - 25)) "別フォームで編集"
-e2e_find_window '^「説明文」の編集$' "description window"
-larger=$found
+e2e_open_description_window start "$main"
 lx=$found_x ly=$found_y lw=$found_w
 
 e2e_press "$larger" ctrl+w
@@ -60,20 +52,10 @@ e2e_press "$page" Escape ctrl+r ctrl+a ctrl+c
 e2e_click $((lx + 100)) $((ly + 150)) "the description"
 e2e_press "$larger" ctrl+End ctrl+v ctrl+z ctrl+v
 e2e_screenshot "$work/description.png"
-e2e_press "$larger" F4
-e2e_wait_gone "$larger" "description window after F4"
-e2e_press "$editor" F4
-e2e_wait_gone "$editor" "destination editor after F4"
-e2e_answer '^マップエディタ$' Return "notice that destination 00 changed"
-e2e_menu_item "$main" f s
-e2e_answer '^マップエディタ$' Return "question before overwriting the map"
+e2e_close_description_window
+e2e_overwrite_map "$main"
 expected='"100,200",港町,,,,,catabc,'
-for ((t = 0; t < 200; t++)); do
-    line=$(iconv -f CP932 -t UTF-8 "$map_path" | sed -n 2p | tr -d '\r')
-    [ "$line" = "$expected" ] && break
-    sleep 0.1
-done
-[ "$line" = "$expected" ] || e2e_fail "destination 00 is saved as \"$line\", expected \"$expected\""
+e2e_wait_map_lines "$map_path" 2,2 "$expected"
 
 e2e_press "$main" F4
 e2e_answer '^マップエディタ$' Return "question about the changed scratch page"

@@ -20,7 +20,6 @@ corners=("255,0,0" "255,255,0" "0,0,255" "0,255,255")
 # Stretching and two JPEG savings move a channel by a few steps; a cut of only part of the photo
 # (the 横 or 縦 fit, or none) misses an edge by 60 or more.
 tolerance=40
-highlight=48,140,198 # the grid's selected row
 frame=0,0,0          # the size-correction form's cut frame
 # The size-correction form's buttons from its top-left corner (OK from its right edge), as laid out
 # with the project's fonts; each click is checked by what it changes.
@@ -51,10 +50,7 @@ echo "atlas_import: new map on $DISPLAY"
 # The new map starts on destination 00: a click into its row gives the grid the keyboard, and five
 # rows down is 05. The grid lines cut the selected row into one run per column; the first run this
 # wide is a title column.
-e2e_poll_screen start 20 run "$highlight" 0 150+
-read -r x y <<<"$screen_out"
-e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
-e2e_press "$main" Down Down Down Down Down Return
+e2e_grid_keys start "$main" Down Down Down Down Down Return
 e2e_find_window '^5 番目の旅行地$' "destination editor of 05 without a picture"
 editor=$found
 # The picture area is the only white run exactly 400 wide in the editor: the placeholder's top row.
@@ -63,13 +59,8 @@ read -r px py <<<"$screen_out"
 picture_in_editor=$((px - found_x)),$((py - found_y))
 
 e2e_click $((px + ${import_button%,*})) $((py + ${import_button#*,})) "取り込む"
-e2e_find_window '^旅行地画像の取り込み$' "file dialog of 取り込む"
-dialog=$found
 # The name box has the keyboard when the dialog opens; a full path there opens that file.
-e2e_focus "$dialog"
-xdotool type --delay 5 "$photo" || e2e_fail "cannot type into the file dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "file dialog after Return on the photo's path"
+e2e_dialog_type '^旅行地画像の取り込み$' "$photo" "file dialog of 取り込む"
 
 # The photo is 1024x768: a warning, then the size-correction form with the photo.
 e2e_answer '^マップエディタ$' Return "warning that the photo is not 400 x 225"
@@ -101,13 +92,7 @@ e2e_wait_gone "$editor" "destination editor after F4"
 e2e_answer '^マップエディタ$' Return "notice that destination 05 changed"
 
 # Save As from the menu bar: Alt+F opens the file menu, A is 名前を付けて保存(&A).
-e2e_menu_item "$main" f a
-e2e_find_window '^マップファイルに名前を付けて保存$' "save dialog of 名前を付けて保存"
-dialog=$found
-e2e_focus "$dialog"
-xdotool type --delay 5 "$map_name" || e2e_fail "cannot type into the save dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "save dialog after Return on $map_name"
+e2e_save_map_as "$main" "$map_name"
 e2e_find_window "^マップエディタ ～ $map_name\\.map\$" "main window named after the saved map" 5
 
 # On disk: the map names 05.jpg for destination 05 (line 7), and the picture folder that moved
@@ -132,10 +117,7 @@ file_check=$(convert "$saved_pictures/05.jpg" -depth 8 rgb:- |
 cp "$map_path" "$work/saved.map" || e2e_fail "cannot keep a copy of the map file"
 
 # Opened again, the editor shows the picture from the saved map's folder; Esc closes it unchanged.
-e2e_poll_screen saved 20 run "$highlight" 0 150+
-read -r x y <<<"$screen_out"
-e2e_click $((x + 50)) $((y + 8)) "row 05 of the grid"
-e2e_press "$main" Return
+e2e_grid_keys saved "$main" Return
 e2e_find_window '^5 番目の旅行地　（旅行地画像 "05\.jpg"）$' "destination editor of the saved map"
 editor=$found
 px=$((found_x + ${picture_in_editor%,*})) py=$((found_y + ${picture_in_editor#*,}))

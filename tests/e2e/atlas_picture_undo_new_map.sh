@@ -13,7 +13,6 @@ e2e_init atlas_picture_undo_new_map convert python3
 
 red=220,0,0
 white=255,255,255
-highlight=48,140,198 # the grid's selected row
 # From the editor's 400x225 picture's top-left corner.
 import_button=60,243
 undo_button=53,275
@@ -33,11 +32,7 @@ echo "atlas_picture_undo_new_map: trip.map on $DISPLAY"
 # open_03 <what>: a click into the selected row 00, three rows down, Return; sets $editor and the
 # picture's place $px $py.
 open_03() {
-    e2e_poll_screen "grid-$1" 20 run "$highlight" 0 150+
-    local x y
-    read -r x y <<<"$screen_out"
-    e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid ($1)"
-    e2e_press "$main" Down Down Down Return
+    e2e_grid_keys "grid-$1" "$main" Down Down Down Return
     e2e_find_window '^3 番目の旅行地$' "destination editor of 03 without a picture ($1)"
     editor=$found
     e2e_poll_screen "editor-$1" 5 run "$white" 0 400 "$found_x" "$found_y" "$found_w" "$found_h"
@@ -52,12 +47,7 @@ red_in_picture() {
 
 open_03 trip
 e2e_click $((px + ${import_button%,*})) $((py + ${import_button#*,})) "取り込む"
-e2e_find_window '^旅行地画像の取り込み$' "file dialog of 取り込む"
-dialog=$found
-e2e_focus "$dialog"
-xdotool type --delay 5 "$work/photos/red.bmp" || e2e_fail "cannot type into the file dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "file dialog after Return"
+e2e_dialog_type '^旅行地画像の取り込み$' "$work/photos/red.bmp" "file dialog of 取り込む"
 e2e_answer '^マップエディタ$' Return "notice that 03.bmp was saved in the picture folder"
 e2e_poll_screen imported 20 count "$px" "$py" 400 225 "$red" 30 80000
 e2e_press "$editor" F4
@@ -83,13 +73,7 @@ e2e_poll_screen after-undo 5 run "$white" 0 400 "$px" "$py" 400 1
 # OK without a change: no message, so the save dialog is the next window.
 e2e_press "$editor" F4
 e2e_wait_gone "$editor" "destination editor after F4 in the new map"
-e2e_menu_item "$main" f a
-e2e_find_window '^マップファイルに名前を付けて保存$' "save dialog (a message in the way?)"
-dialog=$found
-e2e_focus "$dialog"
-xdotool type --delay 5 fresh || e2e_fail "cannot type into the save dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "save dialog after Return on fresh"
+e2e_save_map_as "$main" fresh
 e2e_find_window '^マップエディタ ～ fresh\.map$' "main window named after the saved map"
 line5=$(iconv -f CP932 -t UTF-8 "$maps/fresh.map" | sed -n 5p | tr -d '\r')
 [ "$line5" = ",,,,,,," ] || e2e_fail "row 03 of the saved map is \"$line5\", expected an empty row"

@@ -31,13 +31,7 @@ echo "atlas_save_as_other_folder: trip.map on $DISPLAY"
 
 # save_as_to_target: 名前を付けて保存 with the target's full path; the question must follow.
 save_as_to_target() {
-    e2e_menu_item "$main" f a
-    e2e_find_window '^マップファイルに名前を付けて保存$' "save dialog of 名前を付けて保存 ($1)"
-    local dialog=$found
-    e2e_focus "$dialog"
-    xdotool type --delay 5 "$target" || e2e_fail "cannot type into the save dialog"
-    e2e_press "$dialog" Return
-    e2e_wait_gone "$dialog" "save dialog after Return on $target"
+    e2e_save_map_as "$main" "$target"
     e2e_find_window '^マップエディタ$' "question naming the map that owns alias/ ($1)"
 }
 

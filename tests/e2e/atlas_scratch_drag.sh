@@ -23,14 +23,7 @@ e2e_start_xvfb
 e2e_start_atlas "$map_path"
 e2e_wait_window "^マップエディタ ～ $map_name\\.map\$"
 main=$window
-e2e_poll_screen start 20 run "$highlight" 0 150+
-read -r x y <<<"$screen_out"
-e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
-e2e_press "$main" Return
-e2e_find_window '^0 番目の旅行地' "destination editor of 00"
-e2e_click $((found_x + 78)) $((found_y + found_h - 25)) "別フォームで編集"
-e2e_find_window '^「説明文」の編集$' "description window"
-larger=$found
+e2e_open_description_window start "$main"
 # The page's text, below the window's menus, tool buttons and tabs.
 page_x=$((found_x + 4)) page_y=$((found_y + 90)) page_w=$((found_w - 8)) page_h=$((found_h - 140))
 

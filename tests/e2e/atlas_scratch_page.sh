@@ -11,7 +11,6 @@ atlas_binary=$e2e_programs/atlas
 e2e_init atlas_scratch_page
 
 map_name=ちょい置き試験
-highlight=48,140,198 # the grid's selected row
 
 e2e_make_program "$atlas_binary"
 mkdir -p "$prog/画像と音声/マップ画像/$map_name" || e2e_fail "cannot make folders"
@@ -25,15 +24,7 @@ history="$prog/設定/マップエディタ/ちょい置き履歴.txt"
 open_description_window() {
     e2e_wait_window "^マップエディタ ～ $map_name\\.map\$"
     main=$window
-    e2e_poll_screen "start$1" 20 run "$highlight" 0 150+
-    read -r x y <<<"$screen_out"
-    e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
-    e2e_press "$main" Return
-    e2e_find_window '^0 番目の旅行地' "destination editor of 00"
-    editor=$found
-    e2e_click $((found_x + 78)) $((found_y + found_h - 25)) "別フォームで編集"
-    e2e_find_window '^「説明文」の編集$' "description window"
-    larger=$found
+    e2e_open_description_window "start$1" "$main"
 }
 
 # wait_file <path> <expected UTF-8 text, lines without CR>: waits for the code page 932 file.

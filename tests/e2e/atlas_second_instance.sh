@@ -13,23 +13,10 @@ fake_tool=$e2e_programs/fake_picture_tool
 e2e_init atlas_second_instance convert python3 cmp
 
 green=0,200,0
-highlight=48,140,198 # the grid's selected row
 # The editor's 編集する button lies under the 400x225 picture, from the picture's top-left corner.
 edit_button=200,242
 
-b_pid=
-runtime=
-stop_b() {
-    if [ -n "$b_pid" ] && kill -0 "$b_pid" 2>/dev/null; then
-        kill "$b_pid" 2>/dev/null
-        sleep 0.2
-        kill -9 "$b_pid" 2>/dev/null
-    fi
-}
-trap 'stop_b; [ -n "$runtime" ] && rm -rf "$runtime"; e2e_cleanup' EXIT
-# A private runtime folder, short enough for a socket address (see atlas_easel_roundtrip.sh).
-runtime=$(mktemp -d /tmp/e2e-run.XXXXXX) || e2e_fail "cannot make the runtime folder"
-export XDG_RUNTIME_DIR="$runtime"
+e2e_private_runtime
 notices="$runtime/atlas-notice"
 
 e2e_make_program "$atlas_binary"
@@ -86,38 +73,20 @@ wait_tform2_socket "$atlas_pid" "atlas A"
 a_socket=$socket
 
 # B from the same folder, without a map; its main window is the one of its process.
-QT_QPA_PLATFORM=xcb "$prog/atlas" >"$work/atlas-b.log" 2>&1 &
-b_pid=$!
-b_window=
-for ((t = 0; t < 200; t++)); do
-    kill -0 "$b_pid" 2>/dev/null || e2e_fail "atlas B ended before showing a window: $(cat "$work/atlas-b.log")"
-    b_window=$(xdotool search --all --onlyvisible --pid "$b_pid" --name '^マップエディタ' 2>/dev/null | head -n 1)
-    [ -n "$b_window" ] && break
-    sleep 0.1
-done
-[ -n "$b_window" ] || e2e_fail "atlas B showed no window within 20 s"
-wait_tform2_socket "$b_pid" "atlas B"
-[ "$b_window" != "$main" ] || e2e_fail "B's window is A's"
+e2e_start_second_atlas atlas-b.log
+e2e_wait_second_window '^マップエディタ'
+wait_tform2_socket "$second_pid" "atlas B"
+[ "$second_window" != "$main" ] || e2e_fail "B's window is A's"
 [ "$socket" != "$a_socket" ] || e2e_fail "A and B listen on one socket, $socket"
 [ -S "$a_socket" ] || e2e_fail "A's socket $a_socket went when B started"
 
-e2e_press "$b_window" F4
-for ((t = 0; t < 100; t++)); do
-    kill -0 "$b_pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$b_pid" 2>/dev/null && e2e_fail "atlas B still running 10 s after F4 (focus $(xdotool getwindowfocus 2>&1), B $b_window, A alive $(kill -0 "$atlas_pid" 2>/dev/null && echo yes))"
-wait "$b_pid"
-b_status=$?
-b_pid=
-[ "$b_status" = 0 ] || e2e_fail "atlas B exited with status $b_status: $(cat "$work/atlas-b.log")"
+e2e_press "$second_window" F4
+e2e_wait_ended "$second_pid" 10 "atlas B after F4"
+[ "$ended_status" = 0 ] || e2e_fail "atlas B exited with status $ended_status: $(cat "$work/atlas-b.log")"
 [ -S "$a_socket" ] || e2e_fail "A's socket $a_socket went with B: $(ls -l "$notices" 2>&1)"
 
 # In A: a click into the selected row 00 gives the grid the keyboard; three rows down is 03.
-e2e_poll_screen start 20 run "$highlight" 0 150+
-read -r x y <<<"$screen_out"
-e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
-e2e_press "$main" Down Down Down Return
+e2e_grid_keys start "$main" Down Down Down Return
 e2e_find_window '^3 番目の旅行地　（旅行地画像 "03\.bmp"）$' "destination editor of 03"
 editor=$found
 # The picture is the only green in the editor; its top row is the first green run 400 wide.

@@ -15,16 +15,12 @@ e2e_init atlas_tool_fixed_name convert python3 cmp
 
 green=0,200,0
 white=255,255,255
-highlight=48,140,198 # the grid's selected row
 # The editor's 編集する button lies under the 400x225 picture, from the picture's top-left corner.
 edit_button=200,242
 
-runtime=
-trap '[ -f "$work/control/go" ] || touch "$work/control/go" 2>/dev/null; [ -n "$runtime" ] && rm -rf "$runtime"; e2e_cleanup' EXIT
-# The tool's notice finds atlas through sockets under the runtime folder: a private one, short
-# enough for a socket address, keeps parallel tests apart (see atlas_easel_roundtrip.sh).
-runtime=$(mktemp -d /tmp/e2e-run.XXXXXX) || e2e_fail "cannot make the runtime folder"
-export XDG_RUNTIME_DIR="$runtime"
+trap '[ -f "$work/control/go" ] || touch "$work/control/go" 2>/dev/null; e2e_cleanup' EXIT
+# The tool's notice finds atlas through sockets under the runtime folder.
+e2e_private_runtime
 
 e2e_make_program "$atlas_binary"
 [ -x "$fake_tool" ] || e2e_fail "no program at $fake_tool"
@@ -94,10 +90,7 @@ done
 [ -n "$listening" ] || e2e_fail "the destination editor does not listen for notices: $(ls -l "$runtime/atlas-notice" 2>&1)"
 
 # A click into the selected row 00 gives the grid the keyboard; three rows down is 03.
-e2e_poll_screen start 20 run "$highlight" 0 150+
-read -r x y <<<"$screen_out"
-e2e_click $((x + 50)) $((y + 8)) "row 00 of the grid"
-e2e_press "$main" Down Down Down Return
+e2e_grid_keys start "$main" Down Down Down Return
 e2e_find_window '^3 番目の旅行地$' "destination editor of 03 without a picture"
 editor=$found
 # The picture area is the only white run exactly 400 wide in the editor: the placeholder's top row.

@@ -37,33 +37,15 @@ form=$found fx=$found_x fy=$found_y
 e2e_click $((fx + ${r01_row%,*})) $((fy + ${r01_row#*,})) "row r01"
 e2e_click $((fx + ${load_button%,*})) $((fy + ${load_button#*,})) "取り込む"
 # The file dialog bears the form's caption: it is the other window of that name.
-dialog=
-for ((t = 0; t < 200; t++)); do
-    for id in $(xdotool search --onlyvisible --name '^宝物画像の取り込み$' 2>/dev/null); do
-        [ "$id" != "$form" ] && dialog=$id
-    done
-    [ -n "$dialog" ] && break
-    sleep 0.1
-done
-[ -n "$dialog" ] || e2e_fail "no file dialog after 取り込む"
-e2e_focus "$dialog"
-xdotool type --delay 5 "$photo" || e2e_fail "cannot type into the file dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "file dialog after Return on $photo"
+e2e_dialog_type '^宝物画像の取り込み$' "$photo" "file dialog of 取り込む" "$form"
 e2e_answer '^マップエディタ$' Return "notice that r01.jpg was saved in the picture folder"
 
 e2e_click $((fx + ${close_button%,*})) $((fy + ${close_button#*,})) "閉じる"
 e2e_wait_gone "$form" "the treasure form after 閉じる"
 
-e2e_menu_item "$main" f a
-e2e_find_window '^マップファイルに名前を付けて保存$' "save dialog of 名前を付けて保存"
-dialog=$found
 saved="$prog/画像と音声/マップファイル/$saved_name.map"
-e2e_focus "$dialog"
 # A plain name, in the map folder the dialog shows (xdotool types Japanese unreliably).
-xdotool type --delay 5 "$saved_name" || e2e_fail "cannot type into the save dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "save dialog after Return on $saved"
+e2e_save_map_as "$main" "$saved_name"
 for ((t = 0; t < 200; t++)); do
     [ -s "$saved" ] && break
     sleep 0.1

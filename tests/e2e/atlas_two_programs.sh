@@ -11,9 +11,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 atlas_binary=$e2e_programs/atlas
 e2e_init atlas_two_programs convert cmp
 
-second_pid=
-trap '[ -n "$second_pid" ] && kill -9 "$second_pid" 2>/dev/null; e2e_cleanup' EXIT
-
 e2e_make_program "$atlas_binary"
 pictures="$prog/画像と音声/マップ画像"
 mkdir -p "$work/photos" || e2e_fail "cannot make folders"
@@ -30,49 +27,24 @@ echo "atlas_two_programs: first editor on $DISPLAY"
 
 # 編集 → 地図画像を取り込む, the picture's path typed into the dialog.
 e2e_menu_item "$first" e c
-e2e_find_window '^地図画像の取り込み$' "file dialog of 地図画像を取り込む"
-dialog=$found
-e2e_focus "$dialog"
-xdotool type --delay 5 "$photo" || e2e_fail "cannot type into the file dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "file dialog after Return on the picture's path"
+e2e_dialog_type '^地図画像の取り込み$' "$photo" "file dialog of 地図画像を取り込む"
 e2e_answer '^マップエディタ$' Return "notice that map.bmp was saved in the picture folder"
 e2e_find_window '^マップエディタ　（地図画像 "map\.bmp"）$' "first editor naming map.bmp"
 cmp -s "$photo" "$pictures/新規マップファイル/map.bmp" || e2e_fail "the unsaved map's folder holds no map.bmp"
 
 # A second editor from the same folder: its own new map, its own folder.
-QT_QPA_PLATFORM=xcb "$prog/atlas" >"$work/second.log" 2>&1 &
-second_pid=$!
-second=
-for ((t = 0; t < 200; t++)); do
-    kill -0 "$second_pid" 2>/dev/null || e2e_fail "the second editor ended at once ($(cat "$work/second.log"))"
-    second=$(xdotool search --onlyvisible --name '^マップエディタ ～ 新規マップファイル$' 2>/dev/null | head -n 1)
-    [ -n "$second" ] && break
-    sleep 0.1
-done
-[ -n "$second" ] || e2e_fail "no window of the second editor within 20 s"
+e2e_start_second_atlas second.log
+e2e_wait_second_window '^マップエディタ ～ 新規マップファイル$'
 [ -d "$pictures/新規マップファイル_2" ] || e2e_fail "the second editor made no folder of its own: $(e2e_folder_names "$pictures")"
 cmp -s "$photo" "$pictures/新規マップファイル/map.bmp" ||
     e2e_fail "the second editor's start-up touched the first one's unsaved picture"
 
-e2e_press "$second" F4
-for ((t = 0; t < 200; t++)); do
-    kill -0 "$second_pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$second_pid" 2>/dev/null && e2e_fail "the second editor still runs 20 s after F4"
-wait "$second_pid"
-second_pid=
+e2e_press "$second_window" F4
+e2e_wait_ended "$second_pid" 20 "the second editor after F4"
 cmp -s "$photo" "$pictures/新規マップファイル/map.bmp" || e2e_fail "closing the second editor touched the first one's picture"
 
 # Save As in the first: line 1 names the map picture, and the saved map's folder holds it.
-e2e_menu_item "$first" f a
-e2e_find_window '^マップファイルに名前を付けて保存$' "save dialog of 名前を付けて保存"
-dialog=$found
-e2e_focus "$dialog"
-xdotool type --delay 5 first || e2e_fail "cannot type into the save dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "save dialog after Return on first"
+e2e_save_map_as "$first" first
 e2e_find_window '^マップエディタ ～ first\.map　（地図画像 "map\.bmp"）$' "first editor named after the saved map"
 map_path="$prog/画像と音声/マップファイル/first.map"
 line1=$(iconv -f CP932 -t UTF-8 "$map_path" | head -n 1 | tr -d '\r')

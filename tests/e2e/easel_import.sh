@@ -18,9 +18,6 @@ green=0,255,0
 blue=0,0,255
 yellow=255,255,0
 orange=255,128,0
-# From the editor window's top-left corner: the import row under the canvas.
-import_button=548,617
-import_stamp_button=642,617
 
 # 100 x 80 blue with a yellow 20 x 20 square at (40, 30) and an orange 14 x 14 mark at (22, 12),
 # which the cut below takes into its top-left corner (a colour of no palette entry, to find it).
@@ -36,16 +33,11 @@ wx=$found_x wy=$found_y
 echo "easel_import: on $DISPLAY"
 e2e_poll_screen start 20 run "$white" 0 600 "$found_x" "$found_y" "$found_w" "$found_h"
 
-e2e_click $((wx + ${import_button%,*})) $((wy + ${import_button#*,})) "画像 of 画像取り込み"
+e2e_button "$import_button" "画像 of 画像取り込み"
 e2e_find_window '^画像の取り込み' "the import form"
 form=$found
 e2e_menu_item "$form" f o
-e2e_find_window '^画像を開く$' "open dialog of the import form"
-dialog=$found
-e2e_focus "$dialog"
-xdotool type --delay 5 "$picture" || e2e_fail "cannot type into the open dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "open dialog after Return on $picture"
+e2e_dialog_type '^画像を開く$' "$picture" "open dialog of the import form"
 
 # The picture's top-left corner on screen, at 100 %.
 e2e_poll_screen opened 20 origin "$blue"
@@ -92,7 +84,7 @@ subprocess.run(["xdotool", *moves, "mouseup", "1"], check=True)
 PY
 # A quarter turn clockwise about the centre takes the mark from the top left to the top right.
 e2e_poll_screen turned 20 check "$lx" "$ly" "mark:50,8:$orange:2" "where the mark was:8,8:$blue:2"
-e2e_click $((wx + ${import_stamp_button%,*})) $((wy + ${import_stamp_button#*,})) "描画 of 画像取り込み"
+e2e_button "$import_stamp_button" "描画 of 画像取り込み"
 
 saved="$work/imported.bmp"
 e2e_easel_save_as "$window" "$saved"
@@ -113,9 +105,7 @@ for point in "mark:50:8:$orange" "where the mark was:8:8:$blue" "square:30:30:$y
     [ "$got" = "$want" ] || e2e_fail "saved $name at ($((ox + x)),$((oy + y))) is ${got:-unreadable}, expected $want"
 done
 
-e2e_menu_item "$window" f x
-e2e_wait_exit 10 "終了 after saving"
-[ "$atlas_status" = 0 ] || e2e_fail "easel exited with status $atlas_status"
+e2e_easel_quit 10
 
 passed=1
 echo "easel_import: passed"

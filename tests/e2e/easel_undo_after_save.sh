@@ -13,34 +13,14 @@ e2e_init easel_undo_after_save convert identify python3 od
 white=255,255,255
 red=255,0,0
 blue=0,0,255
-# Buttons of the tool column, from the window's top-left corner.
-undo_button=79,67
-redo_button=79,98
-pen_button=39,189
-shape_button=39,220
 
 e2e_start_xvfb
-e2e_start_easel "$easel_binary"
-e2e_find_window '^画像エディタ$' "easel's window"
-window=$found
-wx=$found_x wy=$found_y ww=$found_w wh=$found_h
-echo "easel_undo_after_save: on $DISPLAY"
-
-e2e_poll_screen start 20 run "$white" 0 600 "$wx" "$wy" "$ww" "$wh"
-read -r cx cy <<<"$screen_out"
-panel() {
-    e2e_poll_screen "panel-$1" 5 origin "$1"
-    read -r px py <<<"$screen_out"
-    echo "$((px + 6)) $((py + 6))"
-}
-read -r red_x red_y < <(panel $red)
-read -r blue_x blue_y < <(panel $blue)
-button() {
-    e2e_click $((wx + ${1%,*})) $((wy + ${1#*,})) "$2"
-}
+e2e_easel_new_canvas "$easel_binary"
+read -r red_x red_y < <(e2e_palette $red)
+read -r blue_x blue_y < <(e2e_palette $blue)
 
 e2e_click "$red_x" "$red_y" "the red palette entry"
-button $shape_button "面"
+e2e_button $shape_button "面"
 e2e_drag 100 100 300 250
 e2e_expect rectangle "left edge:100,175:$red" "right edge:299,175:$red" "past the right edge:300,175:$white" \
     "bottom edge:200,249:$red" "past the bottom edge:200,250:$white"
@@ -52,15 +32,15 @@ e2e_find_window '^画像エディタ ～ a\.bmp$' "the title with the saved name
 mv "$saved" "$work/first.bmp" || e2e_fail "cannot move the first save aside"
 
 e2e_click "$blue_x" "$blue_y" "the blue palette entry"
-button $pen_button "ペン"
+e2e_button $pen_button "ペン"
 e2e_drag 50 300 500 300
 e2e_expect stroke "stroke:250,300:$blue" "rectangle:100,175:$red"
 
-button $undo_button "元に戻す"
+e2e_button $undo_button "元に戻す"
 e2e_expect undone "stroke gone:250,300:$white" "rectangle kept:100,175:$red" "its corner:299,249:$red" \
     "inside:200,175:$white"
 # Nothing before the save to go back to, and nothing to redo but the stroke.
-button $undo_button "元に戻す again"
+e2e_button $undo_button "元に戻す again"
 e2e_expect still-saved "rectangle kept:100,175:$red" "stroke gone:250,300:$white"
 
 # 上書き保存 (Alt+F, S) asks first; Return is Yes.
@@ -73,26 +53,20 @@ done
 [ -s "$saved" ] || e2e_fail "上書き保存 wrote nothing at $saved"
 size=$(identify -format '%wx%h' "$saved" 2>&1)
 [ "$size" = 600x400 ] || e2e_fail "the overwritten picture is $size, expected 600x400"
-for point in "left edge:100:175:$red" "far corner:299:249:$red" "inside:200:175:$white" "stroke:250:300:$white" \
-    "past the corner:300:250:$white"; do
-    IFS=: read -r name x y want <<<"$point"
-    got=$(e2e_pixel "$saved" "$x" "$y")
-    [ "$got" = "$want" ] || e2e_fail "overwritten $name at ($x,$y) is ${got:-unreadable}, expected $want"
-done
+e2e_expect_file "$saved" overwritten "left edge:100:175:$red" "far corner:299:249:$red" "inside:200:175:$white" "stroke:250:300:$white" \
+    "past the corner:300:250:$white"
 cmp -s "$saved" "$work/first.bmp" || e2e_fail "the overwrite save differs from the first save"
 
 # The history starts anew at the save: redo brings nothing back. A stroke drawn after the click
 # shows only once the click has been handled.
-button $redo_button "先に戻す"
+e2e_button $redo_button "先に戻す"
 e2e_drag 50 350 200 350
 e2e_expect after-overwrite "new stroke:100,350:$blue" "rectangle kept:100,175:$red" "stroke gone:250,300:$white"
-button $undo_button "元に戻す after the overwrite"
+e2e_button $undo_button "元に戻す after the overwrite"
 e2e_expect back-to-saved "new stroke gone:100,350:$white" "rectangle kept:100,175:$red" "stroke gone:250,300:$white"
 
 # Back at the saved picture: 終了 closes without a question.
-e2e_menu_item "$window" f x
-e2e_wait_exit 10 "終了 after saving"
-[ "$atlas_status" = 0 ] || e2e_fail "easel exited with status $atlas_status"
+e2e_easel_quit 10
 
 passed=1
 echo "easel_undo_after_save: passed"

@@ -6,6 +6,7 @@ export LC_ALL=C.UTF-8
 e2e_dir=$(dirname "${BASH_SOURCE[0]}")
 # The folder of the programs the scripts drive (atlas, easel and the test tools): the plain build's
 # unless E2E_PROGRAMS names another, as CTest does for the build it runs in.
+# shellcheck disable=SC2034
 e2e_programs=${E2E_PROGRAMS:-$(cd "$e2e_dir/../.." && pwd)/build/bin}
 # The size of the display e2e_start_xvfb makes, as pixels.py wants it.
 e2e_screen_w=1280
@@ -28,15 +29,32 @@ e2e_screen_h=1024
     found_w=
     found_h=
     screen_out=
+    second_pid=
+    second_window=
+    ended_status=
+    runtime=
+    # Processes and folders of a script's own besides atlas (a second copy, xclip, a runtime
+    # folder), stopped and removed by e2e_cleanup.
+    e2e_own_pids=()
+    e2e_own_folders=()
+}
+
+# e2e_stop <pid>: ends a process of the script's, asking first.
+e2e_stop() {
+    [ -n "$1" ] && kill -0 "$1" 2>/dev/null || return 0
+    kill "$1" 2>/dev/null
+    sleep 0.2
+    kill -9 "$1" 2>/dev/null
+    wait "$1" 2>/dev/null
+    return 0
 }
 
 e2e_cleanup() {
     # Whatever happened, nothing the script started outlives it.
-    if [ -n "$atlas_pid" ] && kill -0 "$atlas_pid" 2>/dev/null; then
-        kill "$atlas_pid" 2>/dev/null
-        sleep 0.2
-        kill -9 "$atlas_pid" 2>/dev/null
-    fi
+    local own
+    e2e_stop "$atlas_pid"
+    for own in "${e2e_own_pids[@]}"; do e2e_stop "$own"; done
+    for own in "${e2e_own_folders[@]}"; do rm -rf "$own"; done
     if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
         kill "$xvfb_pid" 2>/dev/null
         wait "$xvfb_pid" 2>/dev/null
@@ -377,4 +395,240 @@ e2e_expect() {
     local step=$1
     shift
     e2e_poll_screen "$step" 20 check "$cx" "$cy" "$@"
+}
+
+# e2e_private_runtime: a runtime folder of the script's own, exported as XDG_RUNTIME_DIR and kept
+# in $runtime. The programs find each other through sockets in it, so parallel tests stay apart; its
+# name must be short, or atlas falls back to one folder in /tmp shared by all programs of the user
+# (a socket address holds 107 bytes). mktemp makes it 0700, as a runtime folder must be.
+e2e_private_runtime() {
+    runtime=$(mktemp -d /tmp/e2e-run.XXXXXX) || e2e_fail "cannot make the runtime folder"
+    e2e_own_folders+=("$runtime")
+    export XDG_RUNTIME_DIR="$runtime"
+}
+
+# e2e_start_second_atlas <log name> <argument>...: another copy of $prog/atlas beside the one in
+# $atlas_pid; sets $second_pid.
+e2e_start_second_atlas() {
+    QT_QPA_PLATFORM=xcb "$prog/atlas" "${@:2}" >"$work/$1" 2>&1 &
+    second_pid=$!
+    e2e_own_pids+=("$second_pid")
+}
+
+# e2e_wait_second_window <name>: sets $second_window to the first visible window of $second_pid
+# whose name matches (an extended regular expression).
+e2e_wait_second_window() {
+    local t
+    second_window=
+    for ((t = 0; t < 200; t++)); do
+        kill -0 "$second_pid" 2>/dev/null || e2e_fail "the second atlas ended before showing a window"
+        # --all: a window of that process and of that name, not of either.
+        second_window=$(xdotool search --all --onlyvisible --pid "$second_pid" --name "$1" 2>/dev/null | head -n 1)
+        [ -n "$second_window" ] && return
+        sleep 0.1
+    done
+    e2e_fail "the second atlas showed no window named /$1/ within 20 s"
+}
+
+# shellcheck disable=SC2034
+# e2e_wait_ended <pid> <seconds> <what>: waits until the process has ended; its exit status goes
+# to $ended_status.
+e2e_wait_ended() {
+    local t
+    for ((t = 0; t < $2 * 10; t++)); do
+        if ! kill -0 "$1" 2>/dev/null; then
+            wait "$1"
+            ended_status=$?
+            return 0
+        fi
+        sleep 0.1
+    done
+    e2e_fail "$3 still runs $2 s later"
+}
+
+# e2e_clipboard_offer <PNG file> <width>x<height>: xclip offers the picture on the X clipboard until
+# the script ends; returns once the clipboard gives a picture of that size.
+e2e_clipboard_offer() {
+    local t
+    xclip -quiet -selection clipboard -t image/png -i "$1" >/dev/null 2>&1 &
+    e2e_own_pids+=($!)
+    for ((t = 0; t < 200; t++)); do
+        [ "$(xclip -selection clipboard -t image/png -o 2>/dev/null | identify -format '%wx%h' - 2>/dev/null)" = "$2" ] &&
+            return
+        sleep 0.1
+    done
+    e2e_fail "the X clipboard does not offer the $2 picture"
+}
+
+# e2e_button <x,y> <what>: a click at a place given from the window's top-left corner ($wx, $wy).
+e2e_button() {
+    e2e_click $((wx + ${1%,*})) $((wy + ${1#*,})) "$2"
+}
+
+# e2e_grid_keys <step> <main window> <key>...: a click into the grid's selected row (00 when a map
+# was just opened) gives the grid the keyboard; then the keys, to the main window.
+e2e_grid_keys() {
+    local x y
+    e2e_poll_screen "$1" 20 run 48,140,198 0 150+
+    read -r x y <<<"$screen_out"
+    e2e_click $((x + 50)) $((y + 8)) "the selected row of the grid"
+    e2e_press "$2" "${@:3}"
+}
+
+# e2e_open_description_window <step> <main window>: destination 00's editor ($editor) and from it
+# the larger description window ($larger, whose place is left in $found_x ... $found_h).
+e2e_open_description_window() {
+    e2e_grid_keys "$1" "$2" Return
+    e2e_find_window '^0 番目の旅行地' "destination editor of 00"
+    editor=$found
+    # The button stands at the editor's bottom left, in its own font.
+    e2e_click $((found_x + 78)) $((found_y + found_h - 25)) "別フォームで編集"
+    e2e_find_window '^「説明文」の編集$' "description window"
+    larger=$found
+}
+
+# e2e_close_description_window: OK (F4) in the description window and then in the editor, and the
+# notice that destination 00 changed.
+e2e_close_description_window() {
+    e2e_press "$larger" F4
+    e2e_wait_gone "$larger" "description window after F4"
+    e2e_press "$editor" F4
+    e2e_wait_gone "$editor" "destination editor after F4"
+    e2e_answer '^マップエディタ$' Return "notice that destination 00 changed"
+}
+
+# e2e_overwrite_map <main window>: 上書き保存 from the file menu, and Yes to its question.
+e2e_overwrite_map() {
+    e2e_menu_item "$1" f s
+    e2e_answer '^マップエディタ$' Return "question before overwriting the map"
+}
+
+# e2e_wait_map_lines <map file> <first>,<last> <expected>: waits until those lines of the code page
+# 932 map file, without CR and joined by "|", are the expected text.
+e2e_wait_map_lines() {
+    local t lines_now=
+    for ((t = 0; t < 200; t++)); do
+        lines_now=$(iconv -f CP932 -t UTF-8 "$1" 2>/dev/null | sed -n "$2p" | tr -d '\r' | paste -sd '|')
+        [ "$lines_now" = "$3" ] && return
+        sleep 0.1
+    done
+    e2e_fail "lines $2 of the map file are \"$lines_now\", expected \"$3\""
+}
+
+# e2e_dialog_type <window name> <text> <what> [<window>]: types the text into the name box of the
+# dialog of that name (it has the keyboard when the dialog opens), Return, and waits for the dialog
+# to go. A dialog that bears its form's caption is told from the form, the window given.
+e2e_dialog_type() {
+    local dialog='' t id
+    if (($# < 4)); then
+        e2e_find_window "$1" "$3"
+        dialog=$found
+    else
+        for ((t = 0; t < 200; t++)); do
+            for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
+                [ "$id" != "$4" ] && dialog=$id
+            done
+            [ -n "$dialog" ] && break
+            sleep 0.1
+        done
+        [ -n "$dialog" ] || e2e_fail "no $3 within 20 s"
+    fi
+    e2e_focus "$dialog"
+    xdotool type --delay 5 "$2" || e2e_fail "cannot type into $3"
+    e2e_press "$dialog" Return
+    e2e_wait_gone "$dialog" "$3 after Return on $2"
+}
+
+# e2e_save_map_as <main window> <name or path>: 名前を付けて保存 from the file menu.
+e2e_save_map_as() {
+    e2e_menu_item "$1" f a
+    e2e_dialog_type '^マップファイルに名前を付けて保存$' "$2" "save dialog of 名前を付けて保存"
+}
+
+# e2e_replace_in_all_destinations <find> <replacement>: from the description window ($larger), the
+# replace dialog of its search menu with its all-destinations box checked (unchecked in fresh
+# settings: "すべての旅行地で同じ置換を行う(&W)"), すべて置換, the count answered, the dialog closed.
+e2e_replace_in_all_destinations() {
+    e2e_menu_item "$larger" s r
+    e2e_find_window '編集中の説明文 の置換$' "replace dialog"
+    local dialog=$found
+    e2e_focus "$dialog"
+    { xdotool key alt+n && xdotool type --delay 20 "$1" && xdotool key alt+p && xdotool type --delay 20 "$2"; } ||
+        e2e_fail "cannot type into the replace dialog"
+    xdotool key alt+w alt+a || e2e_fail "cannot press the replace-all keys"
+    e2e_answer '^マップエディタ$' Return "the count of replacements"
+    e2e_press "$dialog" Escape
+    e2e_wait_gone "$dialog" "replace dialog after Esc"
+}
+
+# e2e_easel_new_canvas <easel binary>: easel started without a picture; sets $window and its place
+# ($wx, $wy, $ww, $wh), and the new canvas's top-left corner ($cx, $cy): the only white run 600
+# wide in the window is the canvas's first row.
+e2e_easel_new_canvas() {
+    e2e_start_easel "$1"
+    e2e_find_window '^画像エディタ$' "easel's window"
+    window=$found
+    wx=$found_x wy=$found_y ww=$found_w wh=$found_h
+    echo "$e2e_name: on $DISPLAY"
+    e2e_poll_screen start 20 run 255,255,255 0 600 "$wx" "$wy" "$ww" "$wh"
+    read -r cx cy <<<"$screen_out"
+}
+
+# e2e_expect_file <picture file> <what> <name:x:y:r,g,b>...: the pixels of a saved picture.
+e2e_expect_file() {
+    local point name x y want got
+    for point in "${@:3}"; do
+        IFS=: read -r name x y want <<<"$point"
+        got=$(e2e_pixel "$1" "$x" "$y")
+        [ "$got" = "$want" ] || e2e_fail "$2 $name at ($x,$y) is ${got:-unreadable}, expected $want"
+    done
+}
+
+# e2e_easel_quit <seconds>: 終了 from easel's file menu ($window); easel must end at once, with 0.
+e2e_easel_quit() {
+    e2e_menu_item "$window" f x
+    e2e_wait_exit "$1" "終了 after saving"
+    [ "$atlas_status" = 0 ] || e2e_fail "easel exited with status $atlas_status"
+}
+
+# easel's buttons, from its window's top-left corner: the tool column, the rows under the canvas
+# (range, copy; the floating picture's show, stamp and origin; the import row) and 見本.
+# shellcheck disable=SC2034
+{
+    undo_button=79,67
+    redo_button=79,98
+    pen_button=39,189
+    line_button=117,189
+    shape_button=39,220
+    fill_button=117,220
+    range_button=230,591
+    copy_button=395,591
+    paste_show_button=89,616
+    paste_stamp_button=137,616
+    origin_button=247,616
+    import_button=548,617
+    import_stamp_button=642,617
+    sample_button=725,38
+}
+
+# e2e_palette <r,g,b>: "x y" of a place inside the palette panel of that colour; before anything
+# is drawn, each pure colour on easel's screen is its palette panel.
+e2e_palette() {
+    local px py
+    e2e_poll_screen "panel-$1" 5 origin "$1"
+    read -r px py <<<"$screen_out"
+    echo "$((px + 6)) $((py + 6))"
+}
+
+# e2e_easel_filled_rectangle <palette x> <palette y> <r,g,b>: a rectangle of that palette colour
+# from (100, 100) to (199, 179) on easel's canvas (at $cx, $cy), its outline drawn with 面 and
+# filled with 塗り, checked on screen.
+e2e_easel_filled_rectangle() {
+    e2e_click "$1" "$2" "the palette entry"
+    e2e_button $shape_button "面"
+    e2e_drag 100 100 200 180
+    e2e_button $fill_button "塗り"
+    e2e_click "$1" "$2" "the palette entry"
+    e2e_click $((cx + 150)) $((cy + 140)) "inside the rectangle"
+    e2e_expect filled "inside:150,140:$3" "edge:100,140:$3" "outside:99,140:255,255,255"
 }
