@@ -2,6 +2,7 @@
 
 #include "Cp932.h"
 #include "FileOps.h"
+#include "ProfileFile.h"
 #include "ProgramFolder.h"
 
 #include <QFile>
@@ -10,7 +11,7 @@ using namespace Qt::StringLiterals;
 
 void FileHistory::load(const QString& historyFile)
 {
-    m_entries.clear();
+    m_lines.clear();
     m_hasClearItem = false;
     QFile f(historyFile);
     if (f.open(QIODevice::ReadOnly))
@@ -19,13 +20,22 @@ void FileHistory::load(const QString& historyFile)
 
 void FileHistory::loadBytes(const QByteArray& bytes)
 {
-    QString text = Cp932::decode(bytes);
-    text.replace(u"\r\n"_s, u"\n"_s);
-    text.replace(u'\r', u'\n');
-    m_entries = text.split(u'\n');
-    if (text.endsWith(u'\n') || text.isEmpty())
-        m_entries.removeLast();
-    m_hasClearItem = !m_entries.isEmpty();
+    m_lines.clear();
+    // Split before decoding: code page 932 never uses CR or LF inside a character, so a stray
+    // byte spoils its own line only.
+    QByteArray text = bytes;
+    text.replace("\r\n", "\n");
+    text.replace('\r', '\n');
+    QList<QByteArray> lines = text.split('\n');
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    for (const QByteArray& raw : lines) {
+        Line line;
+        line.bytes = raw;
+        line.path = Cp932::decode(raw, &line.readable);
+        m_lines.append(line);
+    }
+    m_hasClearItem = !m_lines.isEmpty();
     m_clearFromFile = true;
 }
 
@@ -36,44 +46,61 @@ void FileHistory::add(const QString& mapPath)
         m_clearFromFile = false;
     }
     const QString stored = ProgramFolder::resolveExeRelativePath(mapPath, true);
-    // The file holds code page 932; a path it cannot hold would come back as another path.
-    bool encodable = true;
-    Cp932::encode(stored, &encodable);
-    if (!encodable)
+    // A stored "\" reads back as a folder separator.
+    const QString fault = mapPath.contains(u'\\') ? u"\"\\\""_s : ProfileFile::storeFault(stored);
+    if (!fault.isEmpty()) {
+        if (!m_refused.contains(mapPath)) {
+            m_refused.insert(mapPath);
+            if (onRefused)
+                onRefused(mapPath, fault);
+        }
         return;
+    }
     // "\" and "/" spell one path; letters in other case are another file here.
     const QString key = ProgramFolder::resolveExeRelativePath(stored, false);
-    for (qsizetype i = 0; i < m_entries.size(); ++i) {
-        if (ProgramFolder::resolveExeRelativePath(m_entries.at(i), false) == key) {
-            m_entries.removeAt(i);
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        const Line& line = m_lines.at(i);
+        if (line.readable && ProgramFolder::resolveExeRelativePath(line.path, false) == key) {
+            m_lines.removeAt(i);
             break;
         }
     }
-    m_entries.prepend(stored);
-    if (m_entries.size() > MaxFiles)
-        m_entries.removeLast();
+    m_lines.prepend({stored, QByteArray(), true});
+    if (m_lines.size() > MaxFiles)
+        m_lines.removeLast();
 }
 
 bool FileHistory::save(const QString& historyFile, QString* error) const
 {
-    if (m_entries.isEmpty())
+    if (m_lines.isEmpty() || !m_kept)
         return true;
     return FileOps::writeFileAtomic(historyFile, toBytes(), error);
 }
 
 QByteArray FileHistory::toBytes() const
 {
-    QString text;
-    for (const QString& e : m_entries)
-        text += e + u"\r\n"_s;
-    return Cp932::encode(text);
+    QByteArray bytes;
+    for (const Line& line : m_lines) {
+        bytes += line.bytes.isEmpty() ? Cp932::encode(line.path) : line.bytes;
+        bytes += "\r\n";
+    }
+    return bytes;
 }
 
 void FileHistory::clear(const QString& historyFile)
 {
-    m_entries.clear();
+    m_lines.clear();
     m_hasClearItem = false;
     FileOps::deleteFile(historyFile);
+}
+
+QStringList FileHistory::entries() const
+{
+    QStringList paths;
+    for (const Line& line : m_lines)
+        if (line.readable)
+            paths.append(line.path);
+    return paths;
 }
 
 QString FileHistory::clearCaption() const

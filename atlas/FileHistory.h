@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 // The list of map files last opened or saved, newest first, as the history menu shows it.
 // Paths are kept as stored: inside the program folder relative to it.
@@ -11,13 +15,16 @@ public:
     static constexpr int MaxFiles = 12;
 
     // Replaces the list with the file's lines (no limit on their number); a missing file gives
-    // an empty list.
+    // an empty list. Each line stands on its own: one that is no code page 932 text stays in its
+    // place, out of entries(), and is written back as it was.
     void load(const QString& historyFile);
     // Puts the map on top (once: "\" and "/" spell one path, letters in other case another); the
-    // oldest falls off beyond 12. A path code page 932 cannot hold stays out.
+    // oldest line falls off beyond 12. A path the file would not give back as the same file (a
+    // character code page 932 cannot hold or stores one way only, a line break, a "\") stays out,
+    // and onRefused hears of it once per map.
     void add(const QString& mapPath);
-    // Writes the list; nothing is written while it holds no file. A failed write keeps the old
-    // file and says why.
+    // Writes the list; nothing is written while it holds no line, or after setKept(false). A
+    // failed write keeps the old file and says why.
     bool save(const QString& historyFile, QString* error = nullptr) const;
     // The same without the file: the file's bytes read as load() reads them, and as save() writes
     // the list.
@@ -26,13 +33,28 @@ public:
     // Forgets every entry and deletes the file.
     void clear(const QString& historyFile);
 
-    const QStringList& entries() const { return m_entries; }
+    // The paths of the readable lines, newest first.
+    QStringList entries() const;
     // Whether the menu shows the clear item, and its caption.
     bool hasClearItem() const { return m_hasClearItem; }
     QString clearCaption() const;
 
+    // Told the map add() left out and why, as a phrase naming the characters.
+    std::function<void(const QString& mapPath, const QString& fault)> onRefused;
+    // False when the file cannot be kept at all (its folder could not be made, which the user
+    // has been told): save() then writes nothing and reports nothing.
+    void setKept(bool kept) { m_kept = kept; }
+
 private:
-    QStringList m_entries;
+    struct Line {
+        QString path;
+        // The line as read; empty for a path added since.
+        QByteArray bytes;
+        bool readable = true;
+    };
+    QList<Line> m_lines;
+    QSet<QString> m_refused;
     bool m_hasClearItem = false;
     bool m_clearFromFile = false;
+    bool m_kept = true;
 };

@@ -8,6 +8,7 @@
 #include "ProgramFolder.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -78,7 +79,8 @@ QString resolvePicturePath(const QString& pictureFolder, const QString& name, bo
 bool isReservedName(const QString& mapName)
 {
     static const QRegularExpression unsaved(u"^"_s + newMapName() + u"(_[0-9]+)?$"_s);
-    return unsaved.match(mapName).hasMatch() || mapName == MapSave::transactionName();
+    return unsaved.match(mapName).hasMatch() || mapName == MapSave::transactionName()
+           || MapSave::isLeftoverName(mapName);
 }
 
 NewMapFolder::NewMapFolder()
@@ -105,6 +107,39 @@ NewMapFolder::NewMapFolder()
 }
 
 NewMapFolder::~NewMapFolder() = default;
+
+namespace {
+
+// The folder as the map names it: two map files that share a folder name the same path, and the
+// key stays when the folder is turned into a link under a running program.
+QString lockKey(const QString& pictureFolder)
+{
+    return QDir::cleanPath(QFileInfo(pictureFolder).absoluteFilePath());
+}
+
+} // namespace
+
+MapLock::MapLock(const QString& pictureFolder)
+    : m_key(lockKey(pictureFolder))
+{
+    const QString root = mapPictureRoot();
+    FileOps::makeFolder(root);
+    // A digest keeps the name short and plain whatever the folder's name is.
+    const QByteArray digest = QCryptographicHash::hash(m_key.toUtf8(), QCryptographicHash::Sha1).toHex().left(20);
+    m_lock = std::make_unique<FileLock>(root + u"/.~lk"_s + QString::fromLatin1(digest));
+}
+
+MapLock::~MapLock() = default;
+
+bool MapLock::held() const
+{
+    return m_lock->held() || !m_lock->busy();
+}
+
+bool MapLock::isFor(const QString& pictureFolder) const
+{
+    return lockKey(pictureFolder) == m_key;
+}
 
 QString otherMapOfFolder(const QString& folder, const QString& target, const QStringList& history)
 {

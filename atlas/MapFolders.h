@@ -48,6 +48,28 @@ private:
     std::unique_ptr<FileLock> m_lock;
 };
 
+// One map is edited by one running program at a time: the hold on a map's picture folder (so two
+// map files sharing one folder exclude each other too), by a lock the kernel drops when the
+// program dies. The lock file lies in the picture root under a name made from the folder's path,
+// since the folder itself is swapped by every save.
+class MapLock {
+public:
+    explicit MapLock(const QString& pictureFolder);
+    ~MapLock();
+    MapLock(const MapLock&) = delete;
+    MapLock& operator=(const MapLock&) = delete;
+
+    // Held, or not to be had here (no locks on this file system): only another program's hold
+    // stands in the way.
+    bool held() const;
+    // Whether this lock stands for the folder.
+    bool isFor(const QString& pictureFolder) const;
+
+private:
+    QString m_key;
+    std::unique_ptr<FileLock> m_lock;
+};
+
 // Another existing map file whose picture folder is `folder`: a map file of that name in the map
 // folder, beside `target` or among `history` (paths as stored), that is not `target` itself.
 // Empty when none.

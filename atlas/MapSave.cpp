@@ -4,11 +4,13 @@
 #include "FileOps.h"
 #include "MapFolders.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QSet>
 
 #include <optional>
@@ -60,7 +62,8 @@ private:
     FileLock m_lock;
 };
 
-// The transaction's folder and what lives in it.
+// The transaction's folder in the picture root; it holds the journal and, for folders in the
+// root, the staged and set-aside folders.
 struct Places {
     explicit Places(const QString& root)
         : folder(root + u'/' + transactionName())
@@ -68,15 +71,16 @@ struct Places {
     }
     QString folder;
     QString journal() const { return folder + u"/journal"_s; }
-    QString staged() const { return folder + u"/staged"_s; }
-    QString oldAside() const { return folder + u"/old"_s; }           // the map's own folder, set aside
-    QString replacedAside() const { return folder + u"/replaced"_s; } // a folder the new name held
 };
 
 struct Journal {
     bool swapping = false; // false while staging: nothing outside the transaction changed yet
     QString mapPath, tempMap, oldFolder, newFolder;
-    bool oldExisted = false, newExisted = false;
+    bool oldExisted = false, newExisted = false; // whether each is set aside by the swap
+    // Where the staged folder is made and the replaced ones are set aside: beside the folders they
+    // stand in for, since renames cannot cross file systems. `work` is a folder of its own beside a
+    // linked picture folder, empty when everything lies in the transaction's folder.
+    QString staged, oldAside, replacedAside, work;
 
     QByteArray bytes() const
     {
@@ -88,11 +92,15 @@ struct Journal {
         o[u"new"_s] = newFolder;
         o[u"oldExisted"_s] = oldExisted;
         o[u"newExisted"_s] = newExisted;
+        o[u"staged"_s] = staged;
+        o[u"oldAside"_s] = oldAside;
+        o[u"replacedAside"_s] = replacedAside;
+        o[u"work"_s] = work;
         return QJsonDocument(o).toJson();
     }
-    static std::optional<Journal> read(const QString& path)
+    static std::optional<Journal> read(const Places& at)
     {
-        QFile f(path);
+        QFile f(at.journal());
         if (!f.open(QIODevice::ReadOnly))
             return std::nullopt;
         const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
@@ -106,6 +114,11 @@ struct Journal {
         j.newFolder = o[u"new"_s].toString();
         j.oldExisted = o[u"oldExisted"_s].toBool();
         j.newExisted = o[u"newExisted"_s].toBool();
+        // A journal of an earlier version kept everything in the transaction's folder.
+        j.staged = o[u"staged"_s].toString(at.folder + u"/staged"_s);
+        j.oldAside = o[u"oldAside"_s].toString(at.folder + u"/old"_s);
+        j.replacedAside = o[u"replacedAside"_s].toString(at.folder + u"/replaced"_s);
+        j.work = o[u"work"_s].toString();
         if (j.tempMap.isEmpty() || (j.swapping && (j.mapPath.isEmpty() || j.newFolder.isEmpty())))
             return std::nullopt;
         return j;
@@ -118,38 +131,68 @@ bool writeJournal(const Places& at, const Journal& j, QString* why)
     return FileOps::writeFileAtomic(at.journal(), j.bytes(), why);
 }
 
+QString leftoverPrefix()
+{
+    return u"保存時に削除できなかったフォルダ_"_s;
+}
+
+// Deletes a folder of the transaction; what cannot be deleted is renamed to a visible name in
+// `visibleIn` and noted, so that it never stands in the way of a later save.
+bool clearAway(const QString& path, const QString& visibleIn, QStringList& leftovers, QString* why)
+{
+    if (!exists(path) || FileOps::deleteFolder(path, why))
+        return true;
+    const QString stamp = QDateTime::currentDateTime().toString(u"yyMMdd-HHmmss"_s);
+    QString visible = visibleIn + u'/' + leftoverPrefix() + stamp;
+    for (int n = 2; exists(visible); ++n)
+        visible = visibleIn + u'/' + leftoverPrefix() + stamp + u'_' + QString::number(n);
+    if (!FileOps::renameFolder(path, visible, why))
+        return false;
+    leftovers << QDir::toNativeSeparators(visible);
+    return true;
+}
+
 // Undoes whatever part of the swap happened; each step can be repeated after a kill.
 bool rollBack(const Places& at, const Journal& j, QString* why)
 {
     if (j.swapping) {
         // The new name holds the staged folder once the folder it held before has gone aside.
-        const QString& away = j.sameFolder() ? at.oldAside() : at.replacedAside();
+        const QString& away = j.sameFolder() ? j.oldAside : j.replacedAside;
         const bool heldBefore = j.sameFolder() ? j.oldExisted : j.newExisted;
         const bool newIsStaged = exists(j.newFolder) && (!heldBefore || exists(away));
-        if (newIsStaged && !exists(at.staged()) && !FileOps::renameFolder(j.newFolder, at.staged(), why))
+        if (newIsStaged && !exists(j.staged) && !FileOps::renameFolder(j.newFolder, j.staged, why))
             return false;
-        if (exists(at.oldAside()) && !FileOps::renameFolder(at.oldAside(), j.oldFolder, why))
+        if (j.oldExisted && exists(j.oldAside) && !FileOps::renameFolder(j.oldAside, j.oldFolder, why))
             return false;
-        if (exists(at.replacedAside()) && !FileOps::renameFolder(at.replacedAside(), j.newFolder, why))
+        if (j.newExisted && exists(j.replacedAside) && !FileOps::renameFolder(j.replacedAside, j.newFolder, why))
             return false;
         FileOps::syncFolder(parentOf(j.newFolder));
     }
-    return FileOps::deleteFolder(at.staged(), why) && FileOps::deleteFile(j.tempMap, why)
-           && FileOps::deleteFolder(at.folder, why);
+    // Nothing of the map's lies in the staged folder, so what cannot be deleted is only moved away.
+    QStringList ignored;
+    return clearAway(j.staged, parentOf(at.folder), ignored, why) && FileOps::deleteFile(j.tempMap, why)
+           && (j.work.isEmpty() || clearAway(j.work, parentOf(j.work), ignored, why))
+           && clearAway(at.folder, parentOf(at.folder), ignored, why);
 }
 
-// The map file is in place: only the set-aside folders are left to delete.
-bool finish(const Places& at, QString* why)
+// The map file is in place: only the set-aside folders are left to clear away.
+bool finish(const Places& at, const Journal& j, QStringList& leftovers, QString* why)
 {
-    return FileOps::deleteFolder(at.oldAside(), why) && FileOps::deleteFolder(at.replacedAside(), why)
-           && FileOps::deleteFolder(at.folder, why);
+    const QString root = parentOf(at.folder);
+    auto visibleFor = [&](const QString& path) {
+        return !j.work.isEmpty() && path.startsWith(j.work + u'/') ? parentOf(j.work) : root;
+    };
+    return clearAway(j.oldAside, visibleFor(j.oldAside), leftovers, why)
+           && clearAway(j.replacedAside, visibleFor(j.replacedAside), leftovers, why)
+           && (j.work.isEmpty() || clearAway(j.work, parentOf(j.work), leftovers, why))
+           && clearAway(at.folder, root, leftovers, why);
 }
 
-bool recoverLocked(const Places& at, QString* why)
+bool recoverLocked(const Places& at, QStringList& leftovers, QString* why)
 {
     if (!exists(at.folder))
         return true;
-    const std::optional<Journal> j = Journal::read(at.journal());
+    const std::optional<Journal> j = Journal::read(at);
     if (!j) {
         // Killed before the journal was whole: nothing outside the transaction was touched.
         if (exists(at.journal())) {
@@ -157,45 +200,35 @@ bool recoverLocked(const Places& at, QString* why)
                 *why = u"保存の途中の記録が読めません。\r\n"_s + QDir::toNativeSeparators(at.journal());
             return false;
         }
-        return FileOps::deleteFolder(at.folder, why);
+        return clearAway(at.folder, parentOf(at.folder), leftovers, why);
     }
     // The temporary map file goes away only by becoming the map file (or by a finished roll-back).
     if (j->swapping && !exists(j->tempMap))
-        return finish(at, why);
+        return finish(at, *j, leftovers, why);
     return rollBack(at, *j, why);
 }
 
-// Gives the staged folder a link to everything in the old one, so that working copies and other
-// files stay with the map; names in `skip` are about to be taken by the map's own pictures.
-bool mirror(const QString& from, const QString& to, const QSet<QString>& skip, QString* why)
+// A name no file in the folder has, for the save's own files beside the user's.
+QString freshName(const QString& folder)
 {
-    if (!FileOps::makeFolder(to, why))
-        return false;
-    const QFileInfoList entries =
-        QDir(from).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    for (const QFileInfo& e : entries) {
-        const QString name = e.fileName();
-        if (skip.contains(name))
-            continue;
-        const QString target = to + u'/' + name;
-        if (e.isSymLink()) {
-            char buffer[4096];
-            const ssize_t n = ::readlink(QFile::encodeName(e.absoluteFilePath()).constData(), buffer, sizeof buffer);
-            if (n > 0
-                && ::symlink(QByteArray(buffer, int(n)).constData(), QFile::encodeName(target).constData()) != 0) {
-                if (why)
-                    *why = u"リンクを作れません: "_s + QDir::toNativeSeparators(target);
-                return false;
-            }
-        } else if (e.isDir()) {
-            if (!mirror(e.absoluteFilePath(), target, {}, why))
-                return false;
-        } else if (e.isFile()) {
-            if (!FileOps::linkOrCopyFile(e.absoluteFilePath(), target, why))
-                return false;
-        }
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (;;) {
+        QString name = u".~sv"_s;
+        for (int i = 0; i < 6; ++i)
+            name += QLatin1Char(letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))]);
+        if (!exists(folder + u'/' + name))
+            return folder + u'/' + name;
     }
-    return true;
+}
+
+bool isLink(const QString& path)
+{
+    return QFileInfo(path).isSymLink();
+}
+
+bool inside(const QString& path, const QString& folder)
+{
+    return path.startsWith(folder + u'/');
 }
 
 struct Move {
@@ -296,13 +329,34 @@ QString transactionName()
     return u".保存の途中"_s;
 }
 
-bool recover(const QString& pictureRoot, QString* error)
+bool isLeftoverName(const QString& name)
+{
+    return name.startsWith(leftoverPrefix());
+}
+
+QString realFolder(const QString& path)
+{
+    if (isLink(path)) {
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        if (!canonical.isEmpty())
+            return canonical;
+        // A link to nothing yet: the folder it would make.
+        return QDir::cleanPath(FileOps::writeTarget(path));
+    }
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+bool recover(const QString& pictureRoot, QString* error, QStringList* leftovers)
 {
     const Places at(pictureRoot);
     if (!exists(at.folder))
         return true;
     RootLock lock(pictureRoot);
-    return !lock.held() || recoverLocked(at, error);
+    QStringList moved;
+    const bool ok = !lock.held() || recoverLocked(at, moved, error);
+    if (leftovers)
+        *leftovers = moved;
+    return ok;
 }
 
 Result save(const Request& r)
@@ -321,7 +375,7 @@ Result save(const Request& r)
         result.error = u"ほかのマップエディタが保存しています。しばらくしてから保存して下さい。"_s;
         return result;
     }
-    if (!recoverLocked(at, &why)) {
+    if (!recoverLocked(at, result.leftovers, &why)) {
         result.error = failed(u"前回の保存の後始末ができません。"_s, why);
         return result;
     }
@@ -333,13 +387,31 @@ Result save(const Request& r)
     const std::vector<Move> moves = plan(r, doc, mapPictureName, savedRare, missing);
 
     Journal j;
-    j.mapPath = r.mapPath;
-    const QFileInfo mapInfo(r.mapPath);
-    j.tempMap = mapInfo.absolutePath() + u"/."_s + mapInfo.fileName() + u".保存中"_s;
-    j.oldFolder = QDir::cleanPath(r.pictureFolder);
-    j.newFolder = QDir::cleanPath(r.newFolder);
-    j.oldExisted = QFileInfo(j.oldFolder).isDir();
+    // Links are followed to what they name: the map file to its file, a picture folder to its folder.
+    j.mapPath = QDir::cleanPath(FileOps::writeTarget(QFileInfo(r.mapPath).absoluteFilePath()));
+    j.oldFolder = realFolder(r.pictureFolder);
+    j.newFolder = realFolder(r.newFolder);
+    const bool oldLinked = isLink(r.pictureFolder);
+    const bool newLinked = isLink(r.newFolder);
+    // A linked folder the map leaves keeps its pictures; the folder of the root is set aside.
+    j.oldExisted = QFileInfo(j.oldFolder).isDir() && (j.sameFolder() || (!oldLinked && !r.keepOldFolder));
     j.newExisted = !j.sameFolder() && exists(j.newFolder);
+    if (newLinked) {
+        j.work = freshName(parentOf(j.newFolder));
+        j.staged = j.work + u"/staged"_s;
+        j.replacedAside = j.work + u"/replaced"_s;
+        j.oldAside = j.sameFolder() ? j.work + u"/old"_s : at.folder + u"/old"_s;
+    } else {
+        j.staged = at.folder + u"/staged"_s;
+        j.replacedAside = at.folder + u"/replaced"_s;
+        j.oldAside = at.folder + u"/old"_s;
+    }
+    // A map kept inside its own picture folder goes in with the staged folder.
+    const QString mapFolder = QFileInfo(parentOf(j.mapPath)).canonicalFilePath();
+    const QString newCanonical = QFileInfo(j.newFolder).canonicalFilePath();
+    const bool mapInside = !newCanonical.isEmpty() && (mapFolder == newCanonical || inside(mapFolder, newCanonical));
+    j.tempMap = mapInside ? j.staged + mapFolder.mid(newCanonical.size()) + u'/' + QFileInfo(j.mapPath).fileName()
+                          : freshName(parentOf(j.mapPath));
 
     // Staging: nothing the map or another map uses is touched, so a failure only clears it away.
     auto abandon = [&](const QString& what) {
@@ -350,43 +422,54 @@ Result save(const Request& r)
     };
     if (!FileOps::makeFolder(at.folder, &why) || !writeJournal(at, j, &why))
         return abandon(u"保存の準備ができません。"_s);
+    if (!j.work.isEmpty() && !FileOps::makeFolder(j.work, &why))
+        return abandon(u"画像フォルダを用意できません。"_s);
     QSet<QString> fixedNames;
     for (const Move& m : moves)
         fixedNames.insert(m.target);
-    if (j.oldExisted ? !mirror(j.oldFolder, at.staged(), fixedNames, &why) : !FileOps::makeFolder(at.staged(), &why))
+    const bool mirrored = QFileInfo(j.oldFolder).isDir()
+                              ? FileOps::mirrorFolder(j.oldFolder, j.staged, fixedNames, &why)
+                              : FileOps::makeFolder(j.staged, &why);
+    if (!mirrored)
         return abandon(u"画像フォルダを用意できません。"_s);
     for (const Move& m : moves) {
-        if (!FileOps::linkOrCopyFile(m.source, at.staged() + u'/' + m.target, &why))
+        if (!FileOps::linkOrCopyFile(m.source, j.staged + u'/' + m.target, &why))
             return abandon(u"画像ファイルをコピーできませんでした。"_s);
         if (m.cell)
             *m.cell = m.target;
     }
-    FileOps::syncFolder(at.staged());
-    if (!FileOps::writeFileSynced(j.tempMap, r.bytes(doc, mapPictureName), &why))
+    FileOps::syncFolder(j.staged);
+    const QByteArray bytes = r.bytes(doc, mapPictureName);
+    const bool written =
+        mapInside ? FileOps::makeFolder(parentOf(j.tempMap), &why) && FileOps::writeFileAtomic(j.tempMap, bytes, &why)
+                  : FileOps::writeFileSynced(j.tempMap, bytes, &why);
+    if (!written)
         return abandon(u"マップファイルを書き込めません。"_s);
     // The file it replaces keeps its permissions.
-    FileOps::copyMode(r.mapPath, j.tempMap);
+    if (!mapInside)
+        FileOps::copyMode(j.mapPath, j.tempMap);
     j.swapping = true;
     if (!writeJournal(at, j, &why))
         return abandon(u"保存の準備ができません。"_s);
 
-    // The swap: until the map file is renamed into place a roll-back gives the old state back.
-    const bool swapped = (!j.newExisted || FileOps::renameFolder(j.newFolder, at.replacedAside(), &why))
-                         && (!j.oldExisted || FileOps::renameFolder(j.oldFolder, at.oldAside(), &why))
-                         && FileOps::renameFolder(at.staged(), j.newFolder, &why);
+    // The swap: until the map file is in place a roll-back gives the old state back.
+    const bool swapped = (!j.newExisted || FileOps::renameFolder(j.newFolder, j.replacedAside, &why))
+                         && (!j.oldExisted || FileOps::renameFolder(j.oldFolder, j.oldAside, &why))
+                         && FileOps::renameFolder(j.staged, j.newFolder, &why);
     if (swapped)
-        FileOps::syncFolder(root);
-    if (!swapped || !FileOps::renameFile(j.tempMap, r.mapPath, &why)) {
+        FileOps::syncFolder(parentOf(j.newFolder));
+    if (!swapped || (!mapInside && !FileOps::renameFile(j.tempMap, j.mapPath, &why))) {
         QString undo;
         if (!rollBack(at, j, &undo))
             why += u"\r\n"_s + undo;
         result.error = failed(u"画像フォルダを入れ替えられません。"_s, why);
         return result;
     }
-    FileOps::syncFolder(mapInfo.absolutePath());
+    FileOps::syncFolder(parentOf(j.mapPath));
 
-    // Saved. What is left is clearing away; what fails here is cleared at the next recovery.
-    finish(at, &why);
+    // Saved. What is left is clearing away, which moves aside what it cannot delete.
+    if (!finish(at, j, result.leftovers, &why))
+        result.leftovers << QDir::toNativeSeparators(at.folder);
     result.ok = true;
     result.doc = doc;
     result.mapPictureName = mapPictureName;

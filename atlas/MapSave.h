@@ -13,10 +13,18 @@
 //
 // The pictures are staged under their fixed names ("map", "05", "t01", "t02", "r01" upwards with
 // the gaps among the rare ones closed) in a new folder, by hard links where the file system has
-// them, next to links of every other file of the old folder; the map file is written beside its
-// target. Then renames swap them in: the old folder aside, the staged one in, the map file in
-// place (the moment the save takes effect), the old folder deleted last. A journal next to the
-// picture folders tells recover() which way to finish a swap that was cut short.
+// them, next to a mirror of every other entry of the old folder (whatever its name's bytes, its
+// kind or its mode); the map file is written beside its target. Then renames swap them in: the
+// old folder aside, the staged one in, the map file in place (the moment the save takes effect),
+// the old folder deleted last. A map file kept inside its picture folder is written into the
+// staged folder, and the folder's rename is then the moment. A journal next to the picture folders
+// tells recover() which way to finish a swap that was cut short.
+//
+// A picture folder that is a link stays a link: the folder it names is staged and swapped beside
+// itself, and a Save As away from it leaves it alone. A map file that is a link is written through
+// to the file it names. No deletion follows a link. What the clearing away after a committed save
+// cannot delete is moved out of the way, where the user can see it, and named in the result; it
+// never stops a later save.
 namespace MapSave {
 
 struct Request {
@@ -25,6 +33,9 @@ struct Request {
     QString newFolder;     // the picture folder of mapPath
     MapDocument doc;
     QString mapPicturePath; // full path of the map picture, empty for none
+    // A Save As leaves the old folder as it is (it is another map file's too) instead of taking
+    // it along.
+    bool keepOldFolder = false;
     // The file's bytes for a document with its fixed picture names and the map picture's name.
     std::function<QByteArray(const MapDocument&, const QString& mapPictureName)> bytes;
 };
@@ -41,16 +52,25 @@ struct Result {
     QStringList missing;
     MapDocument kept;
     QString keptMapPictureName;
+    // Folders the clearing away could not delete, moved to where the user sees them.
+    QStringList leftovers;
 };
 
 Result save(const Request& request);
 
 // Finishes or undoes a save that was cut short in the picture root; a save running in another
 // program is left alone. False with *error when something could not be put right (it is tried
-// again next time).
-bool recover(const QString& pictureRoot, QString* error = nullptr);
+// again next time). *leftovers receives what the clearing away moved aside instead of deleting.
+bool recover(const QString& pictureRoot, QString* error = nullptr, QStringList* leftovers = nullptr);
 
 // The name of the transaction's own folder in the picture root; no map may be named so.
 QString transactionName();
+
+// Whether a map name is one of the names under which the clearing away keeps what it could not
+// delete.
+bool isLeftoverName(const QString& name);
+
+// The folder a picture folder path stands for: the folder a link names, else the path cleaned.
+QString realFolder(const QString& path);
 
 } // namespace MapSave

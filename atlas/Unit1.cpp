@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -362,12 +363,13 @@ void TForm1::FormCreate(const QStringList& arguments)
     HistoryFilePath = SettingsFolder + u"/ファイル履歴.txt"_s;
     ScratchFolder = MapFolders::scratchFolder();
     ToolPaths.clear();
-    // The map-file folder too, so that the map dialogs open where maps belong.
-    for (const QString& folder : {SettingsFolder, ScratchFolder, MapFolders::mapFileFolder()}) {
-        QString why;
-        if (!QFileInfo(folder).isDir() && !FileOps::makeFolder(folder, &why))
-            Prompter::error(this, u"フォルダを作成できません。\r\n"_s + folder + u"\r\n"_s + why);
-    }
+    MakeFolders();
+    History.onRefused = [this](const QString& mapPath, const QString& fault) {
+        Prompter::inform(this, u"マップファイルをファイル履歴に入れられません。\r\n"_s
+                                   + QDir::toNativeSeparators(mapPath)
+                                   + u"\r\n\r\nパスに，ファイル履歴（Shift-JIS）に正しく保存できない文字（"_s + fault
+                                   + u"）があるためです。"_s);
+    };
 
     // 7. The grid.
     const int widths[] = {38, 90, 180, 180, 120, 124, 124, 630};
@@ -405,6 +407,39 @@ void TForm1::FormCreate(const QStringList& arguments)
     ResetToNewMap();
     if (!arguments.isEmpty() && QFileInfo(arguments.first()).isFile())
         LoadMapFile(QFileInfo(arguments.first()).absoluteFilePath());
+}
+
+void TForm1::MakeFolders()
+{
+    // The map-file folder too, so that the map dialogs open where maps belong.
+    const QString program = QDir::cleanPath(ProgramFolder::path());
+    QStringList failures;
+    bool programFolderIsTheCause = true;
+    for (const QString& folder :
+         {SettingsFolder, ScratchFolder, MapFolders::mapFileFolder(), MapFolders::mapPictureRoot()}) {
+        QString why;
+        if (QFileInfo(folder).isDir() || FileOps::makeFolder(folder, &why))
+            continue;
+        failures << QDir::toNativeSeparators(folder) + u"\r\n"_s + why;
+        QFileInfo above(folder);
+        while (!above.exists() && above.absolutePath() != above.absoluteFilePath())
+            above.setFile(above.absolutePath());
+        programFolderIsTheCause = programFolderIsTheCause && QDir::cleanPath(above.absoluteFilePath()) == program;
+        if (folder == SettingsFolder)
+            m_settingsFolderMissing = true;
+        if (folder == MapFolders::mapPictureRoot())
+            m_pictureRootMissing = true;
+    }
+    History.setKept(!m_settingsFolderMissing);
+    if (failures.isEmpty())
+        return;
+    // One cause, one message: every folder lies in the program folder.
+    const QString lost = m_settingsFolderMissing ? u"\r\n\r\n設定とファイル履歴は保存されません。"_s : QString();
+    if (programFolderIsTheCause)
+        Prompter::error(this, u"プログラムのフォルダに書き込めないため，フォルダを作成できません。\r\n"_s
+                                  + QDir::toNativeSeparators(program) + lost);
+    else
+        Prompter::error(this, u"フォルダを作成できません。\r\n"_s + failures.join(u"\r\n"_s) + lost);
 }
 
 void TForm1::FormShow()
@@ -506,9 +541,14 @@ bool TForm1::FormClose()
         }
     }
 
-    // The history and the settings are written on every close attempt that gets this far.
+    // The history and the settings are written on every close attempt that gets this far. Without
+    // their folder (said at start-up) they are not, unless it can be made by now.
+    if (m_settingsFolderMissing && FileOps::makeFolder(SettingsFolder)) {
+        m_settingsFolderMissing = false;
+        History.setKept(true);
+    }
     SaveHistory();
-    if (forms && forms->formToolSet)
+    if (forms && forms->formToolSet && !m_settingsFolderMissing)
         forms->formToolSet->SaveToolSettings();
 
     if (forms && forms->formEditText) {

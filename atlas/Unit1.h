@@ -272,14 +272,26 @@ private:
     // false when the user declined.
     bool confirmTakingFolder(const QString& target, const QString& folder);
     void RecoverInterruptedSave();
+    // Makes the folders the program keeps its files in, telling the user once when it cannot.
+    void MakeFolders();
 
     QString m_baseline;
     // This program's unsaved-map folder, held for the whole run.
     std::unique_ptr<MapFolders::NewMapFolder> m_newMapFolder;
+    // The hold on the open map's picture folder; none for an unsaved map.
+    std::unique_ptr<MapFolders::MapLock> m_mapLock;
+    std::unique_ptr<MapFolders::MapLock> holdMap(const QString& pictureFolder, const QString& path, bool opening);
+    void keepHoldOfOpenMap(std::unique_ptr<MapFolders::MapLock>& lock);
+    void reportLeftovers(const QStringList& leftovers);
     QFont m_labelFont;
     bool m_paintHighlight = false;
     bool m_canvasStale = true;
     bool m_closing = false;
+    // The settings folder or the picture root could not be made (the user was told at start-up).
+    bool m_settingsFolderMissing = false;
+    bool m_pictureRootMissing = false;
+    // A history that cannot be written is told once a run, not at every New and close.
+    bool m_historyFailureTold = false;
     // Hands the other windows' hints to ShowHintInStatusBar; owned by the window, made at the
     // first showing.
     QObject* m_hintRouter = nullptr;

@@ -27,6 +27,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTableView>
 
@@ -73,10 +74,13 @@ void TForm1::ResetToNewMap()
     if (!m_newMapFolder)
         m_newMapFolder = std::make_unique<MapFolders::NewMapFolder>();
     PictureFolder = m_newMapFolder->path();
+    m_mapLock.reset();
     MapPicturePath.clear();
     MapFilePath.clear();
     QString why;
-    if (!FileOps::deleteFolder(PictureFolder, &why) || !FileOps::makeFolder(PictureFolder, &why))
+    // Without the picture root (told at start-up) there is nothing more to say.
+    const bool told = m_pictureRootMissing && !QFileInfo(MapFolders::mapPictureRoot()).isDir();
+    if ((!FileOps::deleteFolder(PictureFolder, &why) || !FileOps::makeFolder(PictureFolder, &why)) && !told)
         Prompter::error(this, u"画像フォルダを用意できません。\r\n"_s + PictureFolder + u"\r\n"_s + why);
 
     Doc.clearContent();
@@ -100,8 +104,38 @@ void TForm1::ResetToNewMap()
 void TForm1::RecoverInterruptedSave()
 {
     QString why;
-    if (!MapSave::recover(MapFolders::mapPictureRoot(), &why))
+    QStringList leftovers;
+    if (!MapSave::recover(MapFolders::mapPictureRoot(), &why, &leftovers))
         Prompter::error(this, u"前回中断された保存を片付けられませんでした。\r\n\r\n"_s + why);
+    reportLeftovers(leftovers);
+}
+
+void TForm1::reportLeftovers(const QStringList& leftovers)
+{
+    if (!leftovers.isEmpty())
+        Prompter::warn(this, u"保存の後始末で，次のフォルダを削除できませんでした。\r\n"_s
+                             u"中身を確かめて，不要なら削除して下さい。\r\n\r\n"_s
+                                 + leftovers.join(u"\r\n"_s));
+}
+
+// A hold taken back from the open map for a command that failed goes back to it.
+void TForm1::keepHoldOfOpenMap(std::unique_ptr<MapFolders::MapLock>& lock)
+{
+    if (lock && !m_mapLock && !MapFilePath.isEmpty() && lock->isFor(PictureFolder))
+        m_mapLock = std::move(lock);
+}
+
+std::unique_ptr<MapFolders::MapLock> TForm1::holdMap(const QString& pictureFolder, const QString& path, bool opening)
+{
+    if (m_mapLock && m_mapLock->isFor(pictureFolder))
+        return std::move(m_mapLock);
+    auto lock = std::make_unique<MapFolders::MapLock>(pictureFolder);
+    if (lock->held())
+        return lock;
+    Prompter::warn(this, u"マップファイル \""_s + fileNameOf(path)
+                             + u"\" は，\r\nほかのマップエディタで開かれているため，"_s
+                             + (opening ? u"開けません。"_s : u"保存できません。"_s));
+    return nullptr;
 }
 
 bool TForm1::LoadMapFile(const QString& path)
@@ -117,6 +151,12 @@ bool TForm1::LoadMapFile(const QString& path)
         return false;
     }
 
+    // The open map keeps its hold until the new one is usable.
+    std::unique_ptr<MapFolders::MapLock> lock = holdMap(folder, path, true);
+    if (!lock)
+        return false;
+    const auto keepOldHold = qScopeGuard([&] { keepHoldOfOpenMap(lock); });
+
     // The file is read whole into a new document; the open map stays as it is unless it is usable.
     QFile file(path);
     QString why;
@@ -129,6 +169,7 @@ bool TForm1::LoadMapFile(const QString& path)
         Prompter::warn(this, u"マップファイルを読み込めません。\r\n\r\n"_s + path + u"\r\n"_s + why);
         return false;
     }
+    m_mapLock = std::move(lock);
 
     MapDocument doc;
     doc.colours = content->colours.value_or(Doc.colours);
@@ -156,6 +197,13 @@ bool TForm1::LoadMapFile(const QString& path)
     AddToHistory();
     ResetUndo(MapPicturePath);
     IsModified(0);
+    // A folder two map files share shows the other one's pictures, and a save changes them.
+    if (const QString other = MapFolders::otherMapOfFolder(folder, path, History.entries()); !other.isEmpty())
+        Prompter::warn(this, u"このマップファイルの画像フォルダ \""_s + QFileInfo(folder).fileName()
+                                 + u"\" は，\r\n次のマップファイルの画像フォルダでもあります。\r\n"_s
+                                 + QDir::toNativeSeparators(other)
+                                 + u"\r\n\r\n表示される画像は，そのフォルダの画像です。"_s
+                                   u"保存する前には，確認します。"_s);
     return true;
 }
 
@@ -183,6 +231,10 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
         return;
     }
     const QString newFolder = MapFolders::pictureFolderOfMap(path);
+    std::unique_ptr<MapFolders::MapLock> lock = holdMap(newFolder, path, false);
+    if (!lock)
+        return;
+    const auto keepOldHold = qScopeGuard([&] { keepHoldOfOpenMap(lock); });
     if (!confirmTakingFolder(path, newFolder))
         return;
     if (!question.isEmpty()
@@ -203,12 +255,18 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
     request.newFolder = newFolder;
     request.doc = Doc;
     request.mapPicturePath = MapPicturePath;
+    // Another map file's folder stays where it is when this map moves away from it.
+    request.keepOldFolder = !MapFilePath.isEmpty()
+                            && MapSave::realFolder(newFolder) != MapSave::realFolder(PictureFolder)
+                            && !MapFolders::otherMapOfFolder(PictureFolder, MapFilePath, History.entries()).isEmpty();
     request.bytes = [](const MapDocument& doc, const QString& pictureName) { return MapFile::write(doc, pictureName); };
     const MapSave::Result saved = MapSave::save(request);
     if (!saved.ok) {
         reportSaveFailure(saved.error);
+        reportLeftovers(saved.leftovers);
         return;
     }
+    m_mapLock = std::move(lock);
 
     // Names whose files were gone stay named, so the map stays modified until they are dealt with.
     Doc = saved.kept;
@@ -225,12 +283,13 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
         Prompter::warn(this, u"マップファイルを保存しましたが，次の画像ファイルが見つからないため，\r\n"_s
                              u"その画像は保存されていません。\r\n\r\n"_s
                                  + saved.missing.join(u"\r\n"_s));
+    reportLeftovers(saved.leftovers);
 }
 
 bool TForm1::confirmTakingFolder(const QString& target, const QString& folder)
 {
-    // Only a folder this map does not use yet is replaced by the save.
-    if (QDir::cleanPath(folder) == QDir::cleanPath(PictureFolder) || !QFileInfo(folder).isDir())
+    // The folder another map file uses changes only when asked, also when this map uses it too.
+    if (!QFileInfo(folder).isDir())
         return true;
     const QString other = MapFolders::otherMapOfFolder(folder, target, History.entries());
     if (other.isEmpty())
@@ -401,8 +460,10 @@ bool TForm1::AddToHistory()
 void TForm1::SaveHistory()
 {
     QString why;
-    if (!History.save(HistoryFilePath, &why))
+    if (!History.save(HistoryFilePath, &why) && !m_historyFailureTold) {
+        m_historyFailureTold = true;
         Prompter::error(this, u"ファイル履歴を保存できません。\r\n"_s + HistoryFilePath + u"\r\n"_s + why);
+    }
 }
 
 void TForm1::OpenFromHistory(const QString& storedPath)

@@ -2,9 +2,9 @@
 
 #include "AsciiCase.h"
 #include "AtlasForms.h"
-#include "Cp932.h"
 #include "MyFileDialogs.h"
 #include "PopupKeys.h"
+#include "ProfileFile.h"
 #include "ProgramFolder.h"
 #include "Prompter.h"
 #include "Unit1.h"
@@ -105,6 +105,15 @@ void TFormInputTeikeiM::btSansyouClick()
     Edit2->setText(inside ? relative : chosen);
 }
 
+QString TFormInputTeikeiM::fieldFault(const QString& field, const QString& text)
+{
+    const QString fault = ProfileFile::storeFault(text);
+    if (fault.isEmpty())
+        return QString();
+    return u"［"_s + field + u"］に，"_s + fault + (fault.startsWith(u'"') ? u" は"_s : u"は"_s)
+           + u"使えません。\r\n設定ファイルに正しく保存できません。"_s;
+}
+
 QString TFormInputTeikeiM::captionFault(const QString& caption) const
 {
     if (caption.contains(u'='))
@@ -117,8 +126,8 @@ QString TFormInputTeikeiM::captionFault(const QString& caption) const
     // The settings file would read these as a comment or a section header.
     if (key.startsWith(u';') || key.startsWith(u'['))
         return u"［項目名］の先頭に，\";\" と \"[\" は使えません。"_s;
-    if (!Cp932::canEncode(key))
-        return u"［項目名］に，使えない文字が含まれています。"_s;
+    if (const QString refused = fieldFault(u"項目名"_s, caption); !refused.isEmpty())
+        return refused;
     for (const QString& other : OtherCaptions)
         if (AsciiCase::equal(other.trimmed(), key))
             return u"［項目名］の \""_s + key + u"\" は，すでに登録されています。"_s;
@@ -133,9 +142,10 @@ void TFormInputTeikeiM::btOKClick()
         Edit1->setFocus();
         return;
     }
-    // A path the settings file cannot hold would make the whole file unwritable at the close.
-    if (!Cp932::canEncode(Edit2->text())) {
-        Prompter::warn(this, u"［"_s + Label2->text() + u"］に，使えない文字が含まれています。"_s);
+    // Refused here, where it was typed or pasted: the settings file could not hold it, or would
+    // give back another path.
+    if (const QString refused = fieldFault(Label2->text(), Edit2->text()); !refused.isEmpty()) {
+        Prompter::warn(this, refused);
         Edit2->setFocus();
         return;
     }

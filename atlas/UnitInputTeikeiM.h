@@ -45,4 +45,7 @@ protected:
 private:
     // The caption's fault as the message to show, or empty when it can be stored.
     QString captionFault(const QString& caption) const;
+    // The message refusing what the settings file cannot hold in the field, naming it; empty when
+    // it can.
+    static QString fieldFault(const QString& field, const QString& text);
 };

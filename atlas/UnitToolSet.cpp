@@ -122,6 +122,18 @@ void TFormToolSet::FormCreate()
 
 // The settings file
 
+TFormToolSet::StoredSettings TFormToolSet::readSettings(const ProfileFile& ini)
+{
+    StoredSettings stored;
+    stored.noChangeChars = ini.readString(EditSection, u"変換文字"_s, QString());
+    stored.convertFlags = quint8(ini.readInteger(EditSection, u"変換条件"_s, 0));
+    stored.replaceFlags = quint8(ini.readInteger(EditSection, u"置換条件"_s, 1));
+    stored.findFlags = quint8(ini.readInteger(EditSection, u"検索条件"_s, 1));
+    for (const QString& key : ini.keys(ToolSection))
+        stored.tools << key + u'=' + ini.readString(ToolSection, key, QString());
+    return stored;
+}
+
 bool TFormToolSet::LoadToolSettings()
 {
     TForm1* f1 = mainForm();
@@ -131,14 +143,20 @@ bool TFormToolSet::LoadToolSettings()
     QString why;
     if (!ini.load(&why))
         Prompter::warn(this, u"設定ファイルを正しく読み込めません。\r\n"_s + f1->SettingsFilePath + u"\r\n"_s + why);
-    f1->NoChangeChars = ini.readString(EditSection, u"変換文字"_s, QString());
-    f1->ConvertFlags = quint8(ini.readInteger(EditSection, u"変換条件"_s, 0));
-    f1->ReplaceFlags = quint8(ini.readInteger(EditSection, u"置換条件"_s, 1));
-    f1->FindFlags = quint8(ini.readInteger(EditSection, u"検索条件"_s, 1));
-    QStringList tools;
-    for (const QString& key : ini.keys(ToolSection))
-        tools << key + u'=' + ini.readString(ToolSection, key, QString());
-    setEntries(tools);
+    if (!ini.unreadableLines().isEmpty()) {
+        QStringList lines;
+        for (const int line : ini.unreadableLines())
+            lines << QString::number(line);
+        Prompter::warn(this, u"設定ファイルの次の行を読み込めません（Shift-JIS の文字ではありません）。\r\n"_s
+                             u"これらの行は使わずに，ファイルにそのまま残します。\r\n"_s
+                                 + f1->SettingsFilePath + u"\r\n"_s + lines.join(u"，"_s) + u" 行目"_s);
+    }
+    m_stored = readSettings(ini);
+    f1->NoChangeChars = m_stored->noChangeChars;
+    f1->ConvertFlags = m_stored->convertFlags;
+    f1->ReplaceFlags = m_stored->replaceFlags;
+    f1->FindFlags = m_stored->findFlags;
+    setEntries(m_stored->tools);
     return true;
 }
 
@@ -149,25 +167,62 @@ bool TFormToolSet::SaveToolSettings()
         return false;
     ProfileFile ini(f1->SettingsFilePath);
     QString why;
-    // Other sections of the file are kept; a file that cannot be read whole is kept aside
-    // rather than overwritten with what little of it was understood.
-    if (!ini.load(&why))
-        FileOps::copyFile(f1->SettingsFilePath, f1->SettingsFilePath + u".bak"_s);
-    ini.writeString(EditSection, u"変換文字"_s, f1->NoChangeChars);
-    ini.writeString(EditSection, u"変換条件"_s, QString::number(f1->ConvertFlags));
-    ini.writeString(EditSection, u"置換条件"_s, QString::number(f1->ReplaceFlags));
-    ini.writeString(EditSection, u"検索条件"_s, QString::number(f1->FindFlags));
-    ini.eraseSection(ToolSection);
-    for (const QString& entry : entries()) {
-        const QString caption = SplitToolEntry(entry, false);
-        if (!caption.isEmpty())
-            ini.writeString(ToolSection, caption, SplitToolEntry(entry, true));
+    // Other sections of the file are kept, so a file that cannot be read is not replaced.
+    if (!ini.load(&why)) {
+        reportOnce(u"設定ファイルを保存できません。\r\n"_s + f1->SettingsFilePath + u"\r\n"_s + why);
+        return false;
     }
-    if (!ini.save(&why)) {
-        Prompter::error(this, u"設定ファイルを保存できません。\r\n"_s + f1->SettingsFilePath + u"\r\n"_s + why);
+    // Only what this run changed is written: a line the user mended while the program ran, or
+    // one that could not be read, stays as the file has it.
+    const std::optional<StoredSettings> before = ini.exists() ? m_stored : std::nullopt;
+    StoredSettings now{f1->NoChangeChars, f1->ConvertFlags, f1->ReplaceFlags, f1->FindFlags, entries()};
+    if (before && now == *before)
+        return true;
+    const auto option = [&](const QString& key, const QString& value, const QString& was) {
+        if (!before || value != was)
+            ini.writeString(EditSection, key, value);
+    };
+    option(u"変換文字"_s, now.noChangeChars, before ? before->noChangeChars : QString());
+    const auto number = [](quint8 flags) { return QString::number(flags); };
+    option(u"変換条件"_s, number(now.convertFlags), before ? number(before->convertFlags) : QString());
+    option(u"置換条件"_s, number(now.replaceFlags), before ? number(before->replaceFlags) : QString());
+    option(u"検索条件"_s, number(now.findFlags), before ? number(before->findFlags) : QString());
+    if (!before || now.tools != before->tools) {
+        // The tools this run read take their new values in their own lines; lines it never read
+        // (unreadable ones, or added since) keep their places.
+        QStringList known;
+        for (const QString& entry : before ? before->tools : QStringList())
+            known << SplitToolEntry(entry, false);
+        QList<std::pair<QString, QString>> tools;
+        for (const QString& entry : now.tools)
+            tools.append({SplitToolEntry(entry, false), SplitToolEntry(entry, true)});
+        ini.replaceKeys(ToolSection, before ? known : ini.keys(ToolSection), tools);
+    }
+
+    QStringList leftOut;
+    const QByteArray bytes = ini.toBytes(&leftOut);
+    if (!FileOps::writeFileAtomic(f1->SettingsFilePath, bytes, &why)) {
+        reportOnce(u"設定ファイルを保存できません。\r\n"_s + f1->SettingsFilePath + u"\r\n"_s + why);
+        return false;
+    }
+    ProfileFile written(f1->SettingsFilePath);
+    written.loadBytes(bytes);
+    m_stored = readSettings(written);
+    if (!leftOut.isEmpty()) {
+        reportOnce(u"設定ファイルに，次の設定を保存できません。ほかの設定は保存しました。\r\n"_s + f1->SettingsFilePath
+                   + u"\r\n\r\n"_s + leftOut.join(u"\r\n"_s));
         return false;
     }
     return true;
+}
+
+void TFormToolSet::reportOnce(const QString& message)
+{
+    // The close runs this on every attempt; the same failure is told once.
+    if (m_reported.contains(message))
+        return;
+    m_reported.insert(message);
+    Prompter::error(this, message);
 }
 
 // The list

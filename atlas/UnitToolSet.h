@@ -3,12 +3,16 @@
 #include "ToolRunner.h"
 
 #include <QDialog>
+#include <QSet>
 #include <QStringList>
+
+#include <optional>
 
 class QLabel;
 class QListWidget;
 class QMenu;
 class QPushButton;
+class ProfileFile;
 class TForm1;
 namespace SavedPictureNotice {
 class Receiver;
@@ -33,11 +37,12 @@ public:
 
     // Fills the tools pop-up menu from the tool list.
     void BuildToolsMenu(QMenu* menu);
-    // Reads the settings file into the editing options and the tool list; false when there is
-    // no settings file (then nothing changes).
+    // Reads the settings file into the editing options and the tool list, telling the user which
+    // lines could not be read; false when there is no settings file (then nothing changes).
     bool LoadToolSettings();
-    // Writes the tool list and the editing options to the settings file; false (after telling the
-    // user) when it could not be written.
+    // Writes what changed in the tool list and the editing options since the file was read (all
+    // of them when there is no file); false (after telling the user, once per failure) when the
+    // file could not be written or a value was left out of it.
     bool SaveToolSettings();
 
     // The entries of the list, in order.
@@ -69,6 +74,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The settings as the file last read or written holds them.
+    struct StoredSettings {
+        QString noChangeChars;
+        quint8 convertFlags = 0, replaceFlags = 0, findFlags = 0;
+        QStringList tools;
+        bool operator==(const StoredSettings&) const = default;
+    };
+    static StoredSettings readSettings(const ProfileFile& ini);
+    void reportOnce(const QString& message);
+
     TForm1* mainForm() const;
     // The entry at the position; with pastEnd, a position below the last entry gives the count.
     int itemAtPos(const QPoint& pos, bool pastEnd) const;
@@ -76,6 +91,8 @@ private:
     // The other captions, for the duplicate check of the entry dialog.
     QStringList captionsExcept(int index) const;
 
+    std::optional<StoredSettings> m_stored;
+    QSet<QString> m_reported;
     QStringList m_openedWith;
     bool m_dragging = false;
     QPoint m_pressPos;

@@ -87,16 +87,11 @@ bool TFormPictureEditor::SavePictureFile(const QString& path) {
     }
     // The map editor takes names in code page 932 alone and keeps them so in its map: a name it
     // could never be given is refused before anything is written.
-    if (HasCaller()) {
-        QString unencodable;
-        Cp932::encode(QFileInfo(path).absoluteFilePath(), nullptr, &unencodable);
-        if (!unencodable.isEmpty()) {
-            Prompter::warn(
-                this, withReason(CannotSave,
-                                 u"ファイル名の次の文字はマップエディタに渡せません（Shift-JIS で表せません）。\r\n"_s
-                                     + unencodable + u"\r\n"_s + path));
-            return false;
-        }
+    if (QString failing; HasCaller() && !Cp932::canStore(QFileInfo(path).absoluteFilePath(), &failing)) {
+        Prompter::warn(this, withReason(CannotSave, u"ファイル名の次の文字はマップエディタに渡せません"_s
+                                                    u"（Shift-JIS で同じ文字として表せません）。\r\n"_s
+                                                        + failing + u"\r\n"_s + path));
+        return false;
     }
     const QImage work = WithSecondWhiteAsWhite(Doc.CanvasBitmap, ColourText::toQRgb(SecondWhite));
     QString why;

@@ -5,8 +5,6 @@
 
 #include <QDir>
 
-#include <algorithm>
-
 using namespace Qt::StringLiterals;
 
 QString absoluteStoredPath(const QString& stored)
@@ -16,12 +14,18 @@ QString absoluteStoredPath(const QString& stored)
 
 QStringList ReadScratchHistory(const QByteArray& bytes)
 {
-    // What decodes before a damaged byte is kept; the file is ours, but a hand edit may spoil it.
-    const QString text = Cp932::decode(bytes.first(std::min<qsizetype>(bytes.size(), 64 * 1024)));
+    // Each line stands on its own: a byte spoilt by a hand edit costs its line only. A line cut at
+    // the end of what is read would name another file. 0x0A is never a trail byte in code page 932.
+    QByteArray read = bytes;
+    if (read.size() > ScratchHistoryBytes) {
+        read.truncate(ScratchHistoryBytes);
+        read.truncate(read.lastIndexOf('\n') + 1);
+    }
     QStringList entries, seen;
-    for (const QString& raw : text.split(u'\n')) {
-        const QString line = raw.endsWith(u'\r') ? raw.chopped(1) : raw;
-        if (line.trimmed().isEmpty())
+    for (const QByteArray& raw : read.split('\n')) {
+        bool ok = true;
+        const QString line = Cp932::decode(raw.endsWith('\r') ? raw.chopped(1) : raw, &ok);
+        if (!ok || line.trimmed().isEmpty())
             continue;
         // Paths in another case are other files here.
         const QString absolute = absoluteStoredPath(line);

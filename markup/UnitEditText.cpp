@@ -381,9 +381,13 @@ void TFormEditText::FormCreate()
 void TFormEditText::SetHost(const Host& host)
 {
     const bool newHistory = host.settingsFolder != m_host.settingsFolder;
+    const bool newScratchFolder = host.scratchFolder != m_host.scratchFolder;
     m_host = host;
     if (newHistory)
         LoadScratchHistory();
+    // Blank pages of a killed program left their empty files.
+    if (newScratchFolder && !host.scratchFolder.isEmpty())
+        RemoveAbandonedClaims(host.scratchFolder);
     for (QToolButton* b : {sbBG, sbR1, sbR2, sbG1, sbG2, sbB1, sbB2, sbW1, sbW2, sbU1, sbU2}) {
         const QString name = b == sbBG ? u"bbBG"_s : u"bb"_s + b->objectName().mid(2);
         b->setStatusTip(host.tagHints.value(name));
@@ -1100,7 +1104,9 @@ void TFormEditText::ShowFloatingPages()
 
 void TFormEditText::UpdateEditorCaption(const QString& path)
 {
-    if (!path.isEmpty() && QFileInfo::exists(path)) {
+    // A blank page's claimed file is nothing the user saved yet.
+    const TFormRefPage* page = ScratchPageOfFile(path);
+    if (!path.isEmpty() && QFileInfo::exists(path) && !(page && page->FileHold.isClaim())) {
         const QString root = QFileInfo(m_host.scratchFolder).absolutePath();
         setWindowTitle(u"マップエディタ ～ "_s + QDir::toNativeSeparators(QDir(root).relativeFilePath(path)));
     } else {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileOps.h"
+
 #include <QDialog>
 #include <QFont>
 #include <QHash>
@@ -118,13 +120,15 @@ public:
     void LoadScratchHistory();
     bool AddScratchHistory(const QString& path);
     void SaveScratchHistory();
-    // A page made for a file (its text loaded when `load`); nullptr when the file cannot be read.
-    // A file that is open as a page already is not opened again: that page is shown and returned.
-    TFormRefPage* CreateScratchPage(const QString& fileName, bool load);
+    // A page made for a file, its text loaded; nullptr when the file cannot be read. A file that is
+    // open as a page already is not opened again: that page is shown and returned.
+    TFormRefPage* CreateScratchPage(const QString& fileName);
+    // A blank page named for that moment ("yyMMdd-HHmmss", then "_2", "_3" ...) with a name no
+    // page of any program has: its file is claimed at once. nullptr (the user told) when the
+    // scratch folder cannot be made or written.
+    TFormRefPage* CreateBlankPage(const QDateTime& now);
     // The open page, other than `except`, whose file is the one at the path.
     TFormRefPage* ScratchPageOfFile(const QString& path, const TFormRefPage* except = nullptr) const;
-    // A blank page's file name for that moment, which no open page and no file has.
-    QString BlankPageName(const QDateTime& now) const;
     // Makes the page current and brings it before the user, docked or floating.
     void ShowScratchPage(TFormRefPage* page);
     // Why a text cannot be saved: each character code page 932 cannot hold, once, with where it
@@ -239,6 +243,20 @@ private:
     QString scratchHistoryPath() const;
     void SetUpScratchDialogs();
     bool writeScratchPage(TFormRefPage* page, const QString& path, QString* error);
+    // Takes in a page for the file, with its text (none: a blank page) and its hold on the file.
+    TFormRefPage* AddNewScratchPage(const QString& fileName, const QString* text, FileOps::FileHold&& hold);
+    // The page's file after it was written there: its stamp and the hold on it.
+    void pageWritten(TFormRefPage* page, const QString& path);
+    // Makes the scratch folder again if it went while the program runs; false (the user told)
+    // when it cannot be made.
+    bool MakeScratchFolder();
+    // Whether the file at the path appeared or changed since the page last read or wrote it (a file
+    // written in place, or another put in its place).
+    bool PageFileChanged(const TFormRefPage* page, const QString& path) const;
+    // Whether the page may write the file: asked, No by default, when PageFileChanged.
+    bool MayReplacePageFile(TFormRefPage* page, const QString& path);
+    // Puts the page's file on top of the history, or tells once why its name cannot go there.
+    void RememberScratchPage(TFormRefPage* page);
 
     TEditTabBar* m_tabBar = nullptr;
     // The page the save dialog is naming a file for, so that its own file is no other page's.

@@ -45,6 +45,17 @@ QString fileKey(const QString& path)
     return real.isEmpty() ? QDir::cleanPath(QFileInfo(path).absoluteFilePath()) : real;
 }
 
+// The characters of a path that its history entry would not give back, each once; none when the
+// entry finds the file again.
+QString unstorableCharacters(const QString& path)
+{
+    QString failing;
+    if (!Cp932::canStore(ProgramFolder::resolveExeRelativePath(path, true), &failing))
+        return failing;
+    // Read back as a folder separator.
+    return path.contains(u'\\') ? u"\\"_s : QString();
+}
+
 } // namespace
 
 void TFormEditText::SetUpScratchDialogs()
@@ -96,58 +107,84 @@ void TFormEditText::ShowScratchPage(TFormRefPage* page)
     EditorTakesCommands(page->MyRichEdit1);
 }
 
-QString TFormEditText::BlankPageName(const QDateTime& now) const
+TFormRefPage* TFormEditText::CreateBlankPage(const QDateTime& now)
 {
-    // Pages made in the same second, or a file left from another run, get "_2", "_3" ...: the
-    // close of atlas writes each page to its name without asking.
+    if (!MakeScratchFolder())
+        return nullptr;
+    RemoveAbandonedClaims(m_host.scratchFolder);
+    // Pages made in the same second, here or in another atlas, or a file left from another run,
+    // get "_2", "_3" ...: the close of atlas writes each page to its name without asking, so the
+    // name is claimed now.
     const QString base = m_host.scratchFolder + u'/' + now.toString(u"yyMMdd-HHmmss"_s);
+    FileOps::FileHold hold;
+    QString name;
     for (int n = 1;; ++n) {
-        const QString name = n == 1 ? base : base + u"_%1"_s.arg(n);
-        const QString saved = name + u".txt"_s; // what the save dialog makes of it
-        if (!QFileInfo::exists(name) && !QFileInfo::exists(saved) && !ScratchPageOfFile(name)
-            && !ScratchPageOfFile(saved))
-            return name;
+        name = n == 1 ? base : base + u"_%1"_s.arg(n);
+        const QString saved = name + u".txt"_s; // what the save dialog proposes
+        if (QFileInfo::exists(saved) || ScratchPageOfFile(name) || ScratchPageOfFile(saved))
+            continue;
+        QString why;
+        const FileOps::FileHold::Claim claim = hold.claim(name, &why);
+        if (claim == FileOps::FileHold::Claim::Made)
+            break;
+        if (claim == FileOps::FileHold::Claim::Failed) {
+            Prompter::warn(this,
+                           name + u"\r\n"_s + u"ちょい置きページのファイルを作成できません。"_s + u"\r\n"_s + why);
+            return nullptr;
+        }
     }
+    TFormRefPage* page = AddNewScratchPage(name, nullptr, std::move(hold));
+    page->FileStamp = FileOps::stamp(name);
+    return page;
 }
 
-TFormRefPage* TFormEditText::CreateScratchPage(const QString& fileName, bool load)
+TFormRefPage* TFormEditText::CreateScratchPage(const QString& fileName)
 {
     // A file has one page: opening it again shows the page, with what was typed in it.
     if (TFormRefPage* open = ScratchPageOfFile(fileName)) {
         ShowScratchPage(open);
         return open;
     }
-    QString text;
-    if (load) {
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly)) {
-            Prompter::warn(this, fileName + u"\r\n"_s + u"ファイルを開くことができませんでした。"_s);
-            return nullptr;
-        }
-        bool ok = true;
-        text = Cp932::decode(file.readAll(), &ok);
-        if (!ok) {
-            Prompter::warn(this, fileName + u"\r\n"_s + u"シフトJISのテキストとして読めない部分があります。"_s);
-            return nullptr;
-        }
-        // Lines are read as lines: the break after the last one is not an empty line of its own.
-        if (text.endsWith(u"\r\n"_s))
-            text.chop(2);
-        else if (text.endsWith(u'\n'))
-            text.chop(1);
+    // Taken before the file is read, so that a change while it is read counts as a change.
+    const FileOps::Stamp stamp = FileOps::stamp(fileName);
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Prompter::warn(this, fileName + u"\r\n"_s + u"ファイルを開くことができませんでした。"_s);
+        return nullptr;
     }
+    bool ok = true;
+    QString text = Cp932::decode(file.readAll(), &ok);
+    if (!ok) {
+        Prompter::warn(this, fileName + u"\r\n"_s + u"シフトJISのテキストとして読めない部分があります。"_s);
+        return nullptr;
+    }
+    // Lines are read as lines: the break after the last one is not an empty line of its own.
+    if (text.endsWith(u"\r\n"_s))
+        text.chop(2);
+    else if (text.endsWith(u'\n'))
+        text.chop(1);
+    FileOps::FileHold hold;
+    hold.hold(fileName);
+    TFormRefPage* page = AddNewScratchPage(fileName, &text, std::move(hold));
+    page->FileStamp = stamp;
+    return page;
+}
+
+TFormRefPage* TFormEditText::AddNewScratchPage(const QString& fileName, const QString* text, FileOps::FileHold&& hold)
+{
     ++PageCounter;
     auto page = std::make_unique<TFormRefPage>(this);
     page->Tag = PageCounter;
     page->setWindowTitle(u" ちょい置き-%1 "_s.arg(PageCounter));
     page->FileName = fileName;
+    page->FileHold = std::move(hold);
     // Pages take the description editor's background.
     page->MyRichEdit1->setPalette(MyRichEdit1->palette());
     page->setPalette(MyRichEdit1->palette());
     page->MyRichEdit1->setUndoMax(MyRichEdit1->UndoMax() - 1);
     page->MyRichEdit1->setFont(DialogFont);
-    if (load) {
-        page->MyRichEdit1->SetText(text);
+    if (text) {
+        page->MyRichEdit1->SetText(*text);
         page->MyRichEdit1->RecolourAll();
         page->MyRichEdit1->DrawNumbering();
     }
@@ -161,14 +198,13 @@ void TFormEditText::Refer1Click()
     mod1->InitialDir = m_host.scratchFolder;
     if (!mod1->Execute(this))
         return;
-    const QString path = mod1->FileName;
-    if (CreateScratchPage(path, true))
-        AddScratchHistory(path);
+    if (TFormRefPage* page = CreateScratchPage(mod1->FileName))
+        RememberScratchPage(page);
 }
 
 void TFormEditText::Blank1Click()
 {
-    CreateScratchPage(BlankPageName(QDateTime::currentDateTime()), false);
+    CreateBlankPage(QDateTime::currentDateTime());
 }
 
 void TFormEditText::ReopenScratchPage(QAction* item)
@@ -179,9 +215,10 @@ void TFormEditText::ReopenScratchPage(QAction* item)
                                  + u"指定したファイル名が正しいかどうか確認して下さい。"_s);
         return;
     }
-    if (!CreateScratchPage(path, true))
+    TFormRefPage* page = CreateScratchPage(path);
+    if (!page)
         return;
-    AddScratchHistory(path);
+    RememberScratchPage(page);
     mod1->FileName = path;
 }
 
@@ -203,6 +240,13 @@ bool TFormEditText::msd1CanClose(const QString& path)
         Prompter::warn(this, path + u"\r\n"_s + u"このファイルは，"_s + other->windowTitle().trimmed()
                                  + u" で開いています。\r\n別のファイル名を指定して下さい。"_s);
         return false;
+    }
+    if (m_savingPage && fileKey(path) == fileKey(m_savingPage->FileName)) {
+        if (PageFileChanged(m_savingPage, path))
+            return MayReplacePageFile(m_savingPage, path);
+        // A blank page's own file is its claim, which the user never saw.
+        if (!QFileInfo::exists(path) || m_savingPage->FileHold.isClaim())
+            return true;
     }
     if (QFileInfo::exists(path))
         return Prompter::ask(this, path + u"\r\n"_s + u"ファイルはすでに存在します。上書き保存しますか。"_s,
@@ -271,11 +315,19 @@ void TFormEditText::SaveScratchPage(TFormRefPage* page)
 {
     if (!page || page->Tag <= 0 || !page->MyRichEdit1->IsTextModified())
         return;
+    if (!MakeScratchFolder()) {
+        SaveProceeds = false;
+        return;
+    }
     msd1->Title = u" ちょい置き-%1 を保存する"_s.arg(page->Tag);
     msd1->InitialDir = m_host.scratchFolder;
-    msd1->FileName = IsPathInFolder(m_host.scratchFolder, page->FileName, true)
-                         ? page->FileName
-                         : m_host.scratchFolder + u'/' + QFileInfo(page->FileName).fileName();
+    // The dialog gives no extension to a name that exists, and a blank page's claim does.
+    if (page->FileHold.isClaim())
+        msd1->FileName = page->FileName + u'.' + msd1->DefaultExt;
+    else
+        msd1->FileName = IsPathInFolder(m_host.scratchFolder, page->FileName, true)
+                             ? page->FileName
+                             : m_host.scratchFolder + u'/' + QFileInfo(page->FileName).fileName();
     m_savingPage = page;
     const bool chosen = msd1->Execute(this);
     m_savingPage = nullptr;
@@ -290,10 +342,9 @@ void TFormEditText::SaveScratchPage(TFormRefPage* page)
         Prompter::warn(this, u"保存できませんでした。"_s + (why.isEmpty() ? QString() : u"\r\n\r\n"_s + why));
         return;
     }
-    page->FileName = path;
-    page->MyRichEdit1->ResetTextUndo();
+    pageWritten(page, path);
     repaintTabs();
-    AddScratchHistory(path);
+    RememberScratchPage(page);
     if (CurrentPage == page)
         UpdateEditorCaption(path);
 }
@@ -325,6 +376,8 @@ void TFormEditText::CloseScratchPage(TFormRefPage* page)
         pcEdit->removeTab(index);
     page->hide();
     page->Tag = -1;
+    // A blank page's claim goes now, not when the page is freed.
+    page->FileHold.release();
     if (pcEdit->currentIndex() == 0)
         pcEdit->setCurrentIndex(pcEdit->count() - 1);
     if (CurrentPage == page)
@@ -343,10 +396,19 @@ void TFormEditText::CloseScratchPage(TFormRefPage* page)
 
 bool TFormEditText::SaveAllScratchPages()
 {
+    if (ModifiedScratchPageCount() > 0 && !MakeScratchFolder())
+        return false;
     QStringList failed;
+    bool kept = false;
     for (const auto& page : ScratchPages) {
         if (page->Tag <= 0 || !page->MyRichEdit1->IsTextModified())
             continue;
+        // A page whose file the user would not replace stays, modified, and so does the program.
+        if (IsPathInFolder(m_host.scratchFolder, page->FileName, false)
+            && !MayReplacePageFile(page.get(), page->FileName)) {
+            kept = true;
+            continue;
+        }
         if (QString why; !writeScratchPage(page.get(), page->FileName, &why)) {
             // Only a page opened from elsewhere fails with no reason of its own.
             if (why.isEmpty())
@@ -354,14 +416,56 @@ bool TFormEditText::SaveAllScratchPages()
             failed += page->windowTitle().trimmed() + u"\r\n"_s + why;
             continue;
         }
-        page->MyRichEdit1->ResetTextUndo();
-        AddScratchHistory(page->FileName);
+        pageWritten(page.get(), page->FileName);
+        RememberScratchPage(page.get());
     }
     repaintTabs();
     if (failed.isEmpty())
-        return true;
+        return !kept;
     Prompter::warn(this, u"保存できませんでした。"_s + u"\r\n\r\n"_s + failed.join(u"\r\n\r\n"_s));
     return false;
+}
+
+void TFormEditText::pageWritten(TFormRefPage* page, const QString& path)
+{
+    page->FileName = path;
+    page->FileStamp = FileOps::stamp(path);
+    // Held again: the write put a new file in place, and a claim left behind by a save under
+    // another name goes.
+    page->FileHold.hold(path);
+    page->MyRichEdit1->ResetTextUndo();
+}
+
+bool TFormEditText::MakeScratchFolder()
+{
+    // As at start-up: the folder may have been removed while the program runs.
+    if (m_host.scratchFolder.isEmpty() || QFileInfo(m_host.scratchFolder).isDir())
+        return true;
+    QString why;
+    if (FileOps::makeFolder(m_host.scratchFolder, &why))
+        return true;
+    Prompter::error(this, u"フォルダを作成できません。\r\n"_s + m_host.scratchFolder + u"\r\n"_s + why);
+    return false;
+}
+
+bool TFormEditText::PageFileChanged(const TFormRefPage* page, const QString& path) const
+{
+    // One that went can be written again.
+    const FileOps::Stamp now = FileOps::stamp(path);
+    return now.exists && (now != page->FileStamp || page->FileHold.replacedAt(path));
+}
+
+bool TFormEditText::MayReplacePageFile(TFormRefPage* page, const QString& path)
+{
+    // A file that appeared or changed since the page read or wrote it holds another's work
+    // (another atlas's page, an editor).
+    if (!PageFileChanged(page, path))
+        return true;
+    return Prompter::ask(this,
+                         path + u"\r\n"_s + u"このファイルは，"_s + page->windowTitle().trimmed()
+                             + u" で開いた後に，ほかで変更されています。\r\n上書き保存しますか。"_s,
+                         Prompter::Buttons::YesNo, Prompter::Answer::No)
+           == Prompter::Answer::Yes;
 }
 
 // History
@@ -381,7 +485,7 @@ void TFormEditText::LoadScratchHistory()
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
         return;
-    const QStringList entries = ReadScratchHistory(file.read(64 * 1024));
+    const QStringList entries = ReadScratchHistory(file.read(ScratchHistoryBytes + 1));
     for (const QString& line : entries) {
         QAction* entry = tbpReRefer->addAction(QFileInfo(absoluteStoredPath(line)).fileName());
         entry->setStatusTip(line);
@@ -395,10 +499,28 @@ void TFormEditText::LoadScratchHistory()
     connect(clear, &QAction::triggered, this, &TFormEditText::tbpReReferDeleteClick);
 }
 
+void TFormEditText::RememberScratchPage(TFormRefPage* page)
+{
+    const QString failing = unstorableCharacters(page->FileName);
+    if (failing.isEmpty()) {
+        AddScratchHistory(page->FileName);
+        return;
+    }
+    if (page->HistoryRefusalTold == page->FileName)
+        return;
+    page->HistoryRefusalTold = page->FileName;
+    QString characters;
+    for (const char32_t c : failing.toUcs4())
+        characters += u"「"_s + QString::fromUcs4(&c, 1) + u"」"_s;
+    Prompter::warn(this, page->FileName + u"\r\n"_s + u"ファイル名の"_s + characters
+                             + u"はシフトJIS（コードページ932）でそのまま記録できないため，"_s
+                               u"このファイルは「開き直す」の履歴に入れられません。"_s);
+}
+
 bool TFormEditText::AddScratchHistory(const QString& path)
 {
-    // A name code page 932 cannot hold could not be written back to the history file.
-    if (path.isEmpty() || !Cp932::canEncode(path))
+    // Only a name that reads back as itself from the history file finds its file again.
+    if (path.isEmpty() || !unstorableCharacters(path).isEmpty())
         return false;
     if (tbpReRefer->actions().isEmpty()) {
         tbpReRefer->addSeparator();

@@ -1,7 +1,7 @@
 #include "UnitHanZenSettei.h"
 
-#include "Cp932.h"
 #include "HenkanJ.h"
+#include "ProfileFile.h"
 #include "Prompter.h"
 
 #include <QCheckBox>
@@ -109,12 +109,12 @@ void TFormHanZenSettei::FormShow()
 
 void TFormHanZenSettei::btOKClick(QPushButton* sender)
 {
-    // The characters are kept in the settings file, which holds code page 932 only.
-    QString refused;
-    bool ok = true;
-    Cp932::encode(memoNoChange->text(), &ok, &refused);
-    if (!ok) {
-        Prompter::warn(this, u"変換禁止文字に，使えない文字（"_s + refused + u"）が含まれています。"_s);
+    // The characters are kept in the settings file; what it cannot hold, or would give back as
+    // other characters, is refused here rather than lost at the close.
+    if (const QString fault = ProfileFile::storeFault(memoNoChange->text()); !fault.isEmpty()) {
+        Prompter::warn(this, u"変換禁止文字に，"_s + fault + (fault.startsWith(u'"') ? u" は"_s : u"は"_s)
+                                 + u"使えません。\r\n設定ファイルに正しく保存できません。"_s);
+        memoNoChange->setFocus();
         return;
     }
     quint8 flags = 0;

@@ -11,6 +11,31 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// "yyMMdd-HHmmss", maybe with "_2", "_3" ...
+bool isBlankPageName(const char* name)
+{
+    for (int i = 0; i < 13; ++i)
+        if (i == 6 ? name[i] != '-' : (name[i] < '0' || name[i] > '9'))
+            return false;
+    if (name[13] == '\0')
+        return true;
+    if (name[13] != '_' || name[14] == '\0')
+        return false;
+    for (const char* c = name + 14; *c; ++c)
+        if (*c < '0' || *c > '9')
+            return false;
+    return true;
+}
+
+} // namespace
+
+void RemoveAbandonedClaims(const QString& folder)
+{
+    FileOps::removeAbandonedClaims(folder, isBlankPageName);
+}
+
 TFormRefPage::TFormRefPage(TFormEditText* owner)
     : QWidget(nullptr)
     , m_owner(owner)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileOps.h"
+
 #include <QRect>
 #include <QWidget>
 
@@ -8,6 +10,10 @@ class QMenu;
 class QMenuBar;
 class TMyRichEdit;
 class TFormEditText;
+
+// Deletes the claims killed programs left: empty files named as blank pages are, held by no page.
+// Names are read as bytes, so one that is no UTF-8 is passed over, never misread.
+void RemoveAbandonedClaims(const QString& folder);
 
 // A scratch page: a page of plain text beside the description, docked as a tab of the
 // description editor window or floating as a window of its own. The window owns it.
@@ -25,6 +31,11 @@ public:
     // The page number, 1 or more; -1 once the page is being closed.
     int Tag = 0;
     QString FileName;
+    // The file as the page last read, made or wrote it: a save over a file changed since asks.
+    FileOps::Stamp FileStamp;
+    FileOps::FileHold FileHold;
+    // The name the user was told the history cannot hold, so that each save does not say it again.
+    QString HistoryRefusalTold;
     // Where a floating page goes back to after the application was inactive.
     QRect FloatBounds;
     bool FirstShow = true;

@@ -211,6 +211,33 @@ bool canEncode(const QString& text)
     return encodeImpl(text, Mode::CheckOnly).ok;
 }
 
+bool canStore(const QString& text, QString* failing)
+{
+    bool ok = false;
+    const QByteArray bytes = encode(text, &ok);
+    if (ok && decode(bytes) == text)
+        return true;
+    if (!failing)
+        return false;
+    // Character by character, to name each one.
+    failing->clear();
+    QSet<char32_t> seen;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype len =
+            i + 1 < text.size() && text.at(i).isHighSurrogate() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+        const QString one = text.mid(i, len);
+        bool encoded = false;
+        const QByteArray b = encode(one, &encoded);
+        const char32_t code = len == 2 ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
+        if ((!encoded || decode(b) != one) && !seen.contains(code)) {
+            seen.insert(code);
+            *failing += one;
+        }
+        i += len;
+    }
+    return false;
+}
+
 qsizetype byteLength(const QString& text)
 {
     return encodeImpl(text, Mode::Full).bytes.size();

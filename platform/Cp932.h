@@ -24,6 +24,13 @@ QList<char32_t> unencodableCharacters(const QString& text);
 // Whether every character of the text has a code-page-932 form.
 bool canEncode(const QString& text);
 
+// Whether the text comes back the same after a write and a read: every character has a form, and
+// that form reads back as the same character. Code page 932 stores some characters one way only
+// ("〜" U+301C is written as the code of "～" U+FF5E, "−" U+2212 as "－"), so a name holding them
+// would name another file when read back. *failing (when given) receives the characters that do
+// not come back, each once, in order of appearance.
+bool canStore(const QString& text, QString* failing = nullptr);
+
 // Length of the text in code-page-932 bytes (an unencodable character counts as 1).
 qsizetype byteLength(const QString& text);
 

@@ -5,11 +5,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -109,26 +113,140 @@ bool writeAll(int fd, const char* data, qint64 size, const QString& path, QStrin
     return true;
 }
 
+// Temporary files of our own writes: short, so that a name of 255 bytes can still be written, and
+// locked while they are written, so that a leftover of a killed write is told from a live one.
+constexpr char kTempPrefix[] = ".~wr";
+constexpr int kTempNameLength = 10; // the prefix and mkstemp's six characters
+
+QByteArray bytesOf(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+QString pathOf(const QByteArray& bytes)
+{
+    return QFile::decodeName(bytes);
+}
+
+QByteArray folderOfBytes(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return QByteArray(".");
+    return slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+bool isTempName(const char* name)
+{
+    return std::strlen(name) == size_t(kTempNameLength) && std::strncmp(name, kTempPrefix, sizeof kTempPrefix - 1) == 0;
+}
+
+bool sameInode(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool tryLock(int fd)
+{
+    int result;
+    do
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+// Follows links to the file a write through `path` would reach, also when that file is missing.
+QByteArray resolvedBytes(QByteArray path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info;
+        if (::lstat(path.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return path;
+        char buffer[4096];
+        const ssize_t n = ::readlink(path.constData(), buffer, sizeof buffer);
+        if (n <= 0 || size_t(n) >= sizeof buffer)
+            return path;
+        const QByteArray target(buffer, n);
+        path = target.startsWith('/') ? target : folderOfBytes(path) + '/' + target;
+    }
+    return path;
+}
+
+bool mayReplaceBytes(const QByteArray& path)
+{
+    struct stat info;
+    if (::lstat(path.constData(), &info) != 0)
+        return errno == ENOENT;
+    if (S_ISLNK(info.st_mode) && ::stat(path.constData(), &info) != 0)
+        return true;
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return false;
+    return ::access(path.constData(), W_OK) == 0;
+}
+
+// Deletes the temporary files in the folder whose writers are gone (their lock is free).
+void removeDeadTempFiles(const QByteArray& folder)
+{
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const int dirFd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!isTempName(entry->d_name))
+            continue;
+        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat info;
+        // Unlinked while the lock is held, so a writer that locks it next sees it gone.
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && tryLock(fd))
+            ::unlinkat(dirFd, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+// A new locked temporary file in the folder; -1 with *reason set on failure.
+int makeTempFile(const QByteArray& folder, QByteArray& name, QString* reason)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        name = folder + '/' + kTempPrefix + "XXXXXX";
+        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0) {
+            *reason = systemReason();
+            return -1;
+        }
+        // Another program's clean-up may have taken it between its making and the lock.
+        struct stat info;
+        if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &info) == 0 && info.st_nlink > 0)
+            return fd;
+        ::close(fd);
+    }
+    *reason = u"一時ファイルを作れません"_s;
+    return -1;
+}
+
 // Fills a new temporary file beside the target, syncs and closes it (each step checked), then
 // renames it over the target. A failure at any step removes the temporary file and leaves the
-// target as it was. A link as target is written through to the file it names.
+// target as it was. A link as target is written through to the file it names; a file the user
+// may not write is never replaced.
 bool writeThroughTemp(const QString& target, QString* reason, const std::function<bool(int, QString*)>& fill)
 {
-    QString path = target;
-    if (const QFileInfo info(target); info.isSymLink() && !info.canonicalFilePath().isEmpty())
-        path = info.canonicalFilePath();
-    const QFileInfo info(path);
-    QByteArray name = QFile::encodeName(info.absolutePath() + u"/."_s + info.fileName() + u".XXXXXX"_s);
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) {
-        *reason = systemReason();
+    const QByteArray path = resolvedBytes(bytesOf(target));
+    if (!mayReplaceBytes(path)) {
+        *reason = u"書き込みが禁止されています"_s;
         return false;
     }
+    const QByteArray folder = folderOfBytes(path);
+    removeDeadTempFiles(folder);
+    QByteArray name;
+    const int fd = makeTempFile(folder, name, reason);
+    if (fd < 0)
+        return false;
     struct stat old;
     const mode_t umaskNow = ::umask(0);
     ::umask(umaskNow);
-    const mode_t mode =
-        ::stat(QFile::encodeName(path).constData(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~umaskNow);
+    const mode_t mode = ::stat(path.constData(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~umaskNow);
     ::fchmod(fd, mode);
 
     bool ok = fill(fd, reason);
@@ -136,23 +254,209 @@ bool writeThroughTemp(const QString& target, QString* reason, const std::functio
         *reason = systemReason();
         ok = false;
     }
-    if (::close(fd) != 0 && ok) {
-        *reason = systemReason();
-        ok = false;
-    }
-    if (ok && faulted(Op::Rename, path)) {
+    if (ok && faulted(Op::Rename, pathOf(path))) {
         *reason = injectedReason();
         ok = false;
     }
-    if (ok && ::rename(name.constData(), QFile::encodeName(path).constData()) != 0) {
+    // Renamed while still locked, so that no clean-up takes it for a leftover in between.
+    if (ok && ::rename(name.constData(), path.constData()) != 0) {
         *reason = systemReason();
         ok = false;
     }
-    if (!ok) {
+    if (!ok)
         ::unlink(name.constData());
+    // The data was synced before the rename, so a failing close loses nothing.
+    ::close(fd);
+    if (!ok)
+        return false;
+    syncFolder(pathOf(folder));
+    return true;
+}
+
+// Removes a folder and everything in it without following any link. Folders inside that the user
+// made read-only are opened up first, as they are going anyway. On failure *failedAt names the
+// first entry that stayed.
+bool removeTree(int parentFd, const QByteArray& name, const QByteArray& shownPath, QByteArray* failedAt)
+{
+    int fd = ::openat(parentFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES && ::fchmodat(parentFd, name.constData(), S_IRWXU, 0) == 0)
+        fd = ::openat(parentFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        *failedAt = shownPath;
         return false;
     }
-    syncFolder(info.absolutePath());
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        *failedAt = shownPath;
+        return false;
+    }
+    bool ok = true;
+    bool opened = false;
+    QList<QByteArray> names;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.append(QByteArray(entry->d_name));
+    }
+    for (const QByteArray& child : names) {
+        struct stat info;
+        if (::fstatat(fd, child.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        const QByteArray childPath = shownPath + '/' + child;
+        if (S_ISDIR(info.st_mode)) {
+            if (!opened && ::faccessat(fd, ".", W_OK, 0) != 0) {
+                struct stat self;
+                if (::fstat(fd, &self) == 0)
+                    ::fchmod(fd, self.st_mode | S_IRWXU);
+                opened = true;
+            }
+            if (!removeTree(fd, child, childPath, failedAt))
+                ok = false;
+            continue;
+        }
+        if (::unlinkat(fd, child.constData(), 0) == 0)
+            continue;
+        if ((errno == EACCES || errno == EPERM) && !opened) {
+            struct stat self;
+            if (::fstat(fd, &self) == 0)
+                ::fchmod(fd, self.st_mode | S_IRWXU);
+            opened = true;
+            if (::unlinkat(fd, child.constData(), 0) == 0)
+                continue;
+        }
+        if (ok)
+            *failedAt = childPath;
+        ok = false;
+    }
+    ::closedir(dir);
+    if (ok && ::unlinkat(parentFd, name.constData(), AT_REMOVEDIR) != 0) {
+        *failedAt = shownPath;
+        ok = false;
+    }
+    return ok;
+}
+
+// Copies a file between open folders by raw names, keeping its mode; for file systems without
+// hard links.
+bool copyAt(int fromFd, int toFd, const char* name, mode_t mode, const QString& shown, QString* reason)
+{
+    const int in = ::openat(fromFd, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (in < 0) {
+        *reason = systemReason();
+        return false;
+    }
+    const int out = ::openat(toFd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 07777);
+    if (out < 0) {
+        *reason = systemReason();
+        ::close(in);
+        return false;
+    }
+    bool ok = true;
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), size_t(buffer.size()));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            *reason = systemReason();
+            ok = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        if (!writeAll(out, buffer.constData(), got, shown, reason)) {
+            ok = false;
+            break;
+        }
+    }
+    if (ok && ::fsync(out) != 0) {
+        *reason = systemReason();
+        ok = false;
+    }
+    ::close(in);
+    if (::close(out) != 0 && ok) {
+        *reason = systemReason();
+        ok = false;
+    }
+    if (!ok)
+        ::unlinkat(toFd, name, 0);
+    return ok;
+}
+
+bool mirrorAt(int fromFd, int toFd, const QByteArray& shownFrom, const QSet<QByteArray>& skip, QString* error)
+{
+    const int listFd = ::dup(fromFd);
+    DIR* dir = listFd < 0 ? nullptr : ::fdopendir(listFd);
+    if (!dir) {
+        if (listFd >= 0)
+            ::close(listFd);
+        return fail(error, u"フォルダを読めません"_s, pathOf(shownFrom), systemReason());
+    }
+    QList<QByteArray> names;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.append(QByteArray(entry->d_name));
+    }
+    ::closedir(dir);
+    for (const QByteArray& name : names) {
+        if (skip.contains(name))
+            continue;
+        const QByteArray shown = shownFrom + '/' + name;
+        struct stat info;
+        if (::fstatat(fromFd, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+            continue; // gone meanwhile
+        QString why;
+        if (S_ISREG(info.st_mode)) {
+            if (isTempName(name.constData())) {
+                const int fd = ::openat(fromFd, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+                const bool dead = fd >= 0 && tryLock(fd);
+                if (fd >= 0)
+                    ::close(fd);
+                if (dead)
+                    continue; // a killed write's leftover goes with the old folder
+            }
+            if (faulted(Op::Link, pathOf(shown)))
+                return fail(error, u"リンクできません"_s, pathOf(shown), injectedReason());
+            if (::linkat(fromFd, name.constData(), toFd, name.constData(), 0) == 0)
+                continue;
+            const int code = errno;
+            if (code == EEXIST || code == ENOSPC || code == EDQUOT)
+                return fail(error, u"リンクできません"_s, pathOf(shown), systemReason(code));
+            if (!copyAt(fromFd, toFd, name.constData(), info.st_mode, pathOf(shown), &why))
+                return fail(error, u"コピーできません"_s, pathOf(shown), why);
+        } else if (S_ISLNK(info.st_mode)) {
+            char buffer[4096];
+            const ssize_t n = ::readlinkat(fromFd, name.constData(), buffer, sizeof buffer - 1);
+            if (n < 0)
+                return fail(error, u"リンクを読めません"_s, pathOf(shown), systemReason());
+            buffer[n] = '\0';
+            if (::symlinkat(buffer, toFd, name.constData()) != 0)
+                return fail(error, u"リンクを作れません"_s, pathOf(shown), systemReason());
+        } else if (S_ISDIR(info.st_mode)) {
+            if (faulted(Op::MakeFolder, pathOf(shown)))
+                return fail(error, u"フォルダを作れません"_s, pathOf(shown), injectedReason());
+            if (::mkdirat(toFd, name.constData(), S_IRWXU) != 0)
+                return fail(error, u"フォルダを作れません"_s, pathOf(shown), systemReason());
+            const int subFrom = ::openat(fromFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (subFrom < 0)
+                return fail(error, u"フォルダを読めません"_s, pathOf(shown), systemReason());
+            const int subTo = ::openat(toFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const bool ok = subTo >= 0 && mirrorAt(subFrom, subTo, shown, {}, error);
+            if (subTo < 0)
+                fail(error, u"フォルダを作れません"_s, pathOf(shown), systemReason());
+            // The copy gets the folder's mode once it is filled (a read-only folder included).
+            if (ok)
+                ::fchmod(subTo, info.st_mode & 07777);
+            ::close(subFrom);
+            if (subTo >= 0)
+                ::close(subTo);
+            if (!ok)
+                return false;
+        } else if (::mknodat(toFd, name.constData(), info.st_mode, info.st_rdev) != 0) {
+            // Pipes and sockets are made again; a device only where the user may.
+            return fail(error, u"コピーできません"_s, pathOf(shown), systemReason());
+        }
+    }
     return true;
 }
 
@@ -254,15 +558,21 @@ bool deleteFile(const QString& path, QString* error)
 
 bool deleteFolder(const QString& path, QString* error)
 {
-    const QFileInfo info(path);
-    if (!existsOrIsLink(info))
-        return true;
-    if (!info.isDir())
-        return fail(error, u"フォルダを削除できません"_s, path, u"フォルダではありません"_s);
+    const QByteArray bytes = bytesOf(path);
+    struct stat info;
+    if (::lstat(bytes.constData(), &info) != 0)
+        return errno == ENOENT || fail(error, u"フォルダを削除できません"_s, path, systemReason());
     if (faulted(Op::DeleteFolder, path))
         return fail(error, u"フォルダを削除できません"_s, path, injectedReason());
-    if (!QDir(path).removeRecursively())
-        return fail(error, u"フォルダを削除できません"_s, path, u"中のファイルが消せません"_s);
+    // A link goes, never what it names.
+    if (S_ISLNK(info.st_mode))
+        return ::unlink(bytes.constData()) == 0 || fail(error, u"フォルダを削除できません"_s, path, systemReason());
+    if (!S_ISDIR(info.st_mode))
+        return fail(error, u"フォルダを削除できません"_s, path, u"フォルダではありません"_s);
+    QByteArray failedAt;
+    if (!removeTree(AT_FDCWD, bytes, bytes, &failedAt))
+        return fail(error, u"フォルダを削除できません"_s, path,
+                    u"%1 が消せません"_s.arg(QDir::toNativeSeparators(pathOf(failedAt))));
     return true;
 }
 
@@ -328,14 +638,7 @@ void copyMode(const QString& from, const QString& to)
 
 bool mayReplace(const QString& path)
 {
-    struct stat info;
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
-        return errno == ENOENT;
-    if (S_ISLNK(info.st_mode) && !statPath(path, info))
-        return true;
-    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        return false;
-    return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+    return mayReplaceBytes(bytesOf(path));
 }
 
 bool renameFile(const QString& from, const QString& to, QString* error)
@@ -368,6 +671,143 @@ void syncFolder(const QString& path)
         return;
     ::fsync(fd);
     ::close(fd);
+}
+
+bool mirrorFolder(const QString& from, const QString& to, const QSet<QString>& skip, QString* error)
+{
+    if (!makeFolder(to, error))
+        return false;
+    const int fromFd = ::open(bytesOf(from).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fromFd < 0)
+        return fail(error, u"フォルダを読めません"_s, from, systemReason());
+    const int toFd = ::open(bytesOf(to).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (toFd < 0) {
+        ::close(fromFd);
+        return fail(error, u"フォルダを読めません"_s, to, systemReason());
+    }
+    QSet<QByteArray> skipBytes;
+    for (const QString& name : skip)
+        skipBytes.insert(bytesOf(name));
+    const bool ok = mirrorAt(fromFd, toFd, bytesOf(from), skipBytes, error);
+    ::close(fromFd);
+    ::close(toFd);
+    return ok;
+}
+
+void removeLeftovers(const QString& folder)
+{
+    removeDeadTempFiles(bytesOf(folder));
+}
+
+QString writeTarget(const QString& path)
+{
+    return pathOf(resolvedBytes(bytesOf(path)));
+}
+
+FileHold::FileHold(FileHold&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1))
+    , m_claim(std::exchange(other.m_claim, false))
+    , m_path(std::move(other.m_path))
+{
+}
+
+FileHold& FileHold::operator=(FileHold&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_claim = std::exchange(other.m_claim, false);
+        m_path = std::move(other.m_path);
+    }
+    return *this;
+}
+
+FileHold::Claim FileHold::claim(const QString& path, QString* error)
+{
+    release();
+    const QByteArray name = bytesOf(path);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int fd = ::open(name.constData(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EINTR)
+            continue;
+        if (fd < 0) {
+            if (errno == EEXIST)
+                return Claim::Taken;
+            if (error)
+                *error = QString::fromLocal8Bit(std::strerror(errno));
+            return Claim::Failed;
+        }
+        // A clean-up in another program may take the new file for a leftover before it is locked;
+        // it deletes only under the lock, so a file still linked once locked is ours.
+        struct stat info;
+        if (!tryLock(fd)) {
+            ::close(fd);
+            return Claim::Taken;
+        }
+        if (::fstat(fd, &info) == 0 && info.st_nlink > 0) {
+            m_fd = fd;
+            m_claim = true;
+            m_path = name;
+            return Claim::Made;
+        }
+        ::close(fd);
+    }
+    return Claim::Taken;
+}
+
+void FileHold::hold(const QString& path)
+{
+    release();
+    m_path = bytesOf(path);
+    m_fd = ::open(m_path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Held also when another program's page holds the lock: the file is still told from another.
+    if (m_fd >= 0)
+        tryLock(m_fd);
+}
+
+void FileHold::release()
+{
+    if (m_fd < 0)
+        return;
+    struct stat mine, named;
+    // Only the empty file the page made goes: not one written into, nor another put in its place.
+    if (m_claim && ::fstat(m_fd, &mine) == 0 && mine.st_size == 0 && ::lstat(m_path.constData(), &named) == 0
+        && sameInode(mine, named))
+        ::unlink(m_path.constData());
+    ::close(m_fd);
+    m_fd = -1;
+    m_claim = false;
+    m_path.clear();
+}
+
+bool FileHold::replacedAt(const QString& path) const
+{
+    struct stat mine, named;
+    return m_fd >= 0 && ::fstat(m_fd, &mine) == 0 && ::stat(bytesOf(path).constData(), &named) == 0
+           && !sameInode(mine, named);
+}
+
+void removeAbandonedClaims(const QString& folder, const std::function<bool(const char* name)>& isClaimName)
+{
+    DIR* dir = ::opendir(bytesOf(folder).constData());
+    if (!dir)
+        return;
+    const int dirFd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!isClaimName(entry->d_name))
+            continue;
+        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // Deleted under the lock, and only while the name still leads to this empty file, so that
+        // a document claiming it at this moment sees it gone and claims again.
+        struct stat info, named;
+        if (tryLock(fd) && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0
+            && ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameInode(info, named))
+            ::unlinkat(dirFd, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 void setFaultHook(FaultHook hook)

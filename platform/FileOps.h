@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -17,7 +19,8 @@ bool copyFile(const QString& from, const QString& to, QString* error = nullptr);
 // Deletes a file; a missing file counts as deleted.
 bool deleteFile(const QString& path, QString* error = nullptr);
 
-// Deletes a folder with everything in it; a missing folder counts as deleted.
+// Deletes a folder with everything in it, whatever the bytes of the names inside; a missing folder
+// counts as deleted. A link is deleted, never what it names, here or anywhere inside.
 bool deleteFolder(const QString& path, QString* error = nullptr);
 
 // Renames (moves) a folder; false with *error when the source is missing, the target exists or
@@ -29,6 +32,10 @@ bool makeFolder(const QString& path, QString* error = nullptr);
 
 // Writes bytes to a temporary file beside the target, checks every write, syncs it and renames it
 // into place; on any failure (a full disk among them) the old file stays and the temporary one goes.
+// Every replacing write (this and copyFile) keeps these rules: a file the user may not write
+// (mayReplace) is never replaced; a link is written through to the file it names; the temporary
+// name is short, so any name the file system takes can be written; leftovers of killed writes in
+// the folder are removed first.
 bool writeFileAtomic(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 // Writes bytes straight into the file (created or emptied), checked and synced; for a file of the
@@ -42,6 +49,52 @@ void copyMode(const QString& from, const QString& to);
 // writable to the user, and one without any write permission counts as protected also for the
 // superuser, whom the system would let through.
 bool mayReplace(const QString& path);
+
+// Makes `to` and gives it every entry of `from` but the names in `skip`, whatever the bytes of
+// their names: files by hard links (copies where the file system has none), links as links,
+// folders as new folders of the same mode mirrored in turn, pipes and sockets made again. Dead
+// leftovers of killed writes are left out.
+bool mirrorFolder(const QString& from, const QString& to, const QSet<QString>& skip, QString* error = nullptr);
+
+// Removes the leftovers of killed writes from the folder (writes under way are left alone).
+void removeLeftovers(const QString& folder);
+
+// The file a write to `path` reaches: links followed, also to a file that does not exist yet.
+QString writeTarget(const QString& path);
+
+// A document's hold on its file, for the life of the document. A new document claims its name by
+// making the file, empty, only where no file of that name is, so that no document of this or
+// another program takes the name too; the claim goes again with the document while nothing was
+// written into it. Every hold keeps the file open under an flock (the kernel drops it when the
+// program dies), which tells a live claim from the leftover of a killed program, and a file put
+// in its place from its own.
+class FileHold {
+public:
+    enum class Claim { Made, Taken, Failed };
+
+    FileHold() = default;
+    FileHold(FileHold&& other) noexcept;
+    FileHold& operator=(FileHold&& other) noexcept;
+    ~FileHold() { release(); }
+
+    // Taken: a file (or link) of that name is there, or another program is making it.
+    Claim claim(const QString& path, QString* error = nullptr);
+    // Holds the file the path now leads to, if any.
+    void hold(const QString& path);
+    void release();
+    bool isClaim() const { return m_claim; }
+    // Whether the path leads to another file than the one held (false while nothing is held).
+    bool replacedAt(const QString& path) const;
+
+private:
+    int m_fd = -1;
+    bool m_claim = false;
+    QByteArray m_path;
+};
+
+// Deletes the claims killed programs left in the folder: empty files whose names `isClaimName`
+// takes (raw bytes), held by no one.
+void removeAbandonedClaims(const QString& folder, const std::function<bool(const char* name)>& isClaimName);
 
 // Renames a file, replacing an existing target.
 bool renameFile(const QString& from, const QString& to, QString* error = nullptr);

@@ -321,11 +321,11 @@ namespace {
 // The name as it goes on the wire, or false with *error.
 bool encodeName(const QString& fileName, QByteArray* name, QString* error)
 {
-    bool ok = true;
-    QString unencodable;
-    *name = Cp932::encode(fileName, &ok, &unencodable);
-    if (!ok)
-        return failed(error, u"ファイル名に Shift-JIS で表せない文字があります: %1"_s.arg(unencodable));
+    // The receiver reads the name back: a character that comes back as another names another file.
+    QString failing;
+    if (!Cp932::canStore(fileName, &failing))
+        return failed(error, u"ファイル名に Shift-JIS で同じ文字として表せない文字があります: %1"_s.arg(failing));
+    *name = Cp932::encode(fileName);
     if (name->isEmpty() || name->contains('\0'))
         return failed(error, u"通知するファイル名が正しくありません。"_s);
     if (name->size() + 1 > qsizetype(MaxBlock))

@@ -6,10 +6,12 @@
 #include "ToolRunner.h"
 #include "Unit2.h"
 #include "Unit3.h"
+#include "UnitHanZenSettei.h"
 #include "UnitInputTeikeiM.h"
 #include "UnitToolSet.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -23,6 +25,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 
 using namespace Qt::StringLiterals;
@@ -208,17 +211,89 @@ TEST_F(ToolsFixture, CloseWritesToolsInOrderAndMergesCaptionsThatDifferInCase)
     EXPECT_EQ(f1().ReplaceFlags, 1);
 }
 
-TEST_F(ToolsFixture, UnreadableSettingsAreKeptAsideBeforeTheyAreRewritten)
+// A stray byte spoils its own line: the rest is read, the lines that could not be are named once and
+// go back byte for byte where they stood, also when the user mends them while the program runs.
+TEST_F(ToolsFixture, UnreadableLinesAreNamedOnceAndKeptWhereTheyStood)
 {
-    const QByteArray broken = Cp932::encode(u"[外部ツール]\r\nPaint=p\r\n"_s) + QByteArray("\xFF\xFF\r\n");
+    const QByteArray head = Cp932::encode(u"[編集操作]\r\n変換文字=ｱｲ\r\n検索条件=3\r\n"_s) + "[\x81 ]\r\n"
+                            + Cp932::encode(u"[外部ツール]\r\nPaint=p\r\n"_s);
+    const QByteArray bad = "View=/opt/\x81\x7f/view";
+    const QByteArray tail = Cp932::encode(u"Last=l\r\n"_s);
     QFile f(f1().SettingsFilePath);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(broken);
+    f.write(head + bad + "\r\n" + tail);
     f.close();
+    prompter->asked.clear();
     startAtlas({});
-    EXPECT_TRUE(prompter->lastText().startsWith(u"設定ファイルを正しく読み込めません。"_s));
+    ASSERT_EQ(prompter->asked.size(), 1u);
+    EXPECT_TRUE(prompter->lastText().contains(u"4，7 行目"_s)) << prompter->lastText().toStdString();
+    EXPECT_EQ(toolSet().entries(), (QStringList{u"Paint=p"_s, u"Last=l"_s}));
+    EXPECT_EQ(f1().NoChangeChars, u"ｱｲ"_s);
+    EXPECT_EQ(f1().FindFlags, 3);
+
+    // Nothing changed: nothing is written.
+    prompter->asked.clear();
     EXPECT_TRUE(f1().FormClose());
-    EXPECT_EQ(readBytes(f1().SettingsFilePath + u".bak"_s), broken);
+    EXPECT_EQ(readBytes(f1().SettingsFilePath), head + bad + "\r\n" + tail);
+    EXPECT_FALSE(QFileInfo::exists(f1().SettingsFilePath + u".bak"_s));
+
+    // The first tool changes: the unreadable line keeps its place, second among the tools.
+    toolSet().setEntries({u"Paint=p2"_s, u"Last=l"_s});
+    f1().FindFlags = 1;
+    EXPECT_TRUE(f1().FormClose());
+    const QByteArray written = readBytes(f1().SettingsFilePath);
+    EXPECT_EQ(written, Cp932::encode(u"[編集操作]\r\n変換文字=ｱｲ\r\n検索条件=1\r\n"_s) + "[\x81 ]\r\n"
+                           + Cp932::encode(u"[外部ツール]\r\nPaint=p2\r\n"_s) + bad + "\r\n" + tail);
+    EXPECT_TRUE(prompter->asked.empty());
+
+    // Mended while the program runs; the program's own change leaves the mended line alone.
+    QByteArray mended = written;
+    mended.replace(bad, "View=/opt/view");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(mended);
+    f.close();
+    toolSet().setEntries({u"Paint=p3"_s, u"Last=l"_s});
+    EXPECT_TRUE(f1().FormClose());
+    startAtlas({});
+    EXPECT_EQ(toolSet().entries(), (QStringList{u"Paint=p3"_s, u"View=/opt/view"_s, u"Last=l"_s}));
+}
+
+// What the file cannot hold is left out, named; every other change of the run is written.
+TEST_F(ToolsFixture, AValueTheFileCannotHoldIsLeftOutAndTheRestIsWritten)
+{
+    writeSettings(u"[外部ツール]\r\nPaint=p\r\n"_s);
+    startAtlas({});
+    toolSet().setEntries({u"Paint=/usr/bin/a\n/usr/bin/b"_s, u"New=n"_s});
+    f1().NoChangeChars = u"〜"_s;
+    f1().ConvertFlags = 5;
+    prompter->asked.clear();
+    EXPECT_TRUE(f1().FormClose());
+    ASSERT_EQ(prompter->asked.size(), 1u);
+    EXPECT_TRUE(prompter->lastText().contains(u"[外部ツール] Paint（改行）"_s)) << prompter->lastText().toStdString();
+    EXPECT_TRUE(prompter->lastText().contains(u"[編集操作] 変換文字（\"〜\"）"_s));
+    startAtlas({});
+    EXPECT_EQ(toolSet().entries(), (QStringList{u"Paint=p"_s, u"New=n"_s}));
+    EXPECT_EQ(f1().ConvertFlags, 5);
+}
+
+// A settings file the user may not write is never replaced; the close says so once and goes on.
+TEST_F(ToolsFixture, AReadOnlySettingsFileIsToldOnceAndTheCloseGoesOn)
+{
+    writeSettings(u"[外部ツール]\r\nPaint=p\r\n"_s);
+    ASSERT_TRUE(QFile::setPermissions(f1().SettingsFilePath, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QByteArray before = readBytes(f1().SettingsFilePath);
+    startAtlas({});
+    prompter->asked.clear();
+    EXPECT_TRUE(f1().FormClose());
+    EXPECT_TRUE(prompter->asked.empty()) << "nothing changed, nothing to write";
+
+    toolSet().setEntries({u"Paint=q"_s});
+    EXPECT_TRUE(f1().FormClose());
+    EXPECT_TRUE(f1().FormClose());
+    ASSERT_EQ(prompter->asked.size(), 1u);
+    EXPECT_TRUE(prompter->lastText().startsWith(u"設定ファイルを保存できません。"_s));
+    EXPECT_TRUE(prompter->lastText().contains(f1().SettingsFilePath));
+    EXPECT_EQ(readBytes(f1().SettingsFilePath), before);
 }
 
 // The tools menu
@@ -723,7 +798,7 @@ TEST_F(ToolsFixture, EntryDialogRefusesCaptionsTheSettingsFileCannotKeep)
         {u" [x]", u"［項目名］の先頭に，\";\" と \"[\" は使えません。"},
         {u"PAINT", u"［項目名］の \"PAINT\" は，すでに登録されています。"},
         {u" paint ", u"［項目名］の \"paint\" は，すでに登録されています。"},
-        {u"😀", u"［項目名］に，使えない文字が含まれています。"},
+        {u"😀", u"［項目名］に，\"😀\" は使えません。\r\n設定ファイルに正しく保存できません。"},
         {u"Ｐａｉｎｔ", nullptr}, // full-width letters are another caption
         {u"お絵かき－ツール", nullptr},
         {u"x;y[z]", nullptr},
@@ -750,6 +825,72 @@ TEST_F(ToolsFixture, EntryDialogRefusesCaptionsTheSettingsFileCannotKeep)
     input().btOKClick();
     EXPECT_EQ(input().result(), 0) << "a path the settings file cannot hold";
 }
+
+// Whatever the settings file could not give back is refused in the dialog it was typed or pasted
+// into, named, in every field that feeds the file.
+struct RefusalCase {
+    const char* name;
+    QString text;
+    QString fault; // empty: accepted
+};
+
+class SettingsFieldRefusal : public ToolsFixture, public ::testing::WithParamInterface<std::tuple<int, RefusalCase>> {
+protected:
+    enum { Caption, Path, NoChangeChars };
+};
+
+TEST_P(SettingsFieldRefusal, RefusedWhereItIsTypedAndNamed)
+{
+    const auto& [field, c] = GetParam();
+    const QString text = u"ab"_s + c.text + u"cd"_s;
+    prompter->asked.clear();
+    bool accepted = false;
+    QString name;
+    if (field == NoChangeChars) {
+        f1().NoChangeChars = u"、"_s;
+        TFormHanZenSettei form(f1().ConvertFlags, f1().NoChangeChars, &f1());
+        form.memoNoChange->setText(text);
+        form.btOK->click();
+        accepted = f1().NoChangeChars == text;
+        EXPECT_EQ(f1().NoChangeChars, accepted ? text : u"、"_s);
+        name = u"変換禁止文字"_s;
+    } else {
+        input().Label2->setText(u"実行ファイル名"_s);
+        input().OtherCaptions.clear();
+        input().Edit1->setText(field == Caption ? text : u"Tool"_s);
+        input().Edit2->setText(field == Path ? text : u"/usr/bin/tool"_s);
+        input().setResult(0);
+        input().btOKClick();
+        accepted = input().result() == QDialog::Accepted;
+        name = field == Caption ? u"［項目名］"_s : u"［実行ファイル名］"_s;
+    }
+    if (c.fault.isEmpty()) {
+        EXPECT_TRUE(accepted);
+        EXPECT_TRUE(prompter->asked.empty());
+        return;
+    }
+    EXPECT_FALSE(accepted);
+    EXPECT_TRUE(prompter->lastText().startsWith(name + u"に，"_s + c.fault)) << prompter->lastText().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tools, SettingsFieldRefusal,
+    ::testing::Combine(
+        ::testing::Values(0, 1, 2),
+        ::testing::Values(RefusalCase{"TwoLinesFromATerminal", u"\n/usr/bin/"_s, u"改行"_s},
+                          RefusalCase{"CarriageReturn", u"\r\n"_s, u"改行"_s}, RefusalCase{"Tab", u"\t"_s, u"タブ"_s},
+                          RefusalCase{"Bell", u"\a"_s, u"制御文字（U+0007）"_s},
+                          RefusalCase{"C1Control", u"\u0085"_s, u"制御文字（U+0085）"_s},
+                          RefusalCase{"WaveDash", u"〜"_s, u"\"〜\""_s}, RefusalCase{"MinusSign", u"−"_s, u"\"−\""_s},
+                          RefusalCase{"EmDash", u"—"_s, u"\"—\""_s},
+                          RefusalCase{"DoubleVerticalLine", u"‖"_s, u"\"‖\""_s},
+                          RefusalCase{"Cent", u"¢"_s, u"\"¢\""_s}, RefusalCase{"Pound", u"£"_s, u"\"£\""_s},
+                          RefusalCase{"Not", u"¬"_s, u"\"¬\""_s}, RefusalCase{"Emoji", u"😀"_s, u"\"😀\""_s},
+                          RefusalCase{"FullWidthTildeAndMinus", u"～－―∥￠"_s, QString()})),
+    [](const auto& info) {
+        return std::string(std::array{"Caption", "Path", "NoChangeChars"}[std::get<0>(info.param)]) + "_"
+               + std::get<1>(info.param).name;
+    });
 
 TEST_F(ToolsFixture, EntryDialogKeysAndBrowse)
 {

@@ -17,15 +17,62 @@ protected:
 
 TEST_F(FileHistoryTest, OnePathIsListedOnceAtTheTop)
 {
-    // "\" and "/" spell one path; letters in another case name another file here; a path code page
-    // 932 cannot hold stays out rather than coming back as "?".
-    h.add(program.path() + u"maps/a.map"_s);
+    // A stored "\" and "/" spell one path; letters in another case name another file here.
+    program.write(u"history.txt"_s, "maps\\a.map\r\n");
+    h.load(file());
     h.add(program.path() + u"b.map"_s);
     h.add(program.path() + u"MAPS/A.map"_s);
-    h.add(program.path() + u"maps\\a.map"_s);
-    h.add(program.path() + u"😀.map"_s);
+    h.add(program.path() + u"maps/a.map"_s);
     EXPECT_EQ(h.entries(), (QStringList{u"maps/a.map"_s, u"MAPS/A.map"_s, u"b.map"_s}));
-    EXPECT_EQ(h.clearCaption(), u"履歴の消去"_s);
+    EXPECT_EQ(h.clearCaption(), u"履歴の消去(&T)"_s);
+}
+
+// A name the file would give back as another file is not stored, and that is told once per map; the
+// others still are.
+TEST_F(FileHistoryTest, ANameThatWouldNotComeBackStaysOutAndIsToldOnce)
+{
+    const struct {
+        QString name, fault;
+    } cases[] = {
+        {u"東京〜大阪.map"_s, u"\"〜\""_s}, {u"a−b.map"_s, u"\"−\""_s},
+        {u"a—b.map"_s, u"\"—\""_s},         {u"‖¢£¬.map"_s, u"\"‖\" \"¢\" \"£\" \"¬\""_s},
+        {u"😀.map"_s, u"\"😀\""_s},           {u"two\nlines.map"_s, u"改行"_s},
+        {u"a\\b.map"_s, u"\"\\\""_s},
+    };
+    QStringList told;
+    h.onRefused = [&told](const QString& path, const QString& fault) { told << path + u' ' + fault; };
+    h.add(program.path() + u"keep.map"_s);
+    for (const auto& c : cases) {
+        h.add(program.path() + u"maps/"_s + c.name);
+        h.add(program.path() + u"maps/"_s + c.name);
+        EXPECT_EQ(told.size(), 1) << c.name.toStdString();
+        EXPECT_EQ(told.value(0), program.path() + u"maps/"_s + c.name + u' ' + c.fault);
+        told.clear();
+    }
+    EXPECT_EQ(h.entries(), QStringList{u"keep.map"_s});
+    h.add(program.path() + u"東京～大阪.map"_s);
+    EXPECT_TRUE(told.isEmpty()) << "the full-width tilde comes back as itself";
+}
+
+// Each line stands on its own: one code page 932 cannot read stays where it was, out of the menu, and
+// takes no later line with it; a long line is one entry.
+TEST_F(FileHistoryTest, AnUnreadableLineKeepsItsPlaceAndTheLinesAfterIt)
+{
+    const QByteArray longLine = Cp932::encode(u"画像と音声/"_s + QString(140, u'長') + u".map"_s);
+    ASSERT_GT(longLine.size(), 255);
+    const QByteArray bytes = Cp932::encode(u"a.map\r\n"_s) + "\x81\x20\xff.map\r\n" + longLine + "\n"
+                             + "\xe6\x9d\xb1\x81\r" + Cp932::encode(u"日本.map\r\n"_s);
+    program.write(u"history.txt"_s, bytes);
+    h.load(file());
+    EXPECT_EQ(h.entries(), (QStringList{u"a.map"_s, Cp932::decode(longLine), u"日本.map"_s}));
+    ASSERT_TRUE(h.save(file()));
+    QByteArray expected = bytes;
+    expected.replace("\r\n", "\n").replace('\r', '\n').replace("\n", "\r\n");
+    EXPECT_EQ(program.read(file()), expected);
+
+    h.add(program.path() + u"b.map"_s);
+    ASSERT_TRUE(h.save(file()));
+    EXPECT_EQ(program.read(file()), Cp932::encode(u"b.map\r\n"_s) + expected);
 }
 
 TEST_F(FileHistoryTest, KeepsTwelveAndDropsOnlyTheOldestPerAddition)

@@ -1,4 +1,5 @@
 #include "AtlasFixture.h"
+#include "HostileFolder.h"
 #include "FileLock.h"
 #include "MapFile.h"
 #include "MapGridModel.h"
@@ -388,12 +389,17 @@ TEST_F(SaveMap, SaveAsIntoAnotherMapsFolderAsksFirstAndNoChangesNothing)
     f1().SaveMapFile(elsewhere, QString());
     EXPECT_TRUE(f1().SaveSucceeded) << prompter->lastText().toStdString();
     EXPECT_EQ(pictureColour(ownerFolder + u"/03.bmp"_s), QColor(Qt::red));
-    // Saving again into the folder it now uses asks nothing.
+    // The folder is still the other map's: every save that changes it asks again.
     prompter->asked.clear();
     f1().Doc.rows[1][MapDocument::Title1] = u"x"_s;
+    prompter->answers = {Answer::No};
+    f1().SaveMapFile(elsewhere, QString());
+    EXPECT_FALSE(f1().SaveSucceeded);
+    ASSERT_EQ(prompter->asked.size(), 1u);
+    EXPECT_EQ(prompter->asked[0].defaultAnswer, Answer::No);
+    prompter->answers = {Answer::Yes};
     f1().SaveMapFile(elsewhere, QString());
     EXPECT_TRUE(f1().SaveSucceeded);
-    EXPECT_TRUE(prompter->asked.empty());
 }
 
 TEST_F(SaveMap, MissingPicturesAreNamedAndTheMapStaysModified)
@@ -443,6 +449,74 @@ TEST_F(SaveMap, AFileTheUserMayNotWriteIsNeverReplaced)
     f1().mmSaveClick();
     EXPECT_TRUE(f1().SaveSucceeded) << prompter->lastText().toStdString();
     EXPECT_EQ(QFileInfo(path).permissions() & 0x7077, mode & 0x7077);
+}
+
+// One map is edited by one program at a time: a map whose folder another program holds is neither
+// opened nor saved over, and is free again once that program lets it go.
+TEST_F(SaveMap, AMapAnotherProgramHoldsIsNeitherOpenedNorSavedOver)
+{
+    const QString path = installGolden(u"held.map"_s);
+    const QString other = installGolden(u"free.map"_s);
+    auto held = std::make_unique<MapFolders::MapLock>(pictureFolder(u"held.map"_s));
+    ASSERT_TRUE(held->held());
+    EXPECT_FALSE(f1().LoadMapFile(path));
+    EXPECT_TRUE(prompter->lastText().contains(u"ほかのマップエディタで開かれている"_s))
+        << prompter->lastText().toStdString();
+    EXPECT_TRUE(f1().MapFilePath.isEmpty());
+
+    // Nor saved over under its name, from another map.
+    ASSERT_TRUE(f1().LoadMapFile(other));
+    const QByteArray before = readBytes(path);
+    f1().Doc.rows[0][MapDocument::Title1] = u"x"_s;
+    prompter->asked.clear();
+    f1().SaveMapFile(path, QString());
+    EXPECT_FALSE(f1().SaveSucceeded);
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_EQ(f1().MapFilePath, other);
+
+    // This program holds the map it has open: another one cannot have it.
+    EXPECT_FALSE(MapFolders::MapLock(pictureFolder(u"free.map"_s)).held());
+    held.reset();
+    prompter->answers = {Answer::No};
+    ASSERT_TRUE(f1().LoadMapFile(path));
+    EXPECT_TRUE(MapFolders::MapLock(pictureFolder(u"free.map"_s)).held()) << "let go with the map";
+    EXPECT_FALSE(MapFolders::MapLock(pictureFolder(u"held.map"_s)).held());
+    f1().mmNewClick();
+    EXPECT_TRUE(MapFolders::MapLock(pictureFolder(u"held.map"_s)).held());
+}
+
+// A map opened from another folder whose picture folder is a map file's of the map folder: told at
+// the open, asked (No by default) before every save that would change that folder, and a Save As
+// away from it leaves that folder to its map.
+TEST_F(SaveMap, AFolderAnotherMapFileOwnsIsToldAtOpenAndAskedAtSave)
+{
+    const QString owner = installGolden(u"同名.map"_s);
+    const QString folder = pictureFolder(u"同名.map"_s);
+    const QString elsewhere = program.path() + u"elsewhere/同名.map"_s;
+    QDir().mkpath(QFileInfo(elsewhere).absolutePath());
+    ASSERT_TRUE(QFile::copy(owner, elsewhere));
+    const Tree before = snapshotTree(folder);
+
+    prompter->asked.clear();
+    ASSERT_TRUE(f1().LoadMapFile(elsewhere));
+    ASSERT_EQ(prompter->asked.size(), 1u);
+    EXPECT_TRUE(prompter->lastText().contains(QDir::toNativeSeparators(owner))) << prompter->lastText().toStdString();
+
+    std::swap(f1().Doc.rows[0], f1().Doc.rows[5]);
+    prompter->asked.clear();
+    prompter->answers = {Answer::No};
+    f1().mmSaveClick();
+    EXPECT_FALSE(f1().SaveSucceeded);
+    ASSERT_EQ(prompter->asked.size(), 1u);
+    EXPECT_EQ(prompter->asked[0].defaultAnswer, Answer::No);
+    EXPECT_TRUE(prompter->asked[0].text.contains(QDir::toNativeSeparators(owner)));
+    EXPECT_EQ(snapshotTree(folder), before);
+
+    prompter->answers.clear();
+    f1().SaveMapFile(mapPath(u"別の名.map"_s), QString());
+    EXPECT_TRUE(f1().SaveSucceeded) << prompter->lastText().toStdString();
+    EXPECT_EQ(snapshotTree(folder), before) << "the owner keeps its folder";
+    EXPECT_EQ(pictureColour(pictureFolder(u"別の名.map"_s) + u"/05.bmp"_s), QColor(255, 0, 0));
 }
 
 using Commands = AtlasFixture;

@@ -3,14 +3,20 @@
 // undo and redo in the main window, the treasure form and the destination editor, New, Open,
 // Save and Save As. After every step each picture a slot shows is on disk with the bytes it
 // showed, and after every save, and when the saved map is opened again, each slot shows the bytes
-// it showed before the save. MAP_WALK_SEEDS=<n> walks more seeds.
+// it showed before the save. The disk turns hostile on the way: entries of every kind and name
+// planted in a map's picture folder, the folder turned into a link; and a second program holds a
+// map meanwhile, which this one then can neither open nor save over. MAP_WALK_SEEDS=<n> walks more
+// seeds.
 #include "AtlasFixture.h"
+#include "HostileFolder.h"
 #include "MapFile.h"
+#include "MapSave.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "UnitToolSet.h"
 
 #include <QCryptographicHash>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <map>
@@ -199,13 +205,18 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
         m_expected = &expected;
         forgetEditorSteps();
         std::map<QString, Shown> saved; // what each saved map file showed
+        std::map<QString, Tree> planted; // the hostile entries in each map file's folder
         QStringList log;
+        auto linked = [](const QString& path) { return QFileInfo(MapFolders::pictureFolderOfMap(path)).isSymLink(); };
 
         for (int step = 0; step < Steps; ++step) {
             // Rows and treasure slots in a small range, so that operations meet one another.
             const int row = 1 + pick(5);
             const int treasure = 1 + pick(4);
-            const int op = pick(17);
+            int op = pick(20);
+            // The disk turns hostile under a saved map: an unsaved one is saved first.
+            if ((op == 17 || op == 18) && (f1().MapFilePath.isEmpty() || (op == 18 && linked(f1().MapFilePath))))
+                op = 16;
             prompter->answers.clear();
             prompter->files.clear();
             QString what;
@@ -363,14 +374,70 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
                 }
                 break;
             }
+            case 17: {
+                // Entries of every kind and name in the open map's picture folder.
+                what = u"plant hostile entries"_s;
+                const QString folder = MapSave::realFolder(f1().PictureFolder);
+                const Tree before = snapshotTree(folder);
+                plantHostileEntries(folder, program.write(u"outside.txt"_s, "outside"));
+                Tree& kept = planted[f1().MapFilePath];
+                for (const auto& [name, entry] : snapshotTree(folder))
+                    if (!before.count(name) && name != ".~wrAbC123")
+                        kept[name] = entry;
+                break;
+            }
+            case 18: {
+                // The open map's picture folder moved elsewhere and linked back, absolutely or not.
+                what = u"link the picture folder"_s;
+                const QString real = program.path() + u"elsewhere/%1-%2"_s.arg(seed).arg(step);
+                QDir().mkpath(program.path() + u"elsewhere"_s);
+                ASSERT_TRUE(QDir().rename(f1().PictureFolder, real));
+                const QString text = pick(2) ? real : u"../../elsewhere/"_s + QFileInfo(real).fileName();
+                ASSERT_EQ(
+                    ::symlink(QFile::encodeName(text).constData(), QFile::encodeName(f1().PictureFolder).constData()),
+                    0);
+                break;
+            }
+            case 19: {
+                // A second program holds one of the maps: this one can neither open nor save over it,
+                // and the second cannot have the map this one has open.
+                const QString path = mapPath(names.at(pick(int(names.size()))) + u".map"_s);
+                what = u"second program holds "_s + QFileInfo(path).fileName();
+                QProcess second;
+                second.start(QStringLiteral(MAP_SAVE_CHILD),
+                             {u"--hold"_s, program.path(), MapFolders::pictureFolderOfMap(path)});
+                ASSERT_TRUE(second.waitForStarted(10000));
+                while (!second.canReadLine() && second.waitForReadyRead(10000))
+                    ;
+                const QByteArray said = second.readLine().trimmed();
+                const bool mine = f1().MapFilePath == path;
+                EXPECT_EQ(said, mine ? "busy" : "held") << what.toStdString();
+                if (!mine) {
+                    const QByteArray file = readBytes(path);
+                    const QString open = f1().MapFilePath;
+                    if (saved.count(path) && QFileInfo(MapFolders::pictureFolderOfMap(path)).isDir()) {
+                        EXPECT_FALSE(f1().LoadMapFile(path));
+                        EXPECT_EQ(f1().MapFilePath, open);
+                    }
+                    f1().SaveMapFile(path, QString());
+                    EXPECT_FALSE(f1().SaveSucceeded);
+                    EXPECT_EQ(readBytes(path), file);
+                    EXPECT_EQ(f1().MapFilePath, open);
+                }
+                second.write("\n");
+                second.closeWriteChannel();
+                EXPECT_TRUE(second.waitForFinished(10000));
+                break;
+            }
             default: {
                 // Save As one of a few names, or the overwrite save under the map's own name.
                 const bool own = !f1().MapFilePath.isEmpty() && pick(2);
                 const QString path = own ? f1().MapFilePath : mapPath(names.at(pick(int(names.size()))) + u".map"_s);
                 what = u"save as "_s + QFileInfo(path).fileName();
                 const QString before = f1().MapFilePath;
-                const bool movesFolder =
-                    !before.isEmpty() && QFileInfo(before).completeBaseName() != QFileInfo(path).completeBaseName();
+                // A linked folder stays with the map file it belongs to.
+                const bool movesFolder = !before.isEmpty() && !linked(before)
+                                         && QFileInfo(before).completeBaseName() != QFileInfo(path).completeBaseName();
                 f1().SaveMapFile(path, QString());
                 ASSERT_TRUE(f1().SaveSucceeded) << what.toStdString() << ": " << prompter->lastText().toStdString();
                 // The rare treasures close ranks behind r01.
@@ -383,8 +450,16 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
                                              << describe(expected, got);
                 }
                 saved[path] = expected;
-                if (movesFolder)
+                // A Save As over another map replaces its folder.
+                if (planted.count(before))
+                    planted[path] = planted[before];
+                else if (path != before)
+                    planted.erase(path);
+                if (movesFolder) {
                     saved.erase(before);
+                    if (before != path)
+                        planted.erase(before);
+                }
                 // Opened again, the map shows the same.
                 ASSERT_TRUE(f1().LoadMapFile(path));
                 relearn();
@@ -393,6 +468,13 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
             }
             }
             log << u"%1: %2"_s.arg(step).arg(what);
+            if (planted.count(f1().MapFilePath)) {
+                const Tree now = snapshotTree(MapSave::realFolder(f1().PictureFolder));
+                for (const auto& [name, entry] : planted[f1().MapFilePath])
+                    ASSERT_EQ(now.count(name) ? now.at(name) : "missing", entry)
+                        << name << " in the picture folder, seed " << seed << " after step " << step << "\n"
+                        << log.join(u'\n').toStdString();
+            }
             const Shown got = shownNow();
             ASSERT_EQ(got, expected) << "seed " << seed << " after step " << step << "\n"
                                      << log.join(u'\n').toStdString() << "\n"

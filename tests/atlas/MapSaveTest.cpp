@@ -1,6 +1,7 @@
 #include "MapSave.h"
 
 #include "AtlasFixture.h"
+#include "HostileFolder.h"
 #include "FileOps.h"
 #include "MapFile.h"
 
@@ -415,6 +416,165 @@ TEST_F(MapSaveTest, KilledAtRandomMomentsOpensOldOrNewWhole)
     RecordProperty("saved", changed);
     if (qEnvironmentVariableIsSet("MAP_SAVE_KILLS"))
         std::printf("%d of %d killed saves had taken effect\n", changed, runs);
+}
+
+// Whatever the disk holds around a map: its picture folder a link (absolute or relative), its
+// map file a link or kept inside the picture folder, and in the folder entries of every kind and
+// name. A save, a save again and a Save As keep every entry, leave links links, change nothing
+// outside the map's own files and leave nothing of their own behind.
+enum class FolderKind { Plain, LinkedAbsolute, LinkedRelative };
+enum class MapKind { Plain, Linked, InsideFolder };
+
+class MapSaveHostileTest : public MapSaveTest, public ::testing::WithParamInterface<std::tuple<FolderKind, MapKind>> {
+protected:
+    FolderKind folderKind() const { return std::get<0>(GetParam()); }
+    MapKind mapKind() const { return std::get<1>(GetParam()); }
+    QString elsewhere() const { return dir.path() + u"elsewhere"_s; }
+    QString realFolder() const { return folderKind() == FolderKind::Plain ? folder() : elsewhere() + u"/trip"_s; }
+    QString theMapPath() const { return mapKind() == MapKind::InsideFolder ? folder() + u"/m.map"_s : mapPath(); }
+    std::string key(const QString& path) const
+    {
+        return QFile::encodeName(QDir(dir.path()).relativeFilePath(path)).toStdString();
+    }
+
+    MapSave::Request request(const MapDocument& doc, const QString& to) const
+    {
+        MapSave::Request r = MapSaveTest::request(doc, u"map.bmp"_s, to);
+        if (to == u"m"_s)
+            r.mapPath = theMapPath();
+        return r;
+    }
+
+    // Everything outside the map's folder and file as it was.
+    void expectOutsideUnchanged(const Tree& before, const QStringList& changed)
+    {
+        Tree now = snapshotTree(dir.path());
+        auto strip = [&](Tree& t) {
+            for (auto it = t.begin(); it != t.end();) {
+                bool mine = false;
+                for (const QString& c : changed)
+                    mine = mine || it->first == key(c) || it->first.rfind(key(c) + '/', 0) == 0;
+                it = mine ? t.erase(it) : std::next(it);
+            }
+        };
+        Tree then = before;
+        strip(then);
+        strip(now);
+        EXPECT_EQ(now, then);
+    }
+};
+
+TEST_P(MapSaveHostileTest, EveryEntryStaysAndLinksStayLinks)
+{
+    QDir().mkpath(root());
+    QDir().mkpath(elsewhere());
+    const QString outside = dir.write(u"elsewhere/outside.txt"_s, "outside");
+    if (folderKind() != FolderKind::Plain) {
+        QDir().mkpath(realFolder());
+        const QString text = folderKind() == FolderKind::LinkedAbsolute ? realFolder() : u"../elsewhere/trip"_s;
+        ASSERT_EQ(::symlink(QFile::encodeName(text).constData(), QFile::encodeName(folder()).constData()), 0);
+    }
+    const Tree survivors = plantHostileEntries(realFolder(), outside);
+    put(u"00.bmp"_s, "zero");
+    put(u"01.bmp"_s, "one");
+    put(u"map.bmp"_s, "map");
+    MapDocument doc;
+    doc.rows[0][MapDocument::Picture] = u"00.bmp"_s;
+    doc.rows[1][MapDocument::Picture] = u"01.bmp"_s;
+    QDir().mkpath(dir.path() + u"maps"_s);
+    QString mapTarget = theMapPath();
+    if (mapKind() == MapKind::Linked) {
+        mapTarget = elsewhere() + u"/real.map"_s;
+        ASSERT_EQ(::symlink("../elsewhere/real.map", QFile::encodeName(mapPath()).constData()), 0);
+    }
+    ASSERT_TRUE(FileOps::writeFileAtomic(theMapPath(), MapFile::write(doc, u"map.bmp"_s)));
+    const Tree before = snapshotTree(dir.path());
+    const std::string folderLink = before.count(key(folder())) ? before.at(key(folder())) : std::string();
+
+    std::swap(doc.rows[0], doc.rows[1]);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        const MapSave::Result r = MapSave::save(request(doc, u"m"_s));
+        ASSERT_TRUE(r.ok) << r.error.toStdString();
+        EXPECT_TRUE(r.leftovers.isEmpty());
+        const auto opened = open(theMapPath(), folder());
+        ASSERT_TRUE(opened);
+        EXPECT_EQ(opened->view.at(u"d0"_s), "one");
+        EXPECT_EQ(opened->view.at(u"d1"_s), "zero");
+        EXPECT_EQ(opened->view.at(u"map"_s), "map");
+        doc = r.doc;
+
+        const Tree now = snapshotTree(dir.path());
+        const Tree inFolder = subTree(now, key(realFolder()) + '/');
+        for (const auto& [name, what] : survivors)
+            EXPECT_EQ(inFolder.count(name) ? inFolder.at(name) : "missing", what) << name;
+        EXPECT_FALSE(inFolder.count(".~wrAbC123")) << "a killed write's leftover goes";
+        if (!folderLink.empty())
+            EXPECT_EQ(now.at(key(folder())), folderLink) << "the picture folder stays a link";
+        if (mapKind() == MapKind::Linked)
+            EXPECT_EQ(now.at(key(mapPath())), "link ../elsewhere/real.map");
+        for (const auto& [name, what] : now)
+            EXPECT_TRUE(name.find(".~sv") == std::string::npos
+                        && name.find(MapSave::transactionName().toStdString()) == std::string::npos)
+                << name;
+        expectOutsideUnchanged(before, {realFolder(), mapTarget});
+    }
+
+    // Save As elsewhere, under a name of 247 bytes: a linked folder is left as it is; a folder of
+    // the root goes with the map.
+    const QString longName = QString(81, u'長');
+    const Tree beforeSaveAs = snapshotTree(realFolder());
+    const MapSave::Result r = MapSave::save(request(doc, longName));
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    const auto opened = open(mapPath(longName), folder(longName));
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(opened->view.at(u"d0"_s), "one");
+    EXPECT_EQ(subTree(snapshotTree(folder(longName)), "sub/"), subTree(survivors, "sub/"));
+    if (folderKind() == FolderKind::Plain)
+        EXPECT_FALSE(QFileInfo::exists(folder()));
+    else
+        EXPECT_EQ(snapshotTree(realFolder()), beforeSaveAs);
+}
+
+std::string hostileName(const ::testing::TestParamInfo<std::tuple<FolderKind, MapKind>>& info)
+{
+    static const char* const folders[] = {"PlainFolder", "AbsoluteLink", "RelativeLink"};
+    static const char* const maps[] = {"PlainMap", "LinkedMap", "MapInsideFolder"};
+    return std::string(folders[int(std::get<0>(info.param))]) + maps[int(std::get<1>(info.param))];
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, MapSaveHostileTest,
+                         ::testing::Combine(::testing::Values(FolderKind::Plain, FolderKind::LinkedAbsolute,
+                                                              FolderKind::LinkedRelative),
+                                            ::testing::Values(MapKind::Plain, MapKind::Linked, MapKind::InsideFolder)),
+                         hostileName);
+
+// What the clearing away after a committed save cannot delete is moved where the user sees it and
+// named once; the next save goes on.
+TEST_F(MapSaveTest, ClearingAwayNeverBlocksTheNextSave)
+{
+    put(u"00.bmp"_s, "zero");
+    MapDocument doc;
+    doc.rows[0][MapDocument::Picture] = u"00.bmp"_s;
+    writeMap(doc, QString());
+    FileOps::setFaultHook([](FileOps::Op op, const QString& path) {
+        return op == FileOps::Op::DeleteFolder && path.endsWith(u"/old"_s);
+    });
+    std::swap(doc.rows[0], doc.rows[1]);
+    const MapSave::Result r = MapSave::save(request(doc, QString()));
+    FileOps::setFaultHook({});
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    ASSERT_EQ(r.leftovers.size(), 1);
+    EXPECT_TRUE(QFileInfo(QDir::fromNativeSeparators(r.leftovers.first())).isDir());
+    EXPECT_EQ(QFileInfo(QDir::fromNativeSeparators(r.leftovers.first())).absolutePath(), root());
+    EXPECT_EQ(open(mapPath(), folder())->view.at(u"d1"_s), "zero");
+    expectNoLeftovers();
+    MapDocument again = r.doc;
+    std::swap(again.rows[0], again.rows[1]);
+    const MapSave::Result next = MapSave::save(request(again, QString()));
+    ASSERT_TRUE(next.ok) << next.error.toStdString();
+    EXPECT_TRUE(next.leftovers.isEmpty());
+    EXPECT_EQ(open(mapPath(), folder())->view.at(u"d0"_s), "zero");
 }
 
 INSTANTIATE_TEST_SUITE_P(KillOrFail, MapSaveFaultTest, ::testing::Combine(::testing::Bool(), ::testing::Bool()),

@@ -6,11 +6,18 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "FileOps.h"
 #include "QtPrinters.h"
 
 // A throw-away folder for a test, with small helpers to make and read files in it.
 class TempFolder {
 public:
+    TempFolder() = default;
+    // Names that are not UTF-8 and read-only folders are beyond QTemporaryDir's own clean-up.
+    ~TempFolder() { FileOps::deleteFolder(m_dir.path()); }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
     QString path() const { return m_dir.path() + QLatin1Char('/'); }
     QString file(const QString& name) const { return path() + name; }
 

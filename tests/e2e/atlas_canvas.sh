@@ -15,8 +15,6 @@ e2e_init atlas_canvas convert python3 cmp
 map_rgb=0,200,0
 navy=0,0,128 # NormalColor: clNavy
 red=255,0,0  # PassedColor: clRed, the selected destination's point
-screen_w=1280
-screen_h=1024
 
 e2e_make_program "$atlas_binary"
 pictures="$prog/画像と音声/マップ画像/canvas"
@@ -33,36 +31,15 @@ e2e_start_xvfb
 e2e_start_atlas "$map_path"
 e2e_wait_window "マップエディタ"
 
-# shot <file>: a screenshot as raw RGB on stdout.
-shot() {
-    e2e_screenshot "$1" && convert "$1" -depth 8 rgb:-
-}
-
 # The canvas shows the picture at its top-left, so the first map-coloured pixel is its origin.
-origin=
-for ((t = 0; t < 200; t++)); do
-    origin=$(shot "$work/start.png" | python3 "$here/pixels.py" origin $screen_w $screen_h $map_rgb) && break
-    origin=
-    sleep 0.1
-done
-[ -n "$origin" ] || e2e_fail "no pixel of the map colour rgb($map_rgb) on screen within 20 s"
-read -r ox oy <<<"$origin"
+e2e_poll_screen start origin "$map_rgb"
+read -r ox oy <<<"$screen_out"
 echo "atlas_canvas: canvas origin at ($ox,$oy) on $DISPLAY"
 
-# expect <step> <name:x,y:r,g,b[:radius]>...: retries for up to 3 s, since atlas paints on its own
-# time; the last screenshot of the step stays as $work/<step>.png.
+# expect <step> <name:x,y:r,g,b[:radius]>...: points relative to the canvas's origin, waited for,
+# since atlas paints on its own time; the last screenshot of the step stays as $work/<step>.png.
 expect() {
-    local step=$1 misses start=$EPOCHREALTIME
-    shift
-    while :; do
-        misses=$(shot "$work/$step.png" | python3 "$here/pixels.py" check $screen_w $screen_h "$ox" "$oy" "$@") &&
-            return
-        kill -0 "$atlas_pid" 2>/dev/null || e2e_fail "$step: atlas is gone"
-        # Integer microseconds, from bash's own clock: no process per retry.
-        (( ${EPOCHREALTIME/./} - ${start/./} < 3000000 )) || break
-        sleep 0.1
-    done
-    e2e_fail "$step: ${misses//$'\n'/; } (screenshot $work/$step.png)"
+    e2e_poll_screen "$1" check "$ox" "$oy" "${@:2}"
 }
 
 # mouse_to <x> <y>: the pointer onto a canvas position (no window manager, so no frame to add).
@@ -108,7 +85,7 @@ expect undo-again "00 unplaced:100,100:$map_rgb" "destination 01:300,200:$navy"
 
 # Back at the map as loaded: F4 closes without asking to save.
 xdotool key F4 || e2e_fail "cannot press F4"
-e2e_wait_exit 10 "F4 on the map as loaded (a question to save?)"
+e2e_wait_exit "F4 on the map as loaded (a question to save?)"
 [ "$atlas_status" = 0 ] || e2e_fail "atlas exited with status $atlas_status"
 cmp -s "$map_path" "$work/canvas.map.orig" || e2e_fail "the map file changed although nothing was saved"
 

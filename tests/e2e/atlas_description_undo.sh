@@ -32,7 +32,7 @@ main=$window
 e2e_grid_keys start "$main" Return
 e2e_find_window '^0 番目の旅行地' "destination editor of 00"
 editor=$found
-e2e_poll_screen editor 20 run 255,255,255 0 "$memo_width+" "$found_x" "$found_y" "$found_w" "$found_h"
+e2e_poll_screen editor run 255,255,255 0 "$memo_width+" "$found_x" "$found_y" "$found_w" "$found_h"
 read -r mx my <<<"$screen_out"
 e2e_click $((mx + 40)) $((my + 20)) "the description box"
 
@@ -56,15 +56,9 @@ e2e_answer '^マップエディタ$' Return "notice that destination 00 changed"
 
 # 上書き保存 asks first; the saved file holds what the grid holds.
 e2e_overwrite_map "$main"
-e2e_find_window "^マップエディタ ～ $map_name\\.map\$" "main window after the save" 5
-for ((t = 0; t < 200; t++)); do
-    map_text=$(iconv -f CP932 -t UTF-8 "$map_path") || e2e_fail "the map file is not code page 932 text"
-    line2=$(sed -n 2p <<<"$map_text" | tr -d '\r')
-    [ "$line2" != '"100,200",港町,,,,,,' ] && break
-    sleep 0.1
-done
+e2e_find_window "^マップエディタ ～ $map_name\\.map\$" "main window after the save"
 expected="\"100,200\",港町,,,,,${first_line}\\n${second_line},"
-[ "$line2" = "$expected" ] || e2e_fail "destination 00 is saved as \"$line2\", expected \"$expected\""
+e2e_wait_map_lines "$map_path" 2,2 "$expected"
 
 passed=1
 echo "atlas_description_undo: passed"

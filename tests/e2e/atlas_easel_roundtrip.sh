@@ -57,15 +57,17 @@ convert -size 400x225 "xc:rgb($green)" -type TrueColor BMP3:"$pictures/03.bmp" |
 bmp_kind() {
     echo "$(head -c 2 "$1") $(od -A n -t u2 -j 28 -N 2 "$1" | tr -d ' ') $(identify -format '%wx%h' "$1" 2>&1)"
 }
-# expect_bmp <file>: waits up to 20 s for a 400x225 24-bit BMP there, since easel writes it on its
-# own time, after its dialog has gone.
+# expect_bmp <file>: waits for a 400x225 24-bit BMP there, since easel writes it on its own time,
+# after its dialog has gone.
 expect_bmp() {
-    local t
-    for ((t = 0; t < 200; t++)); do
-        [ "$(bmp_kind "$1" 2>/dev/null)" = "BM 24 400x225" ] && return
-        sleep 0.1
-    done
-    e2e_fail "$(basename "$1") is not a 400x225 24-bit BMP: $(bmp_kind "$1" 2>&1)"
+    e2e_until "$(basename "$1") to be a 400x225 24-bit BMP" is_bmp "$1"
+}
+# is_bmp <file>: one try of expect_bmp.
+is_bmp() {
+    local kind
+    kind=$(bmp_kind "$1" 2>&1)
+    e2e_why="it is \"$kind\""
+    [ "$kind" = "BM 24 400x225" ]
 }
 expect_bmp "$pictures/03.bmp"
 cp "$pictures/03.bmp" "$work/03.bmp.orig" || e2e_fail "cannot keep a copy of 03.bmp"
@@ -98,17 +100,15 @@ start_easel() {
 
 # wait_easel_gone <what>: easel must end without asking anything.
 wait_easel_gone() {
-    local t
-    for ((t = 0; t < 100; t++)); do
-        kill -0 "$easel_pid" 2>/dev/null || {
-            easel_pid=
-            return
-        }
-        [ -n "$(xdotool search --onlyvisible --name '^easel$' 2>/dev/null)" ] &&
-            e2e_fail "easel asked a question on $1 (screenshot $work/failure.png)"
-        sleep 0.1
-    done
-    e2e_fail "easel still running 10 s after $1"
+    e2e_until "easel to end after $1" easel_ended "$1"
+    easel_pid=
+}
+# easel_ended <what>: one try of wait_easel_gone.
+easel_ended() {
+    kill -0 "$easel_pid" 2>/dev/null || return 0
+    [ -n "$(xdotool search --onlyvisible --name '^easel$' 2>/dev/null)" ] &&
+        e2e_fail "easel asked a question on $1 (screenshot $work/failure.png)"
+    return 1
 }
 
 e2e_start_xvfb
@@ -118,14 +118,16 @@ main=$window
 echo "atlas_easel_roundtrip: trip.map on $DISPLAY"
 # The destination editor listens in the private folder from the start, on a socket of its own,
 # "<desktop>.tform2.<pid>-<n>".
-for ((t = 0; t < 200; t++)); do
+# listening: sets $notice_socket once there is that socket.
+listening() {
+    local socket
     for socket in "$runtime/atlas-notice/"*.tform2."$atlas_pid"-*; do
         [ -S "$socket" ] && notice_socket=$socket
     done
-    [ -n "$notice_socket" ] && break
-    sleep 0.1
-done
-[ -n "$notice_socket" ] || e2e_fail "atlas does not listen for notices: $(ls -lR "$runtime" 2>&1)"
+    e2e_why=$(ls -lR "$runtime" 2>&1)
+    [ -n "$notice_socket" ]
+}
+e2e_until "atlas to listen for notices" listening
 
 # A click into the selected row 00 makes sure the grid has the keyboard; three rows down is 03,
 # and Return opens its editor.
@@ -133,38 +135,39 @@ e2e_grid_keys start "$main" Down Down Down Return
 e2e_find_window '^3 番目の旅行地　（旅行地画像 "03\.bmp"）$' "destination editor of 03"
 editor=$found
 # The picture is the only green in the editor; its top row is the first green run 400 wide.
-e2e_poll_screen editor-green 5 run "$green" 0 400 "$found_x" "$found_y" "$found_w" "$found_h"
+e2e_poll_screen editor-green run "$green" 0 400 "$found_x" "$found_y" "$found_w" "$found_h"
 read -r px py <<<"$screen_out"
-e2e_poll_screen editor-green 5 corners "$px" "$py" 400 225 "$green" "$green" "$green" "$green" 0
+e2e_poll_screen editor-green corners "$px" "$py" 400 225 "$green" "$green" "$green" "$green" 0
 
 # Changed: 全消去 (with its question), 上書き保存 (with its question), then 終了.
 start_easel changed
 first_copy=$copy
 cmp -s "$pictures/$first_copy" "$work/03.bmp.orig" || e2e_fail "the working copy $first_copy is not a copy of 03.bmp"
 # easel shows the picture at 100 %: its top row is the only green run 400 wide in its window.
-e2e_poll_screen easel-green 5 run "$green" 0 400 "$ex" "$ey" "$ew" "$eh"
+e2e_poll_screen easel-green run "$green" 0 400 "$ex" "$ey" "$ew" "$eh"
 read -r cx cy <<<"$screen_out"
-e2e_poll_screen easel-green 5 corners "$cx" "$cy" 400 225 "$green" "$green" "$green" "$green" 0
+e2e_poll_screen easel-green corners "$cx" "$cy" 400 225 "$green" "$green" "$green" "$green" 0
 e2e_click $((ex + ${clear_button%,*})) $((ey + ${clear_button#*,})) "全消去"
 e2e_answer '^easel$' Return "easel's question before clearing all"
-e2e_poll_screen easel-cleared 5 corners "$cx" "$cy" 400 225 "$white" "$white" "$white" "$white" 0
+e2e_poll_screen easel-cleared corners "$cx" "$cy" 400 225 "$white" "$white" "$white" "$white" 0
 e2e_menu_item "$easel_window" f s
 e2e_answer '^easel$' Return "easel's question before saving over $first_copy"
-saved=
-for ((t = 0; t < 200; t++)); do
-    saved=$(convert "$pictures/$first_copy" -depth 8 rgb:- 2>/dev/null |
-        python3 "$e2e_dir/pixels.py" corners 400 225 0 0 400 225 "$white" "$white" "$white" "$white" 0 0) && break
-    saved=${saved:-unreadable}
-    sleep 0.1
-done
-((t < 200)) || e2e_fail "the working copy $first_copy is not white after clearing and saving: $saved"
+# saved_white: whether the working copy is white all over.
+saved_white() {
+    local misses
+    misses=$(convert "$pictures/$first_copy" -depth 8 rgb:- 2>/dev/null |
+        python3 "$e2e_dir/pixels.py" corners 400 225 0 0 400 225 "$white" "$white" "$white" "$white" 0 0) && return
+    e2e_why=${misses:-unreadable}
+    return 1
+}
+e2e_until "the working copy $first_copy to be white after clearing and saving" saved_white
 e2e_menu_item "$easel_window" f x
 wait_easel_gone "終了 after saving"
 
 # atlas takes the saved name in and says where the picture went.
 e2e_answer '^マップエディタ$' Return "notice that $first_copy was saved in the picture folder"
 e2e_find_window "^3 番目の旅行地　（旅行地画像 \"${first_copy//./\\.}\"）\$" "destination editor naming $first_copy"
-e2e_poll_screen editor-changed 5 corners "$px" "$py" 400 225 "$white" "$white" "$white" "$white" 0
+e2e_poll_screen editor-changed corners "$px" "$py" 400 225 "$white" "$white" "$white" "$white" 0
 expect_bmp "$pictures/$first_copy"
 cmp -s "$pictures/03.bmp" "$work/03.bmp.orig" || e2e_fail "03.bmp changed; only its working copy may"
 [ "$(e2e_folder_names "$pictures")" = "03.bmp $first_copy" ] ||
@@ -179,7 +182,7 @@ e2e_answer '^マップエディタ$' Return "notice that destination 03 changed"
 e2e_press "$main" Return
 e2e_find_window "^3 番目の旅行地　（旅行地画像 \"${first_copy//./\\.}\"）\$" "destination editor of 03 again"
 editor=$found
-e2e_poll_screen editor-again 5 corners "$px" "$py" 400 225 "$white" "$white" "$white" "$white" 0
+e2e_poll_screen editor-again corners "$px" "$py" 400 225 "$white" "$white" "$white" "$white" 0
 start_easel unchanged
 second_copy=$copy
 [ "$second_copy" != "$first_copy" ] || e2e_fail "the second run works on $first_copy itself"
@@ -187,14 +190,14 @@ cmp -s "$pictures/$second_copy" "$pictures/$first_copy" ||
     e2e_fail "the working copy $second_copy is not a copy of $first_copy"
 e2e_menu_item "$easel_window" f x
 wait_easel_gone "終了 without a change"
-for ((t = 0; t < 200; t++)); do
-    [ -e "$pictures/$second_copy" ] || break
-    sleep 0.1
-done
+# atlas removes the working copy after anything it has to say about the run: from then on, what it
+# made of the run is on screen.
+e2e_until "the working copy $second_copy to go" test ! -e "$pictures/$second_copy"
 [ "$(e2e_folder_names "$pictures")" = "03.bmp $first_copy" ] ||
     e2e_fail "after a run without a change the picture folder holds \"$(e2e_folder_names "$pictures")\", expected \"03.bmp $first_copy\""
-e2e_find_window "^3 番目の旅行地　（旅行地画像 \"${first_copy//./\\.}\"）\$" "destination editor still naming $first_copy" 1
-e2e_poll_screen editor-unchanged 5 corners "$px" "$py" 400 225 "$white" "$white" "$white" "$white" 0
+[ "$(xdotool search --onlyvisible --name "^3 番目の旅行地　（旅行地画像 \"${first_copy//./\\.}\"）\$" 2>/dev/null)" = "$editor" ] ||
+    e2e_fail "the destination editor no longer names $first_copy after a run without a change"
+e2e_poll_screen editor-unchanged corners "$px" "$py" 400 225 "$white" "$white" "$white" "$white" 0
 [ -z "$(xdotool search --onlyvisible --name '^マップエディタ$' 2>/dev/null)" ] ||
     e2e_fail "atlas showed a message after a run without a change (screenshot $work/failure.png)"
 
@@ -207,15 +210,13 @@ e2e_find_window '^名前を付けて保存$' "easel's save dialog"
 dialog=$found
 # The name box has the keyboard and shows the working copy's name, in the picture folder.
 e2e_press "$dialog" ctrl+a
-xdotool type --delay 5 "$other" || e2e_fail "cannot type into the save dialog"
-e2e_press "$dialog" Return
-e2e_wait_gone "$dialog" "easel's save dialog after Return on $other"
+e2e_enter_name "$dialog" "$other" "easel's save dialog"
 expect_bmp "$pictures/$other"
 e2e_menu_item "$easel_window" f x
 wait_easel_gone "終了 after saving as $other"
 e2e_answer '^マップエディタ$' Return "notice that $other was saved in the picture folder"
 e2e_find_window "^3 番目の旅行地　（旅行地画像 \"${other//./\\.}\"）\$" "destination editor naming $other"
-e2e_poll_screen editor-other 5 corners "$px" "$py" 400 225 "$white" "$white" "$white" "$white" 0
+e2e_poll_screen editor-other corners "$px" "$py" 400 225 "$white" "$white" "$white" "$white" 0
 # That run's own working copy was left as it was; atlas does not remove it (only reported here).
 [ -e "$pictures/$third_copy" ] &&
     echo "atlas_easel_roundtrip: note: the unused working copy $third_copy stays after saving as $other"
@@ -228,7 +229,7 @@ e2e_wait_gone "$editor" "destination editor after Esc and Yes"
 # The map now names the working copy: F4 asks to save, and No closes without saving.
 e2e_press "$main" F4
 e2e_answer '^マップエディタ$' alt+n "question to save the changed map"
-e2e_wait_exit 10 "No to the question to save"
+e2e_wait_exit "No to the question to save"
 [ "$atlas_status" = 0 ] || e2e_fail "atlas exited with status $atlas_status"
 cmp -s "$map_path" "$work/trip.map.orig" || e2e_fail "the map file changed although nothing was saved"
 iconv -f CP932 -t UTF-8 "$settings" | tr -d '\r' | grep -qx '画像エディタ=easel' ||

@@ -3,16 +3,14 @@
 # description is typed in "別フォームで編集", a word is wrapped in a tag with its tool button, F4
 # takes it back and OK gives it to the grid (checked in the saved map, which is written from the
 # grid); then the preview plays until it offers "もう一回確認する" and Esc closes it.
-# The tool button is found by picture with find_button_text, as in atlas_japanese_buttons.
+# The tool button is found by picture (e2e_find_label).
 # Usage: atlas_edit_text.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 atlas_binary=$e2e_programs/atlas
-finder=$e2e_programs/find_button_text
 e2e_init atlas_edit_text awk
-[ -x "$finder" ] || e2e_fail "no find_button_text at $finder"
 
 map_name=別窓試験
 
@@ -20,30 +18,6 @@ e2e_make_program "$atlas_binary"
 mkdir -p "$prog/画像と音声/マップ画像/$map_name" || e2e_fail "cannot make folders"
 map_path="$prog/画像と音声/マップファイル/$map_name.map"
 e2e_write_small_map "$map_path" '' 0 '"100,200",港町,,,,,,'
-
-# find_label <window> <words> <what>: waits up to 10 s for the words drawn as a button draws them
-# in the window, and sets $label_x, $label_y to their middle on the display.
-label_count=0
-find_label() {
-    local window=$1 words=$2 what=$3 shot out="" score x y wx wy t geometry
-    label_count=$((label_count + 1))
-    shot="$work/label$label_count.png"
-    for ((t = 0; t < 100; t++)); do
-        if import -window "$window" "$shot" 2>>"$work/import.log" &&
-            out=$(QT_QPA_PLATFORM=xcb "$finder" "$shot" "$words" "$work/label$label_count-words.png" 2>>"$work/finder.log"); then
-            read -r score x y <<<"$out"
-            if awk -v s="$score" 'BEGIN { exit !(s >= 0.9) }'; then
-                geometry=$(xdotool getwindowgeometry --shell "$window") || e2e_fail "no geometry of the $what"
-                read -r wx wy < <(awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"] }' <<<"$geometry")
-                label_x=$((wx + x + 6))
-                label_y=$((wy + y + 6))
-                return
-            fi
-        fi
-        sleep 0.1
-    done
-    e2e_fail "the $what shows no \"$words\" (best: ${out:-none}; screenshot $shot)"
-}
 
 e2e_start_xvfb
 e2e_start_atlas "$map_path"
@@ -59,7 +33,7 @@ xdotool type --delay 20 "hello world" || e2e_fail "cannot type"
 for ((i = 0; i < 5; i++)); do
     xdotool key shift+Left || e2e_fail "cannot select"
 done
-find_label "$larger" "<r>" "description window's tool bar"
+e2e_find_label "$larger" "<r>" "description window's tool bar"
 e2e_click "$label_x" "$label_y" "the <r> button"
 e2e_screenshot "$work/tagged.png"
 e2e_press "$larger" F4
@@ -76,7 +50,7 @@ expected='"100,200",港町,,,,,"hello <r>world</r>",'
 e2e_wait_map_lines "$map_path" 2,2 "$expected"
 
 # The story preview from the destination editor: the scene plays, then offers the replay.
-e2e_find_window "^マップエディタ ～ $map_name\\.map\$" "main window after the save" 5
+e2e_find_window "^マップエディタ ～ $map_name\\.map\$" "main window after the save"
 e2e_press "$main" Return
 e2e_find_window '^0 番目の旅行地' "destination editor of 00, again"
 editor=$found
@@ -85,7 +59,7 @@ e2e_find_window '^ぐるりみつけ隊　ストーリー' "story preview"
 preview=$found
 # The action button's label turns from grey (disabled) to black once the scene has played: about
 # six seconds.
-e2e_poll_screen replay 30 count $((found_x + 40)) $((found_y + 419)) 160 20 0,0,0 60 40
+e2e_poll_screen replay count $((found_x + 40)) $((found_y + 419)) 160 20 0,0,0 60 40
 e2e_screenshot "$work/preview.png"
 e2e_press "$preview" Escape
 e2e_wait_gone "$preview" "story preview after Esc"

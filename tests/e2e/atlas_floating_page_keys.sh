@@ -30,7 +30,7 @@ lx=$found_x ly=$found_y lw=$found_w
 e2e_press "$larger" ctrl+w
 xdotool type --delay 20 abc || e2e_fail "cannot type into the blank page"
 # The new page's tab is the active one, drawn in the highlight colour in the window's tab row.
-e2e_poll_screen tab 20 run "$highlight" 0 40+ "$lx" "$ly" "$lw" 120
+e2e_poll_screen tab run "$highlight" 0 40+ "$lx" "$ly" "$lw" 120
 read -r tx ty <<<"$screen_out"
 tx=$((tx + 20)) ty=$((ty + 5))
 # Carried to the display's bottom-right corner, far past the window.
@@ -59,7 +59,7 @@ e2e_wait_map_lines "$map_path" 2,2 "$expected"
 
 e2e_press "$main" F4
 e2e_answer '^マップエディタ$' Return "question about the changed scratch page"
-e2e_wait_exit 10 "Yes to the scratch-page question"
+e2e_wait_exit "Yes to the scratch-page question"
 names=$(e2e_folder_names "$scratch")
 if [ -z "$names" ] || [ "${names// /}" != "$names" ]; then
     e2e_fail "the scratch folder holds \"$names\", expected one file"

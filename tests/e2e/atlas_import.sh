@@ -54,7 +54,7 @@ e2e_grid_keys start "$main" Down Down Down Down Down Return
 e2e_find_window '^5 番目の旅行地$' "destination editor of 05 without a picture"
 editor=$found
 # The picture area is the only white run exactly 400 wide in the editor: the placeholder's top row.
-e2e_poll_screen editor-empty 5 run 255,255,255 0 400 "$found_x" "$found_y" "$found_w" "$found_h"
+e2e_poll_screen editor-empty run 255,255,255 0 400 "$found_x" "$found_y" "$found_w" "$found_h"
 read -r px py <<<"$screen_out"
 picture_in_editor=$((px - found_x)),$((py - found_y))
 
@@ -67,22 +67,22 @@ e2e_answer '^マップエディタ$' Return "warning that the photo is not 400 x
 e2e_find_window '^画像サイズの修正 ～ .*photo\.jpg$' "size-correction form with the photo"
 kiridasi=$found
 kx=$found_x ky=$found_y kw=$found_w kh=$found_h
-e2e_poll_screen kiridasi 20 run "$frame" 0 400 "$kx" "$ky" "$kw" "$kh"
+e2e_poll_screen kiridasi run "$frame" 0 400 "$kx" "$ky" "$kw" "$kh"
 read -r fx fy <<<"$screen_out"
 
 # 密着 stretches the whole photo into the frame, under its 4 pixel line.
 e2e_click $((kx + ${fit_button%,*})) $((ky + ${fit_button#*,})) "密着"
-e2e_poll_screen fitted 20 corners "$fx" "$fy" 400 225 "${corners[@]}" "$tolerance" 4
+e2e_poll_screen fitted corners "$fx" "$fy" 400 225 "${corners[@]}" "$tolerance" 4
 e2e_click $((kx + ${cut_button%,*})) $((ky + ${cut_button#*,})) "切り出す"
 IFS=, read -r ux uy uw uh <<<"$undo_caption"
-e2e_poll_screen cut 20 count $((kx + ux)) $((ky + uy)) "$uw" "$uh" 0,0,0 80 20
+e2e_poll_screen cut count $((kx + ux)) $((ky + uy)) "$uw" "$uh" 0,0,0 80 20
 e2e_click $((kx + kw - ${ok_button_from_right%,*})) $((ky + ${ok_button_from_right#*,})) "OK"
 e2e_wait_gone "$kiridasi" "size-correction form after OK"
 
 e2e_answer '^マップエディタ$' Return "notice that 05.jpg was saved in the picture folder"
 e2e_find_window '^5 番目の旅行地　（旅行地画像 "05\.jpg"）$' "destination editor naming 05.jpg"
 # The corrected picture fills the picture area exactly.
-e2e_poll_screen editor-picture 5 corners "$px" "$py" 400 225 "${corners[@]}" "$tolerance"
+e2e_poll_screen editor-picture corners "$px" "$py" 400 225 "${corners[@]}" "$tolerance"
 working="$prog/画像と音声/マップ画像/$new_map/05.jpg"
 size=$(identify -format '%m %wx%h' "$working") || e2e_fail "no picture at $working"
 [ "$size" = "JPEG 400x225" ] || e2e_fail "$working is $size, expected JPEG 400x225"
@@ -93,7 +93,7 @@ e2e_answer '^マップエディタ$' Return "notice that destination 05 changed"
 
 # Save As from the menu bar: Alt+F opens the file menu, A is 名前を付けて保存(&A).
 e2e_save_map_as "$main" "$map_name"
-e2e_find_window "^マップエディタ ～ $map_name\\.map\$" "main window named after the saved map" 5
+e2e_find_window "^マップエディタ ～ $map_name\\.map\$" "main window named after the saved map"
 
 # On disk: the map names 05.jpg for destination 05 (line 7), and the picture folder that moved
 # with the map holds it, corrected.
@@ -121,13 +121,13 @@ e2e_grid_keys saved "$main" Return
 e2e_find_window '^5 番目の旅行地　（旅行地画像 "05\.jpg"）$' "destination editor of the saved map"
 editor=$found
 px=$((found_x + ${picture_in_editor%,*})) py=$((found_y + ${picture_in_editor#*,}))
-e2e_poll_screen editor-saved 5 corners "$px" "$py" 400 225 "${corners[@]}" "$tolerance"
+e2e_poll_screen editor-saved corners "$px" "$py" 400 225 "${corners[@]}" "$tolerance"
 e2e_press "$editor" Escape
 e2e_wait_gone "$editor" "destination editor after Esc (a question?)"
 
 # Saved, so F4 closes without a question and leaves the map as saved.
 e2e_press "$main" F4
-e2e_wait_exit 10 "F4 on the saved map (a question to save?)"
+e2e_wait_exit "F4 on the saved map (a question to save?)"
 [ "$atlas_status" = 0 ] || e2e_fail "atlas exited with status $atlas_status"
 cmp -s "$map_path" "$work/saved.map" || e2e_fail "the map file changed after the save"
 

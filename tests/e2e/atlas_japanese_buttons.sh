@@ -21,26 +21,24 @@ mkdir -p "$prog/画像と音声/マップ画像/$map_name" || e2e_fail "cannot m
 map_path="$prog/画像と音声/マップファイル/$map_name.map"
 e2e_write_small_map "$map_path" '' 0 '"100,200",テスト,,,,,,'
 
-# expect_label <window> <words> <what>: waits up to 20 s for the words, drawn as a button draws
-# them, to show in the lower half of the window (where the buttons are, below the message).
+# expect_label <window> <words> <what>: waits for the words, drawn as a button draws them, to show
+# in the lower half of the window (where the buttons are, below the message).
 label_count=0
 expect_label() {
-    local window=$1 words=$2 what=$3 shot out="" score x y height t
     label_count=$((label_count + 1))
-    shot="$work/label$label_count.png"
-    for ((t = 0; t < 200; t++)); do
-        if import -window "$window" "$shot" 2>>"$work/import.log" &&
-            height=$(identify -format '%h' "$shot" 2>>"$work/import.log") &&
-            out=$(QT_QPA_PLATFORM=xcb "$finder" "$shot" "$words" "$work/label$label_count-words.png" 2>>"$work/finder.log"); then
-            read -r score x y <<<"$out"
-            if awk -v s="$score" 'BEGIN { exit !(s >= 0.9) }' && ((y * 2 >= height)); then
-                echo "atlas_japanese_buttons: \"$words\" in the $what at $x,$y (score $score)"
-                return
-            fi
-        fi
-        sleep 0.1
-    done
-    e2e_fail "the $what shows no \"$words\" (best: ${out:-none}; screenshot $shot)"
+    e2e_until "\"$2\" in the $3" label_shown "$@"
+}
+# label_shown <window> <words> <what>: one try of expect_label.
+label_shown() {
+    local window=$1 words=$2 what=$3 shot="$work/label$label_count.png" out score x y height
+    import -window "$window" "$shot" 2>>"$work/import.log" &&
+        height=$(identify -format '%h' "$shot" 2>>"$work/import.log") &&
+        out=$(QT_QPA_PLATFORM=xcb "$finder" "$shot" "$words" "$work/label$label_count-words.png" 2>>"$work/finder.log") ||
+        return 1
+    e2e_why="best: ${out:-none}; screenshot $shot"
+    read -r score x y <<<"$out"
+    awk -v s="$score" 'BEGIN { exit !(s >= 0.9) }' && ((y * 2 >= height)) || return 1
+    echo "atlas_japanese_buttons: \"$words\" in the $what at $x,$y (score $score)"
 }
 
 e2e_start_xvfb
@@ -76,7 +74,7 @@ for words in はい いいえ キャンセル; do
     expect_label "$found" "$words" "question to save the changed map"
 done
 e2e_answer '^マップエディタ$' alt+n "question to save the changed map"
-e2e_wait_exit 10 "No to the question to save"
+e2e_wait_exit "No to the question to save"
 [ "$atlas_status" = 0 ] || e2e_fail "atlas exited with status $atlas_status"
 
 passed=1

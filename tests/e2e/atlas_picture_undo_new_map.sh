@@ -35,7 +35,7 @@ open_03() {
     e2e_grid_keys "grid-$1" "$main" Down Down Down Return
     e2e_find_window '^3 番目の旅行地$' "destination editor of 03 without a picture ($1)"
     editor=$found
-    e2e_poll_screen "editor-$1" 5 run "$white" 0 400 "$found_x" "$found_y" "$found_w" "$found_h"
+    e2e_poll_screen "editor-$1" run "$white" 0 400 "$found_x" "$found_y" "$found_w" "$found_h"
     read -r px py <<<"$screen_out"
 }
 
@@ -49,7 +49,7 @@ open_03 trip
 e2e_click $((px + ${import_button%,*})) $((py + ${import_button#*,})) "取り込む"
 e2e_dialog_type '^旅行地画像の取り込み$' "$work/photos/red.bmp" "file dialog of 取り込む"
 e2e_answer '^マップエディタ$' Return "notice that 03.bmp was saved in the picture folder"
-e2e_poll_screen imported 20 count "$px" "$py" 400 225 "$red" 30 80000
+e2e_poll_screen imported count "$px" "$py" 400 225 "$red" 30 80000
 e2e_press "$editor" F4
 e2e_wait_gone "$editor" "destination editor after F4"
 e2e_answer '^マップエディタ$' Return "notice that destination 03 changed"
@@ -67,7 +67,7 @@ e2e_click $((px + ${import_button%,*})) $((py + ${import_button#*,})) "取り込
 e2e_find_window '^旅行地画像の取り込み$' "file dialog of 取り込む after 元に戻す"
 e2e_press "$found" Escape
 e2e_wait_gone "$found" "file dialog after Escape"
-e2e_poll_screen after-undo 5 run "$white" 0 400 "$px" "$py" 400 1
+e2e_poll_screen after-undo run "$white" 0 400 "$px" "$py" 400 1
 [ "$(red_in_picture)" = 0 ] || e2e_fail "元に戻す brought the other map's picture into 03 (screenshot $work/picture.png)"
 
 # OK without a change: no message, so the save dialog is the next window.
@@ -82,7 +82,7 @@ line5=$(iconv -f CP932 -t UTF-8 "$maps/fresh.map" | sed -n 5p | tr -d '\r')
 
 # Saved whole: F4 closes at once (a warning about missing pictures would keep it open).
 e2e_press "$main" F4
-e2e_wait_exit 20 "F4 after the save"
+e2e_wait_exit "F4 after the save"
 [ "$atlas_status" = 0 ] || e2e_fail "atlas exited with status $atlas_status"
 
 passed=1

@@ -57,7 +57,7 @@ e2e_find_window '^マップエディタ ～ alias\.map$' "main window named afte
 cmp -s "$work/05.bmp.orig" "$pictures/alias/05.bmp" || e2e_fail "alias/ holds no 05.bmp of trip.map after Yes"
 
 e2e_press "$main" F4
-e2e_wait_exit 20 "F4 after the save"
+e2e_wait_exit "F4 after the save"
 [ "$atlas_status" = 0 ] || e2e_fail "atlas exited with status $atlas_status"
 
 passed=1

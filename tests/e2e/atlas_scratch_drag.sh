@@ -38,14 +38,14 @@ done
 # select_run <step> [<above>]: waits for the selection on the page (its top above the given row);
 # sets sel_x, sel_y (its top left).
 select_run() {
-    local start=$EPOCHREALTIME
-    while :; do
-        e2e_poll_screen "$1" 10 run "$highlight" 0 2+ "$page_x" "$page_y" "$page_w" "$page_h"
-        read -r sel_x sel_y <<<"$screen_out"
-        ((sel_y < ${2:-100000})) && return
-        ((${EPOCHREALTIME/./} - ${start/./} < 5000000)) || e2e_fail "$1: the selection stays at row $sel_y"
-        sleep 0.1
-    done
+    e2e_until "the selection of step $1${2:+ above row $2}" selection_shown "$@"
+}
+# selection_shown <step> [<above>]: one try of select_run.
+selection_shown() {
+    e2e_screen_shows "$1" run "$highlight" 0 2+ "$page_x" "$page_y" "$page_w" "$page_h" || return 1
+    read -r sel_x sel_y <<<"$screen_out"
+    e2e_why="it is at row $sel_y (screenshot $work/$1.png)"
+    ((sel_y < ${2:-100000}))
 }
 e2e_press "$larger" ctrl+Home Down shift+End
 select_run line2
@@ -65,27 +65,26 @@ ink() {
 }
 # wait_ink <step> <lines> <expected>: waits until those lines hold that many dark pixels each.
 wait_ink() {
-    local start=$EPOCHREALTIME line inks
-    while :; do
-        e2e_screenshot "$work/$1.png"
-        inks=
-        for line in $2; do inks+="${inks:+ }$(ink "$work/$1.png" "$line")"; done
-        [ "$inks" = "$3" ] && return
-        ((${EPOCHREALTIME/./} - ${start/./} < 5000000)) ||
-            e2e_fail "$1: lines $2 hold $inks dark pixels, expected $3 (screenshot $work/$1.png)"
-        sleep 0.1
-    done
+    e2e_until "lines $2 of step $1 to hold $3 dark pixels" ink_is "$@"
+}
+# ink_is <step> <lines> <expected>: one try of wait_ink.
+ink_is() {
+    local line inks=
+    e2e_screenshot "$work/$1.png"
+    for line in $2; do inks+="${inks:+ }$(ink "$work/$1.png" "$line")"; done
+    e2e_why="they hold $inks (screenshot $work/$1.png)"
+    [ "$inks" = "$3" ]
 }
 # As typed, with the caret away from the four lines, so that only their text is on them; once the
 # selection is gone from the screen.
 e2e_press "$larger" ctrl+End
-start=$EPOCHREALTIME
-while e2e_shot_rgb "$work/typed.png" |
-    python3 "$e2e_dir/pixels.py" run "$e2e_screen_w" "$e2e_screen_h" "$highlight" 0 2+ \
-        "$page_x" "$page_y" "$page_w" "$page_h" >/dev/null; do
-    ((${EPOCHREALTIME/./} - ${start/./} < 5000000)) || e2e_fail "the selection stays after Ctrl+End"
-    sleep 0.1
-done
+# selection_gone: whether a fresh $work/typed.png shows no selection on the page.
+selection_gone() {
+    ! e2e_shot_rgb "$work/typed.png" |
+        python3 "$e2e_dir/pixels.py" run "$e2e_screen_w" "$e2e_screen_h" "$highlight" 0 2+ \
+            "$page_x" "$page_y" "$page_w" "$page_h" >/dev/null
+}
+e2e_until "the selection to go after Ctrl+End" selection_gone
 typed=
 for line in 0 1 2 3; do typed+="${typed:+ }$(ink "$work/typed.png" "$line")"; done
 read -r bracket answer typed_landed typed_left <<<"$typed"

@@ -29,12 +29,14 @@ open_description_window() {
 
 # wait_file <path> <expected UTF-8 text, lines without CR>: waits for the code page 932 file.
 wait_file() {
-    local t text=
-    for ((t = 0; t < 200; t++)); do
-        [ -f "$1" ] && text=$(iconv -f CP932 -t UTF-8 "$1" | tr -d '\r') && [ "$text" = "$2" ] && return
-        sleep 0.1
-    done
-    e2e_fail "$1 holds \"$text\", expected \"$2\""
+    e2e_until "$1 to hold \"$2\"" file_holds "$@"
+}
+# file_holds <path> <expected>: one try of wait_file.
+file_holds() {
+    local text
+    text=$(iconv -f CP932 -t UTF-8 "$1" 2>&1 | tr -d '\r')
+    e2e_why="it holds \"$text\""
+    [ "$text" = "$2" ]
 }
 
 e2e_start_xvfb
@@ -63,7 +65,7 @@ e2e_wait_gone "$larger" "description window after F4"
 e2e_press "$editor" F4
 e2e_wait_gone "$editor" "destination editor after F4"
 e2e_press "$main" F4
-e2e_wait_exit 10 "F4 in the main window"
+e2e_wait_exit "F4 in the main window"
 wait_file "$history" "画像と音声/マップちょい置き/$saved_name"
 
 # The second run: "開き直す" opens the page again with its text, the caret at its start.
@@ -84,7 +86,7 @@ e2e_wait_gone "$editor" "destination editor after F4"
 # Closing atlas asks about the changed page; Yes writes it to its own file.
 e2e_press "$main" F4
 e2e_answer '^マップエディタ$' Return "question about the changed scratch page"
-e2e_wait_exit 10 "Yes to the scratch-page question"
+e2e_wait_exit "Yes to the scratch-page question"
 wait_file "$scratch/$saved_name" "more scratch note"
 
 passed=1

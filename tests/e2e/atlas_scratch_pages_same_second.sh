@@ -38,7 +38,7 @@ e2e_press "$editor" F4
 e2e_wait_gone "$editor" "destination editor after F4"
 e2e_press "$main" F4
 e2e_answer '^マップエディタ$' Return "question about the two changed scratch pages"
-e2e_wait_exit 10 "Yes to the scratch-page question"
+e2e_wait_exit "Yes to the scratch-page question"
 
 names=$(e2e_folder_names "$scratch")
 read -r -a files <<<"$names"

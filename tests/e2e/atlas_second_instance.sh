@@ -56,12 +56,13 @@ tform2_socket() {
 }
 # wait_tform2_socket <pid> <what>: sets $socket once that process's destination editor listens.
 wait_tform2_socket() {
-    local t
-    for ((t = 0; t < 200; t++)); do
-        socket=$(tform2_socket "$1") && return
-        sleep 0.1
-    done
-    e2e_fail "$2 does not listen for notices: $(ls -l "$notices" 2>&1)"
+    e2e_until "$2 to listen for notices" tform2_listens "$1"
+}
+# tform2_listens <pid>: one try of wait_tform2_socket.
+tform2_listens() {
+    socket=$(tform2_socket "$1") && return
+    e2e_why=$(ls -l "$notices" 2>&1)
+    return 1
 }
 
 e2e_start_xvfb
@@ -81,7 +82,7 @@ wait_tform2_socket "$second_pid" "atlas B"
 [ -S "$a_socket" ] || e2e_fail "A's socket $a_socket went when B started"
 
 e2e_press "$second_window" F4
-e2e_wait_ended "$second_pid" 10 "atlas B after F4"
+e2e_wait_ended "$second_pid" "atlas B after F4"
 [ "$ended_status" = 0 ] || e2e_fail "atlas B exited with status $ended_status: $(cat "$work/atlas-b.log")"
 [ -S "$a_socket" ] || e2e_fail "A's socket $a_socket went with B: $(ls -l "$notices" 2>&1)"
 
@@ -90,16 +91,13 @@ e2e_grid_keys start "$main" Down Down Down Return
 e2e_find_window '^3 番目の旅行地　（旅行地画像 "03\.bmp"）$' "destination editor of 03"
 editor=$found
 # The picture is the only green in the editor; its top row is the first green run 400 wide.
-e2e_poll_screen editor-green 5 run "$green" 0 400 "$found_x" "$found_y" "$found_w" "$found_h"
+e2e_poll_screen editor-green run "$green" 0 400 "$found_x" "$found_y" "$found_w" "$found_h"
 read -r px py <<<"$screen_out"
 
 e2e_click $((px + ${edit_button%,*})) $((py + ${edit_button#*,})) "編集する"
 # A takes the picture in and says so, with the name it learned from the notice alone.
 e2e_answer '^マップエディタ$' Return "the information box on the new destination picture $drawn"
-for ((t = 0; t < 100; t++)); do
-    [ -s "$control/status" ] && break
-    sleep 0.1
-done
+e2e_until "the tool to end" test -s "$control/status"
 [ "$(cat "$control/status" 2>/dev/null)" = 0 ] ||
     e2e_fail "the tool ended with status $(cat "$control/status" 2>&1) (93: its notice reached nobody)"
 [ "$(cat "$control/receiver")" = "$a_socket" ] ||
@@ -107,7 +105,7 @@ done
 [ "$(sed -n 2p "$control/log")" = TForm2 ] || e2e_fail "the tool was not given the class name TForm2"
 e2e_find_window "^3 番目の旅行地　（旅行地画像 \"${drawn//./\\.}\"）\$" "destination editor naming $drawn"
 # The tool inverted an 8x8 square in the middle of the green picture.
-e2e_poll_screen editor-marked 5 count $((px + 196)) $((py + 108)) 8 8 255,55,255 0 64
+e2e_poll_screen editor-marked count $((px + 196)) $((py + 108)) 8 8 255,55,255 0 64
 cmp -s "$pictures/03.bmp" "$work/03.bmp.orig" || e2e_fail "03.bmp changed; only $drawn may be new"
 
 # Esc throws the new picture away after the question; the map is as it was, so F4 just closes.
@@ -115,7 +113,7 @@ e2e_press "$editor" Escape
 e2e_answer '^マップエディタ$' alt+y "question to discard the changed picture"
 e2e_wait_gone "$editor" "destination editor after Esc and Yes"
 e2e_press "$main" F4
-e2e_wait_exit 10 "F4 with an unchanged map"
+e2e_wait_exit "F4 with an unchanged map"
 [ "$atlas_status" = 0 ] || e2e_fail "atlas A exited with status $atlas_status"
 cmp -s "$map_path" "$work/trip.map.orig" || e2e_fail "the map file changed although nothing was saved"
 [ -z "$(ls -A "$notices" 2>/dev/null)" ] || e2e_fail "sockets left after both closed: $(ls -l "$notices")"

@@ -34,7 +34,7 @@ e2e_screenshot "$work/screen.png" || echo "atlas_smoke: screenshot failed" >&2
 # F4 is the exit key; an unchanged map closes without a question.
 xdotool windowfocus --sync "$window" || e2e_fail "cannot focus the window"
 xdotool key F4 || e2e_fail "cannot press F4"
-e2e_wait_exit 10 "F4"
+e2e_wait_exit "F4"
 [ "$atlas_status" = 0 ] || e2e_fail "atlas exited with status $atlas_status"
 
 history="$prog/設定/マップエディタ/ファイル履歴.txt"

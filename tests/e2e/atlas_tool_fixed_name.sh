@@ -47,6 +47,11 @@ cp "$pictures/03.bmp" "$work/03.bmp.orig" || e2e_fail "cannot keep a copy of 03.
 e2e_write_small_map "$map_path" ''
 cp "$map_path" "$work/trip.map.orig" || e2e_fail "cannot keep a copy of the map file"
 
+# tool_logged: whether the tool has logged its picture and class name.
+tool_logged() {
+    [ "$(wc -l <"$control/log" 2>/dev/null)" = 2 ]
+}
+
 expect_03_unchanged() {
     cmp -s "$pictures/03.bmp" "$work/03.bmp.orig" || e2e_fail "03.bmp changed $1"
 }
@@ -54,15 +59,10 @@ expect_03_unchanged() {
 # run_tool <change 0|1> <what>: clicks 編集する and waits until the tool holds; sets $blank to the
 # name of the picture it was started on, which must be a new one in the picture folder.
 run_tool() {
-    local t
     rm -f "$control/log" "$control/go" || e2e_fail "cannot reset the tool's control files"
     echo "$1" >"$control/change" || e2e_fail "cannot tell the tool what to do"
     e2e_click $((px + ${edit_button%,*})) $((py + ${edit_button#*,})) "編集する ($2)"
-    for ((t = 0; t < 100; t++)); do
-        [ "$(wc -l <"$control/log" 2>/dev/null)" = 2 ] && break
-        sleep 0.1
-    done
-    ((t < 100)) || e2e_fail "the tool did not start within 10 s of 編集する ($2)"
+    e2e_until "the tool to start after 編集する ($2)" tool_logged
     local picture class
     { read -r picture && read -r class; } <"$control/log"
     [ "$class" = TForm2 ] || e2e_fail "the tool was given the class name \"$class\", expected TForm2"
@@ -79,35 +79,35 @@ e2e_wait_window '^マップエディタ ～ trip\.map$'
 main=$window
 echo "atlas_tool_fixed_name: trip.map on $DISPLAY"
 # The destination editor listens on a socket of its own, "<desktop>.tform2.<pid>-<n>".
-listening=
-for ((t = 0; t < 200; t++)); do
+listening() {
+    local socket
     for socket in "$runtime/atlas-notice/"*.tform2."$atlas_pid"-*; do
-        [ -S "$socket" ] && listening=$socket
+        [ -S "$socket" ] && return
     done
-    [ -n "$listening" ] && break
-    sleep 0.1
-done
-[ -n "$listening" ] || e2e_fail "the destination editor does not listen for notices: $(ls -l "$runtime/atlas-notice" 2>&1)"
+    e2e_why=$(ls -l "$runtime/atlas-notice" 2>&1)
+    return 1
+}
+e2e_until "the destination editor to listen for notices" listening
 
 # A click into the selected row 00 gives the grid the keyboard; three rows down is 03.
 e2e_grid_keys start "$main" Down Down Down Return
 e2e_find_window '^3 番目の旅行地$' "destination editor of 03 without a picture"
 editor=$found
 # The picture area is the only white run exactly 400 wide in the editor: the placeholder's top row.
-e2e_poll_screen editor-empty 5 run "$white" 0 400 "$found_x" "$found_y" "$found_w" "$found_h"
+e2e_poll_screen editor-empty run "$white" 0 400 "$found_x" "$found_y" "$found_w" "$found_h"
 read -r px py <<<"$screen_out"
 
 # Nothing changed: the blank picture made for the run goes, and only that one.
 run_tool 0 unchanged
 touch "$control/go"
-for ((t = 0; t < 100; t++)); do
-    [ -e "$pictures/$blank" ] || break
-    sleep 0.1
-done
+# atlas removes the blank picture after anything it has to say about the run: from then on, what it
+# made of the run is on screen.
+e2e_until "the blank picture $blank to go" test ! -e "$pictures/$blank"
 [ "$(e2e_folder_names "$pictures")" = 03.bmp ] ||
     e2e_fail "after a run without a change the picture folder holds \"$(e2e_folder_names "$pictures")\", expected \"03.bmp\""
 expect_03_unchanged "after a run without a change"
-e2e_find_window '^3 番目の旅行地$' "destination editor of 03 still without a picture" 1
+[ "$(xdotool search --onlyvisible --name '^3 番目の旅行地$' 2>/dev/null)" = "$editor" ] ||
+    e2e_fail "the destination editor of 03 no longer shows it without a picture"
 [ -z "$(xdotool search --onlyvisible --name '^マップエディタ$' 2>/dev/null)" ] ||
     e2e_fail "atlas showed a message after a run without a change (screenshot $work/failure.png)"
 
@@ -118,7 +118,7 @@ touch "$control/go"
 e2e_answer '^マップエディタ$' Return "notice that $first_blank was saved in the picture folder"
 e2e_find_window "^3 番目の旅行地　（旅行地画像 \"${first_blank//./\\.}\"）\$" "destination editor naming $first_blank"
 # The tool inverted an 8x8 square in the middle of the white picture.
-e2e_poll_screen editor-marked 5 count $((px + 196)) $((py + 108)) 8 8 0,0,0 0 64
+e2e_poll_screen editor-marked count $((px + 196)) $((py + 108)) 8 8 0,0,0 0 64
 expect_03_unchanged "after a run that saved"
 [ "$(e2e_folder_names "$pictures")" = "03.bmp $first_blank" ] ||
     e2e_fail "the picture folder holds \"$(e2e_folder_names "$pictures")\", expected \"03.bmp $first_blank\""
@@ -128,7 +128,7 @@ e2e_press "$editor" Escape
 e2e_answer '^マップエディタ$' alt+y "question to discard the changed picture"
 e2e_wait_gone "$editor" "destination editor after Esc and Yes"
 e2e_press "$main" F4
-e2e_wait_exit 10 "F4 with an unchanged map"
+e2e_wait_exit "F4 with an unchanged map"
 [ "$atlas_status" = 0 ] || e2e_fail "atlas exited with status $atlas_status"
 expect_03_unchanged "at the end"
 cmp -s "$map_path" "$work/trip.map.orig" || e2e_fail "the map file changed although nothing was saved"

@@ -46,11 +46,7 @@ e2e_wait_gone "$form" "the treasure form after 閉じる"
 saved="$prog/画像と音声/マップファイル/$saved_name.map"
 # A plain name, in the map folder the dialog shows (xdotool types Japanese unreliably).
 e2e_save_map_as "$main" "$saved_name"
-for ((t = 0; t < 200; t++)); do
-    [ -s "$saved" ] && break
-    sleep 0.1
-done
-[ -s "$saved" ] || e2e_fail "nothing saved at $saved"
+e2e_until "a map saved at $saved" test -s "$saved"
 
 # Lines 64 and 65 are t01 and t02 (empty), line 66 the first rare treasure.
 line66=$(iconv -f CP932 -t UTF-8 "$saved" | tr -d '\r' | sed -n 66p)
@@ -60,7 +56,7 @@ cmp -s "$photo" "$prog/画像と音声/マップ画像/$saved_name/r01.jpg" ||
 
 e2e_focus "$main"
 e2e_press "$main" F4
-e2e_wait_exit 20 "F4 after saving"
+e2e_wait_exit "F4 after saving"
 [ "$atlas_status" = 0 ] || e2e_fail "atlas exited with status $atlas_status"
 
 passed=1

@@ -27,13 +27,13 @@ wx=$found_x wy=$found_y
 echo "easel_beyond_canvas: on $DISPLAY"
 
 # The canvas's top-left corner at 100 %, then five wheel turns over its middle zoom out to 50 %.
-e2e_poll_screen start 20 run "$white" 0 600 "$wx" "$wy" 9999 9999
+e2e_poll_screen start run "$white" 0 600 "$wx" "$wy" 9999 9999
 read -r cx cy <<<"$screen_out"
 xdotool mousemove $((cx + 300)) $((cy + 200)) || e2e_fail "cannot move the mouse"
 for ((i = 0; i < 5; i++)); do
     xdotool click 5 || e2e_fail "cannot turn the wheel"
 done
-e2e_poll_screen zoomed 20 run "$white" 0 300 "$wx" "$wy" 9999 9999
+e2e_poll_screen zoomed run "$white" 0 300 "$wx" "$wy" 9999 9999
 [ "$screen_out" = "$cx $cy" ] || e2e_fail "the canvas at 50 % starts at $screen_out, not at $cx $cy"
 # The scroll box's own ground, beside the canvas.
 ground=$(e2e_pixel "$work/zoomed.png" $((cx + 320)) $((cy + 20)))
@@ -46,15 +46,15 @@ e2e_menu_item "$form" f o
 e2e_dialog_type '^画像を開く$' "$picture" "open dialog of the import form"
 # The form shows the picture once the dialog and its pop-ups are gone, so the menu that opens next
 # is told from them.
-e2e_poll_screen in-form 20 origin "$face"
+e2e_poll_screen in-form origin "$face"
 e2e_menu_item "$form" f x
 e2e_wait_gone "$form" "the import form after 終了 - [OK]"
 
 # Centred in the view, below the canvas: shown whole, with its frame.
-e2e_poll_screen imported 20 origin "$face"
+e2e_poll_screen imported origin "$face"
 read -r lx ly <<<"$screen_out"
 ((ly > cy + 200)) || e2e_fail "the picture came in at $lx $ly, over the canvas (from $cx $cy), not below it"
-e2e_poll_screen imported-whole 20 check "$lx" "$ly" "top left:1,1:$face" "bottom right:98,78:$face" \
+e2e_poll_screen imported-whole check "$lx" "$ly" "top left:1,1:$face" "bottom right:98,78:$face" \
     "frame:-2,40:$red" "frame below:50,81:$red"
 
 # Dragged over the bare ground by (120, 60).
@@ -64,7 +64,7 @@ for ((i = 1; i <= 8; i++)); do
 done
 xdotool mouseup 1 || e2e_fail "cannot release the mouse button"
 lx=$((lx + 120)) ly=$((ly + 60))
-e2e_poll_screen dragged 20 check "$lx" "$ly" "top left:1,1:$face" "bottom right:98,78:$face" \
+e2e_poll_screen dragged check "$lx" "$ly" "top left:1,1:$face" "bottom right:98,78:$face" \
     "where it was:-110,-50:$ground"
 
 # Across the canvas's bottom-right corner, from (250, 160) of the canvas on screen: shown whole.
@@ -84,7 +84,7 @@ e2e_easel_save_as "$window" "$saved"
 e2e_expect_file "$saved" saved "stamp:500:320:$face" "stamp at the corner:599:399:$face" "left of it:499:330:$white" \
     "above it:510:319:$white"
 
-e2e_easel_quit 10
+e2e_easel_quit
 
 passed=1
 echo "easel_beyond_canvas: passed"

@@ -17,7 +17,8 @@ blue=0,0,255
 
 e2e_start_xvfb
 e2e_easel_new_canvas "$easel_binary"
-read -r red_x red_y < <(e2e_palette "$red")
+e2e_palette "$red"
+red_x=$palette_x red_y=$palette_y
 
 e2e_easel_filled_rectangle "$red_x" "$red_y" "$red"
 
@@ -26,11 +27,11 @@ e2e_button $range_button "範囲"
 e2e_drag 90 90 210 190
 e2e_button $copy_button "コピー"
 copied="$work/copied.png"
-for ((t = 0; t < 200; t++)); do
-    xclip -selection clipboard -t image/png -o >"$copied" 2>/dev/null && [ -s "$copied" ] && break
-    sleep 0.1
-done
-[ -s "$copied" ] || e2e_fail "the X clipboard holds no PNG picture after コピー"
+# clipboard_png: whether the X clipboard gives a PNG picture, kept in $copied.
+clipboard_png() {
+    xclip -selection clipboard -t image/png -o >"$copied" 2>/dev/null && [ -s "$copied" ]
+}
+e2e_until "a PNG picture on the X clipboard after コピー" clipboard_png
 size=$(identify -format '%wx%h' "$copied" 2>&1)
 [ "$size" = 120x100 ] || e2e_fail "the copied picture is $size, expected 120x100"
 e2e_expect_file "$copied" copied "rectangle:60:50:$red" "margin:5:5:$white"
@@ -53,7 +54,7 @@ e2e_expect_file "$saved" saved "stamp:410:305:$blue" "stamp's corner:390:290:$bl
     "left of the stamp:389:300:$white" "under the stamp:410:320:$white" "rectangle:150:140:$red" \
     "where the layer was pasted:95:95:$white"
 
-e2e_easel_quit 10
+e2e_easel_quit
 
 passed=1
 echo "easel_clipboard: passed"

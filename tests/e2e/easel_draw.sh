@@ -17,9 +17,12 @@ blue=0,0,255
 
 e2e_start_xvfb
 e2e_easel_new_canvas "$easel_binary"
-read -r red_x red_y < <(e2e_palette $red)
-read -r blue_x blue_y < <(e2e_palette $blue)
-read -r green_x green_y < <(e2e_palette $green)
+e2e_palette $red
+red_x=$palette_x red_y=$palette_y
+e2e_palette $blue
+blue_x=$palette_x blue_y=$palette_y
+e2e_palette $green
+green_x=$palette_x green_y=$palette_y
 
 e2e_click "$red_x" "$red_y" "the red palette entry"
 e2e_button $shape_button "面"
@@ -51,7 +54,7 @@ e2e_expect_file "$saved" saved "rectangle edge:100:175:$red" "rectangle corner:2
     "inside near the edge:101:240:$green" "outside:99:175:$white" "line:250:350:$blue" "corner:599:0:$white"
 
 # Saved: 終了 closes without a question.
-e2e_easel_quit 10
+e2e_easel_quit
 
 passed=1
 echo "easel_draw: passed"

@@ -31,7 +31,7 @@ e2e_find_window '^画像エディタ$' "easel's window"
 window=$found
 wx=$found_x wy=$found_y
 echo "easel_import: on $DISPLAY"
-e2e_poll_screen start 20 run "$white" 0 600 "$found_x" "$found_y" "$found_w" "$found_h"
+e2e_poll_screen start run "$white" 0 600 "$found_x" "$found_y" "$found_w" "$found_h"
 
 e2e_button "$import_button" "画像 of 画像取り込み"
 e2e_find_window '^画像の取り込み' "the import form"
@@ -40,9 +40,9 @@ e2e_menu_item "$form" f o
 e2e_dialog_type '^画像を開く$' "$picture" "open dialog of the import form"
 
 # The picture's top-left corner on screen, at 100 %.
-e2e_poll_screen opened 20 origin "$blue"
+e2e_poll_screen opened origin "$blue"
 read -r px py <<<"$screen_out"
-e2e_poll_screen shown 20 check "$px" "$py" "square:45,35:$yellow" "corner:99,79:$blue"
+e2e_poll_screen shown check "$px" "$py" "square:45,35:$yellow" "corner:99,79:$blue"
 
 # A rectangle from picture (20, 10) to (80, 70), dragged in eight moves.
 xdotool mousemove $((px + 20)) $((py + 10)) mousedown 1 || e2e_fail "cannot press the mouse button"
@@ -51,12 +51,12 @@ for ((i = 1; i <= 8; i++)); do
 done
 xdotool mouseup 1 || e2e_fail "cannot release the mouse button"
 xdotool mousemove $((px + 300)) $((py + 300))
-e2e_poll_screen lined 20 check "$px" "$py" "top of the line:50,10:$red" "left of the line:20,40:$red" \
+e2e_poll_screen lined check "$px" "$py" "top of the line:50,10:$red" "left of the line:20,40:$red" \
     "inside:45,35:$yellow"
 
 e2e_press "$form" ctrl+k
 # The cut is 60 x 60 at the top left; its band shows the background.
-e2e_poll_screen cut 20 check "$px" "$py" "band:0,30:$green" "inside:1,30:$blue" "square:25,25:$yellow" \
+e2e_poll_screen cut check "$px" "$py" "band:0,30:$green" "inside:1,30:$blue" "square:25,25:$yellow" \
     "right band:59,30:$green" "bottom band:30,59:$green"
 
 e2e_menu_item "$form" f x
@@ -64,11 +64,11 @@ e2e_wait_gone "$form" "the import form after 終了 - [OK]"
 
 # The floating picture (60 x 60) is found by its orange mark, 2 pixels in from its top-left corner;
 # Ctrl+S shows the rotate handles, the bottom-right one 3 pixels out from the corner, 12 wide.
-e2e_poll_screen floating 20 origin "$orange"
+e2e_poll_screen floating origin "$orange"
 read -r mx my <<<"$screen_out"
 lx=$((mx - 2)) ly=$((my - 2))
 e2e_press "$window" ctrl+s
-e2e_poll_screen handles 20 check "$lx" "$ly" "handle:68,68:$red"
+e2e_poll_screen handles check "$lx" "$ly" "handle:68,68:$red"
 python3 - "$lx" "$ly" <<'PY' || e2e_fail "cannot turn the handle"
 import math, subprocess, sys
 lx, ly = int(sys.argv[1]), int(sys.argv[2])
@@ -83,7 +83,7 @@ for i in range(1, 10):
 subprocess.run(["xdotool", *moves, "mouseup", "1"], check=True)
 PY
 # A quarter turn clockwise about the centre takes the mark from the top left to the top right.
-e2e_poll_screen turned 20 check "$lx" "$ly" "mark:50,8:$orange:2" "where the mark was:8,8:$blue:2"
+e2e_poll_screen turned check "$lx" "$ly" "mark:50,8:$orange:2" "where the mark was:8,8:$blue:2"
 e2e_button "$import_stamp_button" "描画 of 画像取り込み"
 
 saved="$work/imported.bmp"
@@ -105,7 +105,7 @@ for point in "mark:50:8:$orange" "where the mark was:8:8:$blue" "square:30:30:$y
     [ "$got" = "$want" ] || e2e_fail "saved $name at ($((ox + x)),$((oy + y))) is ${got:-unreadable}, expected $want"
 done
 
-e2e_easel_quit 10
+e2e_easel_quit
 
 passed=1
 echo "easel_import: passed"

@@ -58,7 +58,7 @@ e2e_expect_file "$saved" saved "yellow corner:260:130:$yellow" "turned body:240:
     "beside the top:275:130:$white" "below:250:225:$white" "where it lay unturned:290:180:$white" \
     "where it was shown first:10:10:$white"
 
-e2e_easel_quit 10
+e2e_easel_quit
 
 passed=1
 echo "easel_rotate: passed"

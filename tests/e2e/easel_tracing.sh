@@ -39,7 +39,7 @@ saved="$work/traced.bmp"
 e2e_easel_save_as "$window" "$saved"
 e2e_expect_file "$saved" saved "line:250:170:$black" "where the square lies:250:140:$white" "where it was shown:50:40:$white"
 
-e2e_easel_quit 20
+e2e_easel_quit
 
 passed=1
 echo "easel_tracing: passed"

@@ -17,7 +17,8 @@ blue=0,0,255
 
 e2e_start_xvfb
 e2e_easel_new_canvas "$easel_binary"
-read -r red_x red_y < <(e2e_palette "$red")
+e2e_palette "$red"
+red_x=$palette_x red_y=$palette_y
 
 e2e_easel_filled_rectangle "$red_x" "$red_y" "$red"
 
@@ -47,7 +48,7 @@ e2e_expect_file "$saved" saved "middle:100:140:$blue" "middle's corner:90:130:$b
     "clear over white:75:125:$white" "clear over white, lower:85:155:$white" "clear over red:120:125:$red" \
     "clear over red, right:125:155:$red" "rectangle:180:170:$red"
 
-e2e_easel_quit 10
+e2e_easel_quit
 
 passed=1
 echo "easel_transparent_paste: passed"

@@ -16,8 +16,10 @@ blue=0,0,255
 
 e2e_start_xvfb
 e2e_easel_new_canvas "$easel_binary"
-read -r red_x red_y < <(e2e_palette $red)
-read -r blue_x blue_y < <(e2e_palette $blue)
+e2e_palette $red
+red_x=$palette_x red_y=$palette_y
+e2e_palette $blue
+blue_x=$palette_x blue_y=$palette_y
 
 e2e_click "$red_x" "$red_y" "the red palette entry"
 e2e_button $shape_button "面"
@@ -46,11 +48,7 @@ e2e_expect still-saved "rectangle kept:100,175:$red" "stroke gone:250,300:$white
 # 上書き保存 (Alt+F, S) asks first; Return is Yes.
 e2e_menu_item "$window" f s
 e2e_answer '^easel$' Return "question before saving over a.bmp"
-for ((t = 0; t < 200; t++)); do
-    [ -s "$saved" ] && break
-    sleep 0.1
-done
-[ -s "$saved" ] || e2e_fail "上書き保存 wrote nothing at $saved"
+e2e_until "上書き保存 to write $saved" test -s "$saved"
 size=$(identify -format '%wx%h' "$saved" 2>&1)
 [ "$size" = 600x400 ] || e2e_fail "the overwritten picture is $size, expected 600x400"
 e2e_expect_file "$saved" overwritten "left edge:100:175:$red" "far corner:299:249:$red" "inside:200:175:$white" "stroke:250:300:$white" \
@@ -66,7 +64,7 @@ e2e_button $undo_button "元に戻す after the overwrite"
 e2e_expect back-to-saved "new stroke gone:100,350:$white" "rectangle kept:100,175:$red" "stroke gone:250,300:$white"
 
 # Back at the saved picture: 終了 closes without a question.
-e2e_easel_quit 10
+e2e_easel_quit
 
 passed=1
 echo "easel_undo_after_save: passed"

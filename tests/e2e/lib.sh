@@ -11,6 +11,10 @@ e2e_programs=${E2E_PROGRAMS:-$(cd "$e2e_dir/../.." && pwd)/build/bin}
 # The size of the display e2e_start_xvfb makes, as pixels.py wants it.
 e2e_screen_w=1280
 e2e_screen_h=1024
+# How long any wait for a state may take, in whole seconds: long enough for the sanitized build with
+# several scripts on a machine whose processors are all busy. A passing run never waits it out, so it
+# costs nothing; only a fault waits that long to be reported.
+e2e_deadline=${E2E_DEADLINE:-90}
 
 # The scripts that source this read and set these.
 # shellcheck disable=SC2034
@@ -33,6 +37,8 @@ e2e_screen_h=1024
     second_window=
     ended_status=
     runtime=
+    # What the command of e2e_until saw last, for its failure message.
+    e2e_why=
     # Processes and folders of a script's own besides atlas (a second copy, xclip, a runtime
     # folder), stopped and removed by e2e_cleanup.
     e2e_own_pids=()
@@ -92,9 +98,25 @@ e2e_init() {
     work=$(mktemp -d "${TMPDIR:-/tmp}/$e2e_name.XXXXXX") || exit 1
     trap e2e_cleanup EXIT
     trap 'exit 130' INT TERM
+    [[ $e2e_deadline =~ ^[1-9][0-9]*$ ]] || e2e_fail "E2E_DEADLINE is \"$e2e_deadline\", not a number of seconds"
     local tool
-    for tool in Xvfb xdotool import xdpyinfo iconv "$@"; do
+    for tool in Xvfb setpriv xdotool xclip import iconv "$@"; do
         command -v "$tool" >/dev/null || e2e_fail "$tool is not installed"
+    done
+}
+
+# e2e_until <what> <command>...: runs the command until it succeeds; fails naming <what> (the state
+# waited for) once $e2e_deadline seconds have gone by, with what the command left in $e2e_why. The
+# command runs in this shell, so it may set variables for the caller.
+e2e_until() {
+    local what=$1 start=$EPOCHREALTIME
+    shift
+    e2e_why=
+    until "$@"; do
+        # Integer microseconds, from bash's own clock: no process per retry.
+        ((${EPOCHREALTIME/./} - ${start/./} < e2e_deadline * 1000000)) ||
+            e2e_fail "waited $e2e_deadline s for $what${e2e_why:+: $e2e_why}"
+        sleep 0.1
     done
 }
 
@@ -131,34 +153,20 @@ e2e_write_small_map() {
 }
 
 # e2e_start_xvfb: a 1280x1024x24 display (e2e_screen_w x e2e_screen_h) of our own, exported as
-# DISPLAY: the first free number from 90 to 99 whose server really comes up.
+# DISPLAY. The server takes a free number itself and writes it to fd 3 once it accepts connections,
+# so parallel scripts never race for a number and nothing a killed run left behind is in the way.
+# -noreset: otherwise the server resets when its last client leaves, and a client connecting during
+# the reset is refused. Should the script be killed, the server dies with it, and its clients with it.
 e2e_start_xvfb() {
-    local n t display=
-    for n in $(seq 90 99); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        # -noreset: otherwise the server resets when the probe below disconnects, and a client
-        # connecting during the reset is refused.
-        Xvfb ":$n" -screen 0 "${e2e_screen_w}x${e2e_screen_h}x24" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-        xvfb_pid=$!
-        for ((t = 0; t < 200; t++)); do
-            kill -0 "$xvfb_pid" 2>/dev/null || break
-            # The lock file names the server that owns the number; answering alone could be another
-            # script's server that won the race for it.
-            if [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$n-lock")" = "$xvfb_pid" ] &&
-                xdpyinfo -display ":$n" >/dev/null 2>&1; then
-                display=":$n"
-                break
-            fi
-            sleep 0.1
-        done
-        [ -n "$display" ] && break
-        # Lost the number to someone else or the server failed: try the next one.
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-        xvfb_pid=
-    done
-    [ -n "$display" ] || e2e_fail "no X server could be started on :90 to :99 ($(cat "$work/xvfb.log" 2>/dev/null))"
-    export DISPLAY=$display
+    local ready="$work/xvfb-display" number=
+    mkfifo "$ready" || e2e_fail "cannot make $ready"
+    setpriv --pdeathsig KILL Xvfb -displayfd 3 -screen 0 "${e2e_screen_w}x${e2e_screen_h}x24" -nolisten tcp -noreset \
+        3>"$ready" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    # An end of file, when the server gives up, ends the read at once.
+    read -r -t "$e2e_deadline" number <"$ready"
+    [[ $number =~ ^[0-9]+$ ]] || e2e_fail "no X server came up ($(cat "$work/xvfb.log" 2>/dev/null))"
+    export DISPLAY=":$number"
 }
 
 # e2e_start_atlas <argument>...: starts the copy in $prog; its output goes to $work/atlas.log.
@@ -169,15 +177,15 @@ e2e_start_atlas() {
 
 # e2e_wait_window <name>: sets $window to the first visible window whose name holds <name>.
 e2e_wait_window() {
-    local t
-    window=
-    for ((t = 0; t < 200; t++)); do
-        kill -0 "$atlas_pid" 2>/dev/null || e2e_fail "atlas ended before showing a window"
-        window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
-        [ -n "$window" ] && return
-        sleep 0.1
-    done
-    e2e_fail "no visible window named $1 within 20 s"
+    e2e_until "a visible window named /$1/" e2e_window_shown "$1"
+}
+
+# e2e_window_shown <name>: sets $window as e2e_wait_window does, once; fails the script when atlas
+# has ended.
+e2e_window_shown() {
+    kill -0 "$atlas_pid" 2>/dev/null || e2e_fail "atlas ended before showing a window"
+    window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    [ -n "$window" ]
 }
 
 # e2e_screenshot <file>: the whole display.
@@ -185,22 +193,13 @@ e2e_screenshot() {
     import -window root "$1" 2>>"$work/import.log"
 }
 
-# e2e_wait_exit <seconds> <what asked it to close>: waits for atlas to end and sets $atlas_status;
-# a screenshot of what kept it open is left in $work/still-running.png.
+# e2e_wait_exit <what asked it to close>: waits for atlas to end and sets $atlas_status; what kept
+# it open is on the failure's screenshot.
 # shellcheck disable=SC2034
 e2e_wait_exit() {
-    local t
-    for ((t = 0; t < $1 * 10; t++)); do
-        if ! kill -0 "$atlas_pid" 2>/dev/null; then
-            wait "$atlas_pid"
-            atlas_status=$?
-            atlas_pid=
-            return
-        fi
-        sleep 0.1
-    done
-    e2e_screenshot "$work/still-running.png"
-    e2e_fail "atlas still running $1 s after $2"
+    e2e_until "atlas to end after $1" e2e_ended "$atlas_pid"
+    atlas_status=$ended_status
+    atlas_pid=
 }
 
 # e2e_shot_rgb <file>: a screenshot of the whole display kept as <file> and, as raw RGB, on stdout
@@ -209,55 +208,69 @@ e2e_shot_rgb() {
     e2e_screenshot "$1" && convert "$1" -depth 8 rgb:-
 }
 
-# e2e_poll_screen <step> <seconds> <pixels.py mode and arguments after W H>: screenshots
-# $work/<step>.png until pixels.py accepts it, for up to <seconds>, since the program paints on
-# its own time; sets $screen_out to what pixels.py printed. Fails with that output on timeout.
+# e2e_poll_screen <step> <pixels.py mode and arguments after W H>: screenshots $work/<step>.png
+# until pixels.py accepts it, since the program paints on its own time; sets $screen_out to what
+# pixels.py printed, which the failure message gives.
 e2e_poll_screen() {
-    local step=$1 limit=$(($2 * 1000000)) start=$EPOCHREALTIME
-    shift 2
-    while :; do
-        screen_out=$(e2e_shot_rgb "$work/$step.png" |
-            python3 "$e2e_dir/pixels.py" "$1" "$e2e_screen_w" "$e2e_screen_h" "${@:2}") && return
-        [ -n "$atlas_pid" ] && ! kill -0 "$atlas_pid" 2>/dev/null && e2e_fail "$step: atlas is gone"
-        # Integer microseconds, from bash's own clock: no process per retry.
-        ((${EPOCHREALTIME/./} - ${start/./} < limit)) || break
-        sleep 0.1
-    done
-    e2e_fail "$step: ${screen_out//$'\n'/; } (screenshot $work/$step.png)"
+    e2e_until "the screen of step $1" e2e_screen_shows "$@"
 }
 
-# e2e_find_window <name> <what> [seconds]: sets $found to the first visible window whose name
-# matches <name> (an extended regular expression, as xdotool takes it), and $found_x, $found_y,
-# $found_w, $found_h to its place on the display; waits up to [seconds], 20 by default. Modal
-# dialogs are top-level windows of their own, found by their titles; message boxes carry the
-# application's name.
-# shellcheck disable=SC2034
+# e2e_screen_shows <step> <mode> <argument>...: one try of e2e_poll_screen.
+e2e_screen_shows() {
+    screen_out=$(e2e_shot_rgb "$work/$1.png" |
+        python3 "$e2e_dir/pixels.py" "$2" "$e2e_screen_w" "$e2e_screen_h" "${@:3}") && return
+    [ -n "$atlas_pid" ] && ! kill -0 "$atlas_pid" 2>/dev/null && e2e_fail "$1: atlas is gone"
+    e2e_why="${screen_out//$'\n'/; } (screenshot $work/$1.png)"
+    return 1
+}
+
+# e2e_wait_none <step> <x> <y> <width> <height> <r,g,b> <tolerance>: screenshots $work/<step>.png
+# until no pixel of that rectangle of the display is within <tolerance> of the colour.
+e2e_wait_none() {
+    e2e_until "the screen of step $1 without rgb($6) in ${4}x$5+$2+$3" e2e_screen_lacks "$@"
+}
+
+# e2e_screen_lacks <step> <x> <y> <width> <height> <r,g,b> <tolerance>: one try of e2e_wait_none.
+e2e_screen_lacks() {
+    local left
+    left=$(e2e_shot_rgb "$work/$1.png" |
+        python3 "$e2e_dir/pixels.py" count "$e2e_screen_w" "$e2e_screen_h" "${@:2:5}" "$7")
+    e2e_why="${left:-no count of} such pixels (screenshot $work/$1.png)"
+    [ "$left" = 0 ]
+}
+
+# e2e_find_window <name> <what>: sets $found to the first visible window whose name matches <name>
+# (an extended regular expression, as xdotool takes it), and $found_x, $found_y, $found_w, $found_h
+# to its place on the display. Modal dialogs are top-level windows of their own, found by their
+# titles; message boxes carry the application's name.
 e2e_find_window() {
-    local t geometry
-    found=
-    for ((t = 0; t < ${3:-20} * 10; t++)); do
-        [ -n "$atlas_pid" ] && ! kill -0 "$atlas_pid" 2>/dev/null && e2e_fail "atlas is gone while waiting for $2"
-        found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
-        # The window may go away between the two calls.
-        if [ -n "$found" ] && geometry=$(xdotool getwindowgeometry --shell "$found" 2>/dev/null); then
-            read -r found_x found_y found_w found_h < <(
-                awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }' <<<"$geometry")
-            return
-        fi
-        sleep 0.1
-    done
-    found=
-    e2e_fail "no $2 (a visible window named /$1/) within ${3:-20} s"
+    e2e_until "$2 (a visible window named /$1/)" e2e_window_found "$@"
 }
 
-# e2e_wait_gone <window> <what> [seconds]: waits until the window is no longer shown.
+# e2e_window_found <name> <what>: one try of e2e_find_window.
+# shellcheck disable=SC2034
+e2e_window_found() {
+    local geometry
+    [ -n "$atlas_pid" ] && ! kill -0 "$atlas_pid" 2>/dev/null && e2e_fail "atlas is gone while waiting for $2"
+    found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    # The window may go away between the two calls.
+    if [ -n "$found" ] && geometry=$(xdotool getwindowgeometry --shell "$found" 2>/dev/null); then
+        read -r found_x found_y found_w found_h < <(
+            awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }' <<<"$geometry")
+        return 0
+    fi
+    found=
+    return 1
+}
+
+# e2e_wait_gone <window> <what>: waits until the window is no longer shown.
 e2e_wait_gone() {
-    local t
-    for ((t = 0; t < ${3:-20} * 10; t++)); do
-        xdotool search --onlyvisible --name '' 2>/dev/null | grep -qx "$1" || return 0
-        sleep 0.1
-    done
-    e2e_fail "$2 still open after ${3:-20} s"
+    e2e_until "$2 to close" e2e_window_gone "$1"
+}
+
+# e2e_window_gone <window>: whether the window is no longer shown.
+e2e_window_gone() {
+    ! xdotool search --onlyvisible --name '' 2>/dev/null | grep -qx "$1"
 }
 
 # e2e_focus <window>: with no window manager nobody else gives a new window the keyboard.
@@ -269,6 +282,27 @@ e2e_focus() {
 e2e_press() {
     e2e_focus "$1"
     xdotool key "${@:2}" || e2e_fail "cannot press ${*:2}"
+}
+
+# e2e_enter_name <window> <text> <what>: puts the text into the focused name box of a file dialog
+# in one go, pasted from the X clipboard, and presses Return. Typed key by key, every partial name
+# goes through the dialog's completion; on a busy machine that can leave a folder of a partial name
+# selected, which the dialog then opens instead of taking the file.
+e2e_enter_name() {
+    local offer
+    printf '%s' "$2" | xclip -quiet -selection clipboard -i >/dev/null 2>&1 &
+    offer=$!
+    e2e_own_pids+=("$offer")
+    e2e_until "the X clipboard to offer \"$2\"" e2e_clipboard_text_is "$2"
+    e2e_press "$1" ctrl+v Return
+    e2e_wait_gone "$1" "$3 after Return on $2"
+    # Return came after the paste, so the offer has served its turn.
+    e2e_stop "$offer"
+}
+
+# e2e_clipboard_text_is <text>: whether the X clipboard gives that text.
+e2e_clipboard_text_is() {
+    [ "$(xclip -selection clipboard -o 2>/dev/null)" = "$1" ]
 }
 
 # e2e_answer <name> <key> <what>: answers a dialog (a message box: Return for its default button)
@@ -290,18 +324,20 @@ e2e_click() {
 # A window that was shown before the key is no menu, also when another one (a dialog just closed)
 # goes away meanwhile, so the menu is a window not seen before rather than one more window.
 e2e_menu_item() {
-    local before t id opened=
+    local before opened=
     before=" $(xdotool search --onlyvisible --name '' 2>/dev/null | tr '\n' ' ')"
     e2e_press "$1" "alt+$2"
-    for ((t = 0; t < 200; t++)); do
-        for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
-            [[ $before == *" $id "* ]] || opened=$id
-        done
-        [ -n "$opened" ] && break
-        sleep 0.1
-    done
-    [ -n "$opened" ] || e2e_fail "no menu after Alt+$2"
+    e2e_until "a menu after Alt+$2" e2e_window_opened
     xdotool key "$3" || e2e_fail "cannot press $3"
+}
+
+# e2e_window_opened: sets $opened (the caller's) to a visible window not in $before (the caller's).
+e2e_window_opened() {
+    local id
+    for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+        [[ $before == *" $id "* ]] || opened=$id
+    done
+    [ -n "$opened" ]
 }
 
 # e2e_folder_names <folder>: the folder's file names on one line, sorted (for folders whose names
@@ -345,6 +381,33 @@ e2e_bind_characters() {
     xkbcomp "$keymap.new" "$DISPLAY" 2>>"$work/xkbcomp.log" || e2e_fail "cannot load the keymap ($(tail -n 3 "$work/xkbcomp.log"))"
 }
 
+# e2e_find_label <window> <words> <what>: waits for the words drawn as a button draws them in the
+# window (found by picture with find_button_text, never by reading text), and sets $label_x,
+# $label_y to their middle on the display.
+e2e_label_count=0
+e2e_find_label() {
+    [ -x "$e2e_programs/find_button_text" ] || e2e_fail "no find_button_text in $e2e_programs"
+    e2e_label_count=$((e2e_label_count + 1))
+    e2e_until "\"$2\" in the $3" e2e_label_shown "$@"
+}
+
+# e2e_label_shown <window> <words> <what>: one try of e2e_find_label.
+# shellcheck disable=SC2034
+e2e_label_shown() {
+    local window=$1 words=$2 what=$3 shot="$work/label$e2e_label_count.png" out score x y wx wy geometry
+    import -window "$window" "$shot" 2>>"$work/import.log" &&
+        out=$(QT_QPA_PLATFORM=xcb "$e2e_programs/find_button_text" "$shot" "$words" \
+            "$work/label$e2e_label_count-words.png" 2>>"$work/finder.log") ||
+        return 1
+    e2e_why="best: ${out:-none}; screenshot $shot"
+    read -r score x y <<<"$out"
+    awk -v s="$score" 'BEGIN { exit !(s >= 0.9) }' || return 1
+    geometry=$(xdotool getwindowgeometry --shell "$window") || e2e_fail "no geometry of the $what"
+    read -r wx wy < <(awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"] }' <<<"$geometry")
+    label_x=$((wx + x + 6))
+    label_y=$((wy + y + 6))
+}
+
 # e2e_start_easel <easel binary> <argument>...: runs a copy of the picture editor from $prog (made
 # here when there is none) with its output in $work/atlas.log; its process takes the place of
 # atlas's in $atlas_pid, so the waits and the cleanup above apply to it.
@@ -362,21 +425,13 @@ e2e_pixel() {
     convert "$1" -crop "1x1+$2+$3" -depth 8 rgb:- 2>/dev/null | od -An -tu1 | awk '{ print $1 "," $2 "," $3 }'
 }
 
-# e2e_easel_save_as <window> <file>: Save As from easel's File menu (Alt+F, A), the name typed into
-# the dialog, Return; waits until the file is there.
+# e2e_easel_save_as <window> <file>: Save As from easel's File menu (Alt+F, A), the name entered into
+# the dialog; waits until the file is there.
 e2e_easel_save_as() {
-    local t
     e2e_menu_item "$1" f a
     e2e_find_window '^名前を付けて保存$' "save dialog of 名前を付けて保存"
-    e2e_focus "$found"
-    xdotool type --delay 5 "$2" || e2e_fail "cannot type into the save dialog"
-    e2e_press "$found" Return
-    e2e_wait_gone "$found" "save dialog after Return on $2"
-    for ((t = 0; t < 200; t++)); do
-        [ -s "$2" ] && return
-        sleep 0.1
-    done
-    e2e_fail "nothing saved at $2"
+    e2e_enter_name "$found" "$2" "save dialog of 名前を付けて保存"
+    e2e_until "a picture saved at $2" test -s "$2"
 }
 
 # e2e_drag <x0> <y0> <x1> <y1>: a left drag between points relative to ($cx, $cy), in eight moves.
@@ -394,7 +449,7 @@ e2e_drag() {
 e2e_expect() {
     local step=$1
     shift
-    e2e_poll_screen "$step" 20 check "$cx" "$cy" "$@"
+    e2e_poll_screen "$step" check "$cx" "$cy" "$@"
 }
 
 # e2e_private_runtime: a runtime folder of the script's own, exported as XDG_RUNTIME_DIR and kept
@@ -418,46 +473,43 @@ e2e_start_second_atlas() {
 # e2e_wait_second_window <name>: sets $second_window to the first visible window of $second_pid
 # whose name matches (an extended regular expression).
 e2e_wait_second_window() {
-    local t
-    second_window=
-    for ((t = 0; t < 200; t++)); do
-        kill -0 "$second_pid" 2>/dev/null || e2e_fail "the second atlas ended before showing a window"
-        # --all: a window of that process and of that name, not of either.
-        second_window=$(xdotool search --all --onlyvisible --pid "$second_pid" --name "$1" 2>/dev/null | head -n 1)
-        [ -n "$second_window" ] && return
-        sleep 0.1
-    done
-    e2e_fail "the second atlas showed no window named /$1/ within 20 s"
+    e2e_until "a window of the second atlas named /$1/" e2e_second_window_shown "$1"
 }
 
-# shellcheck disable=SC2034
-# e2e_wait_ended <pid> <seconds> <what>: waits until the process has ended; its exit status goes
-# to $ended_status.
+# e2e_second_window_shown <name>: one try of e2e_wait_second_window.
+e2e_second_window_shown() {
+    kill -0 "$second_pid" 2>/dev/null || e2e_fail "the second atlas ended before showing a window"
+    # --all: a window of that process and of that name, not of either.
+    second_window=$(xdotool search --all --onlyvisible --pid "$second_pid" --name "$1" 2>/dev/null | head -n 1)
+    [ -n "$second_window" ]
+}
+
+# e2e_wait_ended <pid> <what>: waits until the process has ended; its exit status goes to
+# $ended_status.
 e2e_wait_ended() {
-    local t
-    for ((t = 0; t < $2 * 10; t++)); do
-        if ! kill -0 "$1" 2>/dev/null; then
-            wait "$1"
-            ended_status=$?
-            return 0
-        fi
-        sleep 0.1
-    done
-    e2e_fail "$3 still runs $2 s later"
+    e2e_until "the end of $2" e2e_ended "$1"
+}
+
+# e2e_ended <pid>: whether the process has ended, its exit status then in $ended_status.
+# shellcheck disable=SC2034
+e2e_ended() {
+    kill -0 "$1" 2>/dev/null && return 1
+    wait "$1"
+    ended_status=$?
+    return 0
 }
 
 # e2e_clipboard_offer <PNG file> <width>x<height>: xclip offers the picture on the X clipboard until
 # the script ends; returns once the clipboard gives a picture of that size.
 e2e_clipboard_offer() {
-    local t
     xclip -quiet -selection clipboard -t image/png -i "$1" >/dev/null 2>&1 &
     e2e_own_pids+=($!)
-    for ((t = 0; t < 200; t++)); do
-        [ "$(xclip -selection clipboard -t image/png -o 2>/dev/null | identify -format '%wx%h' - 2>/dev/null)" = "$2" ] &&
-            return
-        sleep 0.1
-    done
-    e2e_fail "the X clipboard does not offer the $2 picture"
+    e2e_until "the X clipboard to offer the $2 picture" e2e_clipboard_gives "$2"
+}
+
+# e2e_clipboard_gives <width>x<height>: whether the X clipboard gives a PNG picture of that size.
+e2e_clipboard_gives() {
+    [ "$(xclip -selection clipboard -t image/png -o 2>/dev/null | identify -format '%wx%h' - 2>/dev/null)" = "$1" ]
 }
 
 # e2e_button <x,y> <what>: a click at a place given from the window's top-left corner ($wx, $wy).
@@ -469,7 +521,7 @@ e2e_button() {
 # was just opened) gives the grid the keyboard; then the keys, to the main window.
 e2e_grid_keys() {
     local x y
-    e2e_poll_screen "$1" 20 run 48,140,198 0 150+
+    e2e_poll_screen "$1" run 48,140,198 0 150+
     read -r x y <<<"$screen_out"
     e2e_click $((x + 50)) $((y + 8)) "the selected row of the grid"
     e2e_press "$2" "${@:3}"
@@ -506,37 +558,39 @@ e2e_overwrite_map() {
 # e2e_wait_map_lines <map file> <first>,<last> <expected>: waits until those lines of the code page
 # 932 map file, without CR and joined by "|", are the expected text.
 e2e_wait_map_lines() {
-    local t lines_now=
-    for ((t = 0; t < 200; t++)); do
-        lines_now=$(iconv -f CP932 -t UTF-8 "$1" 2>/dev/null | sed -n "$2p" | tr -d '\r' | paste -sd '|')
-        [ "$lines_now" = "$3" ] && return
-        sleep 0.1
-    done
-    e2e_fail "lines $2 of the map file are \"$lines_now\", expected \"$3\""
+    e2e_until "lines $2 of the map file to be \"$3\"" e2e_map_lines_are "$@"
 }
 
-# e2e_dialog_type <window name> <text> <what> [<window>]: types the text into the name box of the
-# dialog of that name (it has the keyboard when the dialog opens), Return, and waits for the dialog
-# to go. A dialog that bears its form's caption is told from the form, the window given.
+# e2e_map_lines_are <map file> <first>,<last> <expected>: one try of e2e_wait_map_lines.
+e2e_map_lines_are() {
+    local lines_now
+    lines_now=$(iconv -f CP932 -t UTF-8 "$1" 2>/dev/null | sed -n "$2p" | tr -d '\r' | paste -sd '|')
+    e2e_why="they are \"$lines_now\""
+    [ "$lines_now" = "$3" ]
+}
+
+# e2e_dialog_type <window name> <text> <what> [<window>]: enters the text into the name box of the
+# dialog of that name (it has the keyboard when the dialog opens) with e2e_enter_name. A dialog that
+# bears its form's caption is told from the form, the window given.
 e2e_dialog_type() {
-    local dialog='' t id
+    local dialog=
     if (($# < 4)); then
         e2e_find_window "$1" "$3"
         dialog=$found
     else
-        for ((t = 0; t < 200; t++)); do
-            for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
-                [ "$id" != "$4" ] && dialog=$id
-            done
-            [ -n "$dialog" ] && break
-            sleep 0.1
-        done
-        [ -n "$dialog" ] || e2e_fail "no $3 within 20 s"
+        e2e_until "$3 (a visible window named /$1/ besides $4)" e2e_other_window_found "$1" "$4"
     fi
-    e2e_focus "$dialog"
-    xdotool type --delay 5 "$2" || e2e_fail "cannot type into $3"
-    e2e_press "$dialog" Return
-    e2e_wait_gone "$dialog" "$3 after Return on $2"
+    e2e_enter_name "$dialog" "$2" "$3"
+}
+
+# e2e_other_window_found <name> <window>: sets $dialog (the caller's) to a visible window of that
+# name other than <window>.
+e2e_other_window_found() {
+    local id
+    for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
+        [ "$id" != "$2" ] && dialog=$id
+    done
+    [ -n "$dialog" ]
 }
 
 # e2e_save_map_as <main window> <name or path>: 名前を付けて保存 from the file menu.
@@ -570,7 +624,7 @@ e2e_easel_new_canvas() {
     window=$found
     wx=$found_x wy=$found_y ww=$found_w wh=$found_h
     echo "$e2e_name: on $DISPLAY"
-    e2e_poll_screen start 20 run 255,255,255 0 600 "$wx" "$wy" "$ww" "$wh"
+    e2e_poll_screen start run 255,255,255 0 600 "$wx" "$wy" "$ww" "$wh"
     read -r cx cy <<<"$screen_out"
 }
 
@@ -584,10 +638,10 @@ e2e_expect_file() {
     done
 }
 
-# e2e_easel_quit <seconds>: 終了 from easel's file menu ($window); easel must end at once, with 0.
+# e2e_easel_quit: 終了 from easel's file menu ($window); easel must end without a question, with 0.
 e2e_easel_quit() {
     e2e_menu_item "$window" f x
-    e2e_wait_exit "$1" "終了 after saving"
+    e2e_wait_exit "終了 after saving"
     [ "$atlas_status" = 0 ] || e2e_fail "easel exited with status $atlas_status"
 }
 
@@ -611,13 +665,14 @@ e2e_easel_quit() {
     sample_button=725,38
 }
 
-# e2e_palette <r,g,b>: "x y" of a place inside the palette panel of that colour; before anything
-# is drawn, each pure colour on easel's screen is its palette panel.
+# e2e_palette <r,g,b>: sets $palette_x, $palette_y to a place inside the palette panel of that
+# colour; before anything is drawn, each pure colour on easel's screen is its palette panel.
+# shellcheck disable=SC2034
 e2e_palette() {
     local px py
-    e2e_poll_screen "panel-$1" 5 origin "$1"
+    e2e_poll_screen "panel-$1" origin "$1"
     read -r px py <<<"$screen_out"
-    echo "$((px + 6)) $((py + 6))"
+    palette_x=$((px + 6)) palette_y=$((py + 6))
 }
 
 # e2e_easel_filled_rectangle <palette x> <palette y> <r,g,b>: a rectangle of that palette colour

@@ -191,6 +191,30 @@ TEST_F(PictureEditorTest, SaveWithAnUnsupportedExtensionWritesNothingAndSendsNot
     EXPECT_TRUE(ed().IsChangedSinceSave(1));
 }
 
+// A picture the user may not write is never replaced, by the overwrite save or by Save As onto it:
+// the user is told which file, and the drawing stays changed.
+TEST_F(PictureEditorTest, ReadOnlyPictureIsNeverReplaced)
+{
+    const QString picture = writePicture(u"locked.bmp"_s, patternPicture({40, 30}));
+    ASSERT_TRUE(ed().OpenPictureFile(picture));
+    const QByteArray before = program.read(u"locked.bmp"_s);
+    QFile::setPermissions(picture, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    stamp(solidPicture({4, 4}, qRgb(0, 0, 0)), {0, 0});
+    for (int road = 0; road < 2; ++road) {
+        prompter->asked.clear();
+        prompter->answers = {Prompter::Answer::Yes};
+        if (road == 0) {
+            ed().mmPicSaveClick();
+        } else {
+            prompter->files.push_back(picture);
+            EXPECT_FALSE(ed().SaveAsDialog());
+        }
+        EXPECT_TRUE(prompter->lastText().contains(u"locked.bmp"_s)) << prompter->lastText().toStdString();
+        EXPECT_EQ(program.read(u"locked.bmp"_s), before);
+        EXPECT_TRUE(ed().IsChangedSinceSave(1));
+    }
+}
+
 TEST_F(PictureEditorTest, FailedOpenKeepsThePreviousDocument) {
     const QString good = writePicture(u"good.bmp"_s, patternPicture({50, 40}));
     ASSERT_TRUE(ed().OpenPictureFile(good));

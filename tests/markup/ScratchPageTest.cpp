@@ -5,6 +5,7 @@
 #include "MyRichEdit.h"
 #include "ProgramFolder.h"
 #include "RichEditMargin.h"
+#include "ScratchHistory.h"
 #include "ScriptedPrompter.h"
 #include "UnitCheckDirIn.h"
 #include "UnitRefPage.h"
@@ -18,6 +19,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -128,6 +133,8 @@ TEST_F(ScratchPages, ABlankPageIsSavedOnlyInsideTheFolderAndReopenedFromTheHisto
     TFormRefPage* page = window->CurrentPage;
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(window->pcEdit->tabText(1), u" ちょい置き-1 "_s);
+    // Its claimed file is nothing the user saved.
+    EXPECT_EQ(window->windowTitle(), u"マップエディタ"_s);
     EXPECT_TRUE(page->MyRichEdit1->ShowStrColor);
     EXPECT_FALSE(page->MyRichEdit1->IsTextModified());
     EXPECT_TRUE(window->ReferSave1->isEnabled());
@@ -146,6 +153,7 @@ TEST_F(ScratchPages, ABlankPageIsSavedOnlyInsideTheFolderAndReopenedFromTheHisto
     prompter.answers = {Prompter::Answer::Yes, Prompter::Answer::No, Prompter::Answer::No};
     window->ReferSave1Click();
     EXPECT_EQ(prompter.fileRequests.back().title, u" ちょい置き-1 を保存する"_s);
+    EXPECT_EQ(prompter.fileRequests.back().fileName, page->FileName + u".txt"_s);
     EXPECT_EQ(prompter.lastText(), u"保存できませんでした。"_s);
     EXPECT_FALSE(window->SaveProceeds);
     EXPECT_TRUE(page->MyRichEdit1->IsTextModified());
@@ -248,29 +256,36 @@ TEST_F(ScratchPages, ClosingAsksAboutAChangeAndARefusedSaveKeepsThePage)
 
 TEST_F(ScratchPages, TheHistoryKeepsTwelveDistinctEntriesNewestFirst)
 {
-    // Blank lines, a duplicate written relative and in full, and more than twelve lines.
+    // Blank lines, a duplicate written relative and in full, a line spoilt by a stray byte, and
+    // more than twelve lines.
     QString text = u"a0.txt\r\n\r\n  \r\n"_s + folders.root() + u"a0.txt\r\n"_s;
     for (int i = 1; i <= 14; ++i)
         text += u"a%1.txt\r\n"_s.arg(i);
-    write(folders.settings() + u"/ちょい置き履歴.txt"_s, Cp932::encode(text));
+    write(folders.settings() + u"/ちょい置き履歴.txt"_s, Cp932::encode(text).replace("a1.txt", "\x81\x7f.txt"));
     window->LoadScratchHistory();
     QStringList hints = historyHints();
     ASSERT_EQ(hints.size(), 12);
     EXPECT_EQ(hints.first(), u"a0.txt"_s);
-    EXPECT_EQ(hints.last(), u"a11.txt"_s);
+    EXPECT_EQ(hints.last(), u"a12.txt"_s);
+    // A line cut where the reading stops is not taken for a shorter name.
+    const QByteArray filler(ScratchHistoryBytes - 12, 'b');
+    EXPECT_EQ(ReadScratchHistory("a.txt\r\n" + filler + "\r\nc.txt\r\n"),
+              (QStringList{u"a.txt"_s, QString::fromLatin1(filler)}));
 
     EXPECT_TRUE(window->AddScratchHistory(folders.root() + u"a5.txt"_s));
     EXPECT_TRUE(window->AddScratchHistory(u"/elsewhere/new.txt"_s));
     EXPECT_TRUE(window->AddScratchHistory(u"/elsewhere/new.txt"_s));
     EXPECT_FALSE(window->AddScratchHistory(QString()));
     EXPECT_FALSE(window->AddScratchHistory(u"/elsewhere/\U0001F600.txt"_s));
+    EXPECT_FALSE(window->AddScratchHistory(u"/elsewhere/メモ〜.txt"_s));
+    EXPECT_FALSE(window->AddScratchHistory(u"/elsewhere/a\\b.txt"_s));
     hints = historyHints();
     ASSERT_EQ(hints.size(), 12);
     // A path outside the program folder is kept relative to it as well, up to the shared root.
     EXPECT_EQ(QDir::cleanPath(ProgramFolder::resolveExeRelativePath(hints[0], false)), u"/elsewhere/new.txt"_s);
     EXPECT_EQ(hints.mid(1, 2), (QStringList{u"a5.txt"_s, u"a0.txt"_s}));
     EXPECT_EQ(hints.count(u"a5.txt"_s), 1);
-    EXPECT_EQ(hints.last(), u"a10.txt"_s);
+    EXPECT_EQ(hints.last(), u"a11.txt"_s);
 
     prompter.answers = {Prompter::Answer::Yes};
     window->tbpReReferDeleteClick();
@@ -279,24 +294,111 @@ TEST_F(ScratchPages, TheHistoryKeepsTwelveDistinctEntriesNewestFirst)
     EXPECT_FALSE(QFile::exists(folders.settings() + u"/ちょい置き履歴.txt"_s));
 }
 
+TEST_F(ScratchPages, ANameTheHistoryCannotHoldIsToldOnceAndAnOddNameBreaksNothing)
+{
+    // "〜" is written as the code of "～": read back, it would name another file.
+    const QString wave = folders.scratch() + u"/メモ〜.txt"_s;
+    write(wave, "x\r\n");
+    prompter.files = {wave};
+    window->Refer1Click();
+    ASSERT_NE(window->CurrentPage, nullptr);
+    EXPECT_EQ(prompter.lastText(),
+              wave
+                  + u"\r\nファイル名の「〜」はシフトJIS（コードページ932）でそのまま記録できないため，"_s
+                    u"このファイルは「開き直す」の履歴に入れられません。"_s);
+    window->CurrentPage->MyRichEdit1->SetText(u"y"_s);
+    window->CurrentPage->MyRichEdit1->RecordTextUndoStep(TMyRichEdit::Typing);
+    EXPECT_TRUE(window->SaveAllScratchPages());
+    EXPECT_EQ(prompter.asked.size(), 1u);
+    EXPECT_TRUE(historyHints().isEmpty());
+
+    // A name that is no UTF-8, empty and begun as a blank page's: the clean-up of claims reads it
+    // as bytes and leaves it, and blank pages are still made.
+    const QDateTime now = QDateTime::currentDateTime();
+    const QByteArray odd = QFile::encodeName(folders.scratch() + u'/' + now.toString(u"yyMMdd-HHmmss"_s)) + "_\xff";
+    const int fd = ::open(odd.constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    EXPECT_NE(window->CreateBlankPage(now), nullptr);
+    EXPECT_EQ(::access(odd.constData(), F_OK), 0);
+    ::unlink(odd.constData()); // QTemporaryDir cannot remove it
+}
+
+TEST_F(ScratchPages, APageOpenInTwoProgramsIsNotWrittenOverUnasked)
+{
+    const QString memo = folders.scratch() + u"/メモ.txt"_s;
+    write(memo, "0\r\n");
+    prompter.files = {memo};
+    window->Refer1Click();
+    TFormRefPage* mine = window->CurrentPage;
+    window->SaveScratchHistory();
+    TFormEditText other;
+    other.SetHost(host);
+    other.tbpReRefer->actions().first()->trigger();
+    TFormRefPage* theirs = other.CurrentPage;
+    ASSERT_TRUE(mine && theirs);
+    theirs->MyRichEdit1->SetText(u"彼"_s);
+    theirs->MyRichEdit1->RecordTextUndoStep(TMyRichEdit::Typing);
+    EXPECT_TRUE(other.SaveAllScratchPages());
+
+    // Ctrl+S: the dialog keeps the page's own name only when the user says so, No by default.
+    mine->MyRichEdit1->SetText(u"我"_s);
+    mine->MyRichEdit1->RecordTextUndoStep(TMyRichEdit::Typing);
+    prompter.files = {memo, QString()};
+    prompter.answers = {Prompter::Answer::No};
+    window->ReferSave1Click();
+    EXPECT_EQ(prompter.lastText(),
+              memo
+                  + u"\r\nこのファイルは，ちょい置き-1 で開いた後に，ほかで変更されています。\r\n"_s
+                    u"上書き保存しますか。"_s);
+    EXPECT_EQ(prompter.asked.back().defaultAnswer, Prompter::Answer::No);
+    EXPECT_EQ(readAll(memo), Cp932::encode(u"彼\r\n"_s));
+
+    // Closed with Yes, then Yes to replacing, over a file that may not be written: the page stays.
+    QFile::setPermissions(memo, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    prompter.files = {memo};
+    prompter.answers = {Prompter::Answer::Yes, Prompter::Answer::Yes};
+    window->miCloseClick();
+    EXPECT_TRUE(prompter.lastText().startsWith(u"保存できませんでした。\r\n\r\n"_s + memo));
+    flushDeletes();
+    ASSERT_EQ(window->ScratchPages.size(), 1u);
+    EXPECT_TRUE(mine->MyRichEdit1->IsTextModified());
+    EXPECT_EQ(readAll(memo), Cp932::encode(u"彼\r\n"_s));
+}
+
 TEST_F(ScratchPages, EveryPageHasAFileOfItsOwn)
 {
-    // Two blank pages in one second, beside a file another run left under that second's name.
+    // Blank pages in one second, in this and in a second program, beside the files of earlier
+    // runs under that second's name (saved at closing, and by the dialog) and the empty claim of a
+    // killed program.
     const QDateTime now = QDateTime::currentDateTime();
     const QString base = folders.scratch() + u'/' + now.toString(u"yyMMdd-HHmmss"_s);
-    write(base + u".txt"_s, "old");
-    TFormRefPage* one = window->CreateScratchPage(window->BlankPageName(now), false);
-    TFormRefPage* two = window->CreateScratchPage(window->BlankPageName(now), false);
-    EXPECT_EQ(one->FileName, base + u"_2"_s);
-    EXPECT_EQ(two->FileName, base + u"_3"_s);
-    for (auto [page, text] : {std::pair{one, u"一"_s}, std::pair{two, u"二"_s}}) {
+    write(base, "old");
+    write(base + u"_2.txt"_s, "old");
+    write(base + u"_3"_s, "");
+    TFormEditText other;
+    other.SetHost(host);
+    TFormRefPage* one = window->CreateBlankPage(now);
+    TFormRefPage* elsewhere = other.CreateBlankPage(now);
+    TFormRefPage* two = window->CreateBlankPage(now);
+    TFormRefPage* untouched = window->CreateBlankPage(now);
+    EXPECT_EQ(one->FileName, base + u"_3"_s);
+    EXPECT_EQ(elsewhere->FileName, base + u"_4"_s);
+    EXPECT_EQ(two->FileName, base + u"_5"_s);
+    for (auto [page, text] : {std::pair{one, u"一"_s}, std::pair{two, u"二"_s}, std::pair{elsewhere, u"他"_s}}) {
         page->MyRichEdit1->SetText(text);
         page->MyRichEdit1->RecordTextUndoStep(TMyRichEdit::Typing);
     }
+    EXPECT_TRUE(other.SaveAllScratchPages());
     EXPECT_TRUE(window->SaveAllScratchPages());
-    EXPECT_EQ(readAll(base + u"_2"_s), Cp932::encode(u"一\r\n"_s));
-    EXPECT_EQ(readAll(base + u"_3"_s), Cp932::encode(u"二\r\n"_s));
-    EXPECT_EQ(readAll(base + u".txt"_s), "old");
+    EXPECT_EQ(readAll(base + u"_3"_s), Cp932::encode(u"一\r\n"_s));
+    EXPECT_EQ(readAll(base + u"_4"_s), Cp932::encode(u"他\r\n"_s));
+    EXPECT_EQ(readAll(base + u"_5"_s), Cp932::encode(u"二\r\n"_s));
+    EXPECT_EQ(readAll(base), "old");
+    EXPECT_EQ(readAll(base + u"_2.txt"_s), "old");
+    // A page closed without a save takes its empty file with it.
+    window->CloseScratchPage(untouched);
+    EXPECT_FALSE(QFile::exists(base + u"_6"_s));
 
     // A file open as a page, under any spelling of its name, shows that page again.
     const QString memo = folders.scratch() + u"/メモ.txt"_s;
@@ -320,11 +422,110 @@ TEST_F(ScratchPages, EveryPageHasAFileOfItsOwn)
     prompter.files = {memo, folders.scratch() + u"/別.txt"_s};
     window->SaveScratchPage(two);
     EXPECT_EQ(prompter.asked.back().text,
-              memo + u"\r\nこのファイルは，ちょい置き-3 で開いています。\r\n別のファイル名を指定して下さい。"_s);
+              memo + u"\r\nこのファイルは，ちょい置き-4 で開いています。\r\n別のファイル名を指定して下さい。"_s);
     EXPECT_EQ(readAll(memo), Cp932::encode(u"メモ\r\n"_s));
     EXPECT_EQ(readAll(folders.scratch() + u"/別.txt"_s), Cp932::encode(u"三\r\n"_s));
     EXPECT_EQ(two->FileName, folders.scratch() + u"/別.txt"_s);
 }
+
+// What befalls a page's file, or the scratch folder, while the page is open, and how the save at
+// the close of atlas takes it.
+struct Hostile {
+    const char* name;
+    const char16_t* file; // in the scratch folder, holding "古"; none: a blank page
+    std::function<void(const QString& file, const ScratchFolders&)> meanwhile;
+    std::optional<Prompter::Answer> replace; // the answer when the save asks before replacing
+    bool saved;
+};
+
+class HostileSaves : public ScratchPages, public ::testing::WithParamInterface<Hostile> {};
+
+TEST_P(HostileSaves, NothingAnotherWroteIsReplacedUnaskedAndNoTextIsLost)
+{
+    const Hostile& c = GetParam();
+    TFormRefPage* page = nullptr;
+    const QString link = folders.scratch() + u"/リンク.txt"_s;
+    if (c.file) {
+        const QString name = QString::fromUtf16(c.file);
+        write(folders.scratch() + u'/' + name, Cp932::encode(u"古\r\n"_s));
+        // "a.txt" is opened through a link to it.
+        if (name == u"a.txt")
+            QFile::link(name, link);
+        page = window->CreateScratchPage(name == u"a.txt" ? link : folders.scratch() + u'/' + name);
+    } else {
+        page = window->CreateBlankPage(QDateTime::currentDateTime());
+    }
+    ASSERT_NE(page, nullptr);
+    const QString file = QFileInfo(page->FileName).canonicalFilePath();
+    page->MyRichEdit1->SetText(u"新"_s);
+    page->MyRichEdit1->RecordTextUndoStep(TMyRichEdit::Typing);
+    c.meanwhile(file, folders);
+    const QByteArray before = readAll(file);
+    if (c.replace)
+        prompter.answers = {*c.replace};
+    EXPECT_EQ(window->SaveAllScratchPages(), c.saved);
+    if (c.replace) {
+        ASSERT_FALSE(prompter.asked.empty());
+        EXPECT_TRUE(prompter.asked.front().text.endsWith(u"ほかで変更されています。\r\n上書き保存しますか。"_s));
+        EXPECT_EQ(prompter.asked.front().defaultAnswer, Prompter::Answer::No);
+    }
+    EXPECT_EQ(readAll(file), c.saved ? Cp932::encode(u"新\r\n"_s) : before);
+    EXPECT_EQ(page->MyRichEdit1->IsTextModified(), !c.saved);
+    EXPECT_EQ(QFileInfo(link).isSymLink(), page->FileName == link);
+    if (!c.saved && !c.replace) {
+        EXPECT_TRUE(prompter.lastText().contains(file)) << prompter.lastText().toStdString();
+    }
+    // Once written, the page's own file is no other's: the next save asks nothing.
+    if (c.saved) {
+        page->MyRichEdit1->SetText(u"次"_s);
+        page->MyRichEdit1->RecordTextUndoStep(TMyRichEdit::Typing);
+        EXPECT_TRUE(window->SaveAllScratchPages());
+        EXPECT_EQ(prompter.asked.size(), c.replace ? 1u : 0u);
+    }
+}
+
+const auto rewrite = [](const QByteArray& bytes) {
+    return [bytes](const QString& file, const ScratchFolders&) { ASSERT_TRUE(FileOps::writeFileAtomic(file, bytes)); };
+};
+const auto removeFolder = [](const QString&, const ScratchFolders& folders) {
+    ASSERT_TRUE(QDir(folders.scratch()).removeRecursively());
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, HostileSaves,
+    ::testing::Values(
+        Hostile{"changed_kept", u"b.txt", rewrite("other program\r\n"), Prompter::Answer::No, false},
+        Hostile{"changed_replaced", u"b.txt", rewrite("other program\r\n"), Prompter::Answer::Yes, true},
+        // Same size and time stamp (a coarse clock): still another file.
+        Hostile{"replaced_alike", u"b.txt",
+                [](const QString& file, const ScratchFolders&) {
+                    struct stat old;
+                    ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &old), 0);
+                    ASSERT_TRUE(FileOps::writeFileAtomic(file, Cp932::encode(u"他\r\n"_s)));
+                    const timespec times[2] = {old.st_atim, old.st_mtim};
+                    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0), 0);
+                },
+                Prompter::Answer::No, false},
+        Hostile{"written_over_a_blank_pages_file", nullptr, rewrite("other program\r\n"), Prompter::Answer::No, false},
+        Hostile{"written_through_a_link", u"a.txt", [](const QString&, const ScratchFolders&) {}, {}, true},
+        Hostile{"deleted", u"b.txt", [](const QString& file, const ScratchFolders&) { QFile::remove(file); }, {}, true},
+        Hostile{"read_only",
+                u"b.txt",
+                [](const QString& file, const ScratchFolders&) {
+                    QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+                },
+                {},
+                false},
+        Hostile{"folder_removed", u"b.txt", removeFolder, {}, true},
+        Hostile{"folder_removed_under_a_blank_page", nullptr, removeFolder, {}, true},
+        // 255 bytes, the longest name the file system takes.
+        Hostile{"longest_name",
+                u"ああああああああああああああああああああああああああああああああああああああああああああああああああ"
+                u"あああああああああああああああああああああああああああああああああab.txt",
+                [](const QString&, const ScratchFolders&) {},
+                {},
+                true}),
+    [](const testing::TestParamInfo<Hostile>& info) { return std::string(info.param.name); });
 
 TEST_F(ScratchPages, AFailedWriteAtCloseNamesThePageAndTheReason)
 {

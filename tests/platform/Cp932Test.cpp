@@ -154,6 +154,26 @@ TEST(Cp932, EveryTwoByteCharacterSurvivesRoundTrip)
     EXPECT_GT(checked, 7000);
 }
 
+// A text can be stored when it reads back the same: every character of the Basic Multilingual
+// Plane is checked against its own round trip, and the one-way ones a Linux user types are named.
+TEST(Cp932, CanStoreIsTheRoundTrip)
+{
+    int oneWay = 0;
+    for (char32_t c = 0x20; c < 0xD800; ++c) {
+        const QString text = QString(QChar(c)) + u"x"_s;
+        bool encoded = false;
+        const QByteArray bytes = Cp932::encode(text, &encoded);
+        const bool back = encoded && Cp932::decode(bytes) == text;
+        ASSERT_EQ(Cp932::canStore(text), back) << uint(c);
+        oneWay += encoded && !back;
+    }
+    EXPECT_GT(oneWay, 0);
+    QString failing;
+    EXPECT_FALSE(Cp932::canStore(u"東京〜大阪−−—‖¢£¬😀.map"_s, &failing));
+    EXPECT_EQ(failing, u"〜−—‖¢£¬😀"_s);
+    EXPECT_TRUE(Cp932::canStore(u"東京～大阪－―∥.map"_s, &failing));
+}
+
 TEST(Cp932, LongTextsMatchCharacterByCharacterEncoding)
 {
     // Long runs, surrogate pairs at every offset and dense failures exercise the resumption logic.

@@ -180,6 +180,9 @@ TEST_F(SavedPictureNoticeTest, SenderRefusesNamesItCannotWrite)
         QString inMessage;
     } cases[] = {
         {u"/tmp/😀.bmp"_s, u"😀"_s},
+        // Written, but read back as "～" and "－": the receiver would look for another file.
+        {u"/tmp/書き出し〜/a.bmp"_s, u"〜"_s},
+        {u"/tmp/a−b.bmp"_s, u"−"_s},
         {QString(), u"ファイル名"_s},
         {u"a\0b"_s, u"ファイル名"_s},
         {QString(70000, u'x'), u"長すぎ"_s},

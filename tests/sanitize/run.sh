@@ -3,16 +3,18 @@
 # programs and the end-to-end scripts against the sanitized atlas, easel and test tools. Every
 # process writes its reports into one folder, also children whose exit status nobody reads (easel
 # started by atlas, the stand-in picture tool); any report there fails the run and is printed.
-# Usage: tests/sanitize/run.sh <sanitized build folder> [<ctest -j>]
+# Usage: tests/sanitize/run.sh <sanitized build folder> [<ctest -j> [<ctest argument>...]]
+# (for instance "-L e2e" for the end-to-end scripts alone).
 set -u
 
-build=${1:?usage: run.sh <sanitized build folder> [jobs]}
+build=${1:?usage: run.sh <sanitized build folder> [jobs [ctest arguments]]}
 jobs=${2:-$(nproc)}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=$(cd "$build" && pwd) || exit 2
-reports="$build/sanitizer-reports"
-rm -rf "$reports"
-mkdir -p "$reports" || exit 2
+# A folder of this run's own: a program of an earlier run that was killed may still be ending and
+# would otherwise write its report into this one.
+rm -rf "$build"/sanitizer-reports*
+reports=$(mktemp -d "$build/sanitizer-reports.XXXXXX") || exit 2
 
 export ASAN_OPTIONS="log_path=$reports/report:detect_leaks=1:halt_on_error=1:check_initialization_order=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="log_path=$reports/report:print_stacktrace=1:halt_on_error=1"
@@ -21,7 +23,7 @@ export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0"
 export E2E_PROGRAMS="$build/bin"
 
 status=0
-(cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs") || status=1
+(cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" "${@:3}") || status=1
 
 shopt -s nullglob
 found=("$reports"/*)

@@ -2,8 +2,12 @@
 // destinations are turned round by one row (every picture changes its fixed name) and saved over
 // the same path, once a line arrives on standard input (so that start-up is not part of the
 // moments the test picks). Usage: map_save_child <map file> <picture folder>
+// As a second map editor holding a map: map_save_child --hold <program folder> <picture folder>
+// says "held" or "busy" and keeps what it holds until a line arrives or its input closes.
 #include "MapFile.h"
+#include "MapFolders.h"
 #include "MapSave.h"
+#include "ProgramFolder.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -14,6 +18,15 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.size() == 4 && args.at(1) == QStringLiteral("--hold")) {
+        ProgramFolder::setOverride(args.at(2));
+        const MapFolders::MapLock lock(args.at(3));
+        std::fputs(lock.held() ? "held\n" : "busy\n", stdout);
+        std::fflush(stdout);
+        char line[8];
+        [[maybe_unused]] const char* ignored = std::fgets(line, sizeof line, stdin);
+        return 0;
+    }
     if (args.size() != 3)
         return 2;
     QFile file(args.at(1));
