@@ -85,7 +85,7 @@ bool TForm1::CreateBlankPicture(const QString& path, int kind)
     QString why;
     // Only under a name it can be read back from (".bmp" or ".jpg").
     if (!PictureFile::save(path, blank, JpegPicture::DefaultQuality, &why)) {
-        Prompter::warn(this, why);
+        Prompter::warn(this, u"画像ファイルを保存できません。\r\n"_s + why);
         return false;
     }
     return true;

@@ -306,8 +306,9 @@ bool TFormEditText::writeScratchPage(TFormRefPage* page, const QString& path, QS
     QString why;
     if (FileOps::writeFileAtomic(real, bytes, &why))
         return true;
+    // The file operation's own words name the file.
     if (error)
-        *error = path + u"\r\n"_s + why;
+        *error = why;
     return false;
 }
 

@@ -600,7 +600,7 @@ bool TFormPictureKiridasi::SavePictureAs(const QString& path)
     }
     QString why;
     if (!PictureFile::save(path, WorkBitmap, JpegPicture::DefaultQuality, &why)) {
-        Prompter::warn(this, why);
+        Prompter::warn(this, u"画像ファイルを保存できません。\r\n"_s + why);
         return false;
     }
     return true;

@@ -194,8 +194,9 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
     QString why;
     if (FileOps::writeFileAtomic(path, bytes, &why))
         return true;
+    // The file operation's own words name the file.
     if (error)
-        *error = u"ファイルを保存できません。\r\n"_s + path + u"\r\n"_s + why;
+        *error = why;
     return false;
 }
 
