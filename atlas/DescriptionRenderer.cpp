@@ -1,7 +1,9 @@
 #include "DescriptionRenderer.h"
 
+#include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <array>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -67,10 +69,10 @@ Result prepare(const QString& description)
     Result r;
     r.text = description;
 
-    // Only a tag written in full, six hexadecimal digits and ">", is taken; anything else stays
-    // in the text as typed.
+    // "<bg=" and six hexadecimal digits set the colour; the tag's 11 characters go whatever the last
+    // of them is, and at the end of the text the ten there are.
     const qsizetype bg = r.text.indexOf(u"<bg="_s);
-    if (bg >= 0 && bg + 11 <= r.text.size() && r.text.at(bg + 10) == u'>') {
+    if (bg >= 0 && bg + 10 <= r.text.size()) {
         const QString digits = r.text.mid(bg + 4, 6);
         if (std::all_of(digits.begin(), digits.end(), isHexDigit)) {
             r.background = ColourText::TColor(digits.toUInt(nullptr, 16));
@@ -114,34 +116,72 @@ Result prepare(const QString& description)
 ColourText::TColor render(const QString& description, QTextDocument& target)
 {
     const Result r = prepare(description);
-    target.setPlainText(r.text);
     const QString& text = r.text;
 
-    // Each span runs from an opening marker to the first closing marker of its kind; scanning
-    // resumes after the opening marker, so inner spans are formatted on top of outer ones.
-    QTextCursor cursor(&target);
-    qsizetype i = 0;
-    while (i < text.size()) {
-        const QChar c = text.at(i);
-        if (isOpening(c)) {
-            const qsizetype end = text.indexOf(QChar(char16_t(c.unicode() + 1)), i + 1);
-            if (end > i + 1) {
-                cursor.setPosition(int(i + 1));
-                cursor.setPosition(int(end), QTextCursor::KeepAnchor);
-                cursor.mergeCharFormat(effectOf(c.unicode()));
+    // Each span runs from an opening marker to the first closing marker of its kind, and the spans
+    // are formatted in the order of their openings, each on top of those before. So a character
+    // lies in a span of a kind when that kind's last opening before it comes after its last
+    // closing, and its colour is that of the colour span opened last. The whole text goes in as
+    // runs of one format in one edit, laid out once: an edit per span would lay the paragraph out
+    // again for every tag.
+    constexpr int Kinds = 5;
+    std::array<qsizetype, Kinds> lastOpen, lastClose;
+    lastOpen.fill(-1);
+    lastClose.fill(-1);
+    // Kinds in marker order: bold, underline, then the colours. A format's key: bit 0 bold, bit 1
+    // underline, above them the kind of the colour.
+    const auto kindOf = [](QChar c) { return (c.unicode() - BoldOpen) / 2; };
+    const auto formatAt = [&] {
+        int key = 0;
+        qsizetype colourFrom = -1;
+        for (int k = 0; k < Kinds; ++k) {
+            if (lastOpen[k] <= lastClose[k])
+                continue;
+            if (k < 2) {
+                key |= 1 << k;
+            } else if (lastOpen[k] > colourFrom) {
+                colourFrom = lastOpen[k];
+                key = (key & 3) | (k << 2);
             }
         }
-        ++i;
-    }
+        return key;
+    };
+    const auto formatOf = [](int key) {
+        QTextCharFormat f;
+        if (key & 1)
+            f.merge(effectOf(BoldOpen));
+        if (key & 2)
+            f.merge(effectOf(UnderlineOpen));
+        if (key >> 2)
+            f.merge(effectOf(char16_t(BoldOpen + 2 * (key >> 2))));
+        return f;
+    };
 
-    // The markers go last, from the end, so earlier positions stay valid.
-    for (qsizetype j = text.size() - 1; j >= 0; --j) {
-        if (isOpening(text.at(j)) || isClosing(text.at(j))) {
-            cursor.setPosition(int(j));
-            cursor.setPosition(int(j + 1), QTextCursor::KeepAnchor);
-            cursor.removeSelectedText();
+    QTextCursor cursor(&target);
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    cursor.setBlockFormat(QTextBlockFormat());
+    cursor.setBlockCharFormat(QTextCharFormat());
+    QString run;
+    int runKey = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (isOpening(c) || isClosing(c)) {
+            (isOpening(c) ? lastOpen : lastClose)[size_t(kindOf(c))] = i;
+            continue;
         }
+        const int key = formatAt();
+        if (key != runKey && !run.isEmpty()) {
+            cursor.insertText(run, formatOf(runKey));
+            run.clear();
+        }
+        runKey = key;
+        run += c;
     }
+    if (!run.isEmpty())
+        cursor.insertText(run, formatOf(runKey));
+    cursor.endEditBlock();
     return r.background;
 }
 

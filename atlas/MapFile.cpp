@@ -2,6 +2,9 @@
 
 #include "CommaText.h"
 #include "Cp932.h"
+#include "MapGridModel.h"
+
+#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -46,6 +49,97 @@ QStringList lines(const MapDocument& doc, const QString& mapPictureName)
         if (!doc.treasures[r].isEmpty())
             out << doc.treasures[r];
     return out;
+}
+
+bool isLineBreak(char32_t c)
+{
+    return c == u'\r' || c == u'\n' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+}
+
+// Below the blank, the reader takes only the tab and the line ends.
+bool isControl(char32_t c) { return c < 0x20 && c != u'\t'; }
+
+qsizetype characterLength(const QString& text, qsizetype i)
+{
+    return i + 1 < text.size() && text.at(i).isHighSurrogate() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+}
+
+char32_t codePoint(const QString& text, qsizetype i, qsizetype length)
+{
+    return length == 2 ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : char32_t(text.at(i).unicode());
+}
+
+// Every text of the file in the order it is written, as the document gives it and as a read gives
+// it back; the places name them for the user.
+struct Fields {
+    QStringList places, values;
+};
+
+Fields fieldsOf(const MapDocument& doc, const QString& mapPictureName)
+{
+    static const char16_t* const Ranks[] = {u"１", u"２", u"３"};
+    Fields f;
+    const auto add = [&f](const QString& place, const QString& value) {
+        f.places << place;
+        f.values << value;
+    };
+    for (int i = 0; i < MapDocument::IslandCount; ++i)
+        add(u"「"_s + QString::fromUtf16(Ranks[i]) + u"位の島」の位置"_s, doc.islands[i]);
+    add(u"地図画像の名前"_s, mapPictureName);
+    for (int i = 0; i < 3; ++i)
+        add(u"色"_s, ColourText::toText(doc.colours[i]));
+    for (int r = 0; r < MapDocument::DestinationCount; ++r) {
+        const QString destination = u"旅行地 "_s + destinationNumber(r).trimmed();
+        for (int c = 0; c < MapDocument::ColumnCount; ++c)
+            add(destination + u" の「"_s + MapGridModel::headerLabels().at(c + 1) + u"」"_s, doc.rows[r][c]);
+        // The items after the seventh: the empty one of the final comma.
+        add(destination, u"1"_s);
+    }
+    for (int t = 0; t < MapDocument::TreasureCount; ++t) {
+        if (t >= 2 && doc.treasures[t].isEmpty())
+            continue;
+        const QString slot = t < 2 ? u"t%1"_s.arg(t + 1, 2, 10, QLatin1Char('0'))
+                                   : u"r%1"_s.arg(t - 1, 2, 10, QLatin1Char('0'));
+        add(u"宝物 "_s + slot + u" の画像名"_s, doc.treasures[t]);
+    }
+    return f;
+}
+
+QStringList fieldsOf(const Content& c)
+{
+    QStringList values(c.islands.begin(), c.islands.end());
+    values << c.mapPictureName;
+    for (int i = 0; i < 3; ++i)
+        values << (c.colours ? ColourText::toText((*c.colours)[i]) : QString());
+    for (const QStringList& items : c.rows) {
+        for (int i = 0; i < MapDocument::ColumnCount; ++i)
+            values << items.value(i);
+        values << QString::number(items.size() - MapDocument::ColumnCount);
+    }
+    return values + c.treasureLines;
+}
+
+// The first place holding a character the file cannot hold, else the first that reads back
+// otherwise.
+QString fault(const Fields& written, const QStringList& read)
+{
+    for (qsizetype n = 0; n < written.values.size(); ++n) {
+        const QString& value = written.values.at(n);
+        QString failing;
+        const bool storable = Cp932::canStore(value, &failing);
+        for (qsizetype i = 0; i < value.size();) {
+            const qsizetype length = characterLength(value, i);
+            const char32_t c = codePoint(value, i, length);
+            if (isControl(c) || (!storable && failing.contains(QStringView(value).mid(i, length))))
+                return written.places.at(n) + u"に，マップファイルに保存できない文字（"_s + nameOfCharacter(c)
+                       + u"）があります。"_s;
+            i += length;
+        }
+    }
+    for (qsizetype n = 0; n < written.values.size(); ++n)
+        if (n >= read.size() || read.at(n) != written.values.at(n))
+            return written.places.at(n) + u"は，マップファイルに保存すると，読み込んだときに元に戻りません。"_s;
+    return u"マップファイルに保存すると，読み込んだときに元に戻りません。"_s;
 }
 
 } // namespace
@@ -100,14 +194,62 @@ QString text(const MapDocument& doc, const QString& mapPictureName)
     return lines(doc, mapPictureName).join(u"\r\n"_s) + u"\r\n"_s;
 }
 
-QByteArray write(const MapDocument& doc, const QString& mapPictureName, QString* unencodable)
+QByteArray write(const MapDocument& doc, const QString& mapPictureName, QString* why)
 {
     bool ok = true;
-    QString missing;
-    QByteArray bytes = Cp932::encode(text(doc, mapPictureName), &ok, &missing);
-    if (unencodable)
-        *unencodable = missing;
-    return ok ? bytes : QByteArray();
+    const QByteArray bytes = Cp932::encode(text(doc, mapPictureName), &ok);
+    const std::optional<Content> back = ok ? parse(bytes, nullptr) : std::nullopt;
+    const Fields fields = fieldsOf(doc, mapPictureName);
+    if (back && fields.values == fieldsOf(*back))
+        return bytes;
+    if (why)
+        *why = fault(fields, back ? fieldsOf(*back) : QStringList());
+    return {};
+}
+
+Admitted admit(const QString& typed, bool oneLine)
+{
+    Admitted a;
+    QString kept = typed;
+    if (oneLine) {
+        const auto lineEnd = std::find_if(kept.begin(), kept.end(), [](QChar c) { return isLineBreak(c.unicode()); });
+        kept.truncate(lineEnd - kept.begin());
+    }
+    QString failing;
+    const bool storable = Cp932::canStore(kept, &failing);
+    QSet<char32_t> unstorable;
+    for (const char32_t c : failing.toUcs4())
+        unstorable.insert(c);
+    QSet<char32_t> controls;
+    a.text.reserve(kept.size());
+    for (qsizetype i = 0; i < kept.size();) {
+        const qsizetype length = characterLength(kept, i);
+        const char32_t c = codePoint(kept, i, length);
+        const QStringView one = QStringView(kept).mid(i, length);
+        i += length;
+        if (isControl(c) && (oneLine || !isLineBreak(c))) {
+            if (!controls.contains(c)) {
+                controls.insert(c);
+                a.controls += one;
+            }
+        } else if (!storable && unstorable.contains(c)) {
+            if (!a.unstorable.contains(one))
+                a.unstorable += one;
+        } else {
+            a.text += one;
+        }
+    }
+    return a;
+}
+
+QString nameOfCharacter(char32_t c)
+{
+    if (isLineBreak(c))
+        return u"改行"_s;
+    const QString code = u"U+"_s + QString::number(quint32(c), 16).toUpper().rightJustified(4, u'0');
+    if (isControl(c))
+        return u"制御文字 "_s + code;
+    return u"\""_s + QString::fromUcs4(&c, 1) + u"\" ("_s + code + u')';
 }
 
 } // namespace MapFile

@@ -27,9 +27,25 @@ struct Content {
 // that are not code page 932 text) gives nothing and a message saying why.
 std::optional<Content> parse(const QByteArray& bytes, QString* error);
 
-// The file's bytes. Text that code page 932 cannot hold makes the result empty and lists the
-// characters in *unencodable, so nothing is lost silently.
-QByteArray write(const MapDocument& doc, const QString& mapPictureName, QString* unencodable = nullptr);
+// The file's bytes, checked against parse() before they are given: a document whose file would not
+// read back as the same document gives nothing, and *why names the first place that would not
+// (the destination and its column, an island, a treasure) and its character, so a file this
+// program cannot open again is never written.
+QByteArray write(const MapDocument& doc, const QString& mapPictureName, QString* why = nullptr);
+
+// What a text box of the map editor takes in of typed, pasted or dropped text: only what the file
+// stores and reads back the same. A one-line box keeps the first line, as the platform's one-line
+// boxes do with a paste; control characters other than the tab (and, in a box of several lines,
+// the line breaks) and characters code page 932 cannot store are left out and named, each once.
+struct Admitted {
+    QString text;
+    QString controls;
+    QString unstorable;
+};
+Admitted admit(const QString& typed, bool oneLine);
+
+// How a message names a character: itself in quotes, a control character by its code.
+QString nameOfCharacter(char32_t c);
 
 // The comparable form of what write() would store (used for the "modified" test).
 QString text(const MapDocument& doc, const QString& mapPictureName);

@@ -193,11 +193,14 @@ public:
     bool DraggingOnMap = false;
     QString DragStartValue;
     int DragOffsetX = 0, DragOffsetY = 0;
+    // What the drag moves, fixed at its press: an island (0 to 2) or a destination row (0 to 61).
+    int DragIsland = -1, DragRow = -1;
     bool SwallowNextMouseDown = false;
     void PaintMap(bool highlight = false);
     // Brings PaintBuffer up to date with the last PaintMap.
     void ComposeMap();
-    void imMapMouseDown(const QPoint& pos);
+    // True when the press began a drag.
+    bool imMapMouseDown(const QPoint& pos);
     void imMapMouseMove(const QPoint& pos);
     void imMapMouseUp(const QPoint& pos);
     void imMapDblClick(const QPoint& pos);

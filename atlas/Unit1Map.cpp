@@ -62,7 +62,7 @@ void TForm1::buildHandlers()
     connect(redoKey, &QShortcut::activated, bbRedo, &QPushButton::click);
 
     imMap->beforePaint = [this] { ComposeMap(); };
-    imMap->onMouseDown = [this](const QPoint& p) { imMapMouseDown(p); };
+    imMap->onMouseDown = [this](const QPoint& p) { return imMapMouseDown(p); };
     imMap->onMouseMove = [this](const QPoint& p) { imMapMouseMove(p); };
     imMap->onMouseUp = [this](const QPoint& p) { imMapMouseUp(p); };
     imMap->onDblClick = [this](const QPoint& p) { imMapDblClick(p); };
@@ -196,10 +196,10 @@ void TForm1::bbCityInfoEditClick()
     QImage picture;
     MapPictures::LoadPictureChecked(MapPictures::DestinationKind, f2.PicturePath, &picture);
     f2.showPicture(picture);
-    f2.Edit1->setText(cells[MapDocument::Title1]);
-    f2.Edit2->setText(cells[MapDocument::Title2]);
-    f2.Edit4->setText(cells[MapDocument::Speech1]);
-    f2.Edit5->setText(cells[MapDocument::Speech2]);
+    TForm2::SetBoxText(f2.Edit1, cells[MapDocument::Title1]);
+    TForm2::SetBoxText(f2.Edit2, cells[MapDocument::Title2]);
+    TForm2::SetBoxText(f2.Edit4, cells[MapDocument::Speech1]);
+    TForm2::SetBoxText(f2.Edit5, cells[MapDocument::Speech2]);
     QString description = cells[MapDocument::Description];
     description.replace(u"\\n"_s, u"\r\n"_s, Qt::CaseInsensitive);
     f2.Memo1->SetText(description);
@@ -438,21 +438,22 @@ void TForm1::ComposeMap()
     MapPainter::paint(PaintBuffer, MapPicture, Doc, view);
 }
 
-void TForm1::imMapMouseDown(const QPoint& pos)
+bool TForm1::imMapMouseDown(const QPoint& pos)
 {
     if (SwallowNextMouseDown) {
         SwallowNextMouseDown = false;
         DraggingOnMap = false;
-        return;
+        return false;
     }
     if (cbCityPosHide->isChecked()) {
         SwallowNextMouseDown = false;
         DraggingOnMap = false;
-        return;
+        return false;
     }
     DraggingOnMap = false;
     DragStartValue.clear();
     DragOffsetX = DragOffsetY = 0;
+    DragIsland = DragRow = -1;
 
     const int island = MapGeometry::hitIsland(Doc, pos, LabelHalfWidth, LabelHalfHeight);
     if (island >= 0) {
@@ -463,6 +464,7 @@ void TForm1::imMapMouseDown(const QPoint& pos)
         DragStartValue = Doc.islands[island];
         DragOffsetX = pos.x() - LabelHalfWidth - at.x();
         DragOffsetY = pos.y() - LabelHalfHeight - at.y();
+        DragIsland = island;
         DraggingOnMap = true;
     } else if (const int row = MapGeometry::hitPoint(Doc, pos); row >= 0) {
         const QPoint at = *MapGeometry::parsePosition(Doc.rows[row][MapDocument::Position]);
@@ -472,44 +474,52 @@ void TForm1::imMapMouseDown(const QPoint& pos)
         DragStartValue = Doc.rows[row][MapDocument::Position];
         DragOffsetX = pos.x() - at.x();
         DragOffsetY = pos.y() - at.y();
+        DragRow = row;
         DraggingOnMap = true;
     }
 
     // A click on empty canvas places the selected item only when it has no position yet.
     if (!DraggingOnMap) {
         if (cbSima->isChecked()) {
-            QString& position = Doc.islands[cobSima->currentIndex()];
+            const int island = qBound(0, cobSima->currentIndex(), 2);
+            QString& position = Doc.islands[island];
             if (position.isEmpty()) {
                 position = MapGeometry::positionText(pos.x() - LabelHalfWidth - DragOffsetX,
                                                      pos.y() - LabelHalfHeight - DragOffsetY);
                 edSima->setText(position);
+                DragIsland = island;
                 DraggingOnMap = true;
             }
         } else {
-            QString& position = Doc.rows[selectedRow() - 1][MapDocument::Position];
+            const int row = selectedRow() - 1;
+            QString& position = Doc.rows[row][MapDocument::Position];
             if (position.isEmpty()) {
                 position = MapGeometry::positionText(pos.x() - DragOffsetX, pos.y() - DragOffsetY);
                 sg1Model->refresh();
                 sg1->setFocus();
+                DragRow = row;
                 DraggingOnMap = true;
             }
         }
     }
     PaintMap();
+    return DraggingOnMap;
 }
 
+// The item grabbed at the press moves, whatever is selected meanwhile.
 void TForm1::dragTo(const QPoint& pos)
 {
-    if (cbSima->isChecked()) {
-        const int island = qBound(0, cobSima->currentIndex(), 2);
-        Doc.islands[island] = MapGeometry::positionText(pos.x() - LabelHalfWidth - DragOffsetX,
-                                                        pos.y() - LabelHalfHeight - DragOffsetY);
-        edSima->setText(Doc.islands[island]);
-        edSima->repaint();
-    } else {
-        const int row = selectedRow() - 1;
-        Doc.rows[row][MapDocument::Position] = MapGeometry::positionText(pos.x() - DragOffsetX, pos.y() - DragOffsetY);
-        sg1Model->refreshRow(row);
+    if (DragIsland >= 0) {
+        Doc.islands[DragIsland] = MapGeometry::positionText(pos.x() - LabelHalfWidth - DragOffsetX,
+                                                            pos.y() - LabelHalfHeight - DragOffsetY);
+        if (cobSima->currentIndex() == DragIsland) {
+            edSima->setText(Doc.islands[DragIsland]);
+            edSima->repaint();
+        }
+    } else if (DragRow >= 0) {
+        Doc.rows[DragRow][MapDocument::Position] =
+            MapGeometry::positionText(pos.x() - DragOffsetX, pos.y() - DragOffsetY);
+        sg1Model->refreshRow(DragRow);
     }
 }
 
@@ -524,18 +534,20 @@ void TForm1::imMapMouseMove(const QPoint& pos)
 void TForm1::imMapMouseUp(const QPoint& pos)
 {
     if (DraggingOnMap) {
+        DraggingOnMap = false;
         dragTo(pos);
-        const QString now = cbSima->isChecked() ? Doc.islands[qBound(0, cobSima->currentIndex(), 2)]
-                                                : Doc.rows[selectedRow() - 1][MapDocument::Position];
+        const QString now = DragIsland >= 0 ? Doc.islands[DragIsland] : Doc.rows[DragRow][MapDocument::Position];
         if (now != DragStartValue)
             PushUndo(QString());
     }
-    DraggingOnMap = false;
     PaintMap();
 }
 
 void TForm1::imMapDblClick(const QPoint& pos)
 {
+    // Hidden points are not there for the mouse.
+    if (cbCityPosHide->isChecked())
+        return;
     const int row = MapGeometry::hitPoint(Doc, pos);
     if (row < 0)
         return;

@@ -242,10 +242,11 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
                != Prompter::Answer::Yes)
         return;
 
-    // Text the file cannot hold is refused before anything is touched.
-    QString unencodable;
-    if (MapFile::write(Doc, fileNameOf(MapPicturePath), &unencodable).isEmpty()) {
-        reportSaveFailure(u"次の文字はマップファイル（Shift-JIS）に保存できません。\r\n"_s + unencodable);
+    // A file this program could not open again is refused before anything is touched. The save
+    // gives the pictures their fixed names, which keep the extensions checked here.
+    QString why;
+    if (MapFile::write(Doc, fileNameOf(MapPicturePath), &why).isEmpty()) {
+        reportSaveFailure(why);
         return;
     }
 

@@ -1,6 +1,7 @@
 // The main window's picture service: working copies and blank pictures in the picture folder.
 #include "Unit1.h"
 
+#include "AsciiCase.h"
 #include "AtlasForms.h"
 #include "BmpPicture.h"
 #include "JpegPicture.h"
@@ -46,8 +47,13 @@ QString TForm1::MakeWorkingCopy(const QString& source, const QString& wantedName
 {
     if (wantedName.isEmpty())
         return QString();
+    // The copy keeps the user's bytes, so its extension follows what they are (JPEG under ".jpg",
+    // BMP under ".bmp"), in lower case like the names a save gives: "00.BMP" is not "00.bmp" here.
+    QString suffix = PictureFile::contentSuffix(source);
+    if (suffix.isEmpty() && !QFileInfo(wantedName).suffix().isEmpty())
+        suffix = u'.' + AsciiCase::lower(QFileInfo(wantedName).suffix());
     QString why;
-    const QString path = ClaimPictureName(wantedName, &why);
+    const QString path = ClaimPictureName(QFileInfo(wantedName).completeBaseName() + suffix, &why);
     if (!path.isEmpty()) {
         if (FileOps::copyFile(source, path, &why))
             return path;
@@ -167,8 +173,8 @@ void TForm1::ImportMapPicture(QString fileName, bool makeCopy)
 
     const QString previous = MapPicturePath;
     // A picture from outside the picture folder is always brought in as a working copy, so the
-    // map never names a file it does not hold.
-    if (makeCopy || !IsInPictureFolder(fileName)) {
+    // map never names a file it does not hold; so is one whose extension does not name its content.
+    if (makeCopy || !IsInPictureFolder(fileName) || !PictureFile::namesItsContent(fileName)) {
         const QString suffix = QFileInfo(fileName).suffix();
         const QString made = MakeWorkingCopy(fileName, u"map"_s + (suffix.isEmpty() ? QString() : u'.' + suffix));
         if (made.isEmpty()) {

@@ -3,6 +3,7 @@
 
 #include "AtlasForms.h"
 #include "BmpPicture.h"
+#include "MapCanvas.h"
 #include "MapPictures.h"
 #include "ProgramFolder.h"
 #include "Prompter.h"
@@ -121,6 +122,8 @@ bool TForm1::RunToolAndWait(const QString& tool, const QString& picture, int kin
         tool, arguments, [this] { ToolRunning = false; },
         SavedPictureEnvironment(arguments.size() > 1 ? notice : nullptr));
     ToolRunning = false;
+    // What the run brought changes the map: a drag under way ends first, as a step of its own.
+    imMap->endDrag();
     if (!result.started) {
         Prompter::warn(waiting, result.error);
         return false;

@@ -1,12 +1,12 @@
 #include "Unit2.h"
 
-#include "AsciiCase.h"
 #include "AtlasForms.h"
 #include "BmpPicture.h"
 #include "ColourText.h"
 #include "DescriptionRenderer.h"
 #include "FileOps.h"
 #include "HenkanJ.h"
+#include "MapFile.h"
 #include "MapFolders.h"
 #include "MapGridModel.h"
 #include "MapPictures.h"
@@ -27,13 +27,22 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QDropEvent>
 #include <QMenu>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
+#include <QTimer>
+#include <QValidator>
 #include <QVBoxLayout>
+
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -55,6 +64,72 @@ QString extensionOf(const QString& path)
     return suffix.isEmpty() ? QString() : u'.' + suffix;
 }
 
+// A one-line box of the platform holds at most this many characters.
+constexpr int OneLineLimit = 32767;
+
+// Says what a box left out of what came in; after the box's own edit, when `later`, since a modal
+// box inside Qt's key, input method, paste or drop handling would run an event loop in its middle.
+void tellRefused(QWidget* box, const MapFile::Admitted& a, bool later)
+{
+    QStringList messages;
+    if (!a.unstorable.isEmpty())
+        // The words the description's box uses.
+        messages << u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n"_s + a.unstorable;
+    if (!a.controls.isEmpty()) {
+        QStringList names;
+        for (const char32_t c : a.controls.toUcs4())
+            names << MapFile::nameOfCharacter(c);
+        messages << u"次の文字はマップファイルに保存できないため，入力できません。\r\n"_s + names.join(u"，"_s);
+    }
+    if (messages.isEmpty())
+        return;
+    const QPointer<QWidget> at(box);
+    auto tell = [at, message = messages.join(u"\r\n\r\n"_s)] {
+        if (at)
+            Prompter::warn(at, message);
+    };
+    if (later)
+        QTimer::singleShot(0, box, tell);
+    else
+        tell();
+}
+
+// The filter of the title and speech boxes: what the map file holds of one line, and no more than
+// the platform's one-line box holds; anything else is refused with a word, never cut silently.
+class OneLineFilter : public QValidator {
+public:
+    explicit OneLineFilter(QLineEdit* box) : QValidator(box), m_box(box)
+    {
+        connect(box, &QLineEdit::textChanged, this, [this](const QString& text) { m_held = text.size(); });
+    }
+
+    State validate(QString& input, int& pos) const override
+    {
+        // What came in ends at the caret, and the box held one line: its first line stays.
+        const MapFile::Admitted before = MapFile::admit(input.left(pos), true);
+        const MapFile::Admitted after = MapFile::admit(input.mid(pos), true);
+        MapFile::Admitted refused;
+        refused.controls = before.controls + after.controls;
+        refused.unstorable = before.unstorable + after.unstorable;
+        tellRefused(m_box, refused, true);
+        // Only what makes the text longer is refused: a longer text the map held stays as it is.
+        const qsizetype size = before.text.size() + after.text.size();
+        if (size > OneLineLimit && size > m_held) {
+            QTimer::singleShot(0, m_box, [box = m_box] {
+                Prompter::warn(box, u"文字数が %1 文字を超えるため，入力できません。"_s.arg(OneLineLimit));
+            });
+            return Invalid;
+        }
+        input = before.text + after.text;
+        pos = int(before.text.size());
+        return Acceptable;
+    }
+
+private:
+    QLineEdit* m_box;
+    qsizetype m_held = 0;
+};
+
 } // namespace
 
 TForm2::TForm2(QWidget* parent) : QDialog(parent)
@@ -70,6 +145,13 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent)
     Edit2 = new QLineEdit(this);
     Edit4 = new QLineEdit(this);
     Edit5 = new QLineEdit(this);
+    for (QLineEdit* box : {Edit1, Edit2, Edit4, Edit5}) {
+        // The filter says no to what is too long; Qt's own limit would cut it without a word.
+        box->setMaxLength(std::numeric_limits<int>::max());
+        box->setValidator(new OneLineFilter(box));
+        // A text the filter had to change is an edit all the same (Qt forgets that it was one).
+        connect(box, &QLineEdit::textEdited, box, [box] { box->setModified(true); });
+    }
     Memo1 = new TMyRichEdit(this);
     Memo1->setIndentLeft(8);
     Memo1->setIndentTop(4);
@@ -355,7 +437,7 @@ bool TForm2::PictureUndoState(int mode)
         updateUndoButtons();
         return false;
     }
-    return mode == 1 && !AsciiCase::equal(PicturePath, m_baselinePicture);
+    return mode == 1 && PicturePath != m_baselinePicture;
 }
 
 void TForm2::updateUndoButtons()
@@ -373,7 +455,7 @@ void TForm2::ResetPictureUndo(const QString& path)
 
 void TForm2::PushPictureUndo(const QString& path)
 {
-    if (AsciiCase::equal(path, PictureUndo.currentState()))
+    if (path == PictureUndo.currentState())
         return;
     PictureUndo.push(path);
     updateUndoButtons();
@@ -491,8 +573,8 @@ void TForm2::ImportDestinationPicture(QString path, bool copy, bool force)
 
     const QString previous = PicturePath;
     // A picture from outside the picture folder is always brought in as a working copy, so the
-    // map never names a file it does not hold.
-    if (copy || (f1 && !f1->IsInPictureFolder(path))) {
+    // map never names a file it does not hold; so is one whose extension does not name its content.
+    if (copy || (f1 && !f1->IsInPictureFolder(path)) || !PictureFile::namesItsContent(path)) {
         const QString made = f1 ? f1->MakeWorkingCopy(path, twoDigits(DestinationIndex) + extensionOf(path)) : QString();
         if (made.isEmpty()) {
             restore();
@@ -661,6 +743,33 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyRelease)
         SuppressKeyPress = false;
+    // The description's other roads in, the selection's middle-button paste and a drop, take what
+    // its paste takes; text they bring that the file holds as it is goes on to the control.
+    if (watched == Memo1->viewport() && !Memo1->isReadOnly()) {
+        const bool middle = event->type() == QEvent::MouseButtonRelease
+                            && static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton
+                            && QGuiApplication::clipboard()->supportsSelection();
+        auto* drop = event->type() == QEvent::Drop ? static_cast<QDropEvent*>(event) : nullptr;
+        const QString text = middle ? QGuiApplication::clipboard()->text(QClipboard::Selection)
+                             : drop && drop->mimeData()->hasText() ? drop->mimeData()->text()
+                                                                   : QString();
+        if (!text.isEmpty() && text != MapFile::admit(text, false).text) {
+            const QPointF at = middle ? static_cast<QMouseEvent*>(event)->position() : drop->position();
+            Memo1->setTextCursor(Memo1->cursorForPosition(at.toPoint()));
+            if (drop)
+                drop->acceptProposedAction();
+            pasteIntoDescription(text);
+            return true;
+        }
+    }
+    if (event->type() == QEvent::InputMethod && watched == Memo1) {
+        auto* input = static_cast<QInputMethodEvent*>(event);
+        const MapFile::Admitted committed = MapFile::admit(input->commitString(), false);
+        if (committed.text != input->commitString()) {
+            input->setCommitString(committed.text, input->replacementStart(), input->replacementLength());
+            tellRefused(Memo1, committed, true);
+        }
+    }
     // The filter sits on every child, the pop-up menu included.
     if (event->type() != QEvent::KeyPress || PopupKeys::forPopup(watched))
         return QDialog::eventFilter(watched, event);
@@ -669,6 +778,17 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event)
         return true;
     // The description's editing keys go through its pop-up menu's commands.
     if (watched == Memo1) {
+        // A typed character the map file cannot hold as it is (as "〜", which it keeps as "～") is
+        // refused as it is typed, as in the other boxes.
+        if (const MapFile::Admitted typed = MapFile::admit(key->text(), false);
+            !key->text().isEmpty() && key->text().at(0) >= u' ' && typed.text != key->text()) {
+            tellRefused(Memo1, typed, true);
+            return true;
+        }
+        if (key->matches(QKeySequence::Paste)) {
+            pmPasteClick();
+            return true;
+        }
         const QKeySequence pressed(key->keyCombination());
         for (QAction* a : PopupMenu1->actions()) {
             if (!a->shortcut().isEmpty() && a->shortcut() == pressed) {
@@ -698,11 +818,26 @@ void TForm2::pmCopyClick()
 
 void TForm2::pmPasteClick()
 {
-    QString text = QGuiApplication::clipboard()->text();
+    pasteIntoDescription(QGuiApplication::clipboard()->text());
+}
+
+void TForm2::pasteIntoDescription(QString text)
+{
     if (text.isEmpty())
         return;
     text.replace(u'\t', u' ');
-    Memo1->setSelText(text);
+    const MapFile::Admitted admitted = MapFile::admit(text, false);
+    if (!admitted.text.isEmpty())
+        Memo1->setSelText(admitted.text);
+    tellRefused(Memo1, admitted, false);
+}
+
+void TForm2::SetBoxText(QLineEdit* box, const QString& text)
+{
+    const QValidator* filter = box->validator();
+    box->setValidator(nullptr);
+    box->setText(text);
+    box->setValidator(filter);
 }
 
 void TForm2::pmDeleteClick()
@@ -770,10 +905,16 @@ void TForm2::btEditClick()
     editor.ScrollCaret();
     editor.ResetTextUndo();
     editor.setModified(false);
-    if (window.ShowModal() == QDialog::Accepted && editor.Text() != Memo1->Text()) {
-        Memo1->SetText(editor.Text());
-        // Replacing the text must count as an edit, or OK would not take it.
-        Memo1->setModified(true);
+    if (window.ShowModal() == QDialog::Accepted) {
+        // The editor window is a box of its own: what it took in that the map file cannot hold stays
+        // out of the description, and is named.
+        const MapFile::Admitted back = MapFile::admit(editor.Text(), false);
+        if (back.text != Memo1->Text()) {
+            Memo1->SetText(back.text);
+            // Replacing the text must count as an edit, or OK would not take it.
+            Memo1->setModified(true);
+        }
+        tellRefused(this, back, false);
     }
     Memo1->setSelStart(editor.SelStart());
     Memo1->ScrollCaret();

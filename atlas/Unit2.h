@@ -57,6 +57,10 @@ public:
     // False keeps the form open.
     bool FormClose(int modalResult);
 
+    // Puts a text the map holds into one of the four boxes as it is: their filter is for what
+    // typing and pasting bring in, and the map's own text is never cut or changed on its way in.
+    static void SetBoxText(QLineEdit* box, const QString& text);
+
     void UpdateDestinationCaption();
     // Shows a picture (already checked for its size) in imCity.
     void showPicture(const QImage& picture);
@@ -111,6 +115,9 @@ private:
     bool toolRuns();
     void updateUndoButtons();
     bool stepPictureIsThere();
+    // Puts pasted or dropped text into the description at the caret, less what the map file cannot
+    // hold, and says what was left out.
+    void pasteIntoDescription(QString text);
 
     QString m_baselinePicture;
     int m_baselineDestination = -1;

@@ -1,6 +1,5 @@
 #include "Unit3.h"
 
-#include "AsciiCase.h"
 #include "AtlasForms.h"
 #include "BmpPicture.h"
 #include "FileOps.h"
@@ -298,8 +297,9 @@ void TForm3::ImportTreasurePicture(QString path, bool copy, bool force)
     }
 
     // A picture from outside the picture folder is always copied in, so the row never names a
-    // file the folder does not hold; a copy never overwrites a file that is there.
-    if (copy || (f1 && !f1->IsInPictureFolder(path))) {
+    // file the folder does not hold, and so is one whose extension does not name its content; a
+    // copy never overwrites a file that is there.
+    if (copy || (f1 && !f1->IsInPictureFolder(path)) || !PictureFile::namesItsContent(path)) {
         const QString made = f1 ? f1->MakeWorkingCopy(path, SlotName(row).trimmed() + extensionOf(path)) : QString();
         if (made.isEmpty()) {
             ShowTreasurePicture();
@@ -369,6 +369,9 @@ void TForm3::btEditClick()
         ShowTreasurePicture();
         return;
     }
+    // The form stayed usable: the result belongs to the row the run was started for, whichever is
+    // selected now, and that row is shown with it.
+    SelectRow(row);
     ImportTreasurePicture(result, false, false);
     // A copy the tool left as it was is no one's but the row's: when the row does not name it (the
     // tool saved elsewhere) it goes. One the tool changed is the user's work and stays, also when
@@ -463,7 +466,7 @@ bool TForm3::TreasureUndoState(int mode)
         return false;
     }
     for (int row = 1; row <= SlotCount; ++row)
-        if (!AsciiCase::equal(NameAt(row), m_baselineNames[size_t(row - 1)]))
+        if (NameAt(row) != m_baselineNames[size_t(row - 1)])
             return true;
     return false;
 }
@@ -473,7 +476,7 @@ void TForm3::PushTreasureUndo()
     const TreasureSnapshot now = currentNames();
     bool differs = false;
     for (int i = 0; i < SlotCount && !differs; ++i)
-        differs = !AsciiCase::equal(now.names[size_t(i)], Undo.currentState().names[size_t(i)]);
+        differs = now.names[size_t(i)] != Undo.currentState().names[size_t(i)];
     if (!differs)
         return;
     Undo.push(now);
@@ -495,6 +498,9 @@ void TForm3::ApplyTreasureUndo()
 
 void TForm3::bbUndoClick()
 {
+    // A step would take the row of the running tool's picture from under it.
+    if (TForm1* f1 = mainForm(); f1 && f1->CheckToolRunning())
+        return;
     if (Undo.undo())
         ApplyTreasureUndo();
     updateUndoButtons();
@@ -502,6 +508,8 @@ void TForm3::bbUndoClick()
 
 void TForm3::bbRedoClick()
 {
+    if (TForm1* f1 = mainForm(); f1 && f1->CheckToolRunning())
+        return;
     if (Undo.redo())
         ApplyTreasureUndo();
     updateUndoButtons();

@@ -5,12 +5,14 @@
 #include "BenchStartup.h"
 #include "BmpPicture.h"
 #include "Cp932.h"
+#include "DescriptionRenderer.h"
 #include "JpegPicture.h"
 #include "MapDocument.h"
 #include "MapFile.h"
 #include "MapGeometry.h"
 #include "MapPainter.h"
 #include "MapPictures.h"
+#include "MyRichEdit.h"
 #include "ProgramFolder.h"
 #include "ScriptedPrompter.h"
 #include "Unit1.h"
@@ -346,6 +348,50 @@ std::vector<Figure> benchCity()
         "TFormCity::ComposeFrame (frame 10)", [&] { city.ComposeFrame(10); }, "400x225")};
 }
 
+// Descriptions rendered into the preview's description box and shown, with their tags in one long
+// paragraph, nested, or spread over lines.
+std::vector<Figure> benchPreviewDescription()
+{
+    TFormCity city;
+    city.show();
+    city.memoCity->show();
+    const auto pairs = [](int n, const QString& between) {
+        QString text;
+        for (int i = 0; i < n; ++i)
+            text += u"<r>赤い</r>文字と<b>太い</b>字"_s + between;
+        return text;
+    };
+    QString redWords;
+    for (int i = 0; Cp932::byteLength(redWords) < 7500; ++i)
+        redWords += (i % 3 == 0 ? u"<r>赤</r>"_s : u"地の文です。"_s);
+    QString nested;
+    for (int i = 0; i < 3000; ++i)
+        nested += u"<w>白"_s;
+    for (int i = 0; i < 3000; ++i)
+        nested += u"</w>"_s;
+    const struct {
+        const char* name;
+        QString text;
+    } cases[] = {
+        {"preview description, 7.5 KB paragraph, red words", redWords},
+        {"preview description, 1,000 tag pairs, one paragraph", pairs(500, QString())},
+        {"preview description, 3,000 tag pairs, one paragraph", pairs(1500, QString())},
+        {"preview description, 3,000 tag pairs, a line each", pairs(1500, u"\n"_s)},
+        {"preview description, 3,000 nested <w>", nested},
+    };
+    std::vector<Figure> out;
+    for (const auto& c : cases) {
+        out.push_back(measure(
+            c.name,
+            [&] {
+                DescriptionRenderer::render(c.text, *city.memoCity->document());
+                city.memoCity->repaint();
+            },
+            std::to_string(Cp932::byteLength(c.text)) + " bytes", 5, 50));
+    }
+    return out;
+}
+
 // ---- Start-up ------------------------------------------------------------------------------
 
 // The child is given the program folder, so that the map installed in it is the one it opens.
@@ -403,6 +449,8 @@ int main(int argc, char** argv)
         for (Figure& f : benchMapPictures())
             figures.push_back(std::move(f));
         for (Figure& f : benchCity())
+            figures.push_back(std::move(f));
+        for (Figure& f : benchPreviewDescription())
             figures.push_back(std::move(f));
     }
     for (Figure& f : benchStartup(options.runs, QString(), false))

@@ -17,18 +17,24 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
+#include <QLabel>
 #include <QSpinBox>
 #include <QPainter>
+#include <QScrollArea>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <numbers>
 #include <string>
 #include <vector>
+
+#include <time.h>
 
 using namespace Qt::StringLiterals;
 using namespace Bench;
@@ -346,7 +352,168 @@ std::vector<Figure> benchDrawing()
     return out;
 }
 
-const char* const Usage = "usage: bench_easel [--only-startup] [--startup-runs N]\n"
+// ---- What grows with a shape or a picture, not with the canvas --------------------------------
+
+// Processor time of the whole process, so that a busy machine's waiting is not counted.
+double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+long statusKiB(const char* field)
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+struct Cost {
+    double cpuMs = 0, wallMs = 0;
+    long peakKiB = 0; // above what was resident before
+};
+
+// One run of a step: its processor and wall time, and how far the resident size rose above where
+// it stood (the peak is reset first, as Linux allows through clear_refs).
+template <class Step>
+Cost costOf(Step&& step)
+{
+    QFile clear(u"/proc/self/clear_refs"_s);
+    const bool reset = clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+    clear.close();
+    const long before = statusKiB("VmRSS:");
+    const double cpu = cpuMs();
+    const Clock::time_point wall = Clock::now();
+    step();
+    Cost c;
+    c.cpuMs = cpuMs() - cpu;
+    c.wallMs = msSince(wall);
+    c.peakKiB = reset ? statusKiB("VmHWM:") - before : -1;
+    return c;
+}
+
+Figure costFigure(std::string name, const Cost& c, std::string note = {})
+{
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "cpu; wall %.0f ms, peak +%ld MB", c.wallMs, c.peakKiB / 1024);
+    return {std::move(name), 1, c.cpuMs, c.cpuMs, buf + (note.empty() ? std::string() : ", " + note)};
+}
+
+// A line of every curvature, drawn and measured as a commit does: the worst of them.
+std::vector<Figure> benchCurves()
+{
+    std::vector<Figure> out;
+    for (int length : {360, 600}) {
+        for (int width : {1, 50}) {
+            Cost worst;
+            long worstPeak = 0;
+            int worstCurvature = 0;
+            for (int curvature = -50; curvature <= 50; ++curvature) {
+                PictureDocument doc;
+                doc.SetCanvasSize({800, 600});
+                const ShapeRecord line =
+                    outlineRecord(Shapes::Line, {100, 300}, {100 + length, 300}, 0x0000FF, width, 0, curvature);
+                const Cost c = costOf([&] { doc.CommitShape(std::make_unique<ShapeRecord>(line), true); });
+                if (c.cpuMs > worst.cpuMs) {
+                    worst = c;
+                    worstCurvature = curvature;
+                }
+                worstPeak = std::max(worstPeak, c.peakKiB);
+            }
+            worst.peakKiB = worstPeak;
+            out.push_back(costFigure(
+                "curved line " + std::to_string(length) + " px, width " + std::to_string(width) + ": slowest curvature",
+                worst, "curvature " + std::to_string(worstCurvature) + "; the peak is the largest of all 101"));
+        }
+    }
+    return out;
+}
+
+// An 8000 x 8000 JPEG: the toolkit's own read and show against easel's open, and a size change.
+std::vector<Figure> benchLargePicture()
+{
+    std::vector<Figure> out;
+    QTemporaryDir dir;
+    const QString path = dir.path() + u"/large.jpg"_s;
+    if (!PictureFile::save(path, samplePicture({8000, 8000}), 90)) {
+        std::fprintf(stderr, "cannot write the large sample picture\n");
+        return out;
+    }
+    const QSize window(869, 631);
+    auto median = [](std::vector<Cost> runs) {
+        std::sort(runs.begin(), runs.end(), [](const Cost& a, const Cost& b) { return a.cpuMs < b.cpuMs; });
+        Cost c = runs[runs.size() / 2];
+        for (const Cost& r : runs)
+            c.peakKiB = std::max(c.peakKiB, r.peakKiB);
+        return c;
+    };
+    {
+        // Qt refuses pictures over 128 MB unless told otherwise.
+        QImageReader::setAllocationLimit(1024);
+        std::vector<Cost> runs;
+        bool read = true;
+        for (int i = 0; i < 3; ++i)
+            runs.push_back(costOf([&] {
+                QImageReader reader(path);
+                const QImage picture = reader.read();
+                read &= !picture.isNull();
+                QScrollArea area;
+                auto* label = new QLabel;
+                label->setPixmap(QPixmap::fromImage(picture));
+                area.setWidget(label);
+                area.resize(window);
+                area.show();
+                QCoreApplication::processEvents();
+            }));
+        out.push_back(
+            costFigure("toolkit: read + show 8000x8000 JPEG", median(runs), read ? "QImageReader, QLabel" : "FAILED"));
+    }
+
+    ProgramFolder::setOverride(dir.path());
+    ScriptedPrompter prompter;
+    {
+        EaselForms forms;
+        forms.create({});
+        TFormPictureEditor& ed = *forms.formPictureEditor;
+        ed.show();
+        QCoreApplication::processEvents();
+        std::vector<Cost> opens, resizes;
+        bool ok = true;
+        size_t answered = 0;
+        for (int i = 0; i < 3; ++i) {
+            // The resized picture of the last round is let go unsaved.
+            if (ed.IsChangedSinceSave(1)) {
+                prompter.answers.push_back(Prompter::Answer::No);
+                ++answered;
+            }
+            ed.mmFileNewClick();
+            QCoreApplication::processEvents();
+            opens.push_back(costOf([&] {
+                ok &= ed.OpenPictureFile(path);
+                QCoreApplication::processEvents();
+            }));
+            resizes.push_back(costOf([&] {
+                ed.SetCanvasSize(7990, 8000);
+                QCoreApplication::processEvents();
+            }));
+        }
+        std::string note = ok ? std::string() : std::string("FAILED");
+        if (const std::string n = promptNote(prompter, answered); !n.empty())
+            note += (note.empty() ? "" : ", ") + n;
+        out.push_back(costFigure("OpenPictureFile 8000x8000 JPEG + show", median(opens), note));
+        out.push_back(costFigure("canvas 8000x8000 to 7990x8000 + show", median(resizes), note));
+        ed.hide();
+    }
+    ProgramFolder::setOverride(QString());
+    return out;
+}
+
+const char* const Usage = "usage: bench_easel [--only-startup | --only-large] [--startup-runs N]\n"
                           "       bench_easel --startup [PICTURE]   (one start-up)\n";
 
 std::vector<Figure> benchTransforms()
@@ -490,6 +657,17 @@ std::vector<Figure> benchSelection()
 
 int main(int argc, char** argv) {
     markMainStart();
+    // The curves and the large picture alone, which take their time and memory.
+    bool onlyLarge = false;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0 && std::string(argv[i]) == "--only-large")
+            onlyLarge = true;
+        else
+            args.push_back(argv[i]);
+    }
+    argc = int(args.size());
+    argv = args.data();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     const StartupOptions options = readStartupOptions(argc, argv, Usage, [&](const QStringList& rest) {
@@ -507,7 +685,19 @@ int main(int argc, char** argv) {
     std::printf("platform: %s\n\n", qPrintable(QGuiApplication::platformName()));
 
     std::vector<Figure> figures;
+    if (onlyLarge) {
+        for (Figure& f : benchCurves())
+            figures.push_back(std::move(f));
+        for (Figure& f : benchLargePicture())
+            figures.push_back(std::move(f));
+        printTable(figures);
+        return 0;
+    }
     if (!options.onlyStartup) {
+        for (Figure& f : benchCurves())
+            figures.push_back(std::move(f));
+        for (Figure& f : benchLargePicture())
+            figures.push_back(std::move(f));
         for (Figure& f : benchDrawing())
             figures.push_back(std::move(f));
         for (Figure& f : benchPaintRoutine())

@@ -90,6 +90,9 @@ void CanvasScrollBox::mousePressEvent(QMouseEvent* event) {
 
 void CanvasScrollBox::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
+    // A release taken by a menu never came here.
+    if (event->buttons() == Qt::NoButton)
+        m_pressedOnBox = false;
     const bool over = takesMouse(p);
     if ((m_pressedOnBox || over || m_overBefore) && onMouseMove)
         onMouseMove(event->modifiers(), viewportToPaintBox(p));

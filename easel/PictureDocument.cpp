@@ -30,23 +30,38 @@ PictureDocument::PictureDocument() {
 
 bool PictureDocument::SetCanvasSize(QSize size) {
     if (size.width() < 1 || size.height() < 1) return false;
-    QImage canvas(size, QImage::Format_RGB32);
-    if (canvas.isNull()) return false;
-    CanvasBitmap = canvas;
+    if (backgroundShown() && BackgroundPicture.size() == size) {
+        CanvasBitmap = BackgroundPicture;
+    } else {
+        QImage canvas(size, QImage::Format_RGB32);
+        if (canvas.isNull())
+            return false;
+        // Moved, so that no second reference makes the fill below copy the fresh pixels first.
+        CanvasBitmap = std::move(canvas);
+    }
     RerenderCanvas();
     return true;
 }
 
 void PictureDocument::ClearCanvas() {
+    // Pixels shared with the background are left to it: the canvas gets its own instead of a copy
+    // it would only overwrite.
+    if (!CanvasBitmap.isDetached())
+        CanvasBitmap = QImage(CanvasBitmap.size(), QImage::Format_RGB32);
     CanvasBitmap.fill(PureWhite);
 }
 
 void PictureDocument::RerenderCanvas(bool leaveOutSelected) {
-    ClearCanvas();
-    if (hasBackground()) {
-        QPainter p(&CanvasBitmap);
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.drawImage(0, 0, BackgroundPicture);
+    if (backgroundShown() && BackgroundPicture.size() == CanvasBitmap.size()
+        && BackgroundPicture.format() == QImage::Format_RGB32) {
+        CanvasBitmap = BackgroundPicture;
+    } else {
+        ClearCanvas();
+        if (backgroundShown()) {
+            QPainter p(&CanvasBitmap);
+            p.setCompositionMode(QPainter::CompositionMode_Source);
+            p.drawImage(0, 0, BackgroundPicture);
+        }
     }
     for (const auto& record : ShapeList)
         if (!leaveOutSelected || !record->Selected)
@@ -89,6 +104,7 @@ CanvasSnapshot PictureDocument::Snapshot() const
     for (const Shapes::StampRef& ref : snap.stamps)
         left += Shapes::StampStreamSize(ref.picture);
     putI32At(snap.bytes, 0, qint32(snap.bytes.size() + left));
+    snap.backgroundCleared = BackgroundCleared;
     return snap;
 }
 
@@ -133,6 +149,7 @@ bool PictureDocument::RestoreSnapshot(const CanvasSnapshot& snapshot)
     if (!ReadSnapshot(snapshot.bytes, &snapshot.stamps, size, list))
         return false;
     ShapeList.swap(list);
+    BackgroundCleared = snapshot.backgroundCleared;
     if (size.width() < 1 || size.height() < 1 || size == CanvasBitmap.size() || !SetCanvasSize(size))
         RerenderCanvas();
     return true;
@@ -145,6 +162,7 @@ bool PictureDocument::RestoreSnapshot(const QByteArray& logicalBytes)
     if (!ReadSnapshot(logicalBytes, nullptr, size, list))
         return false;
     ShapeList.swap(list);
+    BackgroundCleared = false;
     if (size.width() < 1 || size.height() < 1 || size == CanvasBitmap.size() || !SetCanvasSize(size))
         RerenderCanvas();
     return true;
@@ -152,7 +170,7 @@ bool PictureDocument::RestoreSnapshot(const QByteArray& logicalBytes)
 
 bool CanvasSnapshot::operator==(const CanvasSnapshot& other) const
 {
-    if (bytes != other.bytes || stamps.size() != other.stamps.size())
+    if (bytes != other.bytes || stamps.size() != other.stamps.size() || backgroundCleared != other.backgroundCleared)
         return false;
     for (size_t i = 0; i < stamps.size(); ++i)
         if (stamps[i].offset != other.stamps[i].offset || !(stamps[i].picture == other.stamps[i].picture))

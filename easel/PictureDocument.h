@@ -14,6 +14,8 @@
 struct CanvasSnapshot {
     QByteArray bytes;
     std::vector<Shapes::StampRef> stamps;
+    // Not in the layout: the document's BackgroundCleared.
+    bool backgroundCleared = false;
 
     bool operator==(const CanvasSnapshot& other) const;
     bool isEmpty() const { return bytes.isEmpty(); }
@@ -28,14 +30,21 @@ class PictureDocument {
 public:
     PictureDocument();
 
+    // Shares the background's pixels while nothing else is drawn on it (an opened picture costs
+    // one copy of its pixels, not two); a drawing gives it pixels of its own.
     QImage CanvasBitmap;
     QImage BackgroundPicture; // null: none (a new picture)
+    // Clear all leaves the background out of the canvas until the canvas changes size, when it is
+    // drawn again.
+    bool BackgroundCleared = false;
     ShapeRecordList ShapeList;
     // How dashed and dotted shapes are drawn (the second near-white along their middle).
     Shapes::RenderStyle Style;
 
     QSize canvasSize() const { return CanvasBitmap.size(); }
     bool hasBackground() const { return !BackgroundPicture.isNull(); }
+    // What a re-render draws first.
+    bool backgroundShown() const { return hasBackground() && !BackgroundCleared; }
     bool isEmpty() const { return ShapeList.empty() && !hasBackground(); }
 
     // A new canvas of that size, rebuilt from the document; false (canvas unchanged) when a

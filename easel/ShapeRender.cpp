@@ -21,12 +21,6 @@ bool isOutline(qint32 type)
     return type == Rectangle || type == Ellipse || type == Line || type == Pen;
 }
 
-// The width a record's main pen has, before any zoom.
-int strokeWidth(const ShapeRecord& r)
-{
-    return PenWidthForShape(r.ShapeType, std::clamp(r.LineWidth, 0, 50));
-}
-
 // The figure of a rectangle or ellipse dragged from a to b: it ends one pixel before the far
 // corner, so a drag of 100 pixels gives a shape 100 pixels across.
 QRectF spanned(QPoint a, QPoint b)
@@ -53,10 +47,8 @@ void strokeFigure(QPainter& p, const ShapeRecord& r, const std::vector<QPoint>& 
             p.drawPath(DrawCurve(a0, a3, std::clamp(r.Curvature, -50, 50) * 10));
         break;
     case Pen:
-        // A click that did not move still leaves its dot.
-        if (std::all_of(points.begin(), points.end(), [&](QPoint q) { return q == points.front(); }))
-            p.drawPoint(points.front());
-        else
+        // A click that did not move is a stroke of no length, which draws nothing.
+        if (!std::all_of(points.begin(), points.end(), [&](QPoint q) { return q == points.front(); }))
             p.drawPolyline(points.data(), int(points.size()));
         break;
     default:
@@ -214,7 +206,7 @@ QPainterPath DrawCurve(QPoint start, QPoint end, int arc)
 
 QPoint RaySearch(const QImage& canvas, QPoint from, double angle)
 {
-    for (int i = 1; i <= 3000; ++i) {
+    for (int i = 1; i <= RayReach * 10; ++i) {
         const QPoint q = from + PolarPoint(i * 0.1, angle);
         if (!canvas.rect().contains(q) || (canvas.pixel(q) | 0xFF000000) == PureWhite)
             return q;
@@ -352,29 +344,32 @@ Extent MeasureShape(const ShapeRecord& r, const RenderStyle& style)
         return out;
     }
 
-    // The record alone on a scratch picture that reaches past every stroke end.
-    const int reach = (r.ShapeType == Stamp ? 0 : strokeWidth(r)) + 4;
-    QRect box(QPoint(out.extremes[0].x(), out.extremes[1].y()), QPoint(out.extremes[2].x(), out.extremes[3].y()));
-    box.adjust(-reach, -reach, reach, reach);
-    QImage scratch(box.size(), QImage::Format_RGB32);
-    if (scratch.isNull())
-        return out;
-    scratch.fill(PureWhite);
-    if (r.ShapeType == Stamp) {
-        ShapeRecord moved = r;
-        moved.Anchors[3] -= box.topLeft();
-        for (QPoint& q : moved.Points)
-            q -= box.topLeft();
-        drawStamp(scratch, moved);
-    } else {
-        QPainter p(&scratch);
-        p.translate(-box.topLeft());
-        RenderStyle alone = style;
-        alone.zoom = 0;
-        PaintOutline(p, r, alone);
-    }
+    // Each ray on the record drawn alone, over only the pixels the ray can reach: a strongly
+    // curved line's extremes lie thousands of pixels apart, a picture of them all would take
+    // gigabytes.
+    RenderStyle alone = style;
+    alone.zoom = 0;
     auto search = [&](QPoint from, double angle) {
-        return RaySearch(scratch, from - box.topLeft(), angle) + box.topLeft();
+        const QPoint to = from + PolarPoint(RayReach, angle);
+        // Both ends inside: QRect::normalized() would leave out the one it swaps.
+        const QRect strip(QPoint(std::min(from.x(), to.x()), std::min(from.y(), to.y())),
+                          QPoint(std::max(from.x(), to.x()), std::max(from.y(), to.y())));
+        QImage scratch(strip.size(), QImage::Format_RGB32);
+        if (scratch.isNull())
+            return from;
+        scratch.fill(PureWhite);
+        if (r.ShapeType == Stamp) {
+            ShapeRecord moved = r;
+            moved.Anchors[3] -= strip.topLeft();
+            for (QPoint& q : moved.Points)
+                q -= strip.topLeft();
+            drawStamp(scratch, moved);
+        } else {
+            QPainter p(&scratch);
+            p.translate(-strip.topLeft());
+            PaintOutline(p, r, alone);
+        }
+        return RaySearch(scratch, from - strip.topLeft(), angle) + strip.topLeft();
     };
     out.margins[0] = std::min(0, search(out.extremes[0], 180).x() - out.extremes[0].x());
     out.margins[1] = std::min(0, search(out.extremes[1], 90).y() - out.extremes[1].y());

@@ -34,8 +34,9 @@ struct CurvePoints {
 CurvePoints CurveControlPoints(QPoint start, QPoint end, int arc);
 QPainterPath DrawCurve(QPoint start, QPoint end, int arc);
 
-// The first transparent-white pixel on a ray from a point, in tenths of a pixel up to 300 pixels;
-// the point itself when there is none. Pixels off the picture count as transparent white.
+// The first transparent-white pixel on a ray from a point, in tenths of a pixel up to RayReach
+// pixels; the point itself when there is none. Pixels off the picture count as transparent white.
+inline constexpr int RayReach = 300;
 QPoint RaySearch(const QImage& canvas, QPoint from, double angleDegrees);
 
 // Every pixel 4-connected to the one at `at` that has exactly its colour takes `colour`.

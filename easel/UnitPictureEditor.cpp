@@ -14,12 +14,14 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -378,8 +380,8 @@ void TFormPictureEditor::buildHandlers() {
     connect(UpDown1, &QSpinBox::valueChanged, this, [this] { UpDown1Click(); });
     connect(cbIncrement, &QPushButton::clicked, this, &TFormPictureEditor::cbIncrementClick);
     connect(bt100, &QPushButton::clicked, this, &TFormPictureEditor::bt100Click);
-    connect(udWidth, &QSpinBox::valueChanged, this, [this] { edWidthChange(); });
-    connect(udHeight, &QSpinBox::valueChanged, this, [this] { edWidthChange(); });
+    connect(udWidth, &QSpinBox::valueChanged, this, [this] { edWidthChange(Qt::Horizontal); });
+    connect(udHeight, &QSpinBox::valueChanged, this, [this] { edWidthChange(Qt::Vertical); });
     connect(sbShowMasu, &QPushButton::clicked, this, &TFormPictureEditor::sbShowMasuClick);
     connect(sbShowMihon, &QPushButton::clicked, this, &TFormPictureEditor::sbShowMihonClick);
     connect(sbClearAll, &QPushButton::clicked, this, &TFormPictureEditor::sbClearAllClick);
@@ -612,7 +614,82 @@ bool TFormPictureEditor::ownsWidget(QObject* object) const {
     return w && w->window() == this;
 }
 
+namespace {
+
+// The keys a drag goes on through: the modifiers it reads (Shift locks an axis, Ctrl copies, Alt
+// alone takes nothing yet) and the arrows that nudge the pointer.
+bool keyOfTheGesture(int key)
+{
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A window that takes the mouse or the keyboard from this one: a menu or a dialog (not a hint).
+bool takesInput(const QObject* watched)
+{
+    const auto* w = qobject_cast<const QWidget*>(watched);
+    if (!w || !w->isWindow())
+        return false;
+    const Qt::WindowType type = w->windowType();
+    return type == Qt::Popup || type == Qt::Dialog || type == Qt::Window || type == Qt::Sheet || w->isModal();
+}
+
+} // namespace
+
 bool TFormPictureEditor::eventFilter(QObject* watched, QEvent* event) {
+    // A gesture ends when anything else takes the mouse or the keyboard.
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        if (!ownsWidget(watched))
+            break;
+        // Another button: the press ends the gesture and does nothing more.
+        if (EndMouseGesture()) {
+            m_pressEndedGesture = true;
+            return true;
+        }
+        m_pressEndedGesture = false;
+        break;
+    case QEvent::ContextMenu:
+        if (m_pressEndedGesture && ownsWidget(watched)
+            && static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse) {
+            m_pressEndedGesture = false;
+            return true;
+        }
+        break;
+    case QEvent::MouseMove:
+        // The left button's release went elsewhere (a menu took it): the gesture is over.
+        if (ownsWidget(watched) && !(static_cast<QMouseEvent*>(event)->buttons() & Qt::LeftButton))
+            EndMouseGesture();
+        break;
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyPress:
+        if (ownsWidget(watched) && !keyOfTheGesture(static_cast<QKeyEvent*>(event)->key()))
+            EndMouseGesture();
+        break;
+    case QEvent::Show:
+        if (watched != this && takesInput(watched))
+            EndMouseGesture();
+        break;
+    case QEvent::WindowDeactivate:
+        if (watched == this)
+            EndMouseGesture();
+        break;
+    default:
+        break;
+    }
     // The form sees keys before the focused control, and the wheel anywhere over the view.
     if (event->type() == QEvent::KeyPress && ownsWidget(watched) && !PopupKeys::forPopup(watched)) {
         auto* key = static_cast<QKeyEvent*>(event);
@@ -637,19 +714,14 @@ void TFormPictureEditor::sbClearAllClick() {
     if (Prompter::ask(this, u"すべて消去します。いいですか。"_s, Prompter::Buttons::YesCancel) ==
         Prompter::Answer::Cancel)
         return;
-    // The background stays in the document, covered by a stamp in the eraser colour: so the
-    // cleared picture stays cleared when the canvas is rebuilt (size change, grid, redo), and
-    // counts as a change to save.
     ClearSelection();
     PlaceLayerHandles();
     Doc.FreeShapeList();
     CurrentShape = nullptr;
     ClearShapeClipboard();
-    if (Doc.hasBackground()) {
-        QImage eraser(Doc.BackgroundPicture.size(), QImage::Format_RGB32);
-        eraser.fill(ColourText::toQRgb(Shapes::TransparentWhite));
-        Doc.ShapeList.push_back(Shapes::makeStamp(eraser, {0, 0}, Shapes::TransparentWhite));
-    }
+    // The background stays in the document, left out of the canvas until the canvas changes size;
+    // being part of each undo step, the clear is undone and redone, and counts as a change to save.
+    Doc.BackgroundCleared = Doc.hasBackground();
     Doc.RerenderCanvas();
     Image1->update();
     PushUndoSnapshot();
@@ -728,20 +800,9 @@ bool TFormPictureEditor::RestoreUndoSnapshot()
     return true;
 }
 
-namespace {
-
-// A drag in progress goes on over the document it started on: undo and redo wait for its end, or
-// the stroke being drawn would lose its points and a dragged selection its records.
-bool dragInProgress(const TFormPictureEditor& form)
-{
-    return form.MouseDragging || form.LayerMoving || form.LayerStretching || form.LayerRotating;
-}
-
-} // namespace
-
 void TFormPictureEditor::sbUndoClick() {
-    if (dragInProgress(*this))
-        return;
+    // A drag under way is a change of its own, undone next.
+    EndMouseGesture();
     CommitPendingDeform(true);
     // The ring stays at the step the document shows.
     if (Undo.Undo() && !RestoreUndoSnapshot())
@@ -751,8 +812,7 @@ void TFormPictureEditor::sbUndoClick() {
 }
 
 void TFormPictureEditor::sbRedoClick() {
-    if (dragInProgress(*this))
-        return;
+    EndMouseGesture();
     if (Undo.Redo() && !RestoreUndoSnapshot())
         Undo.Undo();
     updateUndoButtons();

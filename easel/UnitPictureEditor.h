@@ -3,6 +3,7 @@
 #include "CanvasView.h"
 #include "ColourText.h"
 #include "PictureDocument.h"
+#include "SavedPictureNotice.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -225,9 +226,9 @@ public:
     // True when the caller may go on: nothing changed, the user saved, or declined to save.
     bool ConfirmSaveChanges(bool ask);
     void ResetDocument(bool dropBackground, bool clearCanvas, bool resetUndo);
-    // Hands the name back to the waiting form, if any; a name that cannot be handed back is told
-    // to the user, as what was saved or opened (saved true or false).
-    void NotifyCaller(const QString& path, bool saved);
+    // Hands the name back to the waiting form, if any, as a picture saved or only opened; a name
+    // that cannot be handed back is told to the user.
+    void NotifyCaller(const QString& path, SavedPictureNotice::Notice notice);
     // Whether a map-editor form waits for the names (a class name or a receiver was given).
     bool HasCaller() const { return !CallerClassName.isEmpty() || !CallerReceiver.isEmpty(); }
     bool MySavePictureDialog2CanClose(const QString& fileName);
@@ -269,8 +270,8 @@ public:
     void bt100Click();
     // Gives the canvas a size (any size a picture may have) and keeps the view where it was.
     void SetCanvasSize(int width, int height);
-    // Either size box, typed or stepped: the canvas takes the size both boxes show.
-    void edWidthChange();
+    // A size box, typed or stepped: the canvas takes the size that box shows for its side.
+    void edWidthChange(Qt::Orientation side);
     CanvasView::ViewState viewState() const;
     void PaintCanvasView(QPainter& painter, const QRect& exposed);
     // A wheel turn at a screen point; false when the pointer is not over the scroll box.
@@ -304,6 +305,13 @@ public:
     void ScrollByArrow(CanvasView::Arrow arrow);
 
     // Drawing with the mouse (UnitPictureEditorDraw.cpp).
+    // A gesture belongs to what the left button grabbed: the canvas (a shape, a range, dragged
+    // shapes), a floating picture, the tracing picture or a handle.
+    bool GestureUnderWay() const;
+    // Ends the gesture under way as the release of its button where the pointer last was, so that
+    // the view, the document and a save agree; false when there was none. Called whenever anything
+    // else takes the mouse or the keyboard: another button, a key, a menu, a dialog, a save, a close.
+    bool EndMouseGesture();
     void Image1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint point);
     void Image1MouseMove(Qt::KeyboardModifiers modifiers, QPoint point);
     void Image1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint point);
@@ -469,6 +477,9 @@ private:
     bool ownsWidget(QObject* object) const;
 
     QTimer* m_autoScroll = nullptr;
+    bool m_endingGesture = false;
+    // The press that ended a gesture does nothing else, its pop-up menu included.
+    bool m_pressEndedGesture = false;
     // The mouse went down on the tracing picture; its moves and release are the picture's.
     bool m_mihonPressed = false;
     const FloatingLayer* m_hintLayer = nullptr;

@@ -7,6 +7,7 @@
 #include "ShapeRender.h"
 
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QSpinBox>
 
 #include <algorithm>
@@ -116,11 +117,43 @@ QPoint TFormPictureEditor::ShiftConstrain(QPoint p, bool shift)
     }
 }
 
+bool TFormPictureEditor::GestureUnderWay() const
+{
+    return MouseDragging || LayerMoving || LayerStretching || LayerRotating || m_mihonPressed;
+}
+
+bool TFormPictureEditor::EndMouseGesture()
+{
+    if (m_endingGesture || !GestureUnderWay())
+        return false;
+    const QScopedValueRollback<bool> ending(m_endingGesture, true);
+    if (LayerStretching)
+        imReformHLMouseUp();
+    else if (LayerRotating)
+        imRotateRTMouseUp();
+    else
+        // DragPoint is where the view shows the drag's end: constrained, and scrolled with the view.
+        Image1MouseUp(Qt::LeftButton, CtrlHeld ? Qt::ControlModifier : Qt::NoModifier, DragPoint);
+    // Nothing of the gesture outlives its end, whatever its release left.
+    LayerMoving = LayerStretching = LayerRotating = m_mihonPressed = false;
+    if (MouseDragging)
+        SetMouseDragging(false);
+    PreviewShown = false;
+    m_penPreview = QImage();
+    ClearShapeClipboard();
+    Image1->update();
+    return true;
+}
+
 void TFormPictureEditor::Image1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint point)
 {
     ScrollBox1->setFocus();
-    if (MouseDragging)
+    // Another button while a gesture is under way ends it and does nothing more.
+    if (EndMouseGesture()) {
+        m_pressEndedGesture = true;
         return;
+    }
+    m_pressEndedGesture = false;
     ShiftHeld = modifiers & Qt::ShiftModifier;
     DragPoint = MousePoint = point;
     CommitPendingDeform(false);
@@ -332,9 +365,8 @@ void TFormPictureEditor::extendPenPreview(QPoint from, QPoint to)
             if (pen.style() != Qt::SolidLine)
                 pen.setDashOffset(m_penPreviewLength / std::max(1.0, pen.widthF()));
             p.setPen(pen);
-            if (from == to)
-                p.drawPoint(to);
-            else
+            // A stroke that has not moved draws nothing, as its record will.
+            if (from != to)
                 p.drawLine(from, to);
         });
     }

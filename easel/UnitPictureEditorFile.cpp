@@ -4,7 +4,6 @@
 
 #include "BmpPicture.h"
 #include "CanvasScrollBox.h"
-#include "Cp932.h"
 #include "JpegPicture.h"
 #include "MyFileDialogs.h"
 #include "Palette.h"
@@ -33,7 +32,10 @@ QString withReason(const QString& message, const QString& reason) {
 void TFormPictureEditor::ResetDocument(bool dropBackground, bool clearCanvas, bool resetUndo) {
     ClearSelection();
     PlaceLayerHandles();
-    if (dropBackground) Doc.BackgroundPicture = QImage();
+    if (dropBackground) {
+        Doc.BackgroundPicture = QImage();
+        Doc.BackgroundCleared = false;
+    }
     if (clearCanvas) Doc.ClearCanvas();
     Image1->update();
     Doc.FreeShapeList();
@@ -81,32 +83,28 @@ bool TFormPictureEditor::OpenPictureFile(const QString& path) {
 }
 
 bool TFormPictureEditor::SavePictureFile(const QString& path) {
+    // What is saved is the document: a drag under way ends first, as its release would end it.
+    EndMouseGesture();
     if (!PictureFile::isSupportedName(path)) {
         Prompter::warn(this, PictureFile::refusedNameMessage(path, PictureFile::NameUse::Save));
         return false;
     }
-    // The map editor takes names in code page 932 alone and keeps them so in its map: a name it
-    // could never be given is refused before anything is written.
-    if (QString failing; HasCaller() && !Cp932::canStore(QFileInfo(path).absoluteFilePath(), &failing)) {
-        Prompter::warn(this, withReason(CannotSave, u"ファイル名の次の文字はマップエディタに渡せません"_s
-                                                    u"（Shift-JIS で同じ文字として表せません）。\r\n"_s
-                                                        + failing + u"\r\n"_s + path));
-        return false;
-    }
+    // Written whatever its name: a name the map editor cannot be given is told after the save, and
+    // the map editor still takes the picture through its working copy's time stamp.
     const QImage work = WithSecondWhiteAsWhite(Doc.CanvasBitmap, ColourText::toQRgb(SecondWhite));
     QString why;
     if (!PictureFile::save(path, work, 100, &why)) {
         Prompter::warn(this, withReason(CannotSave, why));
         return false;
     }
-    NotifyCaller(path, true);
+    NotifyCaller(path, SavedPictureNotice::Notice::Saved);
     UpdateTitle(path);
     ResetUndo();
     IsChangedSinceSave(0);
     return true;
 }
 
-void TFormPictureEditor::NotifyCaller(const QString& path, bool saved)
+void TFormPictureEditor::NotifyCaller(const QString& path, SavedPictureNotice::Notice notice)
 {
     // Without a caller nothing is sent; a caller that cannot be reached is told to the user, whose
     // picture would otherwise silently never arrive.
@@ -114,15 +112,17 @@ void TFormPictureEditor::NotifyCaller(const QString& path, bool saved)
         return;
     QString why;
     if (SavedPictureNotice::sendToCaller(CallerReceiver, CallerClassName, QFileInfo(path).absoluteFilePath(), 2000,
-                                         &why)) {
+                                         &why, notice)) {
         ++NoticesSent;
         return;
     }
+    const bool saved = notice == SavedPictureNotice::Notice::Saved;
     Prompter::warn(this,
                    withReason((saved ? u"保存した画像ファイル"_s : u"開いた画像ファイル"_s) + NotHandedBack, why));
 }
 
 bool TFormPictureEditor::SaveAsDialog() {
+    EndMouseGesture();
     // A blank canvas is a picture too: the dialog is offered even with nothing drawn, so that the
     // changed-picture question's Yes can always be carried out.
     MySavePictureDialog2->FileName = PictureFileName;
@@ -142,6 +142,8 @@ bool TFormPictureEditor::SaveAsDialog() {
 }
 
 bool TFormPictureEditor::ConfirmSaveChanges(bool ask) {
+    // A drag under way is part of the picture asked about.
+    EndMouseGesture();
     if (!IsChangedSinceSave(1)) return true;
     const Prompter::Answer answer = ask ? Prompter::ask(this, u"ファイルが変更されています。保存しますか。"_s,
                                                         Prompter::Buttons::YesNoCancel)
@@ -169,10 +171,11 @@ void TFormPictureEditor::mmPicOpenClick() {
     if (!MyOpenPictureDialog2->Execute(this)) return;
     const QString name = MyOpenPictureDialog2->FileName;
     if (OpenPictureFile(name))
-        NotifyCaller(name, false);
+        NotifyCaller(name, SavedPictureNotice::Notice::Opened);
 }
 
 void TFormPictureEditor::mmPicSaveClick() {
+    EndMouseGesture();
     if (PictureFileName.isEmpty()) {
         SaveAsDialog();
         return;

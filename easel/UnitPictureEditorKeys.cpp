@@ -84,7 +84,11 @@ void TFormPictureEditor::buildPopupMenu()
     // The scroll area takes its viewport's context-menu events.
     ScrollBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ScrollBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        if (!MouseDragging && !LayerStretching && !LayerRotating)
+        if (m_pressEndedGesture) {
+            m_pressEndedGesture = false;
+            return;
+        }
+        if (!GestureUnderWay())
             ShowPopupMenu(ScrollBox1->mapToGlobal(at));
     });
 }

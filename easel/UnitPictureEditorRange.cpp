@@ -221,7 +221,11 @@ void TFormPictureEditor::MakeShapeGhost(const ShapeRecord& r)
     } else {
         origin = {r.Extremes[0].x() + r.Margins[0], r.Extremes[1].y() + r.Margins[1]};
         const QSize size(r.Extremes[2].x() + r.Margins[2] - origin.x(), r.Extremes[3].y() + r.Margins[3] - origin.y());
-        QImage scratch(size.expandedTo({1, 1}), QImage::Format_RGB32);
+        // Only what lies on the canvas: a strongly curved line reaches thousands of pixels beyond it.
+        const QRect shown = QRect(origin, size.expandedTo({1, 1})) & Doc.CanvasBitmap.rect();
+        if (!shown.isEmpty())
+            origin = shown.topLeft();
+        QImage scratch((shown.isEmpty() ? QSize(1, 1) : shown.size()), QImage::Format_RGB32);
         scratch.fill(0xFFFFFFFF);
         ShapeRecord moved = r;
         moveRecord(moved, -origin);

@@ -386,10 +386,10 @@ void TFormPictureEditor::udPenClick()
     if (DrawMode == 32) {
         Doc.RerenderCanvas();
         Image1->update();
-        // Nothing is selected while a range is shown: the shapes whose reference point it holds
-        // are the ones the user sees taken in.
+        // The shapes the range holds, as a range drag would take them: wholly inside, by their four
+        // extremes (fills and stamps by their reference point).
         for (auto& r : Doc.ShapeList)
-            if (PointInRange(r->RefPoint))
+            if (ShapeInRange(*r))
                 targets.push_back(r.get());
     } else if (DeformOn) {
         PickShapesAt({0, 0});

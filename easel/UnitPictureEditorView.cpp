@@ -30,6 +30,8 @@ bool TFormPictureEditor::PointerOverCanvasPanel(QPoint& screenPoint) const {
 }
 
 void TFormPictureEditor::UpDown1Click() {
+    // A drag's points are view points at the zoom it started at.
+    EndMouseGesture();
     ClearSelectionFlags();
     ClearSelection();
     const QPoint kept = ScrollBox1->scrollPosition();
@@ -81,7 +83,11 @@ void TFormPictureEditor::canvasSizeChanged(QPoint keptScroll) {
 void TFormPictureEditor::SetCanvasSize(int width, int height) {
     if (width < 1 || height < 1) return;
     const QPoint kept = ScrollBox1->scrollPosition();
+    // A new size draws a background that clear all left out again.
+    const bool cleared = Doc.BackgroundCleared;
+    Doc.BackgroundCleared = false;
     if (!Doc.SetCanvasSize({width, height})) {
+        Doc.BackgroundCleared = cleared;
         Prompter::warn(this, u"キャンバスをこの大きさにできません。"_s);
         showCanvasSizeInBoxes();
         return;
@@ -90,9 +96,15 @@ void TFormPictureEditor::SetCanvasSize(int width, int height) {
     canvasSizeChanged(kept);
 }
 
-void TFormPictureEditor::edWidthChange() {
-    // Both sides come from the boxes, so the canvas never keeps a side the boxes do not show.
-    const QSize size = CanvasView::clampCanvasSize({udWidth->value(), udHeight->value()});
+void TFormPictureEditor::edWidthChange(Qt::Orientation side)
+{
+    // Only the side of the box that changed: a picture larger than the boxes allow keeps its other
+    // side, which the other box cannot show.
+    QSize size = Doc.canvasSize();
+    if (side == Qt::Horizontal)
+        size.setWidth(CanvasView::clampCanvasSize({udWidth->value(), udHeight->value()}).width());
+    else
+        size.setHeight(CanvasView::clampCanvasSize({udWidth->value(), udHeight->value()}).height());
     if (size != Doc.canvasSize()) SetCanvasSize(size.width(), size.height());
 }
 
@@ -134,9 +146,10 @@ bool TFormPictureEditor::CMMouseWheel(QPoint screenPoint, int delta) {
     if (!ScrollBox1->rect().contains(pointer)) return false;
     const CanvasView::WheelAction action = CanvasView::wheelAction(
         pointer, ScrollBox1->size(), delta, ScrollBox1->scrollPosition(), ScrollBox1->maxScroll());
-    // The view scrolls, whatever layer is current or control focused.
+    // The arrow keys go to the form's own arrow handler, whatever control has the keyboard: they
+    // move the current floating picture, nudge a drag, or scroll.
     for (CanvasView::Arrow arrow : action.keys)
-        ScrollByArrow(arrow);
+        CMDialogKey(arrow, Qt::NoModifier);
     if (action.zoomDirection != 0) {
         const int next = CanvasView::clampZoom(zoom() + action.zoomDirection * UpDown1->singleStep());
         if (next != UpDown1->value()) UpDown1->setValue(next);

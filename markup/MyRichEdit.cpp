@@ -26,6 +26,9 @@ namespace {
 
 const QString RefusalMessage = u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n"_s;
 constexpr char16_t LineEndMark = 0x21B5; // ↵
+constexpr QChar RowBreak(PositionMap::RowBreak);
+// The state of a block that follows a row break.
+constexpr int RowContinues = 1;
 
 // Every way of breaking a line that callers and the clipboard use becomes one line break.
 QString normaliseBreaks(QString text)
@@ -70,7 +73,8 @@ QString dropUnencodable(QString& text)
     return bad;
 }
 
-// The document's own characters as toPlainText() gives them.
+// The document's own characters as toPlainText() gives them. Only the control makes row breaks: a
+// character that looks like one came in from outside, and goes as code page 932 cannot hold it.
 QString plainFromRaw(QString raw)
 {
     for (QChar& c : raw) {
@@ -84,6 +88,9 @@ QString plainFromRaw(QString raw)
         case QChar::Nbsp:
             c = u' ';
             break;
+        case PositionMap::RowBreak:
+            c = QChar::ReplacementCharacter;
+            break;
         default:
             break;
         }
@@ -91,18 +98,40 @@ QString plainFromRaw(QString raw)
     return raw;
 }
 
+// Where a row of a long line may end near `target`: after a blank or a Japanese comma or full stop
+// when one is near, and never inside a surrogate pair or a pair the mark-up reads as one ("{*",
+// "*}", "//"), so that rows never split what the colourer or the gutter look for.
+qsizetype rowEnd(QStringView line, qsizetype target)
+{
+    const auto allowed = [&](qsizetype i) {
+        const QChar before = line[i - 1];
+        return !before.isHighSurrogate() && before != u'{' && before != u'*' && before != u'/';
+    };
+    for (qsizetype i = target; i > target - 256 && i > 0; --i) {
+        const QChar before = line[i - 1];
+        if ((before == u' ' || before == u'\u3000' || before == u'、' || before == u'。') && allowed(i))
+            return i;
+    }
+    qsizetype i = target;
+    while (i > 1 && !allowed(i))
+        --i;
+    return i;
+}
+
 } // namespace
 
 TMyRichEdit::TMyRichEdit(QWidget* parent) : QPlainTextEdit(parent), m_strColor(std::make_unique<TStrColor>())
 {
     setUndoRedoEnabled(false);
+    // Tab moves the focus: the control does not want tabs (a TAB would reach the map file).
+    setTabChangesFocus(true);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     // Shows in the strip above the viewport when IndentTop exceeds IndentLeft (see SetFormatRect).
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
     NumberingColor = ColourText::fromQColor(palette().base().color());
     connect(document(), &QTextDocument::contentsChange, this, &TMyRichEdit::onContentsChange);
-    connect(document(), &QTextDocument::contentsChanged, this, &TMyRichEdit::refusePendingText);
+    connect(document(), &QTextDocument::contentsChanged, this, &TMyRichEdit::afterEdit);
     SetFormatRect();
     setModified(false);
     m_bookmarks.assign(size_t(m_sioriMax + 1), TBookmark{-1, -1, -1, -1});
@@ -128,20 +157,53 @@ void TMyRichEdit::setIndentTop(int pixels)
 const PositionMap& TMyRichEdit::positions() const
 {
     if (m_positionsStale) {
-        m_positions.reset(toPlainText());
+        m_positions.reset(documentText());
         m_positionsStale = false;
         m_textStale = true;
     }
     return m_positions;
 }
 
+QString TMyRichEdit::documentText() const
+{
+    QString text = toPlainText();
+    for (QTextBlock block = document()->begin().next(); block.isValid(); block = block.next())
+        if (block.userState() == RowContinues)
+            text[block.position() - 1] = RowBreak;
+    return text;
+}
+
 const QString& TMyRichEdit::plainText() const
 {
     if (m_textStale || m_positionsStale) {
-        m_plainText = positions().text();
+        m_plainText = positions().plainText();
         m_textStale = false;
     }
     return m_plainText;
+}
+
+QString TMyRichEdit::withRows(const QString& text)
+{
+    QString rows;
+    qsizetype lineStart = 0;
+    while (lineStart <= text.size()) {
+        qsizetype lineEnd = text.indexOf(u'\n', lineStart);
+        if (lineEnd < 0)
+            lineEnd = text.size();
+        const QStringView line = QStringView(text).mid(lineStart, lineEnd - lineStart);
+        qsizetype from = 0;
+        while (line.size() - from > LongestRow) {
+            const qsizetype to = rowEnd(line, from + RowLength);
+            rows += line.mid(from, to - from);
+            rows += RowBreak;
+            from = to;
+        }
+        rows += line.mid(from);
+        if (lineEnd < text.size())
+            rows += u'\n';
+        lineStart = lineEnd + 1;
+    }
+    return rows;
 }
 
 QString TMyRichEdit::Text() const
@@ -159,15 +221,21 @@ void TMyRichEdit::SetText(const QString& text)
     plainFormat.clearSelection();
     plainFormat.setCharFormat(QTextCharFormat());
     setTextCursor(plainFormat);
+    const QString rows = withRows(plain);
     {
-        // Already clean: no need to look at 64 KB again in the change handler.
+        // Already clean: no need to look at 64 KB again in the change handler. The positions are
+        // the text's, cheaper than following how Qt reports a cleared document.
         const QScopedValueRollback guard(m_refusing, true);
-        setPlainText(plain);
+        const QScopedValueRollback placing(m_placing, true);
+        m_positionsStale = true;
+        setPlainText(rows.size() == plain.size() ? plain : QString(rows).replace(RowBreak, u'\n'));
     }
-    // Read whole again: cheaper than following how Qt reports a cleared document.
-    m_positionsStale = true;
+    m_positions.reset(rows);
+    m_positionsStale = false;
+    m_textStale = true;
+    if (rows.size() != plain.size())
+        markRows(0, m_positions.documentLength());
     m_numberingStale = true;
-    ++m_formatGeneration;
     if (!refused.isEmpty())
         refuse(refused, false);
 }
@@ -207,7 +275,7 @@ void TMyRichEdit::setSelLength(int bytes)
 QString TMyRichEdit::SelText() const
 {
     const QTextCursor c = textCursor();
-    QString text = positions().mid(c.selectionStart(), c.selectionEnd() - c.selectionStart());
+    QString text = PositionMap::withoutRowBreaks(positions().mid(c.selectionStart(), c.selectionEnd() - c.selectionStart()));
     return text.replace(u'\n', u"\r\n"_s);
 }
 
@@ -218,43 +286,77 @@ void TMyRichEdit::setSelText(const QString& text)
     QTextCursor c = textCursor();
     {
         const QScopedValueRollback guard(m_refusing, true);
-        c.insertText(plain);
+        insertPlain(c, plain);
     }
     setTextCursor(c);
     if (!refused.isEmpty())
         refuse(refused, false);
 }
 
+// A long text goes in row by row, so that Qt never lays out more than a row at once.
+void TMyRichEdit::insertPlain(QTextCursor& cursor, const QString& plain)
+{
+    if (plain.size() <= LongestRow) {
+        cursor.insertText(plain);
+        return;
+    }
+    const QStringList rows = withRows(plain).split(RowBreak);
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (i > 0) {
+            const QScopedValueRollback rowBreak(m_insertingRowBreak, true);
+            cursor.insertBlock();
+        }
+        cursor.insertText(rows[i]);
+    }
+}
+
 void TMyRichEdit::SelectAll() { selectAll(); }
 
 // ---- Lines and geometry ---------------------------------------------------------------------
 
-int TMyRichEdit::FirstVisibleLine() const { return firstVisibleBlock().blockNumber(); }
+int TMyRichEdit::FirstVisibleLine() const { return positions().lineOfDocument(firstVisibleBlock().position()); }
 
 void TMyRichEdit::ScrollToLine(int line)
 {
-    const QTextBlock block = document()->findBlockByNumber(std::clamp(line, 0, LineCount() - 1));
+    const PositionMap& map = positions();
+    scrollToRow(document()->findBlock(map.documentOfLine(std::clamp(line, 0, map.lineCount() - 1))).blockNumber());
+}
+
+void TMyRichEdit::scrollToRow(int row)
+{
+    const QTextBlock block = document()->findBlockByNumber(std::clamp(row, 0, document()->blockCount() - 1));
     // The vertical scroll value counts laid-out rows; a block's first row is where it starts.
     verticalScrollBar()->setValue(block.firstLineNumber());
 }
 
 int TMyRichEdit::LineIndex(int line) const
 {
-    QTextBlock block;
-    if (line == -1)
-        block = textCursor().block();
-    else if (line >= 0)
-        block = document()->findBlockByNumber(line);
-    return block.isValid() ? byteOffset(block.position()) : -1;
+    const int start = line == -1 ? lineStartOf(textCursor().position()) : positions().documentOfLine(line);
+    return start >= 0 ? byteOffset(start) : -1;
 }
 
 int TMyRichEdit::LineFromChar(int byteOffset) const
 {
     const int position = byteOffset < 0 ? textCursor().selectionStart() : documentPosition(byteOffset);
-    return document()->findBlock(position).blockNumber();
+    return positions().lineOfDocument(position);
 }
 
-int TMyRichEdit::LineCount() const { return document()->blockCount(); }
+int TMyRichEdit::LineCount() const { return positions().lineCount(); }
+
+int TMyRichEdit::lineStartOf(int documentPosition) const
+{
+    const PositionMap& map = positions();
+    return map.documentOfLine(map.lineOfDocument(documentPosition));
+}
+
+int TMyRichEdit::lineEndOf(int documentPosition) const
+{
+    const PositionMap& map = positions();
+    const int next = map.documentOfLine(map.lineOfDocument(documentPosition) + 1);
+    return next < 0 ? map.documentLength() : next - 1;
+}
+
+bool TMyRichEdit::rowBreakAt(int documentPosition) const { return positions().at(documentPosition) == RowBreak; }
 
 // The document margin insets the text on the left and the right (and below the start of the
 // document); the strip at the top that scrolled text passes under is painted over, as the
@@ -293,32 +395,24 @@ void TMyRichEdit::ScrollCaret() { ensureCursorVisible(); }
 
 int TMyRichEdit::LineStartOfCaret(bool atBreak) const
 {
-    const QTextBlock block = textCursor().block();
-    if (block.blockNumber() == 0)
+    const int start = lineStartOf(textCursor().position());
+    if (start == 0)
         return 0;
-    return byteOffset(atBreak ? block.position() - 1 : block.position());
+    return byteOffset(atBreak ? start - 1 : start);
 }
 
 int TMyRichEdit::LineEndOfCaret(bool atBreak) const
 {
-    const QTextBlock block = textCursor().block();
-    if (!block.next().isValid())
+    const int end = lineEndOf(textCursor().position());
+    if (end == positions().documentLength())
         return TextLength();
-    const int lineBreak = byteOffset(block.position() + block.length() - 1);
+    const int lineBreak = byteOffset(end);
     return atBreak ? lineBreak : lineBreak + 2;
 }
 
 // ---- Saved views ----------------------------------------------------------------------------
 
-void TMyRichEdit::SaveColourView()
-{
-    const int first = FirstVisibleLine();
-    const QTextBlock block = document()->findBlockByNumber(first);
-    // Without colours the anchor is the line's end, which stays on that line however the
-    // colourer rewrites the line's beginning.
-    const int anchor = ShowStrColor ? block.position() : block.position() + block.length() - 1;
-    m_colourView = {SelStart(), SelLength(), first, byteOffset(anchor)};
-}
+void TMyRichEdit::SaveColourView() { m_colourView = {SelStart(), SelLength(), firstVisibleRow()}; }
 
 void TMyRichEdit::RestoreColourView(bool withLength)
 {
@@ -327,10 +421,10 @@ void TMyRichEdit::RestoreColourView(bool withLength)
         setSelStart(m_colourView.selStart);
     if (withLength)
         setSelLength(m_colourView.selLength);
-    ScrollToLine(LineFromChar(m_colourView.anchor));
+    scrollToRow(m_colourView.firstLine);
 }
 
-void TMyRichEdit::SaveViewState() { m_viewState = {SelStart(), SelLength(), FirstVisibleLine(), 0}; }
+void TMyRichEdit::SaveViewState() { m_viewState = {SelStart(), SelLength(), FirstVisibleLine()}; }
 
 void TMyRichEdit::RestoreViewState(bool withLength)
 {
@@ -356,6 +450,10 @@ void TMyRichEdit::onContentsChange(int position, int removed, int added)
 {
     if (m_settingFormats)
         return;
+    if (m_placing) {
+        numberingLinesChanged(position, added);
+        return;
+    }
     const int length = document()->characterCount() - 1;
     if (!m_positionsStale) {
         // Qt counts the paragraph separator that ends every document; the text has none.
@@ -365,13 +463,20 @@ void TMyRichEdit::onContentsChange(int position, int removed, int added)
             || m_positions.documentLength() - was + now != length) {
             m_positionsStale = true;
         } else {
-            const QString part = plainFromRaw(rawText(position, position + now));
-            // A change of formats only (the colourer's and the margin's): nothing new came in.
-            if (was == now && m_positions.mid(position, now) == part)
+            QString part = plainFromRaw(rawText(position, position + now));
+            // A change of formats only (the margin's): nothing new came in, but the formats taken
+            // with these pieces no longer hold.
+            if (was == now && m_positions.mid(position, now) == part) {
+                m_positions.renew(position, position + now);
                 return;
+            }
+            if (m_insertingRowBreak)
+                part.replace(u'\n', RowBreak);
             m_positions.replace(position, was, part);
         }
     }
+    m_rowsFrom = m_rowsFrom < 0 ? position : std::min(m_rowsFrom, position);
+    m_rowsTo = std::max(m_rowsTo, position + added);
     m_textStale = true;
     ++m_textEdits;
     numberingLinesChanged(position, added);
@@ -380,6 +485,101 @@ void TMyRichEdit::onContentsChange(int position, int removed, int added)
     const int end = std::min(position + added, document()->characterCount() - 1);
     m_pendingFrom = m_pendingFrom < 0 ? position : std::min(m_pendingFrom, position);
     m_pendingTo = std::max(m_pendingTo, end);
+}
+
+void TMyRichEdit::afterEdit()
+{
+    refusePendingText();
+    if (m_rowsFrom < 0 || m_fitting)
+        return;
+    const int from = m_rowsFrom, to = m_rowsTo;
+    m_rowsFrom = m_rowsTo = -1;
+    fitRows(from, to);
+}
+
+void TMyRichEdit::markRows(int fromDocument, int toDocument)
+{
+    const PositionMap& map = positions();
+    for (QTextBlock block = document()->findBlock(std::max(0, fromDocument));
+         block.isValid() && block.position() <= toDocument; block = block.next()) {
+        const int state = block.position() > 0 && map.at(block.position() - 1) == RowBreak ? RowContinues : -1;
+        if (block.userState() != state)
+            block.setUserState(state);
+    }
+}
+
+// Rows are made only where a row grew past LongestRow (typing, a paste, a drop); rows an edit left
+// short stay, as short rows cost nothing.
+void TMyRichEdit::fitRows(int fromDocument, int toDocument)
+{
+    const int length = document()->characterCount() - 1;
+    fromDocument = std::clamp(fromDocument, 0, length);
+    toDocument = std::clamp(toDocument, fromDocument, length);
+    markRows(fromDocument, toDocument);
+    std::vector<int> cuts;
+    for (QTextBlock block = document()->findBlock(fromDocument); block.isValid() && block.position() <= toDocument;
+         block = block.next()) {
+        if (block.length() - 1 <= LongestRow)
+            continue;
+        const QString text = block.text();
+        for (qsizetype from = 0; text.size() - from > LongestRow;) {
+            from = rowEnd(text, from + RowLength);
+            cuts.push_back(block.position() + int(from));
+        }
+    }
+    if (cuts.empty())
+        return;
+    const QScopedValueRollback fitting(m_fitting, true);
+    const QScopedValueRollback guard(m_refusing, true);
+    const QScopedValueRollback rowBreak(m_insertingRowBreak, true);
+    const bool wasModified = Modified();
+    const QTextCursor caret = textCursor();
+    const int anchor = caret.anchor(), position = caret.position();
+    QTextCursor c(document());
+    c.beginEditBlock();
+    for (auto it = cuts.rbegin(); it != cuts.rend(); ++it) {
+        c.setPosition(*it);
+        c.insertBlock();
+    }
+    c.endEditBlock();
+    m_rowsFrom = m_rowsTo = -1;
+    markRows(cuts.front(), cuts.back() + int(cuts.size()));
+    // The caret stays on its character, after the row breaks put in before it.
+    const auto shifted = [&](int p) { return p + int(std::count_if(cuts.begin(), cuts.end(), [p](int cut) { return cut < p; })); };
+    QTextCursor moved(document());
+    moved.setPosition(shifted(anchor));
+    moved.setPosition(shifted(position), QTextCursor::KeepAnchor);
+    setTextCursor(moved);
+    setModified(wasModified);
+}
+
+void TMyRichEdit::stepOverRowBreak(int key, Qt::KeyboardModifiers modifiers)
+{
+    QTextCursor c = textCursor();
+    const int p = c.position();
+    const PositionMap& map = positions();
+    const bool shift = modifiers & Qt::ShiftModifier;
+    int to = -1;
+    if (key == Qt::Key_Backspace && !c.hasSelection() && p > 0 && map.at(p - 1) == RowBreak)
+        to = p - 1;
+    else if (key == Qt::Key_Delete && !c.hasSelection() && map.at(p) == RowBreak)
+        to = p + 1;
+    else if (key == Qt::Key_Left && !(modifiers & Qt::ControlModifier) && p > 0 && map.at(p - 1) == RowBreak)
+        to = p - 1;
+    else if (key == Qt::Key_Right && !(modifiers & Qt::ControlModifier) && map.at(p) == RowBreak)
+        to = p + 1;
+    if (to < 0 || (shift ? false : c.hasSelection() && (key == Qt::Key_Left || key == Qt::Key_Right)))
+        return;
+    c.setPosition(to, shift ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+    setTextCursor(c);
+}
+
+QMimeData* TMyRichEdit::createMimeDataFromSelection() const
+{
+    const QTextCursor c = textCursor();
+    auto* data = new QMimeData;
+    data->setText(PositionMap::withoutRowBreaks(positions().mid(c.selectionStart(), c.selectionEnd() - c.selectionStart())));
+    return data;
 }
 
 void TMyRichEdit::refusePendingText()
@@ -481,7 +681,7 @@ void TMyRichEdit::paintEvent(QPaintEvent* event)
             if (blockBoundingGeometry(block).translated(offset).top() > bottom)
                 break;
             const int lineBreak = block.position() + block.length() - 1;
-            if (lineBreak >= selFrom && lineBreak < selTo)
+            if ((lineBreak >= selFrom && lineBreak < selTo) || block.next().userState() == RowContinues)
                 continue;
             QTextCursor at(document());
             at.setPosition(lineBreak);
@@ -641,6 +841,7 @@ void TMyRichEdit::keyPressEvent(QKeyEvent* event)
         m_needsRecolour = m_needsRenumber = true;
         resetAfterBracket();
     };
+    stepOverRowBreak(key, modifiers);
     switch (key) {
     case Qt::Key_Backspace:
     case Qt::Key_Delete:

@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QTextCharFormat>
 #include <array>
 #include <functional>
@@ -34,17 +35,19 @@ public:
 using TBookmark = std::array<qint32, 4>;
 
 // One state of the text undo ring: the formatted text, the view and the bookmarks of that moment.
+// States share what did not change between them: the pieces of the text, and the formats on each.
 struct TRichUndoMemory {
     struct FormatRun {
-        int from = 0, length = 0;
+        int from = 0, length = 0; // from the start of its piece
         QTextCharFormat format;
     };
-    QString text;                   // as the document holds it, one "\n" per line break
-    std::vector<FormatRun> formats; // the colourer's formats, by document position
+    using FormatRuns = std::vector<FormatRun>;
+    PositionMap text; // as the document holds it
+    // The colourer's formats, a list for each piece of the text.
+    std::vector<std::shared_ptr<const FormatRuns>> formats;
     bool showStrColor = false;
-    int firstVisibleLine = 0, selStart = 0, selLength = 0;
+    int firstVisibleRow = 0, selStart = 0, selLength = 0;
     std::vector<TBookmark> bookmarks;
-    quint64 formatGeneration = 0; // the control's count of format changes when taken
 };
 
 // The mark-up edit control. Its positions (SelStart, SelLength, line starts, LineIndex, ...) are
@@ -56,6 +59,10 @@ struct TRichUndoMemory {
 // comes once the event loop is back. A Shift+Return line separator becomes a plain line break.
 // Descriptions wrap at the control's width; the "lines" of FirstVisibleLine, ScrollToLine,
 // LineIndex, LineFromChar and LineCount are text lines (between line breaks), not wrapped rows.
+// A line longer than LongestRow characters is held as several blocks of the document, rows
+// joined by row breaks (PositionMap::RowBreak), since Qt lays out a whole block at every edit, at
+// every cursor it is asked about and at the caret's every blink: the text, its positions, the
+// keys and the clipboard pass over a row break as if it were not there.
 class TMyRichEdit : public QPlainTextEdit {
     Q_OBJECT
 
@@ -187,6 +194,11 @@ public:
     // The input method's composition is shown black on cyan.
     static QTextCharFormat imeFormat();
 
+    // A line longer than LongestRow is broken into rows of about RowLength.
+    static constexpr int LongestRow = 8192, RowLength = 4096;
+    // The text with a row break wherever a line is longer than a row.
+    static QString withRows(const QString& text);
+
 signals:
     // Raised after a change that brought in text code page 932 cannot hold (already removed).
     void unencodableRefused(const QString& characters);
@@ -206,6 +218,7 @@ protected:
     // is only a line break is dropped. Each control handles its own input method.
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     bool event(QEvent* event) override;
@@ -214,19 +227,38 @@ protected:
 
 private:
     void onContentsChange(int position, int removed, int added);
-    // The text as positions() holds it (one "\n" per line break), built again only after a change.
+    // The text (one "\n" per line break, no row breaks), built again only after a change.
     const QString& plainText() const;
+    // The document as positions() holds it, read whole.
+    QString documentText() const;
     // Runs once an edit has finished (never inside the document's change signal, where editing
-    // again would confuse the layout): takes out what code page 932 cannot hold, turns line
-    // separators into line breaks.
+    // again would confuse the layout): refuses text and fits the rows.
+    void afterEdit();
+    // Takes out what code page 932 cannot hold, turns line separators into line breaks.
     void refusePendingText();
+    // Breaks the lines an edit made longer than a row, and joins rows an edit left short.
+    void fitRows(int fromDocument, int toDocument);
+    // Block states: a block that follows a row break says so, so that the document alone tells
+    // the rows when the positions must be read again.
+    void markRows(int fromDocument, int toDocument);
+    bool rowBreakAt(int documentPosition) const;
+    // Puts plain text (line breaks as "\n") at the cursor, long lines as rows.
+    void insertPlain(QTextCursor& cursor, const QString& plain);
+    // Steps a key would take over a row break, taken first, so that the key acts on a character.
+    void stepOverRowBreak(int key, Qt::KeyboardModifiers modifiers);
+    int firstVisibleRow() const { return firstVisibleBlock().blockNumber(); }
+    void scrollToRow(int row);
+    // The bounds of the text line holding the position: its start, and its line break (or the end).
+    int lineStartOf(int documentPosition) const;
+    int lineEndOf(int documentPosition) const;
     // Emits unencodableRefused and shows the warning, now or once the event loop is back (for text
     // arriving from key, input method, paste and drop handlers).
     void refuse(const QString& characters, bool later);
     QString rawText(int from, int to) const;
 
     TRichUndoMemory captureState() const;
-    bool textIs(const QString& text) const; // the text now is `text` (one "\n" per line break)
+    std::shared_ptr<const TRichUndoMemory::FormatRuns> readFormats(const PositionMap& text, size_t piece) const;
+    bool textIs(const PositionMap& text) const;
     void RestoreTextSnapshot();
     void updateCurrentSnapshot();
     void pushTextSnapshot(int kind); // kind decides whether the caret line is recoloured first
@@ -260,7 +292,12 @@ private:
     std::vector<TBookmark> m_bookmarks;
     bool m_needsRecolour = false, m_needsRenumber = false, m_imeComposing = false;
     int m_numberingLineHeight = 0, m_numberedBlockCount = 0;
-    quint64 m_formatGeneration = 0; // raised by every change of formats
+    // The text and formats taken last: a piece still there has the formats read then.
+    struct Captured {
+        PositionMap text;
+        std::vector<std::shared_ptr<const TRichUndoMemory::FormatRuns>> formats;
+    };
+    mutable Captured m_captured;
     // Kept up to date through every change of the document; rebuilt whole only when a change
     // report does not fit what it holds.
     mutable PositionMap m_positions;
@@ -274,7 +311,13 @@ private:
     bool m_refusing = false;
     bool m_settingFormats = false;            // the colourer's own edit: formats only
     int m_pendingFrom = -1, m_pendingTo = -1; // document range still to be checked
+    bool m_insertingRowBreak = false;         // the separator going in is a row break
+    bool m_placing = false;                   // a whole state goes in, rows and all
+    bool m_fitting = false;
+    int m_rowsFrom = -1, m_rowsTo = -1; // document range whose rows are still to be fitted
+    // The colour view keeps the first visible row (formats never move a row); the view state the
+    // first visible line.
     struct View {
-        int selStart = 0, selLength = 0, firstLine = 0, anchor = 0;
+        int selStart = 0, selLength = 0, firstLine = 0;
     } m_colourView, m_viewState;
 };

@@ -118,7 +118,8 @@ void TMyRichEdit::applyColourRanges(int fromDocument, int toDocument)
         end = run;
     }
     c.endEditBlock();
-    ++m_formatGeneration;
+    if (!m_positionsStale)
+        m_positions.renew(fromDocument, toDocument);
     setModified(wasModified);
 }
 

@@ -1,12 +1,14 @@
 // The control's own undo ring and its bookmarks.
 #include "MyRichEdit.h"
 
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QTextBlock>
 
 namespace {
 
 const TBookmark Unset{-1, -1, -1, -1};
+constexpr QChar RowBreakChar(PositionMap::RowBreak);
 
 bool groupsByKind(int kind)
 {
@@ -53,24 +55,52 @@ void TMyRichEdit::ResetBookmark(int index)
     }
 }
 
+std::shared_ptr<const TRichUndoMemory::FormatRuns> TMyRichEdit::readFormats(const PositionMap& text,
+                                                                           size_t piece) const
+{
+    const int from = text.pieceStart(piece);
+    const int to = piece + 1 < text.pieceCount() ? text.pieceStart(piece + 1) : text.documentLength();
+    auto runs = std::make_shared<TRichUndoMemory::FormatRuns>();
+    for (QTextBlock block = document()->findBlock(from); block.isValid() && block.position() < to;
+         block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int start = std::max(from, fragment.position());
+            const int end = std::min(to, fragment.position() + fragment.length());
+            if (start >= end)
+                continue;
+            const QTextCharFormat format = fragment.charFormat();
+            if (format.hasProperty(QTextFormat::ForegroundBrush) || format.hasProperty(QTextFormat::FontWeight))
+                runs->push_back({start - from, end - start, format});
+        }
+    }
+    return runs;
+}
+
+// A piece of text taken before keeps the formats read then: every change of formats makes its
+// pieces anew (PositionMap::renew), so only the pieces an edit or a recolouring touched are read.
 TRichUndoMemory TMyRichEdit::captureState() const
 {
     TRichUndoMemory state;
-    state.text = plainText(); // shared with the cache, not copied
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const QTextCharFormat format = fragment.charFormat();
-            if (format.hasProperty(QTextFormat::ForegroundBrush) || format.hasProperty(QTextFormat::FontWeight))
-                state.formats.push_back({fragment.position(), fragment.length(), format});
-        }
+    state.text = positions();
+    const Captured& before = m_captured;
+    const PositionMap::Difference d = state.text.difference(before.text);
+    const size_t n = state.text.pieceCount(), m = before.text.pieceCount();
+    state.formats.reserve(n);
+    for (size_t k = 0; k < n; ++k) {
+        if (k < d.samePieces)
+            state.formats.push_back(before.formats[k]);
+        else if (k >= n - d.sameEndPieces)
+            state.formats.push_back(before.formats[m - (n - k)]);
+        else
+            state.formats.push_back(readFormats(state.text, k));
     }
+    m_captured = {state.text, state.formats};
     state.showStrColor = ShowStrColor;
-    state.firstVisibleLine = FirstVisibleLine();
+    state.firstVisibleRow = firstVisibleRow();
     state.selStart = SelStart();
     state.selLength = SelLength();
     state.bookmarks = m_bookmarks;
-    state.formatGeneration = m_formatGeneration;
     return state;
 }
 
@@ -80,13 +110,9 @@ void TMyRichEdit::ResetTextUndo()
     LastStepKind = CaretKeys;
 }
 
-bool TMyRichEdit::textIs(const QString& text) const
+bool TMyRichEdit::textIs(const PositionMap& text) const
 {
-    const PositionMap& map = positions();
-    // A snapshot taken since the last change shares the cached text.
-    if (!m_textStale && m_plainText.constData() == text.constData() && m_plainText.size() == text.size())
-        return true;
-    return map.textEquals(text);
+    return positions().textEquals(text);
 }
 
 bool TMyRichEdit::IsTextModified() const
@@ -94,22 +120,13 @@ bool TMyRichEdit::IsTextModified() const
     return m_undo.current() != m_undo.first() || !textIs(m_undo.currentState().text);
 }
 
-// The shown state keeps its text but takes the current view and formats. With the same text and
-// no format change since, the formats are those it holds: walking the document for them would
-// cost more than the keystroke.
+// The shown state keeps its text but takes the current view and formats.
 void TMyRichEdit::updateCurrentSnapshot()
 {
     TRichUndoMemory& current = m_undo.currentState();
-    if (current.formatGeneration != m_formatGeneration) {
-        std::vector<TBookmark> bookmarks = std::move(current.bookmarks);
-        current = captureState();
-        current.bookmarks = std::move(bookmarks);
-        return;
-    }
-    current.showStrColor = ShowStrColor;
-    current.firstVisibleLine = FirstVisibleLine();
-    current.selStart = SelStart();
-    current.selLength = SelLength();
+    std::vector<TBookmark> bookmarks = std::move(current.bookmarks);
+    current = captureState();
+    current.bookmarks = std::move(bookmarks);
 }
 
 void TMyRichEdit::RecordTextUndoStep(int kind)
@@ -175,28 +192,44 @@ void TMyRichEdit::RedoText()
     LastStepKind = AboutToUndo;
 }
 
+// Only what differs from the shown text goes back in, rows and formats as they were taken.
 void TMyRichEdit::RestoreTextSnapshot()
 {
     const TRichUndoMemory& state = m_undo.currentState();
     const QSignalBlocker detached(this);
     const bool changed = !textIs(state.text);
     const bool wasModified = Modified();
-    SetText(state.text);
-    if (!state.formats.empty()) {
+    const PositionMap::Difference d = positions().difference(state.text);
+    const size_t n = state.text.pieceCount();
+    {
+        const QScopedValueRollback guard(m_refusing, true);
+        const QScopedValueRollback placing(m_placing, true);
         QTextCursor c(document());
         c.beginEditBlock();
-        for (const TRichUndoMemory::FormatRun& run : state.formats) {
-            c.setPosition(run.from);
-            c.setPosition(run.from + run.length, QTextCursor::KeepAnchor);
-            c.setCharFormat(run.format);
+        c.setPosition(d.from);
+        c.setPosition(d.to, QTextCursor::KeepAnchor);
+        QString part = state.text.mid(d.from, d.otherTo - d.from);
+        part.replace(RowBreakChar, u'\n');
+        c.insertText(part, QTextCharFormat());
+        for (size_t k = d.samePieces; k < n - d.sameEndPieces; ++k) {
+            const int start = state.text.pieceStart(k);
+            for (const TRichUndoMemory::FormatRun& run : *state.formats[k]) {
+                c.setPosition(start + run.from);
+                c.setPosition(start + run.from + run.length, QTextCursor::KeepAnchor);
+                c.setCharFormat(run.format);
+            }
         }
         c.endEditBlock();
     }
-    ++m_formatGeneration;
+    m_positions = state.text;
+    m_positionsStale = false;
+    m_textStale = true;
+    markRows(d.from, d.otherTo);
+    m_captured = {state.text, state.formats};
     ShowStrColor = state.showStrColor;
     setSelStart(state.selStart);
     setSelLength(state.selLength);
-    ScrollToLine(state.firstVisibleLine);
+    scrollToRow(state.firstVisibleRow);
     m_bookmarks = state.bookmarks;
     m_bookmarks.resize(size_t(m_sioriMax + 1), Unset);
     setModified(wasModified || changed);

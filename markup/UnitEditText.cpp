@@ -39,6 +39,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -94,7 +95,7 @@ protected:
         const int mark = m_window->DropMarkTab;
         if (m_window->m_dragging && mark >= 1 && mark < count()) {
             const QRect r = tabRect(mark);
-            const int x = mark <= currentIndex() ? r.left() + 1 : r.right() - 1;
+            const int x = mark <= m_window->draggedTab() ? r.left() + 1 : r.right() - 1;
             p.fillRect(QRect(x - 1, r.top(), 2, r.height()), Qt::black);
         }
     }
@@ -503,6 +504,7 @@ bool TFormEditText::eventFilter(QObject* watched, QEvent* event)
     if (key->key() == Qt::Key_Escape && m_dragStart.x() > -100000) {
         m_dragging = false;
         m_dragStart = QPoint(-1000000, -1000000);
+        m_dragPage = nullptr;
         DropMarkTab = -1;
         m_tabBar->update();
         return true;
@@ -884,12 +886,12 @@ void TFormEditText::currentPageShown()
 void TFormEditText::pcEditMouseDown(Qt::MouseButton button, const QPoint& pos)
 {
     if (button == Qt::LeftButton) {
-        if (pcEdit->currentIndex() > 0) {
-            m_dragging = false;
+        m_dragging = false;
+        m_dragPage = TabPage(pcEdit->currentIndex());
+        if (m_dragPage) {
             m_dragStart = pos;
             DropMarkTab = -1;
-            if (const QWidget* page = pcEdit->currentWidget())
-                m_dragPageBounds = QRect(page->mapToGlobal(QPoint(0, 0)), page->size());
+            m_dragPageBounds = QRect(m_dragPage->mapToGlobal(QPoint(0, 0)), m_dragPage->size());
         } else {
             m_dragStart = QPoint(-1000000, -1000000);
         }
@@ -899,9 +901,15 @@ void TFormEditText::pcEditMouseDown(Qt::MouseButton button, const QPoint& pos)
     }
 }
 
+int TFormEditText::draggedTab() const
+{
+    const int index = m_dragPage ? pcEdit->indexOf(m_dragPage) : -1;
+    return index > 0 ? index : -1;
+}
+
 void TFormEditText::pcEditDragOver(const QPoint& pos)
 {
-    if (m_dragStart.x() < -100000 || pcEdit->currentIndex() < 1)
+    if (m_dragStart.x() < -100000 || draggedTab() < 1)
         return;
     if (!m_dragging && (pos - m_dragStart).manhattanLength() < 20)
         return;
@@ -917,33 +925,36 @@ void TFormEditText::pcEditDragOver(const QPoint& pos)
 
 void TFormEditText::pcEditDragDrop(const QPoint& pos)
 {
-    const int active = pcEdit->currentIndex();
+    const int dragged = draggedTab();
     for (int i = 1; i < pcEdit->count(); ++i)
         if (m_tabBar->tabRect(i).contains(pos)) {
-            if (i != active && active > 0)
-                m_tabBar->moveTab(active, i);
+            if (i != dragged && dragged > 0)
+                m_tabBar->moveTab(dragged, i);
             break;
         }
     m_dragging = false;
+    m_dragPage = nullptr;
     DropMarkTab = -1;
     pcEditChange();
 }
 
 void TFormEditText::pcEditEndDrag(const QPoint& globalPos)
 {
-    const bool dragging = m_dragging;
+    const bool dragging = m_dragging && draggedTab() > 0;
     const QPoint start = m_dragStart;
     m_dragging = false;
     m_dragStart = QPoint(-1000000, -1000000);
-    if (!dragging)
+    if (!dragging) {
+        m_dragPage = nullptr;
+        DropMarkTab = -1;
+        m_tabBar->update();
         return;
+    }
     const QPoint pos = m_tabBar->mapFromGlobal(globalPos);
     // A drop outside the window lets the page float there; inside the tab row it moves the tab.
     if (!rect().contains(mapFromGlobal(globalPos))) {
-        TFormRefPage* page = TabPage(pcEdit->currentIndex());
+        TFormRefPage* page = std::exchange(m_dragPage, nullptr);
         DropMarkTab = -1;
-        if (!page)
-            return;
         const QScreen* at = QGuiApplication::screenAt(globalPos);
         if (!at)
             at = screen();
@@ -1250,9 +1261,11 @@ void TFormEditText::SearchText(const TFindDialog* dialog, bool down)
         editor->setFocus();
 }
 
+// The other destinations are changed whichever page is current; the host leaves the row being
+// edited to the editor.
 void TFormEditText::ChangeOtherDescriptions(const std::function<QString(const QString&)>& change)
 {
-    if (CurrentPage || !m_host.changeOtherDescriptions)
+    if (!m_host.changeOtherDescriptions)
         return;
     m_host.changeOtherDescriptions(change);
 }

@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QHash>
 #include <QMargins>
+#include <QPointer>
 #include <QRect>
 #include <functional>
 #include <memory>
@@ -267,4 +268,8 @@ private:
     QPoint m_dragStart{-1000000, -1000000};
     // The dragged page's rectangle on the screen when its tab was pressed.
     QRect m_dragPageBounds;
+    // The page whose tab was pressed: the one a drag carries, whichever page becomes current
+    // meanwhile (a key may make another). Gone, or no longer a tab, the drag ends with nothing.
+    QPointer<TFormRefPage> m_dragPage;
+    int draggedTab() const;
 };

@@ -158,10 +158,11 @@ TFormRefPage* TFormEditText::CreateScratchPage(const QString& fileName)
         Prompter::warn(this, fileName + u"\r\n"_s + u"シフトJISのテキストとして読めない部分があります。"_s);
         return nullptr;
     }
-    // Lines are read as lines: the break after the last one is not an empty line of its own.
+    // Lines are read as lines: the break after the last one is not an empty line of its own, and
+    // the save gives every line its CR LF again.
     if (text.endsWith(u"\r\n"_s))
         text.chop(2);
-    else if (text.endsWith(u'\n'))
+    else if (text.endsWith(u'\n') || text.endsWith(u'\r'))
         text.chop(1);
     FileOps::FileHold hold;
     hold.hold(fileName);
@@ -181,7 +182,7 @@ TFormRefPage* TFormEditText::AddNewScratchPage(const QString& fileName, const QS
     // Pages take the description editor's background.
     page->MyRichEdit1->setPalette(MyRichEdit1->palette());
     page->setPalette(MyRichEdit1->palette());
-    page->MyRichEdit1->setUndoMax(MyRichEdit1->UndoMax() - 1);
+    page->MyRichEdit1->setUndoMax(MyRichEdit1->UndoMax());
     page->MyRichEdit1->setFont(DialogFont);
     if (text) {
         page->MyRichEdit1->SetText(*text);
@@ -293,8 +294,9 @@ bool TFormEditText::writeScratchPage(TFormRefPage* page, const QString& path, QS
     const QString real = RealPath(path);
     if (real.isEmpty() || !IsPathInFolder(m_host.scratchFolder, real, false))
         return false;
+    // Every line, the last included, ends with CR LF; an empty page has no line.
     QString text = page->MyRichEdit1->Text();
-    if (!text.isEmpty() && !text.endsWith(u"\r\n"_s))
+    if (!text.isEmpty())
         text += u"\r\n"_s;
     bool ok = true;
     const QByteArray bytes = Cp932::encode(text, &ok);

@@ -3,11 +3,18 @@
 #include "MyRichEdit.h"
 #include "UnitEditText.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QVBoxLayout>
+
+#include <utility>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -66,6 +73,8 @@ TFormRefPage::TFormRefPage(TFormEditText* owner)
     mmHyouji = MainMenu1->addMenu(u"表示(&V)"_s);
     mmEdit->addAction(QString());
     MainMenu1->setVisible(false);
+    for (QMenu* menu : {mmFile, mmEdit, mmSearch, mmHyouji})
+        menu->installEventFilter(this);
     if (owner) {
         connect(mmSaveAs, &QAction::triggered, this, [this] { m_owner->SaveScratchPage(this); });
         connect(mmClose, &QAction::triggered, this, &QWidget::close);
@@ -114,9 +123,55 @@ void TFormRefPage::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+bool TFormRefPage::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* menu = qobject_cast<QMenu*>(watched);
+    if (!menu || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const QString text = key->text();
+    if (text.isEmpty() || !text.front().isPrint() || text.front().isSpace()
+        || (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))
+        return false;
+    const QKeySequence pressed(Qt::ALT | QKeySequence(text.toUpper())[0].key());
+    for (const QAction* action : menu->actions())
+        if (action->isVisible() && !action->isSeparator() && QKeySequence::mnemonic(action->text()) == pressed)
+            return false;
+    menu->close();
+    MainMenu1->setActiveAction(nullptr);
+    return true;
+}
+
+namespace {
+// The windows a floating page's minimising took down with it, to come back with it.
+std::vector<QPointer<QWidget>>& minimisedWithPage()
+{
+    static std::vector<QPointer<QWidget>> windows;
+    return windows;
+}
+} // namespace
+
 void TFormRefPage::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
+    // Minimising a floating page minimises the whole application, and bringing it back brings the
+    // rest back.
+    if (event->type() == QEvent::WindowStateChange && isWindow()) {
+        const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+        const bool was = change->oldState() & Qt::WindowMinimized, now = windowState() & Qt::WindowMinimized;
+        if (now && !was) {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w != this && w->isVisible() && !w->isMinimized() && !qobject_cast<QMenu*>(w)
+                    && (w->windowType() == Qt::Window || w->windowType() == Qt::Dialog)) {
+                    minimisedWithPage().emplace_back(w);
+                    w->showMinimized();
+                }
+        } else if (was && !now) {
+            for (const QPointer<QWidget>& w : std::exchange(minimisedWithPage(), {}))
+                if (w && w->isMinimized())
+                    w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+        }
+    }
     if (event->type() == QEvent::ActivationChange && isWindow() && isActiveWindow() && m_owner)
         m_owner->RefPageActivated(this);
 }

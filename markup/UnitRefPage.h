@@ -47,6 +47,8 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    // A menu key that matches no item closes the page's menu.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;

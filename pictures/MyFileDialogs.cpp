@@ -10,8 +10,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QFrame>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMouseEvent>
@@ -20,6 +23,8 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStringList>
+#include <QTimer>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -38,6 +43,7 @@ QString listMenuRefusal()
 // caller's object.
 struct DialogSetup {
     bool save = false;
+    bool picture = false;
     QString initialDir;
     bool dirChangeBox = true, dirCreateBtn = true, dirUpBtn = true, dirPrevBtn = true,
          dirEditBox = true, dirEditPath = true, listMenu = true, listChangeFN = true, keepSize = true;
@@ -113,6 +119,8 @@ public:
         setUpNameBox();
         setUpLists();
         setUpTypes();
+        if (m_setup.picture)
+            setUpPreview();
         if (m_setup.keepSize)
             dialog.installEventFilter(this);
     }
@@ -299,8 +307,23 @@ private:
         }
     }
 
+    // A name typed without extension takes the chosen type's: "JPEG ﾌｧｲﾙ (*.jpg)" gives ".jpg"; a type
+    // of several patterns gives the caller's default.
+    void applyTypeExtension()
+    {
+        static const QRegularExpression lastParentheses(u"\\(([^()]*)\\)\\s*$"_s);
+        const QStringList masks =
+            lastParentheses.match(m_dialog.selectedNameFilter()).captured(1).split(u' ', Qt::SkipEmptyParts);
+        static const QRegularExpression oneExtension(u"^\\*\\.(\\w+)$"_s);
+        const QRegularExpressionMatch only =
+            masks.size() == 1 ? oneExtension.match(masks.first()) : QRegularExpressionMatch();
+        m_dialog.setDefaultSuffix(only.hasMatch() ? only.captured(1) : m_defaultExt);
+    }
+
     void setUpTypes()
     {
+        m_defaultExt = m_dialog.defaultSuffix();
+        applyTypeExtension();
         if (!m_types)
             return;
         // Qt rewrites the extension of the typed name to the chosen type's first mask; the name
@@ -310,6 +333,7 @@ private:
             connect(m_types, &QComboBox::activated, this, &DialogCustomiser::typeChosen);
         else
             connect(m_types, &QComboBox::activated, this, [this](int index) {
+                applyTypeExtension();
                 if (m_setup.onTypeChange && m_nameBox)
                     m_nameBox->setText(m_setup.onTypeChange(index + 1, m_nameBox->text()));
             });
@@ -321,9 +345,60 @@ private:
             return;
         const QString typed = m_nameBox->text();
         m_dialog.selectNameFilter(m_types->itemText(index));
+        applyTypeExtension();
         const QString name = m_setup.onTypeChange ? m_setup.onTypeChange(index + 1, typed) : typed;
         if (m_nameBox->text() != name)
             m_nameBox->setText(name);
+    }
+
+    // The toolkit's picture dialogs show the picture chosen in the list beside it, scaled to fit,
+    // with its size; nothing for a file the programs cannot read.
+    void setUpPreview()
+    {
+        auto* grid = qobject_cast<QGridLayout*>(m_dialog.layout());
+        if (!grid)
+            return;
+        auto* pane = new QFrame(&m_dialog);
+        pane->setObjectName(u"picturePreview"_s);
+        pane->setFrameShape(QFrame::StyledPanel);
+        auto* column = new QVBoxLayout(pane);
+        m_previewSize = new QLabel(pane);
+        m_previewSize->setObjectName(u"picturePreviewSize"_s);
+        m_previewSize->setAlignment(Qt::AlignCenter);
+        m_previewPicture = new QLabel(pane);
+        m_previewPicture->setObjectName(u"picturePreviewPicture"_s);
+        m_previewPicture->setAlignment(Qt::AlignCenter);
+        m_previewPicture->setFixedSize(PreviewSide, PreviewSide);
+        column->addWidget(m_previewSize);
+        column->addWidget(m_previewPicture);
+        column->addStretch();
+        grid->addWidget(pane, 0, grid->columnCount(), grid->rowCount(), 1);
+        // Read once the choice settles, so that walking the list with the arrows stays quick.
+        m_previewTimer = new QTimer(this);
+        m_previewTimer->setSingleShot(true);
+        m_previewTimer->setInterval(100);
+        connect(m_previewTimer, &QTimer::timeout, this, &DialogCustomiser::showPreview);
+        connect(&m_dialog, &QFileDialog::currentChanged, this, [this](const QString& path) {
+            m_previewPath = path;
+            m_previewTimer->start();
+        });
+    }
+
+    void showPreview()
+    {
+        QImage picture;
+        if (PictureFile::isSupportedName(m_previewPath) && QFileInfo(m_previewPath).isFile())
+            picture = PictureFile::load(m_previewPath);
+        if (picture.isNull()) {
+            m_previewSize->clear();
+            m_previewPicture->clear();
+            return;
+        }
+        m_previewSize->setText(u"%1 x %2"_s.arg(picture.width()).arg(picture.height()));
+        const QSize fit = picture.size().scaled(PreviewSide, PreviewSide, Qt::KeepAspectRatio).expandedTo({1, 1});
+        const bool shrinks = fit.width() < picture.width();
+        m_previewPicture->setPixmap(QPixmap::fromImage(
+            picture.scaled(fit, Qt::IgnoreAspectRatio, shrinks ? Qt::SmoothTransformation : Qt::FastTransformation)));
     }
 
     QScreen* mainScreen() const
@@ -353,6 +428,12 @@ private:
     QPointer<QObject> m_nameBoxObject; // for identity checks while the box is being destroyed
     QPointer<QComboBox> m_types;
     QPointer<QAction> m_upAction;
+    QString m_defaultExt;
+    static constexpr int PreviewSide = 160;
+    QLabel* m_previewSize = nullptr;    // owned by the dialog
+    QLabel* m_previewPicture = nullptr; // owned by the dialog
+    QTimer* m_previewTimer = nullptr;
+    QString m_previewPath;
     QList<QPointer<QAbstractItemView>> m_views;
     QList<std::pair<QPointer<QObject>, QPointer<QObject>>> m_listObjects; // each list and its viewport
     int m_baseDepth = 0;
@@ -450,6 +531,7 @@ bool TMyFileDialog::Execute(QWidget* parent)
 
     DialogSetup setup;
     setup.save = m_save;
+    setup.picture = m_picture;
     setup.initialDir = InitialDir;
     setup.dirChangeBox = DirChangeBox;
     setup.dirCreateBtn = DirCreateBtn;

@@ -26,7 +26,9 @@ class QLineEdit;
 //                 window's monitor, one third down; false leaves size and place to Qt.
 // Open dialogs empty the name box when the folder changes; save dialogs keep the typed name.
 // The two picture dialogs take only names the programs can read and write (".bmp", ".jpg"): any
-// other is refused with the programs' one message and the dialog stays open.
+// other is refused with the programs' one message and the dialog stays open. Beside the list they
+// show the chosen picture, scaled to fit, and its width x height. A name typed without extension
+// takes the chosen type's (DefaultExt for a type of several patterns).
 class TMyFileDialog {
 public:
     virtual ~TMyFileDialog() = default;

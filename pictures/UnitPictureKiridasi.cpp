@@ -153,8 +153,9 @@ void TFormPictureKiridasi::buildControls()
         auto* s = new QSpinBox(this);
         s->setRange(min, max);
         s->setValue(value);
-        // A typed value counts when it is complete, not at each digit.
-        s->setKeyboardTracking(false);
+        // A typed value counts as soon as it is typed, as the edit and up-down pair's does: a menu
+        // key that follows without leaving the box acts on it.
+        s->setKeyboardTracking(true);
         return s;
     };
 

@@ -21,6 +21,8 @@ constexpr int InfoHeaderSize = 40;
 constexpr int CoreHeaderSize = 12;
 
 constexpr quint32 BiRgb = 0;
+constexpr quint32 BiRle8 = 1;
+constexpr quint32 BiRle4 = 2;
 constexpr quint32 BiBitfields = 3;
 constexpr quint32 BiAlphaBitfields = 6;
 
@@ -109,6 +111,8 @@ struct Layout {
 
 bool ownDecoderTakes(const Layout& layout)
 {
+    if (layout.compression == BiRle8 || layout.compression == BiRle4)
+        return layout.bitCount == (layout.compression == BiRle8 ? 8 : 4) && !layout.topDown;
     if (layout.compression == BiRgb)
         return layout.bitCount == 1 || layout.bitCount == 4 || layout.bitCount == 8 || layout.bitCount == 16
                || layout.bitCount == 24 || layout.bitCount == 32;
@@ -117,8 +121,76 @@ bool ownDecoderTakes(const Layout& layout)
     return false;
 }
 
+void readPalette(const uchar* data, const Layout& layout, QRgb (&palette)[256])
+{
+    std::fill(std::begin(palette), std::end(palette), qRgb(0, 0, 0));
+    for (qint64 i = 0; i < layout.paletteCount; ++i) {
+        const uchar* entry = data + layout.paletteOffset + i * layout.paletteEntrySize;
+        palette[i] = qRgb(entry[2], entry[1], entry[0]);
+    }
+}
+
+// Run-length coded rows of 8 or 4 bits per pixel, bottom-up: runs of one index, literal runs padded
+// to whole words, and the escapes for a row's end, a jump and the picture's end. Pixels no code
+// reaches take the first palette entry. The codes must reach the picture's end or fill every row:
+// a file cut short is refused, as a plain bitmap cut short is.
+QImage decodeRunLength(const uchar* data, qint64 size, qint64 pixelOffset, const Layout& layout, QString* error)
+{
+    QRgb palette[256];
+    readPalette(data, layout, palette);
+    QImage image(int(layout.width), int(layout.height), QImage::Format_RGB32);
+    if (image.isNull())
+        return refuse(error, u"画像を読み込むためのメモリが足りません。"_s);
+    image.fill(palette[0]);
+
+    const bool four = layout.compression == BiRle4;
+    const qint64 width = layout.width, height = layout.height;
+    uchar* const bits = image.bits();
+    const qsizetype bytesPerLine = image.bytesPerLine();
+    qint64 x = 0, row = 0; // rows count from the bottom, as the codes do
+    auto put = [&](int index) {
+        if (x < width && row < height)
+            reinterpret_cast<QRgb*>(bits + (height - 1 - row) * bytesPerLine)[x] = palette[index];
+        ++x;
+    };
+    const uchar* p = data + pixelOffset;
+    const uchar* const end = data + size;
+    while (row < height) {
+        if (end - p < 2)
+            return refuse(error, truncated());
+        const int count = p[0], code = p[1];
+        p += 2;
+        if (count > 0) {
+            for (int i = 0; i < count; ++i)
+                put(four ? (i & 1 ? code & 0x0F : code >> 4) : code);
+        } else if (code == 0) {
+            x = 0;
+            ++row;
+        } else if (code == 1) {
+            return image;
+        } else if (code == 2) {
+            if (end - p < 2)
+                return refuse(error, truncated());
+            x += p[0];
+            row += p[1];
+            p += 2;
+        } else {
+            const qint64 bytes = four ? (code + 1) / 2 : code;
+            if (end - p < bytes)
+                return refuse(error, truncated());
+            for (int i = 0; i < code; ++i)
+                put(four ? (i & 1 ? p[i / 2] & 0x0F : p[i / 2] >> 4) : p[i]);
+            // Whole words; a last pad byte left out at the very end does no harm.
+            p += std::min<qint64>((bytes + 1) & ~qint64(1), end - p);
+        }
+    }
+    return image;
+}
+
 QImage decodePixels(const uchar* data, qint64 size, qint64 pixelOffset, const Layout& layout, QString* error)
 {
+    if (layout.compression == BiRle8 || layout.compression == BiRle4)
+        return decodeRunLength(data, size, pixelOffset, layout, error);
     const qint64 stride = (layout.width * layout.bitCount + 31) / 32 * 4;
     // The last row's padding is sometimes left out; the pixels themselves must all be there.
     const qint64 needed = stride * (layout.height - 1) + (layout.width * layout.bitCount + 7) / 8;
@@ -126,11 +198,7 @@ QImage decodePixels(const uchar* data, qint64 size, qint64 pixelOffset, const La
         return refuse(error, truncated());
 
     QRgb palette[256];
-    std::fill(std::begin(palette), std::end(palette), qRgb(0, 0, 0));
-    for (qint64 i = 0; i < layout.paletteCount; ++i) {
-        const uchar* entry = data + layout.paletteOffset + i * layout.paletteEntrySize;
-        palette[i] = qRgb(entry[2], entry[1], entry[0]);
-    }
+    readPalette(data, layout, palette);
 
     quint32 masks[3] = {layout.masks[0], layout.masks[1], layout.masks[2]};
     if (layout.compression == BiRgb && layout.bitCount == 16) {
@@ -265,7 +333,7 @@ QImage read(const QByteArray& bytes, QString* error)
     const bool standardHeader = headerSize == CoreHeaderSize || headerSize == 40 || headerSize == 52
                                 || headerSize == 56 || headerSize == 108 || headerSize == 124;
     if (!standardHeader || !ownDecoderTakes(layout)) {
-        // RLE and the rarer variants: Qt's reader, now that the size is known to be sane.
+        // The rarer variants: Qt's reader, now that the size is known to be sane.
         const QImage image = QImage::fromData(bytes, "BMP");
         if (image.isNull())
             return refuse(error, badFormat());
@@ -273,7 +341,7 @@ QImage read(const QByteArray& bytes, QString* error)
     }
 
     layout.paletteOffset = headerEnd;
-    if (layout.compression != BiRgb) {
+    if (layout.compression == BiBitfields || layout.compression == BiAlphaBitfields) {
         // A 40-byte header keeps its masks after itself; the longer ones carry them inside.
         const qint64 maskStart = headerSize == InfoHeaderSize ? headerEnd : FileHeaderSize + 40;
         if (maskStart + 12 > size)
@@ -285,7 +353,8 @@ QImage read(const QByteArray& bytes, QString* error)
     }
 
     if (pixelOffset < layout.paletteOffset || pixelOffset >= size)
-        return refuse(error, badFormat());
+        // A file that ends where its pixels begin was cut short like any other.
+        return refuse(error, pixelOffset == size ? truncated() : badFormat());
 
     if (layout.bitCount <= 8) {
         const qint64 full = qint64(1) << layout.bitCount;
@@ -386,6 +455,25 @@ QString refusedNameMessage(const QString& path, NameUse use)
                + u"拡張子を \".bmp\" または \".jpg\" にして保存して下さい。"_s;
     return u"拡張子 \""_s + extension + u"\" は，開くことができない画像形式です。\r\n\r\n"_s
            + u"拡張子が \".bmp\" または \".jpg\" の画像を開いて下さい。"_s;
+}
+
+QString contentSuffix(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray start = file.read(3);
+    if (looksLikeJpeg(start))
+        return u".jpg"_s;
+    if (looksLikeBmp(start))
+        return u".bmp"_s;
+    return {};
+}
+
+bool namesItsContent(const QString& path)
+{
+    const QString content = contentSuffix(path);
+    return !content.isEmpty() && content.mid(1) == extensionOf(path);
 }
 
 QImage load(const QString& path, QString* error, JpegPicture::PixelFormat jpegFormat)

@@ -32,6 +32,11 @@ bool isJpegName(const QString& path);
 // with it.
 enum class NameUse { Open, Save };
 QString refusedNameMessage(const QString& path, NameUse use);
+// ".jpg" or ".bmp" by what the file holds (its first bytes), whatever its name; empty for anything
+// else or a file that cannot be read.
+QString contentSuffix(const QString& path);
+// Whether the extension, in any case, names what the file holds.
+bool namesItsContent(const QString& path);
 // JPEG content is decoded in the given pixel format.
 QImage load(const QString& path, QString* error = nullptr,
             JpegPicture::PixelFormat jpegFormat = JpegPicture::PixelFormat::FullColour);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QIODevice>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,8 @@ namespace {
 struct ErrorTrap {
     jpeg_error_mgr manager; // first, so cinfo->err converts back to the trap
     std::jmp_buf jump;
+    // The data ended without an end marker; whether anything before it was lost is judged at the end.
+    bool endMissing = false;
 };
 
 [[noreturn]] void leaveOnError(j_common_ptr cinfo)
@@ -28,11 +31,29 @@ struct ErrorTrap {
     std::longjmp(reinterpret_cast<ErrorTrap*>(cinfo->err)->jump, 1);
 }
 
-// Level -1 is a warning: corrupt or missing data that libjpeg papers over with grey. A picture that
-// silently comes back half grey is worse than one refused, so warnings end decoding too.
-void leaveOnWarning(j_common_ptr cinfo, int level)
+// Warnings after which every pixel still comes from the file's own data, as other decoders show it.
+bool keepsEveryPixel(int code)
 {
-    if (level < 0)
+    switch (code) {
+    case JWRN_ADOBE_XFORM:     // an unknown colour transform is taken as YCbCr
+    case JWRN_EXTRANEOUS_DATA: // stray bytes before a marker are skipped
+    case JWRN_JFIF_MAJOR:      // a later JFIF revision reads the same
+    case JWRN_NOT_SEQUENTIAL:  // progression fields a sequential scan has no use for
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Level -1 is a warning. The others tell of data libjpeg fills in with zeros, and a picture that
+// silently comes back half grey is worse than one refused, so they end decoding.
+void onMessage(j_common_ptr cinfo, int level)
+{
+    if (level >= 0)
+        return;
+    if (cinfo->err->msg_code == JWRN_JPEG_EOF)
+        reinterpret_cast<ErrorTrap*>(cinfo->err)->endMissing = true;
+    else if (!keepsEveryPixel(cinfo->err->msg_code))
         leaveOnError(cinfo);
 }
 
@@ -42,7 +63,7 @@ jpeg_error_mgr* installTrap(ErrorTrap* trap)
 {
     jpeg_std_error(&trap->manager);
     trap->manager.error_exit = leaveOnError;
-    trap->manager.emit_message = leaveOnWarning;
+    trap->manager.emit_message = onMessage;
     trap->manager.output_message = stayQuiet;
     return &trap->manager;
 }
@@ -96,6 +117,24 @@ void storeRow(const JSAMPLE* in, QRgb* out, JDIMENSION width, int components, bo
     }
 }
 
+// Data that ends without its end marker is whole when every component had its scan and, in a
+// progressive file, every coefficient its last bit. Arithmetic-coded data is read on as zeros past
+// its end by design, so there a cut cannot be told from a whole file.
+bool wholeWithoutEnd(const jpeg_decompress_struct& cinfo)
+{
+    if (cinfo.arith_code)
+        return false;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        if (!cinfo.comp_info[c].quant_table)
+            return false;
+        if (cinfo.progressive_mode)
+            for (int k = 0; k < DCTSIZE2; ++k)
+                if (cinfo.coef_bits[c][k] != 0)
+                    return false;
+    }
+    return true;
+}
+
 bool decode(DecodeJob* job)
 {
     jpeg_decompress_struct cinfo;
@@ -119,6 +158,23 @@ bool decode(DecodeJob* job)
                       "Image is %u x %u pixels; at most %d per side and %lld in all are read",
                       cinfo.image_width, cinfo.image_height, JpegPicture::MaxSide,
                       static_cast<long long>(JpegPicture::MaxPixels));
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+
+    // Each 8 x 8 block of a component costs Huffman coding at least one bit (its DC code), so a file
+    // with fewer bits than blocks would come back made up of libjpeg's zeros. Arithmetic coding gets
+    // below that only for a picture of almost one flat colour, which before decoding cannot be told
+    // from such a made-up one (libjpeg pads arithmetic data without a warning).
+    qint64 blocks = 0;
+    for (int c = 0; c < cinfo.num_components; ++c)
+        blocks =
+            std::max(blocks, qint64(cinfo.comp_info[c].width_in_blocks) * qint64(cinfo.comp_info[c].height_in_blocks));
+    if (blocks > qint64(job->size) * 8) {
+        job->failure.code = JWRN_HIT_MARKER;
+        std::snprintf(job->failure.text, sizeof job->failure.text,
+                      "Image is %u x %u pixels, more than %lu bytes of data can hold", cinfo.image_width,
+                      cinfo.image_height, job->size);
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
@@ -172,6 +228,12 @@ bool decode(DecodeJob* job)
             storeRow(row[0], out, cinfo.output_width, cinfo.output_components, cinfo.saw_Adobe_marker);
         }
     }
+    // Read up to the end marker while the scan records are still there (finishing frees them).
+    while (!jpeg_input_complete(&cinfo))
+        if (jpeg_consume_input(&cinfo) == JPEG_SUSPENDED)
+            break;
+    if (trap.endMissing && !wholeWithoutEnd(cinfo))
+        ERREXIT(&cinfo, JWRN_JPEG_EOF);
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     return true;

@@ -33,9 +33,12 @@ public:
     JpegPicture() = default;
     explicit JpegPicture(const QImage& image) { assign(image); }
 
-    // Throws JpegError on any library error (truncated or corrupt data included). A picture over
-    // MaxSide/MaxPixels is JERR_IMAGE_TOO_BIG; a device that takes fewer bytes than written is
-    // JERR_FILE_WRITE.
+    // Throws JpegError on any library error, and on a warning that libjpeg made up data the file
+    // lacks (truncated or corrupt data; a header declaring more 8 x 8 blocks than the file has bits
+    // is JWRN_HIT_MARKER before decoding); a warning that leaves every pixel read from the file
+    // (stray bytes, an unknown JFIF revision or Adobe transform, no end marker after the last scan)
+    // is no error. A picture over MaxSide/MaxPixels is JERR_IMAGE_TOO_BIG; a device that takes fewer
+    // bytes than written is JERR_FILE_WRITE.
     void loadFromStream(QIODevice& device);
     void saveToStream(QIODevice& device) const;
     // A file that cannot be opened (or, when saving, renamed into place) is JpegError code 0 with the

@@ -279,6 +279,7 @@ Frame parseFrame(const QByteArray& bytes)
         return frame;
     frame.state = Frame::Taken;
     frame.size = HeaderSize + qint64(size);
+    frame.data = qFromLittleEndian<quint32>(bytes.constData());
     QByteArray name = bytes.mid(HeaderSize, size);
     const qsizetype zero = name.indexOf('\0');
     if (zero >= 0)
@@ -310,7 +311,7 @@ void Receiver::readFrame(QLocalSocket* socket)
     socket->write(answerBytes(accepted ? 1 : 0));
     // Sends the answer, then closes; the socket deletes itself once disconnected.
     socket->disconnectFromServer();
-    if (accepted) {
+    if (accepted && frame.saved()) {
         m_lastName = frame.name;
         emit received(frame.name);
     }
@@ -347,11 +348,11 @@ bool connectTo(QLocalSocket& socket, const QString& path, const QDeadlineTimer& 
 }
 
 // One notice on a connected socket; target names the receiver in messages.
-bool deliver(QLocalSocket& socket, const QByteArray& name, const QString& target, const QDeadlineTimer& deadline,
-             QString* error)
+bool deliver(QLocalSocket& socket, const QByteArray& name, Notice notice, const QString& target,
+             const QDeadlineTimer& deadline, QString* error)
 {
     QByteArray frame(HeaderSize, '\0');
-    qToLittleEndian<qint32>(0, frame.data());
+    qToLittleEndian<quint32>(quint32(notice), frame.data());
     qToLittleEndian<quint32>(quint32(name.size() + 1), frame.data() + 4);
     frame += name;
     frame += '\0';
@@ -377,7 +378,7 @@ QDeadlineTimer deadlineOf(int timeoutMs)
 
 } // namespace
 
-bool send(const QString& className, const QString& fileName, int timeoutMs, QString* error)
+bool send(const QString& className, const QString& fileName, int timeoutMs, QString* error, Notice notice)
 {
     const QDeadlineTimer deadline = deadlineOf(timeoutMs);
     QByteArray name;
@@ -414,14 +415,14 @@ bool send(const QString& className, const QString& fileName, int timeoutMs, QStr
     for (const Candidate& candidate : candidates) {
         QLocalSocket socket;
         if (connectTo(socket, candidate.path, deadline))
-            return deliver(socket, name, className, deadline, error);
+            return deliver(socket, name, notice, className, deadline, error);
         if (deadline.hasExpired())
             break;
     }
     return failed(error, notFound);
 }
 
-bool sendTo(const QString& socketPath, const QString& fileName, int timeoutMs, QString* error)
+bool sendTo(const QString& socketPath, const QString& fileName, int timeoutMs, QString* error, Notice notice)
 {
     const QDeadlineTimer deadline = deadlineOf(timeoutMs);
     QByteArray name;
@@ -446,7 +447,7 @@ bool sendTo(const QString& socketPath, const QString& fileName, int timeoutMs, Q
     QLocalSocket socket;
     if (!connectTo(socket, socketPath, deadline))
         return failed(error, notFound + u"(%1)"_s.arg(socket.errorString()));
-    return deliver(socket, name, socketPath, deadline, error);
+    return deliver(socket, name, notice, socketPath, deadline, error);
 }
 
 QString receiverFromEnvironment()
@@ -455,11 +456,11 @@ QString receiverFromEnvironment()
 }
 
 bool sendToCaller(const QString& socketPath, const QString& className, const QString& fileName, int timeoutMs,
-                  QString* error)
+                  QString* error, Notice notice)
 {
     if (!socketPath.isEmpty())
-        return sendTo(socketPath, fileName, timeoutMs, error);
-    return send(className, fileName, timeoutMs, error);
+        return sendTo(socketPath, fileName, timeoutMs, error, notice);
+    return send(className, fileName, timeoutMs, error, notice);
 }
 
 } // namespace SavedPictureNotice

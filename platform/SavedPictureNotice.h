@@ -11,11 +11,15 @@ class QLocalSocket;
 // map editor. The form that starts the tool names its own receiver in the tool's environment
 // (ReceiverVariable); a tool that was not told finds a receiver by the window class name alone
 // ("TForm1", "TForm2", "TForm3"), as FindWindow would, on its own desktop.
-// Wire form (both directions in one local socket connection): dwData (32-bit, 0), cbData (32-bit,
+// Wire form (both directions in one local socket connection): dwData (32-bit), cbData (32-bit,
 // the name's code-page-932 length + 1), then cbData bytes: the name and a zero byte; the receiver
 // answers one 32-bit value, 1. Names up to 255 bytes fit the classic 256-byte block; a longer
-// name is sent whole and read by cbData, never cut.
+// name is sent whole and read by cbData, never cut. dwData is 0 for a picture the tool saved, the
+// classic notice; a picture it only opened is told with a mark of its own, so that a receiver never
+// takes a picture the user merely looked at for one the tool wrote.
 namespace SavedPictureNotice {
+
+enum class Notice : quint32 { Saved = 0, Opened = 0x4E45504F };
 
 // The environment variable that names, to a started tool, the socket of the receiver to answer.
 inline constexpr char ReceiverVariable[] = "ATLAS_SAVED_PICTURE_SOCKET";
@@ -29,11 +33,14 @@ QString folderPath();
 // One frame as it arrives: dwData and cbData (little-endian 32-bit each), then cbData bytes
 // holding the name up to its zero. Too few bytes so far is Incomplete; a block over the limit is
 // Refused (the connection is dropped); a whole frame is Taken, with its name when the name is
-// code page 932 text and not empty.
+// code page 932 text and not empty, and that name is handed on unless the frame carries the mark
+// of a picture only opened (any other dwData, as senders of the classic notice may set, is a save).
 struct Frame {
     enum State { Incomplete, Refused, Taken } state = Incomplete;
     qint64 size = 0; // bytes the frame takes
     QString name;    // empty: nothing to hand on
+    quint32 data = 0; // dwData
+    bool saved() const { return data != quint32(Notice::Opened); }
 };
 Frame parseFrame(const QByteArray& bytes);
 
@@ -45,7 +52,8 @@ public:
     // lifetime; it never replaces or removes another receiver's socket, in this or another
     // process, and removes only its own when it goes. Receivers of one class name coexist.
     // Each connection carries one notice. A name that is empty or not code page 932 is dropped and
-    // answered 0; a block over 64 KB, or a connection idle for 10 s, is closed unanswered.
+    // answered 0; a block over 64 KB, or a connection idle for 10 s, is closed unanswered. Only a
+    // save's name is received; any other notice is answered 1 and goes no further.
     explicit Receiver(const QString& className, QObject* parent = nullptr);
     ~Receiver() override;
 
@@ -77,17 +85,19 @@ private:
 // without processing events, so the receiver must live in another thread or process.
 
 // To the live receiver of the class name on this desktop (the newest when there are several).
-bool send(const QString& className, const QString& fileName, int timeoutMs = 2000, QString* error = nullptr);
+bool send(const QString& className, const QString& fileName, int timeoutMs = 2000, QString* error = nullptr,
+          Notice notice = Notice::Saved);
 
 // To the receiver at that socket, which must lie in this user's folder and be a socket of this
 // user: a name from the environment never leads anywhere else.
-bool sendTo(const QString& socketPath, const QString& fileName, int timeoutMs = 2000, QString* error = nullptr);
+bool sendTo(const QString& socketPath, const QString& fileName, int timeoutMs = 2000, QString* error = nullptr,
+            Notice notice = Notice::Saved);
 
 // The socket named in this process's environment (ReceiverVariable); empty when none is named.
 QString receiverFromEnvironment();
 
 // What a started tool does: to the named receiver when it was told one, else by the class name.
 bool sendToCaller(const QString& socketPath, const QString& className, const QString& fileName, int timeoutMs = 2000,
-                  QString* error = nullptr);
+                  QString* error = nullptr, Notice notice = Notice::Saved);
 
 } // namespace SavedPictureNotice

@@ -130,6 +130,23 @@ TEST_F(City, TheSceneRunsTwentyOneTicksAndReplaysOnTheSameBitmaps)
     }
     EXPECT_EQ(city.StagePicture.constBits(), stage);
     EXPECT_EQ(city.GuestPicture.constBits(), guest);
+
+    // Return is the form's link key and never presses the focused button: neither the replay
+    // offered at the end nor 閉じる after Tab.
+    QApplication::setActiveWindow(&city);
+    city.btAction->setEnabled(false);
+    city.Timer1->start();
+    runToEnd();
+    ASSERT_EQ(QApplication::focusWidget(), city.btAction);
+    const int ended = city.FrameCounter;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(city.FrameCounter, ended);
+    EXPECT_FALSE(city.Timer1->isActive());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), city.btClose);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    EXPECT_TRUE(city.isVisible());
     city.reject();
     EXPECT_TRUE(city.StagePicture.isNull());
     EXPECT_FALSE(city.Timer1->isActive());

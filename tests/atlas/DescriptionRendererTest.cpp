@@ -54,6 +54,15 @@ TEST(DescriptionRenderer, SpansFormatTheirTextAndTheTagsDisappear)
     EXPECT_EQ(r.colour(7), Green);
     EXPECT_EQ(r.colour(8), Blue);
     EXPECT_EQ(r.background, DescriptionRenderer::DefaultBackground);
+
+    // A colour opened inside another is on top of it, and the outer one goes on after it.
+    Rendered inner(u"<w><b>a<r>b\nc</r>d</b></w>e"_s);
+    EXPECT_EQ(inner.text(), u"ab\ncde"_s);
+    EXPECT_EQ(inner.colour(1), Red);
+    EXPECT_EQ(inner.colour(3), Red) << "over the line break";
+    EXPECT_EQ(inner.colour(4), Blue);
+    EXPECT_TRUE(inner.bold(4));
+    EXPECT_FALSE(inner.bold(5));
 }
 
 TEST(DescriptionRenderer, TwoRedSpansInsideEachOtherEndAtTheFirstClose)
@@ -83,22 +92,26 @@ TEST(DescriptionRenderer, NestingFaultsBecomeOneRedLineNamingThePair)
     }
 }
 
-TEST(DescriptionRenderer, BackgroundTagIsTakenOnlyWhenWrittenInFull)
+TEST(DescriptionRenderer, BackgroundTagIsSixHexDigitsAndTakesElevenCharacters)
 {
-    Rendered blue(u"<bg=FF0000>sea"_s);
-    EXPECT_EQ(blue.background, ColourText::clBlue);
-    EXPECT_EQ(blue.text(), u"sea"_s);
-
-    const QString kept[] = {u"<bg=GG0000>x"_s, u"<bg=FF00>abc"_s, u"<bg=FF0000x"_s, u"<bg=FF"_s};
-    for (const QString& text : kept) {
-        Rendered r(text);
-        EXPECT_EQ(r.text(), text) << "no user text is eaten";
-        EXPECT_EQ(r.background, DescriptionRenderer::DefaultBackground);
+    const struct {
+        QString description;
+        ColourText::TColor background;
+        QString text;
+    } cases[] = {
+        {u"<bg=FF0000>sea"_s, ColourText::clBlue, u"sea"_s},
+        {u"<bg=ff0000xsea"_s, ColourText::clBlue, u"sea"_s}, // whatever the eleventh character is
+        {u"前<bg=00FF00"_s, 0x00FF00, u"前"_s},               // at the end, the ten there are
+        {u"<bg=00FF00><bg=0000FF>x"_s, 0x00FF00, u"<bg=0000FF>x"_s},
+        {u"<bg=GG0000>x"_s, DescriptionRenderer::DefaultBackground, u"<bg=GG0000>x"_s},
+        {u"<bg=FF00>abc"_s, DescriptionRenderer::DefaultBackground, u"<bg=FF00>abc"_s},
+        {u"<bg=FF"_s, DescriptionRenderer::DefaultBackground, u"<bg=FF"_s},
+    };
+    for (const auto& c : cases) {
+        Rendered r(c.description);
+        EXPECT_EQ(r.background, c.background) << c.description.toStdString();
+        EXPECT_EQ(r.text(), c.text) << c.description.toStdString();
     }
-
-    Rendered second(u"<bg=00FF00><bg=0000FF>x"_s);
-    EXPECT_EQ(second.background, 0x00FF00);
-    EXPECT_EQ(second.text(), u"<bg=0000FF>x"_s);
 }
 
 TEST(DescriptionRenderer, UpperCaseTagsArePlainText)

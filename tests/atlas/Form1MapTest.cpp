@@ -5,8 +5,11 @@
 #include "Unit2.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include "MyRichEdit.h"
@@ -215,6 +218,86 @@ TEST_F(Grid, DestinationEditorExchange)
     EXPECT_EQ(afterUndo, QString());
 }
 
+// The destination editor's boxes take only what the map file holds and reads back; a text that came
+// in by another road stops the save, named, before anything is written.
+TEST_F(Grid, TextBoxesTakeOnlyWhatTheMapFileHoldsAndTheSaveRefusesTheRest)
+{
+    const QStringList towns{u"東京"_s, u"大阪"_s, u"京都"_s};
+    for (int r = 0; r < 3; ++r)
+        cell(f1(), r, MapDocument::Title1) = towns[r];
+    f1().selectRow(2);
+    auto paste = [](QLineEdit* box, const QString& text) {
+        QGuiApplication::clipboard()->setText(text);
+        box->selectAll();
+        box->paste();
+        QCoreApplication::processEvents(); // the box tells once its edit is over
+    };
+    prompter->modals.push_back([&](QDialog& d) {
+        paste(static_cast<TForm2&>(d).Edit1, u"X\nY"_s);
+        return int(QDialog::Accepted);
+    });
+    f1().bbCityInfoEditClick();
+    EXPECT_EQ(cell(f1(), 1, MapDocument::Title1), u"X"_s) << "the first line of a paste, and OK takes it";
+    EXPECT_EQ(prompter->lastText(), u"\"旅行地 01\" の内容が変更されました。"_s);
+
+    const QString longText(40000, u'長');
+    QString memo;
+    prompter->modals.push_back([&](QDialog& d) {
+        auto& f2 = static_cast<TForm2&>(d);
+        paste(f2.Edit2, u"ベル\x07"_s);
+        // Typed as an input method gives them, each character a key of its own.
+        for (const QString& typed : {u"a"_s, u"é"_s, u"𠮷"_s, u"😀"_s}) {
+            QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed);
+            QApplication::sendEvent(f2.Edit4, &key);
+        }
+        QKeyEvent wave(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, u"〜"_s);
+        QApplication::sendEvent(f2.Memo1, &wave);
+        QCoreApplication::processEvents();
+        paste(f2.Edit5, u"せりふ"_s);
+        paste(f2.Edit5, longText);
+        EXPECT_EQ(f2.Edit5->text(), u"せりふ"_s) << "nothing is cut without a word";
+        QGuiApplication::clipboard()->setText(u"説明\x0c文\r\n二行目"_s);
+        f2.pmPasteClick();
+        memo = f2.Memo1->Text();
+        return int(QDialog::Accepted);
+    });
+    const size_t asked = prompter->asked.size();
+    f1().bbCityInfoEditClick();
+    QStringList told;
+    for (size_t i = asked; i < prompter->asked.size(); ++i)
+        told << prompter->asked[i].text;
+    EXPECT_EQ(told, (QStringList{u"次の文字はマップファイルに保存できないため，入力できません。\r\n制御文字 U+0007"_s,
+                                 u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\né"_s,
+                                 u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n𠮷"_s,
+                                 u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n😀"_s,
+                                 u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n〜"_s,
+                                 u"文字数が 32767 文字を超えるため，入力できません。"_s,
+                                 u"次の文字はマップファイルに保存できないため，入力できません。\r\n制御文字 U+000C"_s,
+                                 u"\"旅行地 01\" の内容が変更されました。"_s}));
+    EXPECT_EQ(memo, u"説明文\r\n二行目"_s);
+    const MapDocument::Row& row = f1().Doc.rows[1];
+    EXPECT_EQ(QStringList(row.begin() + 1, row.end()),
+              (QStringList{u"X"_s, u"ベル"_s, QString(), u"a"_s, u"せりふ"_s, u"説明文\\n二行目"_s}));
+
+    const QString path = mapPath(u"towns.map"_s);
+    f1().SaveMapFile(path, QString());
+    ASSERT_TRUE(f1().SaveSucceeded) << prompter->lastText().toStdString();
+    ASSERT_TRUE(f1().LoadMapFile(path));
+    for (int r : {0, 2})
+        EXPECT_EQ(cell(f1(), r, MapDocument::Title1), towns[r]);
+    EXPECT_EQ(f1().Doc.rows[1], row);
+
+    // Another road into the map: the save says where and what, and the file stays as it was.
+    const QByteArray before = readBytes(path);
+    cell(f1(), 2, MapDocument::Speech1) = u"鐘\x07"_s;
+    f1().PushUndo(QString());
+    f1().SaveMapFile(path, QString());
+    EXPECT_FALSE(f1().SaveSucceeded);
+    EXPECT_EQ(prompter->lastText(), u"マップファイルを保存できませんでした。\r\n\r\n"_s
+                                    u"旅行地 02 の「せりふ１行目」に，マップファイルに保存できない文字（制御文字 U+0007）があります。"_s);
+    EXPECT_EQ(readBytes(path), before);
+}
+
 TEST_F(Grid, ChangedPictureGetsTheMarkerAndAStep)
 {
     const QString pic = f1().PictureFolder + u"/07_000.bmp"_s;
@@ -321,6 +404,12 @@ TEST_F(Canvas, DoubleClickOpensThePointAndOnlyItsOwnPressIsSwallowed)
     QTest::mouseDClick(f1().imMap, Qt::LeftButton, Qt::KeyboardModifiers(), QPoint(401, 201));
     EXPECT_EQ(opened, 1);
     EXPECT_FALSE(f1().SwallowNextMouseDown);
+
+    // Hidden points are not there for the mouse.
+    f1().cbCityPosHide->setChecked(true);
+    QTest::mouseDClick(f1().imMap, Qt::LeftButton, Qt::KeyboardModifiers(), QPoint(401, 201));
+    EXPECT_EQ(opened, 1);
+    f1().cbCityPosHide->setChecked(false);
 
     // The next real click works: it places the selected, unplaced destination.
     f1().selectRow(12);

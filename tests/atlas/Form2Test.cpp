@@ -91,8 +91,10 @@ TEST_F(Form2Fixture, PictureRingContinuesForTheSameDestinationOnly)
     f2().PushPictureUndo(u"/p/b.bmp"_s);
     show(3, u"/p/b.bmp"_s);
     EXPECT_TRUE(f2().CanUndoPicture());
-    f2().PushPictureUndo(u"/P/B.BMP"_s);
-    EXPECT_EQ(f2().PictureUndo.last(), 1) << "a path equal but for case adds no step";
+    f2().PushPictureUndo(u"/p/b.bmp"_s);
+    EXPECT_EQ(f2().PictureUndo.last(), 1) << "the same path adds no step";
+    f2().PushPictureUndo(u"/p/B.BMP"_s);
+    EXPECT_EQ(f2().PictureUndo.last(), 2) << "one differing in case is another file";
     show(5, u"/p/c.bmp"_s);
     EXPECT_FALSE(f2().CanUndoPicture());
     EXPECT_EQ(f2().lbUndo->text(), u"0"_s);
@@ -136,15 +138,54 @@ TEST_F(Form2Fixture, ImportOfTheRightSizeMakesAWorkingCopy)
     show(4);
     const QString source = picture(u"photo.JPG"_s);
     f2().ImportDestinationPicture(source, true, false);
-    EXPECT_EQ(f2().PicturePath, f1().PictureFolder + u"/04.JPG"_s);
+    EXPECT_EQ(f2().PicturePath, f1().PictureFolder + u"/04.jpg"_s);
     EXPECT_TRUE(QFileInfo::exists(f2().PicturePath));
     EXPECT_EQ(prompter->lastText(),
-              u"「画像フォルダ」-「新規マップファイル」フォルダに，\r\n新しい旅行地画像 \"04.JPG\" を保存しました。"_s);
+              u"「画像フォルダ」-「新規マップファイル」フォルダに，\r\n新しい旅行地画像 \"04.jpg\" を保存しました。"_s);
     EXPECT_TRUE(f2().PictureUndoState(1));
 
     // A second import of the same name never overwrites the first copy.
     f2().ImportDestinationPicture(source, true, false);
-    EXPECT_EQ(f2().PicturePath, f1().PictureFolder + u"/04_001.JPG"_s);
+    EXPECT_EQ(f2().PicturePath, f1().PictureFolder + u"/04_001.jpg"_s);
+
+    // A tool's picture in the folder whose name does not say what it holds is taken as a copy that does.
+    const QString bmpAsJpg = f1().PictureFolder + u"/04_500.jpg"_s;
+    ASSERT_TRUE(QFile::copy(picture(u"drawn.bmp"_s, {400, 225}, Qt::blue), bmpAsJpg));
+    f2().ImportDestinationPicture(bmpAsJpg, false, false);
+    EXPECT_EQ(f2().PicturePath, f1().PictureFolder + u"/04.bmp"_s);
+    EXPECT_EQ(readBytes(f2().PicturePath), readBytes(bmpAsJpg));
+}
+
+TEST_F(Form2Fixture, UpperCaseExtensionOnOkIsANewPictureAndAStep)
+{
+    writePicture(f1().PictureFolder + u"/00.bmp"_s, {400, 225}, Qt::red);
+    f1().Doc.rows[0][MapDocument::Picture] = u"00.bmp"_s;
+    f1().ResetUndo(QString());
+    const QString source = picture(u"NEW.BMP"_s, {400, 225}, Qt::green);
+    f1().selectRow(1);
+    prompter->modals.push_back([&](QDialog&) {
+        f2().ImportDestinationPicture(source, true, false);
+        return int(QDialog::Accepted);
+    });
+    f1().bbCityInfoEditClick();
+    EXPECT_EQ(f1().Doc.rows[0][MapDocument::Picture], u"00_001.bmp *"_s);
+    EXPECT_EQ(pictureColour(f1().PictureFolder + u"/00_001.bmp"_s), QColor(Qt::green));
+    EXPECT_EQ(pictureColour(f1().PictureFolder + u"/00.bmp"_s), QColor(Qt::red));
+    EXPECT_EQ(prompter->lastText(), u"\"旅行地 00\" の内容が変更されました。"_s);
+    EXPECT_TRUE(f1().CanUndo());
+
+    // A map written elsewhere names "01.BMP"; the copy "01.bmp" beside it is another picture.
+    writePicture(f1().PictureFolder + u"/01.BMP"_s, {400, 225}, Qt::red);
+    f1().Doc.rows[1][MapDocument::Picture] = u"01.BMP"_s;
+    f1().selectRow(2);
+    const qint64 last = f1().Undo.ring().last();
+    prompter->modals.push_back([&](QDialog&) {
+        f2().ImportDestinationPicture(source, true, false);
+        return int(QDialog::Accepted);
+    });
+    f1().bbCityInfoEditClick();
+    EXPECT_EQ(f1().Doc.rows[1][MapDocument::Picture], u"01.bmp *"_s);
+    EXPECT_EQ(f1().Undo.ring().last(), last + 1);
 }
 
 TEST_F(Form2Fixture, WrongSizeGoesThroughSizeCorrection)

@@ -128,16 +128,28 @@ TEST_F(Form3Fixture, ImportMakesACopyNamedAfterTheSlotAndNeverOverwrites)
     const QString first = picture(u"photo.JPG"_s);
     f3().SelectRow(7);
     f3().ImportTreasurePicture(first, true, false);
-    EXPECT_EQ(f3().NameAt(7), u"r05.JPG *"_s);
-    EXPECT_EQ(f1().Doc.treasures[6], u"r05.JPG *"_s) << "the map document holds the list";
-    EXPECT_TRUE(QFileInfo::exists(f1().PictureFolder + u"/r05.JPG"_s));
+    EXPECT_EQ(f3().NameAt(7), u"r05.jpg *"_s);
+    EXPECT_EQ(f1().Doc.treasures[6], u"r05.jpg *"_s) << "the map document holds the list";
+    EXPECT_TRUE(QFileInfo::exists(f1().PictureFolder + u"/r05.jpg"_s));
     EXPECT_EQ(prompter->lastText(),
-              u"「画像フォルダ」-「新規マップファイル」フォルダに，\r\n新しい宝物画像 \"r05.JPG\" を保存しました。"_s);
+              u"「画像フォルダ」-「新規マップファイル」フォルダに，\r\n新しい宝物画像 \"r05.jpg\" を保存しました。"_s);
     EXPECT_TRUE(f3().TreasureUndoState(1));
 
     f3().ImportTreasurePicture(picture(u"other.JPG"_s, {300, 300}, Qt::blue), true, false);
-    EXPECT_EQ(f3().NameAt(7), u"r05_001.JPG *"_s);
-    EXPECT_EQ(pictureColour(f1().PictureFolder + u"/r05.JPG"_s).red() > 200, true) << "the first copy is intact";
+    EXPECT_EQ(f3().NameAt(7), u"r05_001.jpg *"_s);
+    EXPECT_EQ(pictureColour(f1().PictureFolder + u"/r05.jpg"_s).red() > 200, true) << "the first copy is intact";
+}
+
+TEST_F(Form3Fixture, AnUpperCaseExtensionIsANewStepThatUndoAndRedoKeep)
+{
+    importInto(1, Qt::red, u"a.jpg"_s);
+    importInto(1, Qt::blue, u"B.JPG"_s);
+    EXPECT_EQ(f3().NameAt(1), u"t01_001.jpg *"_s);
+    f3().bbUndoClick();
+    EXPECT_EQ(f3().NameAt(1), u"t01.jpg *"_s);
+    f3().bbRedoClick();
+    EXPECT_EQ(f3().NameAt(1), u"t01_001.jpg *"_s);
+    EXPECT_EQ(pictureColour(f1().PictureFolder + u"/t01_001.jpg"_s).blue() > 200, true);
 }
 
 TEST_F(Form3Fixture, WrongSizeGoesThroughSizeCorrection)
@@ -194,7 +206,7 @@ TEST_F(Form3Fixture, RemovingKeepsTheFileAndUndoBringsItBack)
     EXPECT_TRUE(f3().NameAt(3).isEmpty());
 }
 
-TEST_F(Form3Fixture, RingWalksBackThroughUndoneStatesAndIgnoresCase)
+TEST_F(Form3Fixture, RingWalksBackThroughUndoneStatesAndTellsCaseApart)
 {
     importInto(1, Qt::red);
     importInto(2, Qt::green);
@@ -223,11 +235,11 @@ TEST_F(Form3Fixture, RingWalksBackThroughUndoneStatesAndIgnoresCase)
         f3().bbRedoClick();
     EXPECT_EQ(names(), fresh);
 
-    // A name differing only in letter case is no step.
+    // A name differing only in letter case names another file.
     const qint64 last = f3().Undo.last();
     f3().SetNameAt(4, f3().NameAt(4).toUpper());
     f3().PushTreasureUndo();
-    EXPECT_EQ(f3().Undo.last(), last);
+    EXPECT_EQ(f3().Undo.last(), last + 1);
 
     // Twenty steps at most.
     for (int i = 0; i < 25; ++i)

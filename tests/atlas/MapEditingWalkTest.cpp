@@ -1,23 +1,32 @@
 // Random sequences of the map editor's own operations, each seed one sequence: pictures brought
 // into slots and edited in the picture tool (changed or not), rows moved, inserted and deleted,
 // undo and redo in the main window, the treasure form and the destination editor, New, Open,
-// Save and Save As. After every step each picture a slot shows is on disk with the bytes it
+// Save and Save As, and drags on the map cut short by a key, a second button, Ctrl+Z or a modal
+// window. After every step each picture a slot shows is on disk with the bytes it
 // showed, and after every save, and when the saved map is opened again, each slot shows the bytes
 // it showed before the save. The disk turns hostile on the way: entries of every kind and name
 // planted in a map's picture folder, the folder turned into a link; and a second program holds a
-// map meanwhile, which this one then can neither open nor save over. MAP_WALK_SEEDS=<n> walks more
-// seeds.
+// map meanwhile, which this one then can neither open nor save over. The treasure form stays usable
+// while its tool runs: another row is selected and undo tried meanwhile. A drag moves the point it
+// grabbed and is one undo step. MAP_WALK_SEEDS=<n> walks more seeds.
 #include "AtlasFixture.h"
 #include "HostileFolder.h"
+#include "MapCanvas.h"
 #include "MapFile.h"
+#include "MapGeometry.h"
 #include "MapSave.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "UnitToolSet.h"
 
 #include <QCryptographicHash>
+#include <QDialog>
+#include <QMouseEvent>
 #include <QProcess>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <map>
 #include <random>
@@ -84,6 +93,7 @@ protected:
         AtlasFixture::TearDown();
         qunsetenv("FAKE_TOOL_CHANGE");
         qunsetenv("FAKE_TOOL_NOTIFY");
+        qunsetenv("FAKE_TOOL_WAIT_FOR");
         qputenv("XDG_RUNTIME_DIR", savedRuntime);
     }
 
@@ -171,6 +181,13 @@ protected:
         qputenv("FAKE_TOOL_NOTIFY", notify ? "1" : "0");
     }
 
+    // A mouse event on the map as the window system gives it, through the application's filters.
+    void mouse(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held)
+    {
+        QMouseEvent e(type, at, f1().imMap->mapToGlobal(at), button, held, Qt::NoModifier);
+        QApplication::sendEvent(f1().imMap, &e);
+    }
+
     void pushEditorStep(const QByteArray& shown)
     {
         if (m_editorRing.currentState() != shown)
@@ -213,7 +230,7 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
             // Rows and treasure slots in a small range, so that operations meet one another.
             const int row = 1 + pick(5);
             const int treasure = 1 + pick(4);
-            int op = pick(20);
+            int op = pick(21);
             // The disk turns hostile under a saved map: an unsaved one is saved first.
             if ((op == 17 || op == 18) && (f1().MapFilePath.isEmpty() || (op == 18 && linked(f1().MapFilePath))))
                 op = 16;
@@ -264,10 +281,31 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
             }
             case 5: {
                 const bool change = pick(2);
-                what = u"tool run on treasure %1, %2"_s.arg(treasure).arg(change ? u"saving" : u"changing nothing");
+                const int other = 1 + pick(4);
+                const bool tryUndo = pick(2);
+                what = u"tool run on treasure %1, %2, row %3 selected meanwhile%4"_s.arg(treasure)
+                           .arg(change ? u"saving" : u"changing nothing")
+                           .arg(other)
+                           .arg(tryUndo ? u" and undo tried" : u"");
                 runTool(change, pick(2));
+                // The tool holds until the row is changed under it.
+                const QString goAhead = program.path() + u"go-%1-%2"_s.arg(seed).arg(step);
+                qputenv("FAKE_TOOL_WAIT_FOR", QFile::encodeName(goAhead));
+                bool meanwhile = false;
+                QTimer during;
+                during.setSingleShot(true);
+                QObject::connect(&during, &QTimer::timeout, [&] {
+                    meanwhile = f1().ToolRunning;
+                    f3().SelectRow(other);
+                    if (tryUndo)
+                        f3().bbUndoClick();
+                    program.write(QFileInfo(goAhead).fileName(), "go");
+                });
+                during.start(0);
                 f3().SelectRow(treasure);
                 f3().btEditClick();
+                qunsetenv("FAKE_TOOL_WAIT_FOR");
+                EXPECT_TRUE(meanwhile) << "the selection changed while the tool ran";
                 if (change) {
                     const QString now = slotPath(f1().Doc.treasures[treasure - 1]);
                     learn(now);
@@ -427,6 +465,71 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
                 second.write("\n");
                 second.closeWriteChannel();
                 EXPECT_TRUE(second.waitForFinished(10000));
+                break;
+            }
+            case 20: {
+                // Three points to meet; placing them is a step of its own.
+                for (int r = 0; r < 3; ++r)
+                    if (f1().Doc.rows[r][MapDocument::Position].isEmpty())
+                        f1().Doc.rows[r][MapDocument::Position] = u"%1,%2"_s.arg(200 + 150 * r).arg(100 + 80 * r);
+                f1().PushUndo(QString());
+                const int grab = pick(3);
+                const QPoint start = *MapGeometry::parsePosition(f1().Doc.rows[grab][MapDocument::Position]);
+                const QPoint at = start + QPoint(pick(5) - 2, pick(5) - 2);
+                const int grabbed = MapGeometry::hitPoint(f1().Doc, at);
+                const QPoint grabbedAt = *MapGeometry::parsePosition(f1().Doc.rows[grabbed][MapDocument::Position]);
+                f1().selectRow(1 + pick(5));
+                // Each part of the drag moves the point.
+                const QPoint middle = at + QPoint(1 + pick(300), pick(200) - 100);
+                const QPoint end = middle + QPoint(pick(200) - 100, 1 + pick(100));
+                const int cut = pick(5);
+                const char* cuts[] = {"none", "a key", "a second button", "Ctrl+Z", "a modal window"};
+                what = u"drag destination %1 cut short by %2"_s.arg(grabbed).arg(QString::fromLatin1(cuts[cut]));
+                const MapDocument before = f1().Doc;
+                const qint64 steps = f1().Undo.ring().current();
+
+                mouse(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+                ASSERT_TRUE(f1().imMap->dragging()) << what.toStdString();
+                mouse(QEvent::MouseMove, middle, Qt::NoButton, Qt::LeftButton);
+                switch (cut) {
+                case 1:
+                    QTest::keyClick(f1().sg1, Qt::Key_Down);
+                    break;
+                case 2:
+                    mouse(QEvent::MouseButtonPress, middle, Qt::RightButton, Qt::LeftButton | Qt::RightButton);
+                    mouse(QEvent::MouseButtonRelease, middle, Qt::RightButton, Qt::LeftButton);
+                    break;
+                case 3:
+                    // The key ends the drag before its shortcut, which is the undo button's click.
+                    QTest::keyClick(f1().sg1, Qt::Key_Z, Qt::ControlModifier);
+                    f1().bbUndoClick();
+                    break;
+                case 4: {
+                    QDialog modal(&f1());
+                    modal.setModal(true);
+                    modal.show();
+                    modal.close();
+                    break;
+                }
+                default:
+                    break;
+                }
+                EXPECT_EQ(f1().imMap->dragging(), cut == 0) << what.toStdString();
+                mouse(QEvent::MouseMove, end, Qt::NoButton, Qt::LeftButton);
+                mouse(QEvent::MouseButtonRelease, end, Qt::LeftButton, Qt::NoButton);
+
+                MapDocument expectedDoc = before;
+                const QPoint dropped = (cut == 0 ? end : middle) - at + grabbedAt;
+                expectedDoc.rows[grabbed][MapDocument::Position] = MapGeometry::positionText(dropped.x(), dropped.y());
+                if (cut == 3) {
+                    // Undone whole, since the drag was one step, and redone whole.
+                    EXPECT_EQ(f1().Doc.rows, before.rows) << what.toStdString();
+                    EXPECT_EQ(f1().Undo.ring().current(), steps) << what.toStdString();
+                    f1().bbRedoClick();
+                    forgetEditorSteps();
+                }
+                EXPECT_EQ(f1().Doc.rows, expectedDoc.rows) << what.toStdString();
+                EXPECT_EQ(f1().Undo.ring().current(), steps + 1) << what.toStdString();
                 break;
             }
             default: {

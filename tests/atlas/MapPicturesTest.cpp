@@ -98,6 +98,29 @@ TEST_F(WorkingCopies, FixedNameThenCounterWithoutOverwriting)
     EXPECT_EQ(pictureColour(folder + u"05_999.bmp"_s), QColor(Qt::blue));
 }
 
+TEST_F(WorkingCopies, KeepTheBytesUnderTheLowerCaseExtensionOfTheirContent)
+{
+    const QString bmp = program.path() + u"in/NEW.BMP"_s;
+    writePicture(bmp, {4, 4}, Qt::red);
+    const QString jpeg = program.path() + u"in/DSC0001.JPG"_s;
+    writePicture(jpeg, {4, 4}, Qt::blue);
+    const QString bmpAsJpg = program.write(u"in/really-bmp.jpg"_s, readBytes(bmp));
+    const QString jpegAsBmp = program.write(u"in/really-jpeg.BMP"_s, readBytes(jpeg));
+    const struct {
+        QString source, wanted, made;
+    } cases[] = {{bmp, u"00.BMP"_s, u"00.bmp"_s},
+                 // "00.BMP" beside "00.bmp" would be a second file the map could not tell apart.
+                 {bmp, u"00.BMP"_s, u"00_001.bmp"_s},
+                 {jpeg, u"05.JPG"_s, u"05.jpg"_s},
+                 {bmpAsJpg, u"02.jpg"_s, u"02.bmp"_s},
+                 {jpegAsBmp, u"t01.BMP"_s, u"t01.jpg"_s}};
+    for (const auto& c : cases) {
+        const QString made = f1().MakeWorkingCopy(c.source, c.wanted);
+        EXPECT_EQ(made, f1().PictureFolder + u'/' + c.made);
+        EXPECT_EQ(readBytes(made), readBytes(c.source)) << c.made.toStdString();
+    }
+}
+
 TEST_F(WorkingCopies, BlankPicturesOnlyUnderNamesThatReadBack)
 {
     const QString folder = f1().PictureFolder + u'/';

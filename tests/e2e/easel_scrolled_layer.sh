@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A copied picture moved and stamped in a scrolled, zoomed view, with real wheel turns, drags and
 # clicks on a bare X server: a 960 x 435 picture at 200 %, another program's picture pasted,
-# moved to the view's corner (原点移動), dragged, the view scrolled, moved to the corner again,
+# moved to the view's corner (原点移動), dragged, the view scrolled by its bars, moved to the corner again,
 # stamped (描画), dragged away and hidden (隠す). The screen must show it only where it is after
 # every step, a range's rubber band drawn whole, and the saved file the one stamp where it was
 # shown.
@@ -63,10 +63,16 @@ e2e_expect dragging "layer:300,200:$pasted" "passed:160,100:$white" "corner:5,5:
 xdotool mouseup 1 || e2e_fail "cannot release the mouse button"
 e2e_expect dragged "layer top left:260,170:$pasted" "layer bottom right:339,229:$pasted" "corner:5,5:$white"
 
-# One wheel turn over the lower middle of the view scrolls it down by 50, one over the right
-# middle right by 50.
-xdotool mousemove $((cx + 330)) $((cy + 420)) click 5 || e2e_fail "cannot turn the wheel"
-xdotool mousemove $((cx + 600)) $((cy + 240)) click 5 || e2e_fail "cannot turn the wheel"
+# A wheel turn at the view's edge would move the picture shown: the scroll bars' arrows scroll
+# instead, down by 50 and right by 50. The view ends where its white ends, on its first row and
+# column (the marker lies elsewhere); each arrow is the last square of its bar.
+view_extent() {
+    convert "$work/zoomed.png" -depth 8 rgb:- | python3 "$e2e_dir/pixels.py" count "$e2e_screen_w" "$e2e_screen_h" "$@" "$white" 0
+}
+vw=$(view_extent "$cx" $((cy + 2)) 2000 1) vh=$(view_extent $((cx + 2)) "$cy" 1 2000)
+((vw > 300 && vh > 300)) || e2e_fail "cannot measure the view: ${vw:-?} x ${vh:-?}"
+xdotool mousemove $((cx + vw + 7)) $((cy + vh - 7)) click 1 || e2e_fail "cannot click the scroll bar"
+xdotool mousemove $((cx + vw - 7)) $((cy + vh + 7)) click 1 || e2e_fail "cannot click the scroll bar"
 e2e_poll_screen scrolled check $((mx - 50)) $((my - 50)) "marker:0,0:$marker" "marker's end:39,39:$marker"
 e2e_expect scrolled-layer "layer top left:210,120:$pasted" "layer bottom right:289,179:$pasted" \
     "below it:250,190:$white"

@@ -1,20 +1,62 @@
 // Random walks through the picture editor's own commands, checked after every step: undo and redo
 // only ever show pictures that were shown since the history last started, undoing k steps and
 // redoing them gives the same pixels, and a saved picture reopens with the pixels shown at the save.
+// Drags are cut short at random by what takes the mouse or the keyboard in the running program (a
+// second button, a menu key, Ctrl+Q, Ctrl+Z, a save, a close answered Yes, another window); after
+// every step no gesture outlives its end, the view shows the canvas alone, the canvas is the
+// document's re-render, and a save writes it. Each step stays within a time and memory bound, so a
+// shape that is slow to draw or measure fails the walk.
 #include "EaselFixture.h"
 
 #include "PictureDocument.h"
 
 #include <QClipboard>
 #include <QCryptographicHash>
+#include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QRadioButton>
 #include <QSpinBox>
 
 #include <random>
 #include <set>
 
+#include <time.h>
+
 namespace {
+
+// Processor time, which a loaded machine does not stretch.
+double cpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+long statusKiB(const char* field)
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+// The peak resident size starts again from the current one (Linux's clear_refs).
+bool resetPeak()
+{
+    QFile clear(u"/proc/self/clear_refs"_s);
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+}
+
+// Far above what any step takes (milliseconds, a few MB), far below what a curve measured on a
+// picture of its whole circle took (seconds, gigabytes).
+constexpr double StepCpuSeconds = 3.0;
+constexpr long StepPeakKiB = 400 * 1024;
 
 QByteArray fingerprint(const QImage& picture)
 {
@@ -29,7 +71,7 @@ protected:
     std::mt19937 rng;
     std::set<QByteArray> shown;
     QStringList steps;
-    int saves = 0;
+    int saves = 0, closes = 0;
 
     int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); }
     const QImage& canvas() { return ed().Doc.CanvasBitmap; }
@@ -43,9 +85,98 @@ protected:
     void drag(QPoint from, QPoint to, int moves, Qt::KeyboardModifiers mods = Qt::NoModifier)
     {
         ed().Image1MouseDown(Qt::LeftButton, mods, from);
-        for (int i = 1; i <= moves; ++i)
+        const int cutAt = pick(0, 3) == 0 ? pick(1, moves) : 0;
+        for (int i = 1; i <= moves; ++i) {
             ed().Image1MouseMove(mods, from + (to - from) * i / moves);
+            if (i == cutAt)
+                interrupt();
+            if (HasFatalFailure())
+                return;
+        }
         ed().Image1MouseUp(Qt::LeftButton, mods, to);
+    }
+
+    void send(QEvent&& event, QObject* to = nullptr)
+    {
+        QCoreApplication::sendEvent(to ? to : ed().ScrollBox1->viewport(), &event);
+    }
+
+    // What takes the mouse or the keyboard while the left button is still held; the drag goes on
+    // afterwards as the hand does, and must change nothing more.
+    void interrupt()
+    {
+        const int kind = pick(0, 6);
+        steps << u"cut by %1"_s.arg(kind);
+        QWidget* view = ed().ScrollBox1->viewport();
+        const QPointF at(view->width() / 2, view->height() / 2);
+        switch (kind) {
+        case 0: // the right button
+            send(QMouseEvent(QEvent::MouseButtonPress, at, view->mapToGlobal(at), Qt::RightButton,
+                             Qt::LeftButton | Qt::RightButton, Qt::NoModifier));
+            send(QMouseEvent(QEvent::MouseButtonRelease, at, view->mapToGlobal(at), Qt::RightButton, Qt::LeftButton,
+                             Qt::NoModifier));
+            break;
+        case 1: // Alt+F or Alt+E, as the menu bar is asked first
+            send(QKeyEvent(QEvent::ShortcutOverride, pick(0, 1) ? Qt::Key_F : Qt::Key_E, Qt::AltModifier));
+            break;
+        case 2: // Ctrl+Q, the range mode
+            send(QKeyEvent(QEvent::KeyPress, Qt::Key_Q, Qt::ControlModifier));
+            break;
+        case 3: // Ctrl+Z: the drag ends as a step of its own, undone at once; what it drew was on view
+            send(QKeyEvent(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier));
+            if (ed().CanRedo()) {
+                ed().sbRedoClick();
+                shown.insert(fingerprint(canvas()));
+                ed().sbUndoClick();
+            }
+            break;
+        case 4:
+            saveAndMaybeOpen();
+            break;
+        case 5: { // the close box, answered Yes; whether the drag made a change shows only at its end
+            const QString path = program.file(u"closed%1.bmp"_s.arg(closes++));
+            prompter->answers.push_back(Prompter::Answer::Yes);
+            prompter->files.push_back(path);
+            ASSERT_TRUE(ed().FormClose()) << trail().toStdString();
+            if (prompter->files.empty())
+                checkSaved(path);
+            prompter->answers.clear();
+            prompter->files.clear();
+            shown = {fingerprint(canvas())};
+            break;
+        }
+        default: // another window takes the keyboard
+            send(QEvent(QEvent::WindowDeactivate), &ed());
+            break;
+        }
+        ASSERT_FALSE(ed().GestureUnderWay()) << trail().toStdString();
+        shown.insert(fingerprint(canvas()));
+    }
+
+    // The view shows the canvas and nothing of a gesture; the canvas is the document's re-render.
+    void checkAgreement()
+    {
+        ASSERT_FALSE(ed().GestureUnderWay()) << trail().toStdString();
+        ASSERT_FALSE(ed().PreviewShown) << trail().toStdString();
+        QImage overlay(ed().ScrollBox1->paintBoxSize(), QImage::Format_ARGB32_Premultiplied);
+        overlay.fill(Qt::transparent);
+        {
+            QPainter p(&overlay);
+            ed().PaintDrawingOverlay(p, overlay.rect());
+        }
+        QImage none(overlay.size(), overlay.format());
+        none.fill(Qt::transparent);
+        ASSERT_EQ(overlay, none) << "a stroke left on the view: " << trail().toStdString();
+        const QImage view = canvas();
+        ed().Doc.RerenderCanvas();
+        ASSERT_EQ(canvas(), view) << "the canvas is not the document: " << trail().toStdString();
+    }
+
+    void checkSaved(const QString& path)
+    {
+        ASSERT_EQ(PictureFile::load(path).convertToFormat(QImage::Format_RGB32),
+                  WithSecondWhiteAsWhite(canvas(), ColourText::toQRgb(ed().SecondWhite)))
+            << "saved " << path.toStdString() << ": " << trail().toStdString();
     }
 
     // A rectangular or free-form range around a random place; false when none came of it.
@@ -98,9 +229,16 @@ protected:
             ed().SelectLineKind(pick(0, 2));
             QPoint p = anywhere();
             ed().Image1MouseDown(Qt::LeftButton, Qt::NoModifier, p);
-            for (int i = pick(0, 12); i > 0; --i) {
-                p += QPoint(pick(-30, 30), pick(-30, 30));
-                ed().Image1MouseMove(Qt::NoModifier, p);
+            const int moves = pick(0, 12), cutAt = pick(0, 3) == 0 ? pick(0, moves) : -1;
+            for (int i = moves; i >= 0; --i) {
+                if (i == cutAt)
+                    interrupt();
+                if (HasFatalFailure())
+                    return;
+                if (i > 0) {
+                    p += QPoint(pick(-30, 30), pick(-30, 30));
+                    ed().Image1MouseMove(Qt::NoModifier, p);
+                }
             }
             ed().Image1MouseUp(Qt::LeftButton, Qt::NoModifier, p);
             break;
@@ -117,7 +255,7 @@ protected:
             if (pick(0, 1))
                 ed().udPen->setValue(pick(1, 25));
             else
-                ed().udLine->setValue(pick(-40, 40));
+                ed().udLine->setValue(pick(0, 3) ? pick(-40, 40) : pick(0, 1) ? -50 : 50);
             break;
         case 5:
             if (range())
@@ -213,6 +351,8 @@ protected:
 
     void saveAndMaybeOpen()
     {
+        // A drag under way ends before the save, as its release would end it.
+        const bool inGesture = ed().GestureUnderWay();
         const QImage atSave = WithSecondWhiteAsWhite(canvas(), ColourText::toQRgb(ed().SecondWhite));
         const QString path = program.file(u"walk%1.bmp"_s.arg(saves++ % 3));
         if (QFileInfo::exists(path)) {
@@ -223,11 +363,15 @@ protected:
             prompter->files.push_back(path);
             ASSERT_TRUE(ed().SaveAsDialog()) << prompter->lastText().toStdString();
         }
-        ASSERT_EQ(PictureFile::load(path).convertToFormat(QImage::Format_RGB32), atSave) << trail().toStdString();
+        if (!inGesture) {
+            ASSERT_EQ(PictureFile::load(path).convertToFormat(QImage::Format_RGB32), atSave) << trail().toStdString();
+        }
+        checkSaved(path);
         if (pick(0, 1)) {
+            const QImage saved = WithSecondWhiteAsWhite(canvas(), ColourText::toQRgb(ed().SecondWhite));
             prompter->files.push_back(path);
             ed().mmPicOpenClick();
-            ASSERT_EQ(canvas(), atSave) << "reopened: " << trail().toStdString();
+            ASSERT_EQ(canvas(), saved) << "reopened: " << trail().toStdString();
         }
         // The history starts anew here.
         shown = {fingerprint(canvas())};
@@ -239,7 +383,17 @@ TEST_P(EditorWalkTest, UndoRedoAndSavesOnlyEverShowWhatWasShown)
     rng.seed(GetParam());
     shown.insert(fingerprint(canvas()));
     for (int i = 0; i < 60; ++i) {
+        const bool peakReset = resetPeak();
+        const long before = statusKiB("VmRSS:");
+        const double cpu = cpuSeconds();
         step();
+        if (HasFatalFailure())
+            return;
+        EXPECT_LT(cpuSeconds() - cpu, StepCpuSeconds) << trail().toStdString();
+        if (peakReset) {
+            EXPECT_LT(statusKiB("VmHWM:") - before, StepPeakKiB) << trail().toStdString();
+        }
+        checkAgreement();
         if (HasFatalFailure())
             return;
         // Every step may be followed by a few undone and redone.

@@ -259,14 +259,14 @@ TEST_F(PictureEditorTest, NoticeGoesAfterSaveAndMenuOpenButNotForTheCommandLineP
     const QString other = writePicture(u"other.jpg"_s, patternPicture({20, 20}));
     prompter->files.push_back(other);
     ed().mmPicOpenClick();
-    EXPECT_EQ(caller.names(), (QStringList{picture, other}));
+    EXPECT_EQ(caller.names(), QStringList{picture}) << "an open is told, and never taken for a save";
     EXPECT_EQ(ed().NoticesSent, 2);
 
     // A cancelled overwrite writes and sends nothing.
     stamp(solidPicture({4, 4}, qRgb(0, 0, 0)), {0, 0});
     prompter->answers.push_back(Answer::Cancel);
     ed().mmPicSaveClick();
-    EXPECT_EQ(caller.names().size(), 2);
+    EXPECT_EQ(caller.names().size(), 1);
 }
 
 TEST_F(PictureEditorTest, UntouchedPictureOfAnotherSizeIsNotChanged) {
@@ -306,15 +306,20 @@ TEST_F(PictureEditorTest, PictureLargerThanTheSizeBoxesIsNeverCropped) {
     EXPECT_EQ(ed().Doc.canvasSize(), QSize(2500, 1600));
     EXPECT_EQ(ed().Doc.CanvasBitmap.pixel(2400, 1550), patternPicture({2500, 1600}).pixel(2400, 1550));
 
-    // Changing one box gives the canvas the size that both boxes show.
+    // Changing one box changes that side alone: the other keeps what its box cannot show.
     ed().udHeight->setValue(1400);
-    EXPECT_EQ(ed().Doc.canvasSize(), QSize(2000, 1400));
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(2500, 1400));
 }
 
-TEST_F(PictureEditorTest, EitherSizeBoxAppliesBothAndOnlyAFocusedBoxTakesTheWheel) {
-    ASSERT_TRUE(ed().OpenPictureFile(writePicture(u"tall.bmp"_s, patternPicture({1990, 3000}))));
+TEST_F(PictureEditorTest, EachSizeBoxChangesItsSideAndOnlyAFocusedBoxTakesTheWheel)
+{
+    const QImage source = patternPicture({4000, 3000});
+    ASSERT_TRUE(ed().OpenPictureFile(writePicture(u"large.bmp"_s, source)));
+    ed().udWidth->stepBy(-1);
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(1990, 3000));
+    EXPECT_EQ(ed().Doc.CanvasBitmap.pixel(1000, 2999), source.pixel(1000, 2999));
     ed().udWidth->stepBy(1);
-    EXPECT_EQ(ed().Doc.canvasSize(), QSize(2000, 1500));
+    EXPECT_EQ(ed().Doc.canvasSize(), QSize(2000, 3000));
     ed().udHeight->stepBy(-1);
     EXPECT_EQ(ed().Doc.canvasSize(), QSize(2000, 1490));
 
@@ -375,13 +380,21 @@ TEST_F(PictureEditorTest, ClearAllAsksAndCanBeUndone) {
     const QImage cleared = solidPicture({80, 60}, qRgb(255, 255, 255));
     EXPECT_EQ(ed().Doc.CanvasBitmap, cleared);
 
-    // The cleared picture stays cleared whatever rebuilds the canvas, and is a change to save.
-    ed().udWidth->setValue(100);
-    EXPECT_EQ(ed().Doc.CanvasBitmap, solidPicture({100, 60}, qRgb(255, 255, 255)));
+    // The cleared picture stays cleared when the grid rebuilds the canvas; a change of canvas size
+    // draws the background again, and what a save writes is what the view shows.
     prompter->modals.push_back([](QDialog&) { return int(QDialog::Accepted); });
     ed().sbShowMasu->click();
-    EXPECT_EQ(ed().Doc.CanvasBitmap.pixel(50, 30), qRgb(255, 255, 255));
+    EXPECT_EQ(ed().Doc.CanvasBitmap, cleared);
     EXPECT_TRUE(ed().IsChangedSinceSave(1));
+    ed().udWidth->setValue(100);
+    EXPECT_EQ(ed().Doc.CanvasBitmap.pixel(50, 30), source.pixel(50, 30));
+    EXPECT_EQ(ed().Doc.CanvasBitmap.pixel(90, 30), qRgb(255, 255, 255));
+    const QImage shown = ed().Doc.CanvasBitmap;
+    ed().Doc.RerenderCanvas();
+    EXPECT_EQ(ed().Doc.CanvasBitmap, shown);
+    prompter->answers.push_back(Answer::Yes);
+    ed().mmPicSaveClick();
+    EXPECT_EQ(PictureFile::load(program.file(u"p.bmp"_s)).convertToFormat(QImage::Format_RGB32), shown);
 }
 
 TEST_F(PictureEditorTest, NewAfterADeclinedSaveKeepsTheCanvasSize) {

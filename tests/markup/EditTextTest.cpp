@@ -17,6 +17,10 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <vector>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -130,6 +134,80 @@ TEST_F(EditText, CommandsActOnTheCurrentPageFloatingOrDocked)
     EXPECT_TRUE(window.screen()->availableGeometry().contains(page->geometry()));
 }
 
+// Whatever a key or a click makes current while a tab is held, the page whose tab was pressed is
+// the one carried: let go outside it floats, let go on a tab it moves there, and no other page
+// leaves its place.
+TEST_F(EditText, ATabDragCarriesThePagePressedWhateverBecomesCurrent)
+{
+    std::mt19937 random(2110);
+    int made = 0;
+    for (int i = 0; i < 3; ++i)
+        addPage(u" ちょい置き-%1 "_s.arg(++made), made);
+    QTabBar* bar = window.pcEdit->tabBar();
+    const QPoint outside = window.mapToGlobal(QPoint(window.width() + 40, 30));
+    for (int round = 0; round < 80; ++round) {
+        // Floating pages come back now and then, so that there is a tab to drag.
+        for (const auto& page : window.ScratchPages)
+            if (page->isWindow() && (window.pcEdit->count() < 3 || random() % 3 == 0))
+                window.dockPage(page.get());
+        const int count = window.pcEdit->count();
+        ASSERT_GE(count, 2);
+        const int pressed = 1 + int(random() % unsigned(count - 1));
+        auto* carried = qobject_cast<TFormRefPage*>(window.pcEdit->widget(pressed));
+        const QPoint start = bar->tabRect(pressed).center();
+        QTest::mousePress(bar, Qt::LeftButton, {}, start);
+        window.pcEditDragOver(start + QPoint(0, 30));
+        bool cancelled = false;
+        switch (random() % 4) {
+        case 0: // Ctrl+W: a new page, which becomes current
+            addPage(u" ちょい置き-%1 "_s.arg(++made), made);
+            break;
+        case 1: // a click on the description's tab, or Ctrl+Tab to another page
+            window.pcEdit->setCurrentIndex(int(random() % unsigned(window.pcEdit->count())));
+            break;
+        case 2: // Escape ends the drag, and only the drag
+            QTest::keyClick(&window, Qt::Key_Escape);
+            cancelled = true;
+            break;
+        default:
+            break;
+        }
+        std::vector<QWidget*> tabs;
+        for (int t = 0; t < window.pcEdit->count(); ++t)
+            tabs.push_back(window.pcEdit->widget(t));
+        const int target = 1 + int(random() % unsigned(window.pcEdit->count() - 1));
+        const QPoint onTab = bar->mapToGlobal(bar->tabRect(target).center());
+        // A tab the row has scrolled out of the window is outside it too.
+        const bool away = random() % 2 == 0 || !window.rect().contains(window.mapFromGlobal(onTab));
+        window.pcEditEndDrag(away ? outside : onTab);
+        std::vector<QWidget*> now;
+        for (int t = 0; t < window.pcEdit->count(); ++t)
+            now.push_back(window.pcEdit->widget(t));
+        std::vector<QWidget*> expected = tabs;
+        const auto at = std::find(expected.begin(), expected.end(), carried);
+        if (!cancelled && away) {
+            expected.erase(at);
+            EXPECT_TRUE(carried->isWindow()) << round;
+        } else if (!cancelled) {
+            expected.erase(at);
+            expected.insert(expected.begin() + target, carried);
+        }
+        EXPECT_EQ(now, expected) << round;
+    }
+}
+
+// Tab moves the focus on: a description holds no TAB character.
+TEST_F(EditText, TabLeavesTheDescription)
+{
+    TMyRichEdit* editor = window.MyRichEdit1;
+    QApplication::setActiveWindow(&window);
+    editor->setFocus();
+    editor->SetText(u"ab"_s);
+    QTest::keyClick(editor, Qt::Key_Tab);
+    EXPECT_EQ(editor->Text(), u"ab"_s);
+    EXPECT_FALSE(editor->hasFocus());
+}
+
 TEST_F(EditText, TabZeroStaysFirstAndModifiedTabsShowAStar)
 {
     TFormRefPage* one = addPage(u" ちょい置き-1 "_s, 1);
@@ -152,9 +230,11 @@ TEST_F(EditText, TabZeroStaysFirstAndModifiedTabsShowAStar)
     // A drag of tab 2 dropped on tab 1 moves it there; a drop on tab 0 moves nothing.
     QTabBar* bar = window.pcEdit->tabBar();
     window.pcEdit->setCurrentIndex(2);
+    window.pcEditMouseDown(Qt::LeftButton, bar->tabRect(2).center());
     window.pcEditDragDrop(bar->tabRect(1).center());
     EXPECT_EQ(window.pcEdit->indexOf(two), 1);
     EXPECT_EQ(window.pcEdit->indexOf(one), 2);
+    window.pcEditMouseDown(Qt::LeftButton, bar->tabRect(1).center());
     window.pcEditDragDrop(bar->tabRect(0).center());
     EXPECT_EQ(window.pcEdit->widget(0), window.TabSheet1);
     EXPECT_EQ(window.pcEdit->indexOf(two), 1);

@@ -70,6 +70,56 @@ TEST_F(RichEdit, EveryLineBreakComesBackAsCrLf)
     }
 }
 
+// A line far longer than a row is held in rows; the text, its positions, the keys, the clipboard
+// and undo never see where one row ends.
+TEST_F(RichEdit, ALongLineIsOneLineWhateverItsRows)
+{
+    show();
+    QString line;
+    for (int i = 0; line.size() < 3 * TMyRichEdit::LongestRow; ++i)
+        line += u"問題%1 の{必答}文 "_s.arg(i);
+    const QString text = u"a\r\n"_s + line + u"\r\nz"_s;
+    edit.SetText(text);
+    edit.ResetTextUndo();
+    ASSERT_GT(edit.document()->blockCount(), 3);
+    EXPECT_EQ(edit.Text(), text);
+    EXPECT_EQ(edit.LineCount(), 3);
+    EXPECT_EQ(edit.TextLength(), Cp932::byteLength(text));
+    EXPECT_EQ(edit.LineFromChar(edit.TextLength() - 1), 2);
+    // At the end of the first row: Right, Backspace and Delete act on characters only.
+    const int byteEnd = Cp932::byteLength(u"a\r\n"_s + edit.document()->begin().next().text());
+    edit.setSelStart(byteEnd);
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    QTest::keyClick(&edit, Qt::Key_Delete);
+    QString expected = line;
+    const int at = int(edit.document()->begin().next().text().size()) + 1;
+    expected.remove(at - 1, 2);
+    const QString deleted = u"a\r\n"_s + expected + u"\r\nz"_s;
+    EXPECT_EQ(edit.Text(), deleted);
+    QTest::keyClicks(&edit, u"xy"_s);
+    expected.insert(at - 1, u"xy"_s);
+    EXPECT_EQ(edit.Text(), u"a\r\n"_s + expected + u"\r\nz"_s);
+    EXPECT_EQ(edit.LineCount(), 3);
+    edit.SelectAll();
+    edit.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), QString(u"a\n"_s + expected + u"\nz"_s));
+    // Pasted again at the end it makes rows of its own, and undo takes every change back.
+    edit.setSelStart(edit.TextLength());
+    edit.RecordTextUndoStep(TMyRichEdit::MousePress);
+    edit.setSelText(line);
+    EXPECT_EQ(edit.Text(), u"a\r\n"_s + expected + u"\r\nz"_s + line);
+    EXPECT_EQ(edit.LineCount(), 3);
+    edit.UndoText();
+    EXPECT_EQ(edit.Text(), u"a\r\n"_s + expected + u"\r\nz"_s);
+    edit.UndoText();
+    EXPECT_EQ(edit.Text(), deleted);
+    edit.UndoText();
+    EXPECT_EQ(edit.Text(), text);
+    for (int i = 0; i < 3; ++i)
+        edit.RedoText();
+    EXPECT_EQ(edit.Text(), u"a\r\n"_s + expected + u"\r\nz"_s + line);
+}
+
 TEST_F(RichEdit, SelectionCountsBytes)
 {
     edit.SetText(u"ab漢字\r\ncd"_s); // a 0, b 1, 漢 2, 字 4, CR LF 6, c 8, d 9

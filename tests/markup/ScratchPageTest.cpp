@@ -20,6 +20,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -544,6 +547,62 @@ TEST_F(ScratchPages, AFailedWriteAtCloseNamesThePageAndTheReason)
     EXPECT_TRUE(page->MyRichEdit1->IsTextModified());
 }
 
+// Whatever breaks a file's lines, a page reads its lines and gives each, the last included, a
+// CR LF: a file already so written comes back byte for byte, any other as those lines, for good.
+TEST_F(ScratchPages, APageSavedUnchangedGivesItsFileBack)
+{
+    std::mt19937 random(2111);
+    const QString words[] = {u"line"_s, u"問題"_s, u"{必答}"_s, u" "_s, u"ｶﾅ"_s, u"// メモ"_s, QString()};
+    const QString breaks[] = {u"\r\n"_s, u"\r\n"_s, u"\r"_s, u"\n"_s};
+    const QString path = folders.scratch() + u"/memo.txt"_s;
+    for (int round = 0; round < 60; ++round) {
+        QString file;
+        bool crlf = true;
+        const int lines = int(random() % 6);
+        for (int i = 0; i < lines; ++i) {
+            for (int w = int(random() % 3); w > 0; --w)
+                file += words[random() % std::size(words)];
+            const QString& lineBreak = breaks[random() % std::size(breaks)];
+            crlf &= lineBreak == u"\r\n"_s;
+            if (i + 1 < lines || random() % 4 != 0)
+                file += lineBreak;
+            else
+                crlf = false; // the last line without its break
+        }
+        for (int empty = random() % 3 == 0 ? int(random() % 3) : 0; empty > 0; --empty)
+            file += u"\r\n"_s;
+        QString expected = file;
+        expected.replace(u"\r\n"_s, u"\n"_s).replace(u'\r', u'\n');
+        if (!expected.isEmpty() && !expected.endsWith(u'\n'))
+            expected += u'\n';
+        // A single empty line shows as an empty page, which has no line to write.
+        if (expected == u"\n"_s)
+            continue;
+        expected.replace(u"\n"_s, u"\r\n"_s);
+        write(path, Cp932::encode(file));
+        EXPECT_TRUE(!crlf || expected == file) << round;
+        for (int save = 0; save < 2; ++save) {
+            TFormRefPage* page = window->CreateScratchPage(path);
+            ASSERT_NE(page, nullptr);
+            TMyRichEdit* edit = page->MyRichEdit1;
+            EXPECT_FALSE(edit->IsTextModified());
+            // A character typed and taken out again: a step to save, the text as it was read.
+            edit->RecordTextUndoStep(TMyRichEdit::Typing);
+            edit->setSelText(u"x"_s);
+            edit->RecordTextUndoStep(TMyRichEdit::Deleting);
+            edit->setSelStart(0);
+            edit->setSelLength(1);
+            edit->setSelText(QString());
+            prompter.files = {path};
+            prompter.answers.push_back(Prompter::Answer::Yes); // the file is there: replace it
+            window->SaveScratchPage(page);
+            EXPECT_EQ(readAll(path), Cp932::encode(expected)) << round << " " << save << " " << file.toStdString();
+            window->CloseScratchPage(page);
+            flushDeletes();
+        }
+    }
+}
+
 TEST(ScratchPageSave, AnUnencodableCharacterIsNamedWithItsPlace)
 {
     EXPECT_EQ(TFormEditText::UnencodablePlaces(u"ab\r\nc\U0001F600dé\U0001F600\r\n漢é"_s),
@@ -569,6 +628,17 @@ TEST_F(ScratchPages, KeysActOnThePageTheyAreTypedIn)
     EXPECT_EQ(window->MyRichEdit1->Text(), QString());
     QTest::keyClick(page->MyRichEdit1, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(page->MyRichEdit1, Qt::Key_C, Qt::ControlModifier);
+
+    // A key that matches no item of the page's menu closes it; one that matches an item keeps to it.
+    page->mmEdit->popup(page->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(page->mmEdit));
+    QTest::keyClick(page->mmEdit, Qt::Key_Q);
+    EXPECT_FALSE(page->mmEdit->isVisible());
+    // Minimising the floating page takes the program down with it, and it comes back with it.
+    page->showMinimized();
+    EXPECT_TRUE(window->isMinimized());
+    page->showNormal();
+    EXPECT_FALSE(window->isMinimized());
 
     // Back in the description, its keys act on the description.
     QApplication::setActiveWindow(window.get());

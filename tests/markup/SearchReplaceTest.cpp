@@ -195,18 +195,32 @@ TEST_F(SearchReplace, ReplaceAllIsOneUndoStepAndReachesOtherDestinationsOnlyWhen
     EXPECT_EQ(mapSteps, 1);
     EXPECT_EQ(cells.at(0), u"x"_s);
 
-    // From a scratch page the other destinations are never touched.
+    // From a scratch page too, the other destinations follow when asked, and only then.
     auto page = std::make_unique<TFormRefPage>(&window);
     page->Tag = 1;
     window.AddScratchPage(std::move(page))->MyRichEdit1->SetText(u"dog"_s);
-    replaceAll(u"dog"_s, u"cow"_s, true);
+    replaceAll(u"dog"_s, u"cow"_s, false);
     EXPECT_EQ(window.CurrentEditor()->Text(), u"cow"_s);
     EXPECT_EQ(cells.at(1), u"dog"_s);
     EXPECT_EQ(mapSteps, 1);
+    replaceAll(u"cow"_s, u"dog"_s, true);
+    EXPECT_EQ(window.CurrentEditor()->Text(), u"dog"_s);
+    EXPECT_EQ(editor->Text(), u"漢"_s + text);
+    EXPECT_EQ(cells.at(1), u"dog"_s);
+    EXPECT_EQ(mapSteps, 2);
+    replaceAll(u"dog"_s, u"cow"_s, true);
+    EXPECT_EQ(cells.at(1), u"cow"_s);
+    EXPECT_EQ(mapSteps, 3);
+    convertFlags = HenkanJ::ConvertAlpha | HenkanJ::ConvertAllDestinations;
+    window.CurrentEditor()->SelectAll();
+    window.mmRepZenToHanClick(HenkanJ::ToFullWidth);
+    EXPECT_EQ(window.CurrentEditor()->Text(), u"ｃｏｗ"_s);
+    EXPECT_EQ(cells.at(1), u"ｃｏｗ"_s);
+    EXPECT_EQ(mapSteps, 4);
 
     window.ReplaceDialog1->setFindText(QString());
     window.ReplaceDialog1Replace(true);
-    EXPECT_EQ(window.CurrentEditor()->Text(), u"cow"_s);
+    EXPECT_EQ(window.CurrentEditor()->Text(), u"ｃｏｗ"_s);
 }
 
 TEST_F(SearchReplace, ReplaceButtonReplacesOnlyARealMatch)

@@ -41,7 +41,7 @@ protected:
         text.replace(u"\r\n"_s, u"\n"_s); // the ring holds the document's line breaks
         const UndoRing<TRichUndoMemory>& ring = edit.textUndo();
         for (qint64 p = ring.first(); p <= ring.last(); ++p)
-            if (ring.at(p).text == text)
+            if (ring.at(p).text.plainText() == text)
                 return true;
         return false;
     }

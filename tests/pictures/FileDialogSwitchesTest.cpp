@@ -1,5 +1,6 @@
 #include "MyFileDialogs.h"
 
+#include "BmpPicture.h"
 #include "Prompter.h"
 #include "QtPrinters.h"
 #include "ScriptedPrompter.h"
@@ -8,9 +9,11 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QInputMethodEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QScreen>
@@ -243,6 +246,66 @@ TEST_F(DialogTest, TheTypeChangeRuleAloneDecidesTheName)
             EXPECT_EQ(asked, (std::vector<int>{1, 2, 3}));
         }
     }
+}
+
+// A name typed without extension takes the chosen type's; a type of several patterns, DefaultExt.
+TEST_F(DialogTest, ANameWithoutExtensionTakesTheChosenTypes)
+{
+    TMySavePictureDialog d;
+    d.InitialDir = pics();
+    d.Filter = u"BMP ﾌｧｲﾙ (*.bmp)|*.bmp|JPEG ﾌｧｲﾙ (*.jpg)|*.jpg|全種類 (*.bmp, *.jpg)|*.bmp;*.jpg"_s;
+    d.DefaultExt = u"bmp"_s;
+    d.FilterIndex = 2;
+    d.OnTypeChange = [](int, const QString& name) { return name; };
+    const auto dlg = build(d);
+    auto* box = part<QLineEdit>(*dlg, u"fileNameEdit"_s);
+    auto* types = part<QComboBox>(*dlg, u"fileTypeCombo"_s);
+    ASSERT_TRUE(box && types);
+    box->setText(u"photo"_s);
+    EXPECT_EQ(dlg->selectedFiles().value(0), pics() + u"/photo.jpg"_s);
+    for (const auto& [key, ext] :
+         {std::pair{Qt::Key_Home, u".bmp"_s}, {Qt::Key_Down, u".jpg"_s}, {Qt::Key_Down, u".bmp"_s}}) {
+        QTest::keyClick(types, key);
+        EXPECT_EQ(dlg->selectedFiles().value(0), pics() + u"/photo"_s + ext);
+    }
+    box->setText(u"photo.bmp"_s);
+    QTest::keyClick(types, Qt::Key_Up);
+    EXPECT_EQ(dlg->selectedFiles().value(0), pics() + u"/photo.bmp"_s) << "a typed extension stays";
+}
+
+// Both picture dialogs show the chosen picture and its size beside the list; nothing for a file
+// that cannot be read. The other dialogs have no such pane.
+TEST_P(DialogSwitches, PictureDialogsPreviewTheChosenPicture)
+{
+    QImage picture(960, 435, QImage::Format_RGB32);
+    picture.fill(qRgb(200, 30, 30));
+    const QString good = pics() + u"/wide.bmp"_s;
+    ASSERT_TRUE(PictureFile::save(good, picture, 90));
+    const QString bad = temp.write(u"pics/broken.jpg"_s, "not a picture");
+    const auto d = GetParam().make();
+    d->InitialDir = pics();
+    const auto dlg = build(*d);
+    auto* size = dlg->findChild<QLabel*>(u"picturePreviewSize"_s);
+    auto* shown = dlg->findChild<QLabel*>(u"picturePreviewPicture"_s);
+    if (!d->isPictureDialog()) {
+        EXPECT_EQ(size, nullptr);
+        return;
+    }
+    ASSERT_TRUE(size && shown);
+    const auto choose = [&](const QString& path, bool expectPicture) {
+        emit dlg->currentChanged(path);
+        QDeadlineTimer deadline(5000);
+        while (!deadline.hasExpired() && (size->text().isEmpty() == expectPicture))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    };
+    choose(good, true);
+    EXPECT_EQ(size->text(), u"960 x 435"_s);
+    ASSERT_FALSE(shown->pixmap().isNull());
+    EXPECT_LE(std::max(shown->pixmap().width(), shown->pixmap().height()), std::max(shown->width(), shown->height()));
+    EXPECT_EQ(shown->pixmap().toImage().pixel(5, 5), qRgb(200, 30, 30));
+    choose(bad, false);
+    EXPECT_TRUE(size->text().isEmpty());
+    EXPECT_TRUE(shown->pixmap().isNull());
 }
 
 TEST(KeepSizePosition, CentredAcrossAndOneThirdDown)

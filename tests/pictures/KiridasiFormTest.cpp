@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QTest>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
@@ -320,6 +321,38 @@ TEST_F(KiridasiForm, SavingOverAFileAsksFirst)
             u"拡張子 \".jpeg\" は，保存できない画像形式です。\r\n\r\n拡張子を \".bmp\" または \".jpg\" にして保存して下さい。"_s);
         EXPECT_EQ(folder.read(jpeg), QByteArray("keep me too"));
         EXPECT_EQ(k.PictureFileName, folder.file(u"other.jpg"_s));
+    });
+}
+
+// A value typed into a box counts at once: a menu key that follows without leaving the box acts on
+// it, and leaving the box later takes nothing back.
+TEST_F(KiridasiForm, ATypedValueCountsBeforeTheNextMenuKey)
+{
+    const QString path = picture(u"photo.bmp"_s, solid({1200, 900}, qRgb(10, 150, 60)));
+    show(path, {960, 435}, [&](TFormPictureKiridasi& k) {
+        const auto type = [](QSpinBox* box, const char* text) {
+            box->setFocus();
+            box->selectAll();
+            QTest::keyClicks(box, QString::fromLatin1(text));
+        };
+        const auto leave = [](QSpinBox* box) {
+            QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+            QApplication::sendEvent(box, &out);
+        };
+        type(k.UpDown2, "300");
+        k.mmSelect->trigger();
+        EXPECT_EQ(k.WorkBitmap.size(), QSize(300, 435));
+        leave(k.UpDown2);
+        EXPECT_EQ(k.UpDown2->value(), 300);
+
+        type(k.UpDown1, "50");
+        EXPECT_EQ(k.view().zoomPosition(), 50);
+        k.N4->trigger();
+        const int fitted = k.UpDown1->value();
+        EXPECT_NE(fitted, 50);
+        leave(k.UpDown1);
+        EXPECT_EQ(k.UpDown1->value(), fitted);
+        EXPECT_EQ(k.view().zoomPosition(), fitted);
     });
 }
 

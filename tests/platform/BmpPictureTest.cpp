@@ -302,28 +302,73 @@ TEST(BmpPicture, ReadsBitmapsOfOtherWriters)
     }
 }
 
-TEST(BmpPicture, FallsBackToQtForRunLengthEncoding)
+// A 40-byte header, a palette and run-length codes as given.
+QByteArray runLengthBmp(int width, int height, int bitCount, const QList<QRgb>& palette, const QByteArray& codes)
 {
-    // 2 x 2, 8 bit RLE: row of two palette-1 pixels, end of line, two palette-0 pixels, end of bitmap.
-    const QByteArray rle("\x02\x01\x00\x00\x02\x00\x00\x01", 8);
+    const quint32 pixelOffset = 54 + 4 * quint32(palette.size());
     QByteArray b("BM");
-    appendU32(b, quint32(54 + 8 + rle.size()));
+    appendU32(b, pixelOffset + quint32(codes.size()));
     appendU32(b, 0);
-    appendU32(b, 54 + 8);
-    for (quint32 field : {40u, 2u, 2u})
+    appendU32(b, pixelOffset);
+    for (quint32 field : {40u, quint32(width), quint32(height)})
         appendU32(b, field);
     appendU16(b, 1);
-    appendU16(b, 8);
-    for (quint32 field : {1u, quint32(rle.size()), 0u, 0u, 2u, 0u})
+    appendU16(b, quint32(bitCount));
+    const quint32 compression = bitCount == 8 ? 1 : 2;
+    for (quint32 field : {compression, quint32(codes.size()), 0u, 0u, quint32(palette.size()), 0u})
         appendU32(b, field);
-    appendU32(b, qRgb(0, 0, 255) & 0xFFFFFF);
-    appendU32(b, qRgb(255, 0, 0) & 0xFFFFFF);
-    b.append(rle);
-    const QImage image = readOk(b);
-    ASSERT_EQ(image.size(), QSize(2, 2));
-    EXPECT_EQ(image.format(), QImage::Format_RGB32);
-    EXPECT_EQ(image.pixel(0, 1), qRgb(255, 0, 0));
-    EXPECT_EQ(image.pixel(1, 0), qRgb(0, 0, 255));
+    for (QRgb colour : palette)
+        appendU32(b, colour & 0xFFFFFF);
+    return b + codes;
+}
+
+TEST(BmpPicture, RunLengthCodesAreReadAndACutFileIsRefusedLikeAPlainOne)
+{
+    const QRgb k = qRgb(0, 0, 0), r = qRgb(255, 0, 0), g = qRgb(0, 255, 0), b = qRgb(0, 0, 255),
+               w = qRgb(255, 255, 255);
+    const QList<QRgb> palette{k, r, g, b, w};
+    const struct {
+        const char* name;
+        QByteArray file;
+        QList<QList<QRgb>> rows; // top first
+    } cases[] = {
+        // Bottom up: a run; an odd literal run padded to a word, a run; a jump past two pixels (left
+        // as entry 0), a run, the end.
+        {"8 bit",
+         runLengthBmp(5, 3, 8, palette,
+                      QByteArray("\x05\x01\x00\x00"
+                                 "\x00\x03\x02\x03\x02\x00\x02\x01\x00\x00"
+                                 "\x00\x02\x02\x00\x03\x03\x00\x01",
+                                 22)),
+         {{k, k, b, b, b}, {g, b, g, r, r}, {r, r, r, r, r}}},
+        // Runs alternate their two nibbles; a literal run of three nibbles takes two bytes.
+        {"4 bit",
+         runLengthBmp(5, 2, 4, palette,
+                      QByteArray("\x05\x12\x00\x00"
+                                 "\x00\x03\x31\x20\x02\x44\x00\x01",
+                                 12)),
+         {{b, r, g, w, w}, {r, g, r, g, r}}},
+    };
+    const QString cutShort = refusal(BmpPicture::write24(randomPicture(5, 4, 3)).chopped(4));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QImage image = readOk(c.file);
+        ASSERT_EQ(image.size(), QSize(5, int(c.rows.size())));
+        EXPECT_EQ(image.format(), QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < 5; ++x)
+                EXPECT_EQ(image.pixel(x, y), c.rows[y][x]) << x << "," << y;
+        // Cut anywhere in the codes, the file is refused, or whole but for its end code.
+        const qsizetype codesStart = c.file.size() - (c.file.size() - 54 - 4 * palette.size());
+        for (qsizetype length = codesStart; length < c.file.size(); ++length) {
+            QString error;
+            const QImage cut = BmpPicture::read(c.file.left(length), &error);
+            if (cut.isNull())
+                EXPECT_EQ(error, cutShort) << length;
+            else
+                EXPECT_EQ(cut, image) << length;
+        }
+    }
 }
 
 TEST(BmpPicture, RefusesBrokenAndAbsurdFiles)

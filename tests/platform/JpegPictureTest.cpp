@@ -1,4 +1,5 @@
 #include "JpegPicture.h"
+#include "BmpPicture.h"
 #include "TempFolder.h"
 
 #include <QBuffer>
@@ -83,10 +84,13 @@ qsizetype colourCount(const QImage& image)
     return qsizetype(colours.size());
 }
 
-// Writes what JpegPicture itself never writes (grey, CMYK), straight through libjpeg.
+enum class Coding { Baseline, Progressive, ScanPerComponent, Arithmetic };
+
+// Writes what JpegPicture itself never writes (grey, CMYK, other codings), straight through libjpeg.
 QByteArray encodedRaw(int width, int height, J_COLOR_SPACE given, J_COLOR_SPACE stored, int components,
-                      const std::vector<JSAMPLE>& samples)
+                      const std::vector<JSAMPLE>& samples, Coding coding = Coding::Baseline)
 {
+    static const jpeg_scan_info oneScanEach[] = {{1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}};
     jpeg_compress_struct cinfo;
     jpeg_error_mgr errors;
     cinfo.err = jpeg_std_error(&errors);
@@ -101,6 +105,13 @@ QByteArray encodedRaw(int width, int height, J_COLOR_SPACE given, J_COLOR_SPACE 
     jpeg_set_defaults(&cinfo);
     jpeg_set_colorspace(&cinfo, stored);
     jpeg_set_quality(&cinfo, 95, TRUE);
+    if (coding == Coding::Progressive)
+        jpeg_simple_progression(&cinfo);
+    if (coding == Coding::ScanPerComponent) {
+        cinfo.scan_info = oneScanEach;
+        cinfo.num_scans = 3;
+    }
+    cinfo.arith_code = coding == Coding::Arithmetic;
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPLE*>(samples.data()) + cinfo.next_scanline * width * components;
@@ -113,12 +124,15 @@ QByteArray encodedRaw(int width, int height, J_COLOR_SPACE given, J_COLOR_SPACE 
     return bytes;
 }
 
-// The first baseline frame header's height and width, rewritten.
+// The frame header's height and width (baseline, progressive or arithmetic), rewritten.
 QByteArray withDimensions(QByteArray bytes, int width, int height)
 {
-    const qsizetype sof = bytes.indexOf("\xFF\xC0");
+    qsizetype sof = -1;
+    for (const char* marker : {"\xFF\xC0", "\xFF\xC2", "\xFF\xC9"})
+        if (const qsizetype at = bytes.indexOf(marker); at >= 0 && (sof < 0 || at < sof))
+            sof = at;
     if (sof < 0) {
-        ADD_FAILURE() << "no SOF0 marker";
+        ADD_FAILURE() << "no frame header";
         return bytes;
     }
     bytes[sof + 5] = char(height >> 8);
@@ -128,7 +142,84 @@ QByteArray withDimensions(QByteArray bytes, int width, int height)
     return bytes;
 }
 
+struct Damage {
+    const char* name;
+    Coding coding;
+    // Damage as files meet it, done to a whole file (SOI, then a JFIF segment).
+    QByteArray (*damage)(QByteArray);
+    int refusedWith; // 0: opens with the undamaged file's pixels
+};
+
+QByteArray forgedHuge(QByteArray b)
+{
+    return withDimensions(b, 768, 27901);
+}
+
+QByteArray cutHalfwayThroughTheLastScan(QByteArray b)
+{
+    return b.left((b.lastIndexOf("\xFF\xDA") + b.size()) / 2);
+}
+
+class DamagedJpeg : public ::testing::TestWithParam<Damage> {};
+
 } // namespace
+
+// Every road reads pictures through PictureFile::load, so the damage is met there.
+TEST_P(DamagedJpeg, OpensWhenEveryPixelIsInTheFileElseIsRefused)
+{
+    const Damage& d = GetParam();
+    const QImage picture = gradient(61, 45);
+    std::vector<JSAMPLE> rgb;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            rgb.insert(rgb.end(), {JSAMPLE(qRed(picture.pixel(x, y))), JSAMPLE(qGreen(picture.pixel(x, y))),
+                                   JSAMPLE(qBlue(picture.pixel(x, y)))});
+    const QByteArray whole = encodedRaw(61, 45, JCS_RGB, JCS_YCbCr, 3, rgb, d.coding);
+    TempFolder folder;
+    QString error;
+    const QImage loaded = PictureFile::load(folder.write(u"damaged.jpg"_s, d.damage(whole)), &error);
+    if (d.refusedWith == 0) {
+        EXPECT_EQ(loaded, decoded(whole)) << error.toStdString();
+    } else {
+        EXPECT_TRUE(loaded.isNull());
+        EXPECT_EQ(error, u"JPEG エラー #%1"_s.arg(d.refusedWith));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    JpegPicture, DamagedJpeg,
+    ::testing::Values(
+        Damage{"StrayBytesBeforeTheEnd", Coding::Baseline,
+               [](QByteArray b) { return b.insert(b.size() - 2, "\x12\x34"); }, 0},
+        Damage{"NoEndMarker", Coding::Baseline, [](QByteArray b) { return b.chopped(2); }, 0},
+        Damage{"ProgressiveWithoutEndMarker", Coding::Progressive, [](QByteArray b) { return b.chopped(2); }, 0},
+        Damage{"ScanPerComponentWithoutEndMarker", Coding::ScanPerComponent, [](QByteArray b) { return b.chopped(2); },
+               0},
+        Damage{"JfifRevision201", Coding::Baseline, [](QByteArray b) { return b.replace(11, 2, "\x02\x01"); }, 0},
+        // The JFIF segment swapped for an Adobe one with a transform code no one defined.
+        Damage{"UnknownAdobeTransform", Coding::Baseline,
+               [](QByteArray b) {
+                   return b.replace(2, 18,
+                                    QByteArray("\xFF\xEE\x00\x0E"
+                                               "Adobe\x00\x64\0\0\0\0\x07",
+                                               16));
+               },
+               0},
+        // Spectral selection and approximation all zero, as some baseline writers leave them.
+        Damage{"ZeroedScanFields", Coding::Baseline,
+               [](QByteArray b) { return b.replace(b.indexOf("\xFF\xDA") + 12, 1, "\0", 1); }, 0},
+        Damage{"ProgressiveCutHalfwayThroughItsLastScan", Coding::Progressive, cutHalfwayThroughTheLastScan,
+               JWRN_HIT_MARKER},
+        Damage{"ProgressiveWithoutItsLastScan", Coding::Progressive,
+               [](QByteArray b) { return b.left(b.lastIndexOf("\xFF\xDA")); }, JWRN_JPEG_EOF},
+        Damage{"WithoutTheLastComponentsScan", Coding::ScanPerComponent,
+               [](QByteArray b) { return b.left(b.lastIndexOf("\xFF\xDA")); }, JWRN_JPEG_EOF},
+        // Arithmetic data is read on as zeros past its end, cut or not.
+        Damage{"ArithmeticWithoutEndMarker", Coding::Arithmetic, [](QByteArray b) { return b.chopped(2); },
+               JWRN_JPEG_EOF},
+        Damage{"ArithmeticDeclaringFarMoreThanItHolds", Coding::Arithmetic, forgedHuge, JWRN_HIT_MARKER},
+        Damage{"HuffmanDeclaringFarMoreThanItHolds", Coding::Baseline, forgedHuge, JWRN_HIT_MARKER}),
+    [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.name); });
 
 TEST(JpegPicture, RoundTripAtBestQualityStaysClose)
 {
@@ -160,8 +251,8 @@ TEST(JpegPicture, LowerQualityGivesFewerBytes)
 TEST(JpegPicture, TruncatedFileIsRefusedNotShownHalfGrey)
 {
     const QByteArray whole = encoded(gradient(120, 90), 90);
-    // Halfway, just the headers, and everything but the end-of-image marker.
-    for (qsizetype length : {whole.size() / 2, qsizetype(700), whole.size() - 2}) {
+    // Halfway, and just the headers.
+    for (qsizetype length : {whole.size() / 2, qsizetype(700)}) {
         SCOPED_TRACE(length);
         const JpegError e = refusal(whole.left(length));
         EXPECT_TRUE(e.message().startsWith(u"JPEG エラー #"_s)) << e.message().toStdString();

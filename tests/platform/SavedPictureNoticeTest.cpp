@@ -172,6 +172,34 @@ TEST_F(SavedPictureNoticeTest, NamesArriveWhole)
     EXPECT_EQ(receiver.lastName(), names[5]);
 }
 
+// A picture the tool only opened is answered, so the tool counts it told, but never received: the
+// waiting form takes only what the tool saved. So is any notice other than the classic save.
+TEST_F(SavedPictureNoticeTest, OnlyASavedPicturesNameIsReceived)
+{
+    using SavedPictureNotice::Notice;
+    ReceiverThread receiver(u"TForm2"_s);
+    const QString saved = u"/tmp/マップ画像/03_002.bmp"_s, opened = u"/tmp/photo.bmp"_s;
+    QString error;
+    ASSERT_TRUE(SavedPictureNotice::sendToCaller(receiver.socketPath(), QString(), saved, 3000, &error))
+        << error.toStdString();
+    for (const QString& socket : {receiver.socketPath(), QString()}) {
+        EXPECT_TRUE(SavedPictureNotice::sendToCaller(socket, u"TForm2"_s, opened, 3000, &error, Notice::Opened))
+            << error.toStdString();
+    }
+    QLocalSocket raw;
+    ASSERT_TRUE(connectRaw(raw, receiver.socketPath()));
+    // Any other mark is a sender that leaves dwData as it finds it: a save.
+    writeAll(raw, frame(5, "/tmp\0"_ba, 7));
+    EXPECT_EQ(answerOf(raw), 1);
+    EXPECT_EQ(receiver.names(), (QStringList{saved, u"/tmp"_s}));
+    EXPECT_EQ(receiver.lastName(), u"/tmp"_s);
+
+    const SavedPictureNotice::Frame open = SavedPictureNotice::parseFrame(frame(3, "/a\0"_ba, qint32(Notice::Opened)));
+    EXPECT_EQ(open.name, u"/a"_s);
+    EXPECT_FALSE(open.saved());
+    EXPECT_TRUE(SavedPictureNotice::parseFrame(frame(3, "/a\0"_ba)).saved());
+}
+
 TEST_F(SavedPictureNoticeTest, SenderRefusesNamesItCannotWrite)
 {
     ReceiverThread receiver(u"TForm1"_s);
