@@ -2,6 +2,13 @@
 
 using namespace Qt::StringLiterals;
 
+const QStringList& MapDocument::columnLabels()
+{
+    static const QStringList labels{u"座標 (x,y)"_s,   u"タイトル１行目"_s, u"タイトル２行目"_s, u"作業用画像名"_s,
+                                    u"せりふ１行目"_s, u"せりふ２行目"_s,   u"説明文"_s};
+    return labels;
+}
+
 bool MapDocument::isFree(int row) const
 {
     for (const QString& cell : rows[row])

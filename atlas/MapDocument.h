@@ -3,6 +3,7 @@
 #include "ColourText.h"
 
 #include <QString>
+#include <QStringList>
 #include <array>
 
 // The content of one map: what the map file holds, apart from where its files lie.
@@ -16,6 +17,8 @@ struct MapDocument {
     enum Column { Position, Title1, Title2, Picture, Speech1, Speech2, Description };
 
     using Row = std::array<QString, ColumnCount>;
+    // The items' names, as the grid heads its columns and messages name a place.
+    static const QStringList& columnLabels();
 
     std::array<Row, DestinationCount> rows;
     std::array<QString, IslandCount> islands;

@@ -2,7 +2,6 @@
 
 #include "CommaText.h"
 #include "Cp932.h"
-#include "MapGridModel.h"
 
 #include <QSet>
 
@@ -91,7 +90,7 @@ Fields fieldsOf(const MapDocument& doc, const QString& mapPictureName)
     for (int r = 0; r < MapDocument::DestinationCount; ++r) {
         const QString destination = u"旅行地 "_s + destinationNumber(r).trimmed();
         for (int c = 0; c < MapDocument::ColumnCount; ++c)
-            add(destination + u" の「"_s + MapGridModel::headerLabels().at(c + 1) + u"」"_s, doc.rows[r][c]);
+            add(destination + u" の「"_s + MapDocument::columnLabels().at(c) + u"」"_s, doc.rows[r][c]);
         // The items after the seventh: the empty one of the final comma.
         add(destination, u"1"_s);
     }

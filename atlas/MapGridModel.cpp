@@ -6,9 +6,7 @@ MapGridModel::MapGridModel(MapDocument* doc, QObject* parent) : QAbstractTableMo
 
 const QStringList& MapGridModel::headerLabels()
 {
-    static const QStringList labels{u"番号"_s,         u"座標 (x,y)"_s,   u"タイトル１行目"_s,
-                                    u"タイトル２行目"_s, u"作業用画像名"_s, u"せりふ１行目"_s,
-                                    u"せりふ２行目"_s,   u"説明文"_s};
+    static const QStringList labels = QStringList{u"番号"_s} + MapDocument::columnLabels();
     return labels;
 }
 

@@ -218,6 +218,10 @@ TEST(MapFile, WhatTheBoxesTakeReadsBackTheSameAndNothingElseIsWritten)
             row[MapDocument::Speech2] = oneLine(8);
             row[MapDocument::Description] = descriptionCell(randomText(random, 40));
         }
+        // Now and then a megabyte pasted on one line.
+        if (round % 50 == 7)
+            doc.rows[random() % MapDocument::DestinationCount][MapDocument::Description] =
+                descriptionCell(MapFile::admit(randomText(random, 1 << 20), false).text);
         for (int t = 0; t < MapDocument::TreasureCount; ++t)
             if (random() % 3 == 0)
                 doc.treasures[t] = u"r%1.jpg"_s.arg(t);

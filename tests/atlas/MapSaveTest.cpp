@@ -509,10 +509,12 @@ TEST_P(MapSaveHostileTest, EveryEntryStaysAndLinksStayLinks)
         for (const auto& [name, what] : survivors)
             EXPECT_EQ(inFolder.count(name) ? inFolder.at(name) : "missing", what) << name;
         EXPECT_FALSE(inFolder.count(".~wrAbC123")) << "a killed write's leftover goes";
-        if (!folderLink.empty())
+        if (!folderLink.empty()) {
             EXPECT_EQ(now.at(key(folder())), folderLink) << "the picture folder stays a link";
-        if (mapKind() == MapKind::Linked)
+        }
+        if (mapKind() == MapKind::Linked) {
             EXPECT_EQ(now.at(key(mapPath())), "link ../elsewhere/real.map");
+        }
         for (const auto& [name, what] : now)
             EXPECT_TRUE(name.find(".~sv") == std::string::npos
                         && name.find(MapSave::transactionName().toStdString()) == std::string::npos)
