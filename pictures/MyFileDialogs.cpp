@@ -382,6 +382,12 @@ private:
             m_previewPath = path;
             m_previewTimer->start();
         });
+        // A name typed, or completed, in the name box chooses a picture too.
+        if (m_nameBox)
+            connect(m_nameBox, &QLineEdit::textChanged, this, [this] {
+                m_previewPath = m_dialog.selectedFiles().value(0);
+                m_previewTimer->start();
+            });
     }
 
     void showPreview()

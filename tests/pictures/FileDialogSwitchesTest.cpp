@@ -306,6 +306,15 @@ TEST_P(DialogSwitches, PictureDialogsPreviewTheChosenPicture)
     choose(bad, false);
     EXPECT_TRUE(size->text().isEmpty());
     EXPECT_TRUE(shown->pixmap().isNull());
+
+    // A name typed into the box chooses too.
+    auto* box = part<QLineEdit>(*dlg, u"fileNameEdit"_s);
+    ASSERT_TRUE(box);
+    box->setText(u"wide.bmp"_s);
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired() && size->text().isEmpty())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(size->text(), u"960 x 435"_s);
 }
 
 TEST(KeepSizePosition, CentredAcrossAndOneThirdDown)
