@@ -8,6 +8,7 @@
 #include "CanvasView.h"
 #include "EaselForms.h"
 #include "LayerTransform.h"
+#include "ProcessUsage.h"
 #include "ProgramFolder.h"
 #include "ScriptedPrompter.h"
 #include "ShapeRender.h"
@@ -28,13 +29,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <numbers>
 #include <string>
 #include <vector>
 
-#include <time.h>
 
 using namespace Qt::StringLiterals;
 using namespace Bench;
@@ -95,6 +94,16 @@ std::vector<Figure> benchPaintRoutine() {
     return out;
 }
 
+// easel's window as its main makes it, shown and painted once.
+TFormPictureEditor& shownEditor(EaselForms& forms)
+{
+    forms.create({});
+    TFormPictureEditor& ed = *forms.formPictureEditor;
+    ed.show();
+    QCoreApplication::processEvents();
+    return ed;
+}
+
 // The real window's view: one full repaint of a 1920 x 1080 viewport through Qt's paint event
 // and backing store.
 std::vector<Figure> benchWindowRepaint() {
@@ -103,10 +112,7 @@ std::vector<Figure> benchWindowRepaint() {
     ProgramFolder::setOverride(dir.path());
     ScriptedPrompter prompter;
     EaselForms forms;
-    forms.create({});
-    TFormPictureEditor& ed = *forms.formPictureEditor;
-    ed.show();
-    QCoreApplication::processEvents();
+    TFormPictureEditor& ed = shownEditor(forms);
     // Large enough for a 1920 x 1080 viewport.
     ed.resize(ed.size() + Viewport - ed.ScrollBox1->viewport()->size());
     QCoreApplication::processEvents();
@@ -187,13 +193,7 @@ std::vector<Figure> benchWindowRepaint() {
 
 long residentKiB()
 {
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
+    return ProcessUsage::statusKiB("VmRSS:");
 }
 
 std::string mib(long kib)
@@ -297,10 +297,7 @@ std::vector<Figure> benchDrawing()
     ScriptedPrompter prompter;
     {
         EaselForms forms;
-        forms.create({});
-        TFormPictureEditor& ed = *forms.formPictureEditor;
-        ed.show();
-        QCoreApplication::processEvents();
+        TFormPictureEditor& ed = shownEditor(forms);
         ed.udPen->setValue(5);
         ed.Image1MouseDown(Qt::LeftButton, Qt::NoModifier, {10, 10});
         for (int k = 0; k < 5000; ++k)
@@ -354,24 +351,8 @@ std::vector<Figure> benchDrawing()
 
 // ---- What grows with a shape or a picture, not with the canvas --------------------------------
 
-// Processor time of the whole process, so that a busy machine's waiting is not counted.
-double cpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-long statusKiB(const char* field)
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
+using ProcessUsage::cpuMs;
+using ProcessUsage::statusKiB;
 
 struct Cost {
     double cpuMs = 0, wallMs = 0;
@@ -383,9 +364,7 @@ struct Cost {
 template <class Step>
 Cost costOf(Step&& step)
 {
-    QFile clear(u"/proc/self/clear_refs"_s);
-    const bool reset = clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
-    clear.close();
+    const bool reset = ProcessUsage::resetPeak();
     const long before = statusKiB("VmRSS:");
     const double cpu = cpuMs();
     const Clock::time_point wall = Clock::now();
@@ -478,10 +457,7 @@ std::vector<Figure> benchLargePicture()
     ScriptedPrompter prompter;
     {
         EaselForms forms;
-        forms.create({});
-        TFormPictureEditor& ed = *forms.formPictureEditor;
-        ed.show();
-        QCoreApplication::processEvents();
+        TFormPictureEditor& ed = shownEditor(forms);
         std::vector<Cost> opens, resizes;
         bool ok = true;
         size_t answered = 0;
@@ -537,10 +513,7 @@ std::vector<Figure> benchTransforms()
     ProgramFolder::setOverride(dir.path());
     ScriptedPrompter prompter;
     EaselForms forms;
-    forms.create({});
-    TFormPictureEditor& ed = *forms.formPictureEditor;
-    ed.show();
-    QCoreApplication::processEvents();
+    TFormPictureEditor& ed = shownEditor(forms);
     ed.resize(ed.size() + Viewport - ed.ScrollBox1->viewport()->size());
     ed.SetCanvasSize(2000, 1500);
     QCoreApplication::processEvents();
@@ -593,10 +566,7 @@ std::vector<Figure> benchSelection()
     ProgramFolder::setOverride(dir.path());
     ScriptedPrompter prompter;
     EaselForms forms;
-    forms.create({});
-    TFormPictureEditor& ed = *forms.formPictureEditor;
-    ed.show();
-    QCoreApplication::processEvents();
+    TFormPictureEditor& ed = shownEditor(forms);
     ed.resize(ed.size() + Viewport - ed.ScrollBox1->viewport()->size());
     QCoreApplication::processEvents();
     const QString path = dir.path() + u"/big.bmp"_s;

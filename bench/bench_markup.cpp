@@ -8,6 +8,7 @@
 #include "HenkanJ.h"
 #include "MyRichEdit.h"
 #include "PositionMap.h"
+#include "ProcessUsage.h"
 #include "ScriptedPrompter.h"
 #include "TextSearch.h"
 #include "UnitEditText.h"
@@ -18,7 +19,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <ctime>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -174,15 +174,7 @@ QString denseMarkup()
 // Resident memory in KB, from the kernel's view of this process.
 long residentKb()
 {
-    std::ifstream status("/proc/self/status");
-    std::string word;
-    while (status >> word)
-        if (word == "VmRSS:") {
-            long kb = 0;
-            status >> kb;
-            return kb;
-        }
-    return -1;
+    return ProcessUsage::statusKiB("VmRSS:");
 }
 
 void sendKey(QWidget* to, int key, const QString& text = {})
@@ -353,14 +345,7 @@ std::vector<Figure> benchMarkup()
     return out;
 }
 
-// Processor time of this process in milliseconds: the machine is shared, and what a key costs is
-// the work it asks for, not how long the scheduler let it wait.
-double cpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
+using ProcessUsage::cpuMs;
 
 // As Bench::measure, in processor time.
 template <class Body, class Between>

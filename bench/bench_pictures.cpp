@@ -5,6 +5,7 @@
 #include "BenchHarness.h"
 #include "BmpPicture.h"
 #include "CutView.h"
+#include "ProcessUsage.h"
 #include "ScriptedPrompter.h"
 #include "UnitPicEffect.h"
 #include "UnitPictureKiridasi.h"
@@ -42,13 +43,7 @@ QImage samplePicture()
 // The process's peak resident size in MB (Linux), to show what a step allocates.
 double peakMb()
 {
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return 0;
+    return std::max(0L, ProcessUsage::statusKiB("VmHWM:")) / 1024.0;
 }
 
 // ---- Measuring -----------------------------------------------------------------------------

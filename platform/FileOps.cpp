@@ -184,26 +184,35 @@ bool mayReplaceBytes(const QByteArray& path)
     return ::access(path.constData(), W_OK) == 0;
 }
 
-// Deletes the temporary files in the folder whose writers are gone (their lock is free).
-void removeDeadTempFiles(const QByteArray& folder)
+// Deletes the regular files of the folder with a wanted name that nobody holds a lock on (their
+// writer or claimant is gone): deleted under the lock, and only while the name still leads to the
+// file locked, so that whoever takes the name at this moment sees it gone and makes it again.
+void removeUnlockedFiles(const QByteArray& folder, const std::function<bool(const char* name)>& wanted,
+                         bool emptyOnly)
 {
     DIR* dir = ::opendir(folder.constData());
     if (!dir)
         return;
     const int dirFd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
-        if (!isTempName(entry->d_name))
+        if (!wanted(entry->d_name))
             continue;
         const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             continue;
-        struct stat info;
-        // Unlinked while the lock is held, so a writer that locks it next sees it gone.
-        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && tryLock(fd))
+        struct stat info, named;
+        if (tryLock(fd) && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && (!emptyOnly || info.st_size == 0)
+            && ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameInode(info, named))
             ::unlinkat(dirFd, entry->d_name, 0);
         ::close(fd);
     }
     ::closedir(dir);
+}
+
+// Deletes the temporary files in the folder whose writers are gone.
+void removeDeadTempFiles(const QByteArray& folder)
+{
+    removeUnlockedFiles(folder, isTempName, false);
 }
 
 // A new locked temporary file in the folder; -1 with *reason set on failure.
@@ -789,25 +798,7 @@ bool FileHold::replacedAt(const QString& path) const
 
 void removeAbandonedClaims(const QString& folder, const std::function<bool(const char* name)>& isClaimName)
 {
-    DIR* dir = ::opendir(bytesOf(folder).constData());
-    if (!dir)
-        return;
-    const int dirFd = ::dirfd(dir);
-    while (const dirent* entry = ::readdir(dir)) {
-        if (!isClaimName(entry->d_name))
-            continue;
-        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        // Deleted under the lock, and only while the name still leads to this empty file, so that
-        // a document claiming it at this moment sees it gone and claims again.
-        struct stat info, named;
-        if (tryLock(fd) && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0
-            && ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameInode(info, named))
-            ::unlinkat(dirFd, entry->d_name, 0);
-        ::close(fd);
-    }
-    ::closedir(dir);
+    removeUnlockedFiles(bytesOf(folder), isClaimName, true);
 }
 
 void setFaultHook(FaultHook hook)

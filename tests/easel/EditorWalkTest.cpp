@@ -9,6 +9,7 @@
 #include "EaselFixture.h"
 
 #include "PictureDocument.h"
+#include "ProcessUsage.h"
 
 #include <QClipboard>
 #include <QCryptographicHash>
@@ -23,34 +24,16 @@
 #include <random>
 #include <set>
 
-#include <time.h>
 
 namespace {
+
+using ProcessUsage::resetPeak;
+using ProcessUsage::statusKiB;
 
 // Processor time, which a loaded machine does not stretch.
 double cpuSeconds()
 {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-long statusKiB(const char* field)
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-// The peak resident size starts again from the current one (Linux's clear_refs).
-bool resetPeak()
-{
-    QFile clear(u"/proc/self/clear_refs"_s);
-    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+    return ProcessUsage::cpuMs() / 1e3;
 }
 
 // Far above what any step takes (milliseconds, a few MB), far below what a curve measured on a
