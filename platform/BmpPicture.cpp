@@ -136,6 +136,10 @@ void readPalette(const uchar* data, const Layout& layout, QRgb (&palette)[256])
 // a file cut short is refused, as a plain bitmap cut short is.
 QImage decodeRunLength(const uchar* data, qint64 size, qint64 pixelOffset, const Layout& layout, QString* error)
 {
+    // No code reaches further than 255 columns and 255 rows: far more pixels than the codes could
+    // ever place cannot be a real picture, and are refused before they are made.
+    if (layout.width * layout.height > std::max<qint64>(size - pixelOffset, 0) * 255 * 255)
+        return refuse(error, truncated());
     QRgb palette[256];
     readPalette(data, layout, palette);
     QImage image(int(layout.width), int(layout.height), QImage::Format_RGB32);
