@@ -2,6 +2,7 @@
 
 #include "AsciiCase.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -835,6 +836,134 @@ void findFiles(const QString& folder, const QString& extensions, bool recurse, Q
 bool samePathIgnoringCase(const QString& a, const QString& b)
 {
     return AsciiCase::equal(normalised(a), normalised(b));
+}
+
+QString listedPath(const QString& path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty())
+        return QString();
+    const QStringList names = canonical.split(u'/', Qt::SkipEmptyParts);
+    QString listed;
+    for (const QString& name : names) {
+        const QStringList entries = QDir(listed.isEmpty() ? u"/"_s : listed)
+                                        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QString spelt = name;
+        if (!entries.contains(name)) {
+            QStringList alike;
+            for (const QString& entry : entries)
+                if (AsciiCase::equal(entry, name))
+                    alike << entry;
+            if (alike.size() == 1)
+                spelt = alike.first();
+        }
+        listed += u'/' + spelt;
+    }
+    return listed.isEmpty() ? u"/"_s : listed;
+}
+
+bool sameEntry(const QString& a, const QString& b)
+{
+    struct stat infoA, infoB;
+    if (!statPath(a, infoA) || !statPath(b, infoB))
+        return false;
+    if (sameInode(infoA, infoB))
+        return true;
+    // Only an entry of the same kind on the same volume can be the same entry listed twice.
+    if (infoA.st_dev != infoB.st_dev || (infoA.st_mode & S_IFMT) != (infoB.st_mode & S_IFMT))
+        return false;
+    const QString listedA = listedPath(a);
+    return !listedA.isEmpty() && listedA == listedPath(b);
+}
+
+bool readFile(const QString& path, qint64 maxBytes, QByteArray& bytes, QString* error)
+{
+    bytes.clear();
+    const QString what = u"読み込めません"_s;
+    // Without O_NONBLOCK the open of a pipe would wait for a writer for ever.
+    const int fd = ::open(bytesOf(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return fail(error, what, path, errno == ENOENT ? u"ファイルがありません"_s : systemReason());
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+        const int code = errno;
+        ::close(fd);
+        return fail(error, what, path, systemReason(code));
+    }
+    auto refuse = [&](const QString& reason) {
+        ::close(fd);
+        bytes.clear();
+        return fail(error, what, path, reason);
+    };
+    if (S_ISDIR(info.st_mode))
+        return refuse(u"フォルダです"_s);
+    if (!S_ISREG(info.st_mode))
+        return refuse(u"通常のファイルではありません"_s);
+    const QString tooLarge = u"ファイルが大きすぎます（%1 MB まで）"_s.arg(maxBytes >> 20);
+    if (qint64(info.st_size) > maxBytes)
+        return refuse(tooLarge);
+    // The size is only a hint: the file may grow or shrink while it is read.
+    bytes.resize(qsizetype(info.st_size));
+    qint64 done = 0;
+    for (;;) {
+        if (done == bytes.size()) {
+            if (done > maxBytes)
+                return refuse(tooLarge);
+            bytes.resize(qsizetype(std::min<qint64>(maxBytes + 1, std::max<qint64>(done * 2, 65536))));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n < 0)
+            return refuse(systemReason());
+        if (n == 0)
+            break;
+        done += n;
+    }
+    ::close(fd);
+    if (done > maxBytes) {
+        bytes.clear();
+        return fail(error, what, path, tooLarge);
+    }
+    bytes.resize(qsizetype(done));
+    return true;
+}
+
+Seen seenOf(const QByteArray& bytes)
+{
+    Seen s;
+    s.exists = true;
+    s.size = bytes.size();
+    s.digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    return s;
+}
+
+Seen seen(const QString& path, qint64 maxBytes)
+{
+    struct stat info;
+    if (::lstat(bytesOf(path).constData(), &info) != 0 && !statPath(path, info))
+        return Seen();
+    QByteArray bytes;
+    if (!readFile(path, maxBytes, bytes)) {
+        Seen unreadable;
+        unreadable.exists = true;
+        unreadable.size = -1;
+        return unreadable;
+    }
+    return seenOf(bytes);
+}
+
+bool changedSince(const QString& path, const Seen& before, qint64 maxBytes)
+{
+    if (!before.exists)
+        return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+    // A size of its own is a change without reading; an equal size says nothing.
+    struct stat info;
+    if (!statPath(path, info))
+        return true;
+    if (S_ISREG(info.st_mode) && qint64(info.st_size) != before.size)
+        return true;
+    return seen(path, maxBytes) != before;
 }
 
 } // namespace FileOps

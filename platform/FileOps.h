@@ -130,4 +130,43 @@ void findFiles(const QString& folder, const QString& extensions, bool recurse, Q
 // Whether two paths name the same file or folder, ASCII case ignored.
 bool samePathIgnoringCase(const QString& a, const QString& b);
 
+// What a file or folder is, whatever path reached it. Two paths lead to one entry when they reach
+// the same device and inode, or the same entry as its folder lists it (a volume that ignores case
+// may give "test" and "TEST" inode numbers of their own). False when either is missing.
+bool sameEntry(const QString& a, const QString& b);
+
+// The path with links resolved and every name spelt as its folder lists it (a name that matches
+// no listed name exactly takes the one listed name equal to it with ASCII case ignored); empty
+// when the path does not exist.
+QString listedPath(const QString& path);
+
+// The most a reader takes of each kind of file, checked before anything is read.
+namespace ReadLimit {
+inline constexpr qint64 Text = qint64(64) << 20;       // map files, scratch pages
+inline constexpr qint64 Settings = qint64(16) << 20;   // settings and histories
+inline constexpr qint64 Picture = qint64(1024) << 20;  // BMP and JPEG files
+} // namespace ReadLimit
+
+// Reads a user's file whole: only a regular file (never a pipe, device or socket, which could
+// block or never end), opened without blocking, and only when it holds at most maxBytes. False
+// with *error ("読み込めません: path (reason)") otherwise; bytes is then empty.
+bool readFile(const QString& path, qint64 maxBytes, QByteArray& bytes, QString* error = nullptr);
+
+// A file's content as the program last read or wrote it: "is the file as we left it" is answered
+// by the content, never by a time stamp (a FAT volume's clock moves in 2-second steps, a picture of
+// one size always has one length).
+struct Seen {
+    bool exists = false;
+    qint64 size = 0;
+    QByteArray digest;
+    bool operator==(const Seen&) const = default;
+};
+// What a file holding these bytes is.
+Seen seenOf(const QByteArray& bytes);
+// The file as it is now (read through readFile with the limit); a file that cannot be read is
+// seen as existing with an empty digest, which no content matches.
+Seen seen(const QString& path, qint64 maxBytes = ReadLimit::Picture);
+// Whether the file's content (or its existence) differs from what was seen.
+bool changedSince(const QString& path, const Seen& before, qint64 maxBytes = ReadLimit::Picture);
+
 } // namespace FileOps
