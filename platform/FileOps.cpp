@@ -797,6 +797,16 @@ bool FileHold::replacedAt(const QString& path) const
            && !sameInode(mine, named);
 }
 
+bool isHeld(const QString& path)
+{
+    const int fd = ::open(bytesOf(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool free = tryLock(fd);
+    ::close(fd);
+    return !free;
+}
+
 void removeAbandonedClaims(const QString& folder, const std::function<bool(const char* name)>& isClaimName)
 {
     removeUnlockedFiles(bytesOf(folder), isClaimName, true);

@@ -92,6 +92,10 @@ private:
     QByteArray m_path;
 };
 
+// Whether a running program holds the file (a FileHold, or any flock on it): a document open in
+// another program, which must not be deleted or moved from under it.
+bool isHeld(const QString& path);
+
 // Deletes the claims killed programs left in the folder: empty files whose names `isClaimName`
 // takes (raw bytes), held by no one.
 void removeAbandonedClaims(const QString& folder, const std::function<bool(const char* name)>& isClaimName);
