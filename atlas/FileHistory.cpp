@@ -74,7 +74,7 @@ bool FileHistory::save(const QString& historyFile, QString* error) const
 {
     if (m_lines.isEmpty() || !m_kept)
         return true;
-    return FileOps::writeFileAtomic(historyFile, toBytes(), error);
+    return FileOps::writeKeptFile(historyFile, toBytes(), error);
 }
 
 QByteArray FileHistory::toBytes() const

@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cstring>
+
 using namespace Qt::StringLiterals;
 
 namespace MapFolders {
@@ -110,26 +112,39 @@ NewMapFolder::~NewMapFolder() = default;
 
 namespace {
 
-// The folder as the map names it: two map files that share a folder name the same path, and the
-// key stays when the folder is turned into a link under a running program.
+// What the folder is within its picture root: its name, ASCII case folded as the map-folder match
+// compares, never the path that led to it, so that two paths to one root (a linked or bind-mounted
+// program folder, a map named in another case on a volume that ignores case) find one lock.
 QString lockKey(const QString& pictureFolder)
 {
-    return QDir::cleanPath(QFileInfo(pictureFolder).absoluteFilePath());
+    return AsciiCase::lower(QFileInfo(QDir::cleanPath(pictureFolder)).fileName());
 }
+
+QString rootOf(const QString& pictureFolder)
+{
+    return QFileInfo(QDir::cleanPath(QFileInfo(pictureFolder).absoluteFilePath())).absolutePath();
+}
+
+constexpr char LockPrefix[] = ".~lk";
 
 } // namespace
 
 MapLock::MapLock(const QString& pictureFolder)
-    : m_key(lockKey(pictureFolder))
+    : m_root(rootOf(pictureFolder))
+    , m_key(lockKey(pictureFolder))
 {
-    const QString root = mapPictureRoot();
-    FileOps::makeFolder(root);
+    FileOps::makeFolder(m_root);
     // A digest keeps the name short and plain whatever the folder's name is.
     const QByteArray digest = QCryptographicHash::hash(m_key.toUtf8(), QCryptographicHash::Sha1).toHex().left(20);
-    m_lock = std::make_unique<FileLock>(root + u"/.~lk"_s + QString::fromLatin1(digest));
+    m_lock = std::make_unique<FileLock>(m_root + u'/' + QLatin1StringView(LockPrefix) + QString::fromLatin1(digest));
 }
 
-MapLock::~MapLock() = default;
+MapLock::~MapLock()
+{
+    // The lock file goes with the map; one a killed program left is swept at the next start.
+    if (m_lock)
+        m_lock->removeFile();
+}
 
 bool MapLock::held() const
 {
@@ -138,7 +153,16 @@ bool MapLock::held() const
 
 bool MapLock::isFor(const QString& pictureFolder) const
 {
-    return lockKey(pictureFolder) == m_key;
+    if (lockKey(pictureFolder) != m_key)
+        return false;
+    const QString root = rootOf(pictureFolder);
+    return root == m_root || FileOps::sameEntry(root, m_root);
+}
+
+void removeAbandonedLocks(const QString& pictureRoot)
+{
+    FileOps::removeAbandonedClaims(
+        pictureRoot, [](const char* name) { return std::strncmp(name, LockPrefix, sizeof LockPrefix - 1) == 0; });
 }
 
 QString otherMapOfFolder(const QString& folder, const QString& target, const QStringList& history)

@@ -50,8 +50,9 @@ private:
 
 // One map is edited by one running program at a time: the hold on a map's picture folder (so two
 // map files sharing one folder exclude each other too), by a lock the kernel drops when the
-// program dies. The lock file lies in the picture root under a name made from the folder's path,
-// since the folder itself is swapped by every save.
+// program dies. The lock file lies in the picture root (the folder itself is swapped by every
+// save), named by what the folder is within the root: its name with ASCII case folded, whatever
+// path reached the root. The lock file goes when the map is closed.
 class MapLock {
 public:
     explicit MapLock(const QString& pictureFolder);
@@ -66,9 +67,12 @@ public:
     bool isFor(const QString& pictureFolder) const;
 
 private:
-    QString m_key;
+    QString m_root, m_key;
     std::unique_ptr<FileLock> m_lock;
 };
+
+// Removes the map locks in the picture root that no running program holds (left by killed ones).
+void removeAbandonedLocks(const QString& pictureRoot);
 
 // Another existing map file whose picture folder is `folder`: a map file of that name in the map
 // folder, beside `target` or among `history` (paths as stored), that is not `target` itself.

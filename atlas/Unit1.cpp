@@ -9,6 +9,8 @@
 #include "MyFileDialogs.h"
 #include "ProgramFolder.h"
 #include "Prompter.h"
+#include "SessionEnd.h"
+#include "ToolRunner.h"
 #include "Unit3.h"
 #include "UnitEditText.h"
 #include "UnitToolSet.h"
@@ -404,6 +406,7 @@ void TForm1::FormCreate(const QStringList& arguments)
 
     // 14., 15. A save cut short last time is finished or undone before any map folder is used.
     RecoverInterruptedSave();
+    MapFolders::removeAbandonedLocks(MapFolders::mapPictureRoot());
     ResetToNewMap();
     if (!arguments.isEmpty() && QFileInfo(arguments.first()).isFile())
         LoadMapFile(QFileInfo(arguments.first()).absoluteFilePath());
@@ -506,6 +509,22 @@ void TForm1::ApplicationDeactivated()
 
 void TForm1::mmExitClick() { close(); }
 
+bool TForm1::SettingsKept()
+{
+    // Without their folder (said at start-up) settings are not written, unless it can be made by now.
+    if (m_settingsFolderMissing && FileOps::makeFolder(SettingsFolder)) {
+        m_settingsFolderMissing = false;
+        History.setKept(true);
+    }
+    return !m_settingsFolderMissing;
+}
+
+void TForm1::SaveSettings()
+{
+    if (auto* forms = AtlasForms::current(); forms && forms->formToolSet && SettingsKept())
+        forms->formToolSet->SaveToolSettings();
+}
+
 void TForm1::closeEvent(QCloseEvent* event)
 {
     if (FormClose())
@@ -516,6 +535,12 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 bool TForm1::FormClose()
 {
+    // Told to end by the session manager: its request to keep the work asked every question already.
+    if (SessionEnd::closing() && !ToolRunning && !ToolRunner::isRunning()) {
+        SaveHistory();
+        SaveSettings();
+        return true;
+    }
     if (CheckToolRunning())
         return false;
 
@@ -541,15 +566,10 @@ bool TForm1::FormClose()
         }
     }
 
-    // The history and the settings are written on every close attempt that gets this far. Without
-    // their folder (said at start-up) they are not, unless it can be made by now.
-    if (m_settingsFolderMissing && FileOps::makeFolder(SettingsFolder)) {
-        m_settingsFolderMissing = false;
-        History.setKept(true);
-    }
+    // The history and the settings are written as they change, and again on every close attempt
+    // that gets this far.
     SaveHistory();
-    if (forms && forms->formToolSet && !m_settingsFolderMissing)
-        forms->formToolSet->SaveToolSettings();
+    SaveSettings();
 
     if (forms && forms->formEditText) {
         TFormEditText* editor = forms->formEditText.get();

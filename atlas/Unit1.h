@@ -97,6 +97,9 @@ public:
     void ApplicationDeactivated();
     QString ResolveExeRelativePath(const QString& path, bool toRelative) const;
     void mmExitClick();
+    // Writes the settings file (tools and editing options) when they differ from what it holds;
+    // called as they change, not only at close.
+    void SaveSettings();
     // The hint of a component, as the status bar shows it.
     QString hintOf(const QObject* component) const;
     // A picture dialog for another form, starting as the main window's does.
@@ -277,6 +280,8 @@ private:
     void RecoverInterruptedSave();
     // Makes the folders the program keeps its files in, telling the user once when it cannot.
     void MakeFolders();
+    // Whether the settings and histories can be written: their folder is there, or made by now.
+    bool SettingsKept();
 
     QString m_baseline;
     // This program's unsaved-map folder, held for the whole run.

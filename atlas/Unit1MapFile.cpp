@@ -455,11 +455,14 @@ void TForm1::LoadHistoryMenu()
 bool TForm1::AddToHistory()
 {
     History.add(MapFilePath);
+    // Written as it changes: a program ended by a signal or a logout keeps its history.
+    SaveHistory();
     return true;
 }
 
 void TForm1::SaveHistory()
 {
+    SettingsKept();
     QString why;
     if (!History.save(HistoryFilePath, &why) && !m_historyFailureTold) {
         m_historyFailureTold = true;

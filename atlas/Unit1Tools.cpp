@@ -225,6 +225,8 @@ void TForm1::tbpToolSetteiClick()
     auto* forms = AtlasForms::current();
     if (!forms || !forms->formToolSet)
         return;
-    if (forms->formToolSet->ShowModal() == QDialog::Accepted)
+    if (forms->formToolSet->ShowModal() == QDialog::Accepted) {
         forms->formToolSet->BuildToolsMenu(tbpTools);
+        SaveSettings();
+    }
 }

@@ -898,6 +898,7 @@ void TForm2::btEditClick()
             }
         };
         host.settingsFolder = f1->SettingsFolder;
+        host.optionsChanged = [f1] { f1->SaveSettings(); };
     }
     window.SetHost(host);
     editor.SetText(Memo1->Text());

@@ -201,7 +201,7 @@ bool TFormToolSet::SaveToolSettings()
 
     QStringList leftOut;
     const QByteArray bytes = ini.toBytes(&leftOut);
-    if (!FileOps::writeFileAtomic(f1->SettingsFilePath, bytes, &why)) {
+    if (!FileOps::writeKeptFile(f1->SettingsFilePath, bytes, &why)) {
         reportOnce(u"設定ファイルを保存できません。\r\n"_s + f1->SettingsFilePath + u"\r\n"_s + why);
         return false;
     }

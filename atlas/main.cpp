@@ -1,5 +1,6 @@
 #include "AtlasForms.h"
 #include "QtTranslations.h"
+#include "SessionEnd.h"
 #include "Unit1.h"
 
 #include <QApplication>
@@ -12,5 +13,7 @@ int main(int argc, char* argv[])
     AtlasForms forms;
     forms.create(QApplication::arguments().mid(1));
     forms.form1->show();
+    // A logout asks what a close would ask, and the user's キャンセル cancels it.
+    SessionEnd::install([&forms] { return forms.form1->FormClose(); });
     return app.exec();
 }

@@ -7,6 +7,7 @@
 #include "ProgramFolder.h"
 #include "Prompter.h"
 #include "SavedPictureNotice.h"
+#include "SessionEnd.h"
 #include "ShapeRender.h"
 
 #include <QAction>
@@ -599,7 +600,8 @@ void TFormPictureEditor::btCloseClick() {
 }
 
 bool TFormPictureEditor::FormClose() {
-    return ConfirmSaveChanges(true);
+    // Told to end by the session manager: its request to keep the work asked already.
+    return SessionEnd::closing() || ConfirmSaveChanges(true);
 }
 
 void TFormPictureEditor::closeEvent(QCloseEvent* event) {

@@ -1,5 +1,6 @@
 #include "EaselForms.h"
 #include "QtTranslations.h"
+#include "SessionEnd.h"
 #include "UnitPictureEditor.h"
 
 #include <QApplication>
@@ -10,5 +11,7 @@ int main(int argc, char* argv[]) {
     EaselForms forms;
     forms.create(QApplication::arguments().mid(1));
     forms.formPictureEditor->show();
+    // A logout asks what a close would ask, and the user's キャンセル cancels it.
+    SessionEnd::install([&forms] { return forms.formPictureEditor->FormClose(); });
     return app.exec();
 }

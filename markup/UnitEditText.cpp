@@ -606,6 +606,8 @@ bool TFormEditText::FormClose(int modalResult)
         *m_host.replaceFlags = quint8((ReplaceDialog1->MatchCase() ? 1 : 0) + (ReplaceDialog1->WholeWord() ? 2 : 0));
     if (m_host.findFlags)
         *m_host.findFlags = FindDialog1->MatchCase() ? 1 : 0;
+    if (m_host.optionsChanged)
+        m_host.optionsChanged();
     return true;
 }
 
@@ -1425,6 +1427,8 @@ void TFormEditText::mmRepHanZenSetteiClick()
     QString& chars = m_host.noChangeChars ? *m_host.noChangeChars : scratchChars;
     const auto dialog = std::make_unique<TFormHanZenSettei>(flags, chars, this);
     const int result = Prompter::backend().execModal(*dialog);
+    if (m_host.optionsChanged)
+        m_host.optionsChanged();
     if (result == TFormHanZenSettei::ResultZenToHan)
         mmRepZenToHanClick(HenkanJ::ToHalfWidth);
     else if (result == TFormHanZenSettei::ResultHanToZen)

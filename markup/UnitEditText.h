@@ -58,6 +58,8 @@ public:
         std::function<void(const std::function<QString(const QString&)>&)> changeOtherDescriptions;
         // Where the scratch history lies; the history is read when this is first given.
         QString settingsFolder;
+        // Called when the options above changed, so that they are kept at once.
+        std::function<void()> optionsChanged;
     };
     void SetHost(const Host& host);
 
@@ -263,6 +265,7 @@ private:
     // The page the save dialog is naming a file for, so that its own file is no other page's.
     TFormRefPage* m_savingPage = nullptr;
     Host m_host;
+    bool m_scratchHistoryFailureTold = false;
     bool m_dragging = false;
     // Where a scratch page's tab was pressed; far off while no tab is held.
     QPoint m_dragStart{-1000000, -1000000};

@@ -45,6 +45,13 @@ QString fileKey(const QString& path)
     return real.isEmpty() ? QDir::cleanPath(QFileInfo(path).absoluteFilePath()) : real;
 }
 
+// One file whatever path reached it: a bind mount, a name in another case on a volume that ignores
+// case, a hard link.
+bool sameFile(const QString& a, const QString& b)
+{
+    return fileKey(a) == fileKey(b) || FileOps::sameEntry(a, b);
+}
+
 // The characters of a path that its history entry would not give back, each once; none when the
 // entry finds the file again.
 QString unstorableCharacters(const QString& path)
@@ -86,9 +93,8 @@ TFormRefPage* TFormEditText::ScratchPageOfFile(const QString& path, const TFormR
 {
     if (path.isEmpty())
         return nullptr;
-    const QString key = fileKey(path);
     for (const auto& page : ScratchPages)
-        if (page.get() != except && page->Tag > 0 && fileKey(page->FileName) == key)
+        if (page.get() != except && page->Tag > 0 && sameFile(page->FileName, path))
             return page.get();
     return nullptr;
 }
@@ -242,7 +248,7 @@ bool TFormEditText::msd1CanClose(const QString& path)
                                  + u" で開いています。\r\n別のファイル名を指定して下さい。"_s);
         return false;
     }
-    if (m_savingPage && fileKey(path) == fileKey(m_savingPage->FileName)) {
+    if (m_savingPage && sameFile(path, m_savingPage->FileName)) {
         if (PageFileChanged(m_savingPage, path))
             return MayReplacePageFile(m_savingPage, path);
         // A blank page's own file is its claim, which the user never saw.
@@ -548,6 +554,8 @@ bool TFormEditText::AddScratchHistory(const QString& path)
         tbpReRefer->removeAction(oldest);
         oldest->deleteLater();
     }
+    // Written as it changes: a program ended by a signal or a logout keeps its history.
+    SaveScratchHistory();
     return true;
 }
 
@@ -561,8 +569,11 @@ void TFormEditText::SaveScratchHistory()
     for (qsizetype i = 0; i + 2 < items.size(); ++i)
         text += items[i]->statusTip() + u"\r\n"_s;
     // Every entry was refused on the way in unless code page 932 holds it.
-    if (!FileOps::writeFileAtomic(path, Cp932::encode(text)))
+    // A history that cannot be written is told once a run, not at every page.
+    if (!FileOps::writeKeptFile(path, Cp932::encode(text)) && !m_scratchHistoryFailureTold) {
+        m_scratchHistoryFailureTold = true;
         Prompter::warn(this, path + u"\r\n"_s + u"保存できませんでした。"_s);
+    }
 }
 
 void TFormEditText::tbpReReferDeleteClick()

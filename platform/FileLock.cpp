@@ -7,29 +7,51 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 FileLock::FileLock(const QString& path, Target target)
+    : m_path(QFile::encodeName(path))
 {
-    const QByteArray name = QFile::encodeName(path);
-    m_fd = target == Target::Folder ? ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                                    : ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (m_fd < 0) {
-        m_error = QString::fromLocal8Bit(std::strerror(errno));
-        return;
+    // A lock file removed by its holder between our open and our lock is no lock: take it again.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        m_fd = target == Target::Folder ? ::open(m_path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                        : ::open(m_path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (m_fd < 0) {
+            m_error = QString::fromLocal8Bit(std::strerror(errno));
+            return;
+        }
+        int result;
+        do
+            result = ::flock(m_fd, LOCK_EX | LOCK_NB);
+        while (result != 0 && errno == EINTR);
+        if (result != 0) {
+            m_busy = errno == EWOULDBLOCK;
+            m_error = QString::fromLocal8Bit(std::strerror(errno));
+            ::close(m_fd);
+            m_fd = -1;
+            return;
+        }
+        struct stat locked, named;
+        if (target == Target::Folder
+            || (::fstat(m_fd, &locked) == 0 && ::lstat(m_path.constData(), &named) == 0 && locked.st_dev == named.st_dev
+                && locked.st_ino == named.st_ino)) {
+            m_held = true;
+            return;
+        }
+        ::close(m_fd);
+        m_fd = -1;
     }
-    int result;
-    do
-        result = ::flock(m_fd, LOCK_EX | LOCK_NB);
-    while (result != 0 && errno == EINTR);
-    if (result == 0) {
-        m_held = true;
-        return;
-    }
-    m_busy = errno == EWOULDBLOCK;
-    m_error = QString::fromLocal8Bit(std::strerror(errno));
-    ::close(m_fd);
-    m_fd = -1;
+    m_busy = true;
+    m_error = QString::fromLocal8Bit(std::strerror(EWOULDBLOCK));
+}
+
+void FileLock::removeFile()
+{
+    struct stat locked, named;
+    if (m_held && ::fstat(m_fd, &locked) == 0 && S_ISREG(locked.st_mode) && ::lstat(m_path.constData(), &named) == 0
+        && locked.st_dev == named.st_dev && locked.st_ino == named.st_ino)
+        ::unlink(m_path.constData());
 }
 
 FileLock::~FileLock()

@@ -285,18 +285,21 @@ bool writeThroughTemp(const QString& target, QString* reason, const std::functio
 
 // Removes a folder and everything in it without following any link. Folders inside that the user
 // made read-only are opened up first, as they are going anyway. On failure *failedAt names the
-// first entry that stayed.
-bool removeTree(int parentFd, const QByteArray& name, const QByteArray& shownPath, QByteArray* failedAt)
+// first entry that stayed and *failedCode why.
+bool removeTree(int parentFd, const QByteArray& name, const QByteArray& shownPath, QByteArray* failedAt,
+                int* failedCode)
 {
     int fd = ::openat(parentFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0 && errno == EACCES && ::fchmodat(parentFd, name.constData(), S_IRWXU, 0) == 0)
         fd = ::openat(parentFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
+        *failedCode = errno;
         *failedAt = shownPath;
         return false;
     }
     DIR* dir = ::fdopendir(fd);
     if (!dir) {
+        *failedCode = errno;
         ::close(fd);
         *failedAt = shownPath;
         return false;
@@ -320,26 +323,31 @@ bool removeTree(int parentFd, const QByteArray& name, const QByteArray& shownPat
                     ::fchmod(fd, self.st_mode | S_IRWXU);
                 opened = true;
             }
-            if (!removeTree(fd, child, childPath, failedAt))
+            if (!removeTree(fd, child, childPath, failedAt, failedCode))
                 ok = false;
             continue;
         }
         if (::unlinkat(fd, child.constData(), 0) == 0)
             continue;
-        if ((errno == EACCES || errno == EPERM) && !opened) {
+        int code = errno;
+        if ((code == EACCES || code == EPERM) && !opened) {
             struct stat self;
             if (::fstat(fd, &self) == 0)
                 ::fchmod(fd, self.st_mode | S_IRWXU);
             opened = true;
             if (::unlinkat(fd, child.constData(), 0) == 0)
                 continue;
+            code = errno;
         }
-        if (ok)
+        if (ok) {
             *failedAt = childPath;
+            *failedCode = code;
+        }
         ok = false;
     }
     ::closedir(dir);
     if (ok && ::unlinkat(parentFd, name.constData(), AT_REMOVEDIR) != 0) {
+        *failedCode = errno;
         *failedAt = shownPath;
         ok = false;
     }
@@ -523,19 +531,26 @@ bool copyFile(const QString& from, const QString& to, QString* error)
     if (faulted(Op::Copy, to))
         return fail(error, what, to, injectedReason());
 
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly))
-        return fail(error, what, from, in.errorString());
+    const int in = ::open(bytesOf(from).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (in < 0)
+        return fail(error, what, from, systemReason());
+    struct stat inInfo;
+    if (::fstat(in, &inInfo) != 0 || !S_ISREG(inInfo.st_mode)) {
+        ::close(in);
+        return fail(error, what, from, u"ファイルではありません"_s);
+    }
     QString why;
     const bool ok = writeThroughTemp(to, &why, [&](int fd, QString* reason) {
         // A file that grows or shrinks while it is read gives no faithful copy.
-        const qint64 expected = in.size();
+        const qint64 expected = qint64(inInfo.st_size);
         qint64 copied = 0;
         QByteArray buffer(1 << 16, Qt::Uninitialized);
         for (;;) {
-            const qint64 got = in.read(buffer.data(), buffer.size());
+            const ssize_t got = ::read(in, buffer.data(), size_t(buffer.size()));
+            if (got < 0 && errno == EINTR)
+                continue;
             if (got < 0) {
-                *reason = in.errorString();
+                *reason = systemReason();
                 return false;
             }
             if (got == 0)
@@ -543,11 +558,14 @@ bool copyFile(const QString& from, const QString& to, QString* error)
             if (!writeAll(fd, buffer.constData(), got, to, reason))
                 return false;
             copied += got;
+            if (copied > expected)
+                break;
         }
         if (copied != expected)
-            *reason = u"%1 / %2 バイトしか読めません"_s.arg(copied).arg(expected);
+            *reason = u"コピーの途中でファイルの大きさが変わりました"_s;
         return copied == expected;
     });
+    ::close(in);
     return ok || fail(error, what, to, why);
 }
 
@@ -560,9 +578,8 @@ bool deleteFile(const QString& path, QString* error)
         return fail(error, u"削除できません"_s, path, u"フォルダです"_s);
     if (faulted(Op::Delete, path))
         return fail(error, u"削除できません"_s, path, injectedReason());
-    QFile file(path);
-    if (!file.remove())
-        return fail(error, u"削除できません"_s, path, file.errorString());
+    if (::unlink(bytesOf(path).constData()) != 0 && errno != ENOENT)
+        return fail(error, u"削除できません"_s, path, systemReason());
     return true;
 }
 
@@ -580,9 +597,10 @@ bool deleteFolder(const QString& path, QString* error)
     if (!S_ISDIR(info.st_mode))
         return fail(error, u"フォルダを削除できません"_s, path, u"フォルダではありません"_s);
     QByteArray failedAt;
-    if (!removeTree(AT_FDCWD, bytes, bytes, &failedAt))
+    int failedCode = 0;
+    if (!removeTree(AT_FDCWD, bytes, bytes, &failedAt, &failedCode))
         return fail(error, u"フォルダを削除できません"_s, path,
-                    u"%1 が消せません"_s.arg(QDir::toNativeSeparators(pathOf(failedAt))));
+                    u"%1 が消せません: %2"_s.arg(QDir::toNativeSeparators(pathOf(failedAt)), systemReason(failedCode)));
     return true;
 }
 
@@ -595,21 +613,42 @@ bool renameFolder(const QString& from, const QString& to, QString* error)
         return fail(error, what, to, u"既にあります"_s);
     if (faulted(Op::Rename, to))
         return fail(error, what, from, injectedReason());
-    if (!QDir().rename(from, to))
-        return fail(error, what, from, u"%1 にできません"_s.arg(QDir::toNativeSeparators(to)));
+    if (::rename(bytesOf(from).constData(), bytesOf(to).constData()) != 0)
+        return fail(error, what, from, u"%1 にできません: %2"_s.arg(QDir::toNativeSeparators(to), systemReason()));
     return true;
 }
 
 bool makeFolder(const QString& path, QString* error)
 {
-    if (!QFileInfo(path).isDir() && faulted(Op::MakeFolder, path))
-        return fail(error, u"フォルダを作れません"_s, path, injectedReason());
-    if (!QDir().mkpath(path)) {
-        const QFileInfo info(path);
-        return fail(error, u"フォルダを作れません"_s, path,
-                    info.exists() && !info.isDir() ? u"同名のファイルがあります"_s : u"作成に失敗しました"_s);
+    if (QFileInfo(path).isDir())
+        return true;
+    const QString what = u"フォルダを作れません"_s;
+    if (faulted(Op::MakeFolder, path))
+        return fail(error, what, path, injectedReason());
+    // Each missing folder on the way is made in turn, so that the cause (a full disk, a read-only
+    // volume, a file in the way) is the system's own for the step that failed.
+    const QByteArray bytes = bytesOf(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    for (qsizetype end = 1; end <= bytes.size(); ++end) {
+        if (end < bytes.size() && bytes.at(end) != '/')
+            continue;
+        const QByteArray step = bytes.left(end);
+        struct stat info;
+        if (::stat(step.constData(), &info) == 0) {
+            if (S_ISDIR(info.st_mode))
+                continue;
+            return fail(error, what, path, u"同名のファイルがあります"_s);
+        }
+        if (::mkdir(step.constData(), 0777) == 0
+            || (errno == EEXIST && ::stat(step.constData(), &info) == 0 && S_ISDIR(info.st_mode)))
+            continue;
+        return fail(error, what, path, systemReason());
     }
     return true;
+}
+
+bool writeKeptFile(const QString& path, const QByteArray& bytes, QString* error)
+{
+    return makeFolder(QFileInfo(path).absolutePath(), error) && writeFileAtomic(path, bytes, error);
 }
 
 bool writeFileAtomic(const QString& path, const QByteArray& bytes, QString* error)

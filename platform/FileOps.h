@@ -38,6 +38,10 @@ bool makeFolder(const QString& path, QString* error = nullptr);
 // the folder are removed first.
 bool writeFileAtomic(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
+// writeFileAtomic for a file the program keeps for itself (settings, histories): a folder that went
+// while the program ran is made again first, as at start-up.
+bool writeKeptFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
 // Writes bytes straight into the file (created or emptied), checked and synced; for a file of the
 // caller's own that is renamed into place later.
 bool writeFileSynced(const QString& path, const QByteArray& bytes, QString* error = nullptr);

@@ -485,6 +485,53 @@ TEST_F(SaveMap, AMapAnotherProgramHoldsIsNeitherOpenedNorSavedOver)
     EXPECT_TRUE(MapFolders::MapLock(pictureFolder(u"held.map"_s)).held());
 }
 
+// "One map, one program" is decided by what the picture folder is within its root, whatever path
+// reached it: the program folder through a link, the map named in another case. The lock files go
+// with their maps, and the ones killed programs left go at the next start.
+TEST_F(SaveMap, OneMapIsOneProgramsWhateverPathLeadsToIt)
+{
+    const QString path = installGolden(u"held.map"_s);
+    const QString root = MapFolders::mapPictureRoot();
+    TempFolder elsewhere;
+    const QString linked = elsewhere.file(u"program"_s);
+    ASSERT_TRUE(QFile::link(QDir::cleanPath(program.path()), linked));
+    const QString viaLink = linked + u"/画像と音声/マップ画像/held"_s;
+    ASSERT_TRUE(QFileInfo(viaLink).isDir());
+    for (const QString& other : {viaLink, root + u"/HELD"_s, root + u"/Held"_s}) {
+        SCOPED_TRACE(other.toStdString());
+        auto held = std::make_unique<MapFolders::MapLock>(other);
+        ASSERT_TRUE(held->held());
+        EXPECT_FALSE(f1().LoadMapFile(path));
+        EXPECT_TRUE(prompter->lastText().contains(u"ほかのマップエディタで開かれている"_s));
+        held.reset();
+        prompter->answers = {Answer::No};
+        ASSERT_TRUE(f1().LoadMapFile(path));
+        EXPECT_FALSE(MapFolders::MapLock(other).held()) << "held by the open map whatever the path";
+        f1().mmNewClick();
+    }
+
+    auto lockFiles = [&] { return QDir(root).entryList({u".~lk*"_s}, QDir::Files | QDir::Hidden); };
+    EXPECT_TRUE(lockFiles().isEmpty()) << lockFiles().join(u' ').toStdString();
+    for (int n = 0; n < 5; ++n) {
+        prompter->answers = {Answer::No};
+        ASSERT_TRUE(f1().LoadMapFile(installGolden(u"map%1.map"_s.arg(n))));
+    }
+    EXPECT_EQ(lockFiles().size(), 1) << "only the open map's";
+    f1().mmNewClick();
+    EXPECT_TRUE(lockFiles().isEmpty());
+
+    // A killed program's lock file is swept; a live one stays, and stays held.
+    const MapFolders::MapLock live(root + u"/live"_s);
+    ASSERT_TRUE(live.held());
+    QFile dead(root + u"/.~lk0123456789abcdef0123"_s);
+    ASSERT_TRUE(dead.open(QIODevice::WriteOnly));
+    dead.close();
+    EXPECT_EQ(lockFiles().size(), 2);
+    MapFolders::removeAbandonedLocks(root);
+    EXPECT_EQ(lockFiles().size(), 1);
+    EXPECT_FALSE(MapFolders::MapLock(root + u"/live"_s).held());
+}
+
 // A map opened from another folder whose picture folder is a map file's of the map folder: told at
 // the open, asked (No by default) before every save that would change that folder, and a Save As
 // away from it leaves that folder to its map.

@@ -419,6 +419,15 @@ TEST_F(ScratchPages, EveryPageHasAFileOfItsOwn)
     EXPECT_EQ(window->CurrentPage, opened);
     EXPECT_EQ(window->pcEdit->currentWidget(), opened);
     EXPECT_EQ(opened->MyRichEdit1->Text(), u"書きかけ"_s);
+    // And under a second name of the file (a hard link here; a bind mount, or a name in another
+    // case on a volume that ignores case, alike).
+    const QString alias = folders.scratch() + u"/別名.txt"_s;
+    ASSERT_EQ(::link(QFile::encodeName(memo).constData(), QFile::encodeName(alias).constData()), 0);
+    window->pcEdit->setCurrentIndex(0);
+    prompter.files = {alias};
+    window->Refer1Click();
+    EXPECT_EQ(window->ScratchPages.size(), 3u);
+    EXPECT_EQ(window->CurrentPage, opened);
 
     // Nor is a page saved onto another page's file: the dialog asks for another name.
     two->MyRichEdit1->SetText(u"三"_s);

@@ -160,6 +160,50 @@ TEST(FileOpsTest, WriteThatRunsOutOfRoomIsAFailure)
     EXPECT_EQ(entriesOf(temp.path()), (QStringList{u"big.bin"_s, u"map.map"_s, u"t"_s}));
 }
 
+// A full volume (a tmpfs with no room and no inodes left, mounted when the tests run as root): every
+// operation that fails says the disk is full, whichever step failed.
+TEST(FileOpsTest, EveryFailedOperationNamesItsCause)
+{
+    TempFolder temp;
+    const QString volume = temp.file(u"stick"_s);
+    ASSERT_TRUE(QDir().mkpath(volume));
+    if (::geteuid() != 0
+        || ::system(
+               ("mount -t tmpfs -o size=64k,nr_inodes=16 tmpfs '" + volume.toStdString() + "' 2>/dev/null").c_str())
+               != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct Unmount {
+        QString at;
+        ~Unmount() { [[maybe_unused]] const int r = ::system(("umount -l '" + at.toStdString() + "'").c_str()); }
+    } unmount{volume};
+    const QString source = temp.write(u"source.bin"_s, QByteArray(200000, 's'));
+    temp.write(u"tree/a.bin"_s, "a");
+    // Fill the inodes, then the room.
+    for (int n = 0; n < 32; ++n)
+        ::close(::open(QFile::encodeName(volume + u"/f%1"_s.arg(n)).constData(), O_CREAT | O_WRONLY, 0644));
+    {
+        QFile filler(volume + u"/f0"_s);
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(4096, 'f')) > 0 && filler.flush()) {
+        }
+    }
+    const QString full = u"ディスクに空きがありません"_s;
+    QString why;
+    EXPECT_FALSE(FileOps::makeFolder(volume + u"/new/deeper"_s, &why));
+    EXPECT_TRUE(why.contains(full)) << why.toStdString();
+    EXPECT_FALSE(FileOps::writeFileAtomic(volume + u"/f1"_s, QByteArray(100000, 'w'), &why));
+    EXPECT_TRUE(why.contains(full)) << why.toStdString();
+    EXPECT_FALSE(FileOps::copyFile(source, volume + u"/f2"_s, &why));
+    EXPECT_TRUE(why.contains(full)) << why.toStdString();
+    EXPECT_FALSE(FileOps::mirrorFolder(temp.file(u"tree"_s), volume + u"/mirror"_s, {}, &why));
+    EXPECT_TRUE(why.contains(full)) << why.toStdString();
+
+    // A file where a folder should be is named as such.
+    temp.write(u"in-the-way"_s, "x");
+    EXPECT_FALSE(FileOps::makeFolder(temp.file(u"in-the-way/below"_s), &why));
+    EXPECT_TRUE(why.contains(u"同名のファイルがあります"_s)) << why.toStdString();
+}
+
 TEST(FileOpsTest, DeletingWhatIsMissingSucceeds)
 {
     TempFolder temp;
@@ -302,3 +346,27 @@ INSTANTIATE_TEST_SUITE_P(Table, SamePathTest,
                                            SamePathCase{u"/app/a", u"/app/a/b", false}));
 
 } // namespace
+
+// One entry whatever path reaches it: a link, a hard link, "..", a linked parent; two files of one
+// content are two entries, and a missing path is none.
+TEST(FileOpsTest, SameEntryIsWhatTheFileIsNotHowItIsSpelt)
+{
+    TempFolder temp;
+    const QString file = temp.write(u"dir/a.bmp"_s, "a");
+    temp.write(u"dir/b.bmp"_s, "a");
+    ASSERT_TRUE(QFile::link(temp.file(u"dir"_s), temp.file(u"linked"_s)));
+    ASSERT_EQ(::link(QFile::encodeName(file).constData(), QFile::encodeName(temp.file(u"hard.bmp"_s)).constData()), 0);
+    for (const QString& other :
+         {temp.file(u"dir/../dir/a.bmp"_s), temp.file(u"linked/a.bmp"_s), temp.file(u"hard.bmp"_s)})
+        EXPECT_TRUE(FileOps::sameEntry(file, other)) << other.toStdString();
+    EXPECT_TRUE(FileOps::sameEntry(temp.file(u"dir"_s), temp.file(u"linked"_s)));
+    EXPECT_FALSE(FileOps::sameEntry(file, temp.file(u"dir/b.bmp"_s)));
+    EXPECT_FALSE(FileOps::sameEntry(file, temp.file(u"dir/missing.bmp"_s)));
+    // On a volume that keeps case, a name in another case is another name: no listed entry is taken
+    // for it while the exact one is listed.
+    temp.write(u"dir/A.bmp"_s, "A");
+    EXPECT_FALSE(FileOps::sameEntry(file, temp.file(u"dir/A.bmp"_s)));
+    EXPECT_EQ(FileOps::listedPath(temp.file(u"linked/A.bmp"_s)),
+              QFileInfo(temp.file(u"dir/A.bmp"_s)).canonicalFilePath());
+    EXPECT_TRUE(FileOps::listedPath(temp.file(u"dir/missing.bmp"_s)).isEmpty());
+}
