@@ -8,13 +8,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QSet>
 
 #include <optional>
-
 #include <vector>
 
 #include <unistd.h>
@@ -65,70 +65,144 @@ private:
 // The transaction's folder in the picture root; it holds the journal and, for folders in the
 // root, the staged and set-aside folders.
 struct Places {
-    explicit Places(const QString& root)
-        : folder(root + u'/' + transactionName())
+    explicit Places(const QString& pictureRoot)
+        : root(QDir::cleanPath(pictureRoot))
+        , folder(root + u'/' + transactionName())
     {
     }
-    QString folder;
+    QString root, folder;
     QString journal() const { return folder + u"/journal"_s; }
 };
+
+// A path as the journal keeps it: relative to the picture root, so that it still leads to its
+// place when the program folder has been moved or mounted elsewhere; a path outside the root keeps
+// its absolute spelling as well, tried second.
+QJsonArray storedPath(const QString& root, const QString& path)
+{
+    if (path.isEmpty())
+        return {};
+    const QString relative = QDir(root).relativeFilePath(path);
+    QJsonArray stored{relative};
+    if (relative == u".."_s || relative.startsWith(u"../"_s) || QDir::isAbsolutePath(relative))
+        stored.append(path);
+    return stored;
+}
+
+// The first spelling that leads to an entry, else the first whose folder is there (where it would
+// be made), else the first. A plain string is a journal of an earlier version's absolute path.
+QString placeOf(const QString& root, const QJsonValue& value)
+{
+    QStringList candidates;
+    const QJsonArray stored = value.isString() ? QJsonArray{value} : value.toArray();
+    for (const QJsonValue& v : stored)
+        if (const QString c = v.toString(); !c.isEmpty())
+            candidates << QDir::cleanPath(QDir::isAbsolutePath(c) ? c : root + u'/' + c);
+    for (const QString& c : candidates)
+        if (exists(c))
+            return c;
+    for (const QString& c : candidates)
+        if (QFileInfo(parentOf(c)).isDir())
+            return c;
+    return candidates.value(0);
+}
+
+QJsonObject storedContent(const FileOps::Seen& seen)
+{
+    return {{u"exists"_s, seen.exists},
+            {u"size"_s, QJsonValue(seen.size)},
+            {u"sha256"_s, QString::fromLatin1(seen.digest.toHex())}};
+}
+
+std::optional<FileOps::Seen> contentFrom(const QJsonValue& value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    const QJsonObject o = value.toObject();
+    FileOps::Seen seen;
+    seen.exists = o[u"exists"_s].toBool();
+    seen.size = o[u"size"_s].toInteger(-1);
+    seen.digest = QByteArray::fromHex(o[u"sha256"_s].toString().toLatin1());
+    return seen;
+}
 
 struct Journal {
     bool swapping = false; // false while staging: nothing outside the transaction changed yet
     QString mapPath, tempMap, oldFolder, newFolder;
     bool oldExisted = false, newExisted = false; // whether each is set aside by the swap
+    // Whether the old and the new picture folder are one folder, decided from the folders at the
+    // save, never again from their spellings.
+    bool oneFolder = false;
+    // Whether the map file goes in with the staged folder (it is kept inside its picture folder).
+    bool mapInside = false;
     // Where the staged folder is made and the replaced ones are set aside: beside the folders they
     // stand in for, since renames cannot cross file systems. `work` is a folder of its own beside a
     // linked picture folder, empty when everything lies in the transaction's folder.
     QString staged, oldAside, replacedAside, work;
+    // The map file's content before the save (or that there was none) and as saved; none in a
+    // journal of an earlier version.
+    std::optional<FileOps::Seen> oldMap, newMap;
 
-    QByteArray bytes() const
+    QByteArray bytes(const QString& root) const
     {
         QJsonObject o;
         o[u"phase"_s] = swapping ? u"swap"_s : u"staging"_s;
-        o[u"map"_s] = mapPath;
-        o[u"temp"_s] = tempMap;
-        o[u"old"_s] = oldFolder;
-        o[u"new"_s] = newFolder;
+        o[u"map"_s] = storedPath(root, mapPath);
+        o[u"temp"_s] = storedPath(root, tempMap);
+        o[u"old"_s] = storedPath(root, oldFolder);
+        o[u"new"_s] = storedPath(root, newFolder);
         o[u"oldExisted"_s] = oldExisted;
         o[u"newExisted"_s] = newExisted;
-        o[u"staged"_s] = staged;
-        o[u"oldAside"_s] = oldAside;
-        o[u"replacedAside"_s] = replacedAside;
-        o[u"work"_s] = work;
+        o[u"oneFolder"_s] = oneFolder;
+        o[u"mapInside"_s] = mapInside;
+        o[u"staged"_s] = storedPath(root, staged);
+        o[u"oldAside"_s] = storedPath(root, oldAside);
+        o[u"replacedAside"_s] = storedPath(root, replacedAside);
+        o[u"work"_s] = storedPath(root, work);
+        if (oldMap)
+            o[u"oldMap"_s] = storedContent(*oldMap);
+        if (newMap)
+            o[u"newMap"_s] = storedContent(*newMap);
         return QJsonDocument(o).toJson();
     }
+    // Nothing when the journal cannot be read or makes no sense.
     static std::optional<Journal> read(const Places& at)
     {
-        QFile f(at.journal());
-        if (!f.open(QIODevice::ReadOnly))
+        QByteArray bytes;
+        if (!FileOps::readFile(at.journal(), FileOps::ReadLimit::Settings, bytes))
             return std::nullopt;
-        const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
-        if (o.isEmpty())
-            return std::nullopt;
+        const QJsonDocument document = QJsonDocument::fromJson(bytes);
+        const QJsonObject o = document.object();
+        const QString& root = at.root;
         Journal j;
         j.swapping = o[u"phase"_s].toString() == u"swap"_s;
-        j.mapPath = o[u"map"_s].toString();
-        j.tempMap = o[u"temp"_s].toString();
-        j.oldFolder = o[u"old"_s].toString();
-        j.newFolder = o[u"new"_s].toString();
+        j.mapPath = placeOf(root, o[u"map"_s]);
+        j.tempMap = placeOf(root, o[u"temp"_s]);
+        j.oldFolder = placeOf(root, o[u"old"_s]);
+        j.newFolder = placeOf(root, o[u"new"_s]);
         j.oldExisted = o[u"oldExisted"_s].toBool();
         j.newExisted = o[u"newExisted"_s].toBool();
         // A journal of an earlier version kept everything in the transaction's folder.
-        j.staged = o[u"staged"_s].toString(at.folder + u"/staged"_s);
-        j.oldAside = o[u"oldAside"_s].toString(at.folder + u"/old"_s);
-        j.replacedAside = o[u"replacedAside"_s].toString(at.folder + u"/replaced"_s);
-        j.work = o[u"work"_s].toString();
-        if (j.tempMap.isEmpty() || (j.swapping && (j.mapPath.isEmpty() || j.newFolder.isEmpty())))
+        auto placeOr = [&](const QString& key, const QString& fallBack) {
+            return o.contains(key) ? placeOf(root, o[key]) : fallBack;
+        };
+        j.staged = placeOr(u"staged"_s, at.folder + u"/staged"_s);
+        j.oldAside = placeOr(u"oldAside"_s, at.folder + u"/old"_s);
+        j.replacedAside = placeOr(u"replacedAside"_s, at.folder + u"/replaced"_s);
+        j.work = placeOf(root, o[u"work"_s]);
+        j.oneFolder = o[u"oneFolder"_s].toBool(j.oldFolder == j.newFolder);
+        j.mapInside = o[u"mapInside"_s].toBool(j.tempMap.startsWith(j.staged + u'/'));
+        j.oldMap = contentFrom(o[u"oldMap"_s]);
+        j.newMap = contentFrom(o[u"newMap"_s]);
+        if (!document.isObject() || j.tempMap.isEmpty() || j.staged.isEmpty()
+            || (j.swapping && (j.mapPath.isEmpty() || j.newFolder.isEmpty())))
             return std::nullopt;
         return j;
     }
-    bool sameFolder() const { return oldFolder == newFolder; }
 };
 
 bool writeJournal(const Places& at, const Journal& j, QString* why)
 {
-    return FileOps::writeFileAtomic(at.journal(), j.bytes(), why);
+    return FileOps::writeFileAtomic(at.journal(), j.bytes(at.root), why);
 }
 
 QString leftoverPrefix()
@@ -136,20 +210,24 @@ QString leftoverPrefix()
     return u"保存時に削除できなかったフォルダ_"_s;
 }
 
-// Deletes a folder of the transaction; what cannot be deleted is renamed to a visible name in
-// `visibleIn` and noted, so that it never stands in the way of a later save.
-bool clearAway(const QString& path, const QString& visibleIn, QStringList& leftovers, QString* why)
+// Renames a folder of the transaction to a visible name in `visibleIn` and notes it.
+bool moveToVisible(const QString& path, const QString& visibleIn, QStringList& moved, QString* why)
 {
-    if (!exists(path) || FileOps::deleteFolder(path, why))
-        return true;
     const QString stamp = QDateTime::currentDateTime().toString(u"yyMMdd-HHmmss"_s);
     QString visible = visibleIn + u'/' + leftoverPrefix() + stamp;
     for (int n = 2; exists(visible); ++n)
         visible = visibleIn + u'/' + leftoverPrefix() + stamp + u'_' + QString::number(n);
     if (!FileOps::renameFolder(path, visible, why))
         return false;
-    leftovers << QDir::toNativeSeparators(visible);
+    moved << QDir::toNativeSeparators(visible);
     return true;
+}
+
+// Deletes a folder of the transaction; what cannot be deleted is moved to a visible name, so that
+// it never stands in the way of a later save.
+bool clearAway(const QString& path, const QString& visibleIn, QStringList& leftovers, QString* why)
+{
+    return !exists(path) || FileOps::deleteFolder(path, why) || moveToVisible(path, visibleIn, leftovers, why);
 }
 
 // Undoes whatever part of the swap happened; each step can be repeated after a kill.
@@ -157,8 +235,8 @@ bool rollBack(const Places& at, const Journal& j, QString* why)
 {
     if (j.swapping) {
         // The new name holds the staged folder once the folder it held before has gone aside.
-        const QString& away = j.sameFolder() ? j.oldAside : j.replacedAside;
-        const bool heldBefore = j.sameFolder() ? j.oldExisted : j.newExisted;
+        const QString& away = j.oneFolder ? j.oldAside : j.replacedAside;
+        const bool heldBefore = j.oneFolder ? j.oldExisted : j.newExisted;
         const bool newIsStaged = exists(j.newFolder) && (!heldBefore || exists(away));
         if (newIsStaged && !exists(j.staged) && !FileOps::renameFolder(j.newFolder, j.staged, why))
             return false;
@@ -170,42 +248,117 @@ bool rollBack(const Places& at, const Journal& j, QString* why)
     }
     // Nothing of the map's lies in the staged folder, so what cannot be deleted is only moved away.
     QStringList ignored;
-    return clearAway(j.staged, parentOf(at.folder), ignored, why) && FileOps::deleteFile(j.tempMap, why)
+    return clearAway(j.staged, at.root, ignored, why) && FileOps::deleteFile(j.tempMap, why)
            && (j.work.isEmpty() || clearAway(j.work, parentOf(j.work), ignored, why))
-           && clearAway(at.folder, parentOf(at.folder), ignored, why);
+           && clearAway(at.folder, at.root, ignored, why);
 }
 
-// The map file is in place: only the set-aside folders are left to clear away.
+// The save took effect: only the set-aside folders are left to clear away.
 bool finish(const Places& at, const Journal& j, QStringList& leftovers, QString* why)
 {
-    const QString root = parentOf(at.folder);
+    // Where the map file's bytes stayed the same, the staged folder's rename was the moment, and
+    // the temporary file is the map file's twin.
+    if (!j.mapInside && exists(j.tempMap)) {
+        const bool done =
+            exists(j.mapPath) ? FileOps::deleteFile(j.tempMap, why) : FileOps::renameFile(j.tempMap, j.mapPath, why);
+        if (!done)
+            return false;
+    }
     auto visibleFor = [&](const QString& path) {
-        return !j.work.isEmpty() && path.startsWith(j.work + u'/') ? parentOf(j.work) : root;
+        return !j.work.isEmpty() && path.startsWith(j.work + u'/') ? parentOf(j.work) : at.root;
     };
     return clearAway(j.oldAside, visibleFor(j.oldAside), leftovers, why)
            && clearAway(j.replacedAside, visibleFor(j.replacedAside), leftovers, why)
            && (j.work.isEmpty() || clearAway(j.work, parentOf(j.work), leftovers, why))
-           && clearAway(at.folder, root, leftovers, why);
+           && clearAway(at.folder, at.root, leftovers, why);
 }
 
-bool recoverLocked(const Places& at, QStringList& leftovers, QString* why)
+// The map file's content as found: none for a missing one, nothing when it cannot be read.
+std::optional<FileOps::Seen> contentOf(const QString& path, QString* why)
+{
+    if (!exists(path))
+        return FileOps::Seen();
+    QByteArray bytes;
+    if (!FileOps::readFile(path, FileOps::ReadLimit::Text, bytes, why))
+        return std::nullopt;
+    return FileOps::seenOf(bytes);
+}
+
+enum class Outcome { Committed, NotCommitted, Undecided };
+
+// Whether a save cut short took effect, decided on positive proof only: the map file as found holds
+// the new bytes or the old ones (or is still missing where there was none). Where the save left
+// its bytes as they were, the map file cannot tell, and whether the staged folder went in does; so
+// it does for a map file that goes in with the staged folder while the staged folder is still
+// there. Anything else (the map file missing, on a volume that is not there, unreadable, holding
+// other bytes) cannot be decided; *why says which.
+Outcome outcomeOf(const Journal& j, QString* why)
+{
+    if (!j.swapping)
+        return Outcome::NotCommitted;
+    if (!j.oldMap || !j.newMap) {
+        *why = u"保存の途中の記録が古い形式で，保存が済んだかどうかが分かりません。"_s;
+        return Outcome::Undecided;
+    }
+    const bool unchanged = j.oldMap->exists && *j.oldMap == *j.newMap;
+    if (!unchanged) {
+        QString unreadable;
+        const std::optional<FileOps::Seen> found = contentOf(j.mapPath, &unreadable);
+        const bool folderThere = QFileInfo(parentOf(j.mapPath)).isDir();
+        if (found && *found == *j.newMap)
+            return Outcome::Committed;
+        if (found && (j.oldMap->exists ? *found == *j.oldMap : !found->exists && folderThere))
+            return Outcome::NotCommitted;
+        *why = !folderThere     ? u"マップファイルのフォルダが見つかりません。"_s
+               : !found         ? unreadable
+               : !found->exists ? u"マップファイルが見つかりません。"_s
+                                : u"マップファイルが，保存の前とも後とも違う内容になっています。"_s;
+    } else {
+        *why = u"画像フォルダが見つかりません。"_s;
+    }
+    if (unchanged || j.mapInside) {
+        if (exists(j.staged))
+            return Outcome::NotCommitted;
+        if (unchanged && QFileInfo(j.newFolder).isDir())
+            return Outcome::Committed;
+    }
+    return Outcome::Undecided;
+}
+
+// While it cannot be told whether the save took effect, nothing of it goes for good: its folders
+// (the transaction's with the journal, last, and a linked folder's work folder) go whole to where
+// the user sees them.
+bool putAside(const Places& at, const Journal* j, const QString& reason, SetAside& setAside, QString* why)
+{
+    setAside.reason = reason;
+    if (j) {
+        setAside.mapPath = QDir::toNativeSeparators(j->mapPath);
+        if (!j->work.isEmpty() && exists(j->work) && !moveToVisible(j->work, parentOf(j->work), setAside.folders, why))
+            return false;
+    }
+    return moveToVisible(at.folder, at.root, setAside.folders, why);
+}
+
+bool recoverLocked(const Places& at, QStringList& leftovers, SetAside& setAside, QString* why)
 {
     if (!exists(at.folder))
         return true;
+    // Killed before the journal was whole: nothing outside the transaction was touched.
+    if (!exists(at.journal()))
+        return clearAway(at.folder, at.root, leftovers, why);
     const std::optional<Journal> j = Journal::read(at);
-    if (!j) {
-        // Killed before the journal was whole: nothing outside the transaction was touched.
-        if (exists(at.journal())) {
-            if (why)
-                *why = u"保存の途中の記録が読めません。\r\n"_s + QDir::toNativeSeparators(at.journal());
-            return false;
-        }
-        return clearAway(at.folder, parentOf(at.folder), leftovers, why);
-    }
-    // The temporary map file goes away only by becoming the map file (or by a finished roll-back).
-    if (j->swapping && !exists(j->tempMap))
+    if (!j)
+        return putAside(at, nullptr, u"保存の途中の記録が読めないか，壊れています。"_s, setAside, why);
+    QString reason;
+    switch (outcomeOf(*j, &reason)) {
+    case Outcome::Committed:
         return finish(at, *j, leftovers, why);
-    return rollBack(at, *j, why);
+    case Outcome::NotCommitted:
+        return rollBack(at, *j, why);
+    case Outcome::Undecided:
+        break;
+    }
+    return putAside(at, &*j, reason, setAside, why);
 }
 
 // A name no file in the folder has, for the save's own files beside the user's.
@@ -346,16 +499,25 @@ QString realFolder(const QString& path)
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
-bool recover(const QString& pictureRoot, QString* error, QStringList* leftovers)
+bool sameFolder(const QString& a, const QString& b)
+{
+    const QString realA = realFolder(a), realB = realFolder(b);
+    return realA == realB || FileOps::sameEntry(realA, realB);
+}
+
+bool recover(const QString& pictureRoot, QString* error, QStringList* leftovers, SetAside* setAside)
 {
     const Places at(pictureRoot);
     if (!exists(at.folder))
         return true;
     RootLock lock(pictureRoot);
     QStringList moved;
-    const bool ok = !lock.held() || recoverLocked(at, moved, error);
+    SetAside aside;
+    const bool ok = !lock.held() || recoverLocked(at, moved, aside, error);
     if (leftovers)
         *leftovers = moved;
+    if (setAside)
+        *setAside = aside;
     return ok;
 }
 
@@ -375,7 +537,7 @@ Result save(const Request& r)
         result.error = u"ほかのマップエディタが保存しています。しばらくしてから保存して下さい。"_s;
         return result;
     }
-    if (!recoverLocked(at, result.leftovers, &why)) {
+    if (!recoverLocked(at, result.leftovers, result.setAside, &why)) {
         result.error = failed(u"前回の保存の後始末ができません。"_s, why);
         return result;
     }
@@ -391,16 +553,21 @@ Result save(const Request& r)
     j.mapPath = QDir::cleanPath(FileOps::writeTarget(QFileInfo(r.mapPath).absoluteFilePath()));
     j.oldFolder = realFolder(r.pictureFolder);
     j.newFolder = realFolder(r.newFolder);
+    j.oneFolder = sameFolder(r.pictureFolder, r.newFolder);
+    // One folder reached by two spellings keeps the name it has: the swap renames it only under that
+    // name (a volume that ignores case may still see the other spelling for a moment after it went).
+    if (j.oneFolder)
+        j.newFolder = j.oldFolder;
     const bool oldLinked = isLink(r.pictureFolder);
     const bool newLinked = isLink(r.newFolder);
     // A linked folder the map leaves keeps its pictures; the folder of the root is set aside.
-    j.oldExisted = QFileInfo(j.oldFolder).isDir() && (j.sameFolder() || (!oldLinked && !r.keepOldFolder));
-    j.newExisted = !j.sameFolder() && exists(j.newFolder);
+    j.oldExisted = QFileInfo(j.oldFolder).isDir() && (j.oneFolder || (!oldLinked && !r.keepOldFolder));
+    j.newExisted = !j.oneFolder && exists(j.newFolder);
     if (newLinked) {
         j.work = freshName(parentOf(j.newFolder));
         j.staged = j.work + u"/staged"_s;
         j.replacedAside = j.work + u"/replaced"_s;
-        j.oldAside = j.sameFolder() ? j.work + u"/old"_s : at.folder + u"/old"_s;
+        j.oldAside = j.oneFolder ? j.work + u"/old"_s : at.folder + u"/old"_s;
     } else {
         j.staged = at.folder + u"/staged"_s;
         j.replacedAside = at.folder + u"/replaced"_s;
@@ -410,6 +577,7 @@ Result save(const Request& r)
     const QString mapFolder = QFileInfo(parentOf(j.mapPath)).canonicalFilePath();
     const QString newCanonical = QFileInfo(j.newFolder).canonicalFilePath();
     const bool mapInside = !newCanonical.isEmpty() && (mapFolder == newCanonical || inside(mapFolder, newCanonical));
+    j.mapInside = mapInside;
     j.tempMap = mapInside ? j.staged + mapFolder.mid(newCanonical.size()) + u'/' + QFileInfo(j.mapPath).fileName()
                           : freshName(parentOf(j.mapPath));
 
@@ -448,6 +616,9 @@ Result save(const Request& r)
     // The file it replaces keeps its permissions.
     if (!mapInside)
         FileOps::copyMode(j.mapPath, j.tempMap);
+    // What tells a recovery from the map file itself whether the save took effect.
+    j.oldMap = FileOps::seen(j.mapPath, FileOps::ReadLimit::Text);
+    j.newMap = FileOps::seenOf(bytes);
     j.swapping = true;
     if (!writeJournal(at, j, &why))
         return abandon(u"保存の準備ができません。"_s);

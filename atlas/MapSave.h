@@ -18,7 +18,11 @@
 // old folder aside, the staged one in, the map file in place (the moment the save takes effect),
 // the old folder deleted last. A map file kept inside its picture folder is written into the
 // staged folder, and the folder's rename is then the moment. A journal next to the picture folders
-// tells recover() which way to finish a swap that was cut short.
+// tells recover() which way to finish a swap that was cut short: it names every path relative to
+// the picture root (so the program folder may have moved or been mounted elsewhere since) and holds
+// the map file's content before and after, since only the map file as found shows whether the save
+// took effect. Where it shows neither, nothing is deleted: the save's folders go whole to where the
+// user sees them.
 //
 // A picture folder that is a link stays a link: the folder it names is staged and swapped beside
 // itself, and a Save As away from it leaves it alone. A map file that is a link is written through
@@ -40,6 +44,16 @@ struct Request {
     std::function<QByteArray(const MapDocument&, const QString& mapPictureName)> bytes;
 };
 
+// A save cut short that the recovery could neither finish nor undo: the map file did not show
+// whether it took effect, or the journal could not be read. Nothing of it was deleted; its folders
+// were moved, whole, to where the user sees them.
+struct SetAside {
+    QString mapPath;     // the map file as the journal names it (native separators); empty when unreadable
+    QString reason;      // why it could not be decided
+    QStringList folders; // where its folders went (native separators)
+    bool isEmpty() const { return folders.isEmpty(); }
+};
+
 struct Result {
     bool ok = false;
     QString error;          // why the save failed; nothing on disk changed then
@@ -54,14 +68,17 @@ struct Result {
     QString keptMapPictureName;
     // Folders the clearing away could not delete, moved to where the user sees them.
     QStringList leftovers;
+    SetAside setAside; // what the recovery of an earlier save put aside
 };
 
 Result save(const Request& request);
 
 // Finishes or undoes a save that was cut short in the picture root; a save running in another
 // program is left alone. False with *error when something could not be put right (it is tried
-// again next time). *leftovers receives what the clearing away moved aside instead of deleting.
-bool recover(const QString& pictureRoot, QString* error = nullptr, QStringList* leftovers = nullptr);
+// again next time). *leftovers receives what the clearing away moved aside instead of deleting,
+// *setAside a save that could be neither finished nor undone.
+bool recover(const QString& pictureRoot, QString* error = nullptr, QStringList* leftovers = nullptr,
+             SetAside* setAside = nullptr);
 
 // The name of the transaction's own folder in the picture root; no map may be named so.
 QString transactionName();
@@ -72,5 +89,9 @@ bool isLeftoverName(const QString& name);
 
 // The folder a picture folder path stands for: the folder a link names, else the path cleaned.
 QString realFolder(const QString& path);
+
+// Whether two picture folder paths lead to one folder, whatever spelling or link reached it (a
+// volume that ignores case takes "test" and "TEST" for one); a folder not made yet only by its path.
+bool sameFolder(const QString& a, const QString& b);
 
 } // namespace MapSave

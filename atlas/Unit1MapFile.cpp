@@ -37,6 +37,21 @@ namespace {
 
 QString fileNameOf(const QString& path) { return path.isEmpty() ? QString() : QFileInfo(path).fileName(); }
 
+// Told once: the folders named are out of the recovery's way from now on.
+void reportSetAside(QWidget* parent, const MapSave::SetAside& setAside)
+{
+    if (setAside.isEmpty())
+        return;
+    const QString what =
+        setAside.mapPath.isEmpty()
+            ? u"前回中断された保存を，終えることも元に戻すこともできませんでした。\r\n"_s
+            : u"マップファイル \""_s + setAside.mapPath
+                  + u"\" の前回中断された保存を，\r\n終えることも元に戻すこともできませんでした。\r\n"_s;
+    Prompter::warn(parent, what + setAside.reason
+                               + u"\r\n\r\n保存の途中の画像フォルダは，削除せずに次のフォルダに移しました。\r\n"_s
+                                 u"中身を確かめて，必要な画像を取り出して下さい。\r\n\r\n"_s
+                               + setAside.folders.join(u"\r\n"_s));
+}
 
 } // namespace
 
@@ -105,8 +120,10 @@ void TForm1::RecoverInterruptedSave()
 {
     QString why;
     QStringList leftovers;
-    if (!MapSave::recover(MapFolders::mapPictureRoot(), &why, &leftovers))
+    MapSave::SetAside setAside;
+    if (!MapSave::recover(MapFolders::mapPictureRoot(), &why, &leftovers, &setAside))
         Prompter::error(this, u"前回中断された保存を片付けられませんでした。\r\n\r\n"_s + why);
+    reportSetAside(this, setAside);
     reportLeftovers(leftovers);
 }
 
@@ -257,11 +274,11 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
     request.doc = Doc;
     request.mapPicturePath = MapPicturePath;
     // Another map file's folder stays where it is when this map moves away from it.
-    request.keepOldFolder = !MapFilePath.isEmpty()
-                            && MapSave::realFolder(newFolder) != MapSave::realFolder(PictureFolder)
+    request.keepOldFolder = !MapFilePath.isEmpty() && !MapSave::sameFolder(newFolder, PictureFolder)
                             && !MapFolders::otherMapOfFolder(PictureFolder, MapFilePath, History.entries()).isEmpty();
     request.bytes = [](const MapDocument& doc, const QString& pictureName) { return MapFile::write(doc, pictureName); };
     const MapSave::Result saved = MapSave::save(request);
+    reportSetAside(this, saved.setAside);
     if (!saved.ok) {
         reportSaveFailure(saved.error);
         reportLeftovers(saved.leftovers);

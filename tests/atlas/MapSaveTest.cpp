@@ -9,7 +9,9 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QScopeGuard>
 
+#include <functional>
 #include <map>
 #include <random>
 
@@ -90,17 +92,20 @@ class MapSaveTest : public ::testing::Test {
 protected:
     void TearDown() override { FileOps::setFaultHook({}); }
 
-    QString root() const { return dir.path() + u"root"_s; }
+    // The program folder: the picture root and the map files' folder lie in it.
+    QString base() const { return m_base.isEmpty() ? dir.path() : m_base; }
+    QString root() const { return base() + u"root"_s; }
+    QString maps() const { return base() + u"maps"_s; }
     QString folder(const QString& name = u"m"_s) const { return root() + u'/' + name; }
-    QString mapPath(const QString& name = u"m"_s) const { return dir.path() + u"maps/"_s + name + u".map"_s; }
+    QString mapPath(const QString& name = u"m"_s) const { return maps() + u'/' + name + u".map"_s; }
     QString put(const QString& name, const QByteArray& bytes, const QString& in = u"m"_s) const
     {
-        return dir.write(u"root/"_s + in + u'/' + name, bytes);
+        return dir.write(QDir(dir.path()).relativeFilePath(root()) + u'/' + in + u'/' + name, bytes);
     }
 
     MapSave::Request request(const MapDocument& doc, const QString& mapPicture, const QString& to = u"m"_s) const
     {
-        QDir().mkpath(dir.path() + u"maps"_s);
+        QDir().mkpath(maps());
         MapSave::Request r;
         r.mapPath = mapPath(to);
         r.pictureFolder = folder();
@@ -113,19 +118,23 @@ protected:
 
     void writeMap(const MapDocument& doc, const QString& mapPicture, const QString& name = u"m"_s)
     {
-        QDir().mkpath(dir.path() + u"maps"_s);
+        QDir().mkpath(maps());
         ASSERT_TRUE(FileOps::writeFileAtomic(mapPath(name), MapFile::write(doc, mapPicture)));
     }
 
-    // Nothing of the transaction is left once a save ended or was recovered.
-    void expectNoLeftovers()
+    // Nothing of the transaction is left once a save ended or was recovered (but the temporary map
+    // file on a volume that was not there).
+    void expectNoLeftovers(bool tempMayStay = false)
     {
         EXPECT_FALSE(QFileInfo::exists(root() + u'/' + MapSave::transactionName()));
-        for (const QString& name : QDir(dir.path() + u"maps"_s).entryList(QDir::Files | QDir::Hidden))
-            EXPECT_TRUE(name.endsWith(u".map"_s) && !name.startsWith(u'.')) << name.toStdString();
+        for (const QString& name : QDir(maps()).entryList(QDir::Files | QDir::Hidden))
+            EXPECT_TRUE((name.endsWith(u".map"_s) && !name.startsWith(u'.'))
+                        || (tempMayStay && name.startsWith(u".~sv"_s)))
+                << name.toStdString();
     }
 
     TempFolder dir;
+    QString m_base; // dir.path() unless a test moves the program folder
 };
 
 TEST_F(MapSaveTest, PicturesTakeTheirFixedNamesAndOtherFilesStay)
@@ -259,19 +268,226 @@ TEST_F(MapSaveTest, RandomMapsKeepEveryPicture)
 }
 
 // A save is stopped at each of its file operations in turn, by a kill or by a failure such as a
-// full disk; what opens afterwards is the old map or the new one, whole.
-class MapSaveFaultTest : public MapSaveTest, public ::testing::WithParamInterface<std::tuple<bool, bool>> {
+// full disk; what opens afterwards is the old map or the new one, whole. The next start-up may find
+// the program folder where it was, moved (a stick mounted under another name), copied, or without
+// the map files' folder for a while (a stick not plugged in); where the map file cannot show
+// whether the save took effect, every picture is still under the picture root and saves go on.
+enum class NextStart { Here, Moved, Copied, MapVolumeAway };
+
+struct FaultCase {
+    bool kill = true;
+    bool saveAs = false;
+    NextStart next = NextStart::Here;
+    bool mapInside = false; // the map file kept inside its picture folder
+    bool sameBytes = false; // only a picture's content changes, so the map file's bytes stay
+};
+
+// A journal that cannot be read (empty, cut short, not what a save writes) stops no save: it goes,
+// with the folders beside it, to where the user sees it, named once.
+TEST_F(MapSaveTest, UnreadableJournalIsPutAsideVisiblyAndSavesGoOn)
+{
+    const std::pair<const char*, std::function<QByteArray(const QByteArray&)>> journals[] = {
+        {"empty", [](const QByteArray&) { return QByteArray(); }},
+        {"cut short", [](const QByteArray& whole) { return whole.left(whole.size() / 2); }},
+        {"no object", [](const QByteArray&) { return QByteArray("[1, 2]"); }},
+        {"no paths", [](const QByteArray&) { return QByteArray(R"({"phase": "swap"})"); }},
+    };
+    for (const auto& [what, broken] : journals) {
+        SCOPED_TRACE(what);
+        QDir(dir.path()).removeRecursively();
+        put(u"00.bmp"_s, "zero");
+        put(u"01.bmp"_s, "one");
+        MapDocument doc;
+        doc.rows[0][MapDocument::Picture] = u"00.bmp"_s;
+        doc.rows[1][MapDocument::Picture] = u"01.bmp"_s;
+        writeMap(doc, QString());
+        std::swap(doc.rows[0], doc.rows[1]);
+        // Cut short between the old folder going aside and the staged one taking its place.
+        FileOps::setFaultHook([&](FileOps::Op op, const QString& path) {
+            if (op == FileOps::Op::Rename && path == folder())
+                throw Killed();
+            return false;
+        });
+        try {
+            MapSave::save(request(doc, QString()));
+        } catch (const Killed&) {
+        }
+        FileOps::setFaultHook({});
+        const QString journal = root() + u'/' + MapSave::transactionName() + u"/journal"_s;
+        ASSERT_FALSE(QFileInfo::exists(folder()));
+        const QByteArray bytes = broken(readBytes(journal));
+        {
+            QFile f(journal);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+        }
+
+        const MapSave::Result r = MapSave::save(request(doc, QString()));
+        ASSERT_TRUE(r.ok) << r.error.toStdString();
+        ASSERT_EQ(r.setAside.folders.size(), 1);
+        EXPECT_TRUE(r.setAside.mapPath.isEmpty());
+        EXPECT_FALSE(r.setAside.reason.isEmpty());
+        const QString visible = QDir::fromNativeSeparators(r.setAside.folders.first());
+        EXPECT_EQ(QFileInfo(visible).absolutePath(), root());
+        const auto kept = filesOf(visible);
+        EXPECT_EQ(kept.at(u"journal"_s), bytes);
+        EXPECT_EQ(kept.at(u"old/00.bmp"_s), "zero");
+        EXPECT_EQ(kept.at(u"old/01.bmp"_s), "one");
+        expectNoLeftovers(true);
+        MapSave::SetAside again;
+        EXPECT_TRUE(MapSave::recover(root(), nullptr, nullptr, &again));
+        EXPECT_TRUE(again.isEmpty()) << "told once";
+    }
+}
+
+// Two spellings of one folder are one folder (a Save As that only changes the case of the name, on
+// a volume that ignores case): the save takes the folder along instead of setting it aside as
+// another's and then missing it.
+TEST_F(MapSaveTest, SaveAsUnderAnotherSpellingOfTheSameFolder)
+{
+    put(u"00.bmp"_s, "zero");
+    put(u"01.bmp"_s, "one");
+    put(u"x.txt"_s, "other", u"M"_s);
+    const QString alias = dir.path() + u"alias"_s;
+    ASSERT_EQ(::symlink(QFile::encodeName(root()).constData(), QFile::encodeName(alias).constData()), 0);
+    EXPECT_TRUE(MapSave::sameFolder(folder(), alias + u"/m"_s));
+    EXPECT_TRUE(MapSave::sameFolder(folder(u"new"_s), folder(u"new"_s)));
+    EXPECT_FALSE(MapSave::sameFolder(folder(), folder(u"M"_s))) << "two folders on a volume that keeps case";
+
+    MapDocument doc;
+    doc.rows[0][MapDocument::Picture] = u"00.bmp"_s;
+    doc.rows[1][MapDocument::Picture] = u"01.bmp"_s;
+    writeMap(doc, QString());
+    std::swap(doc.rows[0], doc.rows[1]);
+    MapSave::Request r = request(doc, QString(), u"M"_s);
+    r.newFolder = alias + u"/m"_s;
+    const MapSave::Result saved = MapSave::save(r);
+    ASSERT_TRUE(saved.ok) << saved.error.toStdString();
+    const auto opened = open(mapPath(u"M"_s), folder());
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(opened->view.at(u"d0"_s), "one");
+    EXPECT_EQ(opened->view.at(u"d1"_s), "zero");
+    EXPECT_EQ(filesOf(folder(u"M"_s)).size(), 1u);
+    expectNoLeftovers();
+}
+
+// The same on a real volume that ignores case, where one can be had (as root, with exFAT tools).
+TEST_F(MapSaveTest, CaseOnlySaveAsOnExfat)
+{
+    auto run = [](const QString& program, const QStringList& arguments, QByteArray* out = nullptr) {
+        QProcess p;
+        p.start(program, arguments);
+        if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+            return false;
+        if (out)
+            *out = p.readAllStandardOutput().trimmed();
+        return true;
+    };
+    const QString image = dir.path() + u"exfat.img"_s, mount = dir.path() + u"volume"_s;
+    QDir().mkpath(mount);
+    QByteArray device;
+    if (::geteuid() != 0 || !run(u"truncate"_s, {u"-s"_s, u"16M"_s, image}) || !run(u"mkfs.exfat"_s, {image})
+        || !run(u"losetup"_s, {u"-f"_s, u"--show"_s, image}, &device))
+        GTEST_SKIP() << "no exFAT volume can be made here";
+    const auto detach = qScopeGuard([&] { run(u"losetup"_s, {u"-d"_s, QString::fromLocal8Bit(device)}); });
+    if (!run(u"mount.exfat-fuse"_s, {QString::fromLocal8Bit(device), mount}))
+        GTEST_SKIP() << "the exFAT volume cannot be mounted here";
+    const auto unmount = qScopeGuard([&] { run(u"umount"_s, {mount}); });
+    m_base = mount + u'/';
+
+    put(u"00.bmp"_s, "zero", u"test"_s);
+    put(u"01.bmp"_s, "one", u"test"_s);
+    MapDocument doc;
+    doc.rows[0][MapDocument::Picture] = u"00.bmp"_s;
+    doc.rows[1][MapDocument::Picture] = u"01.bmp"_s;
+    writeMap(doc, QString(), u"test"_s);
+    std::swap(doc.rows[0], doc.rows[1]);
+    MapSave::Request r = request(doc, QString(), u"TEST"_s);
+    r.pictureFolder = folder(u"test"_s);
+    r.mapPicturePath.clear();
+    const MapSave::Result saved = MapSave::save(r);
+    ASSERT_TRUE(saved.ok) << saved.error.toStdString();
+    EXPECT_EQ(QDir(root()).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{u"test"_s})
+        << "the folder keeps its name";
+    const auto opened = open(mapPath(u"TEST"_s), folder(u"TEST"_s));
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(opened->view.at(u"d0"_s), "one");
+    EXPECT_EQ(opened->view.at(u"d1"_s), "zero");
+    m_base.clear();
+}
+
+// The map editor tells of a save it could neither finish nor undo once, naming where its folders
+// went, and goes on opening and saving maps.
+using RecoveryAtStartUp = AtlasFixture;
+
+TEST_F(RecoveryAtStartUp, WhatIsPutAsideIsToldOnceAndSavesGoOn)
+{
+    const QString transaction = MapFolders::mapPictureRoot() + u'/' + MapSave::transactionName();
+    writePicture(transaction + u"/old/00.bmp"_s, {400, 225}, QColor(255, 0, 0));
+    {
+        QFile journal(transaction + u"/journal"_s);
+        ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
+        journal.write("{\"phase\": \"sw");
+    }
+    const size_t before = prompter->asked.size();
+    startAtlas({});
+    QStringList told;
+    for (size_t i = before; i < prompter->asked.size(); ++i)
+        told << prompter->asked[i].text;
+    ASSERT_EQ(told.size(), 1) << told.join(u"\n"_s).toStdString();
+    const QStringList visible = QDir(MapFolders::mapPictureRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QString aside;
+    for (const QString& name : visible)
+        if (MapSave::isLeftoverName(name))
+            aside = MapFolders::mapPictureRoot() + u'/' + name;
+    ASSERT_FALSE(aside.isEmpty());
+    EXPECT_TRUE(told.first().contains(QDir::toNativeSeparators(aside))) << told.first().toStdString();
+    EXPECT_EQ(pictureColour(aside + u"/old/00.bmp"_s), QColor(255, 0, 0));
+
+    const size_t opened = prompter->asked.size();
+    const QString path = installGolden();
+    ASSERT_TRUE(f1().LoadMapFile(path));
+    f1().SaveMapFile(mapPath(u"again.map"_s), QString());
+    EXPECT_TRUE(f1().SaveSucceeded) << prompter->lastText().toStdString();
+    EXPECT_EQ(prompter->asked.size(), opened);
+}
+
+std::string faultName(const FaultCase& c)
+{
+    static const char* const starts[] = {"", "FromMovedFolder", "FromCopiedFolder", "WithMapVolumeAway"};
+    return std::string(c.kill ? "Kill" : "Fail") + (c.saveAs ? "SaveAs" : "Overwrite")
+           + (c.mapInside ? "MapInsideFolder" : "") + (c.sameBytes ? "SameBytes" : "") + starts[int(c.next)];
+}
+
+void PrintTo(const FaultCase& c, std::ostream* out)
+{
+    *out << faultName(c);
+}
+
+class MapSaveFaultTest : public MapSaveTest, public ::testing::WithParamInterface<FaultCase> {
 protected:
-    bool kill() const { return std::get<0>(GetParam()); }
-    bool saveAs() const { return std::get<1>(GetParam()); }
+    bool kill() const { return GetParam().kill; }
+    bool saveAs() const { return GetParam().saveAs; }
+    NextStart next() const { return GetParam().next; }
     QString target() const { return saveAs() ? u"other"_s : u"m"_s; }
+    QString theMap(const QString& name) const
+    {
+        return GetParam().mapInside ? folder(name) + u'/' + name + u".map"_s : mapPath(name);
+    }
+    MapSave::Request requestTo(const MapDocument& doc, const QString& mapPicture, const QString& to) const
+    {
+        MapSave::Request r = request(doc, mapPicture, to);
+        r.mapPath = theMap(to);
+        return r;
+    }
 
     // The saved map: rows 0 and 1 swapped since it was saved, the map picture replaced by a
     // working copy, a new rare treasure; Save As goes to a name whose folder is left over.
     MapDocument prepare(QString& mapPicture)
     {
         QDir(dir.path()).removeRecursively();
-        QDir().mkpath(dir.path());
+        m_base = dir.path() + u"STICK/"_s;
+        QDir().mkpath(maps());
         MapDocument saved;
         put(u"00.bmp"_s, "zero");
         put(u"01.bmp"_s, "one");
@@ -282,11 +498,17 @@ protected:
         saved.rows[0][MapDocument::Title1] = u"零"_s;
         saved.rows[1][MapDocument::Title1] = u"一"_s;
         saved.treasures[0] = u"t01.bmp"_s;
-        writeMap(saved, u"map.bmp"_s);
+        EXPECT_TRUE(FileOps::writeFileAtomic(theMap(u"m"_s), MapFile::write(saved, u"map.bmp"_s)));
         if (saveAs())
             put(u"00.bmp"_s, "left over", u"other"_s);
 
         MapDocument doc = saved;
+        if (GetParam().sameBytes) {
+            put(u"00_001.bmp"_s, "zero, edited");
+            doc.rows[0][MapDocument::Picture] = u"00_001.bmp"_s;
+            mapPicture = u"map.bmp"_s;
+            return doc;
+        }
         std::swap(doc.rows[0], doc.rows[1]);
         put(u"map_000.bmp"_s, "new map");
         put(u"r_001.bmp"_s, "rare");
@@ -294,13 +516,37 @@ protected:
         mapPicture = u"map_000.bmp"_s;
         return doc;
     }
+
+    // Takes the program folder to where the next start-up finds it.
+    void leave()
+    {
+        const QString here = QDir::cleanPath(base());
+        if (next() == NextStart::Moved || next() == NextStart::Copied) {
+            const QString there = dir.path() + (next() == NextStart::Moved ? u"STICK1"_s : u"COPY"_s);
+            if (next() == NextStart::Moved)
+                ASSERT_TRUE(QDir().rename(here, there));
+            else
+                ASSERT_EQ(QProcess::execute(u"cp"_s, {u"-a"_s, here, there}), 0);
+            m_base = there + u'/';
+        }
+        if (next() == NextStart::MapVolumeAway) {
+            ASSERT_TRUE(QDir().rename(maps(), maps() + u".away"_s));
+        }
+    }
+    void comeBack()
+    {
+        if (next() == NextStart::MapVolumeAway) {
+            ASSERT_TRUE(QDir().rename(maps() + u".away"_s, maps()));
+        }
+    }
 };
 
 TEST_P(MapSaveFaultTest, ReopensOldOrNewWhole)
 {
     QString mapPicture;
     const MapDocument doc0 = prepare(mapPicture);
-    const Opened old = *open(mapPath(), folder());
+    const Opened old = *open(theMap(u"m"_s), folder());
+    const QByteArray oldBytes = readBytes(theMap(u"m"_s));
     const std::optional<Opened> oldTarget = saveAs() ? std::nullopt : std::optional(old);
     Opened fresh{viewOf(doc0, mapPicture, folder()), {}};
     for (const MapDocument::Row& row : doc0.rows)
@@ -314,37 +560,66 @@ TEST_P(MapSaveFaultTest, ReopensOldOrNewWhole)
         stopAtOperation(stopAt, kill(), &count);
         MapSave::Result r;
         try {
-            r = MapSave::save(request(doc0, mapPicture, target()));
+            r = MapSave::save(requestTo(doc0, mapPicture, target()));
         } catch (const Killed&) {
         }
         FileOps::setFaultHook({});
         if (count < stopAt) {
             ASSERT_TRUE(r.ok);
+            if (GetParam().sameBytes) {
+                EXPECT_EQ(readBytes(theMap(target())), oldBytes) << "the map file cannot tell";
+            }
             operations = count;
             break;
         }
         // The next start-up or open.
-        ASSERT_TRUE(MapSave::recover(root()));
-        const auto now = open(mapPath(target()), folder(target()));
-        if (r.ok) {
+        const Tree original = snapshotTree(base());
+        const QString left = base();
+        leave();
+        QString why;
+        MapSave::SetAside aside;
+        ASSERT_TRUE(MapSave::recover(root(), &why, nullptr, &aside)) << why.toStdString();
+        comeBack();
+        if (next() == NextStart::Copied) {
+            EXPECT_EQ(snapshotTree(left), original) << "a copy's recovery leaves the original alone";
+        }
+        const auto now = open(theMap(target()), folder(target()));
+        if (!aside.isEmpty()) {
+            // Only a map file that was not there leaves the save undecided; then nothing is lost.
+            EXPECT_EQ(next(), NextStart::MapVolumeAway);
+            EXPECT_EQ(aside.mapPath, QDir::toNativeSeparators(theMap(target())));
+            for (const QString& f : aside.folders)
+                EXPECT_EQ(QFileInfo(QDir::fromNativeSeparators(f)).absolutePath(), root());
+            const bool isNew = now && now->texts == fresh.texts;
+            EXPECT_TRUE(isNew || (saveAs() ? !now : now && now->texts == old.texts));
+            // Every picture of the map as the file shows it, old or new.
+            QSet<QByteArray> kept;
+            for (const auto& [name, bytes] : filesOf(root()))
+                kept << bytes;
+            for (const auto& [slot, picture] : (isNew ? fresh : old).view)
+                EXPECT_TRUE(picture.isEmpty() || kept.contains(picture)) << slot.toStdString();
+            const MapSave::Result again = MapSave::save(requestTo(doc0, mapPicture, target()));
+            ASSERT_TRUE(again.ok) << again.error.toStdString();
+            EXPECT_TRUE(again.setAside.isEmpty());
+        } else if (r.ok) {
             EXPECT_EQ(now, fresh);
         } else {
-            const bool isOld = saveAs() ? !now.has_value() && open(mapPath(), folder()) == old : now == oldTarget;
+            const bool isOld = saveAs() ? !now.has_value() && open(theMap(u"m"_s), folder()) == old : now == oldTarget;
             const bool isNew = now == fresh;
             EXPECT_TRUE(isOld || isNew);
             if (!kill()) {
                 // A plain failure says so and leaves the old map; once room is made the save goes through.
                 EXPECT_TRUE(isOld);
                 EXPECT_FALSE(r.error.isEmpty());
-                const MapSave::Result again = MapSave::save(request(doc0, mapPicture, target()));
+                const MapSave::Result again = MapSave::save(requestTo(doc0, mapPicture, target()));
                 ASSERT_TRUE(again.ok) << again.error.toStdString();
-                EXPECT_EQ(open(mapPath(target()), folder(target())), fresh);
+                EXPECT_EQ(open(theMap(target()), folder(target())), fresh);
+            }
+            if (saveAs() && QFileInfo::exists(mapPath(target()))) {
+                EXPECT_FALSE(QFileInfo::exists(folder())) << "the old map keeps no picture folder";
             }
         }
-        expectNoLeftovers();
-        if (saveAs() && QFileInfo::exists(mapPath(target()))) {
-            EXPECT_FALSE(QFileInfo::exists(folder())) << "the old map keeps no picture folder";
-        }
+        expectNoLeftovers(next() == NextStart::MapVolumeAway);
     }
     EXPECT_GT(operations, 10);
 }
@@ -579,10 +854,20 @@ TEST_F(MapSaveTest, ClearingAwayNeverBlocksTheNextSave)
     EXPECT_EQ(open(mapPath(), folder())->view.at(u"d0"_s), "zero");
 }
 
-INSTANTIATE_TEST_SUITE_P(KillOrFail, MapSaveFaultTest, ::testing::Combine(::testing::Bool(), ::testing::Bool()),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param) ? "Kill" : "Fail")
-                                    + (std::get<1>(info.param) ? "SaveAs" : "Overwrite");
-                         });
+INSTANTIATE_TEST_SUITE_P(KillOrFail, MapSaveFaultTest,
+                         ::testing::Values(FaultCase{false, false}, FaultCase{false, true}, FaultCase{true, false},
+                                           FaultCase{true, true}, FaultCase{false, false, NextStart::Here, true},
+                                           FaultCase{true, false, NextStart::Here, true},
+                                           FaultCase{true, false, NextStart::Here, false, true},
+                                           FaultCase{true, false, NextStart::Here, true, true}),
+                         [](const auto& info) { return faultName(info.param); });
+
+INSTANTIATE_TEST_SUITE_P(
+    NextStart, MapSaveFaultTest,
+    ::testing::Values(FaultCase{true, false, NextStart::Moved}, FaultCase{true, true, NextStart::Moved},
+                      FaultCase{true, false, NextStart::Moved, true}, FaultCase{true, false, NextStart::Copied},
+                      FaultCase{true, true, NextStart::Copied}, FaultCase{true, false, NextStart::MapVolumeAway},
+                      FaultCase{true, true, NextStart::MapVolumeAway}),
+    [](const auto& info) { return faultName(info.param); });
 
 } // namespace
