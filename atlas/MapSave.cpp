@@ -100,10 +100,10 @@ struct Journal {
     }
     static std::optional<Journal> read(const Places& at)
     {
-        QFile f(at.journal());
-        if (!f.open(QIODevice::ReadOnly))
+        QByteArray bytes;
+        if (!FileOps::readFile(at.journal(), FileOps::ReadLimit::Settings, bytes))
             return std::nullopt;
-        const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+        const QJsonObject o = QJsonDocument::fromJson(bytes).object();
         if (o.isEmpty())
             return std::nullopt;
         Journal j;
