@@ -5,17 +5,21 @@
 #include "ProfileFile.h"
 #include "ProgramFolder.h"
 
-#include <QFile>
+#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
-void FileHistory::load(const QString& historyFile)
+bool FileHistory::load(const QString& historyFile, QString* why)
 {
     m_lines.clear();
     m_hasClearItem = false;
-    QFile f(historyFile);
-    if (f.open(QIODevice::ReadOnly))
-        loadBytes(f.readAll());
+    if (!QFileInfo::exists(historyFile))
+        return true;
+    QByteArray bytes;
+    if (!FileOps::readFile(historyFile, FileOps::ReadLimit::Settings, bytes, nullptr, why))
+        return false;
+    loadBytes(bytes);
+    return true;
 }
 
 void FileHistory::loadBytes(const QByteArray& bytes)

@@ -16,8 +16,9 @@ public:
 
     // Replaces the list with the file's lines (no limit on their number); a missing file gives
     // an empty list. Each line stands on its own: one that is no code page 932 text stays in its
-    // place, out of entries(), and is written back as it was.
-    void load(const QString& historyFile);
+    // place, out of entries(), and is written back as it was. A file that cannot be read (not a
+    // regular file, larger than a settings file) gives an empty list, false and *why.
+    bool load(const QString& historyFile, QString* why = nullptr);
     // Puts the map on top (once: "\" and "/" spell one path, letters in other case another); the
     // oldest line falls off beyond 12. A path the file would not give back as the same file (a
     // character code page 932 cannot hold or stores one way only, a line break, a "\") stays out,

@@ -158,7 +158,8 @@ std::unique_ptr<MapFolders::MapLock> TForm1::holdMap(const QString& pictureFolde
 bool TForm1::LoadMapFile(const QString& path)
 {
     RecoverInterruptedSave();
-    if (!QFileInfo(path).isFile()) {
+    // Only a missing file is not found; anything else there is refused by the read, with its reason.
+    if (!QFileInfo::exists(path)) {
         Prompter::warn(this, u"マップファイルが見つかりません。"_s);
         return false;
     }
@@ -175,13 +176,11 @@ bool TForm1::LoadMapFile(const QString& path)
     const auto keepOldHold = qScopeGuard([&] { keepHoldOfOpenMap(lock); });
 
     // The file is read whole into a new document; the open map stays as it is unless it is usable.
-    QFile file(path);
+    QByteArray bytes;
     QString why;
     std::optional<MapFile::Content> content;
-    if (!file.open(QIODevice::ReadOnly))
-        why = file.errorString();
-    else
-        content = MapFile::parse(file.readAll(), &why);
+    if (FileOps::readFile(path, FileOps::ReadLimit::Text, bytes, nullptr, &why))
+        content = MapFile::parse(bytes, &why);
     if (!content) {
         Prompter::warn(this, u"マップファイルを読み込めません。\r\n\r\n"_s + path + u"\r\n"_s + why);
         return false;
@@ -465,7 +464,9 @@ void TForm1::mmDeleteTempClick()
 // The history menu is rebuilt from the list whenever the list changes.
 void TForm1::LoadHistoryMenu()
 {
-    History.load(HistoryFilePath);
+    QString why;
+    if (!History.load(HistoryFilePath, &why))
+        Prompter::warn(this, u"ファイル履歴を読み込めません。\r\n"_s + HistoryFilePath + u"\r\n"_s + why);
     CopyHistoryMenu();
 }
 
@@ -492,7 +493,7 @@ void TForm1::OpenFromHistory(const QString& storedPath)
     if (CheckToolRunning())
         return;
     const QString path = ResolveExeRelativePath(ProgramFolder::fromStoredPath(storedPath), false);
-    if (!QFileInfo(path).isFile()) {
+    if (!QFileInfo::exists(path)) {
         Prompter::warn(this, u"マップファイルが見つかりません。"_s);
         return;
     }

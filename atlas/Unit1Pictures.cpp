@@ -136,7 +136,8 @@ bool TForm1::SaveCorrectedPicture(const QString& path)
 void TForm1::ImportMapPicture(QString fileName, bool makeCopy)
 {
     const QSize required = MapPictures::requiredSize(MapPictures::MapKind);
-    if (fileName.isEmpty() || !QFileInfo(fileName).isFile()) {
+    // Only no name or a missing file takes the picture away; anything else there must read as one.
+    if (fileName.isEmpty() || !QFileInfo::exists(fileName)) {
         MapPicturePath.clear();
         MapPicture = MapPictures::DrawInstructionPlaceholder(MapPictures::MapKind);
         PaintMap();

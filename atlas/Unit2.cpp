@@ -541,7 +541,8 @@ void TForm2::ImportDestinationPicture(QString path, bool copy, bool force)
         showPicture(previous);
     };
 
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    // Only no name or a missing file takes the picture away; anything else there must read as one.
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
         PicturePath.clear();
         showPicture(MapPictures::DrawInstructionPlaceholder(MapPictures::DestinationKind));
         PushPictureUndo(QString());

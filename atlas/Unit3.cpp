@@ -269,7 +269,8 @@ void TForm3::ImportTreasurePicture(QString path, bool copy, bool force)
 {
     TForm1* f1 = mainForm();
     const int row = SelectedRow();
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    // Only no name or a missing file takes the picture away; anything else there must read as one.
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
         TreasurePicturePath.clear();
         showImage(MapPictures::DrawInstructionPlaceholder(MapPictures::TreasureKind));
         PushTreasureUndo();

@@ -153,13 +153,14 @@ TFormRefPage* TFormEditText::CreateScratchPage(const QString& fileName)
     }
     // Taken before the file is read, so that a change while it is read counts as a change.
     const FileOps::Stamp stamp = FileOps::stamp(fileName);
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        Prompter::warn(this, fileName + u"\r\n"_s + u"ファイルを開くことができませんでした。"_s);
+    QByteArray bytes;
+    QString why;
+    if (!FileOps::readFile(fileName, FileOps::ReadLimit::Text, bytes, nullptr, &why)) {
+        Prompter::warn(this, fileName + u"\r\n"_s + u"ファイルを開くことができませんでした。"_s + u"\r\n"_s + why);
         return nullptr;
     }
     bool ok = true;
-    QString text = Cp932::decode(file.readAll(), &ok);
+    QString text = Cp932::decode(bytes, &ok);
     if (!ok) {
         Prompter::warn(this, fileName + u"\r\n"_s + u"シフトJISのテキストとして読めない部分があります。"_s);
         return nullptr;
@@ -217,7 +218,7 @@ void TFormEditText::Blank1Click()
 void TFormEditText::ReopenScratchPage(QAction* item)
 {
     const QString path = absoluteStoredPath(item->statusTip());
-    if (!QFileInfo(path).isFile()) {
+    if (!QFileInfo::exists(path)) {
         Prompter::warn(this, path + u"\r\n"_s + u"ファイルが見つかりません。\r\n"_s
                                  + u"指定したファイル名が正しいかどうか確認して下さい。"_s);
         return;
@@ -491,10 +492,15 @@ void TFormEditText::LoadScratchHistory()
         a->deleteLater();
     }
     const QString path = scratchHistoryPath();
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (path.isEmpty() || !QFileInfo::exists(path))
         return;
-    const QStringList entries = ReadScratchHistory(file.read(ScratchHistoryBytes + 1));
+    QByteArray bytes;
+    QString why;
+    if (!FileOps::readFileStart(path, ScratchHistoryBytes + 1, bytes, nullptr, &why)) {
+        Prompter::warn(this, path + u"\r\n"_s + u"「開き直す」の履歴を読み込めませんでした。"_s + u"\r\n"_s + why);
+        return;
+    }
+    const QStringList entries = ReadScratchHistory(bytes);
     for (const QString& line : entries) {
         QAction* entry = tbpReRefer->addAction(QFileInfo(absoluteStoredPath(line)).fileName());
         entry->setStatusTip(line);

@@ -5,7 +5,6 @@
 #include "JpegPicture.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -41,9 +40,25 @@ QString notFound(const QString& path)
     return u"ファイルが見つかりません。\r\n"_s + path;
 }
 
-QString cannotOpen(const QString& path)
+QString cannotOpen(const QString& path, const QString& reason)
 {
-    return u"ファイルを開けません。\r\n"_s + path;
+    return u"ファイルを開けません。\r\n"_s + path + u"\r\n"_s + reason;
+}
+
+// The whole file, when it can be a picture file: a regular one of at most the picture limit.
+bool readPictureFile(const QString& path, QByteArray& bytes, QString* error)
+{
+    if (!QFileInfo::exists(path)) {
+        if (error)
+            *error = notFound(path);
+        return false;
+    }
+    QString reason;
+    if (FileOps::readFile(path, FileOps::ReadLimit::Picture, bytes, nullptr, &reason))
+        return true;
+    if (error)
+        *error = cannotOpen(path, reason);
+    return false;
 }
 
 QImage refuse(QString* error, const QString& text)
@@ -376,10 +391,10 @@ QImage read(const QByteArray& bytes, QString* error)
 
 QImage readFile(const QString& path, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return refuse(error, QFileInfo::exists(path) ? cannotOpen(path) : notFound(path));
-    return read(file.readAll(), error);
+    QByteArray bytes;
+    if (!readPictureFile(path, bytes, error))
+        return {};
+    return read(bytes, error);
 }
 
 QByteArray write24(const QImage& image)
@@ -463,10 +478,9 @@ QString refusedNameMessage(const QString& path, NameUse use)
 
 QString contentSuffix(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray start;
+    if (!FileOps::readFileStart(path, 3, start))
         return {};
-    const QByteArray start = file.read(3);
     if (looksLikeJpeg(start))
         return u".jpg"_s;
     if (looksLikeBmp(start))
@@ -486,12 +500,9 @@ QImage load(const QString& path, QString* error, JpegPicture::PixelFormat jpegFo
         error->clear();
     if (!isSupportedName(path))
         return refuse(error, refusedNameMessage(path, NameUse::Open));
-    if (!QFileInfo(path).isFile())
-        return refuse(error, notFound(path));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return refuse(error, cannotOpen(path));
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes;
+    if (!readPictureFile(path, bytes, error))
+        return {};
 
     // The content decides, not the name: a bitmap saved as ".jpg" by some other tool still loads.
     if (looksLikeJpeg(bytes)) {

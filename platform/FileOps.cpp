@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSet>
 #include <algorithm>
 #include <cerrno>
@@ -516,6 +517,65 @@ void collect(const QString& folder, const QStringList& wanted, bool recurse, QSt
     }
 }
 
+// Opens a user's file to read it: only a regular file, and without waiting, since the open of a
+// pipe would wait for a writer for ever. -1 with *reason otherwise.
+int openToRead(const QString& path, struct stat& info, QString* reason)
+{
+    const int fd = ::open(bytesOf(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        const int code = errno;
+        *reason = code == ENOENT                    ? u"ファイルがありません"_s
+                  : code == EACCES || code == EPERM ? u"読み取りが許されていません"_s
+                                                    : systemReason(code);
+        return -1;
+    }
+    if (::fstat(fd, &info) != 0) {
+        *reason = systemReason();
+        ::close(fd);
+        return -1;
+    }
+    if (S_ISREG(info.st_mode))
+        return fd;
+    *reason = S_ISDIR(info.st_mode) ? u"フォルダです"_s : u"通常のファイルではありません"_s;
+    ::close(fd);
+    return -1;
+}
+
+// Reads from fd into bytes until the end or until bytes holds `most` bytes; the size known
+// beforehand is only where the buffer starts, since a file may grow or shrink while it is read.
+bool readUpTo(int fd, qint64 expected, qint64 most, QByteArray& bytes, QString* reason)
+{
+    bytes.resize(qsizetype(std::min(expected, most)));
+    qint64 done = 0;
+    for (;;) {
+        if (done == bytes.size()) {
+            if (done >= most)
+                break;
+            bytes.resize(qsizetype(std::min<qint64>(most, std::max<qint64>(done * 2, 65536))));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n < 0) {
+            *reason = systemReason();
+            bytes.clear();
+            return false;
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    bytes.resize(qsizetype(done));
+    return true;
+}
+
+bool failRead(QString* error, QString* reasonOut, const QString& path, const QString& reason)
+{
+    if (reasonOut)
+        *reasonOut = reason;
+    return fail(error, u"読み込めません"_s, path, reason);
+}
+
 } // namespace
 
 bool copyFile(const QString& from, const QString& to, QString* error)
@@ -531,18 +591,17 @@ bool copyFile(const QString& from, const QString& to, QString* error)
     if (faulted(Op::Copy, to))
         return fail(error, what, to, injectedReason());
 
-    const int in = ::open(bytesOf(from).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (in < 0)
-        return fail(error, what, from, systemReason());
-    struct stat inInfo;
-    if (::fstat(in, &inInfo) != 0 || !S_ISREG(inInfo.st_mode)) {
-        ::close(in);
-        return fail(error, what, from, u"ファイルではありません"_s);
-    }
     QString why;
+    struct stat info;
+    // What stands at the name when it is opened may no longer be the file just looked at.
+    const int in = openToRead(from, info, &why);
+    if (in < 0)
+        return fail(error, what, from, why);
+    // Closed however the write ends (a test's fault hook may throw through it).
+    const auto closeIn = qScopeGuard([in] { ::close(in); });
     const bool ok = writeThroughTemp(to, &why, [&](int fd, QString* reason) {
         // A file that grows or shrinks while it is read gives no faithful copy.
-        const qint64 expected = qint64(inInfo.st_size);
+        const qint64 expected = qint64(info.st_size);
         qint64 copied = 0;
         QByteArray buffer(1 << 16, Qt::Uninitialized);
         for (;;) {
@@ -565,7 +624,6 @@ bool copyFile(const QString& from, const QString& to, QString* error)
             *reason = u"コピーの途中でファイルの大きさが変わりました"_s;
         return copied == expected;
     });
-    ::close(in);
     return ok || fail(error, what, to, why);
 }
 
@@ -925,57 +983,42 @@ bool sameEntry(const QString& a, const QString& b)
     return !listedA.isEmpty() && listedA == listedPath(b);
 }
 
-bool readFile(const QString& path, qint64 maxBytes, QByteArray& bytes, QString* error)
+bool readFile(const QString& path, qint64 maxBytes, QByteArray& bytes, QString* error, QString* reason)
 {
     bytes.clear();
-    const QString what = u"読み込めません"_s;
-    // Without O_NONBLOCK the open of a pipe would wait for a writer for ever.
-    const int fd = ::open(bytesOf(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return fail(error, what, path, errno == ENOENT ? u"ファイルがありません"_s : systemReason());
+    QString why;
     struct stat info;
-    if (::fstat(fd, &info) != 0) {
-        const int code = errno;
-        ::close(fd);
-        return fail(error, what, path, systemReason(code));
-    }
-    auto refuse = [&](const QString& reason) {
-        ::close(fd);
-        bytes.clear();
-        return fail(error, what, path, reason);
-    };
-    if (S_ISDIR(info.st_mode))
-        return refuse(u"フォルダです"_s);
-    if (!S_ISREG(info.st_mode))
-        return refuse(u"通常のファイルではありません"_s);
+    const int fd = openToRead(path, info, &why);
+    if (fd < 0)
+        return failRead(error, reason, path, why);
     const QString tooLarge = u"ファイルが大きすぎます（%1 MB まで）"_s.arg(maxBytes >> 20);
-    if (qint64(info.st_size) > maxBytes)
-        return refuse(tooLarge);
-    // The size is only a hint: the file may grow or shrink while it is read.
-    bytes.resize(qsizetype(info.st_size));
-    qint64 done = 0;
-    for (;;) {
-        if (done == bytes.size()) {
-            if (done > maxBytes)
-                return refuse(tooLarge);
-            bytes.resize(qsizetype(std::min<qint64>(maxBytes + 1, std::max<qint64>(done * 2, 65536))));
-        }
-        const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n < 0)
-            return refuse(systemReason());
-        if (n == 0)
-            break;
-        done += n;
+    if (qint64(info.st_size) > maxBytes) {
+        ::close(fd);
+        return failRead(error, reason, path, tooLarge);
     }
+    // One byte beyond the limit tells a file that grew past it from one that ends there.
+    const bool read = readUpTo(fd, qint64(info.st_size), maxBytes + 1, bytes, &why);
     ::close(fd);
-    if (done > maxBytes) {
+    if (!read)
+        return failRead(error, reason, path, why);
+    if (bytes.size() > maxBytes) {
         bytes.clear();
-        return fail(error, what, path, tooLarge);
+        return failRead(error, reason, path, tooLarge);
     }
-    bytes.resize(qsizetype(done));
     return true;
+}
+
+bool readFileStart(const QString& path, qint64 count, QByteArray& bytes, QString* error, QString* reason)
+{
+    bytes.clear();
+    QString why;
+    struct stat info;
+    const int fd = openToRead(path, info, &why);
+    if (fd < 0)
+        return failRead(error, reason, path, why);
+    const bool read = readUpTo(fd, std::min<qint64>(qint64(info.st_size), count), count, bytes, &why);
+    ::close(fd);
+    return read || failRead(error, reason, path, why);
 }
 
 Seen seenOf(const QByteArray& bytes)

@@ -148,17 +148,29 @@ bool sameEntry(const QString& a, const QString& b);
 // when the path does not exist.
 QString listedPath(const QString& path);
 
-// The most a reader takes of each kind of file, checked before anything is read.
+// The most a reader takes of each kind of file, checked before anything is read; each is well
+// above the largest file of its kind the programs make or take.
 namespace ReadLimit {
-inline constexpr qint64 Text = qint64(64) << 20;       // map files, scratch pages
-inline constexpr qint64 Settings = qint64(16) << 20;   // settings and histories
-inline constexpr qint64 Picture = qint64(1024) << 20;  // BMP and JPEG files
+// Map files (62 rows of seven items of at most 32767 characters, at most two bytes each: under
+// 30 MB) and scratch pages.
+inline constexpr qint64 Text = qint64(64) << 20;
+// Settings and histories (values are cut at 2047 characters, histories hold a dozen lines).
+inline constexpr qint64 Settings = qint64(16) << 20;
+// BMP and JPEG files: a picture is capped at 120 million pixels, 480 MB as a 32-bit bitmap.
+inline constexpr qint64 Picture = qint64(1024) << 20;
 } // namespace ReadLimit
 
 // Reads a user's file whole: only a regular file (never a pipe, device or socket, which could
 // block or never end), opened without blocking, and only when it holds at most maxBytes. False
-// with *error ("読み込めません: path (reason)") otherwise; bytes is then empty.
-bool readFile(const QString& path, qint64 maxBytes, QByteArray& bytes, QString* error = nullptr);
+// with *error ("読み込めません: path (reason)") and *reason (the reason alone, for a reader's own
+// message) otherwise; bytes is then empty.
+bool readFile(const QString& path, qint64 maxBytes, QByteArray& bytes, QString* error = nullptr,
+              QString* reason = nullptr);
+
+// The first `count` bytes (all of a shorter file) of a user's file, whatever its size, under the
+// same rules as readFile: for a reader that looks at a file's start only.
+bool readFileStart(const QString& path, qint64 count, QByteArray& bytes, QString* error = nullptr,
+                   QString* reason = nullptr);
 
 // A file's content as the program last read or wrote it: "is the file as we left it" is answered
 // by the content, never by a time stamp (a FAT volume's clock moves in 2-second steps, a picture of

@@ -2,7 +2,7 @@
 
 #include "FileOps.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QIODevice>
 
 #include <algorithm>
@@ -398,10 +398,13 @@ void JpegPicture::saveToStream(QIODevice& device) const
 
 void JpegPicture::loadFromFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw JpegError(0, u"Cannot open %1: %2"_s.arg(path, file.errorString()));
-    loadFromStream(file);
+    QByteArray bytes;
+    QString why;
+    if (!FileOps::readFile(path, FileOps::ReadLimit::Picture, bytes, &why))
+        throw JpegError(0, why);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    loadFromStream(buffer);
 }
 
 void JpegPicture::saveToFile(const QString& path) const

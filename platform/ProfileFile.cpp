@@ -5,7 +5,6 @@
 #include "FileOps.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -61,16 +60,17 @@ bool ProfileFile::load(QString* error)
 {
     m_sections.clear();
     m_unreadable.clear();
-    QFile file(m_path);
     // A link to no file is no file either.
     if (!QFileInfo::exists(m_path))
         return true;
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    QString reason;
+    if (!FileOps::readFile(m_path, FileOps::ReadLimit::Settings, bytes, nullptr, &reason)) {
         if (error)
-            *error = fileError(u"設定ファイルを読めません"_s, m_path, file.errorString());
+            *error = fileError(u"設定ファイルを読めません"_s, m_path, reason);
         return false;
     }
-    loadBytes(file.readAll());
+    loadBytes(bytes);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "MyFileDialogs.h"
 
 #include "BmpPicture.h"
+#include "HostileFolder.h"
 #include "Prompter.h"
 #include "QtPrinters.h"
 #include "ScriptedPrompter.h"
@@ -306,6 +307,17 @@ TEST_P(DialogSwitches, PictureDialogsPreviewTheChosenPicture)
     choose(bad, false);
     EXPECT_TRUE(size->text().isEmpty());
     EXPECT_TRUE(shown->pixmap().isNull());
+    // Nor for what no reader takes in, and the dialog goes on at once.
+    for (const Unreadable kind : {Unreadable::Pipe, Unreadable::EndlessDevice, Unreadable::Oversized}) {
+        const QString hostile = pics() + u"/hostile%1.jpg"_s.arg(int(kind));
+        ASSERT_TRUE(plantUnreadable(hostile, kind));
+        choose(good, true);
+        const ReaderRun run = runReader(hostile, [&] { choose(hostile, false); });
+        EXPECT_FALSE(run.blocked) << hostile.toStdString();
+        if (run.peakRise >= 0)
+            EXPECT_LT(run.peakRise, OversizedBytes / 2) << hostile.toStdString();
+        EXPECT_TRUE(size->text().isEmpty());
+    }
 
     // A name typed into the box chooses too.
     auto* box = part<QLineEdit>(*dlg, u"fileNameEdit"_s);

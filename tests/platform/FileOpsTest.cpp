@@ -1,5 +1,6 @@
 #include "FileOps.h"
 
+#include "HostileFolder.h"
 #include "TempFolder.h"
 
 #include <QDir>
@@ -261,6 +262,66 @@ TEST(FileOpsTest, StampSeesNanosecondAndSizeChanges)
     temp.write(u"a.bmp"_s, "12345");
     setMtime(1700000000, 123456790);
     EXPECT_NE(FileOps::stamp(path), second);
+}
+
+// Only a regular file of at most the limit is read, and only as long as it stays within it; what
+// is refused gives nothing, the reason alone and the reason with the path.
+TEST(FileOpsTest, ReadFileTakesOnlyARegularFileWithinTheLimit)
+{
+    TempFolder temp;
+    const qint64 limit = 100;
+    struct Case {
+        const char* what;
+        QString path;
+        bool read;
+        const char16_t* reason;
+    };
+    const Case cases[] = {
+        {"regular", temp.write(u"a.txt"_s, QByteArray(40, 'a')), true, u""},
+        {"empty", temp.write(u"empty.txt"_s, QByteArray()), true, u""},
+        {"at the limit", temp.write(u"full.txt"_s, QByteArray(limit, 'f')), true, u""},
+        {"one byte over", temp.write(u"over.txt"_s, QByteArray(limit + 1, 'o')), false, u"ファイルが大きすぎます"},
+        {"missing", temp.file(u"none.txt"_s), false, u"ファイルがありません"},
+        {"folder", temp.path(), false, u"フォルダです"},
+        // Size 0 to fstat, more than the limit when read: the size is no promise.
+        {"grows while read", u"/proc/self/status"_s, false, u"ファイルが大きすぎます"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QByteArray bytes("stale");
+        QString error, reason;
+        EXPECT_EQ(FileOps::readFile(c.path, limit, bytes, &error, &reason), c.read);
+        if (c.read) {
+            EXPECT_EQ(bytes, temp.read(c.path));
+            EXPECT_TRUE(reason.isEmpty());
+        } else {
+            EXPECT_TRUE(bytes.isEmpty());
+            EXPECT_TRUE(reason.startsWith(QString::fromUtf16(c.reason))) << reason.toStdString();
+            EXPECT_TRUE(error.contains(c.path) && error.contains(reason)) << error.toStdString();
+        }
+    }
+    QByteArray status;
+    EXPECT_TRUE(FileOps::readFile(u"/proc/self/status"_s, 1 << 20, status));
+    EXPECT_TRUE(status.contains("VmRSS:")) << "a file that is longer than its size says is read to its end";
+
+    const Unreadable kinds[] = {Unreadable::Pipe, Unreadable::EndlessDevice, Unreadable::Oversized};
+    for (const Unreadable kind : kinds) {
+        const QString path = temp.file(u"hostile%1"_s.arg(int(kind)));
+        ASSERT_TRUE(plantUnreadable(path, kind, limit + 1));
+        for (const bool whole : {true, false}) {
+            SCOPED_TRACE(int(kind) * 2 + whole);
+            QByteArray bytes;
+            QString reason;
+            const ReaderRun run = runReader(path, [&] {
+                EXPECT_EQ(whole ? FileOps::readFile(path, limit, bytes, nullptr, &reason)
+                                : FileOps::readFileStart(path, 10, bytes, nullptr, &reason),
+                          !whole && kind == Unreadable::Oversized);
+            });
+            EXPECT_FALSE(run.blocked) << "the open of a pipe waited for a writer";
+            EXPECT_EQ(reason.isEmpty(), !whole && kind == Unreadable::Oversized) << reason.toStdString();
+            EXPECT_EQ(bytes.size(), !whole && kind == Unreadable::Oversized ? 10 : 0);
+        }
+    }
 }
 
 class FindFilesTest : public ::testing::Test {
