@@ -134,7 +134,8 @@ TFormRefPage* TFormEditText::CreateBlankPage(const QDateTime& now)
         }
     }
     TFormRefPage* page = AddNewScratchPage(name, nullptr, std::move(hold));
-    page->FileStamp = FileOps::stamp(name);
+    // The claim made the file, empty.
+    page->FileContent.saw(name, FileOps::seenOf(QByteArray()));
     return page;
 }
 
@@ -146,7 +147,7 @@ TFormRefPage* TFormEditText::CreateScratchPage(const QString& fileName)
         return open;
     }
     // Taken before the file is read, so that a change while it is read counts as a change.
-    const FileOps::Stamp stamp = FileOps::stamp(fileName);
+    const FileOps::Seen seen = FileOps::seen(fileName, FileOps::ReadLimit::Text);
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         Prompter::warn(this, fileName + u"\r\n"_s + u"ファイルを開くことができませんでした。"_s);
@@ -167,7 +168,7 @@ TFormRefPage* TFormEditText::CreateScratchPage(const QString& fileName)
     FileOps::FileHold hold;
     hold.hold(fileName);
     TFormRefPage* page = AddNewScratchPage(fileName, &text, std::move(hold));
-    page->FileStamp = stamp;
+    page->FileContent.saw(fileName, seen);
     return page;
 }
 
@@ -306,8 +307,10 @@ bool TFormEditText::writeScratchPage(TFormRefPage* page, const QString& path, QS
         return false;
     }
     QString why;
-    if (FileOps::writeFileAtomic(real, bytes, &why))
+    if (FileOps::writeFileAtomic(real, bytes, &why)) {
+        page->FileContent.saw(path, FileOps::seenOf(bytes));
         return true;
+    }
     // The file operation's own words name the file.
     if (error)
         *error = why;
@@ -432,7 +435,6 @@ bool TFormEditText::SaveAllScratchPages()
 void TFormEditText::pageWritten(TFormRefPage* page, const QString& path)
 {
     page->FileName = path;
-    page->FileStamp = FileOps::stamp(path);
     // Held again: the write put a new file in place, and a claim left behind by a save under
     // another name goes.
     page->FileHold.hold(path);
@@ -453,22 +455,15 @@ bool TFormEditText::MakeScratchFolder()
 
 bool TFormEditText::PageFileChanged(const TFormRefPage* page, const QString& path) const
 {
-    // One that went can be written again.
-    const FileOps::Stamp now = FileOps::stamp(path);
-    return now.exists && (now != page->FileStamp || page->FileHold.replacedAt(path));
+    return page->FileContent.changedOutside(path);
 }
 
 bool TFormEditText::MayReplacePageFile(TFormRefPage* page, const QString& path)
 {
-    // A file that appeared or changed since the page read or wrote it holds another's work
-    // (another atlas's page, an editor).
-    if (!PageFileChanged(page, path))
-        return true;
-    return Prompter::ask(this,
-                         path + u"\r\n"_s + u"このファイルは，"_s + page->windowTitle().trimmed()
-                             + u" で開いた後に，ほかで変更されています。\r\n上書き保存しますか。"_s,
-                         Prompter::Buttons::YesNo, Prompter::Answer::No)
-           == Prompter::Answer::Yes;
+    // A file that changed since the page read or wrote it holds another's work (another atlas's
+    // page, an editor).
+    return page->FileContent.mayReplace(
+        this, path, DocumentFile::question(path + u"\r\n"_s + u"このファイル"_s, page->windowTitle().trimmed()));
 }
 
 // History
