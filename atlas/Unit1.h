@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DocumentFile.h"
 #include "FileHistory.h"
 #include "FileOps.h"
 #include "FixedColumnTableView.h"
@@ -46,6 +47,10 @@ public:
     MapDocument Doc;
     QString MapFilePath, PictureFolder, MapPicturePath;
     bool SaveSucceeded = true;
+    // The map file as this program last read or wrote it: a save over it asks when it changed since.
+    DocumentFile MapFileContent{FileOps::ReadLimit::Text};
+    // Started by 直接編集: the map file changed outside brings the reload question.
+    std::unique_ptr<DocumentFileWatch> MapFileWatch;
 
     QImage MapPicture;
     QImage PaintBuffer;
@@ -120,6 +125,8 @@ public:
     void mmSaveClick();
     void mmSaveAs1Click();
     void mmMapFileClick();
+    // The watch's report of other content in the map file.
+    void MapFileChangedOutside();
     void mmOpenPicDirClick();
     void mmDeleteTempClick();
 

@@ -18,6 +18,7 @@
 #include "Unit3.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -51,6 +52,11 @@ void reportSetAside(QWidget* parent, const MapSave::SetAside& setAside)
                                + u"\r\n\r\n保存の途中の画像フォルダは，削除せずに次のフォルダに移しました。\r\n"_s
                                  u"中身を確かめて，必要な画像を取り出して下さい。\r\n\r\n"_s
                                + setAside.folders.join(u"\r\n"_s));
+}
+
+QString changedOutsideQuestion(const QString& path)
+{
+    return DocumentFile::question(u"マップファイル \""_s + fileNameOf(path) + u"\" "_s);
 }
 
 } // namespace
@@ -92,6 +98,7 @@ void TForm1::ResetToNewMap()
     m_mapLock.reset();
     MapPicturePath.clear();
     MapFilePath.clear();
+    MapFileContent.forget();
     QString why;
     // Without the picture root (told at start-up) there is nothing more to say.
     const bool told = m_pictureRootMissing && !QFileInfo(MapFolders::mapPictureRoot()).isDir();
@@ -208,6 +215,8 @@ bool TForm1::LoadMapFile(const QString& path)
     refreshDocumentViews();
 
     MapFilePath = path;
+    // What the document came from is what a later save compares the file with.
+    MapFileContent.saw(path, FileOps::seenOf(bytes));
     UpdateCaption();
     selectRow(1);
     AddToHistory();
@@ -253,7 +262,11 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
     const auto keepOldHold = qScopeGuard([&] { keepHoldOfOpenMap(lock); });
     if (!confirmTakingFolder(path, newFolder))
         return;
-    if (!question.isEmpty()
+    // Over what another program wrote into the file since, the question is that one, No by default.
+    const bool changedOutside = MapFileContent.changedOutside(path);
+    if (changedOutside && !MapFileContent.mayReplace(this, path, changedOutsideQuestion(path)))
+        return;
+    if (!changedOutside && !question.isEmpty()
         && Prompter::ask(this, question + u"\r\n\r\n"_s + u"いいですか。"_s, Prompter::Buttons::YesNo)
                != Prompter::Answer::Yes)
         return;
@@ -275,7 +288,10 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
     // Another map file's folder stays where it is when this map moves away from it.
     request.keepOldFolder = !MapFilePath.isEmpty() && !MapSave::sameFolder(newFolder, PictureFolder)
                             && !MapFolders::otherMapOfFolder(PictureFolder, MapFilePath, History.entries()).isEmpty();
-    request.bytes = [](const MapDocument& doc, const QString& pictureName) { return MapFile::write(doc, pictureName); };
+    QByteArray written;
+    request.bytes = [&written](const MapDocument& doc, const QString& pictureName) {
+        return written = MapFile::write(doc, pictureName);
+    };
     const MapSave::Result saved = MapSave::save(request);
     reportSetAside(this, saved.setAside);
     if (!saved.ok) {
@@ -289,6 +305,7 @@ void TForm1::SaveMapFile(const QString& path, const QString& question)
     Doc = saved.kept;
     sg1Model->refresh();
     MapFilePath = path;
+    MapFileContent.saw(path, FileOps::seenOf(written));
     PictureFolder = QDir::cleanPath(request.newFolder);
     MapPicturePath = saved.keptMapPictureName.isEmpty() ? QString() : PictureFolder + u'/' + saved.keptMapPictureName;
     UpdateCaption();
@@ -323,6 +340,9 @@ bool TForm1::confirmTakingFolder(const QString& target, const QString& folder)
 
 bool TForm1::msd1CanClose(const QString& fileName)
 {
+    // The map's own file, changed outside since, asks that instead.
+    if (MapFileContent.changedOutside(fileName))
+        return MapFileContent.mayReplace(this, fileName, changedOutsideQuestion(fileName));
     return ConfirmOverwrite(this, fileName, fileName);
 }
 
@@ -399,10 +419,22 @@ void TForm1::mmMapFileClick()
         return;
     }
     // The desktop hands the file to its program and returns at once, so there is no process to
-    // wait for: the reload question stands in for the end of the edit.
+    // wait for: the file's changes stand in for the end of the edit, each one asked about when no
+    // modal window is up and no tool runs. Watched from before the editor starts.
+    if (!MapFileWatch) {
+        MapFileWatch = std::make_unique<DocumentFileWatch>(MapFileContent);
+        MapFileWatch->setBusy([this] { return QApplication::activeModalWidget() != nullptr || ToolRunning; });
+        connect(MapFileWatch.get(), &DocumentFileWatch::changedOutside, this, &TForm1::MapFileChangedOutside);
+    }
+    MapFileWatch->start();
     if (QFileInfo(MapFilePath).isFile() && QFileInfo(MapFilePath).suffix().toLower() == u"map"_s &&
         !Prompter::backend().openInShell(MapFilePath))
         Prompter::warn(this, MapFilePath + u"\r\n"_s + u"マップファイルを開けません。"_s);
+}
+
+void TForm1::MapFileChangedOutside()
+{
+    // Declined, the change stays the file's own, and the next save over it asks.
     if (Prompter::ask(this, u"マップファイルを読み込み直しますか。"_s, Prompter::Buttons::YesNo) == Prompter::Answer::Yes)
         LoadMapFile(MapFilePath);
 }

@@ -605,9 +605,10 @@ bool TFormPictureEditor::FormClose() {
 }
 
 void TFormPictureEditor::closeEvent(QCloseEvent* event) {
-    if (FormClose())
+    if (FormClose()) {
+        PictureHold.release();
         event->accept();
-    else
+    } else
         event->ignore();
 }
 

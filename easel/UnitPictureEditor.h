@@ -2,6 +2,8 @@
 
 #include "CanvasView.h"
 #include "ColourText.h"
+#include "DocumentFile.h"
+#include "FileOps.h"
 #include "PictureDocument.h"
 #include "SavedPictureNotice.h"
 
@@ -50,6 +52,11 @@ public:
     PictureDocument Doc;
     QImage ResultPicture;
     QString PictureFileName;
+    // The picture file as this program last opened or saved it: a save over it asks when it
+    // changed since.
+    DocumentFile PictureFileContent{FileOps::ReadLimit::Picture};
+    // The hold on the file shown, by which other programs tell that it is open here.
+    FileOps::FileHold PictureHold;
     QString CallerClassName;
     // The socket of the waiting form's receiver, as the map editor named it in the environment;
     // empty when it named none.

@@ -23,6 +23,11 @@ const QString CannotOpen = u"画像ファイルを開けません。"_s;
 const QString CannotSave = u"画像ファイルを保存できません。"_s;
 const QString NotHandedBack = u"の名前を\r\nマップエディタに渡せませんでした。"_s;
 
+QString changedOutsideQuestion(const QString& path)
+{
+    return DocumentFile::question(u"画像ファイル \""_s + QFileInfo(path).fileName() + u"\" "_s);
+}
+
 QString withReason(const QString& message, const QString& reason) {
     return reason.isEmpty() ? message : message + u"\r\n"_s + reason;
 }
@@ -52,6 +57,8 @@ bool TFormPictureEditor::OpenPictureFile(const QString& path) {
     // Read completely before anything of the open document is touched: a picture that cannot be
     // read leaves the previous one as it was.
     QString why;
+    // Taken before the file is read, so that a change while it is read counts as a change.
+    const FileOps::Seen seen = FileOps::seen(path, FileOps::ReadLimit::Picture);
     QImage picture = PictureFile::load(path, &why);
     if (!picture.isNull()) picture = JpegPicture::opaqueRgb32(picture);
     if (picture.isNull()) {
@@ -76,6 +83,8 @@ bool TFormPictureEditor::OpenPictureFile(const QString& path) {
     const QString full = QFileInfo(path).absoluteFilePath();
     UpdateTitle(full);
     PictureFileName = full;
+    PictureFileContent.saw(full, seen);
+    PictureHold.hold(full);
     // The baseline is the picture at its own size, so an untouched picture is never "changed".
     ResetUndo();
     IsChangedSinceSave(0);
@@ -89,14 +98,22 @@ bool TFormPictureEditor::SavePictureFile(const QString& path) {
         Prompter::warn(this, PictureFile::refusedNameMessage(path, PictureFile::NameUse::Save));
         return false;
     }
+    // Over what another program wrote into the file since, asked (again, if it changed after the
+    // dialog asked).
+    if (!PictureFileContent.mayReplace(this, path, changedOutsideQuestion(path)))
+        return false;
     // Written whatever its name: a name the map editor cannot be given is told after the save, and
     // the map editor still takes the picture through its working copy's time stamp.
     const QImage work = WithSecondWhiteAsWhite(Doc.CanvasBitmap, ColourText::toQRgb(SecondWhite));
     QString why;
-    if (!PictureFile::save(path, work, 100, &why)) {
+    QByteArray written;
+    if (!PictureFile::save(path, work, 100, &why, &written)) {
         Prompter::warn(this, withReason(CannotSave, why));
         return false;
     }
+    PictureFileContent.saw(path, FileOps::seenOf(written));
+    // The save put a new file in place.
+    PictureHold.hold(path);
     NotifyCaller(path, SavedPictureNotice::Notice::Saved);
     UpdateTitle(path);
     ResetUndo();
@@ -162,6 +179,8 @@ void TFormPictureEditor::mmFileNewClick() {
     if (!ConfirmSaveChanges(true)) return;
     ResetDocument(true, true, true);
     PictureFileName.clear();
+    PictureFileContent.forget();
+    PictureHold.release();
     UpdateTitle();
 }
 
@@ -180,8 +199,10 @@ void TFormPictureEditor::mmPicSaveClick() {
         SaveAsDialog();
         return;
     }
-    if (Prompter::ask(this, u"上書き保存します。いいですか。"_s, Prompter::Buttons::YesCancel) !=
-        Prompter::Answer::Yes)
+    // A file changed outside since gets the save's own question instead, No by default.
+    if (!PictureFileContent.changedOutside(PictureFileName)
+        && Prompter::ask(this, u"上書き保存します。いいですか。"_s, Prompter::Buttons::YesCancel)
+               != Prompter::Answer::Yes)
         return;
     PickShapesAt({0, 0});
     SavePictureFile(PictureFileName);
@@ -192,6 +213,9 @@ void TFormPictureEditor::mmPicSaveAsClick() {
 }
 
 bool TFormPictureEditor::MySavePictureDialog2CanClose(const QString& fileName) {
+    // The picture's own file, changed outside since, asks that instead.
+    if (PictureFileContent.changedOutside(fileName))
+        return PictureFileContent.mayReplace(this, fileName, changedOutsideQuestion(fileName));
     return ConfirmOverwrite(this, fileName, QFileInfo(fileName).fileName());
 }
 

@@ -248,13 +248,13 @@ private:
     bool writeScratchPage(TFormRefPage* page, const QString& path, QString* error);
     // Takes in a page for the file, with its text (none: a blank page) and its hold on the file.
     TFormRefPage* AddNewScratchPage(const QString& fileName, const QString* text, FileOps::FileHold&& hold);
-    // The page's file after it was written there: its stamp and the hold on it.
+    // The page's file after it was written there: its name and the hold on it.
     void pageWritten(TFormRefPage* page, const QString& path);
     // Makes the scratch folder again if it went while the program runs; false (the user told)
     // when it cannot be made.
     bool MakeScratchFolder();
-    // Whether the file at the path appeared or changed since the page last read or wrote it (a file
-    // written in place, or another put in its place).
+    // Whether the file at the path, the page's own, holds other content than the page last read
+    // or wrote there.
     bool PageFileChanged(const TFormRefPage* page, const QString& path) const;
     // Whether the page may write the file: asked, No by default, when PageFileChanged.
     bool MayReplacePageFile(TFormRefPage* page, const QString& path);

@@ -140,7 +140,8 @@ TFormRefPage* TFormEditText::CreateBlankPage(const QDateTime& now)
         }
     }
     TFormRefPage* page = AddNewScratchPage(name, nullptr, std::move(hold));
-    page->FileStamp = FileOps::stamp(name);
+    // The claim made the file, empty.
+    page->FileContent.saw(name, FileOps::seenOf(QByteArray()));
     return page;
 }
 
@@ -151,8 +152,6 @@ TFormRefPage* TFormEditText::CreateScratchPage(const QString& fileName)
         ShowScratchPage(open);
         return open;
     }
-    // Taken before the file is read, so that a change while it is read counts as a change.
-    const FileOps::Stamp stamp = FileOps::stamp(fileName);
     QByteArray bytes;
     QString why;
     if (!FileOps::readFile(fileName, FileOps::ReadLimit::Text, bytes, nullptr, &why)) {
@@ -174,7 +173,7 @@ TFormRefPage* TFormEditText::CreateScratchPage(const QString& fileName)
     FileOps::FileHold hold;
     hold.hold(fileName);
     TFormRefPage* page = AddNewScratchPage(fileName, &text, std::move(hold));
-    page->FileStamp = stamp;
+    page->FileContent.saw(fileName, FileOps::seenOf(bytes));
     return page;
 }
 
@@ -313,8 +312,10 @@ bool TFormEditText::writeScratchPage(TFormRefPage* page, const QString& path, QS
         return false;
     }
     QString why;
-    if (FileOps::writeFileAtomic(real, bytes, &why))
+    if (FileOps::writeFileAtomic(real, bytes, &why)) {
+        page->FileContent.saw(path, FileOps::seenOf(bytes));
         return true;
+    }
     // The file operation's own words name the file.
     if (error)
         *error = why;
@@ -439,7 +440,6 @@ bool TFormEditText::SaveAllScratchPages()
 void TFormEditText::pageWritten(TFormRefPage* page, const QString& path)
 {
     page->FileName = path;
-    page->FileStamp = FileOps::stamp(path);
     // Held again: the write put a new file in place, and a claim left behind by a save under
     // another name goes.
     page->FileHold.hold(path);
@@ -460,22 +460,15 @@ bool TFormEditText::MakeScratchFolder()
 
 bool TFormEditText::PageFileChanged(const TFormRefPage* page, const QString& path) const
 {
-    // One that went can be written again.
-    const FileOps::Stamp now = FileOps::stamp(path);
-    return now.exists && (now != page->FileStamp || page->FileHold.replacedAt(path));
+    return page->FileContent.changedOutside(path);
 }
 
 bool TFormEditText::MayReplacePageFile(TFormRefPage* page, const QString& path)
 {
-    // A file that appeared or changed since the page read or wrote it holds another's work
-    // (another atlas's page, an editor).
-    if (!PageFileChanged(page, path))
-        return true;
-    return Prompter::ask(this,
-                         path + u"\r\n"_s + u"このファイルは，"_s + page->windowTitle().trimmed()
-                             + u" で開いた後に，ほかで変更されています。\r\n上書き保存しますか。"_s,
-                         Prompter::Buttons::YesNo, Prompter::Answer::No)
-           == Prompter::Answer::Yes;
+    // A file that changed since the page read or wrote it holds another's work (another atlas's
+    // page, an editor).
+    return page->FileContent.mayReplace(
+        this, path, DocumentFile::question(path + u"\r\n"_s + u"このファイル"_s, page->windowTitle().trimmed()));
 }
 
 // History

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DocumentFile.h"
 #include "FileOps.h"
 
 #include <QRect>
@@ -32,7 +33,7 @@ public:
     int Tag = 0;
     QString FileName;
     // The file as the page last read, made or wrote it: a save over a file changed since asks.
-    FileOps::Stamp FileStamp;
+    DocumentFile FileContent{FileOps::ReadLimit::Text};
     FileOps::FileHold FileHold;
     // The name the user was told the history cannot hold, so that each save does not say it again.
     QString HistoryRefusalTold;

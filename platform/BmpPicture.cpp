@@ -523,7 +523,7 @@ QImage load(const QString& path, QString* error, JpegPicture::PixelFormat jpegFo
     return refuse(error, u"画像ファイルとして読み込めません。"_s);
 }
 
-bool save(const QString& path, const QImage& image, int jpegQuality, QString* error)
+bool save(const QString& path, const QImage& image, int jpegQuality, QString* error, QByteArray* written)
 {
     if (error)
         error->clear();
@@ -560,7 +560,11 @@ bool save(const QString& path, const QImage& image, int jpegQuality, QString* er
             return false;
         }
     }
-    return writeAtomically(path, bytes, error);
+    if (!writeAtomically(path, bytes, error))
+        return false;
+    if (written)
+        *written = bytes;
+    return true;
 }
 
 } // namespace PictureFile

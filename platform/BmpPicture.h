@@ -41,7 +41,8 @@ bool namesItsContent(const QString& path);
 QImage load(const QString& path, QString* error = nullptr,
             JpegPicture::PixelFormat jpegFormat = JpegPicture::PixelFormat::FullColour);
 // Written to a temporary file and renamed into place; nothing is written under a name that
-// could not be read back.
-bool save(const QString& path, const QImage& image, int jpegQuality, QString* error = nullptr);
+// could not be read back. *written receives the bytes the file was given.
+bool save(const QString& path, const QImage& image, int jpegQuality, QString* error = nullptr,
+          QByteArray* written = nullptr);
 
 } // namespace PictureFile

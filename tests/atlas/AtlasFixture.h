@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AtlasForms.h"
+#include "CommaText.h"
 #include "Cp932.h"
 #include "FileOps.h"
 #include "MapFolders.h"
@@ -21,6 +22,21 @@ inline QByteArray readBytes(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A map file's bytes with a destination's title and description rewritten, as another program
+// (a text editor) would write them.
+inline QByteArray withDestinationRewritten(const QByteArray& map, int destination, const QString& title,
+                                           const QString& description)
+{
+    QStringList lines = Cp932::decode(map).split(u"\r\n"_s);
+    QStringList items = CommaText::read(lines.value(1 + destination));
+    while (items.size() < MapDocument::ColumnCount)
+        items << QString();
+    items[MapDocument::Title1] = title;
+    items[MapDocument::Description] = description;
+    lines[1 + destination] = CommaText::write(items);
+    return Cp932::encode(lines.join(u"\r\n"_s));
 }
 
 // A kill in the middle of an operation, as stopAtOperation throws it.

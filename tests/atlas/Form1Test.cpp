@@ -10,10 +10,12 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 using Prompter::Answer;
@@ -614,28 +616,79 @@ TEST_F(Commands, DeleteTempKeepsPicturesTheMapStillNames)
     EXPECT_EQ(prompter->lastText(), u"消去するファイルはありません。"_s);
 }
 
-TEST_F(Commands, DirectEditNeedsASavedMapAndOffersToReload)
+// The desktop's editor returns at once: the reload question comes when the file changes, once for
+// each change, never over a modal window; a change declined makes the next save over it ask.
+TEST_F(Commands, DirectEditAsksToReloadWhenTheFileChangesAndASaveOverTheChangeAsks)
 {
     f1().mmMapFileClick();
     EXPECT_TRUE(prompter->lastText().startsWith(u"マップファイル名が未確定のため，実行できません。"_s));
 
-    const QString path = installGolden();
+    const QString path = installGolden(u"trip.map"_s);
     ASSERT_TRUE(f1().LoadMapFile(path));
-    f1().Doc.rows[0][MapDocument::Title1] = u"changed"_s;
-    prompter->answers = {Answer::Yes};
+    prompter->asked.clear();
     f1().mmMapFileClick();
     EXPECT_EQ(prompter->shellOpened.value(0), path);
-    EXPECT_EQ(prompter->lastText(), u"マップファイルを読み込み直しますか。"_s);
-    EXPECT_EQ(f1().Doc.rows[0][MapDocument::Title1], u"東京"_s);
+    EXPECT_TRUE(prompter->asked.empty());
+    ASSERT_TRUE(f1().MapFileWatch && f1().MapFileWatch->isWatching());
+    constexpr int Deadline = 10000;
 
-    // Without a program to open it, the user is told so, and the reload question still comes.
+    const QByteArray outside = withDestinationRewritten(readBytes(path), 1, u"名古屋"_s, u"ほかで書いた説明"_s);
+    {
+        QDialog modal(&f1());
+        modal.setModal(true);
+        modal.show();
+        ASSERT_TRUE(FileOps::writeFileAtomic(path, outside));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return f1().MapFileWatch->isHeldBack(); }, Deadline));
+        EXPECT_TRUE(prompter->asked.empty());
+        prompter->answers = {Answer::No};
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter->asked.empty(); }, Deadline));
+    EXPECT_EQ(prompter->lastText(), u"マップファイルを読み込み直しますか。"_s);
+    EXPECT_EQ(f1().Doc.rows[1][MapDocument::Title1], u"ﾊﾝｶｸ ｶﾀｶﾅ"_s);
+
+    // 下移動, 上書き保存: the question names the file, No by default, and No writes nothing.
+    f1().selectRow(2);
+    f1().bbDownClick();
+    prompter->answers = {Answer::No};
+    f1().mmSaveClick();
+    ASSERT_EQ(prompter->asked.size(), 2u);
+    EXPECT_EQ(prompter->lastText(),
+              u"マップファイル \"trip.map\" は，開いた後に，ほかで変更されています。\r\n上書き保存しますか。"_s);
+    EXPECT_EQ(prompter->asked.back().defaultAnswer, Answer::No);
+    EXPECT_FALSE(f1().SaveSucceeded);
+    EXPECT_EQ(readBytes(path), outside);
+    // Nor does closing, whose save dialog asks the same of the map's own name.
+    prompter->answers = {Answer::Yes, Answer::No};
+    prompter->files = {path, QString()};
+    EXPECT_FALSE(f1().FormClose());
+    EXPECT_EQ(prompter->asked[3].text, prompter->asked[1].text);
+    EXPECT_EQ(readBytes(path), outside);
+
+    // The next change asks again; Yes reloads, and the map's own save asks only the usual question.
+    prompter->asked.clear();
+    prompter->answers = {Answer::Yes};
+    const QByteArray again = withDestinationRewritten(outside, 1, u"京都"_s, QString());
+    ASSERT_TRUE(FileOps::writeFileAtomic(path, again));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f1().Doc.rows[1][MapDocument::Title1] == u"京都"_s; }, Deadline));
+    ASSERT_EQ(prompter->asked.size(), 1u);
+    EXPECT_EQ(prompter->asked.front().text, u"マップファイルを読み込み直しますか。"_s);
+    f1().selectRow(2);
+    f1().bbDownClick();
+    prompter->asked.clear();
+    prompter->answers = {Answer::Yes};
+    f1().mmSaveClick();
+    EXPECT_EQ(prompter->lastText(), u"マップファイルを上書き保存します。\r\n\r\nいいですか。"_s);
+    EXPECT_TRUE(f1().SaveSucceeded);
+    EXPECT_EQ(f1().Doc.rows[2][MapDocument::Title1], u"京都"_s);
+    EXPECT_NE(readBytes(path), again);
+
+    // Without a program to open it, the user is told so.
     prompter->shellOpens = false;
     prompter->asked.clear();
     f1().mmMapFileClick();
-    ASSERT_EQ(prompter->asked.size(), 2u);
+    ASSERT_EQ(prompter->asked.size(), 1u);
     EXPECT_EQ(prompter->asked[0].text, path + u"\r\nマップファイルを開けません。"_s);
     EXPECT_EQ(prompter->asked[0].kind, Prompter::Kind::Warning);
-    EXPECT_EQ(prompter->asked[1].text, u"マップファイルを読み込み直しますか。"_s);
 }
 
 TEST_F(Commands, OpenPictureFolderOrSayItIsMissing)

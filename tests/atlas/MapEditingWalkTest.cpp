@@ -6,7 +6,9 @@
 // showed, and after every save, and when the saved map is opened again, each slot shows the bytes
 // it showed before the save. The disk turns hostile on the way: entries of every kind and name
 // planted in a map's picture folder, the folder turned into a link; and a second program holds a
-// map meanwhile, which this one then can neither open nor save over. The treasure form stays usable
+// map meanwhile, which this one then can neither open nor save over; another program rewrites the
+// open map file between steps, and the next save over it asks (No by default) and, declined,
+// leaves that program's bytes as they are. The treasure form stays usable
 // while its tool runs: another row is selected and undo tried meanwhile. A drag moves the point it
 // grabbed and is one undo step. MAP_WALK_SEEDS=<n> walks more seeds.
 #include "AtlasFixture.h"
@@ -223,6 +225,10 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
         forgetEditorSteps();
         std::map<QString, Shown> saved; // what each saved map file showed
         std::map<QString, Tree> planted; // the hostile entries in each map file's folder
+        // What another program wrote into a map file since this one last read or wrote it; its own
+        // sequence, so that the steps stay those of the seed.
+        std::map<QString, QByteArray> outside;
+        std::mt19937 outsideRandom(7919u * unsigned(seed));
         QStringList log;
         auto linked = [](const QString& path) { return QFileInfo(MapFolders::pictureFolderOfMap(path)).isSymLink(); };
 
@@ -409,6 +415,7 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
                     expected = saved[path];
                     relearn();
                     forgetEditorSteps();
+                    outside.erase(path);
                 }
                 break;
             }
@@ -541,8 +548,32 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
                 // A linked folder stays with the map file it belongs to.
                 const bool movesFolder = !before.isEmpty() && !linked(before)
                                          && QFileInfo(before).completeBaseName() != QFileInfo(path).completeBaseName();
+                // Over another program's bytes in the map's own file the save asks first.
+                const bool asks = path == f1().MapFilePath && outside.count(path);
+                const bool replace = asks && outsideRandom() % 2;
+                if (asks)
+                    prompter->answers = {replace ? Answer::Yes : Answer::No};
+                const size_t askedBefore = prompter->asked.size();
                 f1().SaveMapFile(path, QString());
+                const QString question = u"マップファイル \""_s + QFileInfo(path).fileName()
+                                         + u"\" は，開いた後に，ほかで変更されています。\r\n上書き保存しますか。"_s;
+                const auto asked = std::find_if(prompter->asked.begin() + askedBefore, prompter->asked.end(),
+                                                [&](const auto& a) { return a.text == question; });
+                EXPECT_EQ(asked != prompter->asked.end(), asks) << what.toStdString();
+                if (asks && asked != prompter->asked.end()) {
+                    EXPECT_EQ(asked->defaultAnswer, Answer::No);
+                }
+                if (asks && !replace) {
+                    what += u", declined over another program's change"_s;
+                    EXPECT_FALSE(f1().SaveSucceeded) << what.toStdString();
+                    EXPECT_EQ(readBytes(path), outside[path]) << what.toStdString();
+                    break;
+                }
                 ASSERT_TRUE(f1().SaveSucceeded) << what.toStdString() << ": " << prompter->lastText().toStdString();
+                if (asks) {
+                    EXPECT_NE(readBytes(path), outside[path]) << what.toStdString();
+                }
+                outside.erase(path);
                 // The rare treasures close ranks behind r01.
                 std::stable_partition(expected.treasures.begin() + 2, expected.treasures.end(),
                                       [](const QByteArray& h) { return !h.isEmpty(); });
@@ -582,6 +613,16 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
             ASSERT_EQ(got, expected) << "seed " << seed << " after step " << step << "\n"
                                      << log.join(u'\n').toStdString() << "\n"
                                      << describe(expected, got);
+
+            // Another program rewrites a destination of the open map file.
+            if (const QString path = f1().MapFilePath;
+                !path.isEmpty() && QFileInfo(path).isFile() && outsideRandom() % 5 == 0) {
+                const QByteArray bytes =
+                    withDestinationRewritten(readBytes(path), 1, u"名古屋%1"_s.arg(step), u"ほかで書いた説明"_s);
+                ASSERT_TRUE(FileOps::writeFileAtomic(path, bytes));
+                outside[path] = bytes;
+                log << u"%1: another program rewrites %2"_s.arg(step).arg(QFileInfo(path).fileName());
+            }
         }
     }
 }

@@ -38,6 +38,9 @@ struct Reader {
     bool tellsWhy = true;
     // Only the file's start is read, whatever its size.
     bool readsStart = false;
+    // The entry goes whole, with its folder, to the folder the message names last (the save's
+    // journal: a save cut short that cannot be finished is put where the user sees it).
+    bool setsAside = false;
 };
 
 QByteArray pixels(const QImage& image)
@@ -145,10 +148,13 @@ const Reader readers[] = {
      },
      [](UnreadableFiles&, const QString&) {
          QString why;
-         EXPECT_FALSE(MapSave::recover(MapFolders::mapPictureRoot(), &why));
-         return why;
+         MapSave::SetAside setAside;
+         EXPECT_TRUE(MapSave::recover(MapFolders::mapPictureRoot(), &why, nullptr, &setAside)) << why.toStdString();
+         EXPECT_FALSE(QFileInfo::exists(MapFolders::mapPictureRoot() + u'/' + MapSave::transactionName()))
+             << "saves go on";
+         return setAside.reason + u"\r\n"_s + setAside.folders.join(u"\r\n"_s);
      },
-     false},
+     false, false, true},
     {"MapFile", FileOps::ReadLimit::Text,
      [](UnreadableFiles& t) {
          QDir().mkpath(t.pictureFolder(u"hostile.map"_s));
@@ -236,14 +242,19 @@ TEST_P(UnreadableFiles, AreRefusedAtOnceWithTheirReasonAndChangeNothing)
         EXPECT_LT(run.peakRise, reader.limit / 2) << "the reader took in what the file claims to hold";
     if (reader.readsStart && kind == Unreadable::Oversized)
         EXPECT_TRUE(message.isEmpty()) << message.toStdString();
-    else
+    else if (!reader.setsAside)
         EXPECT_TRUE(message.contains(QFileInfo(path).fileName())) << message.toStdString();
     if (reader.tellsWhy && !(reader.readsStart && kind == Unreadable::Oversized))
         EXPECT_TRUE(message.contains(kind == Unreadable::Oversized ? u"ファイルが大きすぎます"_s
                                                                    : u"通常のファイルではありません"_s))
             << message.toStdString();
     EXPECT_EQ(document(), before);
-    EXPECT_EQ(entryOf(path), entry) << "the entry stays as it was";
+    if (reader.setsAside) {
+        const QString folder = QDir::fromNativeSeparators(message.section(u"\r\n"_s, -1));
+        EXPECT_EQ(entryOf(folder + u'/' + QFileInfo(path).fileName()), entry) << "the entry is kept whole";
+    } else {
+        EXPECT_EQ(entryOf(path), entry) << "the entry stays as it was";
+    }
 }
 
 std::string readerName(const ::testing::TestParamInfo<std::tuple<int, Unreadable>>& info)

@@ -215,6 +215,68 @@ TEST_F(PictureEditorTest, ReadOnlyPictureIsNeverReplaced)
     }
 }
 
+// Two editors on one picture: what one saved is never written over by the other unasked, and each
+// holds the file it shows, so that other programs can tell it is open.
+TEST_F(PictureEditorTest, TwoEditorsOnOnePictureNeverWriteOverEachOtherUnasked)
+{
+    const QString picture = writePicture(u"p.bmp"_s, patternPicture({40, 30}));
+    const QByteArray original = program.read(picture);
+    start({picture});
+    TFormPictureEditor other({picture});
+    EXPECT_TRUE(FileOps::isHeld(picture));
+
+    // The same bytes written again are no change to the other.
+    prompter->answers = {Answer::Yes};
+    ed().mmPicSaveClick();
+    ASSERT_EQ(program.read(picture), original);
+
+    // The first draws a red rectangle, saves and ends; it held the file it saved until then.
+    stamp(solidPicture({8, 6}, qRgb(255, 0, 0)), {2, 2});
+    prompter->answers = {Answer::Yes};
+    ed().mmPicSaveClick();
+    const QByteArray red = program.read(picture);
+    ASSERT_NE(red, original);
+    EXPECT_TRUE(FileOps::isHeld(picture));
+    EXPECT_TRUE(ed().close());
+    EXPECT_FALSE(FileOps::isHeld(picture));
+
+    // The second, still showing the picture as opened, draws a blue one: the overwrite save and a
+    // Save As onto the file ask, No by default, and No writes nothing.
+    other.Doc.CommitShape(Shapes::makeStamp(solidPicture({8, 6}, qRgb(0, 0, 255)), {20, 10}, 0));
+    other.PushUndoSnapshot();
+    const QString question =
+        u"画像ファイル \"p.bmp\" は，開いた後に，ほかで変更されています。\r\n上書き保存しますか。"_s;
+    prompter->asked.clear();
+    prompter->answers = {Answer::No, Answer::No};
+    prompter->files = {picture, QString()};
+    other.mmPicSaveClick();
+    EXPECT_FALSE(other.SaveAsDialog());
+    ASSERT_EQ(prompter->asked.size(), 2u);
+    for (const auto& asked : prompter->asked) {
+        EXPECT_EQ(asked.text, question);
+        EXPECT_EQ(asked.buttons, Prompter::Buttons::YesNo);
+        EXPECT_EQ(asked.defaultAnswer, Answer::No);
+    }
+    EXPECT_EQ(program.read(picture), red);
+    EXPECT_TRUE(other.IsChangedSinceSave(1));
+
+    // Yes writes it; from then on the file is the second's own, and held by it.
+    prompter->asked.clear();
+    prompter->answers = {Answer::Yes};
+    other.mmPicSaveClick();
+    EXPECT_NE(program.read(picture), red);
+    EXPECT_TRUE(FileOps::isHeld(picture));
+    other.Doc.CommitShape(Shapes::makeStamp(solidPicture({3, 3}, qRgb(0, 0, 0)), {0, 0}, 0));
+    other.PushUndoSnapshot();
+    prompter->answers = {Answer::Yes};
+    other.mmPicSaveClick();
+    ASSERT_EQ(prompter->asked.size(), 2u);
+    EXPECT_EQ(prompter->asked[0].text, question);
+    EXPECT_EQ(prompter->asked[1].text, u"上書き保存します。いいですか。"_s);
+    other.mmFileNewClick();
+    EXPECT_FALSE(FileOps::isHeld(picture));
+}
+
 TEST_F(PictureEditorTest, FailedOpenKeepsThePreviousDocument) {
     const QString good = writePicture(u"good.bmp"_s, patternPicture({50, 40}));
     ASSERT_TRUE(ed().OpenPictureFile(good));
