@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -78,37 +79,138 @@ QString resolvePicturePath(const QString& pictureFolder, const QString& name, bo
     return path;
 }
 
+namespace {
+
+const QString KeptAsideName = u"保存されなかった画像"_s;
+
+bool isEmptyOrMissing(const QString& folder)
+{
+    return QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
+} // namespace
+
 bool isReservedName(const QString& mapName)
 {
     static const QRegularExpression unsaved(u"^"_s + newMapName() + u"(_[0-9]+)?$"_s);
-    return unsaved.match(mapName).hasMatch() || mapName == MapSave::transactionName()
+    static const QRegularExpression aside(u"^"_s + KeptAsideName + u"_[0-9]{6}-[0-9]{6}(_[0-9]+)?$"_s);
+    return unsaved.match(mapName).hasMatch() || aside.match(mapName).hasMatch() || mapName == MapSave::transactionName()
            || MapSave::isLeftoverName(mapName);
 }
 
-NewMapFolder::NewMapFolder()
+KeptAside::KeptAside(const QString& root)
+    : m_root(root)
+{
+}
+
+bool KeptAside::take(const QString& relative)
+{
+    if (m_folder.isEmpty()) {
+        const QString base =
+            m_root + u'/' + KeptAsideName + u'_' + QDateTime::currentDateTime().toString(u"yyMMdd-HHmmss"_s);
+        QString folder = base;
+        for (int n = 2; QFileInfo::exists(folder) || QFileInfo(folder).isSymLink(); ++n)
+            folder = base + u"_%1"_s.arg(n);
+        if (!FileOps::makeFolder(folder))
+            return false;
+        m_folder = folder;
+    }
+    const QString from = m_root + u'/' + relative, to = m_folder + u'/' + relative;
+    const QFileInfo source(from), target(to);
+    const bool folder = source.isDir() && !source.isSymLink();
+    // A folder some of whose files went ahead of it joins them entry by entry.
+    if (folder && target.isDir() && !target.isSymLink()) {
+        bool all = true;
+        for (const QString& entry :
+             QDir(from).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+            all = take(relative + u'/' + entry) && all;
+        return all && QDir(m_root).rmdir(relative);
+    }
+    if (target.exists() || target.isSymLink() || !FileOps::makeFolder(target.absolutePath()))
+        return false;
+    // Within the root, so a rename: nothing is copied, and nothing is lost half way.
+    if (!(folder ? FileOps::renameFolder(from, to) : FileOps::renameFile(from, to)))
+        return false;
+    if (folder) {
+        QStringList files;
+        FileOps::findFiles(to, QString(), true, files);
+        for (const QString& file : files)
+            m_taken << QDir(m_folder).relativeFilePath(file);
+    } else {
+        m_taken << relative;
+    }
+    return true;
+}
+
+bool holdsHeldFile(const QString& folder)
+{
+    QStringList files;
+    FileOps::findFiles(folder, QString(), true, files);
+    for (const QString& file : files)
+        if (FileOps::isHeld(file))
+            return true;
+    return false;
+}
+
+bool clearFolder(const QString& folder, QString* why)
+{
+    if (!holdsHeldFile(folder))
+        return FileOps::deleteFolder(folder, why);
+    bool ok = true;
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    for (const QFileInfo& entry : entries) {
+        const QString path = entry.absoluteFilePath();
+        if (entry.isDir() && !entry.isSymLink()) {
+            if (!holdsHeldFile(path))
+                ok = FileOps::deleteFolder(path, ok ? why : nullptr) && ok;
+        } else if (!FileOps::isHeld(path)) {
+            ok = FileOps::deleteFile(path, ok ? why : nullptr) && ok;
+        }
+    }
+    return ok;
+}
+
+NewMapFolder::NewMapFolder(KeptAside* aside)
 {
     const QString root = mapPictureRoot();
     FileOps::makeFolder(root);
     constexpr int MostPrograms = 99;
     for (int n = 1; n <= MostPrograms; ++n) {
         const QString name = n == 1 ? newMapName() : newMapName() + u"_%1"_s.arg(n);
+        const QString folder = root + u'/' + name;
+        // Once a folder is had, only the ones there are still to be looked at (without making
+        // lock files for names nobody used).
+        if (!m_path.isEmpty() && !QFileInfo::exists(folder))
+            continue;
         // The lock lies beside the folder, since the folder itself is deleted and made again.
         auto lock = std::make_unique<FileLock>(root + u"/."_s + name + u".lock"_s);
-        if (lock->held()) {
-            m_path = root + u'/' + name;
+        if (lock->busy())
+            continue;
+        if (!isEmptyOrMissing(folder) && aside && !holdsHeldFile(folder))
+            aside->take(name);
+        // What could not be moved, or a running program holds, stays where it is.
+        if (!isEmptyOrMissing(folder))
+            continue;
+        if (m_path.isEmpty() && lock->held()) {
+            m_path = folder;
             m_lock = std::move(lock);
-            return;
-        }
-        if (!lock->busy()) {
-            m_path = root + u'/' + newMapName();
+        } else if (m_path.isEmpty()) {
+            m_path = folder;
             return;
         }
     }
+    if (!m_path.isEmpty())
+        return;
     // Every name is held: one no other running program can have, unguarded.
     m_path = root + u'/' + newMapName() + u"_%1"_s.arg(QCoreApplication::applicationPid() + MostPrograms + 1);
 }
 
-NewMapFolder::~NewMapFolder() = default;
+NewMapFolder::~NewMapFolder()
+{
+    // Only the program that held the folder lets it go this way: its user was asked about saving.
+    clearFolder(m_path);
+}
 
 namespace {
 

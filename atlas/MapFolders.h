@@ -27,16 +27,47 @@ QString pictureFolderOfMap(const QString& mapPath);
 QString resolvePicturePath(const QString& pictureFolder, const QString& name, bool mustExist);
 
 // Map names the programs keep for themselves: the unsaved maps' folders ("新規マップファイル",
-// "新規マップファイル_2", ...) and the save's own folder.
+// "新規マップファイル_2", ...), the folders pictures are kept aside in and the save's own folder.
 bool isReservedName(const QString& mapName);
 
+// Where a start puts the pictures that a run of the program that did not end left unsaved: a
+// visible folder in the picture root, "保存されなかった画像_yyMMdd-HHmmss" (or the next free
+// "..._2"), made when the first entry is moved there. Each entry keeps its path below the root.
+class KeptAside {
+public:
+    explicit KeptAside(const QString& root);
+
+    // Moves the file or folder at `relative` below the root to the same place in the folder; false
+    // (leaving it where it is) when it cannot be moved whole.
+    bool take(const QString& relative);
+    // Empty while nothing was moved.
+    QString folder() const { return m_folder; }
+    // What was moved, by its path below the folder.
+    QStringList taken() const { return m_taken; }
+
+private:
+    QString m_root, m_folder;
+    QStringList m_taken;
+};
+
+// Whether a running program holds a file in the folder or below it.
+bool holdsHeldFile(const QString& folder);
+
+// Empties the folder but for what a running program holds (a picture open in the picture tool is
+// never deleted from under it), and removes it when nothing stays; false (with *why) when an
+// entry that nobody holds could not be deleted.
+bool clearFolder(const QString& folder, QString* why = nullptr);
+
 // The folder of a running program's unsaved map, held by a lock for the program's whole run: the
-// first of "新規マップファイル", "新規マップファイル_2", ... "_99" that no running program holds.
-// Only the holder clears or uses it. With locks unavailable the first name is taken unguarded,
-// with all of them held one named after the process.
+// first of "新規マップファイル", "新規マップファイル_2", ... "_99" that no running program holds and that
+// holds nothing. Only the holder clears or uses it; it is cleared when the holder lets it go (the
+// program closed, the user asked about saving), so what such a folder holds when nobody holds it
+// is what a run that never ended left: with `aside`, it is moved there (unless a running program
+// holds a file in it, then it is left alone). With locks unavailable the first name is taken
+// unguarded, with all of them held one named after the process.
 class NewMapFolder {
 public:
-    NewMapFolder();
+    explicit NewMapFolder(KeptAside* aside = nullptr);
     ~NewMapFolder();
     NewMapFolder(const NewMapFolder&) = delete;
     NewMapFolder& operator=(const NewMapFolder&) = delete;

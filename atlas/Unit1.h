@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -238,15 +239,28 @@ public:
     QString PictureToolPath() const;
     void WarnNoPictureTool(QWidget* parent);
     // Starts the tool on the picture for the waiting form of the kind and waits for it to end.
-    // A tool directly in the program folder also gets the waiting form's class name. The windows
-    // stay usable meanwhile; commands that would act on the picture ask CheckToolRunning.
-    // Afterwards a received name that is no readable picture is dropped (after a warning).
-    bool RunToolAndWait(const QString& tool, const QString& picture, int kind);
-    // What a picture-edit run brought, given the picture's stamp as the run started: the file the
-    // tool named when that is another file, written since the run started; else the picture when
-    // the tool changed it; empty when nothing changed. A file the tool only opened (the picture
-    // itself or any other) is no change.
-    static QString ToolRunResult(const QString& picture, const FileOps::Stamp& before, const QString& returned);
+    // A tool directly in the program folder also gets the waiting form's class name; the form's
+    // receiver takes notices of that run's process alone, and only while it runs. The windows
+    // stay usable meanwhile; commands that would act on the picture ask CheckToolRunning. A tool
+    // that crashed is said so. Afterwards a received name that is no readable picture is dropped
+    // (after a warning); *handedBack is the saved picture's name the tool handed back, if any.
+    // False when the tool did not run.
+    bool RunToolAndWait(const QString& tool, const QString& picture, int kind, QString* handedBack = nullptr);
+    // A picture-edit command, the same for the map picture, a destination and a treasure slot.
+    struct PictureEdit {
+        int kind = 0;
+        QWidget* form = nullptr;                          // where the messages go
+        QString current;                                  // the picture the target names now; empty for none
+        QString name;                                     // the base name of the working copy ("map", "03", "t01")
+        std::function<void(const QString& picture)> take; // brings in what the run brought
+        std::function<void()> restore;                    // nothing came: shows what the target names
+        std::function<bool(const QString& path)> names;   // whether the target names the file now
+    };
+    // Makes a working copy of the target's picture (a blank one for none), runs the picture tool on
+    // it with a record of the run in the picture root, and hands on what the run brought
+    // (PictureToolRun::result); a copy that brought nothing, or was never used, goes, unless a
+    // running program holds it. The target names its picture until the run is over.
+    void EditPictureWithTool(const PictureEdit& edit);
     // The arguments a tool gets for a picture and the waiting form of the kind.
     static QStringList ToolArguments(const QString& tool, const QString& picture, int kind);
     // Hooks the tools menus to their handlers (part of FormCreate).
@@ -285,6 +299,10 @@ private:
     // false when the user declined.
     bool confirmTakingFolder(const QString& target, const QString& folder);
     void RecoverInterruptedSave();
+    // Moves aside, and names to the user, the pictures that runs which never ended left unsaved: the
+    // working copies of dead tool runs and, at start, the unsaved-map folders nobody holds (the one
+    // this program takes is chosen then).
+    void KeepLeftPictures(bool starting);
     // Makes the folders the program keeps its files in, telling the user once when it cannot.
     void MakeFolders();
     // Whether the settings and histories can be written: their folder is there, or made by now.

@@ -356,12 +356,15 @@ void TForm1::PushUndo(const QString& comparePath)
 void TForm1::RestoreSnapshot()
 {
     const MapSnapshot& s = Undo.current();
+    // A picture whose file has gone is said so; the state stays as it was kept, like a save that
+    // meets a missing picture.
+    QStringList gone;
     if (!s.empty) {
         Doc.rows = s.rows;
-        for (MapDocument::Row& row : Doc.rows) {
-            QString& picture = row[MapDocument::Picture];
+        for (int r = 0; r < MapDocument::DestinationCount; ++r) {
+            const QString& picture = Doc.rows[r][MapDocument::Picture];
             if (!picture.isEmpty() && !QFileInfo(ResolvePicturePath(picture, false)).isFile())
-                picture.clear();
+                gone << u"旅行地 %1 \"%2\""_s.arg(destinationNumber(r).trimmed(), barePictureName(picture));
         }
         Doc.islands = s.islands;
         cobSima->setCurrentIndex(qBound(0, s.island, 2));
@@ -374,6 +377,8 @@ void TForm1::RestoreSnapshot()
         cbSima->setChecked(false);
     }
     MapPicturePath = s.picturePath;
+    if (!MapPicturePath.isEmpty() && !QFileInfo(MapPicturePath).isFile())
+        gone << u"地図画像 \"%1\""_s.arg(QFileInfo(MapPicturePath).fileName());
     ForgetDestinationPictureUndo();
     MapPictures::LoadPictureChecked(MapPictures::MapKind, MapPicturePath, &MapPicture);
     UpdateCaption();
@@ -382,6 +387,9 @@ void TForm1::RestoreSnapshot()
     selectRow(s.empty ? 1 : s.row);
     lbUndo->setText(QString::number(Undo.label()));
     PaintMap();
+    if (!gone.isEmpty())
+        Prompter::warn(this, u"次の画像ファイルが見つからないため，その画像は表示できません。\r\n\r\n"_s
+                                 + gone.join(u"\r\n"_s));
 }
 
 void TForm1::bbUndoClick()

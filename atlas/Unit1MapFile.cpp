@@ -32,6 +32,8 @@
 #include <QSet>
 #include <QTableView>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -58,6 +60,38 @@ QString changedOutsideQuestion(const QString& path)
 {
     return DocumentFile::question(u"マップファイル \""_s + fileNameOf(path) + u"\" "_s);
 }
+
+// Files by what they are, whatever path names them: the same device and inode, or the same entry
+// as its folder lists it (looked up only for names equal with case ignored, which is all a volume
+// that ignores case can make of one name).
+class FileSet {
+public:
+    void add(const QString& path)
+    {
+        struct stat info;
+        if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0)
+            return;
+        m_identities.insert({quint64(info.st_dev), quint64(info.st_ino)});
+        m_paths.insert(path);
+    }
+    bool contains(const QString& path) const
+    {
+        struct stat info;
+        if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+            return false;
+        if (m_identities.contains({quint64(info.st_dev), quint64(info.st_ino)}))
+            return true;
+        const QString name = QFileInfo(path).fileName();
+        for (const QString& p : m_paths)
+            if (AsciiCase::equal(QFileInfo(p).fileName(), name) && FileOps::sameEntry(p, path))
+                return true;
+        return false;
+    }
+
+private:
+    QSet<std::pair<quint64, quint64>> m_identities;
+    QSet<QString> m_paths;
+};
 
 } // namespace
 
@@ -91,9 +125,9 @@ void TForm1::ResetToNewMap()
     msd1->InitialDir = MapFolders::mapFileFolder();
 
     // Another running map editor's unsaved pictures are never touched: this one clears only the
-    // folder it holds.
+    // folder it holds, and in it nothing a running program holds.
     if (!m_newMapFolder)
-        m_newMapFolder = std::make_unique<MapFolders::NewMapFolder>();
+        KeepLeftPictures(true);
     PictureFolder = m_newMapFolder->path();
     m_mapLock.reset();
     MapPicturePath.clear();
@@ -102,7 +136,7 @@ void TForm1::ResetToNewMap()
     QString why;
     // Without the picture root (told at start-up) there is nothing more to say.
     const bool told = m_pictureRootMissing && !QFileInfo(MapFolders::mapPictureRoot()).isDir();
-    if ((!FileOps::deleteFolder(PictureFolder, &why) || !FileOps::makeFolder(PictureFolder, &why)) && !told)
+    if ((!MapFolders::clearFolder(PictureFolder, &why) || !FileOps::makeFolder(PictureFolder, &why)) && !told)
         Prompter::error(this, u"画像フォルダを用意できません。\r\n"_s + PictureFolder + u"\r\n"_s + why);
 
     Doc.clearContent();
@@ -165,6 +199,7 @@ std::unique_ptr<MapFolders::MapLock> TForm1::holdMap(const QString& pictureFolde
 bool TForm1::LoadMapFile(const QString& path)
 {
     RecoverInterruptedSave();
+    KeepLeftPictures(false);
     // Only a missing file is not found; anything else there is refused by the read, with its reason.
     if (!QFileInfo::exists(path)) {
         Prompter::warn(this, u"マップファイルが見つかりません。"_s);
@@ -455,23 +490,37 @@ void TForm1::mmDeleteTempClick()
     if (Prompter::ask(this, u"バックアップ画像ファイルを消去します。いいですか。"_s, Prompter::Buttons::YesNo)
         != Prompter::Answer::Yes)
         return;
-    // The destination editor's undo steps may name working copies that go now.
-    ForgetDestinationPictureUndo();
     const QString folder = MapFilePath.isEmpty() ? PictureFolder : MapFolders::pictureFolderOfMap(MapFilePath);
 
-    // A working copy the open map still names is no backup.
-    QSet<QString> inUse;
-    auto keep = [&](const QString& path) {
-        if (!path.isEmpty())
-            inUse.insert(QFileInfo(path).absoluteFilePath());
-    };
+    // A working copy the open map, or any state its undo rings can bring back, names is no backup.
+    FileSet inUse;
+    auto keep = [&](const QString& name) { inUse.add(ResolvePicturePath(name, false)); };
     for (const MapDocument::Row& row : Doc.rows)
-        keep(ResolvePicturePath(row[MapDocument::Picture], false));
+        keep(row[MapDocument::Picture]);
     for (const QString& t : Doc.treasures)
-        keep(ResolvePicturePath(t, false));
-    keep(MapPicturePath);
-    if (auto* forms = AtlasForms::current(); forms && forms->form2)
-        keep(forms->form2->PicturePath);
+        keep(t);
+    inUse.add(MapPicturePath);
+    const UndoRing<MapSnapshot>& ring = Undo.ring();
+    for (qint64 p = ring.first(); p <= ring.last(); ++p) {
+        const MapSnapshot& s = ring.at(p);
+        if (s.empty)
+            continue;
+        for (const MapDocument::Row& row : s.rows)
+            keep(row[MapDocument::Picture]);
+        inUse.add(s.picturePath);
+    }
+    if (auto* forms = AtlasForms::current(); forms && forms->form2) {
+        const TForm2& f2 = *forms->form2;
+        inUse.add(f2.PicturePath);
+        for (qint64 p = f2.PictureUndo.first(); p <= f2.PictureUndo.last(); ++p)
+            inUse.add(f2.PictureUndo.at(p));
+    }
+    if (auto* forms = AtlasForms::current(); forms && forms->form3) {
+        const UndoRing<TForm3::TreasureSnapshot>& treasures = forms->form3->Undo;
+        for (qint64 p = treasures.first(); p <= treasures.last(); ++p)
+            for (const QString& name : treasures.at(p).names)
+                keep(name);
+    }
 
     QStringList files;
     FileOps::findFiles(folder, u"bmp,jpg"_s, true, files);
@@ -483,7 +532,8 @@ void TForm1::mmDeleteTempClick()
         if (underscore < 0)
             continue;
         const qsizetype bytePosition = Cp932::byteLength(relative.left(underscore)) + 1;
-        if ((bytePosition == 3 || bytePosition == 4) && !inUse.contains(QFileInfo(files.at(i)).absoluteFilePath())
+        // A picture open in a running program is never deleted from under it.
+        if ((bytePosition == 3 || bytePosition == 4) && !inUse.contains(files.at(i)) && !FileOps::isHeld(files.at(i))
             && FileOps::deleteFile(files.at(i)))
             ++deleted;
     }

@@ -6,8 +6,10 @@
 #include "BmpPicture.h"
 #include "JpegPicture.h"
 #include "FileOps.h"
+#include "MapFolders.h"
 #include "MapPictures.h"
 #include "MyFileDialogs.h"
+#include "PictureToolRun.h"
 #include "Prompter.h"
 #include "Unit3.h"
 #include "UnitPictureKiridasi.h"
@@ -211,43 +213,33 @@ void TForm1::mmLoadMapPicClick()
 
 void TForm1::mmEditMapPicClick()
 {
-    if (CheckToolRunning())
-        return;
-    const QString tool = PictureToolPath();
-    if (tool.isEmpty()) {
-        WarnNoPictureTool(this);
-        return;
-    }
-    ReturnedFileName.clear();
-    // The map goes on naming its picture until the run is over: the window stays usable, and an
-    // undo step recorded meanwhile must not name a copy that may be deleted afterwards.
-    QString picture = MapPicturePath;
-    bool madeForRun = false;
-    if (picture.isEmpty()) {
-        picture = MakeBlankPicture(u"map.bmp"_s, MapPictures::MapKind);
-        madeForRun = true;
-    } else if (QFileInfo(picture).isFile()) {
-        const QString suffix = QFileInfo(picture).suffix();
-        picture = MakeWorkingCopy(picture, u"map"_s + (suffix.isEmpty() ? QString() : u'.' + suffix));
-        madeForRun = true;
-    }
-    if (picture.isEmpty())
-        return;
-    const FileOps::Stamp before = FileOps::stamp(picture);
-    RunToolAndWait(tool, picture, MapPictures::MapKind);
-    const bool unchanged = FileOps::stamp(picture) == before;
-    const QString result = ToolRunResult(picture, before, ReturnedFileName);
-    if (result.isEmpty()) {
-        if (madeForRun)
-            FileOps::deleteFile(picture);
+    PictureEdit edit;
+    edit.kind = MapPictures::MapKind;
+    edit.form = this;
+    edit.current = MapPicturePath;
+    edit.name = u"map"_s;
+    edit.take = [this](const QString& picture) { ImportMapPicture(picture, false); };
+    edit.restore = [this] {
         MapPictures::LoadPictureChecked(MapPictures::MapKind, MapPicturePath, &MapPicture);
         PaintMap();
-        return;
-    }
-    ImportMapPicture(result, false);
-    // The tool saved elsewhere: the copy made for the run was never used.
-    if (madeForRun && unchanged && MapPicturePath != picture)
-        FileOps::deleteFile(picture);
+    };
+    edit.names = [this](const QString& path) { return FileOps::sameEntry(MapPicturePath, path); };
+    EditPictureWithTool(edit);
+}
+
+void TForm1::KeepLeftPictures(bool starting)
+{
+    const QString root = MapFolders::mapPictureRoot();
+    MapFolders::KeptAside aside(root);
+    if (QFileInfo(root).isDir())
+        PictureToolRun::recoverDeadRuns(root, aside);
+    if (starting && !m_newMapFolder)
+        m_newMapFolder = std::make_unique<MapFolders::NewMapFolder>(&aside);
+    if (!aside.taken().isEmpty())
+        Prompter::warn(this, u"保存されないまま残っていた画像を，次のフォルダに移しました。\r\n"_s
+                             u"必要な画像は，このフォルダから取り込んで下さい。\r\n\r\n"_s
+                                 + QDir::toNativeSeparators(aside.folder()) + u"\r\n\r\n"_s
+                                 + aside.taken().join(u"\r\n"_s));
 }
 
 std::unique_ptr<TMyOpenPictureDialog> TForm1::NewPictureDialog() const

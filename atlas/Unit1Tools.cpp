@@ -3,10 +3,14 @@
 
 #include "AtlasForms.h"
 #include "BmpPicture.h"
+#include "FileOps.h"
 #include "MapCanvas.h"
+#include "MapFolders.h"
 #include "MapPictures.h"
+#include "PictureToolRun.h"
 #include "ProgramFolder.h"
 #include "Prompter.h"
+#include "SavedPictureNotice.h"
 #include "ToolRunner.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -80,7 +84,7 @@ QStringList TForm1::ToolArguments(const QString& tool, const QString& picture, i
     return {picture};
 }
 
-bool TForm1::RunToolAndWait(const QString& tool, const QString& picture, int kind)
+bool TForm1::RunToolAndWait(const QString& tool, const QString& picture, int kind, QString* handedBack)
 {
     auto* forms = AtlasForms::current();
     TForm2* form2 = forms && kind == MapPictures::DestinationKind ? forms->form2.get() : nullptr;
@@ -94,10 +98,14 @@ bool TForm1::RunToolAndWait(const QString& tool, const QString& picture, int kin
                                            : form3                        ? form3->PictureNotice
                                            : kind == MapPictures::MapKind ? PictureNotice
                                                                           : nullptr;
+    if (handedBack)
+        handedBack->clear();
 
     // One run at a time: its result must go where it was meant to.
     if (CheckToolRunning())
         return false;
+    if (returned)
+        returned->clear();
     if (!picture.isEmpty() && !QFileInfo(picture).isFile()) {
         Prompter::warn(waiting, u"画像ファイルが見つかりません。"_s);
         return false;
@@ -115,19 +123,35 @@ bool TForm1::RunToolAndWait(const QString& tool, const QString& picture, int kin
     // The windows stay usable: what would act on the picture asks CheckToolRunning, which says
     // no only while the tool is alive, so a window opened meanwhile can close once it has ended.
     // Our own tool, the one given the class name, is also told the waiting form's own receiver: a
-    // lookup by class name could find the form of another copy of atlas.
+    // lookup by class name could find the form of another copy of atlas. The receiver takes what
+    // this run's process (or one it started) hands back, and only while it runs: a second copy of
+    // the tool started by hand hands nothing to a form that did not start it.
     const QStringList arguments = ToolArguments(tool, picture, kind);
     ToolRunning = true;
     const ToolRunner::Result result = ToolRunner::runAndWait(
-        tool, arguments, [this] { ToolRunning = false; },
-        SavedPictureEnvironment(arguments.size() > 1 ? notice : nullptr));
+        tool, arguments,
+        [this, notice] {
+            ToolRunning = false;
+            if (notice)
+                notice->expectNone();
+        },
+        SavedPictureEnvironment(arguments.size() > 1 ? notice : nullptr),
+        [notice](qint64 pid) {
+            if (notice)
+                notice->expectFrom(pid);
+        });
     ToolRunning = false;
+    if (notice)
+        notice->expectNone();
     // What the run brought changes the map: a drag under way ends first, as a step of its own.
     imMap->endDrag();
     if (!result.started) {
         Prompter::warn(waiting, result.error);
         return false;
     }
+    // A tool that crashed may have saved before it died: that is still taken, after saying so.
+    if (!result.error.isEmpty())
+        Prompter::warn(waiting, result.error);
 
     // A name that is no readable picture must not replace the picture: the working copy decides.
     if (returned && !returned->isEmpty()) {
@@ -139,32 +163,60 @@ bool TForm1::RunToolAndWait(const QString& tool, const QString& picture, int kin
             returned->clear();
         }
     }
-
-    if (kind == MapPictures::MapKind && !picture.isEmpty()) {
-        QImage loaded;
-        if (MapPictures::LoadPictureChecked(MapPictures::MapKind, picture, &loaded)) {
-            MapPicture = loaded;
-            PaintMap();
-        }
-    }
+    if (handedBack && returned)
+        *handedBack = *returned;
     return true;
 }
 
-QString TForm1::ToolRunResult(const QString& picture, const FileOps::Stamp& before, const QString& returned)
+void TForm1::EditPictureWithTool(const PictureEdit& edit)
 {
-    if (!returned.isEmpty()) {
-        const QFileInfo a(returned), b(picture);
-        const QString ca = a.canonicalFilePath(), cb = b.canonicalFilePath();
-        const bool same = !ca.isEmpty() && !cb.isEmpty()
-                              ? ca == cb
-                              : QDir::cleanPath(a.absoluteFilePath()) == QDir::cleanPath(b.absoluteFilePath());
-        // The picture was written just before the run, by the same clock the file system stamps
-        // with; the tool cannot have saved anything earlier than that.
-        const FileOps::Stamp got = FileOps::stamp(returned);
-        if (!same && got.exists && got.mtimeNs >= before.mtimeNs)
-            return returned;
+    if (CheckToolRunning())
+        return;
+    const QString tool = PictureToolPath();
+    if (tool.isEmpty()) {
+        WarnNoPictureTool(edit.form);
+        return;
     }
-    return FileOps::stamp(picture) != before ? picture : QString();
+    // A picture the target names but whose file has gone: the run says so, and nothing is made.
+    if (!edit.current.isEmpty() && !QFileInfo(edit.current).isFile()) {
+        RunToolAndWait(tool, edit.current, edit.kind);
+        return;
+    }
+    // The target goes on naming its picture until the run is over: the windows stay usable, and an
+    // undo step recorded meanwhile must not name a copy that may be deleted afterwards.
+    const QString suffix = QFileInfo(edit.current).suffix();
+    const QString copy =
+        edit.current.isEmpty()
+            ? MakeBlankPicture(edit.name + u".bmp"_s, edit.kind)
+            : MakeWorkingCopy(edit.current, edit.name + (suffix.isEmpty() ? QString() : u'.' + suffix));
+    if (copy.isEmpty())
+        return;
+    const FileOps::Seen asMade = FileOps::seen(copy);
+    // Should this program die during the run, the next start finds the copy by its record.
+    PictureToolRun::Record record;
+    record.begin(MapFolders::mapPictureRoot(), copy, asMade);
+
+    QString handedBack;
+    RunToolAndWait(tool, copy, edit.kind, &handedBack);
+    const QString result = PictureToolRun::result(copy, asMade, handedBack);
+    // A copy still open in a running program is never deleted from under it: its record stays for
+    // a later start.
+    auto drop = [&] {
+        if (FileOps::isHeld(copy))
+            record.leave();
+        else
+            FileOps::deleteFile(copy);
+    };
+    if (result.isEmpty()) {
+        drop();
+        edit.restore();
+        return;
+    }
+    edit.take(result);
+    // The tool saved elsewhere: the copy made for the run was never used.
+    if (!FileOps::sameEntry(result, copy) && !edit.names(copy)
+        && PictureToolRun::result(copy, asMade, QString()).isEmpty())
+        drop();
 }
 
 // The tools menus

@@ -481,7 +481,8 @@ bool TForm2::stepPictureIsThere()
     const QString& path = PictureUndo.currentState();
     if (path.isEmpty() || QFileInfo(path).isFile())
         return true;
-    Prompter::warn(this, u"画像ファイルが見つかりません。\r\n"_s + QDir::toNativeSeparators(path));
+    Prompter::warn(this, u"画像ファイルが見つかりません。\r\n旅行地 %1 \"%2\""_s.arg(twoDigits(DestinationIndex),
+                                                                                     QDir::toNativeSeparators(path)));
     return false;
 }
 
@@ -600,45 +601,21 @@ void TForm2::ImportDestinationPicture(QString path, bool copy, bool force)
 void TForm2::btEditCityPicClick()
 {
     TForm1* f1 = mainForm();
-    if (!f1 || f1->CheckToolRunning())
+    if (!f1)
         return;
-    const QString tool = f1->PictureToolPath();
-    if (tool.isEmpty()) {
-        f1->WarnNoPictureTool(this);
-        return;
-    }
-    ReturnedFileName.clear();
-    // PicturePath keeps the picture it had until the run is over.
-    QString picture = PicturePath;
-    bool madeForRun = false;
-    if (picture.isEmpty()) {
-        picture = f1->MakeBlankPicture(twoDigits(DestinationIndex) + u".bmp"_s, MapPictures::DestinationKind);
-        madeForRun = true;
-    } else if (QFileInfo(picture).isFile()) {
-        picture = f1->MakeWorkingCopy(picture, twoDigits(DestinationIndex) + extensionOf(picture));
-        madeForRun = true;
-    }
-    if (picture.isEmpty())
-        return;
-    const FileOps::Stamp before = FileOps::stamp(picture);
-    f1->RunToolAndWait(tool, picture, MapPictures::DestinationKind);
-    QImage shown;
-    MapPictures::LoadPictureChecked(MapPictures::DestinationKind, picture, &shown);
-    showPicture(shown);
-
-    const bool unchanged = FileOps::stamp(picture) == before;
-    const QString result = TForm1::ToolRunResult(picture, before, ReturnedFileName);
-    if (result.isEmpty()) {
-        if (madeForRun)
-            FileOps::deleteFile(picture);
+    TForm1::PictureEdit edit;
+    edit.kind = MapPictures::DestinationKind;
+    edit.form = this;
+    edit.current = PicturePath;
+    edit.name = twoDigits(DestinationIndex);
+    edit.take = [this](const QString& picture) { ImportDestinationPicture(picture, false, false); };
+    edit.restore = [this] {
+        QImage shown;
         MapPictures::LoadPictureChecked(MapPictures::DestinationKind, PicturePath, &shown);
         showPicture(shown);
-        return;
-    }
-    ImportDestinationPicture(result, false, false);
-    // The tool saved elsewhere: the copy made for the run was never used.
-    if (madeForRun && unchanged && PicturePath != picture)
-        FileOps::deleteFile(picture);
+    };
+    edit.names = [this](const QString& path) { return FileOps::sameEntry(PicturePath, path); };
+    f1->EditPictureWithTool(edit);
 }
 
 void TForm2::btDeleteCityPicClick()

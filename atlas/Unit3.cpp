@@ -3,6 +3,7 @@
 #include "AtlasForms.h"
 #include "BmpPicture.h"
 #include "FileOps.h"
+#include "MapDocument.h"
 #include "MapPictures.h"
 #include "MyFileDialogs.h"
 #include "Prompter.h"
@@ -343,43 +344,29 @@ void TForm3::btLoadClick()
 void TForm3::btEditClick()
 {
     TForm1* f1 = mainForm();
-    if (!f1 || f1->CheckToolRunning())
+    if (!f1)
         return;
-    const QString tool = f1->PictureToolPath();
-    if (tool.isEmpty()) {
-        f1->WarnNoPictureTool(this);
-        return;
-    }
     const int row = SelectedRow();
-    const QString slot = SlotName(row).trimmed();
     const QString current = f1->ResolvePicturePath(NameAt(row), true);
-    ReturnedFileName.clear();
-    // Both are made under names no file has yet, so nothing the map names is overwritten.
-    TreasurePicturePath = current.isEmpty() ? f1->MakeBlankPicture(slot + u".bmp"_s, MapPictures::TreasureKind)
-                                            : f1->MakeWorkingCopy(current, slot + extensionOf(current));
-    if (TreasurePicturePath.isEmpty())
-        return;
-    const QString picture = TreasurePicturePath;
-    const FileOps::Stamp before = FileOps::stamp(picture);
-    f1->RunToolAndWait(tool, picture, MapPictures::TreasureKind);
-    const bool unchanged = FileOps::stamp(picture) == before;
-    const QString result = TForm1::ToolRunResult(picture, before, ReturnedFileName);
-    if (result.isEmpty()) {
-        FileOps::deleteFile(picture);
-        TreasurePicturePath = current;
-        ShowTreasurePicture();
-        return;
-    }
+    TForm1::PictureEdit edit;
+    edit.kind = MapPictures::TreasureKind;
+    edit.form = this;
+    edit.current = current;
+    edit.name = SlotName(row).trimmed();
     // The form stayed usable: the result belongs to the row the run was started for, whichever is
     // selected now, and that row is shown with it.
-    SelectRow(row);
-    ImportTreasurePicture(result, false, false);
-    // A copy the tool left as it was is no one's but the row's: when the row does not name it (the
-    // tool saved elsewhere) it goes. One the tool changed is the user's work and stays, also when
-    // its size correction was cancelled.
-    const QString named = f1->ResolvePicturePath(NameAt(row), false);
-    if (unchanged && (named.isEmpty() || QFileInfo(named).absoluteFilePath() != QFileInfo(picture).absoluteFilePath()))
-        FileOps::deleteFile(picture);
+    edit.take = [this, row](const QString& picture) {
+        SelectRow(row);
+        ImportTreasurePicture(picture, false, false);
+    };
+    edit.restore = [this, current] {
+        TreasurePicturePath = current;
+        ShowTreasurePicture();
+    };
+    edit.names = [this, f1, row](const QString& path) {
+        return FileOps::sameEntry(f1->ResolvePicturePath(NameAt(row), false), path);
+    };
+    f1->EditPictureWithTool(edit);
 }
 
 void TForm3::btDeleteClick()
@@ -486,15 +473,24 @@ void TForm3::PushTreasureUndo()
 
 void TForm3::ApplyTreasureUndo()
 {
+    TForm1* f1 = mainForm();
     const TreasureSnapshot s = Undo.currentState();
-    for (int row = 1; row <= SlotCount; ++row)
-        SetNameAt(row, s.names[size_t(row - 1)]);
+    QStringList gone;
+    for (int row = 1; row <= SlotCount; ++row) {
+        const QString& name = s.names[size_t(row - 1)];
+        SetNameAt(row, name);
+        if (f1 && !name.isEmpty() && !QFileInfo(f1->ResolvePicturePath(name, false)).isFile())
+            gone << u"宝物 %1 \"%2\""_s.arg(SlotName(row).trimmed(), barePictureName(name));
+    }
     {
         const QSignalBlocker quiet(sg3);
         SelectRow(s.row);
     }
     ShowTreasurePicture();
     lbUndo->setText(QString::number(UndoSlot()));
+    if (!gone.isEmpty())
+        Prompter::warn(this, u"次の画像ファイルが見つからないため，その画像は表示できません。\r\n\r\n"_s
+                                 + gone.join(u"\r\n"_s));
 }
 
 void TForm3::bbUndoClick()

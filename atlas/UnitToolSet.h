@@ -103,7 +103,8 @@ private:
 QString SplitToolEntry(const QString& entry, bool path);
 
 // Listens for the picture tool's hand-back to the window class name for the owner's whole life;
-// each name received is stored in *target.
+// each name received is stored in *target. Nothing is received until a run names its process to
+// the receiver (TForm1::RunToolAndWait), and then only from that run.
 SavedPictureNotice::Receiver* ListenForSavedPictures(QObject* owner, const QString& className, QString* target);
 
 // What the picture tool's environment gets so that it answers this receiver alone: its socket, or,

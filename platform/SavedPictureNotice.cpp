@@ -21,6 +21,7 @@
 #include <cstring>
 #include <tuple>
 #include <vector>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -155,6 +156,31 @@ QByteArray answerBytes(qint32 value)
     return bytes;
 }
 
+// The process on the other end of the connection, as it was when it connected; 0 when unknown.
+qint64 peerProcess(const QLocalSocket* socket)
+{
+    struct ucred credentials {};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0)
+        return 0;
+    return qint64(credentials.pid);
+}
+
+// The parent the system names for the process; 0 when it has gone or cannot be read.
+qint64 parentOf(qint64 pid)
+{
+    QFile stat(u"/proc/%1/stat"_s.arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // "pid (name) state ppid ...": the name may hold spaces and parentheses of its own.
+    const QByteArray line = stat.read(4096);
+    const qsizetype close = line.lastIndexOf(')');
+    if (close < 0)
+        return 0;
+    const QList<QByteArray> fields = line.mid(close + 1).simplified().split(' ');
+    return fields.size() > 1 ? fields.at(1).toLongLong() : 0;
+}
+
 bool failed(QString* error, const QString& message)
 {
     if (error)
@@ -163,6 +189,19 @@ bool failed(QString* error, const QString& message)
 }
 
 } // namespace
+
+bool isDescendedFrom(qint64 pid, qint64 ancestor)
+{
+    if (ancestor <= 0)
+        return false;
+    // A chain longer than this is no tool's.
+    for (int depth = 0; depth < 64 && pid > 0; ++depth) {
+        if (pid == ancestor)
+            return true;
+        pid = parentOf(pid);
+    }
+    return false;
+}
 
 QString folderPath()
 {
@@ -305,8 +344,13 @@ void Receiver::readFrame(QLocalSocket* socket)
         return;
     }
     socket->skip(frame.size);
-    const bool accepted = !frame.name.isEmpty();
-    if (!accepted)
+    const qint64 sender = peerProcess(socket);
+    const bool expected = isDescendedFrom(sender, m_expected);
+    const bool accepted = expected && !frame.name.isEmpty();
+    if (!expected)
+        qWarning("SavedPictureNotice: a notice from process %lld, which is not the tool run waited for, was refused",
+                 sender);
+    else if (!accepted)
         qWarning("SavedPictureNotice: a name that is empty or not code page 932 was dropped");
     socket->write(answerBytes(accepted ? 1 : 0));
     // Sends the answer, then closes; the socket deletes itself once disconnected.

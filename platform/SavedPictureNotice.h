@@ -51,11 +51,21 @@ public:
     // Starts listening at once, on a socket of its own, and keeps listening for the receiver's
     // lifetime; it never replaces or removes another receiver's socket, in this or another
     // process, and removes only its own when it goes. Receivers of one class name coexist.
-    // Each connection carries one notice. A name that is empty or not code page 932 is dropped and
-    // answered 0; a block over 64 KB, or a connection idle for 10 s, is closed unanswered. Only a
-    // save's name is received; any other notice is answered 1 and goes no further.
+    // Each connection carries one notice. A notice is taken only while the receiver expects one
+    // (expectFrom), and only from the process expected or one descended from it, as the kernel
+    // names the sender of the connection: anything else is answered 0 and dropped, so a form never
+    // takes a picture from a program it did not start. A name that is empty or not code page 932 is
+    // dropped and answered 0; a block over 64 KB, or a connection idle for 10 s, is closed
+    // unanswered. Only a save's name is received; an opened picture's notice is answered 1 and goes
+    // no further.
     explicit Receiver(const QString& className, QObject* parent = nullptr);
     ~Receiver() override;
+
+    // From now on notices of that process and those descended from it are taken.
+    void expectFrom(qint64 pid) { m_expected = pid; }
+    // From now on every notice is refused (as before the first expectFrom).
+    void expectNone() { m_expected = 0; }
+    qint64 expected() const { return m_expected; }
 
     bool isListening() const;
     QString className() const { return m_className; }
@@ -74,11 +84,16 @@ private:
 
     QString m_className;
     QString m_lastName;
+    qint64 m_expected = 0;
     std::unique_ptr<QLocalServer> m_server;
     // The socket file this receiver made, so that it removes only that one when it goes.
     QString m_path;
     quint64 m_device = 0, m_inode = 0;
 };
+
+// Whether the process is the ancestor or descended from it, walking up the parents the system
+// names (/proc/<pid>/stat); false for a process that has gone.
+bool isDescendedFrom(qint64 pid, qint64 ancestor);
 
 // The sends below wait for the receiver's answer and return false (with *error) when the name
 // cannot be written in code page 932, no receiver is found, or no answer 1 came. They block

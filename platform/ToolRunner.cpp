@@ -68,7 +68,7 @@ bool startDetached(const QString& program, const QStringList& arguments, QString
 }
 
 Result runAndWait(const QString& program, const QStringList& arguments, const std::function<void()>& ended,
-                  const Environment& environment)
+                  const Environment& environment, const std::function<void(qint64 pid)>& started)
 {
     Result result;
     if (g_running) {
@@ -113,6 +113,9 @@ Result runAndWait(const QString& program, const QStringList& arguments, const st
         }
     });
     process.start();
+    // The child exists once start returns; whatever it sends can only be read in the loop below.
+    if (started && process.state() != QProcess::NotRunning && process.processId() > 0)
+        started(process.processId());
     // Checked before exec: a quit before exec would be lost. The loop sleeps in the event
     // dispatcher until the child's end (or anything else) wakes it.
     while (!failedToStart && process.state() != QProcess::NotRunning) {

@@ -2,6 +2,7 @@
 #include "Cp932.h"
 #include "MapPictures.h"
 #include "MyRichEdit.h"
+#include "PictureToolRun.h"
 #include "SavedPictureNotice.h"
 #include "ToolRunner.h"
 #include "Unit2.h"
@@ -18,6 +19,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -27,6 +29,10 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using Prompter::Answer;
@@ -367,6 +373,49 @@ TEST_F(ToolsFixture, OnlyAToolDirectlyInTheProgramFolderGetsTheClassName)
     EXPECT_EQ(QString::fromUtf8(readBytes(log)), pic + u"\nTForm2\n"_s + pic + u"\n"_s);
 }
 
+// What a run brought, decided from the files: never from a time stamp, which on a FAT volume
+// stays put for a save within its step, nor from a size, which a picture of one size keeps.
+TEST(ToolRunDecision, TheFileItselfDecides)
+{
+    TempFolder temp;
+    const QByteArray made = QByteArray(1000, 'a');
+    const QString copy = temp.write(u"pics/03_001.bmp"_s, made);
+    const FileOps::Seen asMade = FileOps::seenOf(made);
+    const QByteArray path = QFile::encodeName(copy);
+    struct stat before;
+    ASSERT_EQ(::stat(path.constData(), &before), 0);
+    const timespec same[2] = {before.st_atim, before.st_mtim};
+    const timespec later[2] = {before.st_atim, {before.st_mtim.tv_sec + 5, 0}};
+
+    EXPECT_EQ(PictureToolRun::result(copy, asMade, QString()), QString()) << "nothing done";
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), later, 0), 0);
+    EXPECT_EQ(PictureToolRun::result(copy, asMade, QString()), QString()) << "only touched";
+
+    // Saved with the same length within the clock's step.
+    temp.write(u"pics/03_001.bmp"_s, QByteArray(999, 'a') + 'b');
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), same, 0), 0);
+    ASSERT_EQ(FileOps::stamp(copy).mtimeNs, qint64(before.st_mtim.tv_sec) * 1000000000 + before.st_mtim.tv_nsec);
+    EXPECT_EQ(PictureToolRun::result(copy, asMade, QString()), copy);
+
+    // Saved under its own name, handed back by another spelling: saved, whatever the bytes.
+    temp.write(u"pics/03_001.bmp"_s, made);
+    ASSERT_EQ(::symlink(QFile::encodeName(temp.file(u"pics"_s)).constData(),
+                        QFile::encodeName(temp.file(u"link"_s)).constData()),
+              0);
+    for (const QString& spelling :
+         {temp.file(u"pics/./03_001.bmp"_s), temp.file(u"link/03_001.bmp"_s), temp.file(u"pics/../pics/03_001.bmp"_s)})
+        EXPECT_EQ(PictureToolRun::result(copy, asMade, spelling), copy) << spelling.toStdString();
+
+    // Another picture handed back is that picture; a name of nothing leaves the copy to decide.
+    const QString other = temp.write(u"elsewhere/other.bmp"_s, made);
+    EXPECT_EQ(PictureToolRun::result(copy, asMade, other), other);
+    EXPECT_EQ(PictureToolRun::result(copy, asMade, temp.file(u"gone.bmp"_s)), QString());
+
+    // A copy the tool removed brought nothing.
+    QFile::remove(copy);
+    EXPECT_EQ(PictureToolRun::result(copy, asMade, QString()), QString());
+}
+
 // Whole tool runs against the test tool
 
 struct RunCase {
@@ -382,6 +431,7 @@ struct RunCase {
     // KeptAside: the slot is as before, but the edited picture stays in the folder.
     enum { WorkingCopy, ReceivedFile, Previous, KeptAside } result = Previous;
     const char16_t* warning = nullptr;
+    bool crash = false; // the tool dies of a signal after everything else
 };
 
 class ToolRunOutcome : public ToolsFixture, public ::testing::WithParamInterface<std::tuple<int, RunCase>> {
@@ -448,6 +498,8 @@ TEST_P(ToolRunOutcome, ResultGoesWhereTheContractSays)
         env("FAKE_TOOL_NOTIFY", u"1"_s);
     if (c.size)
         env("FAKE_TOOL_SIZE", QString::fromLatin1(c.size));
+    if (c.crash)
+        env("FAKE_TOOL_CRASH", u"1"_s);
     // Written before the run starts, as any picture the user opens in the tool.
     const QString opened = program.path() + u"in/opened.bmp"_s;
     if (c.openedOther) {
@@ -541,6 +593,17 @@ INSTANTIATE_TEST_SUITE_P(
                     .notify = true,
                     .result = RunCase::Previous,
                     .warning = u"外部ツールから受け取った画像ファイル"},
+            // What the tool saved before it crashed is taken, after saying it crashed.
+            RunCase{.name = "CrashedAfterSaving",
+                    .change = true,
+                    .notify = true,
+                    .result = RunCase::WorkingCopy,
+                    .warning = u"外部ツール \"<tool>\" が異常終了しました。",
+                    .crash = true},
+            RunCase{.name = "CrashedWithoutSaving",
+                    .result = RunCase::Previous,
+                    .warning = u"外部ツール \"<tool>\" が異常終了しました。",
+                    .crash = true},
             RunCase{.name = "ToolMissing",
                     .change = true,
                     .toolMissing = true,
@@ -560,6 +623,7 @@ TEST_F(ToolsFixture, NoticeReachesOnlyTheFormThatWaits)
 {
     const QString tool = toolInProgram();
     env("FAKE_TOOL_NOTIFY", u"1"_s);
+    env("FAKE_TOOL_CHANGE", u"1"_s);
     const QString pic = program.path() + u"in/t.bmp"_s;
     writePicture(pic, {300, 300}, Qt::blue);
     EXPECT_TRUE(f1().RunToolAndWait(tool, pic, MapPictures::TreasureKind));
@@ -777,6 +841,51 @@ TEST_F(HeldToolRun, TheMainWindowStaysUsableAndAWindowOpenedMeanwhileClosesOnceT
     EXPECT_EQ(f1().MapPicturePath, picture);
     EXPECT_EQ(f1().MapFilePath, map);
     EXPECT_EQ(QDir(f1().PictureFolder).entryList(QDir::Files, QDir::Name), filesBefore);
+}
+
+// A second copy of the tool started by hand names a picture to the waiting form: the form takes
+// nothing from a program it did not start, during its own run or after it.
+TEST_F(HeldToolRun, APictureFromAProgramTheFormDidNotStartIsRefused)
+{
+    registerTools({u"Picture="_s + toolInProgram()});
+    f2().DestinationIndex = 4;
+    f2().PicturePath.clear();
+    f2().FormShow();
+    const QString source = program.path() + u"in/s.bmp"_s, stray = program.path() + u"in/stray.bmp"_s;
+    writePicture(source, {400, 225}, Qt::red);
+    // Saves its picture and hands it to the destination editor's receiver; 93 when refused.
+    auto strayTool = [&] {
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"FAKE_TOOL_LOG", "FAKE_TOOL_WAIT_FOR", "FAKE_TOOL_CHANGE"})
+            environment.remove(QString::fromLatin1(name));
+        environment.insert(u"FAKE_TOOL_SAVE_AS"_s, stray);
+        environment.insert(u"FAKE_TOOL_NOTIFY"_s, u"1"_s);
+        environment.insert(QString::fromLatin1(SavedPictureNotice::ReceiverVariable), f2().PictureNotice->socketPath());
+        tool.setProcessEnvironment(environment);
+        tool.start(QStringLiteral(FAKE_PICTURE_TOOL), {source, u"TForm2"_s});
+        // The receiver answers in this thread's events.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return tool.state() == QProcess::NotRunning; }, 20000));
+        return tool.exitCode();
+    };
+
+    int during = 0;
+    QString named;
+    QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(toolStarted());
+        during = strayTool();
+        named = f2().ReturnedFileName;
+        letGo();
+    });
+    f2().btEditCityPicClick();
+    EXPECT_EQ(during, 93);
+    EXPECT_TRUE(named.isEmpty());
+    EXPECT_TRUE(f2().PicturePath.isEmpty()) << "the run itself changed nothing";
+    EXPECT_FALSE(asked(u"「画像フォルダ」"_s));
+
+    EXPECT_EQ(strayTool(), 93) << "no run is waited for";
+    EXPECT_TRUE(f2().ReturnedFileName.isEmpty());
+    EXPECT_TRUE(f2().PicturePath.isEmpty());
 }
 
 // The tools dialog and its entry dialog

@@ -4,6 +4,7 @@
 #include "MapFile.h"
 #include "MapGridModel.h"
 #include "MyRichEdit.h"
+#include "PictureToolRun.h"
 #include "Unit2.h"
 #include "UnitEditText.h"
 #include "UnitRefPage.h"
@@ -88,12 +89,60 @@ TEST_F(StartUp, OpensTheMapNamedOnTheCommandLine)
     EXPECT_TRUE(prompter->asked.empty()) << "a missing argument is ignored silently";
 }
 
-TEST_F(StartUp, NewMapDeletesTheUnsavedPictureFolder)
+// The folders pictures were kept aside in, in the picture root.
+QStringList keptAsideFolders()
 {
-    const QString stale = program.path() + u"画像と音声/マップ画像/新規マップファイル/old.bmp"_s;
-    writePicture(stale, {4, 4}, Qt::red);
+    return QDir(MapFolders::mapPictureRoot()).entryList({u"保存されなかった画像_*"_s}, QDir::Dirs);
+}
+
+// A program that closes clears its unsaved map's folder, but for what a running program holds; so
+// what a start finds there is what a run that never ended left, and it is kept aside and named.
+TEST_F(StartUp, WhatAnUnsavedFolderHoldsAtStartIsKeptAsideAndNamed)
+{
+    const QString folder = f1().PictureFolder;
+    writePicture(folder + u"/map.bmp"_s, {960, 435}, Qt::red);
+    writePicture(folder + u"/00.bmp"_s, {400, 225}, Qt::green);
+    FileOps::FileHold open;
+    open.hold(folder + u"/00.bmp"_s);
+    forms.reset();
+    EXPECT_FALSE(QFileInfo::exists(folder + u"/map.bmp"_s)) << "closing clears the folder";
+    EXPECT_TRUE(QFileInfo::exists(folder + u"/00.bmp"_s)) << "but never a picture open in a running program";
+
+    // Left as a killed program leaves it, the picture still open: the folder is left alone whole.
+    writePicture(folder + u"/03.bmp"_s, {400, 225}, Qt::blue);
+    const QByteArray bytes = readBytes(folder + u"/03.bmp"_s);
+    prompter->asked.clear();
     startAtlas({});
-    EXPECT_FALSE(QFileInfo::exists(stale));
+    EXPECT_EQ(f1().PictureFolder, folder + u"_2"_s) << "the next name is taken";
+    EXPECT_TRUE(QFileInfo::exists(folder + u"/03.bmp"_s));
+    EXPECT_TRUE(keptAsideFolders().isEmpty());
+    EXPECT_TRUE(prompter->asked.empty());
+
+    // Once nobody holds anything in it, it is kept aside, named, and the first name is free again.
+    open.release();
+    forms.reset();
+    startAtlas({});
+    EXPECT_EQ(f1().PictureFolder, folder);
+    EXPECT_TRUE(QDir(folder).isEmpty());
+    ASSERT_EQ(keptAsideFolders().size(), 1);
+    const QString aside = MapFolders::mapPictureRoot() + u'/' + keptAsideFolders().first();
+    EXPECT_EQ(readBytes(aside + u"/新規マップファイル/03.bmp"_s), bytes);
+    EXPECT_TRUE(QFileInfo::exists(aside + u"/新規マップファイル/00.bmp"_s));
+    ASSERT_EQ(prompter->asked.size(), 1u);
+    const QString told = prompter->lastText();
+    EXPECT_TRUE(told.startsWith(u"保存されないまま残っていた画像を，次のフォルダに移しました。"_s))
+        << told.toStdString();
+    EXPECT_TRUE(told.contains(aside)) << told.toStdString();
+    EXPECT_TRUE(told.contains(u"新規マップファイル/03.bmp"_s) && told.contains(u"新規マップファイル/00.bmp"_s));
+    // The folder is no map's: no map can be saved over it.
+    f1().SaveMapFile(mapPath(keptAsideFolders().first() + u".map"_s), QString());
+    EXPECT_FALSE(f1().SaveSucceeded);
+
+    // Nothing left: nothing more is said.
+    prompter->asked.clear();
+    startAtlas({});
+    EXPECT_TRUE(prompter->asked.empty());
+    EXPECT_EQ(keptAsideFolders().size(), 1);
 }
 
 TEST_F(StartUp, ASecondProgramTakesAnUnsavedFolderOfItsOwn)
@@ -102,12 +151,12 @@ TEST_F(StartUp, ASecondProgramTakesAnUnsavedFolderOfItsOwn)
     startAtlas({});
     const QString first = f1().PictureFolder;
     EXPECT_EQ(QFileInfo(first).fileName(), u"新規マップファイル"_s);
-    const QString work = first + u"/map.bmp"_s;
-    writePicture(work, {960, 435}, Qt::red);
     // This program's own lock goes with it; `held` stands for it as a program still running.
     forms.reset();
     auto held = std::make_unique<FileLock>(MapFolders::mapPictureRoot() + u"/.新規マップファイル.lock"_s);
     ASSERT_TRUE(held->held());
+    const QString work = first + u"/map.bmp"_s;
+    writePicture(work, {960, 435}, Qt::red);
 
     startAtlas({});
     EXPECT_EQ(f1().PictureFolder, MapFolders::mapPictureRoot() + u"/新規マップファイル_2"_s);
@@ -119,13 +168,72 @@ TEST_F(StartUp, ASecondProgramTakesAnUnsavedFolderOfItsOwn)
     EXPECT_FALSE(f1().SaveSucceeded);
     EXPECT_EQ(prompter->lastText(),
               u"\"新規マップファイル_2\" は\r\nマップエディタで予約されているため，指定できません"_s);
-
-    // Once the other program has gone, the next start takes the first folder again and clears it.
-    held.reset();
     forms.reset();
+    EXPECT_FALSE(QFileInfo::exists(MapFolders::mapPictureRoot() + u"/新規マップファイル_2"_s)) << "cleared at close";
+    EXPECT_TRUE(QFileInfo::exists(work));
+
+    // The other program died: the next start takes the first folder again, its picture kept aside.
+    held.reset();
     startAtlas({});
     EXPECT_EQ(f1().PictureFolder, first);
     EXPECT_FALSE(QFileInfo::exists(work));
+    ASSERT_EQ(keptAsideFolders().size(), 1);
+    EXPECT_TRUE(QFileInfo::exists(MapFolders::mapPictureRoot() + u'/' + keptAsideFolders().first()
+                                  + u"/新規マップファイル/map.bmp"_s));
+}
+
+// A tool run leaves a record while it runs; one nobody holds is a run whose program died. Its
+// working copy, changed, is kept aside and named; unchanged, it goes; still open in a running
+// program, it stays with its record for a later start. Also before a saved map is opened.
+TEST_F(StartUp, TheWorkingCopiesOfRunsThatNeverEndedAreKeptAsideWhenChanged)
+{
+    const QString root = MapFolders::mapPictureRoot();
+    const QString map = installGolden();
+    const QString folder = pictureFolder(u"golden.map"_s);
+    const QByteArray made = readBytes(folder + u"/00.bmp"_s);
+    const FileOps::Seen asMade = FileOps::seenOf(made);
+    // Three runs, each left as its program's death leaves it.
+    auto deadRun = [&](const QString& name, const QByteArray& now) {
+        const QString copy = folder + u'/' + name;
+        program.write(copy.mid(program.path().size()), made);
+        PictureToolRun::Record record;
+        EXPECT_TRUE(record.begin(root, copy, asMade));
+        EXPECT_TRUE(FileOps::isHeld(record.path())) << "held while the run lasts";
+        program.write(copy.mid(program.path().size()), now);
+        const QString path = record.path();
+        record.leave();
+        return path;
+    };
+    QByteArray edited = made;
+    edited[edited.size() - 1] = char(edited.back() ^ 0xff);
+    const QString changed = deadRun(u"00_001.bmp"_s, edited);
+    const QString unchanged = deadRun(u"00_002.bmp"_s, made);
+    const QString stillOpen = deadRun(u"00_003.bmp"_s, edited);
+    FileOps::FileHold open;
+    open.hold(folder + u"/00_003.bmp"_s);
+
+    prompter->asked.clear();
+    ASSERT_TRUE(f1().LoadMapFile(map));
+    ASSERT_EQ(keptAsideFolders().size(), 1);
+    const QString aside = root + u'/' + keptAsideFolders().first();
+    EXPECT_EQ(readBytes(aside + u"/golden/00_001.bmp"_s), edited);
+    EXPECT_FALSE(QFileInfo::exists(folder + u"/00_001.bmp"_s));
+    EXPECT_FALSE(QFileInfo::exists(folder + u"/00_002.bmp"_s)) << "an unchanged copy goes";
+    EXPECT_FALSE(QFileInfo::exists(aside + u"/golden/00_002.bmp"_s));
+    EXPECT_EQ(readBytes(folder + u"/00_003.bmp"_s), edited) << "a copy still open stays";
+    EXPECT_FALSE(QFileInfo::exists(changed));
+    EXPECT_FALSE(QFileInfo::exists(unchanged));
+    EXPECT_TRUE(QFileInfo::exists(stillOpen));
+    EXPECT_TRUE(prompter->lastText().contains(u"golden/00_001.bmp"_s)) << prompter->lastText().toStdString();
+    EXPECT_FALSE(prompter->lastText().contains(u"00_002"_s));
+
+    // Closed in its program, it is dealt with at the next start.
+    open.release();
+    prompter->asked.clear();
+    startAtlas({});
+    EXPECT_FALSE(QFileInfo::exists(stillOpen));
+    EXPECT_FALSE(QFileInfo::exists(folder + u"/00_003.bmp"_s));
+    EXPECT_TRUE(prompter->lastText().contains(u"golden/00_003.bmp"_s)) << prompter->lastText().toStdString();
 }
 
 using LoadMap = AtlasFixture;

@@ -2,7 +2,8 @@
 // into slots and edited in the picture tool (changed or not), rows moved, inserted and deleted,
 // undo and redo in the main window, the treasure form and the destination editor, New, Open,
 // Save and Save As, and drags on the map cut short by a key, a second button, Ctrl+Z or a modal
-// window. After every step each picture a slot shows is on disk with the bytes it
+// window; the backup pictures deleted, then undo and redo. After every step each picture a slot
+// shows, and each picture a state of an undo ring names, is on disk, the former with the bytes it
 // showed, and after every save, and when the saved map is opened again, each slot shows the bytes
 // it showed before the save. The disk turns hostile on the way: entries of every kind and name
 // planted in a map's picture folder, the folder turned into a link; and a second program holds a
@@ -190,6 +191,32 @@ protected:
         QApplication::sendEvent(f1().imMap, &e);
     }
 
+    // The files that a state some undo ring can bring back names, and that are gone: the map's
+    // ring, the treasure ring and, while it goes on, the destination editor's.
+    QStringList goneFromRings()
+    {
+        QStringList gone;
+        auto check = [&](const QString& ring, const QString& path) {
+            if (!path.isEmpty() && !QFileInfo(path).isFile())
+                gone << ring + u": "_s + path;
+        };
+        const UndoRing<MapSnapshot>& map = f1().Undo.ring();
+        for (qint64 p = map.first(); p <= map.last(); ++p) {
+            if (map.at(p).empty)
+                continue;
+            for (const MapDocument::Row& row : map.at(p).rows)
+                check(u"map"_s, slotPath(row[MapDocument::Picture]));
+            check(u"map"_s, map.at(p).picturePath);
+        }
+        for (qint64 p = f3().Undo.first(); p <= f3().Undo.last(); ++p)
+            for (const QString& name : f3().Undo.at(p).names)
+                check(u"treasure"_s, slotPath(name));
+        if (m_editorRow >= 0)
+            for (qint64 p = f2().PictureUndo.first(); p <= f2().PictureUndo.last(); ++p)
+                check(u"destination editor"_s, f2().PictureUndo.at(p));
+        return gone;
+    }
+
     void pushEditorStep(const QByteArray& shown)
     {
         if (m_editorRing.currentState() != shown)
@@ -236,7 +263,7 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
             // Rows and treasure slots in a small range, so that operations meet one another.
             const int row = 1 + pick(5);
             const int treasure = 1 + pick(4);
-            int op = pick(21);
+            int op = pick(22);
             // The disk turns hostile under a saved map: an unsaved one is saved first.
             if ((op == 17 || op == 18) && (f1().MapFilePath.isEmpty() || (op == 18 && linked(f1().MapFilePath))))
                 op = 16;
@@ -493,7 +520,10 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
                 const char* cuts[] = {"none", "a key", "a second button", "Ctrl+Z", "a modal window"};
                 what = u"drag destination %1 cut short by %2"_s.arg(grabbed).arg(QString::fromLatin1(cuts[cut]));
                 const MapDocument before = f1().Doc;
-                const qint64 steps = f1().Undo.ring().current();
+                // Where the drag's step lands: after the undone states, which a new step after
+                // undoing appends again first.
+                const UndoRing<MapSnapshot>& ring = f1().Undo.ring();
+                const qint64 steps = ring.last() + (ring.last() - ring.current());
 
                 mouse(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
                 ASSERT_TRUE(f1().imMap->dragging()) << what.toStdString();
@@ -537,6 +567,38 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
                 }
                 EXPECT_EQ(f1().Doc.rows, expectedDoc.rows) << what.toStdString();
                 EXPECT_EQ(f1().Undo.ring().current(), steps + 1) << what.toStdString();
+                break;
+            }
+            case 21: {
+                // The backups go between undo and redo in the main window and the treasure form:
+                // the states redo brings back name working copies the map itself no longer names.
+                const int back = 1 + pick(4);
+                what = u"%1 undo, delete the working copies, redo"_s.arg(back);
+                const qint64 before = f1().Undo.ring().current();
+                for (int i = 0; i < back; ++i) {
+                    f1().bbUndoClick();
+                    f3().bbUndoClick();
+                }
+                prompter->asked.clear();
+                prompter->answers = {Answer::Yes};
+                f1().mmDeleteTempClick();
+                EXPECT_EQ(goneFromRings(), QStringList()) << what.toStdString();
+                prompter->asked.clear();
+                for (int i = 0; i < back - pick(2); ++i) {
+                    f1().bbRedoClick();
+                    f3().bbRedoClick();
+                }
+                EXPECT_TRUE(prompter->asked.empty())
+                    << what.toStdString() << ": " << prompter->lastText().toStdString();
+                if (f1().Undo.ring().current() != before)
+                    forgetEditorSteps();
+                const MapSnapshot& s = f1().Undo.current();
+                for (int n = 0; n < Rows; ++n)
+                    expected.rows[n] = s.empty ? QByteArray() : known(slotPath(s.rows[n][MapDocument::Picture]));
+                expected.map = known(s.picturePath);
+                const TForm3::TreasureSnapshot& t = f3().Undo.currentState();
+                for (int n = 0; n < Treasures; ++n)
+                    expected.treasures[n] = known(slotPath(t.names[n]));
                 break;
             }
             default: {
@@ -609,6 +671,8 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
                         << name << " in the picture folder, seed " << seed << " after step " << step << "\n"
                         << log.join(u'\n').toStdString();
             }
+            ASSERT_EQ(goneFromRings(), QStringList()) << "seed " << seed << " after step " << step << "\n"
+                                                      << log.join(u'\n').toStdString();
             const Shown got = shownNow();
             ASSERT_EQ(got, expected) << "seed " << seed << " after step " << step << "\n"
                                      << log.join(u'\n').toStdString() << "\n"

@@ -3,7 +3,8 @@
 # easel as its first tool, starts easel on a working copy of a destination picture; easel clears
 # the picture with real clicks and keys, saves it and ends, and atlas takes the saved picture in.
 # A second run that changes nothing must leave no working copy behind; a third saves under another
-# name, which atlas learns from easel's notice alone. Ends with F4, declining to save the map.
+# name, which atlas learns from easel's notice alone, and its unused working copy goes. Ends with
+# F4, declining to save the map.
 # Usage: atlas_easel_roundtrip.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
@@ -217,9 +218,11 @@ wait_easel_gone "終了 after saving as $other"
 e2e_answer '^マップエディタ$' Return "notice that $other was saved in the picture folder"
 e2e_find_window "^3 番目の旅行地　（旅行地画像 \"${other//./\\.}\"）\$" "destination editor naming $other"
 e2e_poll_screen editor-other corners "$px" "$py" 400 225 "$white" "$white" "$white" "$white" 0
-# That run's own working copy was left as it was; atlas does not remove it (only reported here).
-[ -e "$pictures/$third_copy" ] &&
-    echo "atlas_easel_roundtrip: note: the unused working copy $third_copy stays after saving as $other"
+# That run's own working copy was left as it was: its content says it was never used, and it goes.
+e2e_until "the unused working copy $third_copy to go" test ! -e "$pictures/$third_copy"
+# Each run's record went with the run.
+runs=$(find "$(dirname "$pictures")" -maxdepth 1 -name '.~run-*' 2>&1)
+[ -z "$runs" ] || e2e_fail "tool run records were left in the picture root: $runs"
 
 # Cancel throws the new picture away, after the question.
 e2e_press "$editor" Escape

@@ -5,6 +5,7 @@
 #include "TempFolder.h"
 #include "ToolRunner.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <QHash>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QProcess>
 #include <QMutex>
 #include <QSemaphore>
 #include <QThread>
@@ -328,8 +330,10 @@ TEST_F(SavedPictureNoticeTest, ToolNoticeArrivesDuringTheWait)
     qputenv("FAKE_TOOL_NOTIFY", "1");
     qputenv("FAKE_TOOL_SAVE_AS", QFile::encodeName(temp.file(u"保存.bmp"_s)));
     const QString variable = QString::fromLatin1(SavedPictureNotice::ReceiverVariable);
+    // The form expects the run's process from its start, as the map editor's forms do.
+    const auto expectRun = [&](qint64 pid) { receiver.expectFrom(pid); };
     ToolRunner::Result r =
-        ToolRunner::runAndWait(FakeTool, {picture, u"TForm1"_s}, {}, {{variable, receiver.socketPath()}});
+        ToolRunner::runAndWait(FakeTool, {picture, u"TForm1"_s}, {}, {{variable, receiver.socketPath()}}, expectRun);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(receiver.lastName(), temp.file(u"保存.bmp"_s));
     EXPECT_EQ(signals_, 1);
@@ -340,12 +344,61 @@ TEST_F(SavedPictureNoticeTest, ToolNoticeArrivesDuringTheWait)
     // A tool that was told no receiver looks for its class name; a variable the runner is asked
     // to remove does not reach the tool.
     qputenv(SavedPictureNotice::ReceiverVariable, QFile::encodeName(receiver.socketPath()));
-    r = ToolRunner::runAndWait(FakeTool, {picture, u"TForm1"_s}, {}, {{variable, QString()}});
+    r = ToolRunner::runAndWait(FakeTool, {picture, u"TForm1"_s}, {}, {{variable, QString()}}, expectRun);
     qunsetenv(SavedPictureNotice::ReceiverVariable);
     qunsetenv("FAKE_TOOL_NOTIFY");
     qunsetenv("FAKE_TOOL_SAVE_AS");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(signals_ + newer.names().size(), 2);
+}
+
+// A form takes a picture only from the run it started: the kernel names the sender of each
+// connection, and only the process expected or one descended from it is heard. Anything else, also
+// while nothing is expected, is answered 0 and dropped, so the sender can tell its user.
+TEST_F(SavedPictureNoticeTest, OnlyTheExpectedProcessAndItsDescendantsAreHeard)
+{
+    ReceiverThread receiver(u"TForm2"_s);
+    const QString socket = receiver.socketPath();
+    QProcess stranger;
+    stranger.start(u"/bin/sleep"_s, {u"60"_s});
+    ASSERT_TRUE(stranger.waitForStarted(10000));
+    const qint64 self = QCoreApplication::applicationPid();
+
+    QString error;
+    receiver.expectFrom(stranger.processId());
+    EXPECT_FALSE(SavedPictureNotice::sendTo(socket, u"/tmp/a.bmp"_s, 3000, &error));
+    EXPECT_TRUE(error.contains(u"受け取りませんでした"_s)) << error.toStdString();
+    EXPECT_FALSE(SavedPictureNotice::send(u"TForm2"_s, u"/tmp/a.bmp"_s, 3000, &error));
+    receiver.expectFrom(0);
+    EXPECT_FALSE(SavedPictureNotice::sendTo(socket, u"/tmp/b.bmp"_s, 3000, &error));
+    EXPECT_TRUE(receiver.names().isEmpty());
+
+    // This process is descended from the one that started it, as a tool from a launcher.
+    receiver.expectFrom(qint64(::getppid()));
+    EXPECT_TRUE(SavedPictureNotice::sendTo(socket, u"/tmp/c.bmp"_s, 3000, &error)) << error.toStdString();
+
+    // A child of the process expected: the stand-in tool saves and names its picture.
+    receiver.expectFrom(self);
+    TempFolder temp;
+    const QString picture = temp.file(u"p.bmp"_s), saved = temp.file(u"saved.bmp"_s);
+    ASSERT_TRUE(QImage(8, 8, QImage::Format_RGB32).save(picture));
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"FAKE_TOOL_NOTIFY"_s, u"1"_s);
+    environment.insert(u"FAKE_TOOL_SAVE_AS"_s, saved);
+    environment.insert(QString::fromLatin1(SavedPictureNotice::ReceiverVariable), socket);
+    tool.setProcessEnvironment(environment);
+    tool.start(FakeTool, {picture, u"TForm2"_s});
+    ASSERT_TRUE(tool.waitForFinished(20000));
+    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    EXPECT_EQ(receiver.names(), (QStringList{u"/tmp/c.bmp"_s, saved}));
+
+    EXPECT_TRUE(SavedPictureNotice::isDescendedFrom(self, self));
+    EXPECT_TRUE(SavedPictureNotice::isDescendedFrom(stranger.processId(), self));
+    EXPECT_FALSE(SavedPictureNotice::isDescendedFrom(self, stranger.processId()));
+    EXPECT_FALSE(SavedPictureNotice::isDescendedFrom(self, 0));
+    stranger.kill();
+    stranger.waitForFinished(10000);
 }
 
 // ---- Bad senders -------------------------------------------------------------------------

@@ -6,11 +6,12 @@
 //   FAKE_TOOL_SAVE_AS=<path>  saves the marked picture there instead, leaving the original alone
 //   FAKE_TOOL_SIZE=<w>x<h>    saves the marked picture at that size instead of its own
 //   FAKE_TOOL_OPENED=<path>   with nothing saved, the notice names this file (as after opening it)
-//   FAKE_TOOL_NOTIFY=1        sends the saved file's full name (the picture's when nothing was
-//                             saved, as after an open) to the receiver that atlas named in the
-//                             environment, else to the caller class name
+//   FAKE_TOOL_NOTIFY=1        sends the saved file's full name to the receiver that atlas named in
+//                             the environment, else to the caller class name; with nothing saved,
+//                             the picture's name marked as only opened, as after an open
 //   FAKE_TOOL_SLEEP_MS=<n>    then stays alive that long
 //   FAKE_TOOL_WAIT_FOR=<file> then stays alive until that file exists (a test's go-ahead)
+//   FAKE_TOOL_CRASH=1         then dies of a signal, as a program that crashed
 //   FAKE_TOOL_EXIT=<code>     exit code when everything asked for worked (default 0)
 // A step that fails prints why on stderr and ends the program with 90 (bad arguments),
 // 91 (picture not read), 92 (picture not saved), 93 (notice not delivered) or 94 (no go-ahead
@@ -26,7 +27,10 @@
 #include <QThread>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -104,7 +108,9 @@ int main(int argc, char** argv)
         if (name.isEmpty() || (className.isEmpty() && receiver.isEmpty()))
             return fail(BadArguments, u"a notice needs the picture and a receiver or the class name"_s);
         QString error;
-        if (!SavedPictureNotice::sendToCaller(receiver, className, QFileInfo(name).absoluteFilePath(), 5000, &error))
+        const auto notice = saved.isEmpty() ? SavedPictureNotice::Notice::Opened : SavedPictureNotice::Notice::Saved;
+        if (!SavedPictureNotice::sendToCaller(receiver, className, QFileInfo(name).absoluteFilePath(), 5000, &error,
+                                              notice))
             return fail(NotDelivered, error);
     }
 
@@ -122,6 +128,10 @@ int main(int argc, char** argv)
             QThread::msleep(10);
         }
     }
+
+    // Killed, so that no core is left behind.
+    if (qEnvironmentVariableIntValue("FAKE_TOOL_CRASH") == 1)
+        ::kill(::getpid(), SIGKILL);
 
     return qEnvironmentVariableIntValue("FAKE_TOOL_EXIT");
 }
