@@ -240,6 +240,7 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
     const int firstSeed = 1 + qEnvironmentVariableIntValue("MAP_WALK_FIRST_SEED");
     constexpr int Steps = 45;
     const QStringList names = {u"m1"_s, u"m2"_s, u"m3"_s};
+    TempFolder linkHome; // where a second program's link to this program folder lies
 
     for (int seed = firstSeed; seed < firstSeed + std::max(seeds, 6); ++seed) {
         std::mt19937 random(seed);
@@ -473,11 +474,28 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
             case 19: {
                 // A second program holds one of the maps: this one can neither open nor save over it,
                 // and the second cannot have the map this one has open.
+                // It reaches the map by another path as often as by the same: through a link to the
+                // program folder, or with the folder's name in another case.
                 const QString path = mapPath(names.at(pick(int(names.size()))) + u".map"_s);
-                what = u"second program holds "_s + QFileInfo(path).fileName();
+                const int road = pick(3);
+                what = u"second program holds "_s + QFileInfo(path).fileName()
+                       + (road == 1 ? u" through a linked program folder"_s : road == 2 ? u" in another case"_s : QString());
+                QString secondProgram = program.path();
+                QString secondFolder = MapFolders::pictureFolderOfMap(path);
+                if (road == 1) {
+                    const QString link = linkHome.file(u"program"_s);
+                    if (!QFileInfo(link).isSymLink())
+                        ASSERT_TRUE(QFile::link(QDir::cleanPath(program.path()), link));
+                    secondProgram = link + u'/';
+                    secondFolder = link + secondFolder.mid(QDir::cleanPath(program.path()).size());
+                } else if (road == 2) {
+                    QString name = QFileInfo(secondFolder).fileName();
+                    for (QChar& c : name)
+                        c = c.isLower() && c.unicode() < 128 ? c.toUpper() : c;
+                    secondFolder = QFileInfo(secondFolder).absolutePath() + u'/' + name;
+                }
                 QProcess second;
-                second.start(QStringLiteral(MAP_SAVE_CHILD),
-                             {u"--hold"_s, program.path(), MapFolders::pictureFolderOfMap(path)});
+                second.start(QStringLiteral(MAP_SAVE_CHILD), {u"--hold"_s, secondProgram, secondFolder});
                 ASSERT_TRUE(second.waitForStarted(10000));
                 while (!second.canReadLine() && second.waitForReadyRead(10000))
                     ;
