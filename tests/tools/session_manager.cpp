@@ -1,7 +1,8 @@
 // A desktop session manager of the smallest kind, for the logout tests: it speaks the X session
 // protocol (XSMP, over ICE) as a real one does, takes the programs that register, and on a line
 // "logout" from its standard input asks each of them to keep its work for a shutdown with leave to
-// interact, grants the interaction it is asked for, cancels the shutdown for everyone when one
+// interact, grants the interaction it is asked for one program at a time, as a session manager must,
+// cancels the shutdown for everyone when one
 // program cancels, and otherwise tells them all to die once every one has said it is done.
 //
 // Its first line of output is the value of SESSION_MANAGER for the programs; then one line per
@@ -31,7 +32,8 @@ struct Client {
 std::vector<Client> clients;
 // Every accepted connection, also before its program has set up the session protocol on it.
 std::vector<IceConn> connections;
-bool cancelled = false;
+// Programs waiting for leave to interact, in the order they asked; the first one has it.
+std::vector<SmsConn> interacting;
 
 void say(const char* line)
 {
@@ -60,7 +62,9 @@ Status registerClient(SmsConn conn, SmPointer, char* previousId)
 void interactRequest(SmsConn conn, SmPointer, int)
 {
     say("interact-request");
-    SmsInteract(conn);
+    interacting.push_back(conn);
+    if (interacting.size() == 1)
+        SmsInteract(conn);
 }
 
 void finishIfAllDone()
@@ -77,20 +81,28 @@ void finishIfAllDone()
         if (!c.saving)
             continue;
         c.saving = false;
-        if (cancelled) {
-            SmsShutdownCancelled(c.conn);
-        } else {
-            SmsDie(c.conn);
-        }
+        SmsDie(c.conn);
     }
-    say(cancelled ? "shutdown-cancelled" : "die");
+    say("die");
 }
 
 void interactDone(SmsConn conn, SmPointer, Bool cancelShutdown)
 {
     say(cancelShutdown ? "interact-done cancel=1" : "interact-done cancel=0");
-    if (cancelShutdown)
-        cancelled = true;
+    std::erase(interacting, conn);
+    if (cancelShutdown) {
+        // Nobody else is asked anything more: the shutdown is off for everyone, at once.
+        interacting.clear();
+        for (Client& c : clients)
+            if (c.saving) {
+                c.saving = false;
+                SmsShutdownCancelled(c.conn);
+            }
+        say("shutdown-cancelled");
+        return;
+    }
+    if (!interacting.empty())
+        SmsInteract(interacting.front());
 }
 
 void saveYourselfRequest(SmsConn, SmPointer, int, Bool, int, Bool, Bool) {}
@@ -116,6 +128,7 @@ void closeConnection(SmsConn conn, SmPointer, int count, char** reasons)
             IceConn ice = it->ice;
             clients.erase(it);
             SmsCleanUp(conn);
+            std::erase(interacting, conn);
             std::erase(connections, ice);
             IceSetShutdownNegotiation(ice, False);
             IceCloseConnection(ice);
@@ -175,7 +188,6 @@ Bool anyHost(char*)
 
 void logout()
 {
-    cancelled = false;
     for (Client& c : clients) {
         c.saving = true;
         c.done = false;
@@ -254,6 +266,7 @@ int main()
             std::erase(connections, ice);
             for (auto it = clients.begin(); it != clients.end(); ++it)
                 if (it->ice == ice) {
+                    std::erase(interacting, it->conn);
                     SmsCleanUp(it->conn);
                     clients.erase(it);
                     say("closed");
