@@ -56,6 +56,12 @@ Converter& encoder()
 
 enum class Mode { Full, CheckOnly };
 
+// A tag character (U+E0000 to U+E007F) as a surrogate pair at i.
+bool isTagAt(const char16_t* units, qsizetype count, qsizetype i)
+{
+    return units[i] == 0xDB40 && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDC7F;
+}
+
 struct EncodeResult {
     QByteArray bytes;
     QString unencodable;
@@ -106,14 +112,24 @@ EncodeResult encodeImpl(const QString& text, Mode mode)
     while (pos < count) {
         if (mode == Mode::CheckOnly && !r.ok)
             break;
-        // glibc swallows a byte-order mark at the start of UTF-16 input instead of reporting it.
+        // glibc swallows a byte-order mark at the start of UTF-16 input instead of reporting it,
+        // and every tag character (U+E0000 to U+E007F) anywhere: those never reach it.
         if (units[pos] == kByteOrderMark) {
             reject(1);
+            continue;
+        }
+        if (isTagAt(units, count, pos)) {
+            reject(2);
             continue;
         }
         qsizetype chunk = std::min(count - pos, chunkLimit);
         if (pos + chunk < count && QChar::isHighSurrogate(units[pos + chunk - 1]))
             ++chunk;
+        for (qsizetype i = pos + 1; i < pos + chunk; ++i)
+            if (isTagAt(units, count, i)) {
+                chunk = i - pos;
+                break;
+            }
         const char* in = reinterpret_cast<const char*>(units + pos);
         size_t inLeft = size_t(chunk) * 2;
         char* out;
