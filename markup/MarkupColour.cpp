@@ -1,5 +1,7 @@
 #include "MarkupColour.h"
 
+#include "AsciiCase.h"
+
 #include <array>
 #include <initializer_list>
 #include <vector>
@@ -68,12 +70,14 @@ int FindKeyword(QStringView word)
     return -1;
 }
 
+// Characters, not bytes: a double-byte character whose second byte is "b" ends no name. Only
+// ASCII letters lower-case into ".bmp.jpg", since no other character code page 932 holds folds
+// to one.
 bool MarkupScanner::isPictureName(QStringView head)
 {
-    if (head.size() < 5)
+    if (head.size() < 4)
         return false;
-    const QStringView ending = head.right(4);
-    return ending.compare(u".bmp", Qt::CaseInsensitive) == 0 || ending.compare(u".jpg", Qt::CaseInsensitive) == 0;
+    return QStringView(u".bmp.jpg").contains(AsciiCase::lower(head.right(4).toString()));
 }
 
 void MarkupScanner::scanFunctions(QStringView text, int start, int end, TDataList& functionSpans,

@@ -31,6 +31,7 @@ public:
     void scanFunctions(QStringView text, int start, int end, TDataList& functionSpans, TDataList& errorSpans) const;
     void scanAnswers(QStringView text, int start, int end, TDataList& answerSpans, TDataList& errorSpans) const;
 
-    // A head names a picture when a name comes before its ".bmp" or ".jpg" (any case).
+    // A head that is no keyword names a picture when its last four characters, lower-cased,
+    // occur within ".bmp.jpg": "a.jpg", "x.bmp." and ".bmp" do, "bmp" (three) does not.
     static bool isPictureName(QStringView head);
 };

@@ -67,7 +67,15 @@ INSTANTIATE_TEST_SUITE_P(Markup, Scanners, ::testing::Values(
     ScanCase{"UnknownHeadsShowTheirSkeleton", u"{foo,1,2}{foo,1,2,3}{foo}"_s, 0, u"F:{ F:, F:} F:, F:{ F:}"_s
              + u" E:{foo,1,2,3}"_s},
     ScanCase{"PictureNames", u"{a.jpg}{x.BMP,1}{{{x.bmp}}}"_s, 0, u"F:{a.jpg} F:{x.BMP,1} F:{ F:} F:{ F:} E:{x.bmp}"_s},
-    ScanCase{"ShortEndingsAreNoPictures", u"{b}{g}{mp}{.bmp}"_s, 0, u"F:{ F:} F:{ F:} F:{ F:} F:{ F:}"_s},
+    // The last four characters anywhere within ".bmp.jpg", lower-cased; a shorter head is none.
+    ScanCase{"PictureEndingsWithinBmpJpg", u"{.bmp}{ap.jp}{x.bmp.}{mp.j}{A.JPG}{ap.jp,1}{.jpg,1,2}"_s, 0,
+             u"F:{.bmp} F:{ap.jp} F:{x.bmp.} F:{mp.j} F:{A.JPG} F:{ap.jp,1} E:{.jpg,1,2}"_s},
+    ScanCase{"ShortOrOtherEndingsAreNoPictures", u"{b}{g}{mp}{bmp}{x.jpeg}{a.bmp }{bmp ,1}"_s, 0,
+             u"F:{ F:} F:{ F:} F:{ F:} F:{ F:} F:{ F:} F:{ F:} F:{ F:, F:}"_s},
+    // Characters, not code-page-932 bytes: "ィ" is 0x83 0x42 ("B"), "ッ" 0x83 0x62 ("b"), and a
+    // full-width name is no ASCII one.
+    ScanCase{"DoubleByteCharactersEndNoPicture", u"{ィmp.}{ッmp.}{ａ．ｂｍｐ}"_s, 0,
+             u"F:{ F:} F:{ F:} F:{ F:}"_s},
     ScanCase{"AnswerDepth", u"[[[x]]]"_s, 0, u"A:[[x]] A:[[[x]]] E:[x]"_s},
     ScanCase{"AnswerAcrossLines", u"[a\r\nb]"_s, 0, u"A:[a\r\nb]"_s},
     ScanCase{"UnclosedAnswerGetsNothing", u"[a"_s, 0, QString()},
