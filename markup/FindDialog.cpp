@@ -83,6 +83,11 @@ QString TFindDialog::ReplaceText() const
 {
     return edReplace ? edReplace->text() : QString();
 }
+void TFindDialog::setReplaceText(const QString& text)
+{
+    if (edReplace)
+        edReplace->setText(text);
+}
 bool TFindDialog::MatchCase() const
 {
     return cbMatchCase->isChecked();

@@ -18,6 +18,7 @@ public:
     QString FindText() const;
     void setFindText(const QString& text);
     QString ReplaceText() const;
+    void setReplaceText(const QString& text);
     bool MatchCase() const;
     void setMatchCase(bool on);
     bool WholeWord() const;

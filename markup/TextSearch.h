@@ -32,4 +32,14 @@ struct Replaced {
 Replaced ReplaceAll(QStringView text, QStringView find, QStringView replacement, int from, int to, bool matchCase,
                     bool foldWidth = true);
 
+// The find and replacement texts as the text searched holds its characters: each through the
+// admission rule of a description box (a TAB a blank, control characters refused), so that a "〜"
+// typed finds, and puts in, the "～" the file holds. When the rule refused a character, `refusal`
+// names it (`file` is what cannot keep a control character) and nothing is to be searched for.
+struct Terms {
+    QString find, replacement;
+    QString refusal;
+};
+Terms admitTerms(QStringView find, QStringView replacement, const QString& file);
+
 } // namespace TextSearch

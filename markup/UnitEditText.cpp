@@ -513,22 +513,42 @@ bool TFormEditText::eventFilter(QObject* watched, QEvent* event)
     // made current.
     if (auto* editor = qobject_cast<TMyRichEdit*>(widget))
         EditorTakesCommands(editor);
+    // One table decides the command keys from the first press, whatever menu was opened: the
+    // menu-bar copies only show the keys. A key of a menu-bar item goes to that item first, so
+    // Ctrl+R replaces and Ctrl+F finds; a box that takes the key for its own editing (the paste
+    // count's Ctrl+V) keeps it, as Qt lets it keep a shortcut.
+    if (QAction* command = CommandOfKey(key->keyCombination()); command && !TakesKeyItself(widget, *key)) {
+        // The handler decides from the editor as it is now; a pop-up's enabled states are only
+        // what it showed last.
+        emit command->triggered(command->isChecked());
+        return true;
+    }
     // The window's own keys (tags, Esc, F4) are the window's: a floating page is a window of its
     // own, with its own menus.
     if (widget->window() == this && FormKeyDown(key->key(), key->modifiers()))
         return true;
-    // The editors' editing keys are the pop-up menu's commands.
-    if (qobject_cast<TMyRichEdit*>(widget)) {
-        const QKeySequence pressed(key->keyCombination());
-        for (QAction* a : PopupMenu1->actions())
-            if (!a->shortcut().isEmpty() && a->shortcut() == pressed) {
-                a->trigger();
-                return true;
-            }
-    }
     if (SuppressKeyPress && !key->text().isEmpty())
         return true;
     return false;
+}
+
+QAction* TFormEditText::CommandOfKey(QKeyCombination pressed) const
+{
+    const QKeySequence sequence(pressed);
+    for (const QMenu* menu : {PopupMenu1, PopupMenu2, pmEdit})
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator() && !a->shortcut().isEmpty() && a->shortcut() == sequence)
+                return a;
+    return nullptr;
+}
+
+bool TFormEditText::TakesKeyItself(QWidget* widget, const QKeyEvent& key)
+{
+    // Asked as Qt asks before any shortcut runs.
+    QKeyEvent probe(QEvent::ShortcutOverride, key.key(), key.modifiers(), key.text(), key.isAutoRepeat(), key.count());
+    probe.ignore();
+    QCoreApplication::sendEvent(widget, &probe);
+    return probe.isAccepted();
 }
 
 bool TFormEditText::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
@@ -637,6 +657,8 @@ void TFormEditText::CloneMenuItems(QMenu* target, QMenu* source)
             c->setEnabled(a->isEnabled());
             c->setStatusTip(a->statusTip());
             c->setShortcut(a->shortcut());
+            // Only shown: the window's key table runs the command, opened menu or not.
+            c->setShortcutContext(Qt::WidgetShortcut);
             c->setVisible(a->isVisible());
             c->setProperty(TagProperty, a->property(TagProperty));
         }
@@ -1231,14 +1253,33 @@ static QString notFound(const QString& find)
     return u"\""_s + find + u"\" は見つかりませんでした。"_s;
 }
 
+std::optional<TextSearch::Terms> TFormEditText::AdmitSearchTexts(TFindDialog* dialog, bool replacing)
+{
+    const QString file = CurrentPage ? u"ちょい置きページのファイル"_s : u"マップファイル"_s;
+    const TextSearch::Terms terms =
+        TextSearch::admitTerms(dialog->FindText(), replacing ? dialog->ReplaceText() : QString(), file);
+    if (!terms.refusal.isEmpty()) {
+        Prompter::warn(this, terms.refusal);
+        return std::nullopt;
+    }
+    if (terms.find != dialog->FindText())
+        dialog->setFindText(terms.find);
+    if (replacing && terms.replacement != dialog->ReplaceText())
+        dialog->setReplaceText(terms.replacement);
+    return terms;
+}
+
 // Positions here are indices into Text() (line breaks as CR LF), which are the control's
 // character positions; the control itself counts bytes.
-void TFormEditText::SearchText(const TFindDialog* dialog, bool down)
+void TFormEditText::SearchText(TFindDialog* dialog, bool down)
 {
     TMyRichEdit* editor = CurrentEditor();
-    const QString find = dialog->FindText();
-    if (find.isEmpty())
+    if (dialog->FindText().isEmpty())
         return;
+    const std::optional<TextSearch::Terms> terms = AdmitSearchTexts(dialog, false);
+    if (!terms)
+        return;
+    const QString& find = terms->find;
     const bool matchCase = dialog->MatchCase();
     const QString text = editor->Text();
     const PositionMap& at = editor->positions();
@@ -1275,16 +1316,16 @@ void TFormEditText::ChangeOtherDescriptions(const std::function<QString(const QS
 void TFormEditText::ReplaceDialog1Replace(bool all)
 {
     TMyRichEdit* editor = CurrentEditor();
-    const QString find = ReplaceDialog1->FindText();
-    const QString replacement = ReplaceDialog1->ReplaceText();
-    if (find.isEmpty()) {
+    if (ReplaceDialog1->FindText().isEmpty()) {
         Prompter::warn(this, u"検索する文字列を入力して下さい。"_s);
         return;
     }
-    if (!Cp932::canEncode(replacement)) {
-        Prompter::warn(this, u"置換後の文字列に，使えない文字が含まれています。"_s);
+    // Here and in every other destination alike, a replacement is what the file holds.
+    const std::optional<TextSearch::Terms> terms = AdmitSearchTexts(ReplaceDialog1, true);
+    if (!terms)
         return;
-    }
+    const QString& find = terms->find;
+    const QString& replacement = terms->replacement;
     const bool matchCase = ReplaceDialog1->MatchCase();
     const QString text = editor->Text();
     const PositionMap& at = editor->positions();

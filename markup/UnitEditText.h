@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileOps.h"
+#include "TextSearch.h"
 
 #include <QDialog>
 #include <QFont>
@@ -10,12 +11,14 @@
 #include <QRect>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
 class QCheckBox;
 class QDateTime;
 class QFontDialog;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -168,6 +171,11 @@ public:
     // False keeps the window open.
     bool FormClose(int modalResult);
     bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    // The command of the menus the menu bars copy from the pop-up menus whose key was pressed, in
+    // the window and in a floating page alike; nullptr for none.
+    QAction* CommandOfKey(QKeyCombination pressed) const;
+    // Whether the widget a key came to takes it for its own editing, as a line box takes Ctrl+V.
+    static bool TakesKeyItself(QWidget* widget, const QKeyEvent& key);
     void btOKClick();
     void btCancelClick();
     void PopupMenu1Popup();
@@ -239,7 +247,11 @@ private:
     bool ownsWindow(const QWidget* widget) const;
     QString pageName() const;
     // Searches for the dialog's find text with its match-case option.
-    void SearchText(const TFindDialog* dialog, bool down);
+    void SearchText(TFindDialog* dialog, bool down);
+    // The dialog's find text, and when `replacing` its replacement, as the page holds characters;
+    // nothing (the user told) when the rule refused one. The dialog then shows what is searched
+    // for and put in.
+    std::optional<TextSearch::Terms> AdmitSearchTexts(TFindDialog* dialog, bool replacing);
     void FindFromSelection(bool down);
     // The same change in the other destinations' descriptions, only from the description page.
     void ChangeOtherDescriptions(const std::function<QString(const QString&)>& change);

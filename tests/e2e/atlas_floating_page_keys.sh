@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Keys go to the page they are typed in: a blank scratch page dragged out of the description window
 # by its tab floats wholly on the screen; Escape and Ctrl+R there leave the window and the
-# description alone; Ctrl+V and Ctrl+Z with the caret back in the description act on it. Checked in
-# the saved map and in the page's file written at atlas's close.
+# description alone (Ctrl+R is the page's replace command); Ctrl+V and Ctrl+Z with the caret back in
+# the description act on it, and Ctrl+R there replaces from the first press, with no menu opened,
+# instead of putting in a tag. Checked in the saved map and in the page's file written at atlas's
+# close.
 # Usage: atlas_floating_page_keys.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
@@ -45,12 +47,15 @@ page=$found
     e2e_fail "the floating page lies at ${found_w}x$found_h+$found_x+$found_y, not wholly on the display"
 e2e_screenshot "$work/floating.png"
 
-# The window's own keys are not the floating page's.
-e2e_press "$page" Escape ctrl+r ctrl+a ctrl+c
+# The window's own keys are not the floating page's: Ctrl+R is the replace item of the page's menu.
+e2e_press "$page" Escape ctrl+r
+e2e_answer '^ ちょい置き-1 の置換$' Escape "the page's replace dialog"
+e2e_press "$page" ctrl+a ctrl+c
 
 # A click into the description: the caret is there, and so are the editing keys.
 e2e_click $((lx + 100)) $((ly + 150)) "the description"
-e2e_press "$larger" ctrl+End ctrl+v ctrl+z ctrl+v
+e2e_press "$larger" ctrl+End ctrl+v ctrl+z ctrl+v ctrl+r
+e2e_answer '^ 編集中の説明文 の置換$' Escape "the description's replace dialog"
 e2e_screenshot "$work/description.png"
 e2e_close_description_window
 e2e_overwrite_map "$main"

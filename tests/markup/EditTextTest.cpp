@@ -2,6 +2,7 @@
 
 #include "FindDialog.h"
 #include "MyRichEdit.h"
+#include "QtPrinters.h"
 #include "ScriptedPrompter.h"
 #include "UnitRefPage.h"
 
@@ -79,7 +80,7 @@ TEST_F(EditText, TagButtonsAndKeysInsertOrWrapTheSelection)
 
     prompter.colours.push_back(QColor(255, 0, 0));
     editor->SetText(QString());
-    QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(editor->Text(), u"<bg=0000FF>"_s);
 
     // A paste turns tabs to blanks and adds the line breaks asked for.
@@ -297,7 +298,7 @@ TEST_F(EditText, MenuBarMenusAreRebuiltFromThePopUps)
     EXPECT_EQ(captions,
               (QStringList{u"検索(&F)"_s, u"上へ検索(&U)"_s, u"下へ検索(&D)"_s, u"置換(&R)"_s, u"全角→半角変換 (&H)"_s,
                            u"半角→全角変換 (&Z)"_s, u"全角・半角変換の設定 (&T)"_s}));
-    // The copy's shortcut now opens the replace dialog instead of inserting a tag.
+    // Ctrl+R is the replace item's key, as it was before the menu was opened.
     window.MyRichEdit1->SetText(QString());
     window.MyRichEdit1->setFocus();
     QTest::keyClick(window.MyRichEdit1, Qt::Key_R, Qt::ControlModifier);
@@ -312,6 +313,80 @@ TEST_F(EditText, MenuBarMenusAreRebuiltFromThePopUps)
     QTest::keyClick(window.MyRichEdit1, Qt::Key_W, Qt::ControlModifier);
     EXPECT_EQ(window.pcEdit->count(), pages + 1);
     EXPECT_EQ(window.MyRichEdit1->Text(), QString());
+}
+
+// Every command key does one thing from the first press on, whatever menu was opened: a key of a
+// menu-bar item goes to that item (Ctrl+R replaces, Ctrl+F finds), the tag keys the items leave
+// free insert their tags. A floating page has the keys of its own menus, which are the same
+// commands, and none of the window's tags.
+TEST_F(EditText, EveryCommandKeyDoesOneThingWhateverMenuWasOpened)
+{
+    constexpr Qt::KeyboardModifiers ctrl = Qt::ControlModifier, shift = Qt::ShiftModifier;
+    struct KeyCase {
+        const char* name;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int selLength; // bytes selected after "x"
+        QString inWindow, inPage;
+    };
+    const QString unchanged = u"xａｂｃx 0,0"_s;
+    const QString zenToHan = u"範囲選択されていないので，本文中のすべての全角文字を変換します。\r\nいいですか。"_s;
+    const QString hanToZen = u"範囲選択されていないので，本文中のすべての半角文字を変換します。\r\nいいですか。"_s;
+    const QString notFound = u"\"abc\" は見つかりませんでした。"_s;
+    const KeyCase keys[] = {
+        {"Ctrl+R", Qt::Key_R, ctrl, 0, unchanged + u" 置換"_s, unchanged + u" 置換"_s},
+        {"Ctrl+F", Qt::Key_F, ctrl, 0, unchanged + u" 検索"_s, unchanged + u" 検索"_s},
+        {"Ctrl+H", Qt::Key_H, ctrl, 0, unchanged + u" "_s + zenToHan, unchanged + u" "_s + zenToHan},
+        {"Shift+Ctrl+H", Qt::Key_H, ctrl | shift, 0, unchanged + u" "_s + hanToZen, unchanged + u" "_s + hanToZen},
+        {"F6", Qt::Key_F6, {}, 0, u"xａｂｃx 1,6"_s, u"xａｂｃx 1,6"_s},
+        {"F5", Qt::Key_F5, {}, 0, unchanged + u" "_s + notFound, unchanged + u" "_s + notFound},
+        {"Ctrl+A", Qt::Key_A, ctrl, 0, u"xａｂｃx 0,8"_s, u"xａｂｃx 0,8"_s},
+        {"Ctrl+X", Qt::Key_X, ctrl, 6, u"xx 1,0"_s, u"xx 1,0"_s},
+        {"Ctrl+V", Qt::Key_V, ctrl, 0, u"Pxａｂｃx 1,0"_s, u"Pxａｂｃx 1,0"_s},
+        {"Shift+Ctrl+R", Qt::Key_R, ctrl | shift, 0, u"</r>xａｂｃx 4,0"_s, unchanged},
+        {"Ctrl+B", Qt::Key_B, ctrl, 6, u"x<b>ａｂｃ</b>x 14,0"_s, u"xａｂｃx 1,6"_s},
+        {"Shift+Ctrl+F", Qt::Key_F, ctrl | shift, 0, u"<bg=0000FF>xａｂｃx 11,0"_s, unchanged},
+    };
+    TFormRefPage* page = addPage(u" ちょい置き-1 "_s, 1);
+    window.floatPage(page, QRect(60, 60, 400, 300));
+    const auto press = [&](QWidget* target, TMyRichEdit* editor, const KeyCase& c) {
+        window.FindDialog1->hide();
+        window.ReplaceDialog1->hide();
+        window.FindDialog1->setFindText(u"abc"_s);
+        window.FindDialog1->setMatchCase(false);
+        QGuiApplication::clipboard()->setText(u"P"_s);
+        editor->SetText(u"xａｂｃx"_s);
+        editor->setSelStart(c.selLength ? 1 : 0);
+        editor->setSelLength(c.selLength);
+        QApplication::setActiveWindow(target);
+        editor->setFocus();
+        EXPECT_EQ(QApplication::focusWidget(), editor);
+        prompter.colours = {QColor(255, 0, 0)};
+        const size_t asked = prompter.asked.size();
+        QTest::keyClick(editor, c.key, c.modifiers);
+        QString outcome =
+            editor->Text() + u' ' + QString::number(editor->SelStart()) + u',' + QString::number(editor->SelLength());
+        if (window.ReplaceDialog1->isVisible())
+            outcome += u" 置換"_s;
+        if (window.FindDialog1->isVisible())
+            outcome += u" 検索"_s;
+        if (prompter.asked.size() > asked)
+            outcome += u' ' + prompter.lastText();
+        return outcome;
+    };
+    for (const bool menusOpened : {false, true}) {
+        if (menusOpened)
+            for (QMenu* menu :
+                 {window.mmEdit, window.mmSearch, window.mmHyouji, page->mmEdit, page->mmSearch, page->mmHyouji}) {
+                menu->popup(QPoint());
+                menu->hide();
+            }
+        for (const KeyCase& c : keys) {
+            EXPECT_EQ(press(&window, window.MyRichEdit1, c), c.inWindow) << c.name << " menus opened " << menusOpened;
+            EXPECT_EQ(press(page, page->MyRichEdit1, c), c.inPage) << c.name << " menus opened " << menusOpened;
+        }
+    }
+    EXPECT_FALSE(window.mmSearch->actions().isEmpty());
 }
 
 } // namespace

@@ -349,4 +349,99 @@ TEST_F(SearchReplace, FindNextReplaceAndTheOtherDestinationsAgree)
     EXPECT_EQ(editor->SelLength(), 3);
 }
 
+// What code page 932 stores one way, typed into the find or the replacement text, finds and puts
+// in the character the file holds (as Windows wrote it): forward, backward, the replace button,
+// replace-all and the other destinations alike.
+struct OneWayPair {
+    const char* name;
+    const char16_t* typed;
+    const char16_t* held;
+};
+
+void PrintTo(const OneWayPair& pair, std::ostream* os)
+{
+    *os << pair.name;
+}
+
+class OneWay : public SearchReplace, public ::testing::WithParamInterface<OneWayPair> {};
+
+TEST_P(OneWay, FindsAndPutsInWhatTheFileHolds)
+{
+    const QString typed = QString::fromUtf16(GetParam().typed), held = QString::fromUtf16(GetParam().held);
+    TMyRichEdit* editor = window.MyRichEdit1;
+    editor->SetText(u"東京"_s + held + u"大阪 A"_s + held + u"B"_s);
+    editor->setSelStart(0);
+    window.FindDialog1->setDown(true);
+    window.FindDialog1->setFindText(typed);
+    window.FindDialog1Find();
+    EXPECT_EQ(editor->SelStart(), 4);
+    EXPECT_EQ(editor->SelLength(), 2);
+    EXPECT_EQ(window.FindDialog1->FindText(), held); // what it looked for
+    window.FindDialog1->setFindText(typed);
+    window.FindDialog1Find();
+    EXPECT_EQ(editor->SelStart(), 12);
+    window.FindDialog1->setDown(false);
+    window.FindDialog1->setFindText(typed);
+    window.FindDialog1Find();
+    EXPECT_EQ(editor->SelStart(), 4);
+    EXPECT_EQ(editor->SelLength(), 2);
+
+    // The selected match replaced, the next one selected.
+    window.ReplaceDialog1->setFindText(typed);
+    window.ReplaceDialog1->edReplace->setText(u"<"_s + typed + u">"_s);
+    window.ReplaceDialog1Replace(false);
+    EXPECT_EQ(editor->Text(), u"東京<"_s + held + u">大阪 A"_s + held + u"B"_s);
+    EXPECT_EQ(editor->SelStart(), 14);
+    EXPECT_EQ(editor->SelLength(), 2);
+    EXPECT_EQ(window.ReplaceDialog1->ReplaceText(), u"<"_s + held + u">"_s);
+
+    cells = QStringList{u"札幌"_s + held + u"函館\\n名古屋"_s + held + u"京都"_s, u"dog"_s};
+    replaceAll(typed, u"("_s + typed + u")"_s, true);
+    EXPECT_EQ(prompter.lastText(), u"2 個置換しました。"_s);
+    EXPECT_EQ(editor->Text(), u"東京<("_s + held + u")>大阪 A("_s + held + u")B"_s);
+    EXPECT_EQ(cells.at(0), u"札幌("_s + held + u")函館\\n名古屋("_s + held + u")京都"_s);
+    EXPECT_EQ(mapSteps, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cp932, OneWay,
+    ::testing::Values(OneWayPair{"wave_dash", u"\u301C", u"\uFF5E"}, OneWayPair{"minus", u"\u2212", u"\uFF0D"},
+                      OneWayPair{"em_dash", u"\u2014", u"\u2015"}, OneWayPair{"double_bar", u"\u2016", u"\u2225"},
+                      OneWayPair{"cent", u"\u00A2", u"\uFFE0"}, OneWayPair{"pound", u"\u00A3", u"\uFFE1"},
+                      OneWayPair{"not", u"\u00AC", u"\uFFE2"}),
+    [](const testing::TestParamInfo<OneWayPair>& info) { return std::string(info.param.name); });
+
+// What the file cannot hold is named, and then nothing is searched for or replaced, here or in
+// the other destinations; a TAB goes in as a blank.
+TEST_F(SearchReplace, ARefusedCharacterIsNamedAndNothingChanges)
+{
+    TMyRichEdit* editor = window.MyRichEdit1;
+    editor->SetText(u"cat dog"_s);
+    cells = QStringList{u"cat"_s};
+    const QString refused = u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n"_s
+                            u"\"\U0001F600\" (U+1F600)\r\n\r\n"_s
+                            u"次の文字はマップファイルに保存できないため，入力できません。\r\n制御文字 U+0001"_s;
+    replaceAll(u"cat"_s, u"c\U0001F600\x01t"_s, true);
+    EXPECT_EQ(prompter.lastText(), refused);
+    editor->setSelStart(0);
+    editor->setSelLength(3);
+    window.ReplaceDialog1Replace(false);
+    EXPECT_EQ(prompter.lastText(), refused);
+    EXPECT_EQ(editor->Text(), u"cat dog"_s);
+    EXPECT_EQ(cells.at(0), u"cat"_s);
+    EXPECT_EQ(mapSteps, 0);
+    EXPECT_EQ(window.ReplaceDialog1->ReplaceText(), u"c\U0001F600\x01t"_s); // left to be mended
+
+    window.FindDialog1->setFindText(u"d\u00E9"_s);
+    window.FindDialog1Find();
+    EXPECT_EQ(prompter.lastText(),
+              u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n\"\u00E9\" (U+00E9)"_s);
+    EXPECT_EQ(editor->SelStart(), 0);
+    EXPECT_EQ(editor->SelLength(), 3);
+
+    replaceAll(u"cat"_s, u"a\tb"_s, true);
+    EXPECT_EQ(editor->Text(), u"a b dog"_s);
+    EXPECT_EQ(cells.at(0), u"a b"_s);
+}
+
 } // namespace
