@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 bool FileHistory::load(const QString& historyFile, QString* why)
@@ -22,23 +24,37 @@ bool FileHistory::load(const QString& historyFile, QString* why)
     return true;
 }
 
-void FileHistory::loadBytes(const QByteArray& bytes)
+QList<FileHistory::Line> FileHistory::parse(const QByteArray& bytes)
 {
-    m_lines.clear();
     // Split before decoding: code page 932 never uses CR or LF inside a character, so a stray
     // byte spoils its own line only.
     QByteArray text = bytes;
     text.replace("\r\n", "\n");
     text.replace('\r', '\n');
-    QList<QByteArray> lines = text.split('\n');
-    if (lines.last().isEmpty())
-        lines.removeLast();
-    for (const QByteArray& raw : lines) {
+    QList<QByteArray> raws = text.split('\n');
+    if (raws.last().isEmpty())
+        raws.removeLast();
+    QList<Line> lines;
+    for (const QByteArray& raw : raws) {
         Line line;
         line.bytes = raw;
         line.path = Cp932::decode(raw, &line.readable);
-        m_lines.append(line);
+        lines.append(line);
     }
+    return lines;
+}
+
+// "\" and "/" spell one path; letters in other case are another file here.
+QString FileHistory::key(const Line& line)
+{
+    return line.readable ? ProgramFolder::resolveExeRelativePath(line.path, false) : QString();
+}
+
+void FileHistory::loadBytes(const QByteArray& bytes)
+{
+    m_lines = parse(bytes);
+    m_added.clear();
+    m_cleared = false;
     m_hasClearItem = !m_lines.isEmpty();
     m_clearFromFile = true;
 }
@@ -60,25 +76,57 @@ void FileHistory::add(const QString& mapPath)
         }
         return;
     }
-    // "\" and "/" spell one path; letters in other case are another file here.
-    const QString key = ProgramFolder::resolveExeRelativePath(stored, false);
-    for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        const Line& line = m_lines.at(i);
-        if (line.readable && ProgramFolder::resolveExeRelativePath(line.path, false) == key) {
+    const Line added{stored, QByteArray(), true};
+    for (qsizetype i = 0; i < m_lines.size(); ++i)
+        if (key(m_lines.at(i)) == key(added)) {
             m_lines.removeAt(i);
             break;
         }
-    }
-    m_lines.prepend({stored, QByteArray(), true});
+    m_lines.prepend(added);
     if (m_lines.size() > MaxFiles)
         m_lines.removeLast();
+    m_added.removeIf([&](const QString& path) { return key({path, QByteArray(), true}) == key(added); });
+    m_added.prepend(stored);
+    if (m_added.size() > MaxFiles)
+        m_added.removeLast();
 }
 
-bool FileHistory::save(const QString& historyFile, QString* error) const
+bool FileHistory::save(const QString& historyFile, QString* error)
 {
-    if (m_lines.isEmpty() || !m_kept)
+    // A settings folder that went while the program ran is made again with the list this program
+    // knows, as every file it keeps; a history file gone alone was cleared by another program.
+    const bool folderWent = !QFileInfo(QFileInfo(historyFile).absolutePath()).isDir();
+    if (!m_kept || (m_added.isEmpty() && !m_cleared && !folderWent))
         return true;
-    return FileOps::writeKeptFile(historyFile, toBytes(), error);
+    QList<Line> file;
+    if (!m_cleared && folderWent) {
+        file = m_lines;
+    } else if (!m_cleared && QFileInfo::exists(historyFile)) {
+        // A file that cannot be read is written over with what this program knows.
+        QByteArray bytes;
+        file = FileOps::readFile(historyFile, FileOps::ReadLimit::Settings, bytes) ? parse(bytes) : m_lines;
+    }
+    // The file's own lines beyond twelve stay as load() keeps them: each map put on top takes
+    // the oldest one's place.
+    const qsizetype limit = std::max<qsizetype>(MaxFiles, file.size());
+    QList<Line> lines;
+    QSet<QString> keys;
+    for (const QString& path : std::as_const(m_added)) {
+        if (lines.size() == limit)
+            break;
+        lines.append({path, QByteArray(), true});
+        keys.insert(key(lines.last()));
+    }
+    for (const Line& line : std::as_const(file))
+        if (lines.size() < limit && (!line.readable || !keys.contains(key(line))))
+            lines.append(line);
+    m_lines = lines;
+    if (m_lines.isEmpty() ? !FileOps::deleteFile(historyFile, error)
+                          : !FileOps::writeKeptFile(historyFile, toBytes(), error))
+        return false;
+    m_added.clear();
+    m_cleared = false;
+    return true;
 }
 
 QByteArray FileHistory::toBytes() const
@@ -95,7 +143,9 @@ void FileHistory::clear(const QString& historyFile)
 {
     m_lines.clear();
     m_hasClearItem = false;
-    FileOps::deleteFile(historyFile);
+    m_added.clear();
+    // Nothing the file held may come back with a later write.
+    m_cleared = !FileOps::deleteFile(historyFile);
 }
 
 QStringList FileHistory::entries() const

@@ -24,14 +24,17 @@ public:
     // character code page 932 cannot hold or stores one way only, a line break, a "\") stays out,
     // and onRefused hears of it once per map.
     void add(const QString& mapPath);
-    // Writes the list; nothing is written while it holds no line, or after setKept(false). A
-    // failed write keeps the old file and says why.
-    bool save(const QString& historyFile, QString* error = nullptr) const;
+    // Writes what this program changed since it last wrote (the maps add() put on top, or a
+    // clear) over what the file holds now, since another program may have written it meanwhile:
+    // its lines stay, in their order, below these maps, and the list becomes what was written.
+    // Nothing is written without a change, or after setKept(false). A failed write keeps the old
+    // file and says why, and the changes wait for the next save.
+    bool save(const QString& historyFile, QString* error = nullptr);
     // The same without the file: the file's bytes read as load() reads them, and as save() writes
     // the list.
     void loadBytes(const QByteArray& bytes);
     QByteArray toBytes() const;
-    // Forgets every entry and deletes the file.
+    // Forgets every entry and deletes the file (at the next save when it cannot be deleted now).
     void clear(const QString& historyFile);
 
     // The paths of the readable lines, newest first.
@@ -53,7 +56,13 @@ private:
         QByteArray bytes;
         bool readable = true;
     };
+    static QList<Line> parse(const QByteArray& bytes);
+    static QString key(const Line& line); // the file a readable line names
+
     QList<Line> m_lines;
+    // Put on top since the last write, newest first; and whether the file is still to be cleared.
+    QStringList m_added;
+    bool m_cleared = false;
     QSet<QString> m_refused;
     bool m_hasClearItem = false;
     bool m_clearFromFile = false;

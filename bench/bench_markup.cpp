@@ -456,6 +456,19 @@ std::vector<Figure> benchLongPage()
             typed.note = times(typed.medianMs, shortMs) + " the 200-line page";
         out.push_back(typed);
 
+        // The modified test after an edit that keeps the length, as the tab's mark asks it at each change.
+        page->setSelStart(caret);
+        bool other = false;
+        Figure modified = measureCpu(
+            "modified test after a same-length edit (cpu), " + std::to_string(lines) + "-line page",
+            [&] { sink += page->IsTextModified(); },
+            [&] {
+                page->setSelStart(caret);
+                page->setSelLength(1);
+                page->setSelText(std::exchange(other, !other) ? u"y"_s : u"z"_s);
+            });
+        out.push_back(modified);
+
         // Every key a new step: "x" and Return in turn.
         bool returnNext = false;
         const auto stepKey = [&] {

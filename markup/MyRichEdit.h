@@ -151,9 +151,15 @@ public:
     void RecordTextUndoStep(int kind);
     void UndoText();
     void RedoText();
-    void ResetTextUndo();
-    bool IsTextModified() const;
+    bool CanUndoText() const; // an older state to show, or a change since the shown one to keep
     bool CanRedoText() const { return m_undo.canRedo(); }
+    // The shown text becomes the only state, and the base: what the file or destination holds
+    // (called at a load, a hand-over and a save).
+    void ResetTextUndo();
+    // Whether the text differs from its base, whatever the ring remembers: once the ring has
+    // wrapped, its oldest state is no longer what the file holds. A change undone back to the
+    // base is none. Row breaks are layout, not text.
+    bool IsTextModified() const;
     const UndoRing<TRichUndoMemory>& textUndo() const { return m_undo; }
     int LastStepKind = CaretKeys;
 
@@ -259,6 +265,7 @@ private:
     TRichUndoMemory captureState() const;
     std::shared_ptr<const TRichUndoMemory::FormatRuns> readFormats(const PositionMap& text, size_t piece) const;
     bool textIs(const PositionMap& text) const;
+    bool textIsBase() const;
     void RestoreTextSnapshot();
     void updateCurrentSnapshot();
     void pushTextSnapshot(int kind); // kind decides whether the caret line is recoloured first
@@ -289,6 +296,8 @@ private:
     QSize m_numberingSize{1, 1};
     int m_sioriMax = 3;
     UndoRing<TRichUndoMemory> m_undo{21};
+    // The text as the file or destination holds it; shares the pieces the shown text still has.
+    mutable PositionMap m_baseText;
     std::vector<TBookmark> m_bookmarks;
     bool m_needsRecolour = false, m_needsRenumber = false, m_imeComposing = false;
     int m_numberingLineHeight = 0, m_numberedBlockCount = 0;

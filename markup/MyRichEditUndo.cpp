@@ -107,6 +107,7 @@ TRichUndoMemory TMyRichEdit::captureState() const
 void TMyRichEdit::ResetTextUndo()
 {
     m_undo.reset(captureState());
+    m_baseText = m_undo.currentState().text;
     LastStepKind = CaretKeys;
 }
 
@@ -115,9 +116,30 @@ bool TMyRichEdit::textIs(const PositionMap& text) const
     return positions().textEquals(text);
 }
 
+// Costs the pieces an edit made since the base, not the page: the lengths tell most changes, and
+// the pieces both still share are the same text.
+bool TMyRichEdit::textIsBase() const
+{
+    const PositionMap& shown = positions();
+    if (shown.charLength() != m_baseText.charLength() || shown.byteLength() != m_baseText.byteLength())
+        return false;
+    const PositionMap::Difference d = shown.difference(m_baseText);
+    if (PositionMap::withoutRowBreaks(shown.mid(d.from, d.to - d.from))
+        != PositionMap::withoutRowBreaks(m_baseText.mid(d.from, d.otherTo - d.from)))
+        return false;
+    // The same text in other pieces (read anew, recoloured, back by undo): shared from now on.
+    m_baseText = shown;
+    return true;
+}
+
 bool TMyRichEdit::IsTextModified() const
 {
-    return m_undo.current() != m_undo.first() || !textIs(m_undo.currentState().text);
+    return !textIsBase();
+}
+
+bool TMyRichEdit::CanUndoText() const
+{
+    return m_undo.canUndo() || !textIs(m_undo.currentState().text);
 }
 
 // The shown state keeps its text but takes the current view and formats.
@@ -166,7 +188,7 @@ bool TMyRichEdit::recordChangeSinceSnapshot(int kind)
 
 void TMyRichEdit::UndoText()
 {
-    if (!IsTextModified())
+    if (!CanUndoText())
         return;
     if (LastStepKind != AboutToUndo)
         RecordTextUndoStep(AboutToUndo);

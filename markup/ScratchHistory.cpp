@@ -38,3 +38,36 @@ QStringList ReadScratchHistory(const QByteArray& bytes)
     }
     return entries;
 }
+
+void ScratchHistoryChanges::added(const QString& stored)
+{
+    const QString key = absoluteStoredPath(stored);
+    m_added.removeIf([&key](const QString& entry) { return absoluteStoredPath(entry) == key; });
+    m_added.prepend(stored);
+}
+
+void ScratchHistoryChanges::cleared(bool fileDeleted)
+{
+    m_added.clear();
+    m_cleared = !fileDeleted;
+}
+
+QStringList ScratchHistoryChanges::merged(const QStringList& file) const
+{
+    QStringList entries, keys;
+    const auto take = [&](const QStringList& from) {
+        for (const QString& stored : from) {
+            if (entries.size() == ScratchHistoryEntries)
+                return;
+            const QString key = absoluteStoredPath(stored);
+            if (keys.contains(key))
+                continue;
+            keys += key;
+            entries += stored;
+        }
+    };
+    take(m_added);
+    if (!m_cleared)
+        take(file);
+    return entries;
+}

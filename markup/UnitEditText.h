@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileOps.h"
+#include "ScratchHistory.h"
 #include "TextSearch.h"
 
 #include <QDialog>
@@ -256,6 +257,8 @@ private:
     // The same change in the other destinations' descriptions, only from the description page.
     void ChangeOtherDescriptions(const std::function<QString(const QString&)>& change);
     QString scratchHistoryPath() const;
+    bool readScratchHistory(QStringList& entries, QString* why = nullptr) const;
+    QAction* scratchHistoryEntry(const QString& stored); // a menu entry, owned by tbpReRefer
     void SetUpScratchDialogs();
     bool writeScratchPage(TFormRefPage* page, const QString& path, QString* error);
     // Takes in a page for the file, with its text (none: a blank page) and its hold on the file.
@@ -278,6 +281,7 @@ private:
     TFormRefPage* m_savingPage = nullptr;
     Host m_host;
     bool m_scratchHistoryFailureTold = false;
+    ScratchHistoryChanges m_scratchHistoryChanges;
     bool m_dragging = false;
     // Where a scratch page's tab was pressed; far off while no tab is held.
     QPoint m_dragStart{-1000000, -1000000};

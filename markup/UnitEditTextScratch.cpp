@@ -478,27 +478,43 @@ QString TFormEditText::scratchHistoryPath() const
     return m_host.settingsFolder.isEmpty() ? QString() : m_host.settingsFolder + u'/' + historyFileName();
 }
 
+// The entries the history file holds now; false (and why) when it is there but cannot be read.
+bool TFormEditText::readScratchHistory(QStringList& entries, QString* why) const
+{
+    entries.clear();
+    const QString path = scratchHistoryPath();
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return true;
+    QByteArray bytes;
+    if (!FileOps::readFileStart(path, ScratchHistoryBytes + 1, bytes, nullptr, why))
+        return false;
+    entries = ReadScratchHistory(bytes);
+    return true;
+}
+
+QAction* TFormEditText::scratchHistoryEntry(const QString& stored)
+{
+    auto* entry = new QAction(QFileInfo(absoluteStoredPath(stored)).fileName(), tbpReRefer);
+    entry->setStatusTip(stored);
+    connect(entry, &QAction::triggered, this, [this, entry] { ReopenScratchPage(entry); });
+    return entry;
+}
+
 void TFormEditText::LoadScratchHistory()
 {
     for (QAction* a : tbpReRefer->actions()) {
         tbpReRefer->removeAction(a);
         a->deleteLater();
     }
-    const QString path = scratchHistoryPath();
-    if (path.isEmpty() || !QFileInfo::exists(path))
-        return;
-    QByteArray bytes;
-    QString why;
-    if (!FileOps::readFileStart(path, ScratchHistoryBytes + 1, bytes, nullptr, &why)) {
-        Prompter::warn(this, path + u"\r\n"_s + u"「開き直す」の履歴を読み込めませんでした。"_s + u"\r\n"_s + why);
+    m_scratchHistoryChanges = ScratchHistoryChanges();
+    QStringList entries;
+    if (QString why; !readScratchHistory(entries, &why)) {
+        Prompter::warn(this, scratchHistoryPath() + u"\r\n"_s + u"「開き直す」の履歴を読み込めませんでした。"_s
+                                 + u"\r\n"_s + why);
         return;
     }
-    const QStringList entries = ReadScratchHistory(bytes);
-    for (const QString& line : entries) {
-        QAction* entry = tbpReRefer->addAction(QFileInfo(absoluteStoredPath(line)).fileName());
-        entry->setStatusTip(line);
-        connect(entry, &QAction::triggered, this, [this, entry] { ReopenScratchPage(entry); });
-    }
+    for (const QString& line : entries)
+        tbpReRefer->addAction(scratchHistoryEntry(line));
     if (entries.isEmpty())
         return;
     tbpReRefer->addSeparator();
@@ -536,9 +552,8 @@ bool TFormEditText::AddScratchHistory(const QString& path)
         clear->setStatusTip(u"履歴の消去 … 履歴をすべて消去します。"_s);
         connect(clear, &QAction::triggered, this, &TFormEditText::tbpReReferDeleteClick);
     }
-    auto* entry = new QAction(QFileInfo(path).fileName(), tbpReRefer);
-    entry->setStatusTip(ProgramFolder::resolveExeRelativePath(path, true));
-    connect(entry, &QAction::triggered, this, [this, entry] { ReopenScratchPage(entry); });
+    const QString stored = ProgramFolder::resolveExeRelativePath(path, true);
+    QAction* entry = scratchHistoryEntry(stored);
     QList<QAction*> items = tbpReRefer->actions();
     for (qsizetype i = 0; i + 2 < items.size(); ++i)
         if (absoluteStoredPath(items[i]->statusTip()) == QDir::cleanPath(path)) {
@@ -553,6 +568,7 @@ bool TFormEditText::AddScratchHistory(const QString& path)
         tbpReRefer->removeAction(oldest);
         oldest->deleteLater();
     }
+    m_scratchHistoryChanges.added(stored);
     // Written as it changes: a program ended by a signal or a logout keeps its history.
     SaveScratchHistory();
     return true;
@@ -560,19 +576,49 @@ bool TFormEditText::AddScratchHistory(const QString& path)
 
 void TFormEditText::SaveScratchHistory()
 {
-    const QList<QAction*> items = tbpReRefer->actions();
     const QString path = scratchHistoryPath();
-    if (items.size() < 3 || path.isEmpty())
+    // A settings folder that went while the program ran is made again with the history this
+    // program knows, as every file it keeps; a history file gone alone was cleared by another.
+    const bool folderWent = !QFileInfo(m_host.settingsFolder).isDir();
+    if (path.isEmpty() || (!m_scratchHistoryChanges.pending() && !folderWent))
         return;
+    // Another program may have written the file since: its entries stay, below this one's.
+    QStringList file;
+    if (folderWent || !readScratchHistory(file)) {
+        const QList<QAction*> items = tbpReRefer->actions();
+        for (qsizetype i = 0; i + 2 < items.size(); ++i)
+            file += items[i]->statusTip();
+    }
+    const QStringList entries = m_scratchHistoryChanges.merged(file);
     QString text;
-    for (qsizetype i = 0; i + 2 < items.size(); ++i)
-        text += items[i]->statusTip() + u"\r\n"_s;
+    for (const QString& entry : entries)
+        text += entry + u"\r\n"_s;
     // Every entry was refused on the way in unless code page 932 holds it.
+    const bool written =
+        entries.isEmpty() ? FileOps::deleteFile(path) : FileOps::writeKeptFile(path, Cp932::encode(text));
+    if (written)
+        m_scratchHistoryChanges.written();
     // A history that cannot be written is told once a run, not at every page.
-    if (!FileOps::writeKeptFile(path, Cp932::encode(text)) && !m_scratchHistoryFailureTold) {
+    else if (!m_scratchHistoryFailureTold) {
         m_scratchHistoryFailureTold = true;
         Prompter::warn(this, path + u"\r\n"_s + u"保存できませんでした。"_s);
     }
+    // The menu shows the history as written, the other programs' entries with it.
+    const QList<QAction*> items = tbpReRefer->actions();
+    if (entries.isEmpty()) {
+        for (QAction* a : items) {
+            tbpReRefer->removeAction(a);
+            a->deleteLater();
+        }
+        return;
+    }
+    for (qsizetype i = 0; i + 2 < items.size(); ++i) {
+        tbpReRefer->removeAction(items[i]);
+        items[i]->deleteLater();
+    }
+    QAction* separator = tbpReRefer->actions().constFirst();
+    for (const QString& entry : entries)
+        tbpReRefer->insertAction(separator, scratchHistoryEntry(entry));
 }
 
 void TFormEditText::tbpReReferDeleteClick()
@@ -584,6 +630,7 @@ void TFormEditText::tbpReReferDeleteClick()
         tbpReRefer->removeAction(a);
         a->deleteLater();
     }
-    if (const QString path = scratchHistoryPath(); !path.isEmpty())
-        FileOps::deleteFile(path);
+    // A file that could not be deleted goes at the next write: nothing it held comes back.
+    const QString path = scratchHistoryPath();
+    m_scratchHistoryChanges.cleared(path.isEmpty() || FileOps::deleteFile(path));
 }

@@ -66,12 +66,12 @@ TEST_F(FileHistoryTest, AnUnreadableLineKeepsItsPlaceAndTheLinesAfterIt)
     h.load(file());
     EXPECT_EQ(h.entries(), (QStringList{u"a.map"_s, Cp932::decode(longLine), u"日本.map"_s}));
     ASSERT_TRUE(h.save(file()));
-    QByteArray expected = bytes;
-    expected.replace("\r\n", "\n").replace('\r', '\n').replace("\n", "\r\n");
-    EXPECT_EQ(program.read(file()), expected);
+    EXPECT_EQ(program.read(file()), bytes) << "nothing changed, nothing written";
 
     h.add(program.path() + u"b.map"_s);
     ASSERT_TRUE(h.save(file()));
+    QByteArray expected = bytes;
+    expected.replace("\r\n", "\n").replace('\r', '\n').replace("\n", "\r\n");
     EXPECT_EQ(program.read(file()), Cp932::encode(u"b.map\r\n"_s) + expected);
 }
 
@@ -108,6 +108,48 @@ TEST_F(FileHistoryTest, SaveAndClear)
     again.clear(file());
     EXPECT_FALSE(QFileInfo::exists(file()));
     EXPECT_FALSE(again.hasClearItem());
+}
+
+// Two programs on one history file: a save puts this program's maps on top of what the file holds
+// then (an unreadable line in its place too), a program killed loses nothing it saved, and a clear
+// is not undone by another program's memory.
+TEST_F(FileHistoryTest, TwoProgramsKeepEachOthersMaps)
+{
+    program.write(u"history.txt"_s, "old.map\r\n\x81\x20\r\n");
+    FileHistory other;
+    h.load(file());
+    other.load(file());
+    h.add(program.path() + u"a.map"_s);
+    ASSERT_TRUE(h.save(file()));
+    other.add(program.path() + u"b.map"_s);
+    ASSERT_TRUE(other.save(file()));
+    ASSERT_TRUE(h.save(file())); // the closes
+    ASSERT_TRUE(other.save(file()));
+    EXPECT_EQ(program.read(file()), "b.map\r\na.map\r\nold.map\r\n\x81\x20\r\n");
+    EXPECT_EQ(other.entries(), (QStringList{u"b.map"_s, u"a.map"_s, u"old.map"_s}));
+
+    {
+        FileHistory killed;
+        killed.load(file());
+        killed.add(program.path() + u"c.map"_s);
+        ASSERT_TRUE(killed.save(file()));
+    }
+    h.add(program.path() + u"old.map"_s);
+    ASSERT_TRUE(h.save(file()));
+    EXPECT_EQ(h.entries(), (QStringList{u"old.map"_s, u"c.map"_s, u"b.map"_s, u"a.map"_s}));
+
+    h.clear(file());
+    other.add(program.path() + u"d.map"_s);
+    ASSERT_TRUE(other.save(file()));
+    EXPECT_EQ(program.read(file()), "d.map\r\n");
+    for (int i = 0; i < 13; ++i) {
+        FileHistory& one = i % 2 ? h : other;
+        one.add(program.path() + u"m/%1.map"_s.arg(i));
+        ASSERT_TRUE(one.save(file()));
+    }
+    EXPECT_EQ(other.entries().size(), FileHistory::MaxFiles);
+    EXPECT_EQ(other.entries().first(), u"m/12.map"_s);
+    EXPECT_EQ(other.entries().last(), u"m/1.map"_s);
 }
 
 using HistoryMenu = AtlasFixture;

@@ -118,6 +118,20 @@ TEST_F(RichEdit, ALongLineIsOneLineWhateverItsRows)
     for (int i = 0; i < 3; ++i)
         edit.RedoText();
     EXPECT_EQ(edit.Text(), u"a\r\n"_s + expected + u"\r\nz"_s + line);
+
+    // Its own text held in other rows is no change.
+    edit.SetText(text);
+    edit.ResetTextUndo();
+    const QString rows = edit.positions().text();
+    edit.setSelStart(Cp932::byteLength(u"a\r\n"_s + line));
+    edit.setSelText(line);
+    EXPECT_TRUE(edit.IsTextModified());
+    edit.setSelStart(Cp932::byteLength(u"a\r\n"_s + line));
+    edit.setSelLength(Cp932::byteLength(line));
+    edit.setSelText(QString());
+    ASSERT_NE(edit.positions().text(), rows);
+    EXPECT_EQ(edit.Text(), text);
+    EXPECT_FALSE(edit.IsTextModified());
 }
 
 TEST_F(RichEdit, SelectionCountsBytes)

@@ -297,6 +297,64 @@ TEST_F(ScratchPages, TheHistoryKeepsTwelveDistinctEntriesNewestFirst)
     EXPECT_FALSE(QFile::exists(folders.settings() + u"/ちょい置き履歴.txt"_s));
 }
 
+// Programs sharing the history: each write puts its own change on top of what the file holds, so
+// the entries another program wrote stay, in its order; a program killed has lost nothing it
+// opened; a clear stays a clear; twelve entries at most.
+TEST_F(ScratchPages, TwoProgramsKeepEachOthersHistory)
+{
+    const auto open = [&](TFormEditText& program, const QString& name) {
+        write(folders.scratch() + u'/' + name, "x\r\n");
+        prompter.files = {folders.scratch() + u'/' + name};
+        program.Refer1Click();
+    };
+    const auto stored = [](const QStringList& names) {
+        QStringList entries;
+        for (const QString& name : names)
+            entries += u"画像と音声/マップちょい置き/"_s + name;
+        return entries;
+    };
+    const QString history = folders.settings() + u"/ちょい置き履歴.txt"_s;
+    auto other = std::make_unique<TFormEditText>();
+    other->SetHost(host);
+    open(*window, u"a.txt"_s);
+    open(*other, u"b.txt"_s);
+    window->SaveScratchHistory(); // the closes, first to last
+    other->SaveScratchHistory();
+    EXPECT_EQ(ReadScratchHistory(readAll(history)), stored({u"b.txt"_s, u"a.txt"_s}));
+
+    {
+        TFormEditText killed; // never writes at a close
+        killed.SetHost(host);
+        open(killed, u"c.txt"_s);
+    }
+    open(*other, u"a.txt"_s);
+    EXPECT_EQ(ReadScratchHistory(readAll(history)), stored({u"a.txt"_s, u"c.txt"_s, u"b.txt"_s}));
+    EXPECT_EQ(other->tbpReRefer->actions().size(), 5) << "the entries as written, the separator, the clear";
+
+    prompter.answers = {Prompter::Answer::Yes};
+    window->tbpReReferDeleteClick();
+    open(*other, u"d.txt"_s);
+    EXPECT_EQ(ReadScratchHistory(readAll(history)), stored({u"d.txt"_s}));
+    QStringList names;
+    for (int i = 0; i < 13; ++i)
+        open(i % 2 ? *window : *other, names.emplaceFront(u"e%1.txt"_s.arg(i)));
+    EXPECT_EQ(ReadScratchHistory(readAll(history)), stored(names.mid(0, ScratchHistoryEntries)));
+    other.reset();
+    window->SaveScratchHistory(); // nothing new: the file stays as the other left it
+    EXPECT_EQ(ReadScratchHistory(readAll(history)), stored(names.mid(0, ScratchHistoryEntries)));
+    // The settings folder gone while the program ran: made again, with the history it knows.
+    ASSERT_TRUE(FileOps::deleteFolder(folders.settings()));
+    window->SaveScratchHistory();
+    EXPECT_EQ(ReadScratchHistory(readAll(history)), historyHints());
+    EXPECT_FALSE(historyHints().isEmpty());
+
+    // A history whose file could not be deleted is still cleared at the next write.
+    ScratchHistoryChanges changes;
+    changes.cleared(false);
+    changes.added(u"x.txt"_s);
+    EXPECT_EQ(changes.merged({u"y.txt"_s}), QStringList{u"x.txt"_s});
+}
+
 TEST_F(ScratchPages, ANameTheHistoryCannotHoldIsToldOnceAndAnOddNameBreaksNothing)
 {
     // "〜" is written as the code of "～": read back, it would name another file.
@@ -595,15 +653,18 @@ TEST_F(ScratchPages, APageSavedUnchangedGivesItsFileBack)
             ASSERT_NE(page, nullptr);
             TMyRichEdit* edit = page->MyRichEdit1;
             EXPECT_FALSE(edit->IsTextModified());
-            // A character typed and taken out again: a step to save, the text as it was read.
+            // A character typed and saved, then taken out again and saved: the text as it was read.
             edit->RecordTextUndoStep(TMyRichEdit::Typing);
             edit->setSelText(u"x"_s);
+            prompter.files = {path, path};
+            prompter.answers.push_back(Prompter::Answer::Yes); // the file is there: replace it
+            prompter.answers.push_back(Prompter::Answer::Yes);
+            window->SaveScratchPage(page);
             edit->RecordTextUndoStep(TMyRichEdit::Deleting);
             edit->setSelStart(0);
             edit->setSelLength(1);
             edit->setSelText(QString());
-            prompter.files = {path};
-            prompter.answers.push_back(Prompter::Answer::Yes); // the file is there: replace it
+            ASSERT_TRUE(edit->IsTextModified());
             window->SaveScratchPage(page);
             EXPECT_EQ(readAll(path), Cp932::encode(expected)) << round << " " << save << " " << file.toStdString();
             window->CloseScratchPage(page);
