@@ -2,8 +2,7 @@
 
 #include "CommaText.h"
 #include "Cp932.h"
-
-#include <QSet>
+#include "TextAdmission.h"
 
 using namespace Qt::StringLiterals;
 
@@ -48,11 +47,6 @@ QStringList lines(const MapDocument& doc, const QString& mapPictureName)
         if (!doc.treasures[r].isEmpty())
             out << doc.treasures[r];
     return out;
-}
-
-bool isLineBreak(char32_t c)
-{
-    return c == u'\r' || c == u'\n' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
 }
 
 // Below the blank, the reader takes only the tab and the line ends.
@@ -130,7 +124,7 @@ QString fault(const Fields& written, const QStringList& read)
             const qsizetype length = characterLength(value, i);
             const char32_t c = codePoint(value, i, length);
             if (isControl(c) || (!storable && failing.contains(QStringView(value).mid(i, length))))
-                return written.places.at(n) + u"に，マップファイルに保存できない文字（"_s + nameOfCharacter(c)
+                return written.places.at(n) + u"に，マップファイルに保存できない文字（"_s + TextAdmission::nameOf(c)
                        + u"）があります。"_s;
             i += length;
         }
@@ -204,51 +198,6 @@ QByteArray write(const MapDocument& doc, const QString& mapPictureName, QString*
     if (why)
         *why = fault(fields, back ? fieldsOf(*back) : QStringList());
     return {};
-}
-
-Admitted admit(const QString& typed, bool oneLine)
-{
-    Admitted a;
-    QString kept = typed;
-    if (oneLine) {
-        const auto lineEnd = std::find_if(kept.begin(), kept.end(), [](QChar c) { return isLineBreak(c.unicode()); });
-        kept.truncate(lineEnd - kept.begin());
-    }
-    QString failing;
-    const bool storable = Cp932::canStore(kept, &failing);
-    QSet<char32_t> unstorable;
-    for (const char32_t c : failing.toUcs4())
-        unstorable.insert(c);
-    QSet<char32_t> controls;
-    a.text.reserve(kept.size());
-    for (qsizetype i = 0; i < kept.size();) {
-        const qsizetype length = characterLength(kept, i);
-        const char32_t c = codePoint(kept, i, length);
-        const QStringView one = QStringView(kept).mid(i, length);
-        i += length;
-        if (isControl(c) && (oneLine || !isLineBreak(c))) {
-            if (!controls.contains(c)) {
-                controls.insert(c);
-                a.controls += one;
-            }
-        } else if (!storable && unstorable.contains(c)) {
-            if (!a.unstorable.contains(one))
-                a.unstorable += one;
-        } else {
-            a.text += one;
-        }
-    }
-    return a;
-}
-
-QString nameOfCharacter(char32_t c)
-{
-    if (isLineBreak(c))
-        return u"改行"_s;
-    const QString code = u"U+"_s + QString::number(quint32(c), 16).toUpper().rightJustified(4, u'0');
-    if (isControl(c))
-        return u"制御文字 "_s + code;
-    return u"\""_s + QString::fromUcs4(&c, 1) + u"\" ("_s + code + u')';
 }
 
 } // namespace MapFile

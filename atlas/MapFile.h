@@ -33,20 +33,6 @@ std::optional<Content> parse(const QByteArray& bytes, QString* error);
 // program cannot open again is never written.
 QByteArray write(const MapDocument& doc, const QString& mapPictureName, QString* why = nullptr);
 
-// What a text box of the map editor takes in of typed, pasted or dropped text: only what the file
-// stores and reads back the same. A one-line box keeps the first line, as the platform's one-line
-// boxes do with a paste; control characters other than the tab (and, in a box of several lines,
-// the line breaks) and characters code page 932 cannot store are left out and named, each once.
-struct Admitted {
-    QString text;
-    QString controls;
-    QString unstorable;
-};
-Admitted admit(const QString& typed, bool oneLine);
-
-// How a message names a character: itself in quotes, a control character by its code.
-QString nameOfCharacter(char32_t c);
-
 // The comparable form of what write() would store (used for the "modified" test).
 QString text(const MapDocument& doc, const QString& mapPictureName);
 

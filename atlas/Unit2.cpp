@@ -6,7 +6,6 @@
 #include "DescriptionRenderer.h"
 #include "FileOps.h"
 #include "HenkanJ.h"
-#include "MapFile.h"
 #include "MapFolders.h"
 #include "MapGridModel.h"
 #include "MapPictures.h"
@@ -14,6 +13,7 @@
 #include "MyRichEdit.h"
 #include "PopupKeys.h"
 #include "Prompter.h"
+#include "TextAdmission.h"
 #include "Unit1.h"
 #include "UnitCity.h"
 #include "UnitEditText.h"
@@ -27,17 +27,14 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
-#include <QMouseEvent>
-#include <QDropEvent>
 #include <QMenu>
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QSet>
 #include <QTimer>
 #include <QValidator>
 #include <QVBoxLayout>
@@ -67,35 +64,41 @@ QString extensionOf(const QString& path)
 // A one-line box of the platform holds at most this many characters.
 constexpr int OneLineLimit = 32767;
 
-// Says what a box left out of what came in; after the box's own edit, when `later`, since a modal
-// box inside Qt's key, input method, paste or drop handling would run an event loop in its middle.
-void tellRefused(QWidget* box, const MapFile::Admitted& a, bool later)
+// What the title and speech boxes take in: the first line of it, as a map file item holds it.
+constexpr TextAdmission::Options OneLineAdmission{
+    .oneLine = true, .tabs = TextAdmission::Tabs::Keep, .controls = TextAdmission::Controls::Refuse};
+
+// The characters of the text, each once, in order.
+QString eachOnce(const QString& characters)
 {
-    QStringList messages;
-    if (!a.unstorable.isEmpty())
-        // The words the description's box uses.
-        messages << u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n"_s + a.unstorable;
-    if (!a.controls.isEmpty()) {
-        QStringList names;
-        for (const char32_t c : a.controls.toUcs4())
-            names << MapFile::nameOfCharacter(c);
-        messages << u"次の文字はマップファイルに保存できないため，入力できません。\r\n"_s + names.join(u"，"_s);
+    QString once;
+    QSet<QString> seen; // a lone half of a pair is a character of its own
+    for (qsizetype i = 0; i < characters.size();) {
+        const qsizetype length =
+            characters[i].isHighSurrogate() && i + 1 < characters.size() && characters[i + 1].isLowSurrogate() ? 2 : 1;
+        const QString one = characters.mid(i, length);
+        if (!seen.contains(one)) {
+            seen.insert(one);
+            once += one;
+        }
+        i += length;
     }
-    if (messages.isEmpty())
-        return;
-    const QPointer<QWidget> at(box);
-    auto tell = [at, message = messages.join(u"\r\n\r\n"_s)] {
-        if (at)
-            Prompter::warn(at, message);
-    };
-    if (later)
-        QTimer::singleShot(0, box, tell);
-    else
-        tell();
+    return once;
 }
 
-// The filter of the title and speech boxes: what the map file holds of one line, and no more than
-// the platform's one-line box holds; anything else is refused with a word, never cut silently.
+// Says what a box left out of what came in; after the box's own edit, since a modal box inside
+// Qt's key, input method, paste or drop handling would run an event loop in its middle.
+void tellRefused(QLineEdit* box, const TextAdmission::Result& refused)
+{
+    const QString message = TextAdmission::refusalMessage(refused, u"マップファイル"_s);
+    if (message.isEmpty())
+        return;
+    QTimer::singleShot(0, box, [box, message] { Prompter::warn(box, message); });
+}
+
+// The filter of the title and speech boxes, every road into them (keys, input method, paste,
+// the X selection, drop): the box's admission, and no more than the platform's one-line box
+// holds; anything else is refused with a word, never cut silently.
 class OneLineFilter : public QValidator {
 public:
     explicit OneLineFilter(QLineEdit* box) : QValidator(box), m_box(box)
@@ -106,12 +109,12 @@ public:
     State validate(QString& input, int& pos) const override
     {
         // What came in ends at the caret, and the box held one line: its first line stays.
-        const MapFile::Admitted before = MapFile::admit(input.left(pos), true);
-        const MapFile::Admitted after = MapFile::admit(input.mid(pos), true);
-        MapFile::Admitted refused;
-        refused.controls = before.controls + after.controls;
-        refused.unstorable = before.unstorable + after.unstorable;
-        tellRefused(m_box, refused, true);
+        const TextAdmission::Result before = TextAdmission::admit(QStringView(input).left(pos), OneLineAdmission);
+        const TextAdmission::Result after = TextAdmission::admit(QStringView(input).mid(pos), OneLineAdmission);
+        TextAdmission::Result refused;
+        refused.controls = eachOnce(before.controls + after.controls);
+        refused.unstorable = eachOnce(before.unstorable + after.unstorable);
+        tellRefused(m_box, refused);
         // Only what makes the text longer is refused: a longer text the map held stays as it is.
         const qsizetype size = before.text.size() + after.text.size();
         if (size > OneLineLimit && size > m_held) {
@@ -721,33 +724,7 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyRelease)
         SuppressKeyPress = false;
-    // The description's other roads in, the selection's middle-button paste and a drop, take what
-    // its paste takes; text they bring that the file holds as it is goes on to the control.
-    if (watched == Memo1->viewport() && !Memo1->isReadOnly()) {
-        const bool middle = event->type() == QEvent::MouseButtonRelease
-                            && static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton
-                            && QGuiApplication::clipboard()->supportsSelection();
-        auto* drop = event->type() == QEvent::Drop ? static_cast<QDropEvent*>(event) : nullptr;
-        const QString text = middle ? QGuiApplication::clipboard()->text(QClipboard::Selection)
-                             : drop && drop->mimeData()->hasText() ? drop->mimeData()->text()
-                                                                   : QString();
-        if (!text.isEmpty() && text != MapFile::admit(text, false).text) {
-            const QPointF at = middle ? static_cast<QMouseEvent*>(event)->position() : drop->position();
-            Memo1->setTextCursor(Memo1->cursorForPosition(at.toPoint()));
-            if (drop)
-                drop->acceptProposedAction();
-            pasteIntoDescription(text);
-            return true;
-        }
-    }
-    if (event->type() == QEvent::InputMethod && watched == Memo1) {
-        auto* input = static_cast<QInputMethodEvent*>(event);
-        const MapFile::Admitted committed = MapFile::admit(input->commitString(), false);
-        if (committed.text != input->commitString()) {
-            input->setCommitString(committed.text, input->replacementStart(), input->replacementLength());
-            tellRefused(Memo1, committed, true);
-        }
-    }
+    // Every road into the description is the control's own to take in; the form adds no filter.
     // The filter sits on every child, the pop-up menu included.
     if (event->type() != QEvent::KeyPress || PopupKeys::forPopup(watched))
         return QDialog::eventFilter(watched, event);
@@ -756,13 +733,6 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event)
         return true;
     // The description's editing keys go through its pop-up menu's commands.
     if (watched == Memo1) {
-        // A typed character the map file cannot hold as it is (as "〜", which it keeps as "～") is
-        // refused as it is typed, as in the other boxes.
-        if (const MapFile::Admitted typed = MapFile::admit(key->text(), false);
-            !key->text().isEmpty() && key->text().at(0) >= u' ' && typed.text != key->text()) {
-            tellRefused(Memo1, typed, true);
-            return true;
-        }
         if (key->matches(QKeySequence::Paste)) {
             pmPasteClick();
             return true;
@@ -799,15 +769,12 @@ void TForm2::pmPasteClick()
     pasteIntoDescription(QGuiApplication::clipboard()->text());
 }
 
+// The control takes the text in by its rule: every TAB a blank, what the map file cannot hold
+// left out and named.
 void TForm2::pasteIntoDescription(QString text)
 {
-    if (text.isEmpty())
-        return;
-    text.replace(u'\t', u' ');
-    const MapFile::Admitted admitted = MapFile::admit(text, false);
-    if (!admitted.text.isEmpty())
-        Memo1->setSelText(admitted.text);
-    tellRefused(Memo1, admitted, false);
+    if (!text.isEmpty())
+        Memo1->setSelText(text);
 }
 
 void TForm2::SetBoxText(QLineEdit* box, const QString& text)
@@ -858,22 +825,17 @@ void TForm2::btEditClick()
         host.convertFlags = &f1->ConvertFlags;
         host.noChangeChars = &f1->NoChangeChars;
         const int editing = DestinationIndex;
-        host.changeOtherDescriptions = [f1, editing](const std::function<QString(const QString&)>& change) {
-            bool changed = false;
-            for (int row = 0; row < MapDocument::DestinationCount; ++row) {
-                if (row == editing)
-                    continue;
-                QString& cell = f1->Doc.rows[size_t(row)][MapDocument::Description];
-                const QString after = HenkanJ::ChangeStoredText(cell, change);
-                if (after == cell)
-                    continue;
-                cell = after;
-                changed = true;
-            }
-            if (changed) {
+        const QPointer<QWidget> asking(&window);
+        host.changeOtherDescriptions = [f1, editing, asking](const std::function<QString(const QString&)>& change) {
+            TextAdmission::Result refused;
+            if (ChangeOtherDescriptions(f1->Doc, editing, change, &refused)) {
                 f1->sg1Model->refresh();
                 f1->PushUndo(QString());
             }
+            if (const QString message =
+                    TextAdmission::refusalMessage(refused, TMyRichEdit::DescriptionAdmission().file);
+                !message.isEmpty())
+                Prompter::warn(asking ? asking.data() : static_cast<QWidget*>(f1), message);
         };
         host.settingsFolder = f1->SettingsFolder;
         host.optionsChanged = [f1] { f1->SaveSettings(); };
@@ -884,20 +846,48 @@ void TForm2::btEditClick()
     editor.ScrollCaret();
     editor.ResetTextUndo();
     editor.setModified(false);
-    if (window.ShowModal() == QDialog::Accepted) {
-        // The editor window is a box of its own: what it took in that the map file cannot hold stays
-        // out of the description, and is named.
-        const MapFile::Admitted back = MapFile::admit(editor.Text(), false);
-        if (back.text != Memo1->Text()) {
-            Memo1->SetText(back.text);
-            // Replacing the text must count as an edit, or OK would not take it.
-            Memo1->setModified(true);
-        }
-        tellRefused(this, back, false);
+    // The window's page took its text in by the description's rule, so the text comes back as
+    // the description holds it.
+    if (window.ShowModal() == QDialog::Accepted && editor.Text() != Memo1->Text()) {
+        Memo1->SetText(editor.Text());
+        // Replacing the text must count as an edit, or OK would not take it.
+        Memo1->setModified(true);
     }
     Memo1->setSelStart(editor.SelStart());
     Memo1->ScrollCaret();
     Memo1->setFocus();
+}
+
+bool TForm2::ChangeOtherDescriptions(MapDocument& doc, int editing,
+                                     const std::function<QString(const QString&)>& change,
+                                     TextAdmission::Result* refused)
+{
+    const TextAdmission::Options description = TMyRichEdit::DescriptionAdmission().options;
+    QString controls, unstorable;
+    bool changed = false;
+    for (int row = 0; row < MapDocument::DestinationCount; ++row) {
+        if (row == editing)
+            continue;
+        QString& cell = doc.rows[size_t(row)][MapDocument::Description];
+        const QString after = HenkanJ::ChangeStoredText(cell, [&](const QString& text) {
+            const QString changedText = change(text);
+            if (changedText == text)
+                return text;
+            TextAdmission::Result taken = TextAdmission::admit(changedText, description);
+            controls += taken.controls;
+            unstorable += taken.unstorable;
+            return taken.text;
+        });
+        if (after == cell)
+            continue;
+        cell = after;
+        changed = true;
+    }
+    if (refused) {
+        refused->controls = eachOnce(controls);
+        refused->unstorable = eachOnce(unstorable);
+    }
+    return changed;
 }
 
 void TForm2::bbCheckClick()

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "MapDocument.h"
+#include "TextAdmission.h"
 #include "UndoRing.h"
 #include "UnitToolSet.h"
 
 #include <QDialog>
 #include <QImage>
+
+#include <functional>
 
 class QCheckBox;
 class QLabel;
@@ -104,6 +108,13 @@ public:
 
     // Renders the description into the story preview.
     void RenderDescriptionMarkup(const QString& text);
+
+    // A change of every other destination's stored description (replace in all destinations,
+    // width conversion): a text it changed is taken in as the description box takes text in.
+    // Whether any changed; *refused gets what was left out, each character once.
+    static bool ChangeOtherDescriptions(MapDocument& doc, int editing,
+                                        const std::function<QString(const QString&)>& change,
+                                        TextAdmission::Result* refused);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,6 +1,5 @@
 #include "MyRichEdit.h"
 
-#include "Cp932.h"
 #include "Prompter.h"
 
 #include <QDropEvent>
@@ -12,7 +11,6 @@
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QScrollBar>
-#include <QSet>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -24,7 +22,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString RefusalMessage = u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n"_s;
 constexpr char16_t LineEndMark = 0x21B5; // ↵
 constexpr QChar RowBreak(PositionMap::RowBreak);
 // The state of a block that follows a row break.
@@ -44,33 +41,6 @@ QString normaliseBreaks(QString text)
 qsizetype charLengthAt(QStringView text, qsizetype i)
 {
     return text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
-}
-
-char32_t codePointAt(QStringView text, qsizetype i, qsizetype length)
-{
-    return length == 2 ? QChar::surrogateToUcs4(text[i], text[i + 1]) : char32_t(text[i].unicode());
-}
-
-// Takes out what code page 932 cannot hold; returns those characters, each once.
-QString dropUnencodable(QString& text)
-{
-    bool ok = true;
-    QString bad;
-    Cp932::encode(text, &ok, &bad);
-    if (ok)
-        return {};
-    const QList<char32_t> codes = Cp932::unencodableCharacters(text);
-    const QSet<char32_t> refused(codes.begin(), codes.end());
-    QString kept;
-    kept.reserve(text.size());
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype len = charLengthAt(text, i);
-        if (!refused.contains(codePointAt(text, i, len)))
-            kept += QStringView(text).mid(i, len);
-        i += len;
-    }
-    text = kept;
-    return bad;
 }
 
 // The document's own characters as toPlainText() gives them. Only the control makes row breaks: a
@@ -139,6 +109,21 @@ TMyRichEdit::TMyRichEdit(QWidget* parent) : QPlainTextEdit(parent), m_strColor(s
 }
 
 TMyRichEdit::~TMyRichEdit() = default;
+
+TMyRichEdit::Admission TMyRichEdit::DescriptionAdmission()
+{
+    return {{.tabs = TextAdmission::Tabs::Blank, .controls = TextAdmission::Controls::Refuse}, u"マップファイル"_s};
+}
+
+TMyRichEdit::Admission TMyRichEdit::TextFileAdmission()
+{
+    return {{.tabs = TextAdmission::Tabs::Keep, .controls = TextAdmission::Controls::Keep}, u"テキストファイル"_s};
+}
+
+TextAdmission::Result TMyRichEdit::admit(const QString& text, const TextAdmission::Options& options) const
+{
+    return TextAdmission::admit(normaliseBreaks(text), options);
+}
 
 void TMyRichEdit::setIndentLeft(int pixels)
 {
@@ -212,10 +197,14 @@ QString TMyRichEdit::Text() const
     return text.replace(u'\n', u"\r\n"_s);
 }
 
+// A stored text comes in by the box's rule too, but a TAB it holds stays: the file kept it, and
+// what a file holds is never changed on its way into a box.
 void TMyRichEdit::SetText(const QString& text)
 {
-    QString plain = normaliseBreaks(text);
-    const QString refused = dropUnencodable(plain);
+    TextAdmission::Options stored = m_admission.options;
+    stored.tabs = TextAdmission::Tabs::Keep;
+    const TextAdmission::Result admitted = admit(text, stored);
+    const QString& plain = admitted.text;
     // Qt gives the whole new text the caret's format, which may be a colour the colourer left.
     QTextCursor plainFormat = textCursor();
     plainFormat.clearSelection();
@@ -236,8 +225,8 @@ void TMyRichEdit::SetText(const QString& text)
     if (rows.size() != plain.size())
         markRows(0, m_positions.documentLength());
     m_numberingStale = true;
-    if (!refused.isEmpty())
-        refuse(refused, false);
+    if (admitted.refusedAny())
+        refuse(admitted, false);
 }
 
 int TMyRichEdit::TextLength() const { return positions().byteLength(); }
@@ -281,16 +270,15 @@ QString TMyRichEdit::SelText() const
 
 void TMyRichEdit::setSelText(const QString& text)
 {
-    QString plain = normaliseBreaks(text);
-    const QString refused = dropUnencodable(plain);
+    const TextAdmission::Result admitted = admit(text, m_admission.options);
     QTextCursor c = textCursor();
     {
         const QScopedValueRollback guard(m_refusing, true);
-        insertPlain(c, plain);
+        insertPlain(c, admitted.text);
     }
     setTextCursor(c);
-    if (!refused.isEmpty())
-        refuse(refused, false);
+    if (admitted.refusedAny())
+        refuse(admitted, false);
 }
 
 // A long text goes in row by row, so that Qt never lays out more than a row at once.
@@ -434,7 +422,7 @@ void TMyRichEdit::RestoreViewState(bool withLength)
         setSelLength(m_viewState.selLength);
 }
 
-// ---- Unencodable text -----------------------------------------------------------------------
+// ---- Text coming in --------------------------------------------------------------------------
 
 QString TMyRichEdit::rawText(int from, int to) const
 {
@@ -582,6 +570,8 @@ QMimeData* TMyRichEdit::createMimeDataFromSelection() const
     return data;
 }
 
+// Keys put their text in through Qt, so it is taken in here, after Qt's edit, one character at a
+// time: a character the rule takes as it is stays untouched, with its format.
 void TMyRichEdit::refusePendingText()
 {
     if (m_refusing || m_pendingFrom < 0)
@@ -592,70 +582,94 @@ void TMyRichEdit::refusePendingText()
     if (to <= from)
         return;
 
+    // The document's own line breaks (and row breaks) are paragraph separators: they stay.
     const QString raw = rawText(from, to);
-    bool ok = true;
-    QString refused;
-    Cp932::encode(plainFromRaw(raw), &ok, &refused);
-    const bool lineSeparators = raw.contains(QChar::LineSeparator);
-    if (ok && !lineSeparators)
+    QString probe = raw;
+    probe.replace(QChar::ParagraphSeparator, u'\n');
+    const TextAdmission::Result whole = TextAdmission::admit(probe, m_admission.options);
+    if (whole.text == probe)
         return;
 
-    // Offsets in the range of what goes (length) or becomes a line break (length 0 marks it).
-    const QList<char32_t> codes = ok ? QList<char32_t>() : Cp932::unencodableCharacters(plainFromRaw(raw));
-    const QSet<char32_t> bad(codes.begin(), codes.end());
-    std::vector<std::pair<int, int>> edits;
+    struct Edit {
+        int at, length;
+        QString text;
+    };
+    std::vector<Edit> edits;
     for (qsizetype i = 0; i < raw.size();) {
-        const qsizetype len = charLengthAt(raw, i);
-        if (raw[i] == QChar::LineSeparator)
-            edits.emplace_back(int(i), 0);
-        else if (!ok && bad.contains(codePointAt(raw, i, len)))
-            edits.emplace_back(int(i), int(len));
-        i += len;
+        const qsizetype length = charLengthAt(raw, i);
+        const QStringView one = QStringView(raw).mid(i, length);
+        if (raw[i] != QChar::ParagraphSeparator) {
+            QString taken = TextAdmission::admit(one, m_admission.options).text;
+            if (taken != one)
+                edits.push_back({from + int(i), int(length), std::move(taken)});
+        }
+        i += length;
     }
+    // The caret and the selection stay on the characters they were at.
+    const auto moved = [&edits](int p) {
+        int shift = 0;
+        for (const Edit& e : edits) {
+            if (p <= e.at)
+                break;
+            if (p < e.at + e.length)
+                return e.at + shift + int(e.text.size());
+            shift += int(e.text.size()) - e.length;
+        }
+        return p + shift;
+    };
+    const QTextCursor caret = textCursor();
+    const int anchor = moved(caret.anchor()), position = moved(caret.position());
     {
         const QScopedValueRollback guard(m_refusing, true);
         QTextCursor c(document());
         c.beginEditBlock();
         for (auto it = edits.rbegin(); it != edits.rend(); ++it) {
-            c.setPosition(from + it->first);
-            c.setPosition(from + it->first + std::max(it->second, 1), QTextCursor::KeepAnchor);
-            c.removeSelectedText();
-            if (it->second == 0)
-                c.insertBlock();
+            c.setPosition(it->at);
+            c.setPosition(it->at + it->length, QTextCursor::KeepAnchor);
+            if (it->text.isEmpty())
+                c.removeSelectedText();
+            else
+                c.insertText(it->text); // a line break as a new block, like Return
         }
         c.endEditBlock();
     }
-    if (!ok)
-        refuse(refused, true);
+    QTextCursor kept(document());
+    kept.setPosition(anchor);
+    kept.setPosition(position, QTextCursor::KeepAnchor);
+    setTextCursor(kept);
+    if (whole.refusedAny())
+        refuse(whole, true);
 }
 
-void TMyRichEdit::refuse(const QString& characters, bool later)
+void TMyRichEdit::refuse(const TextAdmission::Result& refused, bool later)
 {
-    emit unencodableRefused(characters);
+    emit unencodableRefused(refused.unstorable + refused.controls);
+    const QString message = TextAdmission::refusalMessage(refused, m_admission.file);
     if (!later) {
-        Prompter::warn(this, RefusalMessage + characters);
+        Prompter::warn(this, message);
         return;
     }
     // A modal box inside a key, input method or drop handler would run an event loop in the middle
     // of Qt's own edit.
-    QTimer::singleShot(0, this, [this, characters] { Prompter::warn(this, RefusalMessage + characters); });
+    QTimer::singleShot(0, this, [this, message] { Prompter::warn(this, message); });
 }
 
+// A paste Qt makes itself, the X selection's middle-click paste and a drop all come in here.
 void TMyRichEdit::insertFromMimeData(const QMimeData* source)
 {
     if (!source || !source->hasText()) {
         QPlainTextEdit::insertFromMimeData(source);
         return;
     }
-    QString text = normaliseBreaks(source->text());
-    const QString refused = dropUnencodable(text);
-    if (!text.isEmpty()) {
+    const TextAdmission::Result admitted = admit(source->text(), m_admission.options);
+    if (!admitted.text.isEmpty()) {
         QMimeData clean;
-        clean.setText(text);
+        clean.setText(admitted.text);
+        const QScopedValueRollback guard(m_refusing, true); // taken in already
         QPlainTextEdit::insertFromMimeData(&clean);
     }
-    if (!refused.isEmpty())
-        refuse(refused, true);
+    if (admitted.refusedAny())
+        refuse(admitted, true);
 }
 
 // ---- Events ---------------------------------------------------------------------------------
@@ -820,9 +834,12 @@ void TMyRichEdit::inputMethodEvent(QInputMethodEvent* event)
     if (!preedit.isEmpty())
         attributes.prepend({QInputMethodEvent::TextFormat, 0, int(preedit.size()), imeFormat()});
     QInputMethodEvent marked(preedit, attributes);
-    marked.setCommitString(event->commitString(), event->replacementStart(), event->replacementLength());
+    const TextAdmission::Result committed = admit(result, m_admission.options);
+    marked.setCommitString(committed.text, event->replacementStart(), event->replacementLength());
     QPlainTextEdit::inputMethodEvent(&marked);
     event->setAccepted(marked.isAccepted());
+    if (committed.refusedAny())
+        refuse(committed, true);
     if (!composing) {
         // No key release follows a committed result.
         m_needsRecolour = m_needsRenumber = true;

@@ -3,6 +3,7 @@
 #include "ColourText.h"
 #include "DataListUnit.h"
 #include "PositionMap.h"
+#include "TextAdmission.h"
 #include "UndoRing.h"
 
 #include <QImage>
@@ -53,10 +54,11 @@ struct TRichUndoMemory {
 // The mark-up edit control. Its positions (SelStart, SelLength, line starts, LineIndex, ...) are
 // byte offsets into the code-page-932 form of its text with CR LF line breaks, whatever Qt counts
 // inside; positions() converts. Qt's own undo is off: the control keeps its own ring.
-// Text that code page 932 cannot hold is refused where it comes in (typing, input method, paste,
-// drop, SetText), with a message, so positions and saved text always agree. SetText and
-// setSelText warn before they return; the warning for typed, composed, pasted or dropped text
-// comes once the event loop is back. A Shift+Return line separator becomes a plain line break.
+// Whatever comes in (typing, input method, paste, the X selection, drop, SetText, setSelText)
+// goes through the control's admission (below), so what it shows is what its file holds and
+// positions and saved text always agree. SetText and setSelText warn before they return; the
+// warning for typed, composed, pasted or dropped text comes once the event loop is back. A
+// Shift+Return line separator becomes a plain line break.
 // Descriptions wrap at the control's width; the "lines" of FirstVisibleLine, ScrollToLine,
 // LineIndex, LineFromChar and LineCount are text lines (between line breaks), not wrapped rows.
 // A line longer than LongestRow characters is held as several blocks of the document, rows
@@ -206,7 +208,8 @@ public:
     static QString withRows(const QString& text);
 
 signals:
-    // Raised after a change that brought in text code page 932 cannot hold (already removed).
+    // Raised after a change that brought in text the control refuses (already taken out): those
+    // characters, each once.
     void unencodableRefused(const QString& characters);
 
 protected:
@@ -240,7 +243,7 @@ private:
     // Runs once an edit has finished (never inside the document's change signal, where editing
     // again would confuse the layout): refuses text and fits the rows.
     void afterEdit();
-    // Takes out what code page 932 cannot hold, turns line separators into line breaks.
+    // Puts what came in by Qt's own roads (keys) through the admission, character by character.
     void refusePendingText();
     // Breaks the lines an edit made longer than a row, and joins rows an edit left short.
     void fitRows(int fromDocument, int toDocument);
@@ -259,7 +262,7 @@ private:
     int lineEndOf(int documentPosition) const;
     // Emits unencodableRefused and shows the warning, now or once the event loop is back (for text
     // arriving from key, input method, paste and drop handlers).
-    void refuse(const QString& characters, bool later);
+    void refuse(const TextAdmission::Result& refused, bool later);
     QString rawText(int from, int to) const;
 
     TRichUndoMemory captureState() const;
@@ -329,4 +332,24 @@ private:
     struct View {
         int selStart = 0, selLength = 0, firstLine = 0;
     } m_colourView, m_viewState;
+
+public:
+    // What the control takes in by every road: the one admission rule with the box's options;
+    // `file` names, in a refusal, what cannot keep a control character. A control takes a
+    // description's unless told otherwise.
+    struct Admission {
+        TextAdmission::Options options;
+        QString file;
+    };
+    // A destination's description, as the map file keeps it: a TAB as a blank, no control characters.
+    static Admission DescriptionAdmission();
+    // A scratch page's text file keeps TAB and control characters.
+    static Admission TextFileAdmission();
+    void setAdmission(const Admission& admission) { m_admission = admission; }
+    const Admission& admission() const { return m_admission; }
+
+private:
+    // Text from outside as the control takes it: one kind of line break, then the box's rule.
+    TextAdmission::Result admit(const QString& text, const TextAdmission::Options& options) const;
+    Admission m_admission = DescriptionAdmission();
 };

@@ -719,7 +719,7 @@ void TFormEditText::pmPasteClick()
         return;
     bool ok = false;
     const int breaks = std::max(0, edPasteRet->text().toInt(&ok));
-    text.replace(u'\t', u' ');
+    // The page's own rule decides a TAB: a blank in a description, kept in a text file.
     text += u"\r\n"_s.repeated(ok ? breaks : 0);
     CurrentEditor()->setSelText(text);
 }

@@ -59,6 +59,7 @@ TFormRefPage::TFormRefPage(TFormEditText* owner)
     MyRichEdit1->TestVersion = 0;
     MyRichEdit1->setUndoMax(20);
     MyRichEdit1->MaxLength = 999999999;
+    MyRichEdit1->setAdmission(TMyRichEdit::TextFileAdmission());
     MyRichEdit1->setFrameShape(QFrame::NoFrame);
     layout->addWidget(MyRichEdit1);
 

@@ -82,7 +82,8 @@ Result admit(QStringView text, const Options& options)
         if (isLineBreak(c) || isSeparator(c)) {
             if (options.oneLine)
                 break;
-            r.text += isSeparator(c) ? QStringView(u"\n") : one;
+            // After a lone CR a LF would join it into one line break.
+            r.text += !isSeparator(c) ? one : r.text.endsWith(u'\r') ? QStringView(u"\r\n") : QStringView(u"\n");
             continue;
         }
         if (c == u'\t' && options.tabs == Tabs::Blank) {
@@ -143,9 +144,16 @@ QString nameOf(char32_t c)
 
 QString namesOf(QStringView characters)
 {
+    // Not toUcs4(), which makes a lone half of a surrogate pair U+FFFD.
     QStringList names;
-    for (const char32_t c : characters.toUcs4())
-        names << nameOf(c);
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        const bool pair =
+            characters[i].isHighSurrogate() && i + 1 < characters.size() && characters[i + 1].isLowSurrogate();
+        names << nameOf(pair ? QChar::surrogateToUcs4(characters[i], characters[i + 1])
+                             : char32_t(characters[i].unicode()));
+        if (pair)
+            ++i;
+    }
     return names.join(u"，"_s);
 }
 

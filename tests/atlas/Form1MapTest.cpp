@@ -266,18 +266,18 @@ TEST_F(Grid, TextBoxesTakeOnlyWhatTheMapFileHoldsAndTheSaveRefusesTheRest)
     QStringList told;
     for (size_t i = asked; i < prompter->asked.size(); ++i)
         told << prompter->asked[i].text;
-    EXPECT_EQ(told, (QStringList{u"次の文字はマップファイルに保存できないため，入力できません。\r\n制御文字 U+0007"_s,
-                                 u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\né"_s,
-                                 u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n𠮷"_s,
-                                 u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n😀"_s,
-                                 u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n〜"_s,
-                                 u"文字数が 32767 文字を超えるため，入力できません。"_s,
-                                 u"次の文字はマップファイルに保存できないため，入力できません。\r\n制御文字 U+000C"_s,
-                                 u"\"旅行地 01\" の内容が変更されました。"_s}));
-    EXPECT_EQ(memo, u"説明文\r\n二行目"_s);
+    EXPECT_EQ(told, (QStringList{
+                        u"次の文字はマップファイルに保存できないため，入力できません。\r\n制御文字 U+0007"_s,
+                        u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n\"é\" (U+00E9)"_s,
+                        u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n\"𠮷\" (U+20BB7)"_s,
+                        u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n\"😀\" (U+1F600)"_s,
+                        u"文字数が 32767 文字を超えるため，入力できません。"_s,
+                        u"次の文字はマップファイルに保存できないため，入力できません。\r\n制御文字 U+000C"_s,
+                        u"\"旅行地 01\" の内容が変更されました。"_s}));
+    EXPECT_EQ(memo, u"～説明文\r\n二行目"_s) << "the wave typed is the one the file holds";
     const MapDocument::Row& row = f1().Doc.rows[1];
     EXPECT_EQ(QStringList(row.begin() + 1, row.end()),
-              (QStringList{u"X"_s, u"ベル"_s, QString(), u"a"_s, u"せりふ"_s, u"説明文\\n二行目"_s}));
+              (QStringList{u"X"_s, u"ベル"_s, QString(), u"a"_s, u"せりふ"_s, u"～説明文\\n二行目"_s}));
 
     const QString path = mapPath(u"towns.map"_s);
     f1().SaveMapFile(path, QString());

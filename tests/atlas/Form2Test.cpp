@@ -1,5 +1,6 @@
 #include "AtlasFixture.h"
 #include "FindDialog.h"
+#include "MapFile.h"
 #include "MyRichEdit.h"
 #include "Unit2.h"
 #include "UnitCity.h"
@@ -83,6 +84,16 @@ TEST_F(Form2Fixture, PasteTurnsTabsIntoBlanks)
     QGuiApplication::clipboard()->setText(u"a\tb\t\tc"_s);
     f2().pmPasteClick();
     EXPECT_EQ(f2().Memo1->Text(), u"a b  c"_s);
+
+    // Every refused character is named, those that do not show by their code; a no-break space is
+    // a blank.
+    f2().Memo1->SetText(QString());
+    QGuiApplication::clipboard()->setText(u"z\u200bw\ufeffb\u200fr\u0301c😀e\u00a0n"_s);
+    f2().pmPasteClick();
+    EXPECT_EQ(f2().Memo1->Text(), u"zwbrce n"_s);
+    EXPECT_EQ(prompter->lastText(), u"次の文字はシフトJIS（コードページ932）で表せないため，入力できません。\r\n"
+                                    u"見えない文字 U+200B，見えない文字 U+FEFF，見えない文字 U+200F，"
+                                    u"見えない文字 U+0301，\"😀\" (U+1F600)"_s);
 }
 
 TEST_F(Form2Fixture, PictureRingContinuesForTheSameDestinationOnly)
@@ -271,6 +282,22 @@ TEST_F(Form2Fixture, LargerEditorWindowHandsTheTextBackAsAnEdit)
     f2().btEditClick();
     EXPECT_EQ(f2().Memo1->Text(), u"after\r\nline"_s);
     EXPECT_TRUE(f2().Memo1->Modified());
+
+    // A wave dash typed in the window is at once the one the map file holds: OK finds nothing to
+    // refuse.
+    prompter->modals.push_back([this](QDialog&) {
+        TMyRichEdit* page = forms->formEditText->MyRichEdit1;
+        page->SetText(QString());
+        for (const QString& typed : {u"東"_s, u"京"_s, u"〜"_s, u"大"_s, u"阪"_s})
+            QTest::sendKeyEvent(QTest::Click, page, Qt::Key_unknown, typed, Qt::NoModifier);
+        EXPECT_EQ(page->Text(), u"東京～大阪"_s);
+        return int(QDialog::Accepted);
+    });
+    const size_t asked = prompter->asked.size();
+    f2().btEditClick();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f2().Memo1->Text(), u"東京～大阪"_s);
+    EXPECT_EQ(prompter->asked.size(), asked);
 }
 
 // The undo keys of the description go through its menu commands to the control's own ring.
@@ -443,4 +470,20 @@ TEST_F(Form2Fixture, ReplaceInAllDestinationsIsOneMapStep)
     EXPECT_TRUE(f1().IsModified(1)) << "New, Open and Close must ask";
     f1().bbUndoClick();
     EXPECT_EQ(f1().Doc.rows[0][MapDocument::Description], u"cat\\ncat"_s);
+
+    // A one-way character the replacement brings is the one the map file holds, here and in every
+    // other destination, so the map can be saved.
+    prompter->modals.push_back([this](QDialog&) {
+        TFormEditText& w = *forms->formEditText;
+        w.ReplaceDialog1->setFindText(u"cat"_s);
+        w.ReplaceDialog1->edReplace->setText(u"猫〜"_s);
+        w.ReplaceDialog1->setWholeWord(true);
+        w.ReplaceDialog1Replace(true);
+        return int(QDialog::Accepted);
+    });
+    f2().btEditClick();
+    EXPECT_EQ(f2().Memo1->Text(), u"猫～"_s);
+    EXPECT_EQ(f1().Doc.rows[7][MapDocument::Description], u"猫～\\n猫～"_s);
+    QString why;
+    EXPECT_FALSE(MapFile::write(f1().Doc, QString(), &why).isEmpty()) << why.toStdString();
 }

@@ -2,6 +2,8 @@
 
 #include "AtlasFixture.h"
 #include "Cp932.h"
+#include "MyRichEdit.h"
+#include "TextAdmission.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -148,6 +150,10 @@ const QString Pool[] = {u"a"_s,     u"Z"_s,      u"0"_s,     u" "_s,     u","_s,
                         u"～"_s,    u"〜"_s,     u"−"_s,     u"①"_s,     u"髙"_s,     u"<r>"_s,    u"'"_s,
                         u"\u2028"_s, u"\u2029"_s, u"\u0085"_s, u"\u00a0"_s, u"é"_s,      u"𠮷"_s,     u"😀"_s};
 
+// What the boxes take in: the description's rule, and the title and speech boxes' first line.
+const TextAdmission::Options Description = TMyRichEdit::DescriptionAdmission().options;
+constexpr TextAdmission::Options OneLine{.oneLine = true};
+
 // The pool's characters up to here have a code page 932 form.
 constexpr size_t Encodable = 28;
 
@@ -166,7 +172,7 @@ QString randomText(std::mt19937& random, int maxLength, size_t pool = std::size(
 // as the two characters "\n".
 QString descriptionCell(const QString& typed)
 {
-    QString text = MapFile::admit(typed, false).text;
+    QString text = TextAdmission::admit(typed, Description).text;
     text.replace(u"\r\n"_s, u"\n"_s);
     for (const QChar breaks : {QChar(u'\r'), QChar(QChar::LineSeparator), QChar(QChar::ParagraphSeparator)})
         text.replace(breaks, u'\n');
@@ -200,7 +206,7 @@ TEST(MapFile, WhatTheBoxesTakeReadsBackTheSameAndNothingElseIsWritten)
     std::mt19937 random(20240611);
     int refused = 0;
     for (int round = 0; round < 300; ++round) {
-        auto oneLine = [&](int length) { return MapFile::admit(randomText(random, length), true).text; };
+        auto oneLine = [&](int length) { return TextAdmission::admit(randomText(random, length), OneLine).text; };
         MapDocument doc;
         for (QString& island : doc.islands)
             island = random() % 3 ? u"%1,%2"_s.arg(int(random() % 1200) - 100).arg(int(random() % 600) - 100) : QString();
@@ -221,7 +227,7 @@ TEST(MapFile, WhatTheBoxesTakeReadsBackTheSameAndNothingElseIsWritten)
         // Now and then a megabyte pasted on one line.
         if (round % 50 == 7)
             doc.rows[random() % MapDocument::DestinationCount][MapDocument::Description] =
-                descriptionCell(MapFile::admit(randomText(random, 1 << 20), false).text);
+                descriptionCell(TextAdmission::admit(randomText(random, 1 << 20), Description).text);
         for (int t = 0; t < MapDocument::TreasureCount; ++t)
             if (random() % 3 == 0)
                 doc.treasures[t] = u"r%1.jpg"_s.arg(t);
@@ -273,15 +279,4 @@ TEST(MapFile, ARefusedDocumentNamesThePlaceAndTheCharacter)
     QString why;
     EXPECT_TRUE(MapFile::write(doc, QString(), &why).isEmpty());
     EXPECT_EQ(why, u"宝物 r06 の画像名に，マップファイルに保存できない文字（改行）があります。"_s);
-}
-
-TEST(MapFile, BoxesKeepTheFirstLineOfOneLineAndLeaveOutWhatTheFileCannotHold)
-{
-    const MapFile::Admitted line = MapFile::admit(u"X\r\nY\x07"_s, true);
-    EXPECT_EQ(line.text, u"X"_s);
-    EXPECT_EQ(line.controls, QString()) << "what follows the first line is gone without a word";
-    const MapFile::Admitted text = MapFile::admit(u"a\tb\r\nc\x07" u"d\x0b\x07é𠮷😀〜e"_s, false);
-    EXPECT_EQ(text.text, u"a\tb\r\ncde"_s);
-    EXPECT_EQ(text.controls, u"\x07\x0b"_s);
-    EXPECT_EQ(text.unstorable, u"é𠮷😀〜"_s);
 }

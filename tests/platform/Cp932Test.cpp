@@ -112,6 +112,13 @@ TEST(Cp932, OddUtf16IsUnencodable)
         EXPECT_EQ(Cp932::encode(t, &ok, &bad).size(), 2);
         EXPECT_EQ(bad, u"\uFEFF"_s);
     }
+    // Nor would it say a word of a tag character, wherever it stands in the text.
+    for (const QString& t : {u"\U000E0041a"_s, u"a\U000E007F"_s, QString(2000, u'x') + u"\U000E0020y"_s}) {
+        EXPECT_FALSE(Cp932::canEncode(t));
+        EXPECT_EQ(Cp932::encode(t, &ok, &bad).size(), t.size() - 1) << "one '?' for the pair";
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(bad.size(), 2);
+    }
 }
 
 TEST(Cp932, ByteLengthCountsMixedText)
