@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Replace in all destinations with real keys: destination 00's larger description window opens the
-# replace dialog from its search menu, "cat" becomes "dog" with the all-destinations box checked,
-# and the saved map holds the change in every destination, the "\n" escapes intact.
+# replace dialog from its search menu, "cat" becomes "d〜g" with the all-destinations box checked
+# ("〜" U+301C, as Japanese input methods type it), and the saved map holds the change in every
+# destination as code page 932 holds it ("～"), the "\n" escapes intact.
 # Usage: atlas_replace_all.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
@@ -25,11 +26,11 @@ main=$window
 
 e2e_open_description_window start "$main"
 
-e2e_replace_in_all_destinations cat dog
+e2e_replace_in_all_destinations cat d〜g
 e2e_close_description_window
 
 e2e_overwrite_map "$main"
-expected='"100,200",港町,,,,,"dog dog",|"200,200",a,,,,,"a dog\ndog",|"300,200",b,,,,,dogs,'
+expected='"100,200",港町,,,,,"d～g d～g",|"200,200",a,,,,,"a d～g\nd～g",|"300,200",b,,,,,d～gs,'
 e2e_wait_map_lines "$map_path" 2,4 "$expected"
 
 passed=1
