@@ -117,7 +117,7 @@ TMyRichEdit::Admission TMyRichEdit::DescriptionAdmission()
 
 TMyRichEdit::Admission TMyRichEdit::TextFileAdmission()
 {
-    return {{.tabs = TextAdmission::Tabs::Keep, .controls = TextAdmission::Controls::Keep}, u"テキストファイル"_s};
+    return {{.tabs = TextAdmission::Tabs::Blank, .controls = TextAdmission::Controls::Keep}, u"テキストファイル"_s};
 }
 
 TextAdmission::Result TMyRichEdit::admit(const QString& text, const TextAdmission::Options& options) const

@@ -343,7 +343,8 @@ public:
     };
     // A destination's description, as the map file keeps it: a TAB as a blank, no control characters.
     static Admission DescriptionAdmission();
-    // A scratch page's text file keeps TAB and control characters.
+    // A scratch page's text file keeps control characters; a TAB comes in as a blank, as the
+    // window's paste makes it on every page (a TAB the file holds stays, as every stored text's).
     static Admission TextFileAdmission();
     void setAdmission(const Admission& admission) { m_admission = admission; }
     const Admission& admission() const { return m_admission; }
