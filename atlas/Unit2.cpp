@@ -923,9 +923,7 @@ void TForm2::RenderDescriptionMarkup(const QString& text)
     QString plain = text;
     plain.replace(u"\r\n"_s, u"\n"_s);
     const ColourText::TColor background = DescriptionRenderer::render(plain, *memo.document());
-    QPalette p = memo.palette();
-    p.setColor(QPalette::Base, ColourText::toQColor(background));
-    memo.setPalette(p);
+    memo.SetColor(ColourText::toQColor(background));
     memo.setSelStart(0);
     memo.ScrollCaret();
 }

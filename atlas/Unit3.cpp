@@ -3,6 +3,7 @@
 #include "AtlasForms.h"
 #include "BmpPicture.h"
 #include "FileOps.h"
+#include "FixedColours.h"
 #include "MapDocument.h"
 #include "MapPictures.h"
 #include "MyFileDialogs.h"
@@ -148,9 +149,7 @@ void TForm3::FormCreate()
     RichEditMargin1->setReadOnly(true);
     RichEditMargin1->setIndentLeft(8);
     RichEditMargin1->setIndentTop(6);
-    QPalette yellow = RichEditMargin1->palette();
-    yellow.setColor(QPalette::Base, QColor(255, 255, 192));
-    RichEditMargin1->setPalette(yellow);
+    FixedColours::fix(*RichEditMargin1, QPalette::Base, QColor(255, 255, 192));
     RichEditMargin1->setPlainText(u"■宝物の画像には，次の３種類があります。\n"_s
                                   u"・通常の宝物（\"t01\"）… 1個\n"_s
                                   u"・ポポルン確定の宝物（\"t02\"）… 1個\n"_s

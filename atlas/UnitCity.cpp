@@ -1,6 +1,7 @@
 #include "UnitCity.h"
 
 #include "Cp932.h"
+#include "FixedColours.h"
 #include "MyRichEdit.h"
 #include "PopupKeys.h"
 #include "Prompter.h"
@@ -22,6 +23,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr QSize StageSize(400, 225);
+const QColor PointsColour(0, 0, 255); // the toolkit's $00FF0000
 
 // The stage draws the frame composed last, stretched to its size.
 class StageView : public QWidget {
@@ -265,7 +267,8 @@ TFormCity::TFormCity(QWidget* parent) : QDialog(parent)
     bbCity = new QPushButton(u"プレイヤー"_s, this);
     bbCity->setGeometry(311, 292, 98, 24);
     imCityPoint = label({0, 322, 417, 31}, false);
-    imCityPoint->setAttribute(Qt::WA_TranslucentBackground);
+    // The points are drawn in a fixed blue, so the ground the form shows behind them is fixed too.
+    FixedColours::fix(*imCityPoint, QPalette::Window, QColor(FixedColours::ButtonFace), PointsColour);
     lbCityMes1 = label({0, 360, 417, 16}, true);
     lbCityMes2 = label({0, 382, 417, 16}, true);
     btAction = new QPushButton(this);
@@ -319,7 +322,7 @@ void TFormCity::DrawPointsBar()
     QImage bar = blank(imCityPoint->width(), imCityPoint->height());
     QPainter p(&bar);
     p.setFont(font());
-    p.setPen(QColor(0, 0, 255)); // the toolkit's $00FF0000
+    p.setPen(PointsColour);
     const QString text = u"休み時間ポイント 000,000 pt"_s;
     const QFontMetrics fm(font());
     const int x = (bar.width() - fm.horizontalAdvance(text)) / 2;

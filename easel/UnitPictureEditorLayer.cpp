@@ -4,6 +4,7 @@
 
 #include "CanvasScrollBox.h"
 #include "EaselForms.h"
+#include "FixedColours.h"
 #include "JpegPicture.h"
 #include "Prompter.h"
 #include "ShapeRender.h"
@@ -441,8 +442,8 @@ void TFormPictureEditor::UpdateModeIndicator()
     // worked on (DrawMode 0).
     const bool rangeLit = drawing == range;
     mmRange->setText(rangeLit ? u"描画モード(&Q)"_s : u"範囲選択モード(&Q)"_s);
-    const QString lit = u"background-color: #0000ff; color: #ffffff;"_s;
-    const QString dim = u"background-color: palette(button); color: #000000;"_s;
+    const QString lit = FixedColours::styleSheet(QColor(0, 0, 255), Qt::white);
+    const QString dim = FixedColours::styleSheet(QColor(FixedColours::ButtonFace), Qt::black);
     lbRange->setStyleSheet(rangeLit ? lit : dim);
     lbByouga->setStyleSheet(rangeLit ? dim : lit);
 }

@@ -4,6 +4,7 @@
 
 #include "CanvasScrollBox.h"
 #include "EditorCursors.h"
+#include "FixedColours.h"
 #include "Palette.h"
 #include "Prompter.h"
 #include "ShapeRender.h"
@@ -49,8 +50,8 @@ constexpr ColourText::TColor DeformOnColor = 0x7FFFBF, DeformOffColor = 0xCFCFFF
 
 void setPanelColour(QWidget* w, ColourText::TColor back, ColourText::TColor text)
 {
-    w->setStyleSheet(u"background-color: %1; color: %2;"_s.arg(QColor::fromRgb(ColourText::toQRgb(back)).name(),
-                                                               QColor::fromRgb(ColourText::toQRgb(text)).name()));
+    w->setStyleSheet(
+        FixedColours::styleSheet(QColor::fromRgb(ColourText::toQRgb(back)), QColor::fromRgb(ColourText::toQRgb(text))));
 }
 
 QPixmap lineKindPicture(int kind)

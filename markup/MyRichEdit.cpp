@@ -1,5 +1,6 @@
 #include "MyRichEdit.h"
 
+#include "FixedColours.h"
 #include "Prompter.h"
 
 #include <QDropEvent>
@@ -123,6 +124,12 @@ TMyRichEdit::Admission TMyRichEdit::TextFileAdmission()
 TextAdmission::Result TMyRichEdit::admit(const QString& text, const TextAdmission::Options& options) const
 {
     return TextAdmission::admit(normaliseBreaks(text), options);
+}
+
+void TMyRichEdit::SetColor(const QColor& ground)
+{
+    m_fixedColor = ground;
+    FixedColours::fix(*this, QPalette::Base, ground);
 }
 
 void TMyRichEdit::setIndentLeft(int pixels)

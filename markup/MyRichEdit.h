@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // The colours of the mark-up: Color2 answer brackets, Color3 function brackets, Color4 errors,
@@ -86,6 +87,10 @@ public:
     void setNumbering(bool on);
     const QImage& NumberingBmp() const; // drawn when asked for after DrawNumbering
     ColourText::TColor NumberingColor = ColourText::clWhite;
+    // The control's background (the toolkit's Color) as a host fixes it, with the text colour
+    // drawn on it; the margins take it too. Until then both follow the desktop's theme.
+    void SetColor(const QColor& ground);
+    std::optional<QColor> FixedColor() const { return m_fixedColor; }
     int UndoMax() const { return m_undo.size(); } // the slot count: one more than was set
     void setUndoMax(int steps);
     int SioriMax() const { return m_sioriMax; }
@@ -286,6 +291,7 @@ private:
 
     int m_indentLeft = 10, m_indentTop = 0;
     std::unique_ptr<TStrColor> m_strColor;
+    std::optional<QColor> m_fixedColor;
     bool m_numbering = false;
     // What the gutter knows of each line (NumberingLine flags), its label (the item index, -1 for
     // none), and the picture drawn from them when asked for.

@@ -7,6 +7,7 @@
 
 #include "Cp932.h"
 #include "FileOps.h"
+#include "FixedColours.h"
 #include "MyFileDialogs.h"
 #include "MyRichEdit.h"
 #include "ProgramFolder.h"
@@ -185,8 +186,10 @@ TFormRefPage* TFormEditText::AddNewScratchPage(const QString& fileName, const QS
     page->setWindowTitle(u" ちょい置き-%1 "_s.arg(PageCounter));
     page->FileName = fileName;
     page->FileHold = std::move(hold);
-    // Pages take the description editor's background.
-    page->MyRichEdit1->setPalette(MyRichEdit1->palette());
+    // Pages take the description editor's background. Their mark-up is drawn in fixed colours (all
+    // black), so where the editor leaves its background to the desktop's theme, a page has the
+    // light look's.
+    page->MyRichEdit1->SetColor(MyRichEdit1->FixedColor().value_or(QColor(FixedColours::Window)));
     page->setPalette(MyRichEdit1->palette());
     page->MyRichEdit1->setUndoMax(MyRichEdit1->UndoMax());
     page->MyRichEdit1->setFont(DialogFont);

@@ -5,8 +5,10 @@
 // object is made.
 namespace QtTranslations {
 
-// Loads Qt's Japanese catalogue into the application, which owns it; false (after a warning on
-// the console) when the catalogue is not installed, and Qt's texts stay English.
+// Loads Qt's Japanese catalogue into the application, which owns it, with the few texts of the
+// programs' dialogs it lacks, and makes Japanese the default locale (the names of file types);
+// false (after a warning on the console) when the catalogue is not installed, and Qt's texts stay
+// English. A second call changes nothing.
 bool installJapanese();
 
 } // namespace QtTranslations

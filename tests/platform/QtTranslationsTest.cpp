@@ -1,12 +1,19 @@
 #include "Prompter.h"
 #include "QtTranslations.h"
 
+#include "TempFolder.h"
+
+#include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -17,6 +24,16 @@ namespace {
 QString shown(const QAbstractButton* button)
 {
     return button ? QString(button->text()).remove(u'&') : QString();
+}
+
+// Japanese when it holds kana or kanji; "OK" reads the same in a Japanese dialog.
+bool readsJapanese(const QString& text)
+{
+    if (QString(text).remove(u'&') == u"OK"_s)
+        return true;
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return (c.unicode() >= 0x3040 && c.unicode() <= 0x30FF) || (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF);
+    });
 }
 
 } // namespace
@@ -72,4 +89,56 @@ TEST(QtTranslations, PrompterQuestionBoxShowsJapaneseButtons)
     EXPECT_TRUE(seen[0].startsWith(u"はい"_s)) << seen.join(u' ').toStdString();
     EXPECT_TRUE(seen[1].startsWith(u"いいえ"_s));
     EXPECT_TRUE(seen[2].startsWith(u"キャンセル"_s));
+}
+
+// Every text the file dialogs show of their own reads Japanese: labels, buttons, tips, menus, the
+// column headers and the type of every kind of entry they list (a file's from the MIME database,
+// a folder, the root in the computer's view). Names, sizes and dates are the user's and the
+// desktop's.
+TEST(QtTranslations, EveryTextOfTheFileDialogsReadsJapanese)
+{
+    ASSERT_TRUE(QtTranslations::installJapanese());
+    TempFolder folder;
+    QDir().mkdir(folder.file(u"下"_s));
+    folder.write(u"絵.bmp"_s, "BM");
+    const QStringList entries = {u"下"_s, u"絵.bmp"_s};
+
+    for (const bool save : {false, true}) {
+        SCOPED_TRACE(save ? "save" : "open");
+        Prompter::FileRequest request;
+        request.save = save;
+        request.folder = folder.path();
+        request.filters = {u"BMP ﾌｧｲﾙ (*.bmp)"_s};
+        const auto dialog = Prompter::makeFileDialog(nullptr, request);
+        dialog->show();
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        ASSERT_NE(model, nullptr);
+        const auto typeOf = [&](const QString& path) { return model->index(path, 2).data().toString(); };
+        // The model reads the folder in a thread of its own.
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            return std::all_of(entries.begin(), entries.end(),
+                               [&](const QString& e) { return !typeOf(folder.file(e)).isEmpty(); });
+        }));
+
+        QStringList texts = {dialog->windowTitle()};
+        for (const QWidget* w : dialog->findChildren<QWidget*>()) {
+            texts << w->toolTip() << w->whatsThis() << w->accessibleName();
+            if (const auto* b = qobject_cast<const QAbstractButton*>(w))
+                texts << b->text();
+            if (const auto* l = qobject_cast<const QLabel*>(w))
+                texts << l->text();
+        }
+        for (const QAction* a : dialog->findChildren<QAction*>())
+            texts << a->text() << a->toolTip();
+        for (int c = 0; c < model->columnCount(); ++c)
+            texts << model->headerData(c, Qt::Horizontal).toString();
+        for (const QString& e : entries)
+            texts << typeOf(folder.file(e));
+        texts << typeOf(u"/"_s);
+        texts.removeAll(QString());
+        texts.removeDuplicates();
+        for (const QString& text : std::as_const(texts))
+            EXPECT_TRUE(readsJapanese(text)) << text.toStdString();
+        EXPECT_EQ(typeOf(folder.file(u"下"_s)), u"フォルダ"_s);
+    }
 }
