@@ -20,6 +20,7 @@ e2e_write_small_map "$map_path" '' 0 '"100,200",港町,,,,,"cat cat",' 1 '"200,2
     2 '"300,200",b,,,,,cats,'
 
 e2e_start_xvfb
+e2e_keymap_add U301C
 e2e_start_atlas "$map_path"
 e2e_wait_window "^マップエディタ ～ $map_name\\.map\$"
 main=$window

@@ -169,6 +169,22 @@ e2e_start_xvfb() {
     export DISPLAY=":$number"
 }
 
+# e2e_keymap_add <keysym>...: puts each keysym (U301C, say) on a free key of the X server's map,
+# before a program starts. Without it xdotool maps a spare key for every character the map lacks
+# and presses it at once; a program busy at that moment reads the press before the new mapping
+# and the character is lost.
+e2e_keymap_add() {
+    local keysym code
+    local -a free
+    mapfile -t free < <(xmodmap -pke | awk 'NF == 3 && $1 == "keycode" && $3 == "=" { print $2 }')
+    for keysym in "$@"; do
+        [ "${#free[@]}" -gt 0 ] || e2e_fail "no free key for $keysym"
+        code=${free[-1]}
+        unset 'free[-1]'
+        xmodmap -e "keycode $code = $keysym $keysym" || e2e_fail "cannot put $keysym on key $code"
+    done
+}
+
 # e2e_start_atlas <argument>...: starts the copy in $prog; its output goes to $work/atlas.log.
 e2e_start_atlas() {
     QT_QPA_PLATFORM=xcb "$prog/atlas" "$@" >"$work/atlas.log" 2>&1 &
