@@ -1,5 +1,7 @@
 #include "MapCanvas.h"
 
+#include "PointerPixel.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -22,7 +24,16 @@ void MapCanvas::paintEvent(QPaintEvent* event)
     if (beforePaint)
         beforePaint();
     QPainter p(this);
-    p.drawImage(event->rect(), *m_buffer, event->rect());
+    // The buffer is drawn at the screen's device pixels: each device pixel of it is one of the
+    // screen's, whatever the scale.
+    const qreal ratio = m_buffer->devicePixelRatio();
+    const QRectF part(event->rect());
+    p.drawImage(part, *m_buffer, QRectF(part.topLeft() * ratio, part.size() * ratio));
+}
+
+QPoint MapCanvas::pixelOf(const QMouseEvent* event) const
+{
+    return PointerPixel::pixelAt(PointerPixel::exactPosition(*event, *this));
 }
 
 void MapCanvas::endDrag()
@@ -42,7 +53,7 @@ void MapCanvas::press(QMouseEvent* event)
         endDrag();
         return;
     }
-    const QPoint pos = event->position().toPoint();
+    const QPoint pos = pixelOf(event);
     if (onMouseDown && onMouseDown(pos)) {
         m_dragButton = event->button();
         m_lastPos = pos;
@@ -65,7 +76,7 @@ void MapCanvas::mouseMoveEvent(QMouseEvent* event)
         endDrag();
         return;
     }
-    m_lastPos = event->position().toPoint();
+    m_lastPos = pixelOf(event);
     if (onMouseMove)
         onMouseMove(m_lastPos);
 }
@@ -74,7 +85,7 @@ void MapCanvas::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != m_dragButton || !dragging())
         return;
-    m_lastPos = event->position().toPoint();
+    m_lastPos = pixelOf(event);
     endDrag();
 }
 
@@ -88,7 +99,7 @@ void MapCanvas::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     }
     if (onDblClick)
-        onDblClick(event->position().toPoint());
+        onDblClick(pixelOf(event));
     press(event);
 }
 

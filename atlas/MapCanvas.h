@@ -4,7 +4,8 @@
 #include <QWidget>
 #include <functional>
 
-// The paint box that shows the composed map picture and hands the mouse to its form.
+// The paint box that shows the composed map picture and hands the mouse to its form, as the map
+// pixel under the pointer.
 // A drag is one gesture: it begins with a press the form takes up (onMouseDown says so), follows
 // the pointer while that button is held, and ends once, with onMouseUp, at the release of that
 // button or as soon as anything else takes the mouse or the keyboard: another button, a key, a
@@ -37,6 +38,7 @@ protected:
 
 private:
     void press(QMouseEvent* event);
+    QPoint pixelOf(const QMouseEvent* event) const;
 
     const QImage* m_buffer;
     Qt::MouseButton m_dragButton = Qt::NoButton;

@@ -7,6 +7,7 @@
 #include <QPolygon>
 
 #include <array>
+#include <cmath>
 #include <optional>
 
 namespace MapPainter {
@@ -19,13 +20,15 @@ using MapGeometry::PointBefore;
 constexpr int N = MapDocument::DestinationCount;
 // Marks sit with their top-left this far left of and above the point's centre.
 constexpr int MarkLeft = 7, MarkAbove = 15;
+const QSize CurrentMarkSize(17, 17), NeighbourMarkSize(15, 16);
+const QColor CurrentMarkFill(230, 20, 20), NeighbourMarkFill(225, 225, 225);
 
-// A pin pointing down at the destination: head filled in fill, outlined in dark grey.
-QImage makeMark(QSize size, QColor fill)
+// A pin pointing down at the destination, its box of `size` at `at`: head filled in fill,
+// outlined in dark grey. Drawn with the painter it lands on, so at that painter's device pixels.
+void drawMark(QPainter& p, QPoint at, QSize size, QColor fill)
 {
-    QImage img(size, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    QPainter p(&img);
+    p.save();
+    p.translate(at);
     const int w = size.width(), h = size.height();
     const int mid = (w - 1) / 2;
     // Head: the upper part a box with cut corners, then tapering to the tip on the bottom row.
@@ -40,6 +43,15 @@ QImage makeMark(QSize size, QColor fill)
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
     p.drawRect(QRect(3, 2, 2, 2));
+    p.restore();
+}
+
+QImage makeMark(QSize size, QColor fill)
+{
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    drawMark(p, QPoint(0, 0), size, fill);
     return img;
 }
 
@@ -55,23 +67,36 @@ QPoint markAt(QPoint c) { return QPoint(c.x() - MarkLeft, c.y() - MarkAbove); }
 
 const QImage& currentMark()
 {
-    static const QImage mark = makeMark(QSize(17, 17), QColor(230, 20, 20));
+    static const QImage mark = makeMark(CurrentMarkSize, CurrentMarkFill);
     return mark;
 }
 
 const QImage& neighbourMark()
 {
-    static const QImage mark = makeMark(QSize(15, 16), QColor(225, 225, 225));
+    static const QImage mark = makeMark(NeighbourMarkSize, NeighbourMarkFill);
     return mark;
+}
+
+bool fitBuffer(QImage& buffer, QSize size, qreal ratio)
+{
+    const QSize device(int(std::ceil(size.width() * ratio)), int(std::ceil(size.height() * ratio)));
+    if (buffer.size() == device && buffer.devicePixelRatio() == ratio)
+        return false;
+    buffer = QImage(device, QImage::Format_RGB32);
+    buffer.setDevicePixelRatio(ratio);
+    buffer.fill(Qt::white);
+    return true;
 }
 
 void paint(QImage& buffer, const QImage& mapPicture, const MapDocument& doc, const MapView& view)
 {
     if (buffer.isNull())
         return;
+    const qreal ratio = buffer.devicePixelRatio();
     QPainter p(&buffer);
-    if (mapPicture.size() != buffer.size() || mapPicture.hasAlphaChannel())
-        p.fillRect(buffer.rect(), Qt::white);
+    // Painted in logical pixels; the painter puts them onto the device pixels.
+    if (QSizeF(mapPicture.size()) * ratio != QSizeF(buffer.size()) || mapPicture.hasAlphaChannel())
+        p.fillRect(QRectF(QPointF(0, 0), buffer.deviceIndependentSize()), Qt::white);
     p.drawImage(0, 0, mapPicture);
     if (view.hidePoints)
         return;
@@ -115,7 +140,7 @@ void paint(QImage& buffer, const QImage& mapPicture, const MapDocument& doc, con
         p.setBrush(c);
         p.drawEllipse(pointBox(*at[k]));
         if (view.showCurrent && k == view.selectedRow + 1)
-            p.drawImage(markAt(*at[k]), neighbourMark());
+            drawMark(p, markAt(*at[k]), NeighbourMarkSize, NeighbourMarkFill);
     }
 
     // The route travelled so far, thick, up to the current destination.
@@ -133,9 +158,9 @@ void paint(QImage& buffer, const QImage& mapPicture, const MapDocument& doc, con
             p.setBrush(c);
             p.drawEllipse(pointBox(*at[l]));
             if (l == R - 1)
-                p.drawImage(markAt(*at[l]), currentMark());
+                drawMark(p, markAt(*at[l]), CurrentMarkSize, CurrentMarkFill);
             else if (l == R - 2 && l > 0)
-                p.drawImage(markAt(*at[l]), neighbourMark());
+                drawMark(p, markAt(*at[l]), NeighbourMarkSize, NeighbourMarkFill);
         }
     }
 

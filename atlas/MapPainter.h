@@ -26,7 +26,13 @@ namespace MapPainter {
 const QImage& currentMark();
 const QImage& neighbourMark();
 
-// Draws into buffer (which keeps its size) from the document and the view.
+// Makes buffer the one for a canvas of `size` logical pixels on a screen of `ratio` device pixels
+// to the logical one (white, the ratio set), unless it is that already; true when it was made anew.
+bool fitBuffer(QImage& buffer, QSize size, qreal ratio);
+
+// Draws into buffer (which keeps its size) from the document and the view. The overlays are drawn
+// at the buffer's device pixel ratio, so they are as sharp as the screen; the map picture keeps its
+// own pixels, stretched over the logical ones.
 void paint(QImage& buffer, const QImage& mapPicture, const MapDocument& doc, const MapView& view);
 
 } // namespace MapPainter

@@ -429,6 +429,9 @@ void TForm1::PaintMap(bool highlight)
 
 void TForm1::ComposeMap()
 {
+    // Composed at the device pixels of the screen the canvas is on, anew when it comes onto another.
+    if (MapPainter::fitBuffer(PaintBuffer, imMap->size(), imMap->devicePixelRatioF()))
+        m_canvasStale = true;
     if (!m_canvasStale)
         return;
     m_canvasStale = false;

@@ -4,6 +4,7 @@
 #include "BmpPicture.h"
 #include "FileOps.h"
 #include "FixedColours.h"
+#include "MapCanvas.h"
 #include "MapDocument.h"
 #include "MapPictures.h"
 #include "MyFileDialogs.h"
@@ -238,9 +239,11 @@ bool TForm3::ShowTreasurePicture()
         // The map as the main window shows it; composed again only when something changed it.
         f1->ComposeMap();
         const QImage& map = f1->PaintBuffer;
-        // The middle of the map drawing, divided toward zero as for a map of any size.
-        const QPoint from((map.width() - ViewSize.width()) / 2, (map.height() - ViewSize.height()) / 2);
-        p.drawImage(-from, map);
+        // The middle of the map drawing, divided toward zero as for a map of any size; the drawing is
+        // at the screen's device pixels, its size is the canvas's.
+        const QSize mapSize = f1->imMap->size();
+        const QPoint from((mapSize.width() - ViewSize.width()) / 2, (mapSize.height() - ViewSize.height()) / 2);
+        p.drawImage(QRectF(-from, mapSize), map, QRectF(QPointF(0, 0), QSizeF(mapSize) * map.devicePixelRatio()));
         // The picture's bottom-left colour lets the map show through.
         const QRgb clear = picture.pixel(0, picture.height() - 1);
         QImage masked = picture.convertToFormat(QImage::Format_ARGB32);

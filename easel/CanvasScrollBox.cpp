@@ -1,6 +1,7 @@
 #include "CanvasScrollBox.h"
 
 #include "CanvasView.h"
+#include "PointerPixel.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -76,32 +77,39 @@ void CanvasScrollBox::paintEvent(QPaintEvent* event) {
     onPaint(p, exposed.translated(scroll));
 }
 
-bool CanvasScrollBox::takesMouse(QPoint p) const
+QPointF CanvasScrollBox::pointerOf(const QMouseEvent* event)
 {
-    return paintBoxInViewport().contains(p) || (takesMouseAt && takesMouseAt(viewportToPaintBox(p)));
+    m_lastPointer = PointerPixel::exactPosition(*event, *viewport());
+    return m_lastPointer;
+}
+
+bool CanvasScrollBox::takesMouse(QPointF p) const
+{
+    const QPoint pixel = PointerPixel::pixelAt(p);
+    return paintBoxInViewport().contains(pixel) || (takesMouseAt && takesMouseAt(viewportToPaintBox(pixel)));
 }
 
 void CanvasScrollBox::mousePressEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
+    const QPointF p = pointerOf(event);
     m_pressedOnBox = m_pressedOnBox || takesMouse(p);
     if (m_pressedOnBox && onMouseDown)
-        onMouseDown(event->button(), event->modifiers(), viewportToPaintBox(p));
+        onMouseDown(event->button(), event->modifiers(), p + scrollPosition());
 }
 
 void CanvasScrollBox::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
+    const QPointF p = pointerOf(event);
     // A release taken by a menu never came here.
     if (event->buttons() == Qt::NoButton)
         m_pressedOnBox = false;
     const bool over = takesMouse(p);
     if ((m_pressedOnBox || over || m_overBefore) && onMouseMove)
-        onMouseMove(event->modifiers(), viewportToPaintBox(p));
+        onMouseMove(event->modifiers(), p + scrollPosition());
     m_overBefore = over;
 }
 
 void CanvasScrollBox::mouseReleaseEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
+    const QPointF p = pointerOf(event);
     if ((m_pressedOnBox || takesMouse(p)) && onMouseUp)
-        onMouseUp(event->button(), event->modifiers(), viewportToPaintBox(p));
+        onMouseUp(event->button(), event->modifiers(), p + scrollPosition());
     if (event->buttons() == Qt::NoButton) m_pressedOnBox = false;
 }

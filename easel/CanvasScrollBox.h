@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QPointF>
 #include <QSize>
 #include <functional>
 
@@ -33,11 +34,16 @@ public:
     // The part may reach beyond the paint box, where the ground is already filled: floating
     // pictures lie over the whole view.
     std::function<void(QPainter&, const QRect&)> onPaint;
-    // Mouse on the paint box, in paint-box coordinates; beyond it only where `takesMouseAt` says
-    // something lies that takes the mouse. A drag that started there goes on wherever it goes.
-    std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, QPoint)> onMouseDown, onMouseUp;
-    std::function<void(Qt::KeyboardModifiers, QPoint)> onMouseMove;
+    // Mouse on the paint box, at the pointer's exact point in paint-box coordinates (fractions of a
+    // logical pixel on a scaled display, PointerPixel); beyond the box only where `takesMouseAt`
+    // says something lies that takes the mouse. A drag that started there goes on wherever it goes.
+    std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, QPointF)> onMouseDown, onMouseUp;
+    std::function<void(Qt::KeyboardModifiers, QPointF)> onMouseMove;
+    // Asked with the paint-box pixel under the pointer.
     std::function<bool(QPoint)> takesMouseAt;
+    // Where the last mouse event over the view or of a drag put the pointer, exactly, in paint-box
+    // coordinates at the scroll position as it is now: the pointer as the view last saw it.
+    QPointF lastPointer() const { return m_lastPointer + QPointF(scrollPosition()); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -49,10 +55,13 @@ protected:
 
 private:
     void updateRanges();
-    bool takesMouse(QPoint viewportPoint) const;
+    bool takesMouse(QPointF viewportPoint) const;
+    // The event's exact point in the viewport, kept as the last one seen.
+    QPointF pointerOf(const QMouseEvent* event);
 
     QSize m_box;
     bool m_pressedOnBox = false;
     // The last move was delivered, so the one that leaves for the bare ground is too.
     bool m_overBefore = false;
+    QPointF m_lastPointer;
 };

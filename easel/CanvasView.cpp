@@ -1,5 +1,7 @@
 #include "CanvasView.h"
 
+#include "PointerPixel.h"
+
 #include <QPainter>
 #include <QPen>
 #include <QTransform>
@@ -29,6 +31,40 @@ int ScreenToImage(int v, int zoom) {
 
 QPoint ScreenToImagePoint(QPoint p, int zoom) {
     return {ScreenToImage(p.x(), zoom), ScreenToImage(p.y(), zoom)};
+}
+
+namespace {
+
+// x / y rounded toward minus infinity, and toward plus infinity (y > 0).
+qint64 floorDiv(qint64 x, qint64 y)
+{
+    return x / y - (x % y < 0 ? 1 : 0);
+}
+
+qint64 ceilDiv(qint64 x, qint64 y)
+{
+    return x / y + (x % y > 0 ? 1 : 0);
+}
+
+int viewCoordinateAt(double exact, int zoom)
+{
+    const int under = PointerPixel::pictureCoordinate(exact);
+    if (zoom <= 0)
+        return under;
+    const qint64 c = PointerPixel::pictureCoordinate(exact, zoom);
+    // The view coordinates v with ScreenToImage(v) == c: v x 100 / zoom truncated toward zero.
+    const qint64 lowest = c >= 0 ? ceilDiv(c * zoom, 100) : floorDiv((c - 1) * zoom, 100) + 1;
+    const qint64 highest = c >= 0 ? ceilDiv((c + 1) * zoom, 100) - 1 : floorDiv(c * zoom, 100);
+    if (lowest > highest)
+        return under;
+    return int(std::clamp<qint64>(under, lowest, highest));
+}
+
+} // namespace
+
+QPoint ViewPointAt(QPointF exact, int zoom)
+{
+    return {viewCoordinateAt(exact.x(), zoom), viewCoordinateAt(exact.y(), zoom)};
 }
 
 Bounds ScreenToImageRect(const Bounds& r, int zoom) {

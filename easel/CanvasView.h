@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QPointF>
 #include <QRect>
 #include <QSize>
 #include <QtGlobal>
@@ -28,6 +29,11 @@ int ImageToScreen(int v, int zoom);
 // View to canvas: v x 100 / zoom, truncated toward zero. Not the inverse of ImageToScreen.
 int ScreenToImage(int v, int zoom);
 QPoint ScreenToImagePoint(QPoint p, int zoom);
+// The view point the tools take for the pointer at an exact view point: the view pixel under it,
+// or, where the tools' truncating conversion would give that pixel a neighbouring picture pixel,
+// the nearest view pixel it gives the picture pixel under the pointer (PointerPixel). Below 100 %
+// a view pixel stands for several picture pixels and not every one has a view pixel of its own.
+QPoint ViewPointAt(QPointF exact, int zoom);
 
 // A rectangle as the toolkit keeps it: right and bottom are one past the last pixel.
 struct Bounds {

@@ -392,11 +392,13 @@ void TFormPictureEditor::buildHandlers() {
     connect(btOK, &QPushButton::clicked, this, &TFormPictureEditor::btOKClick);
     connect(btCancel, &QPushButton::clicked, this, &TFormPictureEditor::btCancelClick);
     ScrollBox1->onPaint = [this](QPainter& p, const QRect& exposed) { PaintCanvasView(p, exposed); };
-    ScrollBox1->onMouseDown = [this](Qt::MouseButton b, Qt::KeyboardModifiers m, QPoint p) {
-        Image1MouseDown(b, m, p);
+    ScrollBox1->onMouseDown = [this](Qt::MouseButton b, Qt::KeyboardModifiers m, QPointF p) {
+        Image1MouseDown(b, m, ToolPoint(p));
     };
-    ScrollBox1->onMouseMove = [this](Qt::KeyboardModifiers m, QPoint p) { Image1MouseMove(m, p); };
-    ScrollBox1->onMouseUp = [this](Qt::MouseButton b, Qt::KeyboardModifiers m, QPoint p) { Image1MouseUp(b, m, p); };
+    ScrollBox1->onMouseMove = [this](Qt::KeyboardModifiers m, QPointF p) { Image1MouseMove(m, ToolPoint(p)); };
+    ScrollBox1->onMouseUp = [this](Qt::MouseButton b, Qt::KeyboardModifiers m, QPointF p) {
+        Image1MouseUp(b, m, ToolPoint(p));
+    };
     // A Shift released while another program had the keyboard must not stay held here.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state != Qt::ApplicationActive)

@@ -270,6 +270,8 @@ public:
     CanvasView::Bounds ScreenToImageRect(const CanvasView::Bounds& r) const {
         return CanvasView::ScreenToImageRect(r, zoom());
     }
+    // The view point the tools take for the pointer at an exact paint-box point.
+    QPoint ToolPoint(QPointF exact) const { return CanvasView::ViewPointAt(exact, zoom()); }
     bool PointerOverCanvasPanel(QPoint& screenPoint) const;
     void UpDown1Click();
     void SetZoom(int zoom);

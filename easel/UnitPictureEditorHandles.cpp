@@ -5,6 +5,7 @@
 #include "CanvasScrollBox.h"
 #include "EditorCursors.h"
 #include "LayerTransform.h"
+#include "PointerPixel.h"
 #include "ShapeRender.h"
 
 #include <QButtonGroup>
@@ -23,7 +24,8 @@ namespace {
 
 constexpr int HandlePicture = 12;
 
-// A red square on the view that hands its mouse to the form in screen coordinates.
+// A red square on the view that hands its mouse to the form in screen coordinates: the screen point
+// of the view pixel under the pointer, so that a drag goes by the view pixels the pointer crossed.
 class LayerHandle : public QWidget {
 public:
     LayerHandle(QWidget* parent, const QString& name, int tag, Qt::CursorShape cursor)
@@ -45,17 +47,24 @@ protected:
     void mousePressEvent(QMouseEvent* e) override
     {
         if (onDown)
-            onDown(e->button(), e->globalPosition().toPoint());
+            onDown(e->button(), screenPointOf(e));
     }
     void mouseMoveEvent(QMouseEvent* e) override
     {
         if (onMove && (e->buttons() & Qt::LeftButton))
-            onMove(e->globalPosition().toPoint());
+            onMove(screenPointOf(e));
     }
     void mouseReleaseEvent(QMouseEvent*) override
     {
         if (onUp)
             onUp();
+    }
+
+private:
+    QPoint screenPointOf(const QMouseEvent* e) const
+    {
+        const QPointF inView = PointerPixel::exactPosition(*e, *this) + QPointF(pos());
+        return parentWidget()->mapToGlobal(PointerPixel::pixelAt(inView));
     }
 };
 

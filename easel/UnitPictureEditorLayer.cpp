@@ -412,9 +412,9 @@ void TFormPictureEditor::imFaceMouseMove(QPoint p, bool shift)
     }
     FloatingLayer& layer = *CurrentLayer;
     const QRect before = LayerArea(layer);
-    // Whole picture pixels.
-    layer.Geometry.moveTopLeft({ImageToScreen(ScreenToImage(p.x() - LayerDragStart.x())) + LayerStartPos.x(),
-                                ImageToScreen(ScreenToImage(p.y() - LayerDragStart.y())) + LayerStartPos.y()});
+    // By the whole picture pixels the pointer crossed, so the pixel it took stays under it.
+    const QPoint crossed = ScreenToImagePoint(p) - ScreenToImagePoint(LayerDragStart);
+    layer.Geometry.moveTopLeft(QPoint(ImageToScreen(crossed.x()), ImageToScreen(crossed.y())) + LayerStartPos);
     ScrollBox1->updatePaintBox(before);
     ScrollBox1->updatePaintBox(LayerArea(layer));
 }

@@ -179,7 +179,7 @@ void TFormPictureEditor::IdleAutoScroll() {
     AutoScrollMoved = moved;
     if (moved || movedBefore) {
         Image1->update();
-        DragPoint = ScrollBox1->viewportToPaintBox(p);
+        DragPoint = ToolPoint(ScrollBox1->lastPointer());
     }
 }
 

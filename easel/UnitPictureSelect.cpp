@@ -6,6 +6,7 @@
 #include "MyFileDialogs.h"
 #include "Palette.h"
 #include "PictureDocument.h"
+#include "PointerPixel.h"
 #include "PopupKeys.h"
 #include "ProgramFolder.h"
 #include "Prompter.h"
@@ -116,16 +117,19 @@ protected:
         }
     }
 
-    void mousePressEvent(QMouseEvent* e) override { m_form.Image1MouseDown(e->position().toPoint(), e->button()); }
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        m_form.Image1MouseDown(PointerPixel::exactPosition(*e, *this), e->button());
+    }
     void mouseMoveEvent(QMouseEvent* e) override
     {
-        m_form.Image1MouseMove(e->position().toPoint(), e->modifiers() & Qt::ShiftModifier,
+        m_form.Image1MouseMove(PointerPixel::exactPosition(*e, *this), e->modifiers() & Qt::ShiftModifier,
                                e->buttons() & Qt::LeftButton);
     }
     void mouseReleaseEvent(QMouseEvent* e) override
     {
         if (e->button() == Qt::LeftButton)
-            m_form.Image1MouseUp(e->position().toPoint());
+            m_form.Image1MouseUp(PointerPixel::exactPosition(*e, *this));
     }
     void leaveEvent(QEvent*) override { m_form.FormMouseMove(); }
 
@@ -393,9 +397,9 @@ void TFormPictureSelect::FormShow()
     pnImage->setFocus();
 }
 
-int TFormPictureSelect::ToPicture(int v) const
+QPoint TFormPictureSelect::ToPicture(QPointF display) const
 {
-    return int(qint64(v) * 100 / Zoom);
+    return PointerPixel::picturePixel(display, Zoom);
 }
 
 int TFormPictureSelect::ToDisplayAt(int v, int zoom)
@@ -496,12 +500,12 @@ void TFormPictureSelect::bt100Click()
     UpDown1Click();
 }
 
-void TFormPictureSelect::Image1MouseDown(QPoint display, Qt::MouseButton button)
+void TFormPictureSelect::Image1MouseDown(QPointF display, Qt::MouseButton button)
 {
     pnImage->setFocus();
     if (button != Qt::LeftButton || WorkPicture.isNull())
         return;
-    const QPoint p(ToPicture(display.x()), ToPicture(display.y()));
+    const QPoint p = ToPicture(display);
     DotPos = p;
     DotShown = false;
     CutLineShape = CurrentShape();
@@ -512,9 +516,9 @@ void TFormPictureSelect::Image1MouseDown(QPoint display, Qt::MouseButton button)
     Image1->update();
 }
 
-void TFormPictureSelect::Image1MouseMove(QPoint display, bool shift, bool leftDown)
+void TFormPictureSelect::Image1MouseMove(QPointF display, bool shift, bool leftDown)
 {
-    const QPoint p(ToPicture(display.x()), ToPicture(display.y()));
+    const QPoint p = ToPicture(display);
     if (Drawing && (!leftDown || CutLine.size() < (CutLineShape == LineShape::Free ? 1 : 2)))
         endDrawing();
     if (!Drawing) {
@@ -539,9 +543,9 @@ void TFormPictureSelect::Image1MouseMove(QPoint display, bool shift, bool leftDo
     Image1->update();
 }
 
-void TFormPictureSelect::Image1MouseUp(QPoint display)
+void TFormPictureSelect::Image1MouseUp(QPointF display)
 {
-    DotPos = QPoint(ToPicture(display.x()), ToPicture(display.y()));
+    DotPos = ToPicture(display);
     DotShown = false;
     endDrawing();
     Image1->update();

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QDialog>
 #include <QImage>
+#include <QPointF>
 #include <QTimer>
 #include <QVector>
 #include <memory>
@@ -68,9 +69,10 @@ public:
             *Effect1 = nullptr;
     std::unique_ptr<TMyOpenPictureDialog> MyOpenPictureDialog1;
 
-    // Display to picture and back at the form's zoom, in exact integers: Trunc(v x 100 / Zoom);
-    // Ceil(v x Zoom / 100) from 100 % up, else rounded with halves to even.
-    int ToPicture(int v) const;
+    // Display to picture and back at the form's zoom: the picture pixel under a display point
+    // (PointerPixel); in exact integers Ceil(v x Zoom / 100) from 100 % up, else rounded with halves
+    // to even.
+    QPoint ToPicture(QPointF display) const;
     int ToDisplay(int v) const;
     static int ToDisplayAt(int v, int zoom);
 
@@ -95,11 +97,11 @@ public:
     void cbIncrementClick();
     void bt100Click();
     void Effect1Click();
-    // The mouse on Image1, in display coordinates. A move without the left button (its release
-    // went to a modal window) ends the line there.
-    void Image1MouseDown(QPoint display, Qt::MouseButton button);
-    void Image1MouseMove(QPoint display, bool shift, bool leftDown = true);
-    void Image1MouseUp(QPoint display);
+    // The mouse on Image1, at the pointer's exact point in display coordinates. A move without the
+    // left button (its release went to a modal window) ends the line there.
+    void Image1MouseDown(QPointF display, Qt::MouseButton button);
+    void Image1MouseMove(QPointF display, bool shift, bool leftDown = true);
+    void Image1MouseUp(QPointF display);
     void FormMouseMove();
     // The arrow keys scroll the view; true when taken.
     bool CMDialogKey(int key, Qt::KeyboardModifiers modifiers);

@@ -92,7 +92,9 @@ public:
     // An arrow key: moves the frame, or with Shift resizes it by one. True when the size changed.
     bool arrow(Arrow key, bool shift);
 
-    // A left-button drag of the frame. beginDrag is false (and starts nothing) off the frame.
+    // A left-button drag of the frame, given the content pixel under the pointer (PointerPixel), so
+    // the frame moves by the pixels the pointer crossed. beginDrag is false (and starts nothing) off
+    // the frame.
     bool beginDrag(QPoint contentPos);
     void dragTo(QPoint contentPos);
     void endDrag() { m_dragging = false; }

@@ -3,6 +3,7 @@
 #include "BmpPicture.h"
 #include "JpegPicture.h"
 #include "MyFileDialogs.h"
+#include "PointerPixel.h"
 #include "PopupKeys.h"
 #include "ProgramFolder.h"
 #include "Prompter.h"
@@ -98,14 +99,14 @@ protected:
         // Focus leaves the edits, so that the arrow keys reach the form.
         m_form.bbSelect->setFocus();
         if (e->button() == Qt::LeftButton)
-            m_form.m_view.beginDrag(e->position().toPoint());
+            m_form.m_view.beginDrag(PointerPixel::pixelAt(PointerPixel::exactPosition(*e, *this)));
     }
 
     void mouseMoveEvent(QMouseEvent* e) override
     {
         if (!(e->buttons() & Qt::LeftButton) || !m_form.m_view.dragging())
             return;
-        m_form.m_view.dragTo(e->position().toPoint());
+        m_form.m_view.dragTo(PointerPixel::pixelAt(PointerPixel::exactPosition(*e, *this)));
         m_form.syncToWidgets();
     }
 

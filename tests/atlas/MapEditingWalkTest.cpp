@@ -31,6 +31,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <array>
+#include <cmath>
 #include <map>
 #include <random>
 
@@ -184,10 +186,14 @@ protected:
         qputenv("FAKE_TOOL_NOTIFY", notify ? "1" : "0");
     }
 
-    // A mouse event on the map as the window system gives it, through the application's filters.
-    void mouse(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held)
+    // A mouse event on the map as the window system gives it, through the application's filters:
+    // at an exact point in the window, which on a scaled display lies between logical pixels, and
+    // with the map's position of it rounded to a whole pixel, as Qt hands it on.
+    void mouse(QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held)
     {
-        QMouseEvent e(type, at, f1().imMap->mapToGlobal(at), button, held, Qt::NoModifier);
+        const QWidget* map = f1().imMap;
+        const QPointF inWindow = at + QPointF(map->mapTo(map->window(), QPoint(0, 0)));
+        QMouseEvent e(type, at.toPoint(), inWindow, map->mapToGlobal(at), button, held, Qt::NoModifier);
         QApplication::sendEvent(f1().imMap, &e);
     }
 
@@ -543,16 +549,26 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
                 const UndoRing<MapSnapshot>& ring = f1().Undo.ring();
                 const qint64 steps = ring.last() + (ring.last() - ring.current());
 
-                mouse(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+                // The pointer on any device pixel of the map pixel, on a display at any scale: the
+                // drag goes by the map pixels it crossed.
+                const double scale = std::array{1.0, 1.25, 1.5, 1.75, 2.0}[size_t(pick(5))];
+                auto onDevicePixel = [&](QPoint p) {
+                    const int within = int(std::ceil(scale));
+                    const int x = pick(within), y = pick(within);
+                    return QPointF(p) + QPointF(x, y) / scale;
+                };
+                what += u" at %1 %"_s.arg(scale * 100);
+                mouse(QEvent::MouseButtonPress, onDevicePixel(at), Qt::LeftButton, Qt::LeftButton);
                 ASSERT_TRUE(f1().imMap->dragging()) << what.toStdString();
-                mouse(QEvent::MouseMove, middle, Qt::NoButton, Qt::LeftButton);
+                mouse(QEvent::MouseMove, onDevicePixel(middle), Qt::NoButton, Qt::LeftButton);
                 switch (cut) {
                 case 1:
                     QTest::keyClick(f1().sg1, Qt::Key_Down);
                     break;
                 case 2:
-                    mouse(QEvent::MouseButtonPress, middle, Qt::RightButton, Qt::LeftButton | Qt::RightButton);
-                    mouse(QEvent::MouseButtonRelease, middle, Qt::RightButton, Qt::LeftButton);
+                    mouse(QEvent::MouseButtonPress, onDevicePixel(middle), Qt::RightButton,
+                          Qt::LeftButton | Qt::RightButton);
+                    mouse(QEvent::MouseButtonRelease, onDevicePixel(middle), Qt::RightButton, Qt::LeftButton);
                     break;
                 case 3:
                     // The key ends the drag before its shortcut, which is the undo button's click.
@@ -570,8 +586,8 @@ TEST_F(MapEditingWalk, EveryPictureStaysWithItsSlotThroughSavesAndUndo)
                     break;
                 }
                 EXPECT_EQ(f1().imMap->dragging(), cut == 0) << what.toStdString();
-                mouse(QEvent::MouseMove, end, Qt::NoButton, Qt::LeftButton);
-                mouse(QEvent::MouseButtonRelease, end, Qt::LeftButton, Qt::NoButton);
+                mouse(QEvent::MouseMove, onDevicePixel(end), Qt::NoButton, Qt::LeftButton);
+                mouse(QEvent::MouseButtonRelease, onDevicePixel(end), Qt::LeftButton, Qt::NoButton);
 
                 MapDocument expectedDoc = before;
                 const QPoint dropped = (cut == 0 ? end : middle) - at + grabbedAt;

@@ -5,7 +5,10 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QSet>
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -130,6 +133,54 @@ TEST_F(MapPainterTest, PointBoxIsFifteenPixelsAcross)
     EXPECT_EQ(at(300, 192), Ground);
     EXPECT_EQ(at(300, 208), Ground);
     EXPECT_EQ(at(293, 193), Ground) << "round, not a box";
+}
+
+// On a scaled display the canvas is composed at the screen's device pixels: the points and lines
+// drawn at them, the map picture still its own pixels, each device pixel one of the picture pixels
+// it lies over and never a blend.
+TEST_F(MapPainterTest, OnAScaledScreenOverlaysAreDrawnAtItsDevicePixels)
+{
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, (x + y) % 2 ? Ground : qRgb(0xFE, 0xDC, 0xBA));
+    place(5, 300, 200);
+    place(6, 400, 300);
+    for (const qreal ratio : {1.5, 2.0}) {
+        SCOPED_TRACE(ratio);
+        ASSERT_TRUE(MapPainter::fitBuffer(buffer, QSize(960, 435), ratio));
+        EXPECT_EQ(buffer.size(), ratio == 2 ? QSize(1920, 870) : QSize(1440, 653));
+        EXPECT_FALSE(MapPainter::fitBuffer(buffer, QSize(960, 435), ratio)) << "kept while it fits";
+        paint();
+
+        // The picture, away from the overlays.
+        const QRect clear(QPoint(600, 20), QPoint(700, 80));
+        for (int y = int(clear.top() * ratio); y < int(clear.bottom() * ratio); ++y)
+            for (int x = int(clear.left() * ratio); x < int(clear.right() * ratio); ++x) {
+                const QRgb first = picture.pixel(int(x / ratio), int(y / ratio));
+                const QRgb last = picture.pixel(int((x + 0.99) / ratio), int((y + 0.99) / ratio));
+                const QRgb shown = buffer.pixel(x, y);
+                ASSERT_TRUE(shown == first || shown == last) << x << "," << y;
+            }
+
+        // The point's disc: 15 logical pixels across, its rim in device pixels, so some device
+        // pixels of one logical pixel on its rim differ, as a stretched drawing never does.
+        const QPoint centre(int(300 * ratio), int(200 * ratio));
+        EXPECT_EQ(buffer.pixel(centre), rgb(Normal));
+        EXPECT_EQ(buffer.pixel(centre + QPoint(int(7 * ratio), 0)), rgb(Normal));
+        int split = 0;
+        for (int ly = 192; ly <= 208; ++ly)
+            for (int lx = 292; lx <= 308; ++lx) {
+                QSet<QRgb> colours;
+                for (int y = int(std::ceil(ly * ratio)); y < int(std::ceil((ly + 1) * ratio)); ++y)
+                    for (int x = int(std::ceil(lx * ratio)); x < int(std::ceil((lx + 1) * ratio)); ++x)
+                        colours.insert(buffer.pixel(x, y) == rgb(Normal));
+                split += colours.size() > 1;
+            }
+        EXPECT_GT(split, 4);
+    }
+    // Back on a screen of logical pixels, one to one.
+    EXPECT_TRUE(MapPainter::fitBuffer(buffer, QSize(960, 435), 1));
+    EXPECT_EQ(buffer.size(), QSize(960, 435));
 }
 
 class MapPainterCurrentTest : public MapPainterTest {

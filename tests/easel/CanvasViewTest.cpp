@@ -1,7 +1,11 @@
 #include "CanvasView.h"
 
+#include "PointerPixel.h"
+
 #include <QPainter>
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace CanvasView;
 
@@ -57,6 +61,39 @@ TEST(CanvasViewTest, ConversionsAreNotInverses) {
     EXPECT_EQ(ScreenToImage(ImageToScreen(5, 50), 50), 4);
     EXPECT_EQ(ScreenToImagePoint({3, 5}, 200), QPoint(1, 2));
     EXPECT_EQ(ScreenToImageRect({3, 5, 9, 11}, 200), (Bounds{1, 2, 4, 5}));
+}
+
+// Every device pixel of a row of the scrolled view, on a display at each scale: the view point the
+// tools take converts, by their own truncating rule, to the picture pixel under the pointer, and lies
+// on the view pixel under it or its neighbour. Below 100 % a view pixel stands for several picture
+// pixels, and where none of the view pixels gives the one under the pointer, the tools take the view
+// pixel under it.
+TEST(CanvasViewTest, TheToolsTakeThePicturePixelUnderThePointer)
+{
+    for (int scale : {100, 125, 150, 175, 200})
+        for (int zoom : {10, 50, 99, 100, 110, 150, 200, 333, 800})
+            for (int scroll : {0, 37}) {
+                // From left of the canvas, where the tools' rule truncates toward zero, to its right.
+                for (int device = -300; device < 2500; ++device) {
+                    const double exact = device * 100.0 / scale + scroll;
+                    const QPoint tool = ViewPointAt(QPointF(exact, exact), zoom);
+                    const int under = int(std::floor(exact));
+                    const int pixel = PointerPixel::picturePixel(QPointF(exact, 0), zoom).x();
+                    SCOPED_TRACE(testing::Message() << "device pixel " << device << " at " << scale << " %, zoom "
+                                                    << zoom << ", scroll " << scroll);
+                    ASSERT_EQ(tool.y(), tool.x());
+                    bool reachable = zoom >= 100;
+                    for (int v = under - 2; v <= under + 2; ++v)
+                        reachable = reachable || ScreenToImage(v, zoom) == pixel;
+                    if (!reachable) {
+                        ASSERT_EQ(tool.x(), under);
+                        continue;
+                    }
+                    ASSERT_EQ(ScreenToImage(tool.x(), zoom), pixel);
+                    if (exact >= 0)
+                        ASSERT_LE(std::abs(tool.x() - under), 1);
+                }
+            }
 }
 
 TEST(CanvasViewTest, ZoomAndCanvasLimits) {

@@ -3,10 +3,13 @@
 #include "EditorCursors.h"
 #include "Palette.h"
 #include "PictureDocument.h"
+#include "PointerPixel.h"
 #include "ShapeRender.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -212,6 +215,40 @@ TEST_F(DrawingTest, ShapesDrawnOneByOneEqualAFullRebuild)
     ed().Doc.RerenderCanvas();
     EXPECT_EQ(ed().Doc.CanvasBitmap, incremental);
     EXPECT_EQ(ed().Undo.ring().current(), 6);
+}
+
+// A pen stroke by the window system's events on a display at 150 % and 200 %, whose positions lie
+// between logical pixels: its points are the picture pixels under the pointer, at every zoom and
+// scroll, never their neighbours.
+TEST_F(DrawingTest, AStrokeByTheMouseGoesThroughThePixelsUnderThePointer)
+{
+    QWidget* view = ed().ScrollBox1->viewport();
+    const QPointF viewInWindow(view->mapTo(view->window(), QPoint(0, 0)));
+    // As Qt gives it: the point in the window exact, the widget's position of it rounded.
+    auto send = [&](QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent e(type, at.toPoint(), at + viewInWindow, view->mapToGlobal(at), button, held, Qt::NoModifier);
+        QApplication::sendEvent(view, &e);
+    };
+    ed().sbPenClick();
+    for (int scale : {150, 200})
+        for (int zoom : {100, 150, 200}) {
+            SCOPED_TRACE(testing::Message() << scale << " %, zoom " << zoom);
+            ed().SetZoom(zoom);
+            ed().ScrollBox1->setScrollPosition({17, 9});
+            const QPoint scroll = ed().ScrollBox1->scrollPosition();
+            std::vector<QPointF> path;
+            std::vector<QPoint> under;
+            for (int i = 0; i < 12; ++i) {
+                path.push_back(QPointF(301 + 7 * i, 203 + 3 * i) * 100 / scale);
+                under.push_back(PointerPixel::picturePixel(path.back(), zoom, scroll));
+            }
+            send(QEvent::MouseButtonPress, path.front(), Qt::LeftButton, Qt::LeftButton);
+            for (size_t i = 1; i < path.size(); ++i)
+                send(QEvent::MouseMove, path[i], Qt::NoButton, Qt::LeftButton);
+            send(QEvent::MouseButtonRelease, path.back(), Qt::LeftButton, Qt::NoButton);
+            ASSERT_FALSE(ed().Doc.ShapeList.empty());
+            EXPECT_EQ(ed().Doc.ShapeList.back()->Points, under);
+        }
 }
 
 // A stroke of no length is a record that draws nothing, in the view as in a re-render.
