@@ -1,4 +1,5 @@
 #include "AtlasForms.h"
+#include "PictureLimit.h"
 #include "QtTranslations.h"
 #include "SessionEnd.h"
 #include "Unit1.h"
@@ -10,6 +11,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("マップエディタ"));
     QtTranslations::installJapanese();
+    PictureLimit::allowInQt();
     AtlasForms forms;
     forms.create(QApplication::arguments().mid(1));
     forms.form1->show();

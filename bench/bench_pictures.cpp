@@ -1,7 +1,8 @@
 // How long the size-correction form takes for what a user waits on with a large photo: a zoom
 // step (the new size and the repaint of what is on screen), a fit to the frame, the cut and the
-// load; and a bar step of the adjustment form over both of its hosts, the size-correction form
-// and easel's import form, at several zooms. Prints figures only; the targets live in README.md.
+// load; a bar step of the adjustment form over both of its hosts, the size-correction form and
+// easel's import form, at several zooms; and a picture dialog's preview of a 15000 x 8000 JPEG
+// beside its whole decode. Prints figures only; the targets live in README.md.
 #include "BenchHarness.h"
 #include "BmpPicture.h"
 #include "CutView.h"
@@ -218,6 +219,36 @@ std::vector<Figure> benchView(const QImage& picture)
     return out;
 }
 
+// What the picture dialogs do each time a large photograph is chosen in the list.
+std::vector<Figure> benchPreview(const QString& folder)
+{
+    std::vector<Figure> out;
+    const QString path = folder + u"/large.jpg"_s;
+    {
+        QImage large(15000, 8000, QImage::Format_RGB32);
+        for (int y = 0; y < large.height(); ++y) {
+            QRgb* line = reinterpret_cast<QRgb*>(large.scanLine(y));
+            for (int x = 0; x < large.width(); ++x)
+                line[x] = qRgb((x / 40) % 256, (y / 30) % 256, ((x ^ y) & 0x3F) + 96);
+        }
+        if (!PictureFile::save(path, large, 90))
+            return out;
+    }
+    long long sink = 0;
+    out.push_back(measure(
+        "PictureFile::preview 15000x8000 JPEG into 160x160 (scaled decode)",
+        [&] {
+            sink += PictureFile::preview(path, {160, 160}).picture.width();
+        },
+        {}, 5));
+    out.push_back(measure(
+        "PictureFile::load 15000x8000 JPEG (whole decode, as before)", [&] { sink += PictureFile::load(path).width(); },
+        {}, 3));
+    if (sink == 42)
+        std::printf(" ");
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -238,6 +269,8 @@ int main(int argc, char** argv)
     for (Figure& f : benchForm(path))
         figures.push_back(std::move(f));
     for (Figure& f : benchEffects(path, picture))
+        figures.push_back(std::move(f));
+    for (Figure& f : benchPreview(folder.path()))
         figures.push_back(std::move(f));
     printTable(figures);
     return 0;

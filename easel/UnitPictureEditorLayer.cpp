@@ -6,6 +6,7 @@
 #include "EaselForms.h"
 #include "FixedColours.h"
 #include "JpegPicture.h"
+#include "PictureLimit.h"
 #include "Prompter.h"
 #include "ShapeRender.h"
 #include "UnitMoji.h"
@@ -257,17 +258,18 @@ void TFormPictureEditor::sbPasteShowClick()
         return;
     }
     QImage picture;
+    QString why;
     if (TextPasteRequested) {
         EaselForms* forms = EaselForms::current();
         if (forms && forms->formMoji)
             picture = forms->formMoji->RenderText();
     } else {
-        picture = QGuiApplication::clipboard()->image();
+        picture = PictureLimit::fromMimeData(QGuiApplication::clipboard()->mimeData(), &why);
     }
     if (picture.isNull()) {
         sbPasteShow->setChecked(false);
         if (!TextPasteRequested)
-            Prompter::warn(this, u"コピーされた画像がありません。"_s);
+            Prompter::warn(this, why.isEmpty() ? u"コピーされた画像がありません。"_s : why);
         return;
     }
     // Another program's picture may carry transparency: laid on white, which the layer shows

@@ -1,4 +1,5 @@
 #include "EaselForms.h"
+#include "PictureLimit.h"
 #include "QtTranslations.h"
 #include "SessionEnd.h"
 #include "UnitPictureEditor.h"
@@ -8,6 +9,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QtTranslations::installJapanese();
+    PictureLimit::allowInQt();
     EaselForms forms;
     forms.create(QApplication::arguments().mid(1));
     forms.formPictureEditor->show();

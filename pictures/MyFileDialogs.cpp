@@ -365,6 +365,9 @@ private:
         m_previewSize = new QLabel(pane);
         m_previewSize->setObjectName(u"picturePreviewSize"_s);
         m_previewSize->setAlignment(Qt::AlignCenter);
+        // Room for the size limit's message.
+        m_previewSize->setWordWrap(true);
+        m_previewSize->setFixedWidth(PreviewSide);
         m_previewPicture = new QLabel(pane);
         m_previewPicture->setObjectName(u"picturePreviewPicture"_s);
         m_previewPicture->setAlignment(Qt::AlignCenter);
@@ -382,26 +385,33 @@ private:
             m_previewPath = path;
             m_previewTimer->start();
         });
-        // A name typed, or completed, in the name box chooses a picture too.
-        if (m_nameBox)
+        // A name typed, or completed, in the name box chooses a picture too, and so does one
+        // the dialog opens with.
+        if (m_nameBox) {
             connect(m_nameBox, &QLineEdit::textChanged, this, [this] {
                 m_previewPath = m_dialog.selectedFiles().value(0);
                 m_previewTimer->start();
             });
+            if (!m_nameBox->text().isEmpty()) {
+                m_previewPath = m_dialog.selectedFiles().value(0);
+                m_previewTimer->start();
+            }
+        }
     }
 
     void showPreview()
     {
-        QImage picture;
-        if (PictureFile::isSupportedName(m_previewPath) && QFileInfo(m_previewPath).isFile())
-            picture = PictureFile::load(m_previewPath);
+        PictureFile::Preview preview;
+        if (QFileInfo(m_previewPath).isFile())
+            preview = PictureFile::preview(m_previewPath, {PreviewSide, PreviewSide});
+        const QImage& picture = preview.picture;
         if (picture.isNull()) {
-            m_previewSize->clear();
+            m_previewSize->setText(preview.refusal);
             m_previewPicture->clear();
             return;
         }
-        m_previewSize->setText(u"%1 x %2"_s.arg(picture.width()).arg(picture.height()));
-        const QSize fit = picture.size().scaled(PreviewSide, PreviewSide, Qt::KeepAspectRatio).expandedTo({1, 1});
+        m_previewSize->setText(u"%1 x %2"_s.arg(preview.size.width()).arg(preview.size.height()));
+        const QSize fit = preview.size.scaled(PreviewSide, PreviewSide, Qt::KeepAspectRatio).expandedTo({1, 1});
         const bool shrinks = fit.width() < picture.width();
         m_previewPicture->setPixmap(QPixmap::fromImage(
             picture.scaled(fit, Qt::IgnoreAspectRatio, shrinks ? Qt::SmoothTransformation : Qt::FastTransformation)));

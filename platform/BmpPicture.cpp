@@ -3,12 +3,14 @@
 #include "AsciiCase.h"
 #include "FileOps.h"
 #include "JpegPicture.h"
+#include "PictureLimit.h"
 
 #include <QBuffer>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstdlib>
 
 using namespace Qt::StringLiterals;
@@ -76,6 +78,29 @@ quint32 u16At(const uchar* p)
 quint32 u32At(const uchar* p)
 {
     return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+}
+
+// The size a bitmap's header declares, rows counted either way up; none for a header too short.
+struct Declared {
+    qint64 width = 0;
+    qint64 height = 0;
+    bool topDown = false;
+};
+
+Declared declaredSize(const uchar* data, qint64 headerSize)
+{
+    Declared d;
+    if (headerSize == CoreHeaderSize) {
+        d.width = u16At(data + 18);
+        d.height = u16At(data + 20);
+    } else if (headerSize >= 16) {
+        // From 40 bytes up (and in OS/2's 64-byte variant) the fields start alike.
+        d.width = qint32(u32At(data + 18));
+        d.height = qint32(u32At(data + 22));
+        d.topDown = d.height < 0;
+        d.height = std::abs(d.height);
+    }
+    return d;
 }
 
 void putU16(char* p, quint32 v)
@@ -326,17 +351,14 @@ QImage read(const QByteArray& bytes, QString* error)
         return refuse(error, headerEnd > size ? truncated() : badFormat());
 
     Layout layout;
+    const Declared declared = declaredSize(data, headerSize);
+    layout.width = declared.width;
+    layout.height = declared.height;
+    layout.topDown = declared.topDown;
     if (headerSize == CoreHeaderSize) {
-        layout.width = u16At(data + 18);
-        layout.height = u16At(data + 20);
         layout.bitCount = int(u16At(data + 24));
         layout.paletteEntrySize = 3;
     } else if (headerSize >= 16) {
-        // From 40 bytes up (and in OS/2's 64-byte variant) the fields start alike.
-        layout.width = qint32(u32At(data + 18));
-        layout.height = qint32(u32At(data + 22));
-        layout.topDown = layout.height < 0;
-        layout.height = std::abs(layout.height);
         layout.bitCount = int(u16At(data + 28));
         layout.compression = headerSize >= 20 ? u32At(data + 30) : BiRgb;
     } else {
@@ -345,9 +367,8 @@ QImage read(const QByteArray& bytes, QString* error)
 
     if (layout.width <= 0 || layout.height <= 0)
         return refuse(error, badFormat());
-    if (layout.width > JpegPicture::MaxSide || layout.height > JpegPicture::MaxSide
-        || layout.width * layout.height > JpegPicture::MaxPixels)
-        return refuse(error, u"画像が大きすぎます (%1 x %2)。"_s.arg(layout.width).arg(layout.height));
+    if (!PictureLimit::admits(layout.width, layout.height))
+        return refuse(error, PictureLimit::tooLargeMessage(layout.width, layout.height));
 
     const bool standardHeader = headerSize == CoreHeaderSize || headerSize == 40 || headerSize == 52
                                 || headerSize == 56 || headerSize == 108 || headerSize == 124;
@@ -521,6 +542,60 @@ QImage load(const QString& path, QString* error, JpegPicture::PixelFormat jpegFo
     if (looksLikeBmp(bytes))
         return BmpPicture::read(bytes, error);
     return refuse(error, u"画像ファイルとして読み込めません。"_s);
+}
+
+Preview preview(const QString& path, QSize box)
+{
+    Preview out;
+    QByteArray bytes;
+    if (!isSupportedName(path) || !readPictureFile(path, bytes, nullptr))
+        return out;
+    if (looksLikeBmp(bytes)) {
+        // A bitmap is decoded whole: its pixels are only copied, and there is no scaled decoding.
+        if (bytes.size() >= FileHeaderSize + 4) {
+            const Declared declared =
+                declaredSize(reinterpret_cast<const uchar*>(bytes.constData()),
+                             std::min<qint64>(u32At(reinterpret_cast<const uchar*>(bytes.constData()) + 14),
+                                              bytes.size() - FileHeaderSize));
+            if (declared.width > 0 && declared.height > 0 && !PictureLimit::admits(declared.width, declared.height)) {
+                out.size = QSize(int(std::min<qint64>(declared.width, INT_MAX)),
+                                 int(std::min<qint64>(declared.height, INT_MAX)));
+                out.refusal = PictureLimit::tooLargeMessage(declared.width, declared.height);
+                return out;
+            }
+        }
+        out.picture = BmpPicture::read(bytes);
+        out.size = out.picture.size();
+        return out;
+    }
+    if (!looksLikeJpeg(bytes))
+        return out;
+    const QSize declared = JpegPicture::headerSize(bytes);
+    if (declared.isEmpty())
+        return out;
+    if (!PictureLimit::admits(declared.width(), declared.height())) {
+        out.size = declared;
+        out.refusal = PictureLimit::tooLargeMessage(declared.width(), declared.height());
+        return out;
+    }
+    // The largest step of libjpeg's scaling that still leaves the picture as large as it is shown.
+    const QSize shown = declared.scaled(box, Qt::KeepAspectRatio).expandedTo({1, 1}).boundedTo(declared);
+    int denominator = 8;
+    while (denominator > 1
+           && ((declared.width() + denominator - 1) / denominator < shown.width()
+               || (declared.height() + denominator - 1) / denominator < shown.height()))
+        denominator /= 2;
+    try {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        JpegPicture picture;
+        picture.setScaleDenominator(denominator);
+        picture.loadFromStream(buffer);
+        out.picture = picture.image();
+        out.size = declared;
+    } catch (const JpegError&) {
+    }
+    return out;
 }
 
 bool save(const QString& path, const QImage& image, int jpegQuality, QString* error, QByteArray* written)

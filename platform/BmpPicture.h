@@ -40,6 +40,16 @@ bool namesItsContent(const QString& path);
 // JPEG content is decoded in the given pixel format.
 QImage load(const QString& path, QString* error = nullptr,
             JpegPicture::PixelFormat jpegFormat = JpegPicture::PixelFormat::FullColour);
+// What a dialog shows of a picture file beside its list: the size its header declares, and the
+// picture decoded no larger than showing it within `box` needs (a JPEG at 1/2, 1/4 or 1/8 of its
+// size where that still fills the box). A picture over the size limit has its size and the limit's
+// message, no picture; a file that cannot be read, neither.
+struct Preview {
+    QSize size;
+    QImage picture;
+    QString refusal;
+};
+Preview preview(const QString& path, QSize box);
 // Written to a temporary file and renamed into place; nothing is written under a name that
 // could not be read back. *written receives the bytes the file was given.
 bool save(const QString& path, const QImage& image, int jpegQuality, QString* error = nullptr,

@@ -72,7 +72,7 @@ QString injectedReason()
     return u"ディスクに空きがありません"_s;
 }
 
-// The causes a user can do something about, in words; the rest as the system says them.
+// The causes a user can meet, in the programs' words; the rare rest as the system says them.
 QString systemReason(int code = errno)
 {
     switch (code) {
@@ -88,6 +88,32 @@ QString systemReason(int code = errno)
         return u"ディスクの読み書きに失敗しました"_s;
     case EFBIG:
         return u"ファイルが大きすぎます"_s;
+    // Where a file is made or written, a name that is not there is its folder.
+    case ENOENT:
+        return u"フォルダがありません"_s;
+    case ENOTDIR:
+        return u"フォルダでないものがパスの途中にあります"_s;
+    case EISDIR:
+        return u"フォルダです"_s;
+    case ENAMETOOLONG:
+        return u"名前が長すぎます"_s;
+    case ELOOP:
+        return u"リンクが循環しています"_s;
+    case EEXIST:
+    case ENOTEMPTY:
+        return u"既にあります"_s;
+    case EBUSY:
+    case ETXTBSY:
+        return u"使用中です"_s;
+    case EXDEV:
+        return u"別のドライブには移せません"_s;
+    case EMFILE:
+    case ENFILE:
+        return u"開いているファイルが多すぎます"_s;
+    case ENOMEM:
+        return u"メモリが足りません"_s;
+    case EMLINK:
+        return u"リンクが多すぎます"_s;
     default:
         return QString::fromLocal8Bit(std::strerror(code));
     }

@@ -1,6 +1,7 @@
 #include "JpegPicture.h"
 
 #include "FileOps.h"
+#include "PictureLimit.h"
 
 #include <QBuffer>
 #include <QIODevice>
@@ -9,6 +10,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -71,12 +73,22 @@ jpeg_error_mgr* installTrap(ErrorTrap* trap)
 struct Failure {
     int code = 0;
     char text[JMSG_LENGTH_MAX] = {};
+    // The size of a picture refused as too large, for the size limit's message.
+    qint64 width = 0, height = 0;
 };
 
 void recordFailure(j_common_ptr cinfo, Failure* failure)
 {
     failure->code = cinfo->err->msg_code;
     cinfo->err->format_message(cinfo, failure->text);
+}
+
+JpegError errorOf(const Failure& failure)
+{
+    const QString detail = QString::fromLocal8Bit(failure.text);
+    if (failure.code == JERR_IMAGE_TOO_BIG && failure.width > 0 && failure.height > 0)
+        return JpegError(failure.code, detail, PictureLimit::tooLargeMessage(failure.width, failure.height));
+    return JpegError(failure.code, detail);
 }
 
 struct DecodeJob {
@@ -87,6 +99,7 @@ struct DecodeJob {
     uchar* (*allocate)(void* context, int width, int height, qsizetype* stride) = nullptr;
     void* context = nullptr;
     bool colours256 = false;
+    int scaleDenominator = 1;
     Failure failure;
 };
 
@@ -117,6 +130,144 @@ void storeRow(const JSAMPLE* in, QRgb* out, JDIMENSION width, int components, bo
     }
 }
 
+// libjpeg's two-pass quantiser, without dithering, for what libjpeg cannot fit itself (CMYK, made
+// RGB first), so that such a picture comes out as closely as an RGB one: a histogram of 5, 6 and 5
+// bits of red, green and blue; boxes of it split at the midpoint of their longest side (sides
+// weighted 2:3:1), the most populous box while fewer than half the colours are made, then the
+// largest; each box's colour the mean of its pixels; each pixel the colour nearest its cell's centre.
+void fitTo256Colours(uchar* bits, qsizetype stride, int width, int height)
+{
+    constexpr int Cells[3] = {32, 64, 32};
+    constexpr int Shift[3] = {3, 2, 3};
+    constexpr int Scale[3] = {2, 3, 1};
+    auto cellOf = [](const int c[3]) { return (c[0] * 64 + c[1]) * 32 + c[2]; };
+    auto rowOf = [&](int y) { return reinterpret_cast<QRgb*>(bits + stride * qsizetype(y)); };
+    auto cellOfPixel = [](QRgb p) { return ((qRed(p) >> 3) * 64 + (qGreen(p) >> 2)) * 32 + (qBlue(p) >> 3); };
+
+    std::vector<quint32> histogram(size_t(32 * 64 * 32), 0);
+    for (int y = 0; y < height; ++y) {
+        const QRgb* row = rowOf(y);
+        for (int x = 0; x < width; ++x)
+            ++histogram[size_t(cellOfPixel(row[x]))];
+    }
+
+    struct Box {
+        int lo[3], hi[3];
+        qint64 volume = 0, colours = 0;
+    };
+    // Shrinks a box to the cells in it that hold pixels.
+    auto tighten = [&](Box& box) {
+        int lo[3] = {box.hi[0], box.hi[1], box.hi[2]}, hi[3] = {box.lo[0], box.lo[1], box.lo[2]};
+        qint64 colours = 0;
+        int c[3];
+        for (c[0] = box.lo[0]; c[0] <= box.hi[0]; ++c[0])
+            for (c[1] = box.lo[1]; c[1] <= box.hi[1]; ++c[1])
+                for (c[2] = box.lo[2]; c[2] <= box.hi[2]; ++c[2])
+                    if (histogram[size_t(cellOf(c))]) {
+                        ++colours;
+                        for (int i = 0; i < 3; ++i) {
+                            lo[i] = std::min(lo[i], c[i]);
+                            hi[i] = std::max(hi[i], c[i]);
+                        }
+                    }
+        box.colours = colours;
+        if (!colours)
+            return;
+        box.volume = 0;
+        for (int i = 0; i < 3; ++i) {
+            box.lo[i] = lo[i];
+            box.hi[i] = hi[i];
+            const qint64 side = qint64((hi[i] - lo[i]) << Shift[i]) * Scale[i];
+            box.volume += side * side;
+        }
+    };
+
+    constexpr size_t Wanted = 256;
+    std::vector<Box> boxes{Box{{0, 0, 0}, {Cells[0] - 1, Cells[1] - 1, Cells[2] - 1}}};
+    tighten(boxes[0]);
+    if (!boxes[0].colours)
+        return;
+    while (boxes.size() < Wanted) {
+        const bool byPopulation = boxes.size() * 2 <= Wanted;
+        qsizetype pick = -1;
+        for (size_t i = 0; i < boxes.size(); ++i) {
+            if (boxes[i].volume <= 0)
+                continue;
+            if (pick < 0
+                || (byPopulation ? boxes[i].colours > boxes[size_t(pick)].colours
+                                 : boxes[i].volume > boxes[size_t(pick)].volume))
+                pick = qsizetype(i);
+        }
+        if (pick < 0)
+            break;
+        Box first = boxes[size_t(pick)];
+        qint64 side[3];
+        for (int i = 0; i < 3; ++i)
+            side[i] = qint64((first.hi[i] - first.lo[i]) << Shift[i]) * Scale[i];
+        // Green wins a tie, then red, as in libjpeg.
+        int axis = 1;
+        qint64 longest = side[1];
+        if (side[0] > longest) {
+            longest = side[0];
+            axis = 0;
+        }
+        if (side[2] > longest)
+            axis = 2;
+        Box second = first;
+        const int middle = (first.hi[axis] + first.lo[axis]) / 2;
+        first.hi[axis] = middle;
+        second.lo[axis] = middle + 1;
+        tighten(first);
+        tighten(second);
+        boxes[size_t(pick)] = first;
+        boxes.push_back(second);
+    }
+
+    std::vector<int> palette[3];
+    for (const Box& box : boxes) {
+        qint64 total = 0, sum[3] = {0, 0, 0};
+        int c[3];
+        for (c[0] = box.lo[0]; c[0] <= box.hi[0]; ++c[0])
+            for (c[1] = box.lo[1]; c[1] <= box.hi[1]; ++c[1])
+                for (c[2] = box.lo[2]; c[2] <= box.hi[2]; ++c[2])
+                    if (const quint32 count = histogram[size_t(cellOf(c))]) {
+                        total += count;
+                        for (int i = 0; i < 3; ++i)
+                            sum[i] += qint64((c[i] << Shift[i]) + ((1 << Shift[i]) >> 1)) * count;
+                    }
+        for (int i = 0; i < 3; ++i)
+            palette[i].push_back(int((sum[i] + total / 2) / total));
+    }
+
+    // The histogram becomes the map from cell to palette entry, filled as cells are met.
+    std::fill(histogram.begin(), histogram.end(), quint32(0));
+    auto entryOf = [&](QRgb p) {
+        quint32& entry = histogram[size_t(cellOfPixel(p))];
+        if (!entry) {
+            const int centre[3] = {((qRed(p) >> 3) << 3) + 4, ((qGreen(p) >> 2) << 2) + 2, ((qBlue(p) >> 3) << 3) + 4};
+            qint64 best = -1;
+            for (size_t k = 0; k < boxes.size(); ++k) {
+                qint64 distance = 0;
+                for (int i = 0; i < 3; ++i) {
+                    const qint64 d = qint64(centre[i] - palette[i][k]) * Scale[i];
+                    distance += d * d;
+                }
+                if (best < 0 || distance < best) {
+                    best = distance;
+                    entry = quint32(k + 1);
+                }
+            }
+        }
+        const size_t k = entry - 1;
+        return qRgb(palette[0][k], palette[1][k], palette[2][k]);
+    };
+    for (int y = 0; y < height; ++y) {
+        QRgb* row = rowOf(y);
+        for (int x = 0; x < width; ++x)
+            row[x] = entryOf(row[x]);
+    }
+}
+
 // Data that ends without its end marker is whole when every component had its scan and, in a
 // progressive file, every coefficient its last bit. Arithmetic-coded data is read on as zeros past
 // its end by design, so there a cut cannot be told from a whole file.
@@ -142,6 +293,9 @@ bool decode(DecodeJob* job)
     cinfo.err = installTrap(&trap);
     if (setjmp(trap.jump)) {
         recordFailure(reinterpret_cast<j_common_ptr>(&cinfo), &job->failure);
+        // libjpeg's own limit of 65500 a side, met in the header, is the size limit's refusal too.
+        job->failure.width = cinfo.image_width;
+        job->failure.height = cinfo.image_height;
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
@@ -151,26 +305,26 @@ bool decode(DecodeJob* job)
 
     // Checked before jpeg_start_decompress: a progressive file has it allocate the whole coefficient
     // image, so a forged header alone could reserve gigabytes.
-    if (qint64(cinfo.image_width) > JpegPicture::MaxSide || qint64(cinfo.image_height) > JpegPicture::MaxSide
-        || qint64(cinfo.image_width) * cinfo.image_height > JpegPicture::MaxPixels) {
+    if (!PictureLimit::admits(cinfo.image_width, cinfo.image_height)) {
         job->failure.code = JERR_IMAGE_TOO_BIG;
-        std::snprintf(job->failure.text, sizeof job->failure.text,
-                      "Image is %u x %u pixels; at most %d per side and %lld in all are read",
-                      cinfo.image_width, cinfo.image_height, JpegPicture::MaxSide,
-                      static_cast<long long>(JpegPicture::MaxPixels));
+        job->failure.width = cinfo.image_width;
+        job->failure.height = cinfo.image_height;
+        std::snprintf(job->failure.text, sizeof job->failure.text, "Image is %u x %u pixels, more than %lld in all",
+                      cinfo.image_width, cinfo.image_height, static_cast<long long>(PictureLimit::maxPixels()));
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
 
-    // Each 8 x 8 block of a component costs Huffman coding at least one bit (its DC code), so a file
-    // with fewer bits than blocks would come back made up of libjpeg's zeros. Arithmetic coding gets
-    // below that only for a picture of almost one flat colour, which before decoding cannot be told
-    // from such a made-up one (libjpeg pads arithmetic data without a warning).
+    // Huffman coding spends at least one bit on each 8 x 8 block of a component in every scan that
+    // holds its DC (a code is never shorter), and every block of the component with the most
+    // blocks has one, so a file with fewer bits than that would come back made up of libjpeg's
+    // zeros. Arithmetic coding spends far less than a bit on a block of a flat picture, and its
+    // data may legally end early, the rest being zeros; there only the size limit holds.
     qint64 blocks = 0;
     for (int c = 0; c < cinfo.num_components; ++c)
         blocks =
             std::max(blocks, qint64(cinfo.comp_info[c].width_in_blocks) * qint64(cinfo.comp_info[c].height_in_blocks));
-    if (blocks > qint64(job->size) * 8) {
+    if (!cinfo.arith_code && blocks > qint64(job->size) * 8) {
         job->failure.code = JWRN_HIT_MARKER;
         std::snprintf(job->failure.text, sizeof job->failure.text,
                       "Image is %u x %u pixels, more than %lu bytes of data can hold", cinfo.image_width,
@@ -191,15 +345,19 @@ bool decode(DecodeJob* job)
         cinfo.out_color_space = JCS_RGB;
         break;
     }
-    if (job->colours256) {
+    // libjpeg's two-pass quantiser takes only RGB: CMYK is decoded whole, made RGB, then fitted.
+    const bool fitAfterwards = job->colours256 && cinfo.out_color_space == JCS_CMYK;
+    if (job->colours256 && !fitAfterwards) {
         // Two passes fit the palette to the picture. Without dithering the noise around a flat
         // colour falls into that colour's entry; dithering would scatter it over its neighbours.
-        // Grey and CMYK fall back to libjpeg's one-pass fixed palette.
+        // Grey takes libjpeg's one-pass palette, which holds every grey.
         cinfo.quantize_colors = TRUE;
         cinfo.desired_number_of_colors = 256;
         cinfo.two_pass_quantize = TRUE;
         cinfo.dither_mode = JDITHER_NONE;
     }
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = JDIMENSION(job->scaleDenominator);
     jpeg_start_decompress(&cinfo);
 
     QRgb palette[256];
@@ -235,7 +393,10 @@ bool decode(DecodeJob* job)
     if (trap.endMissing && !wholeWithoutEnd(cinfo))
         ERREXIT(&cinfo, JWRN_JPEG_EOF);
     jpeg_finish_decompress(&cinfo);
+    const int width = int(cinfo.output_width), height = int(cinfo.output_height);
     jpeg_destroy_decompress(&cinfo);
+    if (fitAfterwards)
+        fitTo256Colours(bits, stride, width, height);
     return true;
 }
 
@@ -357,21 +518,23 @@ QByteArray encodeImage(const QImage& image, int quality)
         bytes = QByteArray(reinterpret_cast<const char*>(job.buffer), qsizetype(job.used));
     std::free(job.buffer);
     if (!ok)
-        throw JpegError(job.failure.code, QString::fromLocal8Bit(job.failure.text));
+        throw errorOf(job.failure);
     return bytes;
 }
 
 } // namespace
 
-JpegError::JpegError(int code, const QString& detail)
-    : std::runtime_error(u"JPEG エラー #%1: %2"_s.arg(code).arg(detail).toStdString()), m_code(code),
-      m_detail(detail)
+JpegError::JpegError(int code, const QString& detail, const QString& message)
+    : std::runtime_error(u"JPEG エラー #%1: %2"_s.arg(code).arg(detail).toStdString())
+    , m_code(code)
+    , m_detail(detail)
+    , m_message(message)
 {
 }
 
 QString JpegError::message() const
 {
-    return u"JPEG エラー #%1"_s.arg(m_code);
+    return m_message.isEmpty() ? u"JPEG エラー #%1"_s.arg(m_code) : m_message;
 }
 
 void JpegPicture::loadFromStream(QIODevice& device)
@@ -384,9 +547,38 @@ void JpegPicture::loadFromStream(QIODevice& device)
     job.allocate = allocateImage;
     job.context = &image;
     job.colours256 = m_pixelFormat == PixelFormat::Colours256;
+    job.scaleDenominator = m_scaleDenominator;
     if (!decode(&job))
-        throw JpegError(job.failure.code, QString::fromLocal8Bit(job.failure.text));
+        throw errorOf(job.failure);
     m_image = image;
+}
+
+void JpegPicture::setScaleDenominator(int denominator)
+{
+    m_scaleDenominator = denominator >= 8 ? 8 : denominator >= 4 ? 4 : denominator >= 2 ? 2 : 1;
+}
+
+QSize JpegPicture::headerSize(const QByteArray& bytes)
+{
+    jpeg_decompress_struct cinfo;
+    ErrorTrap trap;
+    cinfo.err = installTrap(&trap);
+    // Nothing but the header is read; a fault in it tells no size, except libjpeg's own limit of
+    // 65500 a side, met after the size was read.
+    if (setjmp(trap.jump)) {
+        const QSize size = cinfo.err->msg_code == JERR_IMAGE_TOO_BIG
+                               ? QSize(int(cinfo.image_width), int(cinfo.image_height))
+                               : QSize();
+        jpeg_destroy_decompress(&cinfo);
+        return size;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.constData()),
+                 static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    const QSize size(int(cinfo.image_width), int(cinfo.image_height));
+    jpeg_destroy_decompress(&cinfo);
+    return size;
 }
 
 void JpegPicture::saveToStream(QIODevice& device) const

@@ -2,7 +2,8 @@
 # Ranges and the desktop's clipboard in the picture editor, with real drags and clicks on a bare X
 # server: a filled red rectangle is selected with the range tool and copied with the copy button,
 # and the X clipboard must hold a PNG of the range's size; then a blue picture put on the clipboard
-# by xclip is pasted, dragged, stamped and saved, and the saved pixels are checked.
+# by xclip is pasted, dragged, stamped and saved, and the saved pixels are checked; last a picture of
+# 36 megapixels from xclip is pasted.
 # Usage: easel_clipboard.sh (it drives the programs in E2E_PROGRAMS, see lib.sh)
 set -u
 
@@ -53,6 +54,16 @@ e2e_easel_save_as "$window" "$saved"
 e2e_expect_file "$saved" saved "stamp:410:305:$blue" "stamp's corner:390:290:$blue" "stamp's far corner:429:319:$blue" \
     "left of the stamp:389:300:$white" "under the stamp:410:320:$white" "rectangle:150:140:$red" \
     "where the layer was pasted:95:95:$white"
+
+# A 36-megapixel photograph from another program, above Qt's own default limit of 128 MiB, is
+# pasted as any other: hidden layer first, then shown with the new picture.
+green=0,160,0
+photo="$work/photo.png"
+convert -size 6000x6000 "xc:rgb($green)" "$photo" || e2e_fail "cannot make the large picture"
+e2e_clipboard_offer "$photo" 6000x6000
+e2e_button $paste_show_button "隠す"
+e2e_button $paste_show_button "表示"
+e2e_expect "large picture pasted" "layer:300,300:$green" "layer's far side:500,350:$green"
 
 e2e_easel_quit
 

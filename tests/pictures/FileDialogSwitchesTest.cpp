@@ -2,6 +2,7 @@
 
 #include "BmpPicture.h"
 #include "HostileFolder.h"
+#include "PictureLimit.h"
 #include "Prompter.h"
 #include "QtPrinters.h"
 #include "ScriptedPrompter.h"
@@ -285,6 +286,8 @@ TEST_P(DialogSwitches, PictureDialogsPreviewTheChosenPicture)
     const QString bad = temp.write(u"pics/broken.jpg"_s, "not a picture");
     const auto d = GetParam().make();
     d->InitialDir = pics();
+    // A name the dialog opens with is previewed without any choice of the user's.
+    d->FileName = good;
     const auto dlg = build(*d);
     auto* size = dlg->findChild<QLabel*>(u"picturePreviewSize"_s);
     auto* shown = dlg->findChild<QLabel*>(u"picturePreviewPicture"_s);
@@ -293,6 +296,12 @@ TEST_P(DialogSwitches, PictureDialogsPreviewTheChosenPicture)
         return;
     }
     ASSERT_TRUE(size && shown);
+    {
+        QDeadlineTimer deadline(5000);
+        while (!deadline.hasExpired() && size->text().isEmpty())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_EQ(size->text(), u"960 x 435"_s);
+    }
     const auto choose = [&](const QString& path, bool expectPicture) {
         emit dlg->currentChanged(path);
         QDeadlineTimer deadline(5000);
@@ -307,6 +316,16 @@ TEST_P(DialogSwitches, PictureDialogsPreviewTheChosenPicture)
     choose(bad, false);
     EXPECT_TRUE(size->text().isEmpty());
     EXPECT_TRUE(shown->pixmap().isNull());
+    // Over the size limit: the limit's message instead of the size, and no picture.
+    {
+        const PictureLimit::ScopedTestLimit limit(960 * 435 - 1);
+        emit dlg->currentChanged(good);
+        QDeadlineTimer deadline(5000);
+        while (!deadline.hasExpired() && !size->text().contains(u"大きすぎ"_s))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_EQ(size->text(), u"画像が大きすぎます (960 x 435)。"_s);
+        EXPECT_TRUE(shown->pixmap().isNull());
+    }
     // Nor for what no reader takes in, and the dialog goes on at once.
     for (const Unreadable kind : {Unreadable::Pipe, Unreadable::EndlessDevice, Unreadable::Oversized}) {
         const QString hostile = pics() + u"/hostile%1.jpg"_s.arg(int(kind));
@@ -322,6 +341,7 @@ TEST_P(DialogSwitches, PictureDialogsPreviewTheChosenPicture)
     // A name typed into the box chooses too.
     auto* box = part<QLineEdit>(*dlg, u"fileNameEdit"_s);
     ASSERT_TRUE(box);
+    box->clear();
     box->setText(u"wide.bmp"_s);
     QDeadlineTimer deadline(5000);
     while (!deadline.hasExpired() && size->text().isEmpty())

@@ -119,6 +119,7 @@ TEST(FileOpsTest, CopyIntoMissingFolderFailsCleanly)
     QString error;
     EXPECT_FALSE(FileOps::copyFile(from, temp.file(u"nowhere/a.bmp"_s), &error));
     EXPECT_TRUE(error.contains(u"nowhere"_s)) << error.toStdString();
+    EXPECT_TRUE(error.contains(u"フォルダがありません"_s)) << error.toStdString();
     EXPECT_EQ(entriesOf(temp.path()), QStringList{u"a.bmp"_s});
 }
 
@@ -129,8 +130,9 @@ TEST(FileOpsTest, WriteFileAtomicReplacesOrFailsWithoutLeftovers)
     ASSERT_TRUE(FileOps::writeFileAtomic(path, "new contents"));
     EXPECT_EQ(temp.read(path), QByteArray("new contents"));
     QString error;
+    // The cause in the programs' words: a folder that is not there (or went).
     EXPECT_FALSE(FileOps::writeFileAtomic(temp.file(u"nowhere/map.txt"_s), "x", &error));
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(error.contains(u"フォルダがありません"_s)) << error.toStdString();
     EXPECT_EQ(entriesOf(temp.path()), QStringList{u"map.txt"_s});
 }
 
