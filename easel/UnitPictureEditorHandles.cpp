@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 
 #include <cmath>
 #include <functional>
@@ -64,6 +65,9 @@ protected:
 void TFormPictureEditor::buildLayerHandles()
 {
     QWidget* view = ScrollBox1->viewport();
+    // Kept within the view as it scrolls, too: scrolling carries the handles with the picture.
+    for (QScrollBar* bar : {ScrollBox1->horizontalScrollBar(), ScrollBox1->verticalScrollBar()})
+        connect(bar, &QScrollBar::valueChanged, this, [this] { PlaceLayerHandles(); });
     // A floating picture takes the mouse wherever it lies over the view, beyond the canvas too.
     ScrollBox1->takesMouseAt = [this](QPoint point) {
         return (imMihon.Visible && imMihon.Geometry.contains(point)) || LayerAt(point);

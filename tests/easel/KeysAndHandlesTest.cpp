@@ -204,6 +204,18 @@ TEST_F(KeysTest, EveryHandleOfAPictureAtTheCanvasCornerIsWithinReach)
             EXPECT_GE(shown, 4) << zoom;
         }
     }
+    // Scrolled on, the picture goes partly out of the view; its handles stay in.
+    ed().SetZoom(400);
+    ed().ScrollBox1->setScrollPosition({0, 0});
+    ed().sbGentenClick();
+    ed().pmReformClick();
+    ed().ScrollBox1->setScrollPosition({ed().imPaste.Geometry.width() / 2, ed().imPaste.Geometry.height() / 2});
+    ASSERT_GT(ed().ScrollBox1->scrollPosition().x(), 0);
+    const QRect view(QPoint(0, 0), ed().ScrollBox1->viewport()->size());
+    for (QWidget* h : ed().imReform) {
+        EXPECT_TRUE(h->isVisible());
+        EXPECT_TRUE(view.contains(h->geometry())) << h->objectName().toStdString();
+    }
 }
 
 // A turn in an edge zone is that arrow key for the form, whatever control has the keyboard: it
@@ -309,6 +321,32 @@ TEST_F(KeysTest, RotatingByAHandleTurnsInFiveDegreeStepsAndTrims)
     EXPECT_EQ(ed().RotationSource[1].size(), QSize(50, 100));
     EXPECT_NEAR(ed().LayerAngle[1], degrees(90), 1e-9);
     EXPECT_EQ(ed().imPaste.Geometry.size(), QSize(100, 50));
+}
+
+// The turned picture's pixels are picture pixels at any zoom: a quarter turn of a 100 x 50 picture
+// stamps 50 x 100, and a stretch handle let go where it was taken keeps the size.
+TEST_F(KeysTest, ZoomNeverSizesATurnOrAnUntouchedStretch)
+{
+    QGuiApplication::clipboard()->setImage(solidPicture({100, 50}, Black));
+    for (int zoom : {200, 150, 130, 50}) {
+        ed().SetZoom(zoom);
+        if (ed().imPaste.Visible)
+            ed().sbPasteShowClick();
+        ed().sbPasteShowClick();
+        ed().pmRotateClick();
+        const QRect g = ed().imPaste.Geometry;
+        const QPoint centre = onScreen(QPoint(g.left() + g.width() / 2, g.top() + g.height() / 2));
+        ed().imRotateRTMouseDown(0, Qt::LeftButton, centre + QPoint(100, 0));
+        ed().imRotateRTMouseMove(centre + QPoint(0, 100));
+        ed().imRotateRTMouseUp();
+        ed().pmReformClick();
+        const QPoint grip = onScreen(ed().imPaste.Geometry.topLeft());
+        ed().imReformHLMouseDown(5, Qt::LeftButton, grip);
+        ed().imReformHLMouseUp();
+        EXPECT_EQ(ed().LayerSize[1], QSize(50, 100)) << zoom;
+        ed().sbPasteByougaClick();
+        EXPECT_EQ(ed().StampBitmap.size(), QSize(50, 100)) << zoom;
+    }
 }
 
 TEST(LayerTransformTest, RotatedSizes)
