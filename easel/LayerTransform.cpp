@@ -22,6 +22,19 @@ HandlePlaces PlaceHandles(const QRect& layer, int s)
     return p;
 }
 
+HandlePlaces KeepInView(HandlePlaces places, const QRect& visible, int s)
+{
+    auto keep = [&](QPoint& p) {
+        p.setX(std::max(visible.left(), std::min(p.x(), visible.right() + 1 - s)));
+        p.setY(std::max(visible.top(), std::min(p.y(), visible.bottom() + 1 - s)));
+    };
+    for (QPoint& p : places.edges)
+        keep(p);
+    for (QPoint& p : places.corners)
+        keep(p);
+    return places;
+}
+
 namespace {
 
 // Halves to even, as the stretch arithmetic rounds.

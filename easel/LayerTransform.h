@@ -20,6 +20,9 @@ struct HandlePlaces {
     std::array<QPoint, 4> corners;
 };
 HandlePlaces PlaceHandles(const QRect& layer, int handleSize);
+// The handles moved inside `visible` (the view's shown area), so that a layer at the canvas's edge
+// or partly scrolled off keeps every handle within reach.
+HandlePlaces KeepInView(HandlePlaces places, const QRect& visible, int handleSize);
 
 // A layer's bounds during a stretch; width and height turn negative when an edge is pulled past
 // the opposite one.

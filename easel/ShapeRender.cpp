@@ -56,6 +56,133 @@ void strokeFigure(QPainter& p, const ShapeRecord& r, const std::vector<QPoint>& 
     }
 }
 
+// The figure's centre line: closed figures as closed polygons, curves flattened.
+QList<QPolygonF> centreLines(const ShapeRecord& r, const std::vector<QPoint>& points)
+{
+    const QPoint a0 = r.Anchors[0], a3 = r.Anchors[3];
+    QPainterPath path;
+    switch (r.ShapeType) {
+    case Rectangle:
+        path.addRect(spanned(a0, a3));
+        break;
+    case Ellipse:
+        path.addEllipse(spanned(a0, a3));
+        break;
+    case Line:
+        path = DrawCurve(a0, a3, r.Curvature == 0 ? 0 : std::clamp(r.Curvature, -50, 50) * 10);
+        break;
+    case Pen:
+        if (std::all_of(points.begin(), points.end(), [&](QPoint q) { return q == points.front(); }))
+            break;
+        path.moveTo(points.front());
+        for (size_t i = 1; i < points.size(); ++i)
+            path.lineTo(points[i]);
+        break;
+    default:
+        break;
+    }
+    return path.toSubpathPolygons();
+}
+
+// The lit pieces of a dashed or dotted centre line, the pattern in units of the pen's width and running
+// on across corners, as the pen's own dashes do; a solid line is one piece.
+QList<QPolygonF> dashPieces(const QList<QPolygonF>& lines, int width, qint32 lineKind)
+{
+    if (lineKind != 1 && lineKind != 2)
+        return lines;
+    const double on = (lineKind == 1 ? 4.0 : 1.0) * width, off = 2.0 * width;
+    QList<QPolygonF> pieces;
+    for (const QPolygonF& line : lines) {
+        bool lit = true;
+        double left = on; // of the current dash or gap
+        QPolygonF piece;
+        if (!line.isEmpty())
+            piece << line.front();
+        for (qsizetype i = 1; i < line.size(); ++i) {
+            QPointF from = line[i - 1];
+            const QPointF to = line[i];
+            double length = std::hypot(to.x() - from.x(), to.y() - from.y());
+            while (length > left) {
+                const QPointF at = from + (to - from) * (left / length);
+                if (lit) {
+                    piece << at;
+                    pieces << piece;
+                    piece.clear();
+                } else {
+                    piece << at;
+                }
+                length -= left;
+                from = at;
+                lit = !lit;
+                left = lit ? on : off;
+            }
+            left -= length;
+            if (lit)
+                piece << to;
+        }
+        if (lit && piece.size() > 1)
+            pieces << piece;
+    }
+    return pieces;
+}
+
+// Strokes the outline as its round pen reaches: every pixel whose centre lies within half the width of
+// a lit piece of the centre line, each painted once. The pen's own stroke of a closed or tightly curved
+// figure leaves out the middle where the pen is wider than the curve is round (its inner edge turns
+// over and cancels the fill), so every straight step is stroked alone and the union filled at once,
+// which also keeps a not-xor preview whole.
+void strokeReach(QPainter& p, const ShapeRecord& r, int width, ColourText::TColor colour)
+{
+    const QList<QPolygonF> pieces = dashPieces(centreLines(r, r.Points), width, r.LineKind);
+    QRectF reach;
+    for (const QPolygonF& piece : pieces)
+        reach |= piece.boundingRect();
+    if (pieces.isEmpty())
+        return;
+    const double grow = width / 2.0 + 2;
+    QRect box = reach.adjusted(-grow, -grow, grow, grow).toAlignedRect();
+    // Only what the device can show: a strongly curved line reaches thousands of pixels off it.
+    if (const QPaintDevice* device = p.device()) {
+        bool invertible = false;
+        const QTransform back = p.worldTransform().inverted(&invertible);
+        if (invertible)
+            box &= back.mapRect(QRect(0, 0, device->width(), device->height())).adjusted(-1, -1, 1, 1);
+    }
+    if (box.isEmpty())
+        return;
+    QImage mask(box.size(), QImage::Format_Grayscale8);
+    if (mask.isNull())
+        return;
+    mask.fill(0);
+    {
+        QPainter mp(&mask);
+        mp.setRenderHint(QPainter::Antialiasing, false);
+        mp.translate(-box.topLeft());
+        mp.setPen(QPen(Qt::white, std::max(1, width), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        for (const QPolygonF& piece : pieces) {
+            if (piece.size() == 1)
+                mp.drawPoint(piece.front());
+            for (qsizetype i = 1; i < piece.size(); ++i)
+                mp.drawLine(piece[i - 1], piece[i]);
+        }
+    }
+    QPainterPath runs;
+    for (int y = 0; y < mask.height(); ++y) {
+        const uchar* row = mask.constScanLine(y);
+        for (int x = 0; x < mask.width();) {
+            if (!row[x]) {
+                ++x;
+                continue;
+            }
+            const int start = x;
+            while (x < mask.width() && row[x])
+                ++x;
+            runs.addRect(box.left() + start, box.top() + y, x - start, 1);
+        }
+    }
+    p.fillPath(runs, QColor::fromRgb(ColourText::toQRgb(colour)));
+}
+
 // The extremes rule over a point sequence: a point further out on a side replaces the one there.
 void takeExtremes(std::array<QPoint, 4>& e, const QPoint& q)
 {
@@ -274,8 +401,7 @@ void PaintOutline(QPainter& p, const ShapeRecord& r, const RenderStyle& style)
         p.setPen(CreateShapePen(1, style.secondWhite, 0));
         strokeFigure(p, r, r.Points);
     }
-    p.setPen(CreateShapePen(width, r.PenColor, r.LineKind));
-    strokeFigure(p, r, r.Points);
+    strokeReach(p, r, width, r.PenColor);
     p.restore();
 }
 

@@ -104,9 +104,9 @@ void TFormMoji::FormShow()
 
 void TFormMoji::btFontClick()
 {
-    QFontDialog dialog(MojiFont, this);
-    if (Prompter::backend().execModal(dialog) == QDialog::Accepted)
-        MojiFont = dialog.selectedFont();
+    const std::unique_ptr<QFontDialog> dialog = Prompter::makeFontDialog(this, MojiFont);
+    if (Prompter::backend().execModal(*dialog) == QDialog::Accepted)
+        MojiFont = dialog->selectedFont();
 }
 
 void TFormMoji::btColorClick()
@@ -140,6 +140,36 @@ void TFormMoji::btOKClick()
         accept();
 }
 
+namespace {
+
+// Where a line's ink lies around its pen position on the baseline, found by painting it: italics run past
+// the advance on the right, a leading "j" hangs to the left of it. Empty for a line of blanks.
+QRect inkBox(const QString& line, const QFont& font, const QFontMetrics& metrics)
+{
+    const int advance = metrics.horizontalAdvance(line);
+    const int padX = std::max(metrics.height(), metrics.maxWidth()) * 2, padY = metrics.height();
+    QImage scratch(advance + 2 * padX, metrics.height() + 2 * padY, QImage::Format_Grayscale8);
+    if (scratch.isNull())
+        return metrics.boundingRect(line);
+    scratch.fill(0);
+    {
+        QPainter p(&scratch);
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(padX, padY + metrics.ascent(), line);
+    }
+    QRect ink;
+    for (int y = 0; y < scratch.height(); ++y) {
+        const uchar* row = scratch.constScanLine(y);
+        for (int x = 0; x < scratch.width(); ++x)
+            if (row[x])
+                ink |= QRect(x, y, 1, 1);
+    }
+    return ink.translated(-padX, -padY - metrics.ascent());
+}
+
+} // namespace
+
 QImage TFormMoji::RenderText(const QStringList& lines, const QFont& font, const QColor& colour, int lineSpacing)
 {
     if (lines.isEmpty())
@@ -149,18 +179,22 @@ QImage TFormMoji::RenderText(const QStringList& lines, const QFont& font, const 
     f.setStyleStrategy(QFont::NoAntialias);
     const QFontMetrics metrics(f);
     const int spacing = std::clamp(lineSpacing, MinLineSpacing, MaxLineSpacing);
-    int width = 0, height = 0;
+    // The lines' advance boxes, one below the other, and every line's ink wherever it reaches.
+    QRect extent;
+    int y = 0;
     for (const QString& line : lines) {
-        width = std::max(width, metrics.horizontalAdvance(line));
-        height += metrics.height() + spacing;
+        const int baseline = y + metrics.ascent();
+        extent |= QRect(0, y, std::max(1, metrics.horizontalAdvance(line)), metrics.height());
+        extent |= inkBox(line, f, metrics).translated(0, baseline);
+        y += metrics.height() + spacing;
     }
-    height -= spacing;
-    QImage picture(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+    QImage picture(extent.size().expandedTo({1, 1}), QImage::Format_RGB32);
     picture.fill(0xFFFFFFFF);
     QPainter p(&picture);
     p.setFont(f);
     p.setPen(colour);
-    int y = 0;
+    p.translate(-extent.topLeft());
+    y = 0;
     for (const QString& line : lines) {
         p.drawText(0, y + metrics.ascent(), line);
         y += metrics.height() + spacing;

@@ -37,7 +37,8 @@ public:
     void btOKClick();
 
     // The memo's lines drawn one under the other on transparent white, each line as high as the
-    // font's line plus the spacing, an empty line included; null when there is no text.
+    // font's line plus the spacing, an empty line included, and wide enough for its advances and its
+    // ink wherever the ink reaches; null when there is no text.
     static QImage RenderText(const QStringList& lines, const QFont& font, const QColor& colour, int lineSpacing);
     QImage RenderText() const;
 

@@ -111,7 +111,7 @@ public:
     bool FaceDrawn = false;
     bool TextPasteRequested = false;
     bool LayerMoving = false;
-    QPoint LayerDragStart, LayerStartPos;
+    QPoint LayerDragStart, LayerStartPos; // view, picture
     // What the next picture stamp carries.
     QImage StampBitmap;
     QString StampFileName;
@@ -441,10 +441,17 @@ public:
         double ratio = 1;
         QPoint handleStart;
         QPoint centre, centreOnScreen;
+        QPoint centreInPicture;
         int left = 0, top = 0, width = 0, height = 0; // the stretched bounds, signed
     } LayerDrag;
     // Lays the layers out from LayerPos and LayerSize at the current zoom.
     void LayoutLayers();
+    // LayerPos and LayerSize, in picture pixels, are a floating picture's truth; its view rectangle
+    // follows them. Moving keeps the size, placing sets both.
+    void MoveLayer(FloatingLayer& layer, QPoint inPicture);
+    void PlaceLayer(FloatingLayer& layer, const QRect& inPicture);
+    // Where a stamp of the layer lands, in picture pixels.
+    QRect LayerInPicture(const FloatingLayer& layer) const;
     FloatingLayer* LayerAt(QPoint point);
     void imFaceMouseDown(FloatingLayer& layer, Qt::MouseButton button, QPoint point);
     void imFaceMouseMove(QPoint point, bool shift);

@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 
 #include <cmath>
 #include <functional>
@@ -73,6 +74,9 @@ private:
 void TFormPictureEditor::buildLayerHandles()
 {
     QWidget* view = ScrollBox1->viewport();
+    // Kept within the view as it scrolls, too: scrolling carries the handles with the picture.
+    for (QScrollBar* bar : {ScrollBox1->horizontalScrollBar(), ScrollBox1->verticalScrollBar()})
+        connect(bar, &QScrollBar::valueChanged, this, [this] { PlaceLayerHandles(); });
     // A floating picture takes the mouse wherever it lies over the view, beyond the canvas too.
     ScrollBox1->takesMouseAt = [this](QPoint point) {
         return (imMihon.Visible && imMihon.Geometry.contains(point)) || LayerAt(point);
@@ -208,7 +212,9 @@ void TFormPictureEditor::PlaceLayerHandles()
     }
     const int s = LayerTransform::HandleSize(ImageToScreen(HandlePicture));
     const QRect layer = CurrentLayer->Geometry.translated(-ScrollBox1->scrollPosition());
-    const LayerTransform::HandlePlaces at = LayerTransform::PlaceHandles(layer, s);
+    // Clamped into the view rather than scrolled to: the view stays where the user put it.
+    const LayerTransform::HandlePlaces at = LayerTransform::KeepInView(
+        LayerTransform::PlaceHandles(layer, s), QRect(QPoint(0, 0), ScrollBox1->viewport()->size()), s);
     for (int i = 0; i < count; ++i) {
         QPoint p;
         if (shown == imReform.data())
@@ -226,8 +232,6 @@ void TFormPictureEditor::finishTransform(int operation)
 {
     FloatingLayer& layer = *CurrentLayer;
     const int tag = layer.Tag;
-    LayerSize[size_t(tag)] = QSize(ScreenToImage(layer.Geometry.width()), ScreenToImage(layer.Geometry.height()));
-    LayerPos[size_t(tag)] = QPoint(ScreenToImage(layer.Geometry.left()), ScreenToImage(layer.Geometry.top()));
     if (&layer == &imFace)
         FaceFixedSize = layer.Geometry.size();
     layer.keyed = QImage();
@@ -299,8 +303,18 @@ void TFormPictureEditor::imReformHLMouseUp()
         layer.Picture = LayerTransform::FlipBitmap(layer.Picture, true);
         top -= height;
     }
+    // The user sized it on the view, so the view decides, but only along what the pull moved: a handle
+    // let go where it was taken keeps the picture's own size and place at every zoom.
+    const QRect start = LayerDrag.layerStart, was = LayerInPicture(layer);
+    QRect at = was;
+    if (left != start.left())
+        at.moveLeft(ScreenToImage(left));
+    if (top != start.top())
+        at.moveTop(ScreenToImage(top));
     // A layer pulled flat keeps one pixel, so that nothing later divides by its size.
-    layer.Geometry = QRect(left, top, std::max(1, width), std::max(1, height));
+    at.setWidth(width == start.width() ? was.width() : std::max(1, ScreenToImage(width)));
+    at.setHeight(height == start.height() ? was.height() : std::max(1, ScreenToImage(height)));
+    PlaceLayer(layer, at);
     finishTransform(2);
 }
 
@@ -310,10 +324,12 @@ void TFormPictureEditor::imRotateRTMouseDown(int index, Qt::MouseButton button, 
         return;
     FloatingLayer& layer = *CurrentLayer;
     const size_t tag = size_t(layer.Tag);
+    const QRect at = LayerInPicture(layer);
     if (LayerLastOperation[tag] != 3) {
         RotationSource[tag] = layer.Picture.convertToFormat(QImage::Format_RGB32);
         LayerAngle[tag] = 0;
     }
+    LayerDrag.centreInPicture = at.topLeft() + QPoint(at.width() / 2, at.height() / 2);
     LayerDrag.mouseStart = LayerDrag.lastAccepted = screenPoint;
     LayerDrag.handleStart = imRotate[size_t(index)]->pos();
     const QRect g = layer.Geometry;
@@ -349,8 +365,9 @@ void TFormPictureEditor::imRotateRTMouseMove(QPoint screenPoint)
     layer.Picture = LayerTransform::RotateBitmap(RotationSource[tag], ColourText::toQRgb(Shapes::TransparentWhite),
                                                  LayerAngle[tag]);
     layer.keyed = QImage();
+    // The turned picture's pixels are picture pixels, at any zoom.
     const QSize size = layer.Picture.size();
-    layer.Geometry = QRect(LayerDrag.centre - QPoint(size.width() / 2, size.height() / 2), size);
+    PlaceLayer(layer, QRect(LayerDrag.centreInPicture - QPoint(size.width() / 2, size.height() / 2), size));
     ScrollBox1->updatePaintBox(before);
     ScrollBox1->updatePaintBox(LayerArea(layer));
 }
@@ -387,9 +404,9 @@ void TFormPictureEditor::TrimLayerToContent()
     // A picture with nothing in it stays as it is.
     if (box.isEmpty())
         return;
-    const QRect g = layer.Geometry;
-    // The rotated picture is shown at its own pixel size, so its pixels are view pixels here.
+    const QRect at = LayerInPicture(layer);
+    // The turned picture is stamped at its own pixel size, so its pixels are picture pixels.
     layer.Picture = layer.Picture.copy(box);
     layer.keyed = QImage();
-    layer.Geometry = QRect(g.topLeft() + box.topLeft(), box.size());
+    PlaceLayer(layer, QRect(at.topLeft() + box.topLeft(), box.size()));
 }

@@ -17,6 +17,8 @@
 #include <QSpinBox>
 #include <QTimer>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 void TFormPictureEditor::buildPopupMenu()
@@ -275,7 +277,8 @@ bool TFormPictureEditor::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
         CtrlHeld = true;
         return false;
     }
-    if (modifiers & (Qt::ControlModifier | Qt::AltModifier))
+    // Ctrl+arrow is no shortcut of its own: it moves, or scrolls, as the arrow alone does.
+    if (modifiers & Qt::AltModifier)
         return false;
 
     CanvasView::Arrow arrow;
@@ -328,14 +331,23 @@ bool TFormPictureEditor::CMDialogKey(CanvasView::Arrow arrow, Qt::KeyboardModifi
             ++step;
         FloatingLayer& layer = *CurrentLayer;
         ScrollBox1->updatePaintBox(LayerArea(layer));
-        layer.Geometry.translate(dx * step, dy * step);
-        LayerPos[size_t(layer.Tag)] = QPoint(ScreenToImage(layer.Geometry.left()), ScreenToImage(layer.Geometry.top()));
+        // The view moves by the step; the picture lands on the picture pixel shown there, at least one on.
+        auto along = [&](int pos, int d) {
+            if (d == 0)
+                return pos;
+            const int to = ScreenToImage(ImageToScreen(pos) + d * step);
+            return d > 0 ? std::max(to, pos + 1) : std::min(to, pos - 1);
+        };
+        const QPoint at = LayerInPicture(layer).topLeft();
+        MoveLayer(layer, {along(at.x(), dx), along(at.y(), dy)});
         ScrollBox1->updatePaintBox(LayerArea(layer));
         PlaceLayerHandles();
         return true;
     }
+    // Shift+arrow with nothing to move leaves the view where it is; the view's own arrow scrolling
+    // must not have it either.
     if (modifiers & Qt::ShiftModifier)
-        return false;
+        return true;
     ScrollByArrow(arrow);
     return true;
 }

@@ -149,6 +149,36 @@ void TFormPictureEditor::LayoutLayers()
     }
 }
 
+void TFormPictureEditor::MoveLayer(FloatingLayer& layer, QPoint inPicture)
+{
+    LayerPos[size_t(layer.Tag)] = inPicture;
+    layer.Geometry.moveTopLeft({ImageToScreen(inPicture.x()), ImageToScreen(inPicture.y())});
+}
+
+void TFormPictureEditor::PlaceLayer(FloatingLayer& layer, const QRect& inPicture)
+{
+    LayerPos[size_t(layer.Tag)] = inPicture.topLeft();
+    LayerSize[size_t(layer.Tag)] = inPicture.size();
+    layer.Geometry =
+        QRect(QPoint(ImageToScreen(inPicture.left()), ImageToScreen(inPicture.top())),
+              QSize(ImageToScreen(inPicture.width()), ImageToScreen(inPicture.height())).expandedTo({1, 1}));
+}
+
+QRect TFormPictureEditor::LayerInPicture(const FloatingLayer& layer) const
+{
+    QRect at(LayerPos[size_t(layer.Tag)], LayerSize[size_t(layer.Tag)]);
+    // "独立" keeps the imported picture's size and place on screen through zoom changes: where the view
+    // no longer shows the picture's own place or size, the view's holds.
+    if (&layer == &imFace && rbBairituKotei->isChecked()) {
+        const QRect g = layer.Geometry;
+        if (g.topLeft() != QPoint(ImageToScreen(at.left()), ImageToScreen(at.top())))
+            at.moveTopLeft(ScreenToImagePoint(g.topLeft()));
+        if (g.size() != QSize(ImageToScreen(at.width()), ImageToScreen(at.height())).expandedTo({1, 1}))
+            at.setSize(QSize(ScreenToImage(g.width()), ScreenToImage(g.height())));
+    }
+    return at;
+}
+
 TFormPictureEditor::FloatingLayer* TFormPictureEditor::LayerAt(QPoint point)
 {
     // The copied picture lies over the imported one.
@@ -327,9 +357,9 @@ void TFormPictureEditor::DrawLayerOntoCanvas()
     FloatingLayer& layer = *CurrentLayer;
     ClearSelection();
     PickShapesAt({0, 0});
-    const QPoint a = layer.Geometry.topLeft();
-    LayerPos[size_t(layer.Tag)] = QPoint(ScreenToImage(a.x()), ScreenToImage(a.y()));
-    const QSize size(ScreenToImage(layer.Geometry.width()), ScreenToImage(layer.Geometry.height()));
+    const QRect at = LayerInPicture(layer);
+    LayerPos[size_t(layer.Tag)] = at.topLeft();
+    const QSize size = at.size();
     if (size.isEmpty())
         return;
     StampBitmap = size == layer.Picture.size() ? layer.Picture
@@ -366,9 +396,14 @@ void TFormPictureEditor::sbGentenClick()
     if (!CurrentLayer || !CurrentLayer->Visible)
         return;
     ScrollBox1->updatePaintBox(LayerArea(*CurrentLayer));
+    // The first picture pixel the view shows whole.
     const QPoint scroll = ScrollBox1->scrollPosition();
-    CurrentLayer->Geometry.moveTopLeft(scroll);
-    LayerPos[size_t(CurrentLayer->Tag)] = QPoint(ScreenToImage(scroll.x()), ScreenToImage(scroll.y()));
+    QPoint origin = ScreenToImagePoint(scroll);
+    if (ImageToScreen(origin.x()) < scroll.x())
+        origin.rx()++;
+    if (ImageToScreen(origin.y()) < scroll.y())
+        origin.ry()++;
+    MoveLayer(*CurrentLayer, origin);
     ScrollBox1->updatePaintBox(LayerArea(*CurrentLayer));
     PlaceLayerHandles();
 }
@@ -391,7 +426,7 @@ void TFormPictureEditor::imFaceMouseDown(FloatingLayer& layer, Qt::MouseButton b
     DrawMode = 0;
     SetCanvasCursor(0);
     LayerDragStart = point;
-    LayerStartPos = layer.Geometry.topLeft();
+    LayerStartPos = LayerInPicture(layer).topLeft();
     LayerMoving = true;
     MoveAxisLock = 0;
     PlaceLayerHandles();
@@ -415,8 +450,7 @@ void TFormPictureEditor::imFaceMouseMove(QPoint p, bool shift)
     FloatingLayer& layer = *CurrentLayer;
     const QRect before = LayerArea(layer);
     // By the whole picture pixels the pointer crossed, so the pixel it took stays under it.
-    const QPoint crossed = ScreenToImagePoint(p) - ScreenToImagePoint(LayerDragStart);
-    layer.Geometry.moveTopLeft(QPoint(ImageToScreen(crossed.x()), ImageToScreen(crossed.y())) + LayerStartPos);
+    MoveLayer(layer, LayerStartPos + ScreenToImagePoint(p) - ScreenToImagePoint(LayerDragStart));
     ScrollBox1->updatePaintBox(before);
     ScrollBox1->updatePaintBox(LayerArea(layer));
 }
@@ -424,9 +458,6 @@ void TFormPictureEditor::imFaceMouseMove(QPoint p, bool shift)
 void TFormPictureEditor::imFaceMouseUp()
 {
     LayerMoving = false;
-    if (CurrentLayer)
-        LayerPos[size_t(CurrentLayer->Tag)] =
-            QPoint(ScreenToImage(CurrentLayer->Geometry.left()), ScreenToImage(CurrentLayer->Geometry.top()));
     PlaceLayerHandles();
     Image1->update();
     ResetToolCursor();

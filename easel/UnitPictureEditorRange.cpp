@@ -360,9 +360,17 @@ void TFormPictureEditor::RangeMouseUp(Qt::KeyboardModifiers modifiers)
                 ClearSelection();
                 return;
             }
-            // The bounding box of the outline, one past its last pixel.
-            SelectionRect.right += 1;
-            SelectionRect.bottom += 1;
+            // The bounding box of the outline, one past its last picture pixel, so that a range takes the
+            // same pixels at every zoom.
+            auto pastLast = [this](int v) {
+                const int next = ScreenToImage(v) + 1;
+                int past = ImageToScreen(next);
+                while (ScreenToImage(past) < next)
+                    ++past;
+                return past;
+            };
+            SelectionRect.right = pastLast(SelectionRect.right);
+            SelectionRect.bottom = pastLast(SelectionRect.bottom);
         } else {
             if (DragStart == DragPoint)
                 return;
@@ -490,6 +498,19 @@ void TFormPictureEditor::sbTrimmingClick()
     // Only what the range shows is kept: a free-form range's outside becomes transparent white.
     QImage content;
     CopySelectionToBitmap(content, Doc.CanvasBitmap, Shapes::TransparentWhite, true);
+    // The canvas cannot take a larger range whole: the user hears what stays before anything is cut.
+    const QSize kept = CanvasView::clampCanvasSize(content.size());
+    if (kept.width() < content.width() || kept.height() < content.height()) {
+        const QString text = u"選択した範囲は %1 × %2 です。キャンバスの大きさは %3 × %4 までなので，\r\n"
+                             u"左上の %5 × %6 だけが残ります。トリミングしますか。"_s.arg(content.width())
+                                 .arg(content.height())
+                                 .arg(CanvasView::MaxCanvasWidth)
+                                 .arg(CanvasView::MaxCanvasHeight)
+                                 .arg(std::min(content.width(), kept.width()))
+                                 .arg(std::min(content.height(), kept.height()));
+        if (Prompter::ask(this, text, Prompter::Buttons::YesCancel, Prompter::Answer::Cancel) != Prompter::Answer::Yes)
+            return;
+    }
     QImage white(Doc.CanvasBitmap.size(), QImage::Format_RGB32);
     white.fill(0xFFFFFFFF);
     Doc.CommitShape(Shapes::makeStamp(white, {0, 0}, Shapes::TransparentWhite), true);

@@ -5,6 +5,8 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFontDialog>
+#include <QFontInfo>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -121,6 +123,16 @@ QtBackend& qtBackend()
 Backend* g_installed = nullptr;
 
 } // namespace
+
+std::unique_ptr<QFontDialog> makeFontDialog(QWidget* parent, const QFont& initial)
+{
+    QFont shown = initial;
+    shown.setFamilies({QFontInfo(initial).family()});
+    auto dlg = std::make_unique<QFontDialog>(parent);
+    dlg->setOption(QFontDialog::DontUseNativeDialog, true);
+    dlg->setCurrentFont(shown);
+    return dlg;
+}
 
 std::unique_ptr<QFileDialog> makeFileDialog(QWidget* parent, const FileRequest& r)
 {

@@ -10,6 +10,8 @@
 class QWidget;
 class QDialog;
 class QFileDialog;
+class QFont;
+class QFontDialog;
 
 // The one seam through which every message box, question, file dialog and modal form goes.
 // The running programs use the Qt implementation; tests install a scripted one, so no test ever
@@ -61,6 +63,10 @@ public:
 // Builds the Qt file dialog exactly as the Qt backend shows it (non-native, the request's
 // settings and customise applied) without showing it, so tests can look inside.
 std::unique_ptr<QFileDialog> makeFileDialog(QWidget* parent, const FileRequest& request);
+
+// The font dialog, shown through execModal, opened on the font as it is drawn: a family list whose
+// first name this system lacks opens on the family the text really shows, not on the dialog's first.
+std::unique_ptr<QFontDialog> makeFontDialog(QWidget* parent, const QFont& initial);
 
 // The backend in force; the Qt one unless a test installed its own.
 Backend& backend();

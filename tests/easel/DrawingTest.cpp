@@ -15,6 +15,8 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <cmath>
+#include <numbers>
+#include <random>
 
 namespace {
 
@@ -149,6 +151,142 @@ TEST(ShapeRenderTest, RectanglesAndEllipsesAreAsLargeAsTheDrag)
                         drawn |= QRect(x, y, 1, 1);
             EXPECT_EQ(drawn, QRect(10, 10, 100, 50)) << type;
         }
+    }
+}
+
+// The pen rule: a round pen of width w covers every point within w / 2 of the figure's outline and
+// nothing further; one pixel of slack either way for the pixel grid. Checked on random rectangles,
+// ellipses, lines straight and curved, and pen strokes, thin and far wider than themselves.
+class PenReach {
+public:
+    PenReach(QSize size, double half)
+        : m_size(size)
+        , m_half(half)
+        , m_must(size.width() * size.height())
+        , m_may(size.width() * size.height())
+    {
+    }
+
+    // One point of the ideal outline; points no more than half a pixel apart.
+    void add(QPointF q)
+    {
+        mark(q, m_half - 1, m_must);
+        mark(q, m_half + 1, m_may);
+    }
+    void addSegment(QPointF a, QPointF b)
+    {
+        const int n = std::max(1, int(std::ceil(std::hypot(b.x() - a.x(), b.y() - a.y()) * 2)));
+        for (int i = 0; i <= n; ++i)
+            add(a + (b - a) * (double(i) / n));
+    }
+    // The first pixel that breaks the rule, described; empty when none does.
+    std::string check(const QImage& canvas, bool solid) const
+    {
+        for (int y = 0; y < m_size.height(); ++y)
+            for (int x = 0; x < m_size.width(); ++x) {
+                const bool painted = canvas.pixel(x, y) != White;
+                const size_t i = size_t(y * m_size.width() + x);
+                if (solid && m_must[i] && !painted)
+                    return "unpainted within reach at " + std::to_string(x) + "," + std::to_string(y);
+                if (painted && !m_may[i])
+                    return "painted beyond reach at " + std::to_string(x) + "," + std::to_string(y);
+            }
+        return {};
+    }
+
+private:
+    void mark(QPointF q, double radius, std::vector<char>& set)
+    {
+        if (radius < 0)
+            return;
+        const int r = int(std::ceil(radius));
+        for (int y = int(std::floor(q.y())) - r; y <= int(std::ceil(q.y())) + r; ++y)
+            for (int x = int(std::floor(q.x())) - r; x <= int(std::ceil(q.x())) + r; ++x)
+                if (x >= 0 && y >= 0 && x < m_size.width() && y < m_size.height()
+                    && (x - q.x()) * (x - q.x()) + (y - q.y()) * (y - q.y()) <= radius * radius)
+                    set[size_t(y * m_size.width() + x)] = 1;
+    }
+
+    QSize m_size;
+    double m_half;
+    std::vector<char> m_must, m_may;
+};
+
+// The outline as the user drew it: the figure of a drag ends a pixel before its far corner.
+void idealOutline(const ShapeRecord& r, PenReach& reach)
+{
+    const QPoint a = r.Anchors[0], b = r.Anchors[3];
+    const double left = std::min(a.x(), b.x()), top = std::min(a.y(), b.y());
+    const double w = std::max(0, std::abs(b.x() - a.x()) - 1), h = std::max(0, std::abs(b.y() - a.y()) - 1);
+    switch (r.ShapeType) {
+    case Shapes::Rectangle:
+        reach.addSegment({left, top}, {left + w, top});
+        reach.addSegment({left + w, top}, {left + w, top + h});
+        reach.addSegment({left + w, top + h}, {left, top + h});
+        reach.addSegment({left, top + h}, {left, top});
+        break;
+    case Shapes::Ellipse: {
+        const int n = 4000;
+        for (int i = 0; i < n; ++i) {
+            const double t = 2 * std::numbers::pi * i / n;
+            reach.add({left + w / 2 * (1 + std::cos(t)), top + h / 2 * (1 + std::sin(t))});
+        }
+        break;
+    }
+    case Shapes::Line: {
+        const QPainterPath curve = Shapes::DrawCurve(a, b, r.Curvature * 10);
+        const int n = std::max(8, int(curve.length()));
+        for (int i = 0; i < n; ++i)
+            reach.addSegment(curve.pointAtPercent(double(i) / n), curve.pointAtPercent(double(i + 1) / n));
+        break;
+    }
+    case Shapes::Pen:
+        for (size_t i = 1; i < r.Points.size(); ++i)
+            reach.addSegment(r.Points[i - 1], r.Points[i]);
+        break;
+    default:
+        break;
+    }
+}
+
+TEST(ShapeRenderTest, EveryShapeCoversWhatItsPenReachesAndNoMore)
+{
+    std::mt19937 rng(20261210);
+    auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); };
+    const QSize size(200, 200);
+    std::vector<ShapeRecord> shapes;
+    // The dot that was a ring: a 20 x 16 ellipse with a 40-pixel pen.
+    shapes.push_back(outline(Shapes::Ellipse, {90, 90}, {110, 106}, 0, 20));
+    for (int i = 0; i < 80; ++i) {
+        const qint32 type = std::array{Shapes::Rectangle, Shapes::Ellipse, Shapes::Line, Shapes::Pen}[size_t(i % 4)];
+        const int setting = pick(0, 2) ? pick(1, 12) : pick(13, 22);
+        const int kind = pick(0, 3) ? 0 : pick(1, 2);
+        const QPoint a(pick(30, 170), pick(30, 170));
+        const int reachOut = pick(0, 1) ? 12 : 70; // small figures under wide pens, and larger ones
+        const QPoint b = a + QPoint(pick(-reachOut, reachOut), pick(-reachOut, reachOut));
+        ShapeRecord r = outline(type, a, b, 0, setting, kind);
+        if (type == Shapes::Line)
+            r.Curvature = pick(-30, 30);
+        if (type == Shapes::Pen) {
+            QPoint p = a;
+            r.Points = {p};
+            for (int k = pick(1, 6); k > 0; --k)
+                r.Points.push_back(p += QPoint(pick(-40, 40), pick(-40, 40)));
+        }
+        if (r.ShapeType != Shapes::Pen && a == b)
+            continue;
+        shapes.push_back(r);
+    }
+    for (const ShapeRecord& r : shapes) {
+        QImage canvas = blank(size);
+        Shapes::RenderShape(canvas, r, {});
+        PenReach reach(size, Shapes::PenWidthForShape(r.ShapeType, r.LineWidth) / 2.0);
+        idealOutline(r, reach);
+        // A dashed pen leaves gaps, but its dashes and its middle line stay within reach.
+        EXPECT_EQ(reach.check(canvas, r.LineKind == 0), "")
+            << "type " << r.ShapeType << " from " << r.Anchors[0].x() << "," << r.Anchors[0].y() << " to "
+            << r.Anchors[3].x() << "," << r.Anchors[3].y() << " width " << r.LineWidth << " kind " << r.LineKind
+            << " curvature " << r.Curvature;
     }
 }
 

@@ -121,11 +121,13 @@ protected:
             prompter->answers.push_back(Prompter::Answer::Yes);
             prompter->files.push_back(path);
             ASSERT_TRUE(ed().FormClose()) << trail().toStdString();
-            if (prompter->files.empty())
+            // Only a save starts the history anew; a picture unchanged since the last is closed unasked.
+            if (prompter->files.empty()) {
                 checkSaved(path);
+                shown = {fingerprint(canvas())};
+            }
             prompter->answers.clear();
             prompter->files.clear();
-            shown = {fingerprint(canvas())};
             break;
         }
         default: // another window takes the keyboard
@@ -274,7 +276,7 @@ protected:
             pasteAndStamp();
             break;
         case 11:
-            ed().SetZoom(std::array{50, 100, 100, 200}[size_t(pick(0, 3))]);
+            ed().SetZoom(std::array{50, 100, 100, 130, 150, 200, 30, 400}[size_t(pick(0, 7))]);
             break;
         case 12:
         case 13:
@@ -301,9 +303,53 @@ protected:
             return;
         const QPoint grab = ed().imPaste.Geometry.center();
         drag(grab, grab + QPoint(pick(-100, 100), pick(-100, 100)), 2);
+        for (int k = pick(0, 2); k > 0; --k)
+            transform(pick(0, 3));
         ed().sbPasteByougaClick();
         if (pick(0, 1))
             ed().sbPasteShowClick();
+    }
+
+    // A point of the view on the screen.
+    QPoint onScreen(QPoint paintBox)
+    {
+        return ed().ScrollBox1->viewport()->mapToGlobal(paintBox - ed().ScrollBox1->scrollPosition());
+    }
+
+    // One of the copied picture's transforms that no view size decides: a quarter turn clockwise by a
+    // rotate handle, a flip, a stretch handle taken and let go where it was, the move to the view's
+    // corner.
+    void transform(int kind)
+    {
+        steps << u"transform %1"_s.arg(kind);
+        switch (kind) {
+        case 0: {
+            ed().pmRotateClick();
+            const QRect g = ed().imPaste.Geometry;
+            const QPoint centre = onScreen(QPoint(g.left() + g.width() / 2, g.top() + g.height() / 2));
+            ed().imRotateRTMouseDown(0, Qt::LeftButton, centre + QPoint(100, 0));
+            ed().imRotateRTMouseMove(centre + QPoint(0, 100));
+            ed().imRotateRTMouseUp();
+            break;
+        }
+        case 1:
+            ed().pmReverseClick();
+            ed().imReverseHLMouseDown(pick(0, 1));
+            break;
+        case 2: {
+            ed().pmReformClick();
+            const int handle = pick(0, 7);
+            const QPoint at = onScreen(ed().imPaste.Geometry.topLeft());
+            ed().imReformHLMouseDown(handle, Qt::LeftButton, at);
+            if (pick(0, 1))
+                ed().imReformHLMouseMove(at);
+            ed().imReformHLMouseUp();
+            break;
+        }
+        default:
+            ed().sbGentenClick();
+            break;
+        }
     }
 
     void undoOrRedo(bool undo)
@@ -389,5 +435,79 @@ TEST_P(EditorWalkTest, UndoRedoAndSavesOnlyEverShowWhatWasShown)
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, EditorWalkTest, ::testing::Range(1u, 13u));
+
+// One road of cuts and copies, transforms that size nothing and stamps, taken at a zoom: every zoom the
+// view offers must leave the picture pixels that the road leaves at 100 %. Ranges are picked on corners
+// that every zoom of the list shows on whole view pixels, so that only the road differs, not the range;
+// below 100 % a view pixel is more than a picture pixel, so a free-form range cannot end one picture
+// pixel past its outline there, and those roads keep to rectangles.
+class ZoomRoadTest : public EditorWalkTest {
+protected:
+    QPoint corner() { return QPoint(pick(0, 24), pick(0, 18)) * 20; }
+    QPoint view(QPoint inPicture) { return {ed().ImageToScreen(inPicture.x()), ed().ImageToScreen(inPicture.y())}; }
+
+    QImage road(unsigned seed, int zoom, bool freeForms)
+    {
+        start({});
+        rng.seed(seed);
+        steps = {u"zoom %1"_s.arg(zoom)};
+        stamp(patternPicture(ed().Doc.canvasSize()), {0, 0});
+        ed().SetZoom(zoom);
+        ed().ScrollBox1->setScrollPosition({0, 0});
+        for (int cut = 0; cut < 4; ++cut) {
+            const bool freeForm = pick(0, 1) && freeForms;
+            (freeForm ? ed().rbFreeRange : ed().rbRectRange)->setChecked(true);
+            ed().rbRectRangeClick();
+            const QPoint a = corner(), b = corner(), c = corner();
+            ed().Image1MouseDown(Qt::LeftButton, Qt::NoModifier, view(a));
+            if (freeForm)
+                for (QPoint p : {b, QPoint(b.x(), c.y()), c})
+                    ed().Image1MouseMove(Qt::NoModifier, view(p));
+            else
+                ed().Image1MouseMove(Qt::NoModifier, view(b));
+            ed().Image1MouseUp(Qt::LeftButton, Qt::NoModifier, view(freeForm ? a : b));
+            steps << u"range %1 %2,%3 %4,%5 %6,%7"_s.arg(freeForm)
+                         .arg(a.x())
+                         .arg(a.y())
+                         .arg(b.x())
+                         .arg(b.y())
+                         .arg(c.x())
+                         .arg(c.y());
+            if (!ed().RangeExists)
+                continue;
+            if (pick(0, 1))
+                ed().sbCutClick(true);
+            else
+                ed().sbCopyClick();
+            if (ed().imPaste.Visible)
+                ed().sbPasteShowClick();
+            ed().sbPasteShowClick();
+            if (!ed().imPaste.Visible)
+                continue;
+            for (int k = pick(0, 3); k > 0; --k)
+                transform(pick(0, 3));
+            ed().sbPasteByougaClick();
+            steps << u"stamped %1x%2"_s.arg(ed().StampBitmap.width()).arg(ed().StampBitmap.height());
+        }
+        return canvas();
+    }
+};
+
+TEST_P(ZoomRoadTest, TransformsAndStampsLeaveThePixelsOfTheRoadAtOneHundred)
+{
+    for (int zoom : {50, 130, 150, 200, 30, 75, 250, 400, 800}) {
+        const QImage atHundred = road(GetParam(), 100, zoom > 100);
+        const QString hundred = trail();
+        const QImage atZoom = road(GetParam(), zoom, zoom > 100);
+        ASSERT_EQ(atZoom.size(), atHundred.size());
+        int differ = 0;
+        for (int y = 0; y < atZoom.height(); ++y)
+            for (int x = 0; x < atZoom.width(); ++x)
+                differ += atZoom.pixel(x, y) != atHundred.pixel(x, y);
+        EXPECT_EQ(differ, 0) << trail().toStdString() << " / " << hundred.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, ZoomRoadTest, ::testing::Range(1u, 9u));
 
 } // namespace

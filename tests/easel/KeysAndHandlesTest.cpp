@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
@@ -32,6 +33,13 @@ protected:
     }
 
     bool key(int k, Qt::KeyboardModifiers m = Qt::ControlModifier) { return ed().FormKeyDown(k, m); }
+    // A key pressed with the view holding the keyboard, as the running program gets it: what the form
+    // leaves goes on to the view.
+    void pressOnView(int k, Qt::KeyboardModifiers m)
+    {
+        QKeyEvent press(QEvent::KeyPress, k, m);
+        QCoreApplication::sendEvent(ed().ScrollBox1->viewport(), &press);
+    }
 
     int shownHandles(const auto& set)
     {
@@ -149,15 +157,65 @@ TEST_F(KeysTest, ArrowsMoveTheLayerByOnePicturePixel)
         ed().FormKeyDown(Qt::Key_Down, Qt::NoModifier);
         EXPECT_EQ(ed().imPaste.Geometry.topLeft(), before + QPoint(step, step)) << zoom;
     }
-    // Without a layer the arrows scroll; with Shift they do not.
+    // Ctrl+arrow is no shortcut: it moves the layer as the arrow alone does, and so does Shift+arrow.
+    ed().SetZoom(100);
+    for (Qt::KeyboardModifiers m :
+         {Qt::KeyboardModifiers(Qt::ControlModifier), Qt::KeyboardModifiers(Qt::ShiftModifier)}) {
+        const QPoint before = ed().imPaste.Geometry.topLeft();
+        pressOnView(Qt::Key_Left, m);
+        EXPECT_EQ(ed().imPaste.Geometry.topLeft(), before - QPoint(1, 0)) << m;
+    }
+    // Without a layer the arrows scroll, with Ctrl too; with Shift they do not, not even the view's own
+    // arrow scrolling.
     ed().sbPasteShowClick();
     ed().SetZoom(400);
     QScrollBar* bar = ed().ScrollBox1->horizontalScrollBar();
+    QScrollBar* down = ed().ScrollBox1->verticalScrollBar();
     bar->setValue(0);
-    EXPECT_FALSE(ed().FormKeyDown(Qt::Key_Right, Qt::ShiftModifier));
-    EXPECT_EQ(bar->value(), 0);
-    EXPECT_TRUE(ed().FormKeyDown(Qt::Key_Right, Qt::NoModifier));
+    down->setValue(0);
+    pressOnView(Qt::Key_Right, Qt::ShiftModifier);
+    pressOnView(Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(QPoint(bar->value(), down->value()), QPoint(0, 0));
+    pressOnView(Qt::Key_Right, Qt::NoModifier);
     EXPECT_EQ(bar->value(), 50);
+    pressOnView(Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(bar->value(), 100);
+}
+
+TEST_F(KeysTest, EveryHandleOfAPictureAtTheCanvasCornerIsWithinReach)
+{
+    for (int zoom : {100, 200, 50}) {
+        ed().SetZoom(zoom);
+        if (!ed().imPaste.Visible)
+            ed().sbPasteShowClick();
+        ed().sbGentenClick(); // the view's top-left corner, where the handles would lie outside
+        const QRect view(QPoint(0, 0), ed().ScrollBox1->viewport()->size());
+        for (auto command : {&TFormPictureEditor::pmReformClick, &TFormPictureEditor::pmRotateClick,
+                             &TFormPictureEditor::pmReverseClick}) {
+            (ed().*command)();
+            int shown = 0;
+            for (auto* set : {ed().imReform.data(), ed().imRotate.data(), ed().imReverse.data()})
+                for (int i = 0, n = set == ed().imReform.data() ? 8 : 4; i < n; ++i)
+                    if (set[i]->isVisible()) {
+                        ++shown;
+                        EXPECT_TRUE(view.contains(set[i]->geometry()))
+                            << zoom << " " << set[i]->objectName().toStdString();
+                    }
+            EXPECT_GE(shown, 4) << zoom;
+        }
+    }
+    // Scrolled on, the picture goes partly out of the view; its handles stay in.
+    ed().SetZoom(400);
+    ed().ScrollBox1->setScrollPosition({0, 0});
+    ed().sbGentenClick();
+    ed().pmReformClick();
+    ed().ScrollBox1->setScrollPosition({ed().imPaste.Geometry.width() / 2, ed().imPaste.Geometry.height() / 2});
+    ASSERT_GT(ed().ScrollBox1->scrollPosition().x(), 0);
+    const QRect view(QPoint(0, 0), ed().ScrollBox1->viewport()->size());
+    for (QWidget* h : ed().imReform) {
+        EXPECT_TRUE(h->isVisible());
+        EXPECT_TRUE(view.contains(h->geometry())) << h->objectName().toStdString();
+    }
 }
 
 // A turn in an edge zone is that arrow key for the form, whatever control has the keyboard: it
@@ -192,6 +250,8 @@ TEST_F(KeysTest, WheelInAnEdgeZoneIsTheArrowKeyNeverABoxs)
 TEST_F(KeysTest, HandlesFollowTheZoom)
 {
     ed().sbPasteShowClick();
+    // Clear of the view's edges, where the handles would be kept in.
+    ed().MoveLayer(ed().imPaste, {60, 60});
     for (auto [zoom, size] : {std::pair{50, 6}, {75, 9}, {100, 12}, {400, 12}}) {
         ed().SetZoom(zoom);
         ed().pmReformClick();
@@ -261,6 +321,32 @@ TEST_F(KeysTest, RotatingByAHandleTurnsInFiveDegreeStepsAndTrims)
     EXPECT_EQ(ed().RotationSource[1].size(), QSize(50, 100));
     EXPECT_NEAR(ed().LayerAngle[1], degrees(90), 1e-9);
     EXPECT_EQ(ed().imPaste.Geometry.size(), QSize(100, 50));
+}
+
+// The turned picture's pixels are picture pixels at any zoom: a quarter turn of a 100 x 50 picture
+// stamps 50 x 100, and a stretch handle let go where it was taken keeps the size.
+TEST_F(KeysTest, ZoomNeverSizesATurnOrAnUntouchedStretch)
+{
+    QGuiApplication::clipboard()->setImage(solidPicture({100, 50}, Black));
+    for (int zoom : {200, 150, 130, 50}) {
+        ed().SetZoom(zoom);
+        if (ed().imPaste.Visible)
+            ed().sbPasteShowClick();
+        ed().sbPasteShowClick();
+        ed().pmRotateClick();
+        const QRect g = ed().imPaste.Geometry;
+        const QPoint centre = onScreen(QPoint(g.left() + g.width() / 2, g.top() + g.height() / 2));
+        ed().imRotateRTMouseDown(0, Qt::LeftButton, centre + QPoint(100, 0));
+        ed().imRotateRTMouseMove(centre + QPoint(0, 100));
+        ed().imRotateRTMouseUp();
+        ed().pmReformClick();
+        const QPoint grip = onScreen(ed().imPaste.Geometry.topLeft());
+        ed().imReformHLMouseDown(5, Qt::LeftButton, grip);
+        ed().imReformHLMouseUp();
+        EXPECT_EQ(ed().LayerSize[1], QSize(50, 100)) << zoom;
+        ed().sbPasteByougaClick();
+        EXPECT_EQ(ed().StampBitmap.size(), QSize(50, 100)) << zoom;
+    }
 }
 
 TEST(LayerTransformTest, RotatedSizes)

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
@@ -538,8 +539,9 @@ TEST_F(PictureEditorTest, ArrowKeysAndSideZonesScrollByTheIncrement) {
     EXPECT_TRUE(ed().FormKeyDown(Qt::Key_Right, Qt::NoModifier));
     EXPECT_TRUE(ed().FormKeyDown(Qt::Key_Down, Qt::NoModifier));
     EXPECT_EQ(QPoint(h->value(), v->value()), QPoint(50, 50));
-    // Shift+arrow with no drag and no layer does not scroll.
-    EXPECT_FALSE(ed().FormKeyDown(Qt::Key_Left, Qt::ShiftModifier));
+    // Shift+arrow with no drag and no layer does not scroll, not even as the view's own arrow key.
+    QKeyEvent shiftLeft(QEvent::KeyPress, Qt::Key_Left, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(ed().ScrollBox1->viewport(), &shiftLeft);
     EXPECT_EQ(h->value(), 50);
     const QRect box = ed().ScrollBox1->rect();
     EXPECT_TRUE(ed().CMMouseWheel(ed().ScrollBox1->mapToGlobal(QPoint(box.width() / 2, 5)), 120));

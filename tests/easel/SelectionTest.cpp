@@ -4,9 +4,13 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QFontDialog>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -311,6 +315,109 @@ TEST(TextPictureTest, HeightsFollowTheLinesAndTheClampedSpacing)
     EXPECT_EQ(height({u"あ"_s, u"い"_s}, -50), 2 * line);
     const QImage wide = TFormMoji::RenderText({u"ab"_s, u"abcd"_s}, font, Qt::black, 4);
     EXPECT_EQ(wide.width(), QFontMetrics(exact).horizontalAdvance(u"abcd"_s));
+}
+
+// Italics run past the last advance, a leading "j" hangs left of the first: the text picture holds
+// every pixel of ink that the same lines paint with room all round.
+TEST(TextPictureTest, ThePictureHoldsAllTheInk)
+{
+    auto ink = [](const QImage& img) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                n += (img.pixel(x, y) | 0xFF000000) != White;
+        return n;
+    };
+    struct Case {
+        QString family;
+        bool italic;
+        QStringList lines;
+    };
+    for (const Case& c : {Case{u"DejaVu Serif"_s, true, {u"Wolf ff"_s, u"jf"_s}},
+                          Case{u"DejaVu Serif"_s, false, {u"jaj"_s}}, Case{u"IPAGothic"_s, true, {u"文字 f"_s}}}) {
+        QFont font(c.family);
+        font.setPointSize(48);
+        font.setItalic(c.italic);
+        const QImage picture = TFormMoji::RenderText(c.lines, font, Qt::black, 4);
+        QFont exact = font;
+        exact.setStyleStrategy(QFont::NoAntialias);
+        const QFontMetrics metrics(exact);
+        QImage roomy(picture.width() + 400, picture.height() + 400, QImage::Format_RGB32);
+        roomy.fill(White);
+        {
+            QPainter p(&roomy);
+            p.setFont(exact);
+            p.setPen(Qt::black);
+            int y = 200;
+            for (const QString& line : c.lines) {
+                p.drawText(200, y + metrics.ascent(), line);
+                y += metrics.height() + 4;
+            }
+        }
+        EXPECT_GT(ink(roomy), 0);
+        EXPECT_EQ(ink(picture), ink(roomy)) << c.family.toStdString() << " " << c.lines.join(u'/').toStdString();
+        EXPECT_GE(picture.width(), metrics.horizontalAdvance(c.lines.front()));
+    }
+}
+
+// The font dialog opens on the font the text is drawn in, also when the first family of the font's
+// list is not on this system; OK without a change leaves the text as it was.
+TEST_F(SelectionTest, FontDialogOpensOnTheTextsFontAndOkKeepsIt)
+{
+    TFormMoji& moji = *forms->formMoji;
+    QFont serif(u"DejaVu Serif"_s);
+    serif.setPointSize(20);
+    serif.setItalic(true);
+    for (const QFont& font : {moji.MojiFont, serif}) {
+        moji.MojiFont = font;
+        const QImage before = TFormMoji::RenderText({u"文字 Aj"_s}, moji.MojiFont, Qt::black, 4);
+        QString shown;
+        int size = 0;
+        prompter->modals.push_back([&](QDialog& dialog) {
+            const QFont current = static_cast<QFontDialog&>(dialog).currentFont();
+            shown = current.family();
+            size = current.pointSize();
+            dialog.accept(); // OK, nothing changed
+            return dialog.result();
+        });
+        moji.btFontClick();
+        EXPECT_EQ(shown, QFontInfo(font).family());
+        EXPECT_EQ(size, font.pointSize());
+        EXPECT_EQ(TFormMoji::RenderText({u"文字 Aj"_s}, moji.MojiFont, Qt::black, 4), before)
+            << font.toString().toStdString() << " became " << moji.MojiFont.toString().toStdString();
+    }
+    EXPECT_EQ(prompter->unscripted, 0);
+}
+
+// The canvas holds at most 2000 x 1500: a larger range is not cut down unasked.
+TEST_F(SelectionTest, TrimmingMoreThanTheCanvasHoldsAsksFirst)
+{
+    ed().SetCanvasSize(2400, 1700);
+    ASSERT_EQ(canvas().size(), QSize(2400, 1700));
+    ed().mmSelectAllClick();
+    ASSERT_TRUE(ed().RangeExists);
+    const size_t records = ed().Doc.ShapeList.size();
+    prompter->answers.push_back(Prompter::Answer::Cancel);
+    ed().sbTrimmingClick();
+    ASSERT_EQ(prompter->asked.size(), 1u);
+    EXPECT_TRUE(prompter->lastText().contains(u"2400 × 1700"_s)) << prompter->lastText().toStdString();
+    EXPECT_TRUE(prompter->lastText().contains(u"2000 × 1500"_s));
+    EXPECT_EQ(prompter->asked.back().defaultAnswer, Prompter::Answer::Cancel);
+    EXPECT_EQ(canvas().size(), QSize(2400, 1700));
+    EXPECT_EQ(ed().Doc.ShapeList.size(), records);
+    EXPECT_TRUE(ed().RangeExists);
+
+    prompter->answers.push_back(Prompter::Answer::Yes);
+    ed().sbTrimmingClick();
+    EXPECT_EQ(canvas().size(), QSize(2000, 1500));
+    EXPECT_EQ(at(canvas(), 150, 150), Red);
+
+    // A range the canvas holds is trimmed without a word.
+    rectRange({100, 100}, {300, 200});
+    ed().sbTrimmingClick();
+    EXPECT_EQ(canvas().size(), QSize(200, 100));
+    EXPECT_EQ(prompter->asked.size(), 2u);
+    EXPECT_EQ(prompter->unscripted, 0);
 }
 
 TEST_F(SelectionTest, TextBecomesTheCopiedPictureLayer)
