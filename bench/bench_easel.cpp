@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QPainter>
 #include <QScrollArea>
@@ -489,7 +490,65 @@ std::vector<Figure> benchLargePicture()
     return out;
 }
 
-const char* const Usage = "usage: bench_easel [--only-startup | --only-large] [--startup-runs N]\n"
+// A long session on a 4000 x 3000 picture: what range drags leave resident, and how long an undo
+// takes after many fills over the whole canvas, as the ring grows full and beyond.
+std::vector<Figure> benchLongSession()
+{
+    std::vector<Figure> out;
+    QTemporaryDir dir;
+    ProgramFolder::setOverride(dir.path());
+    ScriptedPrompter prompter;
+    EaselForms forms;
+    TFormPictureEditor& ed = shownEditor(forms);
+    QImage plain(4000, 3000, QImage::Format_RGB32);
+    plain.fill(qRgb(250, 240, 200));
+    const QString path = dir.path() + u"/plain.bmp"_s;
+    if (!PictureFile::save(path, plain, 100) || !ed.OpenPictureFile(path)) {
+        std::fprintf(stderr, "cannot open the 4000x3000 picture\n");
+        return out;
+    }
+    ed.SetZoom(50);
+    auto view = [&](QPoint p) { return QPoint(ed.ImageToScreen(p.x()), ed.ImageToScreen(p.y())); };
+    const long before = residentKiB();
+    for (int drag = 1; drag <= 62; ++drag) {
+        ed.rbRectRange->setChecked(true);
+        ed.rbRectRangeClick();
+        const QPoint a(100 + 13 * drag, 100 + 11 * drag), b = a + QPoint(3600, 2700);
+        ed.Image1MouseDown(Qt::LeftButton, Qt::NoModifier, view(a));
+        ed.Image1MouseMove(Qt::NoModifier, view(b));
+        ed.Image1MouseUp(Qt::LeftButton, Qt::NoModifier, view(b));
+        const QPoint grab = view((a + b) / 2), to = grab + QPoint(drag % 2 ? 20 : -20, 10);
+        ed.Image1MouseDown(Qt::LeftButton, Qt::NoModifier, grab);
+        ed.Image1MouseMove(Qt::NoModifier, to);
+        ed.Image1MouseUp(Qt::LeftButton, Qt::NoModifier, to);
+        if (drag == 10 || drag == 31 || drag == 62) {
+            const long now = residentKiB();
+            out.push_back({"resident after " + std::to_string(drag) + " range drags of 3600x2700 (4000x3000)", 1, 0, 0,
+                           "+" + mib(now - before) + " (" + mib(now) + " in all)"});
+        }
+    }
+
+    ed.ResetDocument(false, false, true);
+    ed.Doc.RerenderCanvas();
+    ed.sbFloodFillClick();
+    for (int fill = 1; fill <= 62; ++fill) {
+        ed.SelectPaletteEntry(4 + fill % 2);
+        ed.Image1MouseDown(Qt::LeftButton, Qt::NoModifier, {10, 10});
+        ed.Image1MouseUp(Qt::LeftButton, Qt::NoModifier, {10, 10});
+        if (fill == 10 || fill == 28 || fill == 62) {
+            const Cost undo = costOf([&] { ed.sbUndoClick(); });
+            ed.sbRedoClick();
+            out.push_back(costFigure("undo after " + std::to_string(fill) + " whole-canvas fills (4000x3000)", undo));
+        }
+    }
+    if (const std::string n = promptNote(prompter, 0); !n.empty())
+        out.back().note += ", " + n;
+    ed.hide();
+    ProgramFolder::setOverride(QString());
+    return out;
+}
+
+const char* const Usage = "usage: bench_easel [--only-startup | --only-large | --only-session] [--startup-runs N]\n"
                           "       bench_easel --startup [PICTURE]   (one start-up)\n";
 
 std::vector<Figure> benchTransforms()
@@ -628,11 +687,13 @@ std::vector<Figure> benchSelection()
 int main(int argc, char** argv) {
     markMainStart();
     // The curves and the large picture alone, which take their time and memory.
-    bool onlyLarge = false;
+    bool onlyLarge = false, onlySession = false;
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (i > 0 && std::string(argv[i]) == "--only-large")
             onlyLarge = true;
+        else if (i > 0 && std::string(argv[i]) == "--only-session")
+            onlySession = true;
         else
             args.push_back(argv[i]);
     }
@@ -655,6 +716,12 @@ int main(int argc, char** argv) {
     std::printf("platform: %s\n\n", qPrintable(QGuiApplication::platformName()));
 
     std::vector<Figure> figures;
+    if (onlySession) {
+        for (Figure& f : benchLongSession())
+            figures.push_back(std::move(f));
+        printTable(figures);
+        return 0;
+    }
     if (onlyLarge) {
         for (Figure& f : benchCurves())
             figures.push_back(std::move(f));
@@ -667,6 +734,8 @@ int main(int argc, char** argv) {
         for (Figure& f : benchCurves())
             figures.push_back(std::move(f));
         for (Figure& f : benchLargePicture())
+            figures.push_back(std::move(f));
+        for (Figure& f : benchLongSession())
             figures.push_back(std::move(f));
         for (Figure& f : benchDrawing())
             figures.push_back(std::move(f));

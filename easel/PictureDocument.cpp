@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QtEndian>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -28,10 +29,26 @@ PictureDocument::PictureDocument() {
     ClearCanvas();
 }
 
+const QImage& PictureDocument::drawnFirst() const
+{
+    static const QImage none;
+    if (!BakedBackground.isNull())
+        return BakedBackground;
+    return backgroundShown() ? BackgroundPicture : none;
+}
+
+QImage drawnFirstOf(const CanvasSnapshot& snapshot, const QImage& backgroundPicture)
+{
+    if (!snapshot.baked.isNull())
+        return snapshot.baked;
+    return snapshot.backgroundCleared ? QImage() : backgroundPicture;
+}
+
 bool PictureDocument::SetCanvasSize(QSize size) {
     if (size.width() < 1 || size.height() < 1) return false;
-    if (backgroundShown() && BackgroundPicture.size() == size) {
-        CanvasBitmap = BackgroundPicture;
+    const QImage& first = drawnFirst();
+    if (!first.isNull() && first.size() == size && first.format() == QImage::Format_RGB32) {
+        CanvasBitmap = first;
     } else {
         QImage canvas(size, QImage::Format_RGB32);
         if (canvas.isNull())
@@ -52,15 +69,15 @@ void PictureDocument::ClearCanvas() {
 }
 
 void PictureDocument::RerenderCanvas(bool leaveOutSelected) {
-    if (backgroundShown() && BackgroundPicture.size() == CanvasBitmap.size()
-        && BackgroundPicture.format() == QImage::Format_RGB32) {
-        CanvasBitmap = BackgroundPicture;
+    const QImage& first = drawnFirst();
+    if (!first.isNull() && first.size() == CanvasBitmap.size() && first.format() == QImage::Format_RGB32) {
+        CanvasBitmap = first;
     } else {
         ClearCanvas();
-        if (backgroundShown()) {
+        if (!first.isNull()) {
             QPainter p(&CanvasBitmap);
             p.setCompositionMode(QPainter::CompositionMode_Source);
-            p.drawImage(0, 0, BackgroundPicture);
+            p.drawImage(0, 0, first);
         }
     }
     for (const auto& record : ShapeList)
@@ -70,6 +87,8 @@ void PictureDocument::RerenderCanvas(bool leaveOutSelected) {
 
 void PictureDocument::FreeShapeList() {
     ShapeList.clear();
+    // Baked records are records too.
+    BakedBackground = QImage();
 }
 
 ShapeRecord& PictureDocument::CommitShape(std::unique_ptr<ShapeRecord> record, bool measure)
@@ -105,6 +124,7 @@ CanvasSnapshot PictureDocument::Snapshot() const
         left += Shapes::StampStreamSize(ref.picture);
     putI32At(snap.bytes, 0, qint32(snap.bytes.size() + left));
     snap.backgroundCleared = BackgroundCleared;
+    snap.baked = BakedBackground;
     return snap;
 }
 
@@ -150,6 +170,7 @@ bool PictureDocument::RestoreSnapshot(const CanvasSnapshot& snapshot)
         return false;
     ShapeList.swap(list);
     BackgroundCleared = snapshot.backgroundCleared;
+    BakedBackground = snapshot.baked;
     if (size.width() < 1 || size.height() < 1 || size == CanvasBitmap.size() || !SetCanvasSize(size))
         RerenderCanvas();
     return true;
@@ -162,7 +183,9 @@ bool PictureDocument::RestoreSnapshot(const QByteArray& logicalBytes)
     if (!ReadSnapshot(logicalBytes, nullptr, size, list))
         return false;
     ShapeList.swap(list);
+    // The whole layout: every record there is, over the background picture alone.
     BackgroundCleared = false;
+    BakedBackground = QImage();
     if (size.width() < 1 || size.height() < 1 || size == CanvasBitmap.size() || !SetCanvasSize(size))
         RerenderCanvas();
     return true;
@@ -170,7 +193,8 @@ bool PictureDocument::RestoreSnapshot(const QByteArray& logicalBytes)
 
 bool CanvasSnapshot::operator==(const CanvasSnapshot& other) const
 {
-    if (bytes != other.bytes || stamps.size() != other.stamps.size() || backgroundCleared != other.backgroundCleared)
+    if (bytes != other.bytes || stamps.size() != other.stamps.size() || backgroundCleared != other.backgroundCleared
+        || !(baked == other.baked))
         return false;
     for (size_t i = 0; i < stamps.size(); ++i)
         if (stamps[i].offset != other.stamps[i].offset || !(stamps[i].picture == other.stamps[i].picture))
@@ -255,4 +279,147 @@ bool CanvasUndo::Push(const CanvasSnapshot& snapshot)
     if (snapshot == m_ring.currentState()) return false;
     m_ring.push(snapshot);
     return true;
+}
+
+void PictureDocument::BakeLeading(int count)
+{
+    count = std::clamp(count, 0, int(ShapeList.size()));
+    if (count == 0)
+        return;
+    const QImage& first = drawnFirst();
+    QImage baked(CanvasBitmap.size(), QImage::Format_RGB32);
+    if (baked.isNull())
+        return;
+    baked.fill(PureWhite);
+    if (!first.isNull()) {
+        QPainter p(&baked);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(0, 0, first);
+    }
+    for (int i = 0; i < count; ++i)
+        Shapes::RenderShape(baked, *ShapeList[size_t(i)], Style);
+    BakedBackground = std::move(baked);
+    ShapeList.erase(ShapeList.begin(), ShapeList.begin() + count);
+}
+
+namespace {
+
+// Where each record of a snapshot ends in its bytes; false when it cannot be read.
+bool recordEnds(const CanvasSnapshot& snapshot, std::vector<qsizetype>& ends)
+{
+    Shapes::SnapshotReader in(snapshot.bytes, 0);
+    qint32 declared = 0, width = 0, height = 0, count = 0;
+    if (!in.readI32(declared) || !in.readI32(width) || !in.readI32(height) || !in.readI32(count) || count < 0)
+        return false;
+    Shapes::SnapshotReader records(snapshot.bytes, declared, &snapshot.stamps);
+    records.setPosition(in.position());
+    ends.clear();
+    for (qint32 i = 0; i < count; ++i) {
+        ShapeRecord record;
+        if (!Shapes::ReadShapeRecord(records, record))
+            return false;
+        ends.push_back(qsizetype(records.position()));
+    }
+    return true;
+}
+
+constexpr qsizetype HeaderSize = 16;
+
+QSize sizeOf(const CanvasSnapshot& snapshot)
+{
+    if (snapshot.bytes.size() < HeaderSize)
+        return {};
+    return {qFromLittleEndian<qint32>(snapshot.bytes.constData() + 4),
+            qFromLittleEndian<qint32>(snapshot.bytes.constData() + 8)};
+}
+
+// How many leading records two snapshots have alike, as far as `limit`.
+int leadingAlike(const CanvasSnapshot& a, const std::vector<qsizetype>& aEnds, const CanvasSnapshot& b,
+                 const std::vector<qsizetype>& bEnds, int limit)
+{
+    limit = std::min({limit, int(aEnds.size()), int(bEnds.size())});
+    size_t stamp = 0;
+    for (int i = 0; i < limit; ++i) {
+        const qsizetype from = i == 0 ? HeaderSize : aEnds[size_t(i) - 1];
+        if (aEnds[size_t(i)] != bEnds[size_t(i)]
+            || QByteArrayView(a.bytes).sliced(from, aEnds[size_t(i)] - from)
+                   != QByteArrayView(b.bytes).sliced(from, aEnds[size_t(i)] - from))
+            return i;
+        for (; stamp < a.stamps.size() && a.stamps[stamp].offset <= aEnds[size_t(i)]; ++stamp)
+            if (stamp >= b.stamps.size() || b.stamps[stamp].offset != a.stamps[stamp].offset
+                || !(b.stamps[stamp].picture == a.stamps[stamp].picture))
+                return i;
+        if (stamp < b.stamps.size() && b.stamps[stamp].offset <= aEnds[size_t(i)])
+            return i;
+    }
+    return limit;
+}
+
+// The snapshot without its first `count` records, over the picture they were baked into; laid out
+// as the document without them writes itself.
+CanvasSnapshot withoutLeading(const CanvasSnapshot& s, const std::vector<qsizetype>& ends, int count,
+                              const QImage& baked)
+{
+    CanvasSnapshot out;
+    const qsizetype cut = ends[size_t(count) - 1];
+    const QSize size = sizeOf(s);
+    writeHeader(out.bytes, size, qsizetype(ends.size()) - count);
+    out.bytes.append(QByteArrayView(s.bytes).sliced(cut));
+    qint64 pictures = 0;
+    for (const Shapes::StampRef& ref : s.stamps)
+        if (ref.offset > cut) {
+            out.stamps.push_back({ref.offset - cut + HeaderSize, ref.picture});
+            pictures += Shapes::StampStreamSize(ref.picture);
+        }
+    putI32At(out.bytes, 0, qint32(out.bytes.size() + pictures));
+    out.backgroundCleared = s.backgroundCleared;
+    out.baked = baked;
+    return out;
+}
+
+} // namespace
+
+int CanvasUndo::BakeUnreachable(PictureDocument& doc)
+{
+    // While the ring still holds every step since the history began, nothing has gone out of reach.
+    if (m_ring.last() - m_ring.first() < SlotCount - 1)
+        return 0;
+    // A copy: the ring's own is rewritten below, before the baseline is compared with it.
+    const CanvasSnapshot current = m_ring.currentState();
+    std::vector<qsizetype> currentEnds;
+    if (!recordEnds(current, currentEnds) || currentEnds.empty())
+        return 0;
+    // Baked at one size over one picture, so only what every step draws alike, from the same start.
+    const QSize size = sizeOf(current);
+    const QImage first = drawnFirstOf(current, doc.BackgroundPicture);
+    if (size != doc.canvasSize() || !(first == doc.drawnFirst()))
+        return 0;
+    std::vector<std::vector<qsizetype>> ends(size_t(m_ring.last() - m_ring.first() + 1));
+    int count = int(currentEnds.size());
+    for (qint64 p = m_ring.first(); p <= m_ring.last() && count > 0; ++p) {
+        const CanvasSnapshot& state = m_ring.at(p);
+        std::vector<qsizetype>& stateEnds = ends[size_t(p - m_ring.first())];
+        if (!recordEnds(state, stateEnds) || sizeOf(state) != size
+            || !(drawnFirstOf(state, doc.BackgroundPicture) == first))
+            return 0;
+        count = leadingAlike(current, currentEnds, state, stateEnds, count);
+    }
+    // The document shows the current step, whose records it holds.
+    if (count == 0 || !(doc.Snapshot() == current))
+        return 0;
+    doc.BakeLeading(count);
+    if (doc.BakedBackground.isNull() || doc.ShapeList.size() != currentEnds.size() - size_t(count))
+        return 0;
+    const QImage baked = doc.BakedBackground;
+    for (qint64 p = m_ring.first(); p <= m_ring.last(); ++p)
+        m_ring.at(p) = withoutLeading(m_ring.at(p), ends[size_t(p - m_ring.first())], count, baked);
+    // A baseline that begins alike can still be met again (undoing to an equal step); one that does
+    // not can only be met by a step over its own start, which it keeps.
+    std::vector<qsizetype> savedEnds;
+    if (recordEnds(SavedSnapshot, savedEnds) && sizeOf(SavedSnapshot) == size
+        && drawnFirstOf(SavedSnapshot, doc.BackgroundPicture) == first
+        && leadingAlike(current, currentEnds, SavedSnapshot, savedEnds, count) == count)
+        SavedSnapshot = withoutLeading(SavedSnapshot, savedEnds, count, baked);
+    Shapes::dropUnsharedStamps();
+    return count;
 }

@@ -14,8 +14,9 @@
 struct CanvasSnapshot {
     QByteArray bytes;
     std::vector<Shapes::StampRef> stamps;
-    // Not in the layout: the document's BackgroundCleared.
+    // Not in the layout: the document's BackgroundCleared and BakedBackground.
     bool backgroundCleared = false;
+    QImage baked;
 
     bool operator==(const CanvasSnapshot& other) const;
     bool isEmpty() const { return bytes.isEmpty(); }
@@ -37,6 +38,9 @@ public:
     // Clear all leaves the background out of the canvas until the canvas changes size, when it is
     // drawn again.
     bool BackgroundCleared = false;
+    // What the shapes no undo step reaches any more left of the background: drawn first in its
+    // place while set, and taken for it by a clear all only as far as the undo steps go.
+    QImage BakedBackground;
     ShapeRecordList ShapeList;
     // How dashed and dotted shapes are drawn (the second near-white along their middle).
     Shapes::RenderStyle Style;
@@ -45,7 +49,9 @@ public:
     bool hasBackground() const { return !BackgroundPicture.isNull(); }
     // What a re-render draws first.
     bool backgroundShown() const { return hasBackground() && !BackgroundCleared; }
-    bool isEmpty() const { return ShapeList.empty() && !hasBackground(); }
+    // The picture a re-render starts from (null: none, the canvas stays transparent white).
+    const QImage& drawnFirst() const;
+    bool isEmpty() const { return ShapeList.empty() && !hasBackground() && BakedBackground.isNull(); }
 
     // A new canvas of that size, rebuilt from the document; false (canvas unchanged) when a
     // canvas that large cannot be had.
@@ -55,6 +61,7 @@ public:
     // Background, then every record in order, on a cleared canvas; selected records are left out
     // when asked (they show as ghosts while dragged).
     void RerenderCanvas(bool leaveOutSelected = false);
+    // Every record goes, those baked into the background too.
     void FreeShapeList();
     // Appends a record and draws it onto the canvas as it stands; with `measure`, its extremes and
     // margins are measured first.
@@ -69,7 +76,14 @@ public:
     // read whole changes nothing (false).
     bool RestoreSnapshot(const CanvasSnapshot& snapshot);
     bool RestoreSnapshot(const QByteArray& logicalBytes);
+
+    // The first `count` records become part of BakedBackground, drawn at the canvas's size, and
+    // leave the list. The canvas itself does not change.
+    void BakeLeading(int count);
 };
+
+// The picture a snapshot's re-render starts from, in a document with that background picture.
+QImage drawnFirstOf(const CanvasSnapshot& snapshot, const QImage& backgroundPicture);
 
 // Reads a snapshot (with its pictures left out and listed, or whole when `stamps` is null) into a
 // separate list; false, with `list` undefined, when any part is cut short or does not fit.
@@ -103,6 +117,12 @@ public:
     CanvasSnapshot SavedSnapshot;
     void StoreBaseline(const CanvasSnapshot& snapshot) { SavedSnapshot = snapshot; }
     bool IsChanged(const CanvasSnapshot& snapshot) const { return !(snapshot == SavedSnapshot); }
+
+    // After a push that let the oldest step go: the records every step still held in the ring
+    // begins with are baked into the document's background and left out of every step (and of the
+    // baseline, when it begins with them too), so that what the ring cannot reach costs neither
+    // memory nor re-rendering. The number of records baked.
+    int BakeUnreachable(PictureDocument& doc);
 
 private:
     UndoRing<CanvasSnapshot> m_ring{SlotCount};

@@ -91,11 +91,26 @@ qint32 StampStreamSize(const QImage& picture)
     return qint32(54 + stride * picture.height());
 }
 
+namespace {
+
+std::vector<QImage>& stampPool()
+{
+    static std::vector<QImage> pool;
+    return pool;
+}
+
+} // namespace
+
+void dropUnsharedStamps()
+{
+    std::erase_if(stampPool(), [](QImage& held) { return held.isDetached(); });
+}
+
 QImage shareStamp(const QImage& picture)
 {
     // Entries only the pool still holds are dropped on the way.
-    static std::vector<QImage> pool;
-    std::erase_if(pool, [](QImage& held) { return held.isDetached(); });
+    dropUnsharedStamps();
+    std::vector<QImage>& pool = stampPool();
     for (const QImage& held : pool)
         if (held == picture)
             return held;

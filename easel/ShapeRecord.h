@@ -57,6 +57,8 @@ qint32 StampStreamSize(const QImage& picture);
 // An equal picture already held by a record or a snapshot, or this one, from now on the one
 // every equal stamp shares: a full-canvas eraser stamped thirty times costs one picture.
 QImage shareStamp(const QImage& picture);
+// Lets go of the pictures no record or snapshot holds any more.
+void dropUnsharedStamps();
 
 // A stamp's picture left out of snapshot bytes: where it belongs and what it is.
 struct StampRef {

@@ -773,6 +773,13 @@ void TFormPictureEditor::ResetUndo() {
 
 void TFormPictureEditor::PushUndoSnapshot() {
     if (!Undo.Push(Doc.Snapshot())) return;
+    if (Undo.BakeUnreachable(Doc) > 0) {
+        // A baked record has left the list.
+        const auto held = std::find_if(Doc.ShapeList.begin(), Doc.ShapeList.end(),
+                                       [this](const auto& r) { return r.get() == CurrentShape; });
+        if (held == Doc.ShapeList.end())
+            CurrentShape = Doc.ShapeList.empty() ? nullptr : Doc.ShapeList.back().get();
+    }
     if (FreeFormSelection) SelectionPoints.clear();
     SetDeformState(false, false);
     updateUndoButtons();

@@ -510,4 +510,92 @@ TEST_P(ZoomRoadTest, TransformsAndStampsLeaveThePixelsOfTheRoadAtOneHundred)
 
 INSTANTIATE_TEST_SUITE_P(Seeds, ZoomRoadTest, ::testing::Range(1u, 9u));
 
+// A long session on a big picture: range drags and fills far past the ring's depth. What the ring
+// can no longer reach must cost neither memory nor undo time, so the second ring's worth of steps
+// may add almost nothing to what the first left resident, and an undo replays no more records than
+// the ring's steps can hold, however long the session (its time is the bench's to measure).
+class BigPictureWalk : public EaselFixture, public ::testing::WithParamInterface<unsigned> {
+protected:
+    std::mt19937 rng;
+    int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); }
+
+    // A range of about a megapixel somewhere on the picture, dragged a little way.
+    void rangeDrag()
+    {
+        ed().rbRectRange->setChecked(true);
+        ed().rbRectRangeClick();
+        const QSize canvas = ed().Doc.canvasSize();
+        const QPoint a(pick(0, canvas.width() - 1200), pick(0, canvas.height() - 900));
+        const QPoint b = a + QPoint(pick(1000, 1200), pick(700, 900));
+        auto view = [&](QPoint p) { return QPoint(ed().ImageToScreen(p.x()), ed().ImageToScreen(p.y())); };
+        ed().Image1MouseDown(Qt::LeftButton, Qt::NoModifier, view(a));
+        ed().Image1MouseMove(Qt::NoModifier, view(b));
+        ed().Image1MouseUp(Qt::LeftButton, Qt::NoModifier, view(b));
+        ASSERT_TRUE(ed().RangeExists);
+        const QPoint grab = view((a + b) / 2), to = grab + QPoint(pick(-40, 40), pick(-40, 40));
+        ed().Image1MouseDown(Qt::LeftButton, Qt::NoModifier, grab);
+        ed().Image1MouseMove(Qt::NoModifier, to);
+        ed().Image1MouseUp(Qt::LeftButton, Qt::NoModifier, to);
+    }
+
+    void fill()
+    {
+        ed().sbFloodFillClick();
+        ed().SelectPaletteEntry(pick(4, 18));
+        const QSize canvas = ed().Doc.canvasSize();
+        const QPoint p(ed().ImageToScreen(pick(0, canvas.width() - 1)),
+                       ed().ImageToScreen(pick(0, canvas.height() - 1)));
+        ed().Image1MouseDown(Qt::LeftButton, Qt::NoModifier, p);
+        ed().Image1MouseUp(Qt::LeftButton, Qt::NoModifier, p);
+    }
+
+    // The records one undo re-renders the canvas from (its redo follows).
+    std::size_t undoReplays()
+    {
+        ed().sbUndoClick();
+        const std::size_t replayed = ed().Doc.ShapeList.size();
+        ed().sbRedoClick();
+        return replayed;
+    }
+};
+
+TEST_P(BigPictureWalk, MemoryAndUndoTimeFollowTheRingNotTheSession)
+{
+    rng.seed(GetParam());
+    QImage picture(4000, 3000, QImage::Format_RGB32);
+    picture.fill(qRgb(250, 240, 200));
+    const QString path = program.file(u"big.bmp"_s);
+    ASSERT_TRUE(PictureFile::save(path, picture, 100));
+    ASSERT_TRUE(ed().OpenPictureFile(path));
+    ed().SetZoom(50);
+    const int ring = CanvasUndo::SlotCount;
+    const long start = statusKiB("VmRSS:");
+    long afterFirst = 0;
+    for (int step = 1; step <= 2 * ring; ++step) {
+        if (step % 4 == 0)
+            fill();
+        else
+            rangeDrag();
+        if (HasFatalFailure())
+            return;
+        if (step == ring)
+            afterFirst = statusKiB("VmRSS:");
+    }
+    const std::size_t replayed = undoReplays();
+    const long afterSecond = statusKiB("VmRSS:");
+    const QImage shown = ed().Doc.CanvasBitmap;
+    ed().Doc.RerenderCanvas();
+    ASSERT_EQ(ed().Doc.CanvasBitmap, shown) << "the canvas is not the document";
+    // Kept whole, the second ring of steps would add about as much as the first.
+    EXPECT_LT(afterSecond - afterFirst, (afterFirst - start) / 4 + 16 * 1024)
+        << "resident KiB: " << start << " at the start, " << afterFirst << " after one ring of steps, " << afterSecond
+        << " after two";
+    // A step here leaves at most two records (a moved range: its hole and its stamp); replaying the
+    // whole session, an undo after two rings of steps re-rendered about three ring's worth.
+    EXPECT_LE(replayed, std::size_t(2 * ring)) << "an undo after " << 2 * ring << " steps replays " << replayed << " records";
+    EXPECT_EQ(prompter->unscripted, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, BigPictureWalk, ::testing::Values(1u));
+
 } // namespace

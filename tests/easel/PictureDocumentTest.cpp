@@ -4,6 +4,8 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -243,6 +245,195 @@ TEST(CanvasUndoTest, ChangedTestComparesWithTheBaseline) {
     doc.SetCanvasSize({600, 400});
     EXPECT_FALSE(undo.IsChanged(doc.Snapshot()));
 }
+
+// The same edits, pushes, undos and baselines on two documents: one whose ring bakes what it cannot
+// reach any more into the background, and one that keeps every record of the session and always
+// re-renders from the start. Both must show the same pixels after every step, through every undo
+// and redo, and agree on what counts as changed since the baseline.
+class BakingAgainstFullReplay : public ::testing::TestWithParam<unsigned> {
+protected:
+    struct Side {
+        PictureDocument doc;
+        CanvasUndo undo;
+    };
+    Side baked, whole;
+    std::mt19937 rng;
+    int totalBaked = 0;
+
+    int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); }
+    QPoint anywhere(QSize size) { return {pick(-5, size.width() + 5), pick(-5, size.height() + 5)}; }
+
+    template <class Edit>
+    void both(Edit&& edit)
+    {
+        edit(baked.doc);
+        edit(whole.doc);
+    }
+
+    std::unique_ptr<ShapeRecord> randomRecord(QSize size)
+    {
+        const ColourText::TColor colours[] = {0x0000FF, 0x00FF00, 0xFF0000, 0x000000, Shapes::TransparentWhite};
+        const ColourText::TColor colour = colours[pick(0, 4)];
+        switch (pick(0, 5)) {
+        case 0: { // a stamp, some of its white see-through
+            QImage stamp(pick(1, 40), pick(1, 30), QImage::Format_RGB32);
+            stamp.fill(qRgb(pick(0, 255), pick(0, 255), pick(0, 255)));
+            for (int i = 0; i < 20; ++i)
+                stamp.setPixel(pick(0, stamp.width() - 1), pick(0, stamp.height() - 1), White);
+            return Shapes::makeStamp(stamp, anywhere(size), pick(0, 1) ? 0 : Shapes::TransparentWhite);
+        }
+        case 1: { // a fill, where the others make regions to fill
+            auto r = std::make_unique<ShapeRecord>();
+            r->ShapeType = Shapes::Fill;
+            r->PenMode = 4;
+            r->PenColor = r->AltColor = r->BrushColor = colour;
+            r->Anchors[0] = r->Anchors[3] = anywhere(size);
+            r->copyAnchors();
+            r->RefPoint = Shapes::ShapeRefPoint(*r);
+            return r;
+        }
+        default: {
+            auto r = std::make_unique<ShapeRecord>();
+            r->ShapeType =
+                std::array{Shapes::Rectangle, Shapes::Ellipse, Shapes::Line, Shapes::Pen}[size_t(pick(0, 3))];
+            r->PenMode = 4;
+            r->PenColor = r->AltColor = r->BrushColor = colour;
+            r->LineWidth = pick(1, 12);
+            r->LineKind = pick(0, 2);
+            r->Curvature = r->ShapeType == Shapes::Line ? pick(-20, 20) : 0;
+            r->Anchors[0] = anywhere(size);
+            r->Anchors[3] = anywhere(size);
+            r->copyAnchors();
+            if (r->ShapeType == Shapes::Pen)
+                for (int i = pick(1, 8); i > 0; --i)
+                    r->Points.push_back(anywhere(size));
+            r->RefPoint = Shapes::ShapeRefPoint(*r);
+            return r;
+        }
+        }
+    }
+
+    void push()
+    {
+        const bool pushed = baked.undo.Push(baked.doc.Snapshot());
+        ASSERT_EQ(pushed, whole.undo.Push(whole.doc.Snapshot()));
+        if (pushed)
+            totalBaked += baked.undo.BakeUnreachable(baked.doc);
+        // What the document holds after baking is the step the ring holds.
+        ASSERT_EQ(baked.doc.Snapshot(), baked.undo.Current());
+    }
+
+    void restore()
+    {
+        ASSERT_TRUE(baked.doc.RestoreSnapshot(baked.undo.Current()));
+        ASSERT_TRUE(whole.doc.RestoreSnapshot(whole.undo.Current()));
+    }
+
+    void same(const char* what, int step)
+    {
+        ASSERT_EQ(baked.undo.ring().current(), whole.undo.ring().current()) << what << " " << step;
+        ASSERT_EQ(baked.undo.ring().first(), whole.undo.ring().first()) << what << " " << step;
+        ASSERT_EQ(baked.doc.CanvasBitmap, whole.doc.CanvasBitmap) << what << " at step " << step;
+        ASSERT_EQ(baked.undo.IsChanged(baked.doc.Snapshot()), whole.undo.IsChanged(whole.doc.Snapshot()))
+            << what << " at step " << step;
+        // The canvas as kept is the canvas as re-rendered.
+        const QImage kept = baked.doc.CanvasBitmap;
+        baked.doc.RerenderCanvas();
+        ASSERT_EQ(baked.doc.CanvasBitmap, kept) << what << " at step " << step;
+    }
+};
+
+TEST_P(BakingAgainstFullReplay, EveryStepAndEveryUndoShowsWhatTheWholeHistoryDraws)
+{
+    rng.seed(GetParam());
+    const QSize size(pick(40, 90), pick(30, 70));
+    const QImage background =
+        pick(0, 1) ? QImage() : picture(size + QSize(pick(-8, 8), pick(-8, 8)), qRgb(200, 220, 90));
+    both([&](PictureDocument& d) {
+        d.BackgroundPicture = background;
+        d.SetCanvasSize(size);
+    });
+    for (Side* s : {&baked, &whole}) {
+        s->undo.Reset(s->doc.Snapshot());
+        s->undo.StoreBaseline(s->doc.Snapshot());
+    }
+    for (int step = 0; step < 200; ++step) {
+        const int command = pick(0, 39);
+        if (command < 24) { // a record drawn on the canvas as it stands
+            const std::unique_ptr<ShapeRecord> record = randomRecord(size);
+            both([&](PictureDocument& d) { d.CommitShape(std::make_unique<ShapeRecord>(*record), true); });
+            push();
+        } else if (command < 28 && !baked.doc.ShapeList.empty()) { // a deform or a move of a record left
+            const size_t back = size_t(pick(0, 3) ? 1 : pick(1, int(baked.doc.ShapeList.size())));
+            const int width = pick(1, 20);
+            const QPoint d(pick(-10, 10), pick(-10, 10));
+            const bool deform = pick(0, 1);
+            both([&](PictureDocument& doc) {
+                ShapeRecord& r = *doc.ShapeList[doc.ShapeList.size() - back];
+                if (deform) {
+                    r.LineWidth = width;
+                } else {
+                    for (QPoint& a : r.Anchors)
+                        a += d;
+                    for (QPoint& p : r.Points)
+                        p += d;
+                }
+                doc.RerenderCanvas();
+            });
+            push();
+        } else if (command < 36) { // undo or redo a few steps
+            const bool back = command < 32;
+            for (int i = pick(1, 6); i > 0; --i) {
+                const bool moved = back ? baked.undo.Undo() : baked.undo.Redo();
+                ASSERT_EQ(moved, back ? whole.undo.Undo() : whole.undo.Redo());
+                if (!moved)
+                    break;
+                restore();
+                same(back ? "undo" : "redo", step);
+                if (HasFatalFailure())
+                    return;
+            }
+        } else if (command == 36) { // clear all
+            both([&](PictureDocument& d) {
+                d.FreeShapeList();
+                d.BackgroundCleared = d.hasBackground();
+                d.RerenderCanvas();
+            });
+            push();
+        } else if (command == 37) { // a save: the history starts again
+            for (Side* s : {&baked, &whole}) {
+                s->undo.Reset(s->doc.Snapshot());
+                s->undo.StoreBaseline(s->doc.Snapshot());
+            }
+        } else { // as far back as the ring goes and forward again
+            const QImage before = baked.doc.CanvasBitmap;
+            int undone = 0;
+            while (baked.undo.Undo()) {
+                ASSERT_TRUE(whole.undo.Undo());
+                restore();
+                same("undo through the ring", step);
+                if (HasFatalFailure())
+                    return;
+                ++undone;
+            }
+            for (; undone > 0; --undone) {
+                ASSERT_TRUE(baked.undo.Redo());
+                ASSERT_TRUE(whole.undo.Redo());
+                restore();
+            }
+            ASSERT_EQ(baked.doc.CanvasBitmap, before) << step;
+        }
+        if (HasFatalFailure())
+            return;
+        same("step", step);
+        if (HasFatalFailure())
+            return;
+    }
+    // The walk went far enough past the ring's depth to bake.
+    EXPECT_GT(totalBaked, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, BakingAgainstFullReplay, ::testing::Range(1u, 9u));
 
 TEST(PaletteTest, NearWhitesOnTrueColourAndSixteenBitDisplays) {
     ColourText::TColor opaque = 0, second = 0;
