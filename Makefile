@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 PKGS  = cmake g++ make pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev libgtest-dev \
         xvfb xauth xfonts-base xdotool x11-utils imagemagick fonts-ipafont-gothic python3 \
-        qt6-translations-l10n xclip libsm-dev
+        qt6-translations-l10n xclip libsm-dev openbox
 
 # The fuzz targets and the sanitized build need clang and its runtimes; only "make fuzz",
 # "make sanitize" (and so "make test") ask.

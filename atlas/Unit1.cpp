@@ -14,6 +14,7 @@
 #include "Unit3.h"
 #include "UnitEditText.h"
 #include "UnitToolSet.h"
+#include "WindowPlacement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,7 +30,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
@@ -469,17 +469,10 @@ void TForm1::showEvent(QShowEvent* event)
 
 void TForm1::FitWindowToScreen()
 {
-    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    // The available area leaves out panels that do not hide themselves, as a task bar would.
-    const QRect full = screen ? screen->geometry() : QRect(0, 0, 1024, 734);
-    const QRect avail = screen ? screen->availableGeometry() : full;
-    const int width = std::max(avail.width(), 1024);
-    const int height = std::max(avail.height(), 734);
-    setMinimumSize(0, 0);
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    resize(width, height);
-    setFixedSize(width, height);
-    move(std::max(0, (full.width() - width) / 2), std::max(0, (avail.height() - height) / 2));
+    // The frame, title bar included, fills the available area of the primary screen, and the window
+    // keeps that size. A screen smaller than the designed 1024 x 734 wins over it: the grid gives
+    // way, and the status line stays on the screen.
+    WindowPlacement::fill(*this);
     imMap->setFont(Label1->font());
 }
 

@@ -18,6 +18,7 @@
 #include "UnitCity.h"
 #include "UnitEditText.h"
 #include "UnitPictureKiridasi.h"
+#include "WindowPlacement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -348,6 +349,7 @@ void TForm2::FormCreate()
 
 int TForm2::ShowModal()
 {
+    WindowPlacement::centre(*this, WindowPlacement::openerOf(*this, parentWidget()));
     FormShow();
     return Prompter::backend().execModal(*this);
 }

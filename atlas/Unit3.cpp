@@ -11,6 +11,7 @@
 #include "Prompter.h"
 #include "RichEditMargin.h"
 #include "Unit1.h"
+#include "WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -173,6 +174,7 @@ void TForm3::FormCreate()
 
 int TForm3::ShowModal()
 {
+    WindowPlacement::centre(*this, WindowPlacement::openerOf(*this, parentWidget()));
     return Prompter::backend().execModal(*this);
 }
 

@@ -5,6 +5,7 @@
 #include "MyRichEdit.h"
 #include "PopupKeys.h"
 #include "Prompter.h"
+#include "WindowPlacement.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -14,7 +15,6 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -340,8 +340,7 @@ int TFormCity::ShowModal()
 
 void TFormCity::FormShow()
 {
-    if (QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    WindowPlacement::centre(*this, WindowPlacement::openerOf(*this, parentWidget()));
     ensurePictures();
     // The two bitmaps of this showing; a replay draws on them again.
     GuestPicture = blank(70, 70);

@@ -9,6 +9,7 @@
 #include "SavedPictureNotice.h"
 #include "SessionEnd.h"
 #include "ShapeRender.h"
+#include "WindowPlacement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,7 +28,8 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -187,7 +189,19 @@ void TFormPictureEditor::buildLayout() {
     }
     buildToolPanel(tools, toolColumn);
     toolColumn->addStretch();
-    middle->addWidget(tools);
+    // On a screen too short for the column it scrolls, rather than holding the window taller than
+    // the screen; it is as wide as before unless its scroll bar shows.
+    auto* toolScroll = new QScrollArea(central);
+    toolScroll->setFrameShape(QFrame::NoFrame);
+    toolScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    toolScroll->setWidgetResizable(true);
+    toolScroll->setWidget(tools);
+    toolScroll->setFixedWidth(tools->minimumWidth());
+    connect(toolScroll->verticalScrollBar(), &QScrollBar::rangeChanged, toolScroll, [toolScroll, tools](int, int most) {
+        toolScroll->setFixedWidth(tools->minimumWidth()
+                                  + (most > 0 ? toolScroll->verticalScrollBar()->sizeHint().width() : 0));
+    });
+    middle->addWidget(toolScroll);
 
     pnImage = new QWidget(central);
     pnImage->setObjectName(u"pnImage"_s);
@@ -562,12 +576,10 @@ void TFormPictureEditor::FormCreate(const QStringList& arguments) {
     setRangeHints();
     UpdateModeIndicator();
 
-    // The window: a client area of 869 x 631 below the menu bar, centred on the screen.
-    resize(869, 631 + menuBar()->sizeHint().height());
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    // The window: a client area of 869 x 631 below the menu bar, centred on the primary screen; on
+    // a smaller screen the canvas area gives way, so that the whole window is on it.
+    WindowPlacement::centre(*this, nullptr, QSize(869, 631 + menuBar()->sizeHint().height()),
+                            WindowPlacement::Shrink::ToArea);
     qApp->installEventFilter(this);
 
     // 17. The command line. That picture is never reported to the caller.

@@ -12,6 +12,7 @@
 #include "Prompter.h"
 #include "UnitPictureEditor.h"
 #include "UnitSelectWidth.h"
+#include "WindowPlacement.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -47,6 +48,8 @@ const QString Caption = u"画像の取り込み"_s;
 constexpr int ScrollStep = 50;
 constexpr int WheelNotch = 120;
 constexpr int RingSize = 31;
+// The form where the screen has room for it.
+constexpr QSize DesignedSize(900, 640);
 
 // a / b rounded to the nearest integer, halves to the even neighbour (b > 0).
 qint64 divideRoundEven(qint64 a, qint64 b)
@@ -372,7 +375,7 @@ void TFormPictureSelect::setHints()
 
 void TFormPictureSelect::FormCreate()
 {
-    resize(900, 640);
+    resize(DesignedSize);
     MyOpenPictureDialog1 = std::make_unique<TMyOpenPictureDialog>();
     MyOpenPictureDialog1->Title = u"画像を開く"_s;
     MyOpenPictureDialog1->Filter =
@@ -389,6 +392,9 @@ void TFormPictureSelect::FormCreate()
 
 void TFormPictureSelect::FormShow()
 {
+    // 900 x 640 where the screen has room; on a smaller one the view gives way.
+    WindowPlacement::centre(*this, WindowPlacement::openerOf(*this, parentWidget()), DesignedSize,
+                            WindowPlacement::Shrink::ToArea);
     StatusBar1->showMessage(FormHint());
     m_wheelRest = 0;
     Drawing = false;

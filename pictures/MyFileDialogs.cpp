@@ -2,26 +2,23 @@
 
 #include "BmpPicture.h"
 #include "Prompter.h"
+#include "WindowPlacement.h"
 
 #include <QAbstractItemView>
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QFrame>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMainWindow>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QStringList>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -137,7 +134,7 @@ protected:
         }
         case QEvent::Show:
             if (watched == &m_dialog)
-                placeOnMainMonitor();
+                placeOnOpenersScreen();
             return false;
         default:
             break;
@@ -417,24 +414,16 @@ private:
             picture.scaled(fit, Qt::IgnoreAspectRatio, shrinks ? Qt::SmoothTransformation : Qt::FastTransformation)));
     }
 
-    QScreen* mainScreen() const
+    // On the screen of the window that opens the dialog, and wholly in its available area.
+    void placeOnOpenersScreen()
     {
-        QWidget* parentWindow = m_dialog.parentWidget() ? m_dialog.parentWidget()->window() : nullptr;
-        if (qobject_cast<QMainWindow*>(parentWindow))
-            return parentWindow->screen();
-        const QWidgetList windows = QApplication::topLevelWidgets();
-        for (QWidget* w : windows)
-            if (qobject_cast<QMainWindow*>(w) && w->isVisible())
-                return w->screen();
-        if (parentWindow)
-            return parentWindow->screen();
-        return QGuiApplication::primaryScreen();
-    }
-
-    void placeOnMainMonitor()
-    {
-        if (QScreen* screen = mainScreen())
-            m_dialog.move(keepSizePosition(screen->geometry(), m_dialog.frameGeometry().size()));
+        const QSize inside = m_dialog.size();
+        WindowPlacement::place(m_dialog, WindowPlacement::openerOf(m_dialog, m_dialog.parentWidget()),
+                               [inside](const WindowPlacement::Target& t) {
+                                   const QSize frame = inside.grownBy(t.frame);
+                                   return WindowPlacement::fitFrame(QRect(keepSizePosition(t.screen, frame), frame),
+                                                                    t.available, WindowPlacement::Shrink::No);
+                               });
     }
 
     QFileDialog& m_dialog;

@@ -22,8 +22,9 @@ class QLineEdit;
 //   ListMenu      the list refuses its context menu with a warning, ignores the editing keys,
 //                 and files cannot be dragged about in it;
 //   ListChangeFN  no renaming in the list;
-//   KeepSize      the dialog keeps the size it is shown at and stands centred across the main
-//                 window's monitor, one third down; false leaves size and place to Qt.
+//   KeepSize      the dialog keeps the size it is shown at and stands centred across the monitor
+//                 of the window that opens it, one third down, its frame wholly in the monitor's
+//                 available area; false leaves size and place to Qt.
 // Open dialogs empty the name box when the folder changes; save dialogs keep the typed name.
 // The two picture dialogs take only names the programs can read and write (".bmp", ".jpg"): any
 // other is refused with the programs' one message and the dialog stays open. Beside the list they

@@ -7,6 +7,7 @@
 #include "PopupKeys.h"
 #include "ProgramFolder.h"
 #include "Prompter.h"
+#include "WindowPlacement.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -22,7 +23,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -42,6 +42,8 @@ const QString Caption = u"画像サイズの修正"_s;
 const QString PictureFilter = u"BMP ﾌｧｲﾙ (*.bmp)|*.bmp|JPEG ﾌｧｲﾙ (*.jpg)|*.jpg|全種類 (*.bmp, *.jpg)|*.bmp;*.jpg"_s;
 constexpr int WheelNotch = 120;
 constexpr int FrameLineWidth = 4;
+// The form when not maximised, where the screen has room for it.
+constexpr QSize DesignedSize(1000, 690);
 
 } // namespace
 
@@ -346,9 +348,7 @@ void TFormPictureKiridasi::setHints()
 
 void TFormPictureKiridasi::FormCreate()
 {
-    resize(1000, 690);
-    if (const QScreen* s = screen())
-        move((s->geometry().width() - 1000) / 2, (s->geometry().height() - 690) / 2);
+    resize(DesignedSize);
 
     MyOpenPictureDialog1 = std::make_unique<TMyOpenPictureDialog>();
     MyOpenPictureDialog1->Title = u"画像を開く"_s;
@@ -379,11 +379,16 @@ void TFormPictureKiridasi::FormCreate()
 int TFormPictureKiridasi::ShowModal()
 {
     // Maximised at the first showing rather than at creation: a hidden window that is already
-    // maximised moved the main window shown next to it off its place (seen offscreen).
-    if (m_firstShow) {
-        m_firstShow = false;
+    // maximised moved the main window shown next to it off its place (seen offscreen). Each showing
+    // it opens on its opener's screen, where the window manager maximises it; its size when not
+    // maximised lies wholly on that screen too.
+    const bool maximised = m_firstShow || isMaximized();
+    m_firstShow = false;
+    setWindowState(windowState() & ~Qt::WindowMaximized);
+    WindowPlacement::centre(*this, WindowPlacement::openerOf(*this, parentWidget()), DesignedSize,
+                            WindowPlacement::Shrink::ToArea);
+    if (maximised)
         setWindowState(windowState() | Qt::WindowMaximized);
-    }
     FormShow();
     return Prompter::backend().execModal(*this);
 }

@@ -1,5 +1,7 @@
 #include "Prompter.h"
 
+#include "WindowPlacement.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
@@ -34,6 +36,31 @@ private:
     const FileRequest m_request;
 };
 
+// A box stays where Qt puts it, over its parent, when its whole frame lies in the available area of
+// the screen of the window that opens it; otherwise (a parent not shown, or on another screen) it
+// is centred there.
+class PlacedMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        // Qt sizes and places the box here.
+        QMessageBox::showEvent(event);
+        const QPoint chosen = pos();
+        const QSize inside = size();
+        WindowPlacement::place(*this, WindowPlacement::openerOf(*this, parentWidget()),
+                               [chosen, inside](const WindowPlacement::Target& t) {
+                                   const QRect frame(chosen, inside.grownBy(t.frame));
+                                   return t.available.contains(frame)
+                                              ? frame
+                                              : WindowPlacement::centredFrame(frame.size(), t.available,
+                                                                              WindowPlacement::Shrink::No);
+                               });
+    }
+};
+
 class QtBackend : public Backend {
 public:
     void sound(Sound) override { QApplication::beep(); }
@@ -41,7 +68,7 @@ public:
     Answer message(QWidget* parent, const QString& text, Buttons buttons, Kind kind,
                    std::optional<Answer> defaultAnswer = std::nullopt) override
     {
-        QMessageBox box(parent);
+        PlacedMessageBox box(parent);
         box.setWindowTitle(QApplication::applicationName());
         box.setText(text);
         switch (kind) {

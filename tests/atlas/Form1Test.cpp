@@ -11,10 +11,13 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 
@@ -68,13 +71,21 @@ TEST_F(StartUp, CreatesFoldersGridAndMenus)
     EXPECT_GT(f1().LabelHalfHeight, 3);
 }
 
-TEST_F(StartUp, WindowCoversTheScreenButIsNeverSmallerThan1024x734)
+// The offscreen screen (800 x 800) is smaller than the designed 1024 x 734: the screen wins, and
+// the frame the platform gives the window once shown is part of what fits.
+TEST_F(StartUp, WindowsFrameFillsTheAvailableAreaAtAFixedSize)
 {
-    EXPECT_GE(f1().width(), 1024);
-    EXPECT_GE(f1().height(), 734);
+    const QRect available = f1().screen()->availableGeometry();
+    f1().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f1()));
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired() && f1().frameGeometry() != available)
+        QTest::qWait(20);
+    EXPECT_EQ(f1().frameGeometry(), available);
+    EXPECT_LT(f1().height(), available.height()) << "the title bar is part of the screen's height";
     EXPECT_EQ(f1().minimumSize(), f1().maximumSize());
-    EXPECT_GE(f1().x(), 0);
-    EXPECT_GE(f1().y(), 0);
+    EXPECT_TRUE(available.contains(f1().stb1->mapToGlobal(f1().stb1->rect().bottomRight())))
+        << "the status line is on the screen";
 }
 
 TEST_F(StartUp, OpensTheMapNamedOnTheCommandLine)

@@ -24,6 +24,7 @@ e2e_deadline=${E2E_DEADLINE:-90}
     prog=
     window=
     xvfb_pid=
+    wm_pid=
     atlas_pid=
     atlas_status=
     passed=0
@@ -43,6 +44,20 @@ e2e_deadline=${E2E_DEADLINE:-90}
     # folder), stopped and removed by e2e_cleanup.
     e2e_own_pids=()
     e2e_own_folders=()
+    # The inside and the frame of a window on the display (e2e_frame), and the display's
+    # available area.
+    inside_x=
+    inside_y=
+    inside_w=
+    inside_h=
+    frame_x=
+    frame_y=
+    frame_w=
+    frame_h=
+    area_x=
+    area_y=
+    area_w=
+    area_h=
 }
 
 # e2e_stop <pid>: ends a process of the script's, asking first.
@@ -61,10 +76,7 @@ e2e_cleanup() {
     e2e_stop "$atlas_pid"
     for own in "${e2e_own_pids[@]}"; do e2e_stop "$own"; done
     for own in "${e2e_own_folders[@]}"; do rm -rf "$own"; done
-    if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-    fi
+    e2e_stop_display
     [ -n "$work" ] || return
     # ATLAS_E2E_KEEP=1 keeps a passing run's folder too, to look at its screenshots.
     if [ "$passed" = 1 ] && [ "${ATLAS_E2E_KEEP:-0}" != 1 ]; then
@@ -159,6 +171,7 @@ e2e_write_small_map() {
 # the reset is refused. Should the script be killed, the server dies with it, and its clients with it.
 e2e_start_xvfb() {
     local ready="$work/xvfb-display" number=
+    rm -f "$ready"
     mkfifo "$ready" || e2e_fail "cannot make $ready"
     setpriv --pdeathsig KILL Xvfb -displayfd 3 -screen 0 "${e2e_screen_w}x${e2e_screen_h}x24" -nolisten tcp -noreset \
         3>"$ready" >"$work/xvfb.log" 2>&1 &
@@ -167,6 +180,103 @@ e2e_start_xvfb() {
     read -r -t "$e2e_deadline" number <"$ready"
     [[ $number =~ ^[0-9]+$ ]] || e2e_fail "no X server came up ($(cat "$work/xvfb.log" 2>/dev/null))"
     export DISPLAY=":$number"
+}
+
+# e2e_stop_display: ends the window manager and the X server of e2e_start_xvfb, so that a script
+# can start another display, of another size.
+e2e_stop_display() {
+    e2e_stop "$wm_pid"
+    wm_pid=
+    if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+    fi
+    xvfb_pid=
+}
+
+# e2e_start_window_manager: openbox on $DISPLAY, with its own default settings (not the user's), as
+# a desktop would frame the programs' windows: a title bar above each, borders around. Returns once
+# it manages the display: it has put up its check window and the available area.
+e2e_start_window_manager() {
+    mkdir -p "$work/wm-config" || e2e_fail "cannot make $work/wm-config"
+    XDG_CONFIG_HOME="$work/wm-config" setpriv --pdeathsig KILL openbox --sm-disable >"$work/wm.log" 2>&1 &
+    wm_pid=$!
+    e2e_until "openbox to manage $DISPLAY" e2e_window_manager_ready
+}
+
+# e2e_window_manager_ready: one try of e2e_start_window_manager; sets $area_x ... $area_h to the
+# available area of the display's first desktop.
+# shellcheck disable=SC2034
+e2e_window_manager_ready() {
+    kill -0 "$wm_pid" 2>/dev/null || e2e_fail "openbox ended ($(cat "$work/wm.log" 2>/dev/null))"
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || return 1
+    local area
+    area=$(xprop -root _NET_WORKAREA 2>/dev/null) || return 1
+    e2e_why="the available area is \"$area\""
+    [[ $area =~ =\ ([0-9]+),\ ([0-9]+),\ ([0-9]+),\ ([0-9]+) ]] || return 1
+    area_x=${BASH_REMATCH[1]} area_y=${BASH_REMATCH[2]} area_w=${BASH_REMATCH[3]} area_h=${BASH_REMATCH[4]}
+}
+
+# e2e_frame <window>: sets $inside_x ... $inside_h to the place of the window's inside on the display
+# (as xwininfo tells it: xdotool's getwindowgeometry counts a reparented window's title bar twice),
+# and $frame_x ... $frame_h to that of its frame: the inside and the frame the window manager says
+# it put around it (_NET_FRAME_EXTENTS: left, right, top, bottom). Fails (returns 1) while the
+# window is not framed.
+# shellcheck disable=SC2034
+e2e_frame() {
+    local info extents
+    info=$(xwininfo -id "$1" 2>/dev/null) || return 1
+    extents=$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null) || return 1
+    [[ $extents =~ =\ ([0-9]+),\ ([0-9]+),\ ([0-9]+),\ ([0-9]+) ]] || return 1
+    read -r inside_x inside_y inside_w inside_h < <(awk -F: '/Absolute upper-left X/ { x = $2 }
+        /Absolute upper-left Y/ { y = $2 } /^ *Width/ { w = $2 } /^ *Height/ { h = $2 }
+        END { print x + 0, y + 0, w + 0, h + 0 }' <<<"$info")
+    frame_x=$((inside_x - BASH_REMATCH[1])) frame_y=$((inside_y - BASH_REMATCH[3]))
+    frame_w=$((inside_w + BASH_REMATCH[1] + BASH_REMATCH[2]))
+    frame_h=$((inside_h + BASH_REMATCH[3] + BASH_REMATCH[4]))
+}
+
+# e2e_wait_frame_inside <window> <what>: waits until the window's frame lies wholly inside the
+# available area ($area_x ... $area_h, from e2e_start_window_manager). The programs place a window
+# again once it is framed, so the first place seen need not be the last.
+e2e_wait_frame_inside() {
+    e2e_until "the frame of the $2 to lie inside ${area_w}x$area_h+$area_x+$area_y" e2e_frame_inside "$1"
+}
+
+# e2e_frame_inside <window>: one try of e2e_wait_frame_inside.
+e2e_frame_inside() {
+    e2e_frame "$1" || {
+        e2e_why="not framed"
+        return 1
+    }
+    e2e_why="it is ${frame_w}x$frame_h+$frame_x+$frame_y"
+    ((frame_x >= area_x && frame_y >= area_y && frame_x + frame_w <= area_x + area_w &&
+        frame_y + frame_h <= area_y + area_h))
+}
+
+# e2e_find_words <step> <x> <y> <width> <height> <words> <what> [<pixel size> [<family>]]: waits
+# until the words, drawn as a button draws them (in that font, for a form that sets its own), show in
+# that rectangle of the display (cut from a screenshot of the whole display, so a part beyond its
+# edge shows nothing); sets $label_x, $label_y to their middle.
+e2e_find_words() {
+    [ -x "$e2e_programs/find_button_text" ] || e2e_fail "no find_button_text in $e2e_programs"
+    e2e_until "\"$6\" in the $7" e2e_words_shown "$@"
+}
+
+# e2e_words_shown <step> <x> <y> <width> <height> <words> <what> [<pixel size> [<family>]]: one
+# try of e2e_find_words.
+# shellcheck disable=SC2034
+e2e_words_shown() {
+    local shot="$work/$1.png" part="$work/$1-part.png" out score x y
+    e2e_screenshot "$shot" && convert "$shot" -crop "${4}x$5+$2+$3" +repage "$part" 2>>"$work/import.log" &&
+        out=$(QT_QPA_PLATFORM=xcb "$e2e_programs/find_button_text" "$part" "$6" "$work/$1-words.png" \
+            "${@:8}" 2>>"$work/finder.log") ||
+        return 1
+    e2e_why="best: ${out:-none}; screenshot $shot"
+    read -r score x y <<<"$out"
+    awk -v s="$score" 'BEGIN { exit !(s >= 0.9) }' || return 1
+    label_x=$(($2 + x + 6))
+    label_y=$(($3 + y + 6))
 }
 
 # e2e_keymap_add <keysym>...: puts each keysym (U301C, say) on a free key of the X server's map,

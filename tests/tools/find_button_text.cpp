@@ -1,12 +1,14 @@
 // Looks for a button label on a screenshot, for end-to-end tests that cannot read text off the
 // screen:
-//   find_button_text <screenshot.png> <words> [<template.png>]
+//   find_button_text <screenshot.png> <words> [<template.png> [<pixel size> [<family>]]]
 // It draws the words the way a push button of this display draws its label (run it on the same X
-// server and platform as the program under test: same font, size, hinting and colours), then
-// slides that picture over the screenshot and prints the best normalised cross-correlation as
-// "<score> <x> <y>" (1 is a perfect match; the words' top-left corner). The drawn words are kept
-// in <template.png> when given. Exit 0 after printing, 2 on bad arguments or files.
+// server and platform as the program under test: same font, size, hinting and colours), in the
+// given pixel size and family where a form sets its own font, then slides that picture over the
+// screenshot and prints the best normalised cross-correlation as "<score> <x> <y>" (1 is a perfect
+// match; the words' top-left corner). The drawn words are kept in <template.png> when given (an
+// empty name keeps none). Exit 0 after printing, 2 on bad arguments or files.
 #include <QApplication>
+#include <QFont>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
@@ -35,8 +37,9 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
-    if (args.size() != 3 && args.size() != 4) {
-        std::fprintf(stderr, "usage: find_button_text <screenshot.png> <words> [<template.png>]\n");
+    if (args.size() < 3 || args.size() > 6) {
+        std::fprintf(stderr, "usage: find_button_text <screenshot.png> <words> [<template.png> [<pixel size> "
+                             "[<family>]]]\n");
         return 2;
     }
     const QImage shot = QImage(args[1]).convertToFormat(QImage::Format_RGB32);
@@ -48,16 +51,28 @@ int main(int argc, char* argv[])
     // A real button, polished by the style, gives the font and palette the label is drawn in.
     QPushButton button;
     button.ensurePolished();
-    const QFontMetrics metrics(button.font());
+    QFont font = button.font();
+    if (args.size() >= 5) {
+        bool ok = false;
+        const int pixels = args[4].toInt(&ok);
+        if (!ok || pixels <= 0) {
+            std::fprintf(stderr, "bad pixel size %s\n", qPrintable(args[4]));
+            return 2;
+        }
+        font.setPixelSize(pixels);
+    }
+    if (args.size() == 6)
+        font.setFamilies({args[5]});
+    const QFontMetrics metrics(font);
     const QString& words = args[2];
     QImage drawn(metrics.horizontalAdvance(words), metrics.height(), QImage::Format_RGB32);
     drawn.fill(button.palette().color(QPalette::Button));
     QPainter painter(&drawn);
-    painter.setFont(button.font());
+    painter.setFont(font);
     painter.setPen(button.palette().color(QPalette::ButtonText));
     painter.drawText(0, metrics.ascent(), words);
     painter.end();
-    if (args.size() == 4 && !drawn.save(args[3], "PNG")) {
+    if (args.size() >= 4 && !args[3].isEmpty() && !drawn.save(args[3], "PNG")) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(args[3]));
         return 2;
     }
