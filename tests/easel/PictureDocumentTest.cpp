@@ -433,7 +433,7 @@ TEST_P(BakingAgainstFullReplay, EveryStepAndEveryUndoShowsWhatTheWholeHistoryDra
     EXPECT_GT(totalBaked, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, BakingAgainstFullReplay, ::testing::Range(1u, 9u));
+INSTANTIATE_TEST_SUITE_P(Seeds, BakingAgainstFullReplay, ::testing::Range(1u, 17u));
 
 TEST(PaletteTest, NearWhitesOnTrueColourAndSixteenBitDisplays) {
     ColourText::TColor opaque = 0, second = 0;
