@@ -28,7 +28,7 @@ using Environment = QList<std::pair<QString, QString>>;
 // burning a core). Refused (started false) while another tool runs. A window opened during the
 // wait holds the return up until it closes; started is given the tool's process id as soon as it
 // has one, before any event of the wait, and ended is called as soon as the tool has ended. A tool
-// that crashed is started with error saying so ("外部ツール … が異常終了しました。").
+// that crashed comes back started, with an error saying so ("外部ツール … が異常終了しました。").
 Result runAndWait(const QString& program, const QStringList& arguments, const std::function<void()>& ended = {},
                   const Environment& environment = {}, const std::function<void(qint64 pid)>& started = {});
 
