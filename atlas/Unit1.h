@@ -167,6 +167,9 @@ public:
     bool CanRedo() const { return Undo.canRedo(); }
     void PushUndo(const QString& comparePath);
     void RestoreSnapshot();
+    // After an undo or redo: names the pictures the state brought back whose files are gone, one a
+    // line (nothing when none is).
+    static void WarnPicturesGone(QWidget* parent, const QStringList& gone);
     void bbUndoClick();
     void bbRedoClick();
     void mmUndoMapClick();

@@ -387,9 +387,14 @@ void TForm1::RestoreSnapshot()
     selectRow(s.empty ? 1 : s.row);
     lbUndo->setText(QString::number(Undo.label()));
     PaintMap();
+    WarnPicturesGone(this, gone);
+}
+
+void TForm1::WarnPicturesGone(QWidget* parent, const QStringList& gone)
+{
     if (!gone.isEmpty())
-        Prompter::warn(this, u"次の画像ファイルが見つからないため，その画像は表示できません。\r\n\r\n"_s
-                                 + gone.join(u"\r\n"_s));
+        Prompter::warn(parent, u"次の画像ファイルが見つからないため，その画像は表示できません。\r\n\r\n"_s
+                                   + gone.join(u"\r\n"_s));
 }
 
 void TForm1::bbUndoClick()

@@ -492,9 +492,7 @@ void TForm3::ApplyTreasureUndo()
     }
     ShowTreasurePicture();
     lbUndo->setText(QString::number(UndoSlot()));
-    if (!gone.isEmpty())
-        Prompter::warn(this, u"次の画像ファイルが見つからないため，その画像は表示できません。\r\n\r\n"_s
-                                 + gone.join(u"\r\n"_s));
+    TForm1::WarnPicturesGone(this, gone);
 }
 
 void TForm3::bbUndoClick()

@@ -236,14 +236,8 @@ e2e_frame() {
     frame_h=$((inside_h + BASH_REMATCH[3] + BASH_REMATCH[4]))
 }
 
-# e2e_wait_frame_inside <window> <what>: waits until the window's frame lies wholly inside the
-# available area ($area_x ... $area_h, from e2e_start_window_manager). The programs place a window
-# again once it is framed, so the first place seen need not be the last.
-e2e_wait_frame_inside() {
-    e2e_until "the frame of the $2 to lie inside ${area_w}x$area_h+$area_x+$area_y" e2e_frame_inside "$1"
-}
-
-# e2e_frame_inside <window>: one try of e2e_wait_frame_inside.
+# e2e_frame_inside <window>: whether the window is framed and its frame lies wholly inside the
+# available area ($area_x ... $area_h, from e2e_start_window_manager); one try, for e2e_until.
 e2e_frame_inside() {
     e2e_frame "$1" || {
         e2e_why="not framed"
@@ -254,17 +248,10 @@ e2e_frame_inside() {
         frame_y + frame_h <= area_y + area_h))
 }
 
-# e2e_find_words <step> <x> <y> <width> <height> <words> <what> [<pixel size> [<family>]]: waits
-# until the words, drawn as a button draws them (in that font, for a form that sets its own), show in
-# that rectangle of the display (cut from a screenshot of the whole display, so a part beyond its
-# edge shows nothing); sets $label_x, $label_y to their middle.
-e2e_find_words() {
-    [ -x "$e2e_programs/find_button_text" ] || e2e_fail "no find_button_text in $e2e_programs"
-    e2e_until "\"$6\" in the $7" e2e_words_shown "$@"
-}
-
-# e2e_words_shown <step> <x> <y> <width> <height> <words> <what> [<pixel size> [<family>]]: one
-# try of e2e_find_words.
+# e2e_words_shown <step> <x> <y> <width> <height> <words> <what> [<pixel size> [<family>]]: whether
+# the words, drawn as a button draws them (in that font, for a form that sets its own), show in that
+# rectangle of the display (cut from a screenshot of the whole display, so a part beyond its edge
+# shows nothing); sets $label_x, $label_y to their middle. One try, for e2e_until.
 # shellcheck disable=SC2034
 e2e_words_shown() {
     local shot="$work/$1.png" part="$work/$1-part.png" out score x y
