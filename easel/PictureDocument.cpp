@@ -29,19 +29,27 @@ PictureDocument::PictureDocument() {
     ClearCanvas();
 }
 
-const QImage& PictureDocument::drawnFirst() const
+namespace {
+
+// What a re-render draws first, for a document's or a snapshot's state alike.
+const QImage& drawnFirstFrom(const QImage& baked, bool backgroundCleared, const QImage& backgroundPicture)
 {
     static const QImage none;
-    if (!BakedBackground.isNull())
-        return BakedBackground;
-    return backgroundShown() ? BackgroundPicture : none;
+    if (!baked.isNull())
+        return baked;
+    return backgroundCleared ? none : backgroundPicture;
+}
+
+} // namespace
+
+const QImage& PictureDocument::drawnFirst() const
+{
+    return drawnFirstFrom(BakedBackground, BackgroundCleared, BackgroundPicture);
 }
 
 QImage drawnFirstOf(const CanvasSnapshot& snapshot, const QImage& backgroundPicture)
 {
-    if (!snapshot.baked.isNull())
-        return snapshot.baked;
-    return snapshot.backgroundCleared ? QImage() : backgroundPicture;
+    return drawnFirstFrom(snapshot.baked, snapshot.backgroundCleared, backgroundPicture);
 }
 
 bool PictureDocument::SetCanvasSize(QSize size) {
@@ -139,7 +147,7 @@ QByteArray PictureDocument::WriteShapeList(int dx, int dy) const
 }
 
 bool ReadSnapshot(const QByteArray& bytes, const std::vector<Shapes::StampRef>* stamps, QSize& canvasSize,
-                  ShapeRecordList& list)
+                  ShapeRecordList& list, std::vector<qsizetype>* recordEnds)
 {
     Shapes::SnapshotReader in(bytes, 0);
     qint32 declared = 0, width = 0, height = 0, count = 0;
@@ -152,11 +160,15 @@ bool ReadSnapshot(const QByteArray& bytes, const std::vector<Shapes::StampRef>* 
     if (count > 0 && (qint64(count) * Shapes::FixedRecordSize > qint64(declared) - in.position()))
         return false;
     list.reserve(size_t(count));
+    if (recordEnds)
+        recordEnds->clear();
     for (qint32 i = 0; i < count; ++i) {
         auto record = std::make_unique<ShapeRecord>();
         if (!Shapes::ReadShapeRecord(records, *record))
             return false;
         list.push_back(std::move(record));
+        if (recordEnds)
+            recordEnds->push_back(qsizetype(records.position()));
     }
     canvasSize = QSize(width, height);
     return true;
@@ -304,34 +316,15 @@ void PictureDocument::BakeLeading(int count)
 
 namespace {
 
-// Where each record of a snapshot ends in its bytes; false when it cannot be read.
-bool recordEnds(const CanvasSnapshot& snapshot, std::vector<qsizetype>& ends)
+// Where each record of a snapshot ends in its bytes, and the canvas size it holds; false when it
+// cannot be read.
+bool recordEnds(const CanvasSnapshot& snapshot, std::vector<qsizetype>& ends, QSize& size)
 {
-    Shapes::SnapshotReader in(snapshot.bytes, 0);
-    qint32 declared = 0, width = 0, height = 0, count = 0;
-    if (!in.readI32(declared) || !in.readI32(width) || !in.readI32(height) || !in.readI32(count) || count < 0)
-        return false;
-    Shapes::SnapshotReader records(snapshot.bytes, declared, &snapshot.stamps);
-    records.setPosition(in.position());
-    ends.clear();
-    for (qint32 i = 0; i < count; ++i) {
-        ShapeRecord record;
-        if (!Shapes::ReadShapeRecord(records, record))
-            return false;
-        ends.push_back(qsizetype(records.position()));
-    }
-    return true;
+    ShapeRecordList list;
+    return ReadSnapshot(snapshot.bytes, &snapshot.stamps, size, list, &ends);
 }
 
 constexpr qsizetype HeaderSize = 16;
-
-QSize sizeOf(const CanvasSnapshot& snapshot)
-{
-    if (snapshot.bytes.size() < HeaderSize)
-        return {};
-    return {qFromLittleEndian<qint32>(snapshot.bytes.constData() + 4),
-            qFromLittleEndian<qint32>(snapshot.bytes.constData() + 8)};
-}
 
 // How many leading records two snapshots have alike, as far as `limit`.
 int leadingAlike(const CanvasSnapshot& a, const std::vector<qsizetype>& aEnds, const CanvasSnapshot& b,
@@ -357,12 +350,11 @@ int leadingAlike(const CanvasSnapshot& a, const std::vector<qsizetype>& aEnds, c
 
 // The snapshot without its first `count` records, over the picture they were baked into; laid out
 // as the document without them writes itself.
-CanvasSnapshot withoutLeading(const CanvasSnapshot& s, const std::vector<qsizetype>& ends, int count,
+CanvasSnapshot withoutLeading(const CanvasSnapshot& s, const std::vector<qsizetype>& ends, QSize size, int count,
                               const QImage& baked)
 {
     CanvasSnapshot out;
     const qsizetype cut = ends[size_t(count) - 1];
-    const QSize size = sizeOf(s);
     writeHeader(out.bytes, size, qsizetype(ends.size()) - count);
     out.bytes.append(QByteArrayView(s.bytes).sliced(cut));
     qint64 pictures = 0;
@@ -387,10 +379,10 @@ int CanvasUndo::BakeUnreachable(PictureDocument& doc)
     // A copy: the ring's own is rewritten below, before the baseline is compared with it.
     const CanvasSnapshot current = m_ring.currentState();
     std::vector<qsizetype> currentEnds;
-    if (!recordEnds(current, currentEnds) || currentEnds.empty())
+    QSize size;
+    if (!recordEnds(current, currentEnds, size) || currentEnds.empty())
         return 0;
     // Baked at one size over one picture, so only what every step draws alike, from the same start.
-    const QSize size = sizeOf(current);
     const QImage first = drawnFirstOf(current, doc.BackgroundPicture);
     if (size != doc.canvasSize() || !(first == doc.drawnFirst()))
         return 0;
@@ -399,7 +391,8 @@ int CanvasUndo::BakeUnreachable(PictureDocument& doc)
     for (qint64 p = m_ring.first(); p <= m_ring.last() && count > 0; ++p) {
         const CanvasSnapshot& state = m_ring.at(p);
         std::vector<qsizetype>& stateEnds = ends[size_t(p - m_ring.first())];
-        if (!recordEnds(state, stateEnds) || sizeOf(state) != size
+        QSize stateSize;
+        if (!recordEnds(state, stateEnds, stateSize) || stateSize != size
             || !(drawnFirstOf(state, doc.BackgroundPicture) == first))
             return 0;
         count = leadingAlike(current, currentEnds, state, stateEnds, count);
@@ -412,14 +405,15 @@ int CanvasUndo::BakeUnreachable(PictureDocument& doc)
         return 0;
     const QImage baked = doc.BakedBackground;
     for (qint64 p = m_ring.first(); p <= m_ring.last(); ++p)
-        m_ring.at(p) = withoutLeading(m_ring.at(p), ends[size_t(p - m_ring.first())], count, baked);
+        m_ring.at(p) = withoutLeading(m_ring.at(p), ends[size_t(p - m_ring.first())], size, count, baked);
     // A baseline that begins alike can still be met again (undoing to an equal step); one that does
     // not can only be met by a step over its own start, which it keeps.
     std::vector<qsizetype> savedEnds;
-    if (recordEnds(SavedSnapshot, savedEnds) && sizeOf(SavedSnapshot) == size
+    QSize savedSize;
+    if (recordEnds(SavedSnapshot, savedEnds, savedSize) && savedSize == size
         && drawnFirstOf(SavedSnapshot, doc.BackgroundPicture) == first
         && leadingAlike(current, currentEnds, SavedSnapshot, savedEnds, count) == count)
-        SavedSnapshot = withoutLeading(SavedSnapshot, savedEnds, count, baked);
+        SavedSnapshot = withoutLeading(SavedSnapshot, savedEnds, size, count, baked);
     Shapes::dropUnsharedStamps();
     return count;
 }

@@ -87,8 +87,9 @@ QImage drawnFirstOf(const CanvasSnapshot& snapshot, const QImage& backgroundPict
 
 // Reads a snapshot (with its pictures left out and listed, or whole when `stamps` is null) into a
 // separate list; false, with `list` undefined, when any part is cut short or does not fit.
+// `recordEnds`, when given, receives where each record ends in the bytes.
 bool ReadSnapshot(const QByteArray& bytes, const std::vector<Shapes::StampRef>* stamps, QSize& canvasSize,
-                  ShapeRecordList& list);
+                  ShapeRecordList& list, std::vector<qsizetype>* recordEnds = nullptr);
 
 // White enclosed by the picture becomes the opaque white; white (and opaque white) connected to
 // the border stays or becomes transparent white.

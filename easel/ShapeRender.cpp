@@ -104,12 +104,11 @@ QList<QPolygonF> dashPieces(const QList<QPolygonF>& lines, int width, qint32 lin
             double length = std::hypot(to.x() - from.x(), to.y() - from.y());
             while (length > left) {
                 const QPointF at = from + (to - from) * (left / length);
+                // A dash ends here, or the next one begins.
+                piece << at;
                 if (lit) {
-                    piece << at;
                     pieces << piece;
                     piece.clear();
-                } else {
-                    piece << at;
                 }
                 length -= left;
                 from = at;

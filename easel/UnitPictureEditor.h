@@ -452,6 +452,8 @@ public:
     void PlaceLayer(FloatingLayer& layer, const QRect& inPicture);
     // Where a stamp of the layer lands, in picture pixels.
     QRect LayerInPicture(const FloatingLayer& layer) const;
+    // A rectangle of picture pixels as a layer shows it on the view (at least one pixel each way).
+    QRect LayerOnView(const QRect& inPicture) const;
     FloatingLayer* LayerAt(QPoint point);
     void imFaceMouseDown(FloatingLayer& layer, Qt::MouseButton button, QPoint point);
     void imFaceMouseMove(QPoint point, bool shift);

@@ -130,23 +130,24 @@ void TFormPictureEditor::ResetToolCursor()
 void TFormPictureEditor::LayoutLayers()
 {
     if (imMihon.Visible)
-        imMihon.Geometry =
-            QRect(QPoint(ImageToScreen(LayerPos[0].x()), ImageToScreen(LayerPos[0].y())),
-                  QSize(ImageToScreen(LayerSize[0].width()), ImageToScreen(LayerSize[0].height())).expandedTo({1, 1}));
+        imMihon.Geometry = LayerOnView(QRect(LayerPos[0], LayerSize[0]));
     for (FloatingLayer* layer : {&imPaste, &imFace}) {
         if (layer->Picture.isNull())
             continue;
-        const int tag = layer->Tag;
-        QSize size(ImageToScreen(LayerSize[size_t(tag)].width()), ImageToScreen(LayerSize[size_t(tag)].height()));
-        QPoint at(ImageToScreen(LayerPos[size_t(tag)].x()), ImageToScreen(LayerPos[size_t(tag)].y()));
+        const size_t tag = size_t(layer->Tag);
         // "独立": the imported picture keeps its size on screen, and its place.
-        if (layer == &imFace && rbBairituKotei->isChecked() && FaceFixedSize.isValid()) {
-            size = FaceFixedSize;
-            at = layer->Geometry.topLeft();
-        }
-        layer->Geometry = QRect(at, size.expandedTo({1, 1}));
-        LayerLastOperation[size_t(tag)] = 5;
+        if (layer == &imFace && rbBairituKotei->isChecked() && FaceFixedSize.isValid())
+            layer->Geometry = QRect(layer->Geometry.topLeft(), FaceFixedSize.expandedTo({1, 1}));
+        else
+            layer->Geometry = LayerOnView(QRect(LayerPos[tag], LayerSize[tag]));
+        LayerLastOperation[tag] = 5;
     }
+}
+
+QRect TFormPictureEditor::LayerOnView(const QRect& inPicture) const
+{
+    return QRect(QPoint(ImageToScreen(inPicture.left()), ImageToScreen(inPicture.top())),
+                 QSize(ImageToScreen(inPicture.width()), ImageToScreen(inPicture.height())).expandedTo({1, 1}));
 }
 
 void TFormPictureEditor::MoveLayer(FloatingLayer& layer, QPoint inPicture)
@@ -159,9 +160,7 @@ void TFormPictureEditor::PlaceLayer(FloatingLayer& layer, const QRect& inPicture
 {
     LayerPos[size_t(layer.Tag)] = inPicture.topLeft();
     LayerSize[size_t(layer.Tag)] = inPicture.size();
-    layer.Geometry =
-        QRect(QPoint(ImageToScreen(inPicture.left()), ImageToScreen(inPicture.top())),
-              QSize(ImageToScreen(inPicture.width()), ImageToScreen(inPicture.height())).expandedTo({1, 1}));
+    layer.Geometry = LayerOnView(inPicture);
 }
 
 QRect TFormPictureEditor::LayerInPicture(const FloatingLayer& layer) const
@@ -170,10 +169,10 @@ QRect TFormPictureEditor::LayerInPicture(const FloatingLayer& layer) const
     // "独立" keeps the imported picture's size and place on screen through zoom changes: where the view
     // no longer shows the picture's own place or size, the view's holds.
     if (&layer == &imFace && rbBairituKotei->isChecked()) {
-        const QRect g = layer.Geometry;
-        if (g.topLeft() != QPoint(ImageToScreen(at.left()), ImageToScreen(at.top())))
+        const QRect g = layer.Geometry, own = LayerOnView(at);
+        if (g.topLeft() != own.topLeft())
             at.moveTopLeft(ScreenToImagePoint(g.topLeft()));
-        if (g.size() != QSize(ImageToScreen(at.width()), ImageToScreen(at.height())).expandedTo({1, 1}))
+        if (g.size() != own.size())
             at.setSize(QSize(ScreenToImage(g.width()), ScreenToImage(g.height())));
     }
     return at;

@@ -550,19 +550,19 @@ Preview preview(const QString& path, QSize box)
     QByteArray bytes;
     if (!isSupportedName(path) || !readPictureFile(path, bytes, nullptr))
         return out;
+    auto tooLarge = [&out](qint64 width, qint64 height) {
+        out.size = QSize(int(std::min<qint64>(width, INT_MAX)), int(std::min<qint64>(height, INT_MAX)));
+        out.refusal = PictureLimit::tooLargeMessage(width, height);
+        return out;
+    };
     if (looksLikeBmp(bytes)) {
         // A bitmap is decoded whole: its pixels are only copied, and there is no scaled decoding.
         if (bytes.size() >= FileHeaderSize + 4) {
+            const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
             const Declared declared =
-                declaredSize(reinterpret_cast<const uchar*>(bytes.constData()),
-                             std::min<qint64>(u32At(reinterpret_cast<const uchar*>(bytes.constData()) + 14),
-                                              bytes.size() - FileHeaderSize));
-            if (declared.width > 0 && declared.height > 0 && !PictureLimit::admits(declared.width, declared.height)) {
-                out.size = QSize(int(std::min<qint64>(declared.width, INT_MAX)),
-                                 int(std::min<qint64>(declared.height, INT_MAX)));
-                out.refusal = PictureLimit::tooLargeMessage(declared.width, declared.height);
-                return out;
-            }
+                declaredSize(data, std::min<qint64>(u32At(data + 14), bytes.size() - FileHeaderSize));
+            if (declared.width > 0 && declared.height > 0 && !PictureLimit::admits(declared.width, declared.height))
+                return tooLarge(declared.width, declared.height);
         }
         out.picture = BmpPicture::read(bytes);
         out.size = out.picture.size();
@@ -573,11 +573,8 @@ Preview preview(const QString& path, QSize box)
     const QSize declared = JpegPicture::headerSize(bytes);
     if (declared.isEmpty())
         return out;
-    if (!PictureLimit::admits(declared.width(), declared.height())) {
-        out.size = declared;
-        out.refusal = PictureLimit::tooLargeMessage(declared.width(), declared.height());
-        return out;
-    }
+    if (!PictureLimit::admits(declared.width(), declared.height()))
+        return tooLarge(declared.width(), declared.height());
     // The largest step of libjpeg's scaling that still leaves the picture as large as it is shown.
     const QSize shown = declared.scaled(box, Qt::KeepAspectRatio).expandedTo({1, 1}).boundedTo(declared);
     int denominator = 8;

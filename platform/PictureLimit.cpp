@@ -36,12 +36,17 @@ QString tooLargeMessage(qint64 width, qint64 height)
     return u"画像が大きすぎます (%1 x %2)。"_s.arg(width).arg(height);
 }
 
-QString refusal(qint64 width, qint64 height)
-{
-    return admits(width, height) ? QString() : tooLargeMessage(width, height);
-}
-
 namespace {
+
+// A decoded picture held to the limit: itself, or null with *error set.
+QImage heldToLimit(const QImage& image, QString* error)
+{
+    if (admits(image.width(), image.height()))
+        return image;
+    if (error)
+        *error = tooLargeMessage(image.width(), image.height());
+    return {};
+}
 
 // Encoded bytes another program offers, checked on the size their header declares before decoding.
 QImage readOffered(const QByteArray& bytes, const QByteArray& format, QString* error)
@@ -57,13 +62,13 @@ QImage readOffered(const QByteArray& bytes, const QByteArray& format, QString* e
         return {};
     }
     const QImage image = reader.read();
+    if (image.isNull()) {
+        if (error)
+            *error = u"コピーされた画像を読み込めません。"_s;
+        return {};
+    }
     // A reader that cannot tell the size beforehand is held to the limit afterwards.
-    QString refused = image.isNull() ? u"コピーされた画像を読み込めません。"_s : refusal(image.width(), image.height());
-    if (refused.isEmpty())
-        return image;
-    if (error)
-        *error = refused;
-    return {};
+    return heldToLimit(image, error);
 }
 
 } // namespace
@@ -98,12 +103,7 @@ QImage fromMimeData(const QMimeData* data, QString* error)
     const QImage image = qvariant_cast<QImage>(data->imageData());
     if (image.isNull())
         return {};
-    const QString refused = refusal(image.width(), image.height());
-    if (refused.isEmpty())
-        return image;
-    if (error)
-        *error = refused;
-    return {};
+    return heldToLimit(image, error);
 }
 
 ScopedTestLimit::ScopedTestLimit(qint64 pixels)

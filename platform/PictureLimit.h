@@ -23,8 +23,6 @@ qint64 maxPixels();
 bool admits(qint64 width, qint64 height);
 // "画像が大きすぎます (W x H)。", the one message for a picture over the limit, whatever its kind.
 QString tooLargeMessage(qint64 width, qint64 height);
-// Empty when the size is admitted, else the message.
-QString refusal(qint64 width, qint64 height);
 
 // Qt's image readers take every picture the limit admits (in Qt's widest pixel format); Qt's own
 // default would refuse above 128 MiB. Both programs call this at start-up.
