@@ -77,15 +77,16 @@ void FileHistory::add(const QString& mapPath)
         return;
     }
     const Line added{stored, QByteArray(), true};
+    const QString addedKey = key(added);
     for (qsizetype i = 0; i < m_lines.size(); ++i)
-        if (key(m_lines.at(i)) == key(added)) {
+        if (key(m_lines.at(i)) == addedKey) {
             m_lines.removeAt(i);
             break;
         }
     m_lines.prepend(added);
     if (m_lines.size() > MaxFiles)
         m_lines.removeLast();
-    m_added.removeIf([&](const QString& path) { return key({path, QByteArray(), true}) == key(added); });
+    m_added.removeIf([&](const QString& path) { return key({path, QByteArray(), true}) == addedKey; });
     m_added.prepend(stored);
     if (m_added.size() > MaxFiles)
         m_added.removeLast();

@@ -83,9 +83,23 @@ namespace {
 
 const QString KeptAsideName = u"保存されなかった画像"_s;
 
+// Every entry of a folder, hidden ones too.
+constexpr QDir::Filters EveryEntry = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
+
 bool isEmptyOrMissing(const QString& folder)
 {
-    return QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    return QDir(folder).isEmpty(EveryEntry);
+}
+
+// Whether a running program holds a file in the folder or below it.
+bool holdsHeldFile(const QString& folder)
+{
+    QStringList files;
+    FileOps::findFiles(folder, QString(), true, files);
+    for (const QString& file : files)
+        if (FileOps::isHeld(file))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -121,8 +135,7 @@ bool KeptAside::take(const QString& relative)
     // A folder some of whose files went ahead of it joins them entry by entry.
     if (folder && target.isDir() && !target.isSymLink()) {
         bool all = true;
-        for (const QString& entry :
-             QDir(from).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+        for (const QString& entry : QDir(from).entryList(EveryEntry))
             all = take(relative + u'/' + entry) && all;
         return all && QDir(m_root).rmdir(relative);
     }
@@ -142,23 +155,12 @@ bool KeptAside::take(const QString& relative)
     return true;
 }
 
-bool holdsHeldFile(const QString& folder)
-{
-    QStringList files;
-    FileOps::findFiles(folder, QString(), true, files);
-    for (const QString& file : files)
-        if (FileOps::isHeld(file))
-            return true;
-    return false;
-}
-
 bool clearFolder(const QString& folder, QString* why)
 {
     if (!holdsHeldFile(folder))
         return FileOps::deleteFolder(folder, why);
     bool ok = true;
-    const QFileInfoList entries =
-        QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    const QFileInfoList entries = QDir(folder).entryInfoList(EveryEntry);
     for (const QFileInfo& entry : entries) {
         const QString path = entry.absoluteFilePath();
         if (entry.isDir() && !entry.isSymLink()) {

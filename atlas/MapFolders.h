@@ -50,9 +50,6 @@ private:
     QStringList m_taken;
 };
 
-// Whether a running program holds a file in the folder or below it.
-bool holdsHeldFile(const QString& folder);
-
 // Empties the folder but for what a running program holds (a picture open in the picture tool is
 // never deleted from under it), and removes it when nothing stays; false (with *why) when an
 // entry that nobody holds could not be deleted.

@@ -509,13 +509,14 @@ void TForm1::mmDeleteTempClick()
             keep(row[MapDocument::Picture]);
         inUse.add(s.picturePath);
     }
-    if (auto* forms = AtlasForms::current(); forms && forms->form2) {
+    auto* forms = AtlasForms::current();
+    if (forms && forms->form2) {
         const TForm2& f2 = *forms->form2;
         inUse.add(f2.PicturePath);
         for (qint64 p = f2.PictureUndo.first(); p <= f2.PictureUndo.last(); ++p)
             inUse.add(f2.PictureUndo.at(p));
     }
-    if (auto* forms = AtlasForms::current(); forms && forms->form3) {
+    if (forms && forms->form3) {
         const UndoRing<TForm3::TreasureSnapshot>& treasures = forms->form3->Undo;
         for (qint64 p = treasures.first(); p <= treasures.last(); ++p)
             for (const QString& name : treasures.at(p).names)

@@ -140,9 +140,8 @@ bool TForm1::RunToolAndWait(const QString& tool, const QString& picture, int kin
             if (notice)
                 notice->expectFrom(pid);
         });
+    // Also where the run was refused before it began: `ended` is called only for a run that began.
     ToolRunning = false;
-    if (notice)
-        notice->expectNone();
     // What the run brought changes the map: a drag under way ends first, as a step of its own.
     imMap->endDrag();
     if (!result.started) {

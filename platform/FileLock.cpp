@@ -10,6 +10,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+// Whether the name still leads to the file the descriptor is open on (what a lock was taken on).
+bool namesOpenFile(const QByteArray& name, int fd, struct stat& locked)
+{
+    struct stat named;
+    return ::fstat(fd, &locked) == 0 && ::lstat(name.constData(), &named) == 0 && locked.st_dev == named.st_dev
+           && locked.st_ino == named.st_ino;
+}
+
+} // namespace
+
 FileLock::FileLock(const QString& path, Target target)
     : m_path(QFile::encodeName(path))
 {
@@ -32,10 +44,8 @@ FileLock::FileLock(const QString& path, Target target)
             m_fd = -1;
             return;
         }
-        struct stat locked, named;
-        if (target == Target::Folder
-            || (::fstat(m_fd, &locked) == 0 && ::lstat(m_path.constData(), &named) == 0 && locked.st_dev == named.st_dev
-                && locked.st_ino == named.st_ino)) {
+        struct stat locked;
+        if (target == Target::Folder || namesOpenFile(m_path, m_fd, locked)) {
             m_held = true;
             return;
         }
@@ -48,9 +58,8 @@ FileLock::FileLock(const QString& path, Target target)
 
 void FileLock::removeFile()
 {
-    struct stat locked, named;
-    if (m_held && ::fstat(m_fd, &locked) == 0 && S_ISREG(locked.st_mode) && ::lstat(m_path.constData(), &named) == 0
-        && locked.st_dev == named.st_dev && locked.st_ino == named.st_ino)
+    struct stat locked;
+    if (m_held && namesOpenFile(m_path, m_fd, locked) && S_ISREG(locked.st_mode))
         ::unlink(m_path.constData());
 }
 

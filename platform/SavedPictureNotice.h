@@ -65,7 +65,6 @@ public:
     void expectFrom(qint64 pid) { m_expected = pid; }
     // From now on every notice is refused (as before the first expectFrom).
     void expectNone() { m_expected = 0; }
-    qint64 expected() const { return m_expected; }
 
     bool isListening() const;
     QString className() const { return m_className; }
