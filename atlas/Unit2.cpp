@@ -35,7 +35,6 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
-#include <QSet>
 #include <QTimer>
 #include <QValidator>
 #include <QVBoxLayout>
@@ -69,24 +68,6 @@ constexpr int OneLineLimit = 32767;
 constexpr TextAdmission::Options OneLineAdmission{
     .oneLine = true, .tabs = TextAdmission::Tabs::Keep, .controls = TextAdmission::Controls::Refuse};
 
-// The characters of the text, each once, in order.
-QString eachOnce(const QString& characters)
-{
-    QString once;
-    QSet<QString> seen; // a lone half of a pair is a character of its own
-    for (qsizetype i = 0; i < characters.size();) {
-        const qsizetype length =
-            characters[i].isHighSurrogate() && i + 1 < characters.size() && characters[i + 1].isLowSurrogate() ? 2 : 1;
-        const QString one = characters.mid(i, length);
-        if (!seen.contains(one)) {
-            seen.insert(one);
-            once += one;
-        }
-        i += length;
-    }
-    return once;
-}
-
 // Says what a box left out of what came in; after the box's own edit, since a modal box inside
 // Qt's key, input method, paste or drop handling would run an event loop in its middle.
 void tellRefused(QLineEdit* box, const TextAdmission::Result& refused)
@@ -113,8 +94,8 @@ public:
         const TextAdmission::Result before = TextAdmission::admit(QStringView(input).left(pos), OneLineAdmission);
         const TextAdmission::Result after = TextAdmission::admit(QStringView(input).mid(pos), OneLineAdmission);
         TextAdmission::Result refused;
-        refused.controls = eachOnce(before.controls + after.controls);
-        refused.unstorable = eachOnce(before.unstorable + after.unstorable);
+        refused.addRefused(before);
+        refused.addRefused(after);
         tellRefused(m_box, refused);
         // Only what makes the text longer is refused: a longer text the map held stays as it is.
         const qsizetype size = before.text.size() + after.text.size();
@@ -865,7 +846,7 @@ bool TForm2::ChangeOtherDescriptions(MapDocument& doc, int editing,
                                      TextAdmission::Result* refused)
 {
     const TextAdmission::Options description = TMyRichEdit::DescriptionAdmission().options;
-    QString controls, unstorable;
+    TextAdmission::Result left;
     bool changed = false;
     for (int row = 0; row < MapDocument::DestinationCount; ++row) {
         if (row == editing)
@@ -876,8 +857,7 @@ bool TForm2::ChangeOtherDescriptions(MapDocument& doc, int editing,
             if (changedText == text)
                 return text;
             TextAdmission::Result taken = TextAdmission::admit(changedText, description);
-            controls += taken.controls;
-            unstorable += taken.unstorable;
+            left.addRefused(taken);
             return taken.text;
         });
         if (after == cell)
@@ -886,8 +866,8 @@ bool TForm2::ChangeOtherDescriptions(MapDocument& doc, int editing,
         changed = true;
     }
     if (refused) {
-        refused->controls = eachOnce(controls);
-        refused->unstorable = eachOnce(unstorable);
+        refused->controls = left.controls;
+        refused->unstorable = left.unstorable;
     }
     return changed;
 }

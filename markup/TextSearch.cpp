@@ -4,22 +4,9 @@
 #include "HenkanJ.h"
 #include "TextAdmission.h"
 
-#include <QList>
-
 namespace TextSearch {
 
 namespace {
-
-// The characters of `more` that `list` lacks, appended, so that a message names each once.
-void appendOnce(QString& list, const QString& more)
-{
-    const QList<uint> known = list.toUcs4();
-    for (const uint c : more.toUcs4())
-        if (!known.contains(c)) {
-            const char32_t one = c;
-            list += QString::fromUcs4(&one, 1);
-        }
-}
 
 HenkanJ::Folded fold(char16_t c, bool foldWidth)
 {
@@ -133,8 +120,7 @@ Terms admitTerms(QStringView find, QStringView replacement, const QString& file)
     const TextAdmission::Result r = TextAdmission::admit(replacement, options);
     Terms terms;
     if (f.refusedAny() || r.refusedAny()) {
-        appendOnce(f.controls, r.controls);
-        appendOnce(f.unstorable, r.unstorable);
+        f.addRefused(r);
         terms.refusal = TextAdmission::refusalMessage(f, file);
         return terms;
     }

@@ -25,6 +25,8 @@
 #include <QPoint>
 #include <QTabWidget>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -62,6 +64,15 @@ QString unstorableCharacters(const QString& path)
         return failing;
     // Read back as a folder separator.
     return path.contains(u'\\') ? u"\\"_s : QString();
+}
+
+// Later, not at once: the item being triggered may be among them.
+void dropItems(QMenu* menu, const QList<QAction*>& items)
+{
+    for (QAction* a : items) {
+        menu->removeAction(a);
+        a->deleteLater();
+    }
 }
 
 } // namespace
@@ -505,10 +516,7 @@ QAction* TFormEditText::scratchHistoryEntry(const QString& stored)
 
 void TFormEditText::LoadScratchHistory()
 {
-    for (QAction* a : tbpReRefer->actions()) {
-        tbpReRefer->removeAction(a);
-        a->deleteLater();
-    }
+    dropItems(tbpReRefer, tbpReRefer->actions());
     m_scratchHistoryChanges = ScratchHistoryChanges();
     QStringList entries;
     if (QString why; !readScratchHistory(entries, &why)) {
@@ -560,17 +568,13 @@ bool TFormEditText::AddScratchHistory(const QString& path)
     QList<QAction*> items = tbpReRefer->actions();
     for (qsizetype i = 0; i + 2 < items.size(); ++i)
         if (absoluteStoredPath(items[i]->statusTip()) == QDir::cleanPath(path)) {
-            tbpReRefer->removeAction(items[i]);
-            items[i]->deleteLater();
+            dropItems(tbpReRefer, {items[i]});
             break;
         }
     tbpReRefer->insertAction(tbpReRefer->actions().constFirst(), entry);
     items = tbpReRefer->actions();
-    if (items.size() > ScratchHistoryEntries + 2) {
-        QAction* oldest = items[items.size() - 3];
-        tbpReRefer->removeAction(oldest);
-        oldest->deleteLater();
-    }
+    if (items.size() > ScratchHistoryEntries + 2)
+        dropItems(tbpReRefer, {items[items.size() - 3]});
     m_scratchHistoryChanges.added(stored);
     // Written as it changes: a program ended by a signal or a logout keeps its history.
     SaveScratchHistory();
@@ -609,16 +613,10 @@ void TFormEditText::SaveScratchHistory()
     // The menu shows the history as written, the other programs' entries with it.
     const QList<QAction*> items = tbpReRefer->actions();
     if (entries.isEmpty()) {
-        for (QAction* a : items) {
-            tbpReRefer->removeAction(a);
-            a->deleteLater();
-        }
+        dropItems(tbpReRefer, items);
         return;
     }
-    for (qsizetype i = 0; i + 2 < items.size(); ++i) {
-        tbpReRefer->removeAction(items[i]);
-        items[i]->deleteLater();
-    }
+    dropItems(tbpReRefer, items.first(std::max<qsizetype>(items.size() - 2, 0)));
     QAction* separator = tbpReRefer->actions().constFirst();
     for (const QString& entry : entries)
         tbpReRefer->insertAction(separator, scratchHistoryEntry(entry));
@@ -629,10 +627,7 @@ void TFormEditText::tbpReReferDeleteClick()
     if (Prompter::ask(this, u"履歴をすべて消去します。いいですか。"_s, Prompter::Buttons::YesNo)
         != Prompter::Answer::Yes)
         return;
-    for (QAction* a : tbpReRefer->actions()) {
-        tbpReRefer->removeAction(a);
-        a->deleteLater();
-    }
+    dropItems(tbpReRefer, tbpReRefer->actions());
     // A file that could not be deleted goes at the next write: nothing it held comes back.
     const QString path = scratchHistoryPath();
     m_scratchHistoryChanges.cleared(path.isEmpty() || FileOps::deleteFile(path));

@@ -28,6 +28,31 @@ bool isControl(char32_t c)
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
+// The character at i and its `length` in UTF-16. Not toUcs4(), which makes a lone half of a
+// surrogate pair U+FFFD: such a half is a character of its own.
+char32_t characterAt(QStringView text, qsizetype i, qsizetype& length)
+{
+    const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+    length = pair ? 2 : 1;
+    return pair ? QChar::surrogateToUcs4(text[i], text[i + 1]) : char32_t(text[i].unicode());
+}
+
+// The characters of `more` that `list` lacks, appended in order, each once.
+void appendOnce(QString& list, QStringView more)
+{
+    QSet<char32_t> known;
+    qsizetype length = 0;
+    for (qsizetype i = 0; i < list.size(); i += length)
+        known.insert(characterAt(list, i, length));
+    for (qsizetype i = 0; i < more.size(); i += length) {
+        const char32_t c = characterAt(more, i, length);
+        if (!known.contains(c)) {
+            known.insert(c);
+            list += more.mid(i, length);
+        }
+    }
+}
+
 // What code page 932 makes of one character: itself, the character its code reads back as, or
 // nothing. Asked of the codec once per character and thread.
 std::optional<QString> storedForm(char32_t c)
@@ -74,9 +99,8 @@ Result admit(QStringView text, const Options& options)
     QSet<char32_t> controls, unstorable;
     r.text.reserve(text.size());
     for (qsizetype i = 0; i < text.size();) {
-        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
-        const qsizetype length = pair ? 2 : 1;
-        const char32_t c = pair ? QChar::surrogateToUcs4(text[i], text[i + 1]) : char32_t(text[i].unicode());
+        qsizetype length = 0;
+        const char32_t c = characterAt(text, i, length);
         const QStringView one = text.mid(i, length);
         i += length;
         if (isLineBreak(c) || isSeparator(c)) {
@@ -142,18 +166,18 @@ QString nameOf(char32_t c)
     }
 }
 
+void Result::addRefused(const Result& more)
+{
+    appendOnce(controls, more.controls);
+    appendOnce(unstorable, more.unstorable);
+}
+
 QString namesOf(QStringView characters)
 {
-    // Not toUcs4(), which makes a lone half of a surrogate pair U+FFFD.
     QStringList names;
-    for (qsizetype i = 0; i < characters.size(); ++i) {
-        const bool pair =
-            characters[i].isHighSurrogate() && i + 1 < characters.size() && characters[i + 1].isLowSurrogate();
-        names << nameOf(pair ? QChar::surrogateToUcs4(characters[i], characters[i + 1])
-                             : char32_t(characters[i].unicode()));
-        if (pair)
-            ++i;
-    }
+    qsizetype length = 0;
+    for (qsizetype i = 0; i < characters.size(); i += length)
+        names << nameOf(characterAt(characters, i, length));
     return names.join(u"，"_s);
 }
 

@@ -33,6 +33,8 @@ struct Result {
     QString controls;
     QString unstorable;
     bool refusedAny() const { return !controls.isEmpty() || !unstorable.isEmpty(); }
+    // What `more` refused, after what this one did, so that one message names each character once.
+    void addRefused(const Result& more);
 };
 
 Result admit(QStringView text, const Options& options = {});

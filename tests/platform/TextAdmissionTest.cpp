@@ -70,6 +70,13 @@ TEST(AdmissionNames, EveryRefusedCharacterIsNamedAndTheInvisibleOnesByTheirCode)
               u"見えない文字 U+200B，\"😀\" (U+1F600)\r\n\r\n"
               u"次の文字はマップファイルに保存できないため，入力できません。\r\n制御文字 U+0007"_s);
     EXPECT_EQ(refusalMessage(admit(u"〜\u00a0"_s, Description), u"マップファイル"_s), QString());
+
+    // Several admissions (a find and its replacement, each changed description) make one message.
+    Result gathered;
+    gathered.addRefused(admit(u"a😀\x07"_s + QChar(0xd800) + u"b"_s, Description));
+    gathered.addRefused(admit(u"😀\x0b\x07\u200b"_s + QChar(0xdc00), Description));
+    EXPECT_EQ(gathered.controls, u"\x07\x0b"_s);
+    EXPECT_EQ(gathered.unstorable, u"😀"_s + QChar(0xd800) + u"\u200b"_s + QChar(0xdc00));
 }
 
 } // namespace
